@@ -1,1 +1,49 @@
-int main() { return 0; }
+#include "Cli.h"
+
+#include "platform/linux/XdgFolders.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* usage = R"(Usage: tesseractl COMMAND [ARGUMENTS]
+
+Commands:
+  layouts [--json]              List layouts, zones, display assignments and seeded built-ins.
+  prefs list                    List every preference (registered defaults marked as such).
+  prefs get KEY                 Print one preference.
+  prefs set KEY VALUE [--type bool|int|double|string]
+                                Store a preference.
+  prefs unset KEY               Remove a preference; its default applies again.
+  help                          Show this text.
+
+Files: layouts in $XDG_DATA_HOME/Tessera/layouts.json (default ~/.local/share),
+preferences in $XDG_CONFIG_HOME/Tessera/preferences.plist (default ~/.config).
+)";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.empty()) {
+        std::cerr << usage;
+        return 2;
+    }
+    const auto command = arguments.front();
+    arguments.erase(arguments.begin());
+    tessera::cli::Context context{tessera::xdgUserFolders(), std::cout, std::cerr};
+    if (command == "layouts") {
+        return tessera::cli::runLayouts(context, arguments);
+    }
+    if (command == "prefs") {
+        return tessera::cli::runPrefs(context, arguments);
+    }
+    if (command == "help" || command == "--help" || command == "-h") {
+        std::cout << usage;
+        return 0;
+    }
+    std::cerr << "tesseractl: unknown command \"" << command << "\"\n\n" << usage;
+    return 2;
+}
