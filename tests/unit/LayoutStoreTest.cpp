@@ -1,1 +1,498 @@
+#include "core/model/Json.h"
+#include "core/store/BuiltInLayouts.h"
+#include "core/store/LayoutStore.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+using namespace tessera;
+namespace fs = std::filesystem;
+
+namespace {
+
+ScreenInfo screen(const std::string& name, std::int64_t pointWidth, std::int64_t pointHeight,
+                  double scale) {
+    ScreenInfo info;
+    info.name = name;
+    info.pointWidth = pointWidth;
+    info.pointHeight = pointHeight;
+    info.scale = scale;
+    info.pixelWidth = static_cast<std::int64_t>(static_cast<double>(pointWidth) * scale);
+    info.pixelHeight = static_cast<std::int64_t>(static_cast<double>(pointHeight) * scale);
+    return info;
+}
+
+Layout userLayout(const std::string& name, std::vector<Zone> zones = {}) {
+    return Layout{Uuid::random(), name, std::move(zones)};
+}
+
+Zone zoneWithShortcut(const std::string& name, std::uint32_t keyCode, std::uint32_t modifiers,
+                      const std::string& display) {
+    return Zone{Uuid::random(), name, 0, 0, 0.5, 1, KeyCombo{keyCode, modifiers, display}};
+}
+
+std::vector<Uuid> ids(const std::vector<Layout>& layouts) {
+    std::vector<Uuid> result;
+    for (const auto& layout : layouts) {
+        result.push_back(layout.id);
+    }
+    return result;
+}
+
+const Uuid threeColumnsID = Uuid::fromLiteral(builtin::threeColumnsID);
+
+class LayoutStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto pattern = (fs::temp_directory_path() / "tessera-store-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root = pattern;
+        file = root / "Tessera" / "layouts.json";
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+
+    static void write(const fs::path& path, const std::string& bytes) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+    LayoutStorePayload filePayload() const {
+        auto decoded = decodePayload(read(file));
+        EXPECT_TRUE(decoded) << decoded.error;
+        return decoded.value.value_or(LayoutStorePayload{});
+    }
+    // A document as an earlier version wrote it, without "seeded".
+    void writeWithout(const std::vector<Layout>& layouts,
+                      const std::optional<std::vector<Uuid>>& seeded = std::nullopt) {
+        write(file, encodeJson(toJson(LayoutStorePayload{layouts, defaultAssignments(), seeded})));
+    }
+
+    fs::path root;
+    fs::path file;
+};
+
+// --- Loading and seeding --------------------------------------------------------------------
+
+TEST_F(LayoutStoreTest, FirstLaunchWritesTheBuiltInStateSortedAndPretty) {
+    const LayoutStore store(file);
+
+    const auto text = read(file);
+    const auto payload = filePayload();
+    EXPECT_EQ(payload.layouts, builtInLayouts());
+    EXPECT_EQ(payload.assignments, defaultAssignments());
+    EXPECT_EQ(payload.seeded, builtInLayoutIDs());
+    // Pretty-printed with sorted keys at every level, ids in upper case.
+    EXPECT_EQ(text, encodeJson(nlohmann::json::parse(text)));
+    EXPECT_LT(text.find("\"assignments\""), text.find("\"layouts\""));
+    EXPECT_LT(text.find("\"layouts\""), text.find("\"seeded\""));
+    EXPECT_NE(text.find("\n  \"layouts\": ["), std::string::npos);
+    EXPECT_NE(text.find("11111111-AAAA-1111-1111-111111111111"), std::string::npos);
+    EXPECT_EQ(text.find("aaaa"), std::string::npos);
+    EXPECT_FALSE(store.recovery());
+    EXPECT_TRUE(store.lastSaveError().empty());
+}
+
+TEST_F(LayoutStoreTest, FileOfAnEarlierVersionGetsVerticalRowsOnceAndDeletingItIsPermanent) {
+    auto older = builtInLayouts();
+    older.pop_back();
+    older[0].name = "27″ Browser & Telegram";
+    writeWithout(older);
+
+    {
+        LayoutStore store(file);
+        ASSERT_EQ(store.layouts().size(), 5U);
+        EXPECT_EQ(store.layouts()[0].name, "27″ Browser & Telegram");
+        EXPECT_EQ(store.layouts()[4], builtInLayouts()[4]);
+        EXPECT_EQ(filePayload().seeded, builtInLayoutIDs());
+        EXPECT_EQ(filePayload().layouts, store.layouts());
+        store.deleteLayout(verticalRowsLayoutID());
+    }
+    const LayoutStore reopened(file);
+    EXPECT_EQ(ids(reopened.layouts()), ids(older));
+}
+
+TEST_F(LayoutStoreTest, SeededDecidesWhatIsOfferedAndOnlyChangesRewriteTheFile) {
+    // All five offered already: a deleted built-in stays deleted, the file stays as it was.
+    auto layouts = builtInLayouts();
+    layouts.erase(layouts.begin() + 2);
+    writeWithout(layouts, builtInLayoutIDs());
+    const auto before = read(file);
+    {
+        const LayoutStore store(file);
+        EXPECT_EQ(store.layouts(), layouts);
+        EXPECT_EQ(read(file), before);
+    }
+
+    // A built-in not yet offered but present under a name of the user's own: nothing is
+    // appended, the id counts as offered and the file records that.
+    layouts = builtInLayouts();
+    layouts[4].name = "My rows";
+    writeWithout(layouts);
+    const LayoutStore store(file);
+    EXPECT_EQ(store.layouts(), layouts);
+    EXPECT_TRUE(store.seeded().contains(verticalRowsLayoutID()));
+    EXPECT_EQ(filePayload().seeded, builtInLayoutIDs());
+}
+
+TEST_F(LayoutStoreTest, EmptyLayoutListUsesTheBuiltInsWithoutRewriting) {
+    const auto text = encodeJson(toJson(LayoutStorePayload{{}, {}, builtInLayoutIDs()}));
+    write(file, text);
+
+    const LayoutStore store(file);
+    EXPECT_EQ(store.layouts(), builtInLayouts());
+    EXPECT_TRUE(store.assignments().empty());
+    EXPECT_EQ(read(file), text);
+}
+
+TEST_F(LayoutStoreTest, ReadsIdsInEitherCaseAndWritesThemUpperCaseAndSorted) {
+    // Lower-case ids, "seeded" out of order and lacking Vertical Rows so the file is rewritten.
+    write(file, R"({"layouts": [{"id": "abcdef01-2345-6789-abcd-ef0123456789", "name": "Mine",
+                    "zones": [{"id": "ABCDEF01-2345-6789-abcd-000000000001", "name": "Z",
+                               "x": 0, "y": 0, "width": 1, "height": 1}]}],
+                    "assignments": {"5120x2880px|Desk": "abcdef01-2345-6789-ABCD-ef0123456789"},
+                    "seeded": ["ffffffff-0000-0000-0000-000000000000",
+                               "44444444-4444-4444-4444-444444444444",
+                               "11111111-1111-1111-1111-111111111111",
+                               "33333333-3333-3333-3333-333333333333",
+                               "22222222-2222-2222-2222-222222222222"]})");
+
+    const LayoutStore store(file);
+    const auto mine = Uuid::fromLiteral("ABCDEF01-2345-6789-ABCD-EF0123456789");
+    EXPECT_EQ(store.layouts()[0].id, mine);
+    EXPECT_EQ(store.layoutFor(screen("Desk", 2560, 1440, 2)).id, mine);
+
+    const auto text = read(file);
+    EXPECT_NE(text.find("\"ABCDEF01-2345-6789-ABCD-EF0123456789\""), std::string::npos);
+    EXPECT_EQ(text.find("abcdef"), std::string::npos);
+    std::vector<std::string> seeded;
+    for (const auto& id : nlohmann::json::parse(text).at("seeded")) {
+        seeded.push_back(id.get<std::string>());
+    }
+    EXPECT_EQ(seeded, (std::vector<std::string>{
+                          "11111111-1111-1111-1111-111111111111",
+                          "22222222-2222-2222-2222-222222222222",
+                          "33333333-3333-3333-3333-333333333333",
+                          "44444444-4444-4444-4444-444444444444",
+                          "55555555-5555-5555-5555-555555555555",
+                          "FFFFFFFF-0000-0000-0000-000000000000",
+                      }));
+}
+
+// --- Unreadable files -----------------------------------------------------------------------
+
+class UnreadableStoreFileTest : public LayoutStoreTest,
+                                public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(UnreadableStoreFileTest, KeepsTheBytesInACopyAndWritesTheBuiltInState) {
+    const auto bytes = GetParam();
+    write(file, bytes);
+
+    const LayoutStore store(file);
+    ASSERT_TRUE(store.recovery());
+    EXPECT_FALSE(store.recovery()->reason.empty());
+    const auto copy = store.recovery()->keptCopy;
+    ASSERT_FALSE(copy.empty());
+    EXPECT_EQ(copy.parent_path(), file.parent_path());
+    EXPECT_EQ(copy.filename().string().rfind("layouts.json.unreadable-", 0), 0U);
+    EXPECT_EQ(read(copy), bytes);
+
+    EXPECT_EQ(store.layouts(), builtInLayouts());
+    EXPECT_EQ(filePayload().layouts, builtInLayouts());
+    EXPECT_EQ(filePayload().assignments, defaultAssignments());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, UnreadableStoreFileTest,
+    ::testing::Values(
+        std::string("{\"layouts\": [", 13), std::string("\xff\xfe\x00garbage", 10),
+        std::string(R"({"layouts": []})"),
+        std::string(R"({"layouts": {}, "assignments": {}})"),
+        std::string(R"({"layouts": [], "assignments": {"2560x1440": "not-a-uuid"}})"),
+        std::string(R"({"layouts": [{"id": "11111111-1111-1111-1111-111111111111",
+                        "name": "A", "zones": [{"id": "11111111-aaaa-1111-1111-111111111111",
+                        "name": "Z", "x": 0, "y": 0, "width": 1}]}], "assignments": {}})"),
+        std::string("{\"layouts\": [], \"assignments\": {\"k\xc3\": "
+                    "\"11111111-1111-1111-1111-111111111111\"}}")));
+
+TEST_F(LayoutStoreTest, UnreadableFileIsNeverReplacedWhileNoCopyCanBeKept) {
+    // A name so long that the copy's name ("<name>.unreadable-<time>") exceeds what the file
+    // system allows, while the file itself stays writable.
+    file = root / "Tessera" / (std::string(230, 'l') + ".json");
+    const std::string bytes = "not json at all";
+    write(file, bytes);
+
+    LayoutStore store(file);
+    ASSERT_TRUE(store.recovery());
+    EXPECT_TRUE(store.recovery()->keptCopy.empty());
+    EXPECT_FALSE(store.recovery()->copyError.empty());
+    EXPECT_EQ(store.layouts(), builtInLayouts());
+    EXPECT_NE(store.lastSaveError().find(file.string()), std::string::npos);
+
+    store.upsert(userLayout("Mine"));
+    EXPECT_FALSE(store.save());
+    EXPECT_EQ(read(file), bytes);
+    EXPECT_EQ(store.layouts().back().name, "Mine");
+}
+
+// --- Saving and folders ---------------------------------------------------------------------
+
+TEST_F(LayoutStoreTest, SaveFailsWithTheFolderNamedWhenAFileIsInTheWay) {
+    write(root / "Tessera", "a file where the folder belongs");
+
+    LayoutStore store(file);
+    EXPECT_EQ(store.layouts(), builtInLayouts());
+    EXPECT_NE(store.lastSaveError().find((root / "Tessera").string()), std::string::npos);
+    EXPECT_FALSE(store.save());
+
+    // Changes stay in memory and the first save that can write writes all of them.
+    store.upsert(userLayout("Kept in memory"));
+    fs::remove(root / "Tessera");
+    EXPECT_TRUE(store.save());
+    EXPECT_TRUE(store.lastSaveError().empty());
+    EXPECT_EQ(filePayload().layouts.back().name, "Kept in memory");
+}
+
+TEST_F(LayoutStoreTest, DefaultFileTakesOverTheFormerFolderOnce) {
+    UserFolders folders{root / "home", root / "data", root / "config", root / "tmp"};
+    write(root / "data" / "Mosaicor" / "layouts.json", "old");
+
+    const auto url = LayoutStore::defaultFileURL(folders, "app.tessera.Tessera");
+    EXPECT_EQ(url, root / "data" / "Tessera" / "layouts.json");
+    EXPECT_EQ(read(url), "old");
+    EXPECT_FALSE(fs::exists(root / "data" / "Mosaicor"));
+}
+
+TEST_F(LayoutStoreTest, DefaultFileCopiesTheContainerFolderAndLeavesItInPlace) {
+    UserFolders folders{root / "home", root / "data", root / "config", root / "tmp"};
+    const auto container = root / "home" / "Library" / "Containers" / "app.tessera.Tessera" /
+                           "Data" / "Library" / "Application Support" / "Tessera";
+    write(container / "layouts.json", "from the container");
+    write(container / "Backups" / "one.json", "backup");
+
+    const auto url = LayoutStore::defaultFileURL(folders, "app.tessera.Tessera");
+    EXPECT_EQ(read(url), "from the container");
+    EXPECT_EQ(read(url.parent_path() / "Backups" / "one.json"), "backup");
+    EXPECT_TRUE(fs::exists(container / "layouts.json"));
+}
+
+TEST_F(LayoutStoreTest, DefaultFileKeepsAnExistingFolder) {
+    // No application data folder named: the temporary folder stands in.
+    UserFolders folders{root / "home", std::nullopt, root / "config", root / "tmp"};
+    const auto container = root / "home" / "Library" / "Containers" / "app.tessera.Tessera" /
+                           "Data" / "Library" / "Application Support" / "Tessera";
+    write(root / "tmp" / "Tessera" / "layouts.json", "current");
+    write(root / "tmp" / "Mosaicor" / "layouts.json", "old");
+    write(container / "layouts.json", "container");
+
+    const auto url = LayoutStore::defaultFileURL(folders, "app.tessera.Tessera");
+    EXPECT_EQ(url, root / "tmp" / "Tessera" / "layouts.json");
+    EXPECT_EQ(read(url), "current");
+    EXPECT_EQ(read(root / "tmp" / "Mosaicor" / "layouts.json"), "old");
+
+    // Without any older folder nothing is created until the file is first written.
+    folders.applicationSupport = root / "fresh";
+    EXPECT_EQ(LayoutStore::defaultFileURL(folders, "other.bundle"),
+              root / "fresh" / "Tessera" / "layouts.json");
+    EXPECT_FALSE(fs::exists(root / "fresh" / "Tessera"));
+}
+
+// --- Lookup ---------------------------------------------------------------------------------
+
+TEST_F(LayoutStoreTest, AssignmentKeysAreTriedMostSpecificFirst) {
+    const auto display = screen("Desk", 2560, 1440, 2);
+    EXPECT_EQ(LayoutStore::candidateKeys(display),
+              (std::array<std::string, 4>{"5120x2880px|Desk", "2560x1440|Desk", "5120x2880px",
+                                          "2560x1440"}));
+
+    const auto layouts = builtInLayouts();
+    std::map<std::string, Uuid> assignments{{"2560x1440|Desk", layouts[2].id},
+                                            {"5120x2880px", layouts[3].id},
+                                            {"5120x2880px|Desk", Uuid::random()}};
+    // The most specific key names a layout that no longer exists: the next one decides.
+    EXPECT_EQ(LayoutStore::resolveLayout(display, layouts, assignments)->id, layouts[2].id);
+    assignments.erase("2560x1440|Desk");
+    EXPECT_EQ(LayoutStore::resolveLayout(display, layouts, assignments)->id, layouts[3].id);
+    EXPECT_FALSE(LayoutStore::resolveLayout(display, {}, {}));
+}
+
+TEST_F(LayoutStoreTest, DefaultsResolveByPointsOrPixelsAndOrientation) {
+    LayoutStore store(file);
+    const auto& stackHalf = stackHalfLayoutID();
+    const auto& halfStack = halfStackLayoutID();
+    EXPECT_EQ(store.layoutFor(screen("Studio", 2560, 1440, 2)).id, stackHalf);
+    EXPECT_EQ(store.layoutFor(screen("Monitor", 2560, 1440, 1)).id, stackHalf);
+    EXPECT_EQ(store.layoutFor(screen("Wide", 3440, 1440, 1)).id, halfStack);
+    EXPECT_EQ(store.layoutFor(screen("Portrait", 1440, 2560, 1)).id, verticalRowsLayoutID());
+    EXPECT_EQ(store.layoutFor(screen("Other", 1920, 1080, 1)).id, stackHalf);
+
+    // The default keys are assignments like any other: the user's choice wins over them.
+    const auto points = LayoutStore::resolveLayout(screen("A", 2560, 1440, 2), store.layouts(),
+                                                   {{"2560x1440", threeColumnsID}});
+    const auto pixels = LayoutStore::resolveLayout(screen("B", 2560, 1440, 1), store.layouts(),
+                                                   {{"2560x1440px", threeColumnsID}});
+    EXPECT_EQ(points->id, threeColumnsID);
+    EXPECT_EQ(pixels->id, threeColumnsID);
+
+    // Without Vertical Rows a portrait display falls through to the size rules, then the first.
+    store.deleteLayout(verticalRowsLayoutID());
+    EXPECT_EQ(store.layoutFor(screen("Portrait", 1440, 2560, 1)).id, stackHalf);
+    EXPECT_EQ(store.layoutFor(screen("Rotated", 1440, 2560, 1.0 * 2560 / 1440)).id,
+              stackHalf); // 2560x4551 pixels, portrait, no size rule: first layout
+    EXPECT_EQ(store.layoutFor(screen("Tall", 1440, 3440, 1)).id, stackHalf);
+}
+
+TEST_F(LayoutStoreTest, DeletedStackHalfStillServesTheWideDisplayAsAFreshCopy) {
+    LayoutStore store(file);
+    store.deleteLayout(stackHalfLayoutID());
+    EXPECT_FALSE(store.assignments().contains("2560x1440"));
+    EXPECT_FALSE(store.assignments().contains("2560x1440px"));
+    EXPECT_EQ(store.assignments().size(), 2U);
+
+    const auto layout = store.layoutFor(screen("Studio", 2560, 1440, 2));
+    EXPECT_EQ(layout, *builtInLayout(stackHalfLayoutID()));
+    EXPECT_EQ(std::count(ids(store.layouts()).begin(), ids(store.layouts()).end(), layout.id), 0);
+    EXPECT_EQ(store.layouts().size(), 4U);
+}
+
+// --- Changes --------------------------------------------------------------------------------
+
+TEST_F(LayoutStoreTest, AssignStoresThePixelSizeWithTheName) {
+    LayoutStore store(file);
+    store.assign(threeColumnsID, screen("Desk", 2560, 1440, 2));
+
+    EXPECT_EQ(filePayload().assignments.at("5120x2880px|Desk"), threeColumnsID);
+    EXPECT_EQ(store.layoutFor(screen("Desk", 2560, 1440, 2)).id, threeColumnsID);
+    EXPECT_EQ(store.layoutFor(screen("Other", 2560, 1440, 2)).id, stackHalfLayoutID());
+    EXPECT_EQ(store.layoutFor(screen("Desk", 2560, 1440, 1)).id, stackHalfLayoutID());
+
+    const std::vector<ScreenInfo> displays{screen("Desk", 2560, 1440, 2),
+                                           screen("Other", 2560, 1440, 2),
+                                           screen("Desk", 2560, 1440, 2)};
+    const auto using3 = store.screensUsing(threeColumnsID, displays);
+    ASSERT_EQ(using3.size(), 2U);
+    EXPECT_EQ(using3[0], displays[0]);
+    EXPECT_EQ(store.screensUsing(stackHalfLayoutID(), displays).size(), 1U);
+}
+
+TEST_F(LayoutStoreTest, UpsertReplacesInPlaceOrAppendsAndTheFileFollows) {
+    LayoutStore store(file);
+    auto changed = store.layouts()[1];
+    changed.name = "Renamed";
+    changed.zones.pop_back();
+    store.upsert(changed);
+    const auto added = userLayout("New", {zoneWithShortcut("Z", 36, carbon::cmdKey, "⌘↩")});
+    store.upsert(added);
+
+    ASSERT_EQ(store.layouts().size(), 6U);
+    EXPECT_EQ(store.layouts()[1], changed);
+    EXPECT_EQ(store.layouts()[5], added);
+    EXPECT_EQ(LayoutStore(file).layouts(), store.layouts());
+}
+
+TEST_F(LayoutStoreTest, DeletingTheLastLayoutRefillsTheBuiltIns) {
+    LayoutStore store(file);
+    const auto mine = userLayout("Mine");
+    store.upsert(mine);
+    store.assign(mine.id, screen("Desk", 1920, 1080, 1));
+    store.deleteLayout(verticalRowsLayoutID());
+    for (const auto& id : builtInLayoutIDs()) {
+        store.deleteLayout(id);
+    }
+    ASSERT_EQ(store.layouts().size(), 1U);
+    EXPECT_EQ(store.assignments().size(), 1U);
+
+    store.deleteLayout(mine.id);
+    EXPECT_EQ(store.layouts(), builtInLayouts());
+    EXPECT_EQ(store.assignments(), defaultAssignments());
+    EXPECT_EQ(filePayload().layouts, builtInLayouts());
+    EXPECT_EQ(store.seeded().size(), 5U);
+}
+
+TEST_F(LayoutStoreTest, RestoreBuiltInsOffersEverythingAgain) {
+    LayoutStore store(file);
+    store.upsert(userLayout("Mine"));
+    store.deleteLayout(verticalRowsLayoutID());
+    store.assign(threeColumnsID, screen("Desk", 1920, 1080, 1));
+
+    store.restoreBuiltIns();
+    EXPECT_EQ(store.layouts(), builtInLayouts());
+    EXPECT_EQ(store.assignments(), defaultAssignments());
+    EXPECT_EQ(filePayload().seeded, builtInLayoutIDs());
+}
+
+TEST_F(LayoutStoreTest, ZonesUsingComparesKeyAndModifiersOnly) {
+    LayoutStore store(file);
+    const auto first = zoneWithShortcut("A", 18, carbon::cmdKey | carbon::optionKey, "⌥⌘1");
+    const auto sameKeyOtherText = zoneWithShortcut("B", 18, carbon::cmdKey | carbon::optionKey, "");
+    const auto otherModifiers = zoneWithShortcut("C", 18, carbon::cmdKey, "⌘1");
+    store.upsert(userLayout("One", {first, otherModifiers}));
+    store.upsert(userLayout("Two", {sameKeyOtherText}));
+
+    const auto found = store.zonesUsing(18, carbon::cmdKey | carbon::optionKey, std::nullopt);
+    ASSERT_EQ(found.size(), 2U);
+    EXPECT_EQ(found[0].first.name, "One");
+    EXPECT_EQ(found[0].second, first);
+    EXPECT_EQ(found[1].second, sameKeyOtherText);
+
+    const auto skipping = store.zonesUsing(18, carbon::cmdKey | carbon::optionKey, first.id);
+    ASSERT_EQ(skipping.size(), 1U);
+    EXPECT_EQ(skipping[0].second.id, sameKeyOtherText.id);
+    EXPECT_TRUE(store.zonesUsing(19, carbon::cmdKey, std::nullopt).empty());
+}
+
+TEST_F(LayoutStoreTest, ApplyReplacesTheStateButAnEmptyListChangesNothing) {
+    LayoutStore store(file);
+    store.upsert(userLayout("Mine"));
+    const auto before = read(file);
+    const auto payload = store.payload();
+    int notified = 0;
+    const auto connection = store.onWillChange([&] { ++notified; });
+
+    store.apply(LayoutStorePayload{{}, {{"1x1", threeColumnsID}}, std::vector<Uuid>{}});
+    EXPECT_EQ(notified, 0);
+    EXPECT_EQ(store.payload(), payload);
+    EXPECT_EQ(read(file), before);
+
+    // A backup of an earlier version: its lists are taken and Vertical Rows offered once.
+    const auto restored = userLayout("From backup");
+    store.apply(LayoutStorePayload{{restored}, {{"1x1", restored.id}}, std::nullopt});
+    EXPECT_EQ(ids(store.layouts()), (std::vector<Uuid>{restored.id, verticalRowsLayoutID()}));
+    EXPECT_EQ(store.assignments().at("1x1"), restored.id);
+    EXPECT_EQ(filePayload(), store.payload());
+    EXPECT_EQ(store.payload().seeded, builtInLayoutIDs());
+}
+
+TEST_F(LayoutStoreTest, ObserversHearOfEveryChangeBeforeItIsVisible) {
+    LayoutStore store(file);
+    int notified = 0;
+    std::size_t countSeen = 0;
+    const auto connection = store.onWillChange([&] {
+        ++notified;
+        countSeen = store.layouts().size();
+    });
+
+    store.upsert(userLayout("Mine"));
+    EXPECT_EQ(notified, 1);
+    EXPECT_EQ(countSeen, 5U); // the old list, not yet the new one
+    store.assign(threeColumnsID, screen("Desk", 1920, 1080, 1));
+    EXPECT_EQ(notified, 2);
+    store.deleteLayout(threeColumnsID);
+    EXPECT_EQ(notified, 4);
+    store.restoreBuiltIns();
+    EXPECT_EQ(notified, 6);
+    EXPECT_TRUE(store.save());
+    EXPECT_EQ(notified, 6);
+}
+
+} // namespace

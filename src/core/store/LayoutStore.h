@@ -23,6 +23,9 @@ namespace tessera {
 struct StoreRecovery {
     std::filesystem::path keptCopy; // empty when even the copy could not be made
     std::string reason;
+    // Why no copy could be made. Until one is made the unreadable file is left untouched and
+    // every save fails.
+    std::string copyError;
 };
 
 // Every layout of the user, which display shows which layout, and which built-ins were offered.
@@ -94,6 +97,8 @@ private:
     Signal<> willChange_;
     std::string lastSaveError_;
     std::optional<StoreRecovery> recovery_;
+    // The file on disk could not be read and no copy of it exists yet: it must not be replaced.
+    bool mustKeepUnreadable_ = false;
 };
 
 } // namespace tessera

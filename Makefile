@@ -1,0 +1,60 @@
+# Entry points for people and CI. Everything installs what it needs first (scripts/bootstrap).
+BUILD        ?= build
+JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
+WERROR       ?= ON
+FUZZ_SECONDS ?= 30
+FUZZ_TARGETS := fuzz-layouts fuzz-preferences
+
+CMAKE_FLAGS := -DTESSERA_WERROR=$(WERROR)
+
+.PHONY: all bootstrap configure build test run bench fuzz asan format format-check clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap
+
+configure: bootstrap
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tesseractl
+	$(BUILD)/src/cli/tesseractl layouts
+
+bench: bootstrap
+	cmake -S . -B $(BUILD)-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DTESSERA_TESTS=OFF -DTESSERA_BENCH=ON
+	cmake --build $(BUILD)-bench -j $(JOBS) --target tessera-bench
+	$(BUILD)-bench/bench/tessera-bench
+
+# Each target runs for FUZZ_SECONDS from the seeds in fuzz/corpus/<name>; what it discovers goes
+# to a scratch folder so the checked-in seeds stay small.
+fuzz: bootstrap
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz $(CMAKE_FLAGS) -DTESSERA_FUZZ=ON -DTESSERA_TESTS=OFF
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@set -e; for target in $(FUZZ_TARGETS); do \
+	  name=$${target#fuzz-}; scratch=$(BUILD)-fuzz/corpus/$$name; mkdir -p $$scratch; \
+	  echo "== $$target for $(FUZZ_SECONDS) s"; \
+	  $(BUILD)-fuzz/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	    -print_final_stats=1 $$scratch fuzz/corpus/$$name; \
+	done
+
+asan: bootstrap
+	cmake -S . -B $(BUILD)-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DTESSERA_SANITIZE=ON
+	cmake --build $(BUILD)-asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-asan
