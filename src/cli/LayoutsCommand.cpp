@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "ShippedStrings.h"
 #include "core/app/Preferences.h"
 #include "core/model/Json.h"
 #include "core/model/StringTables.h"
@@ -7,7 +8,6 @@
 #include "core/store/LayoutStore.h"
 #include "platform/linux/PlistDefaults.h"
 #include "platform/linux/XdgFolders.h"
-#include "ShippedStrings.h"
 
 #include <nlohmann/json.hpp>
 
@@ -27,11 +27,15 @@ constexpr const char* usage = "Usage: tesseractl layouts [--json]\n";
 // The language the application shows names in: "appLanguage", with "system" resolved the way
 // the process resolves it from the locale.
 TableLocalizer applicationLocalizer(const Context& context) {
-    const PlistDefaults defaults(preferencesFile(context.folders));
+    // Reported here rather than by PlistDefaults so the message names this command's output.
+    const PlistDefaults defaults(preferencesFile(context.folders), nullptr);
     if (const auto& copy = defaults.keptCopy()) {
         context.err << "tesseractl: the preferences file " << defaults.file().string()
                     << " could not be read (" << defaults.loadError() << "); a copy was kept at "
                     << copy->string() << "\n";
+    } else if (!defaults.loadError().empty()) {
+        context.err << "tesseractl: the preferences file " << defaults.file().string()
+                    << " could not be read (" << defaults.loadError() << "); using defaults\n";
     }
     auto tables = shippedStringTables();
     auto language = std::string(rawValue(currentLanguage(defaults)));

@@ -1,1 +1,230 @@
+#include "core/model/Json.h"
+#include "core/store/BuiltInLayouts.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+
+using namespace tessera;
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void write(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::set<std::string> keys(const json& object) {
+    std::set<std::string> result;
+    for (const auto& [key, value] : object.items()) {
+        result.insert(key);
+    }
+    return result;
+}
+
+class CliLayoutsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto pattern = (fs::temp_directory_path() / "tessera-cli-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root = pattern;
+        home = root / "home";
+        fs::create_directories(home);
+        defaultFile = home / ".local" / "share" / "Tessera" / "layouts.json";
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+
+    // Runs tesseractl with only HOME, LANG and the given variables set, so nothing of the
+    // environment running the tests leaks in.
+    Outcome run(const std::vector<std::string>& arguments,
+                const std::vector<std::string>& environment = {}) {
+        const auto outFile = root / "stdout";
+        const auto errFile = root / "stderr";
+        std::vector<std::string> argv{TESSERACTL_PATH};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        std::vector<std::string> envp{"HOME=" + home.string(), "LANG=C"};
+        envp.insert(envp.end(), environment.begin(), environment.end());
+        const auto pointers = [](std::vector<std::string>& strings) {
+            std::vector<char*> result;
+            for (auto& s : strings) {
+                result.push_back(s.data());
+            }
+            result.push_back(nullptr);
+            return result;
+        };
+        auto argvPointers = pointers(argv);
+        auto envPointers = pointers(envp);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        pid_t pid = 0;
+        const int spawned = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr,
+                                        argvPointers.data(), envPointers.data());
+        posix_spawn_file_actions_destroy(&actions);
+        Outcome outcome;
+        if (spawned != 0) {
+            ADD_FAILURE() << "could not start " << argv[0];
+            return outcome;
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.out = read(outFile);
+        outcome.err = read(errFile);
+        return outcome;
+    }
+
+    static json parsed(const Outcome& outcome) {
+        try {
+            return json::parse(outcome.out);
+        } catch (const json::exception& error) {
+            ADD_FAILURE() << "not JSON: " << error.what() << "\n" << outcome.out;
+            return json::object();
+        }
+    }
+
+    fs::path root;
+    fs::path home;
+    fs::path defaultFile;
+};
+
+TEST_F(CliLayoutsTest, FreshHomeGetsTheBuiltInFileAndListsItInBothForms) {
+    const auto outcome = run({"layouts", "--json"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.err, "");
+
+    const auto stored = decodePayload(read(defaultFile));
+    ASSERT_TRUE(stored) << stored.error;
+    EXPECT_EQ(stored.value->layouts.size(), 5U);
+    EXPECT_EQ(stored.value->assignments.size(), 4U);
+    EXPECT_EQ(stored.value->seeded, builtInLayoutIDs());
+
+    const auto listing = parsed(outcome);
+    EXPECT_EQ(keys(listing), (std::set<std::string>{"layouts", "assignments", "seeded"}));
+    ASSERT_EQ(listing["layouts"].size(), 5U);
+    for (std::size_t i = 0; i < 5; ++i) {
+        const auto& layout = listing["layouts"][i];
+        EXPECT_EQ(keys(layout), (std::set<std::string>{"id", "name", "displayName", "zones"}));
+        EXPECT_EQ(layout["id"], stored.value->layouts[i].id.string());
+        EXPECT_EQ(layout["displayName"], stored.value->layouts[i].name);
+        for (const auto& zone : layout["zones"]) {
+            EXPECT_EQ(keys(zone), (std::set<std::string>{"id", "name", "displayName", "x", "y",
+                                                         "width", "height", "shortcut"}));
+            EXPECT_TRUE(zone["shortcut"].is_null());
+            EXPECT_TRUE(zone["x"].is_number());
+        }
+    }
+    EXPECT_EQ(listing["assignments"]["2560x1440"], builtin::stackHalfID);
+    EXPECT_EQ(listing["assignments"].size(), 4U);
+    ASSERT_EQ(listing["seeded"].size(), 5U);
+    EXPECT_EQ(listing["seeded"][4], builtin::verticalRowsID);
+
+    // The same store for people: every layout, every assignment key, nothing rewritten.
+    const auto before = read(defaultFile);
+    const auto text = run({"layouts"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    for (const auto& layout : stored.value->layouts) {
+        EXPECT_NE(text.out.find(layout.id.string()), std::string::npos) << layout.name;
+    }
+    EXPECT_NE(text.out.find("3440x1440px"), std::string::npos);
+    EXPECT_EQ(read(defaultFile), before);
+}
+
+TEST_F(CliLayoutsTest, FileOfAnEarlierVersionShowsCurrentNamesAndGainsVerticalRows) {
+    auto layouts = builtInLayouts();
+    layouts.pop_back();
+    layouts[0].name = "27″ Browser & Telegram";
+    layouts[0].zones[1].name = "Telegram";
+    write(defaultFile,
+          encodeJson(toJson(LayoutStorePayload{layouts, defaultAssignments(), std::nullopt})));
+
+    const auto outcome = run({"layouts", "--json"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    const auto listing = parsed(outcome);
+    ASSERT_EQ(listing["layouts"].size(), 5U);
+    EXPECT_EQ(listing["layouts"][0]["name"], "27″ Browser & Telegram");
+    EXPECT_EQ(listing["layouts"][0]["displayName"], "Stack + Half");
+    EXPECT_EQ(listing["layouts"][0]["zones"][1]["displayName"], "Bottom Left");
+    EXPECT_EQ(listing["layouts"][4]["id"], builtin::verticalRowsID);
+
+    const auto stored = decodePayload(read(defaultFile));
+    ASSERT_TRUE(stored) << stored.error;
+    EXPECT_EQ(stored.value->seeded, builtInLayoutIDs());
+    EXPECT_EQ(stored.value->layouts[0].name, "27″ Browser & Telegram");
+}
+
+TEST_F(CliLayoutsTest, UnreadableFileIsReportedWithTheKeptCopy) {
+    const std::string garbage = "{\"layouts\": [ this is not JSON";
+    write(defaultFile, garbage);
+
+    const auto outcome = run({"layouts", "--json"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    std::vector<fs::path> copies;
+    for (const auto& entry : fs::directory_iterator(defaultFile.parent_path())) {
+        if (entry.path().filename().string().rfind("layouts.json.unreadable-", 0) == 0) {
+            copies.push_back(entry.path());
+        }
+    }
+    ASSERT_EQ(copies.size(), 1U);
+    EXPECT_NE(outcome.err.find(copies[0].string()), std::string::npos) << outcome.err;
+    EXPECT_EQ(read(copies[0]), garbage);
+    EXPECT_EQ(parsed(outcome)["layouts"].size(), 5U);
+    EXPECT_TRUE(decodePayload(read(defaultFile)));
+}
+
+TEST_F(CliLayoutsTest, DataFolderComesFromXdgDataHome) {
+    const auto outcome = run({"layouts"}, {"XDG_DATA_HOME=" + (root / "data").string()});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_TRUE(fs::exists(root / "data" / "Tessera" / "layouts.json"));
+    EXPECT_FALSE(fs::exists(defaultFile));
+    EXPECT_NE(outcome.out.find((root / "data" / "Tessera" / "layouts.json").string()),
+              std::string::npos);
+}
+
+TEST_F(CliLayoutsTest, FolderThatCannotBeCreatedFailsWithItsName) {
+    write(root / "blocker", "a regular file");
+    const auto outcome =
+        run({"layouts"}, {"XDG_DATA_HOME=" + (root / "blocker" / "data").string()});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find((root / "blocker").string()), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+}
+
+TEST_F(CliLayoutsTest, UnknownOptionIsAUsageErrorAndTouchesNothing) {
+    const auto outcome = run({"layouts", "--bogus"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_NE(outcome.err.find("--bogus"), std::string::npos);
+    EXPECT_FALSE(fs::exists(home / ".local"));
+}
+
+} // namespace

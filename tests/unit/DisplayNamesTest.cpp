@@ -37,16 +37,16 @@ std::shared_ptr<const StringTables> testTables() {
         "%@ Left": "%@ слева"
     })"),
               "");
-    EXPECT_EQ(tables->add("de", R"({
+    EXPECT_EQ(tables->add("de", R"json({
         "Top Left": "Oben links",
         "Bottom Left": "Unten links",
         "Left": "Links",
         "Main": "Haupt",
         "%@ Top": "%@ oben",
         "%@ Left": "Links (%1$@)"
-})"),
+    })json"),
               "");
-return tables;
+    return tables;
 }
 
 class DisplayNamesTest : public ::testing::Test {

@@ -37,12 +37,10 @@ TEST(Uuid, ParsesEitherCaseAndWritesUpperCase) {
 }
 
 TEST(Uuid, RejectsMalformedText) {
-    for (const char* text : {"", "abcdef01-2345-6789-abcd-ef012345678",
-                             "abcdef01-2345-6789-abcd-ef01234567890",
-                             "abcdef0112345-6789-abcd-ef0123456789",
-                             "abcdef01-2345-6789-abcd-ef012345678g",
-                             "{bcdef01-2345-6789-abcd-ef0123456789",
-                             "abcdef01-2345-6789-abcd--f0123456789"}) {
+    for (const char* text :
+         {"", "abcdef01-2345-6789-abcd-ef012345678", "abcdef01-2345-6789-abcd-ef01234567890",
+          "abcdef0112345-6789-abcd-ef0123456789", "abcdef01-2345-6789-abcd-ef012345678g",
+          "{bcdef01-2345-6789-abcd-ef0123456789", "abcdef01-2345-6789-abcd--f0123456789"}) {
         EXPECT_FALSE(Uuid::parse(text)) << text;
     }
 }

@@ -30,14 +30,15 @@ TEST(ScreenInfo, SizesRoundHalvesAwayFromZero) {
     const auto info = makeScreenInfo(display({0, 0, 1439.5, 899.4}, 1.5));
     EXPECT_EQ(info.pointWidth, 1440);
     EXPECT_EQ(info.pointHeight, 899);
-    EXPECT_EQ(info.pixelWidth, 2159); // 2159.25
+    EXPECT_EQ(info.pixelWidth, 2159);  // 2159.25
     EXPECT_EQ(info.pixelHeight, 1349); // 1349.1
     EXPECT_EQ(roundedPoints(2.5), 3);
     EXPECT_EQ(roundedPoints(-2.5), -3);
 }
 
 TEST(ScreenInfo, InsetsAreFractionsOfTheFullFrame) {
-    const auto menuBar = makeScreenInfo(display({0, 0, 1920, 1080}, 1, "D", Rect{0, 0, 1920, 1055}));
+    const auto menuBar =
+        makeScreenInfo(display({0, 0, 1920, 1080}, 1, "D", Rect{0, 0, 1920, 1055}));
     EXPECT_DOUBLE_EQ(menuBar.visibleInsets.top, 25.0 / 1080.0);
     EXPECT_EQ(menuBar.visibleInsets.left, 0);
     EXPECT_EQ(menuBar.visibleInsets.bottom, 0);
@@ -106,9 +107,8 @@ TEST(Screens, DrawingOrderIsLargestFirstAndStable) {
     const auto zone = [](std::string name, double w, double h) {
         return Zone{Uuid::random(), std::move(name), 0, 0, w, h, std::nullopt};
     };
-    const auto ordered =
-        drawingOrder({zone("first quarter", 0.5, 0.5), zone("half", 0.5, 1),
-                      zone("second quarter", 1, 0.25), zone("tiny", 0.1, 0.1)});
+    const auto ordered = drawingOrder({zone("first quarter", 0.5, 0.5), zone("half", 0.5, 1),
+                                       zone("second quarter", 1, 0.25), zone("tiny", 0.1, 0.1)});
     ASSERT_EQ(ordered.size(), 4u);
     EXPECT_EQ(ordered[0].name, "half");
     EXPECT_EQ(ordered[1].name, "first quarter");

@@ -70,7 +70,9 @@ const DefaultsDomain& registeredDefaults() {
     return table;
 }
 
-void registerPreferenceDefaults(Defaults& defaults) { defaults.registerDefaults(registeredDefaults()); }
+void registerPreferenceDefaults(Defaults& defaults) {
+    defaults.registerDefaults(registeredDefaults());
+}
 
 namespace {
 

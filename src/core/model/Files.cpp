@@ -6,8 +6,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
-#include <sys/stat.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 

@@ -22,9 +22,9 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& file, std:
 // Copies a file that is about to be replaced because it could not be read to
 // "<name>.unreadable-<UTC time>" beside it (a counter is added if that exists). Returns the
 // copy's path, or nothing with the reason in *error.
-std::optional<std::filesystem::path>
-keepUnreadableCopy(const std::filesystem::path& file, std::chrono::system_clock::time_point now,
-                   std::string* error);
+std::optional<std::filesystem::path> keepUnreadableCopy(const std::filesystem::path& file,
+                                                        std::chrono::system_clock::time_point now,
+                                                        std::string* error);
 
 // "2026-12-05T05-52-09Z": a UTC time usable in a file name on every platform.
 std::string fileNameTimestamp(std::chrono::system_clock::time_point time);

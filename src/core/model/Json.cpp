@@ -94,8 +94,8 @@ json toJson(const KeyCombo& combo) {
 }
 
 json toJson(const Zone& zone) {
-    json object{{"id", zone.id.string()},   {"name", zone.name},   {"x", zone.x},
-                {"y", zone.y},              {"width", zone.width}, {"height", zone.height}};
+    json object{{"id", zone.id.string()}, {"name", zone.name},    {"x", zone.x}, {"y", zone.y},
+                {"width", zone.width},    {"height", zone.height}};
     if (zone.shortcut) {
         object["shortcut"] = toJson(*zone.shortcut);
     }

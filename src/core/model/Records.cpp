@@ -4,10 +4,14 @@ namespace {
 
 using tessera::hashCombine;
 
-template <typename T> std::size_t hashOf(const T& value) { return std::hash<T>{}(value); }
+template <typename T> std::size_t hashOf(const T& value) {
+    return std::hash<T>{}(value);
+}
 
 // -0.0 == 0.0 as values, so they must hash alike.
-std::size_t hashDouble(double d) { return d == 0 ? 0 : std::hash<double>{}(d); }
+std::size_t hashDouble(double d) {
+    return d == 0 ? 0 : std::hash<double>{}(d);
+}
 
 } // namespace
 
@@ -51,7 +55,8 @@ std::hash<tessera::ScreenInsets>::operator()(const tessera::ScreenInsets& i) con
     return seed;
 }
 
-std::size_t std::hash<tessera::ScreenInfo>::operator()(const tessera::ScreenInfo& s) const noexcept {
+std::size_t
+std::hash<tessera::ScreenInfo>::operator()(const tessera::ScreenInfo& s) const noexcept {
     std::size_t seed = 0;
     hashCombine(seed, hashOf(s.id));
     hashCombine(seed, hashOf(s.name));

@@ -5,7 +5,9 @@
 
 namespace tessera {
 
-std::int64_t roundedPoints(double value) { return static_cast<std::int64_t>(std::round(value)); }
+std::int64_t roundedPoints(double value) {
+    return static_cast<std::int64_t>(std::round(value));
+}
 
 ScreenInfo makeScreenInfo(const SystemDisplay& display) {
     const auto& f = display.frame;
@@ -45,8 +47,12 @@ const SystemDisplay& primaryDisplay(const std::vector<SystemDisplay>& displays) 
     return it != displays.end() ? *it : displays.front();
 }
 
-Point toTopLeft(Point p, const Rect& primary) { return {p.x, primary.maxY() - p.y}; }
-Point toBottomLeft(Point p, const Rect& primary) { return {p.x, primary.maxY() - p.y}; }
+Point toTopLeft(Point p, const Rect& primary) {
+    return {p.x, primary.maxY() - p.y};
+}
+Point toBottomLeft(Point p, const Rect& primary) {
+    return {p.x, primary.maxY() - p.y};
+}
 
 Rect toTopLeft(const Rect& r, const Rect& primary) {
     return {r.minX(), primary.maxY() - r.maxY(), r.width(), r.height()};

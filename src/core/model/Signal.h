@@ -47,8 +47,8 @@ public:
 
     [[nodiscard]] Connection connect(std::function<void(Args...)> slot) {
         const auto id = slots_->nextId++;
-        slots_->entries.push_back({id, std::make_shared<std::function<void(Args...)>>(
-                                           std::move(slot))});
+        slots_->entries.push_back(
+            {id, std::make_shared<std::function<void(Args...)>>(std::move(slot))});
         std::weak_ptr<Slots> weak = slots_;
         return Connection([weak, id] {
             if (auto slots = weak.lock()) {

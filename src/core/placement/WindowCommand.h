@@ -9,11 +9,19 @@ namespace tessera {
 
 // The seven window commands. Case order is significant: it gives the hotkey identifiers and
 // the order of every list of commands.
-enum class WindowCommand { fillScreen, zoneLeft, zoneRight, zoneUp, zoneDown, previousDisplay, nextDisplay };
+enum class WindowCommand {
+    fillScreen,
+    zoneLeft,
+    zoneRight,
+    zoneUp,
+    zoneDown,
+    previousDisplay,
+    nextDisplay
+};
 
 inline constexpr std::array<WindowCommand, 7> allWindowCommands{
-    WindowCommand::fillScreen, WindowCommand::zoneLeft,        WindowCommand::zoneRight,
-    WindowCommand::zoneUp,     WindowCommand::zoneDown,        WindowCommand::previousDisplay,
+    WindowCommand::fillScreen, WindowCommand::zoneLeft, WindowCommand::zoneRight,
+    WindowCommand::zoneUp,     WindowCommand::zoneDown, WindowCommand::previousDisplay,
     WindowCommand::nextDisplay};
 
 struct WindowCommandInfo {
@@ -37,8 +45,8 @@ constexpr WindowCommandInfo info(WindowCommand command) {
     case WindowCommand::zoneDown:
         return {"zoneDown", "Zone Below", "arrow.down.square", 125, 0x1800};
     case WindowCommand::previousDisplay:
-        return {"previousDisplay", "Previous Display",
-                "rectangle.lefthalf.inset.filled.arrow.left", 123, 0x1900};
+        return {"previousDisplay", "Previous Display", "rectangle.lefthalf.inset.filled.arrow.left",
+                123, 0x1900};
     case WindowCommand::nextDisplay:
         return {"nextDisplay", "Next Display", "rectangle.righthalf.inset.filled.arrow.right", 124,
                 0x1900};
@@ -46,7 +54,9 @@ constexpr WindowCommandInfo info(WindowCommand command) {
     return {};
 }
 
-constexpr std::string_view rawValue(WindowCommand command) { return info(command).rawValue; }
+constexpr std::string_view rawValue(WindowCommand command) {
+    return info(command).rawValue;
+}
 
 constexpr std::optional<WindowCommand> windowCommandFromRaw(std::string_view raw) {
     for (auto command : allWindowCommands) {

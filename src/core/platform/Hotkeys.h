@@ -49,8 +49,8 @@ public:
     // Presses of registered hotkeys reach the handler on the main loop until the connection
     // ends. Ending it is what guarantees that a handler never reaches an owner that is gone.
     [[nodiscard]] virtual Connection installHandler(std::function<void(HotkeyID)> handler) = 0;
-    virtual HotkeyRegistration registerHotkey(std::uint32_t keyCode,
-                                              std::uint32_t carbonModifiers, HotkeyID id) = 0;
+    virtual HotkeyRegistration registerHotkey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+                                              HotkeyID id) = 0;
     virtual void unregisterHotkey(HotkeyRef ref) = 0;
 };
 

@@ -77,9 +77,8 @@ public:
     // A new tap is enabled. Nothing when the system refuses one (typically while listening to
     // input is not allowed); callers then rely on the global monitor alone. The callback also
     // receives the two "disabled" types and must re-enable the tap itself.
-    virtual std::unique_ptr<EventTap> createListenOnlyTap(EventMask mask,
-                                                          std::function<void(const TapEvent&)>
-                                                              callback) = 0;
+    virtual std::unique_ptr<EventTap>
+    createListenOnlyTap(EventMask mask, std::function<void(const TapEvent&)> callback) = 0;
     // Events bound for other applications.
     [[nodiscard]] virtual Connection
     addGlobalMonitor(EventMask mask, std::function<void(const MonitorEvent&)> handler) = 0;

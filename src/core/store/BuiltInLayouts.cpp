@@ -29,8 +29,7 @@ std::vector<Layout> builtInLayouts() {
                {
                    zone("22222222-aaaa-2222-2222-222222222222", "Left", 0, 0, 0.5, 1),
                    zone("22222222-bbbb-2222-2222-222222222222", "Top Right", 0.5, 0, 0.5, 0.5),
-                   zone("22222222-cccc-2222-2222-222222222222", "Bottom Right", 0.5, 0.5, 0.5,
-                        0.5),
+                   zone("22222222-cccc-2222-2222-222222222222", "Bottom Right", 0.5, 0.5, 0.5, 0.5),
                }},
         Layout{Uuid::fromLiteral(builtin::threeColumnsID),
                "Three Columns",
@@ -39,15 +38,15 @@ std::vector<Layout> builtInLayouts() {
                    zone("33333333-bbbb-3333-3333-333333333333", "Center", third, 0, third, 1),
                    zone("33333333-cccc-3333-3333-333333333333", "Right", twoThirds, 0, third, 1),
                }},
-        Layout{Uuid::fromLiteral(builtin::columnsStackID),
-               "Columns + Stack",
-               {
-                   zone("44444444-aaaa-4444-4444-444444444444", "Left", 0, 0, 0.4, 1),
-                   zone("44444444-bbbb-4444-4444-444444444444", "Center", 0.4, 0, 0.35, 1),
-                   zone("44444444-cccc-4444-4444-444444444444", "Top Right", 0.75, 0, 0.25, 0.5),
-                   zone("44444444-dddd-4444-4444-444444444444", "Bottom Right", 0.75, 0.5, 0.25,
-                        0.5),
-               }},
+        Layout{
+            Uuid::fromLiteral(builtin::columnsStackID),
+            "Columns + Stack",
+            {
+                zone("44444444-aaaa-4444-4444-444444444444", "Left", 0, 0, 0.4, 1),
+                zone("44444444-bbbb-4444-4444-444444444444", "Center", 0.4, 0, 0.35, 1),
+                zone("44444444-cccc-4444-4444-444444444444", "Top Right", 0.75, 0, 0.25, 0.5),
+                zone("44444444-dddd-4444-4444-444444444444", "Bottom Right", 0.75, 0.5, 0.25, 0.5),
+            }},
         Layout{Uuid::fromLiteral(builtin::verticalRowsID),
                "Vertical Rows",
                {

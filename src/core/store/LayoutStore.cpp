@@ -62,8 +62,8 @@ void copyFolderInto(const fs::path& source, const fs::path& destination) {
     if (ec) {
         return;
     }
-    const auto staging = destination.parent_path() / ("." + destination.filename().string() +
-                                                      ".copying");
+    const auto staging =
+        destination.parent_path() / ("." + destination.filename().string() + ".copying");
     fs::remove_all(staging, ec);
     fs::copy(source, staging, fs::copy_options::recursive, ec);
     if (!ec) {
@@ -77,8 +77,8 @@ void copyFolderInto(const fs::path& source, const fs::path& destination) {
 } // namespace
 
 LayoutStore::LayoutStore(fs::path fileURL)
-    : fileURL_(std::move(fileURL)), layouts_(builtInLayouts()),
-      assignments_(defaultAssignments()), seeded_(allBuiltInIDs()) {
+    : fileURL_(std::move(fileURL)), layouts_(builtInLayouts()), assignments_(defaultAssignments()),
+      seeded_(allBuiltInIDs()) {
     load();
 }
 
@@ -165,7 +165,8 @@ bool LayoutStore::save() {
     if (mustKeepUnreadable_) {
         if (!isMissing(fileURL_)) {
             std::string error;
-            const auto copy = keepUnreadableCopy(fileURL_, std::chrono::system_clock::now(), &error);
+            const auto copy =
+                keepUnreadableCopy(fileURL_, std::chrono::system_clock::now(), &error);
             if (!copy) {
                 recovery_->copyError = error;
                 lastSaveError_ = "Can't replace the unreadable file " + fileURL_.string() +

@@ -1,1 +1,594 @@
-// placeholder
+#include "PlistDefaults.h"
+
+#include "core/model/Files.h"
+
+#include <plist/plist.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <iostream>
+#include <limits>
+#include <system_error>
+#include <type_traits>
+#include <utility>
+
+namespace tessera {
+
+namespace fs = std::filesystem;
+
+class PlistNode {
+public:
+    explicit PlistNode(plist_t node) : node_(node) {}
+    ~PlistNode() { plist_free(node_); }
+    PlistNode(const PlistNode&) = delete;
+    PlistNode& operator=(const PlistNode&) = delete;
+
+    plist_t node() const { return node_; }
+
+private:
+    plist_t node_;
+};
+
+namespace {
+
+// A preferences file is a few kilobytes; anything near this is not one, and libplist takes
+// lengths as 32-bit numbers.
+constexpr std::size_t maxFileSize = 32 * 1024 * 1024;
+// Preferences nest two deep; files from other tools rarely more than a handful.
+constexpr int maxNesting = 100;
+
+using OwnedPlist = std::unique_ptr<void, decltype(&plist_free)>;
+
+OwnedPlist own(plist_t node) {
+    return OwnedPlist(node, &plist_free);
+}
+
+struct FreeDeleter {
+    void operator()(void* pointer) const { std::free(pointer); }
+};
+using MallocString = std::unique_ptr<char, FreeDeleter>;
+
+// ---- Nesting guard ----------------------------------------------------------------------------
+//
+// libplist 2.2 parses nesting without recursion but frees, copies and writes trees recursively,
+// so a file of a million nested arrays parses and then overflows the stack. The scan below
+// bounds the depth libplist can build before it sees the bytes. It follows libplist's reading
+// of comments, CDATA, processing instructions, the document type and quoted attribute values;
+// a closing tag is counted only where libplist would read one, while an opening tag counts
+// wherever it appears, so any disagreement between the two readings errs towards refusing.
+
+bool startsAt(std::string_view text, std::size_t pos, std::string_view prefix) {
+    return text.substr(pos, prefix.size()) == prefix;
+}
+
+// The first of `chars` at or after `pos`, stepping over double-quoted runs.
+std::size_t findOutsideQuotes(std::string_view text, std::size_t pos, std::string_view chars) {
+    while (pos < text.size()) {
+        if (text[pos] == '"') {
+            pos = text.find('"', pos + 1);
+            if (pos == std::string_view::npos) {
+                return pos;
+            }
+        } else if (chars.find(text[pos]) != std::string_view::npos) {
+            return pos;
+        }
+        ++pos;
+    }
+    return std::string_view::npos;
+}
+
+std::size_t findStringOutsideQuotes(std::string_view text, std::size_t pos,
+                                    std::string_view needle) {
+    while (pos < text.size()) {
+        if (startsAt(text, pos, needle)) {
+            return pos;
+        }
+        if (text[pos] == '"') {
+            pos = text.find('"', pos + 1);
+            if (pos == std::string_view::npos) {
+                return pos;
+            }
+        }
+        ++pos;
+    }
+    return std::string_view::npos;
+}
+
+struct Tag {
+    std::string_view name;
+    bool empty = false;
+    std::size_t end = std::string_view::npos; // the closing '>' (or where reading stopped)
+};
+
+// The tag whose '<' is at `lt`: its name runs to white space, '<' or '>'; attributes run to
+// the first unquoted '<' or '>'.
+Tag readTag(std::string_view text, std::size_t lt) {
+    Tag tag;
+    const auto nameEnd = text.find_first_of(" \r\n\t<>", lt + 1);
+    if (nameEnd == std::string_view::npos) {
+        return tag;
+    }
+    tag.name = text.substr(lt + 1, nameEnd - lt - 1);
+    tag.end = text[nameEnd] == '>' ? nameEnd : findOutsideQuotes(text, nameEnd, "<>");
+    if (tag.end != std::string_view::npos && text[tag.end] == '>' && text[tag.end - 1] == '/') {
+        tag.empty = true;
+        if (tag.name.ends_with('/')) {
+            tag.name.remove_suffix(1);
+        }
+    }
+    return tag;
+}
+
+bool opensContainer(const Tag& tag) {
+    return !tag.empty && (tag.name == "array" || tag.name == "dict");
+}
+
+// Opening tags inside a stretch libplist skips; counted all the same.
+int opensWithin(std::string_view text, std::size_t from, std::size_t to) {
+    int opens = 0;
+    for (auto lt = text.find('<', from); lt < to; lt = text.find('<', lt + 1)) {
+        if (opensContainer(readTag(text, lt))) {
+            ++opens;
+        }
+    }
+    return opens;
+}
+
+// Where the skipped stretch starting at `lt` ends (one past it), or nothing when `lt` starts
+// ordinary markup. npos when the stretch never ends (libplist then fails).
+std::optional<std::size_t> skippedStretchEnd(std::string_view text, std::size_t lt) {
+    const auto endOf = [&](std::size_t found, std::size_t length) {
+        return found == std::string_view::npos ? found : found + length;
+    };
+    if (startsAt(text, lt, "<!--")) {
+        return endOf(text.find("-->", lt + 4), 3);
+    }
+    if (startsAt(text, lt, "<![CDATA[")) {
+        return endOf(text.find("]]>", lt + 9), 3);
+    }
+    if (startsAt(text, lt, "<?")) {
+        return endOf(findStringOutsideQuotes(text, lt + 1, "?>"), 2);
+    }
+    if (startsAt(text, lt, "<!DOCTYPE")) {
+        const auto stop = findOutsideQuotes(text, lt + 9, "[>");
+        if (stop == std::string_view::npos || text[stop] == '>') {
+            return endOf(stop, 1);
+        }
+        return endOf(findStringOutsideQuotes(text, stop, "]>"), 2);
+    }
+    return std::nullopt;
+}
+
+bool nestsTooDeeply(std::string_view text) {
+    int depth = 0;
+    std::size_t pos = 0;
+    while (true) {
+        const auto lt = text.find('<', pos);
+        if (lt == std::string_view::npos) {
+            return false;
+        }
+        if (const auto stretchEnd = skippedStretchEnd(text, lt)) {
+            const auto end = std::min(*stretchEnd, text.size());
+            depth += opensWithin(text, lt + 1, end);
+            if (depth > maxNesting || *stretchEnd == std::string_view::npos) {
+                return depth > maxNesting;
+            }
+            pos = end;
+            continue;
+        }
+        const auto tag = readTag(text, lt);
+        if (tag.end == std::string_view::npos) {
+            return depth + opensWithin(text, lt + 1, text.size()) > maxNesting;
+        }
+        if (!tag.empty && (tag.name == "/array" || tag.name == "/dict")) {
+            depth = std::max(depth - 1, 0);
+        } else if (opensContainer(tag)) {
+            ++depth;
+        }
+        depth += opensWithin(text, lt + 1, tag.end);
+        if (depth > maxNesting) {
+            return true;
+        }
+        pos = tag.end + 1;
+    }
+}
+
+// ---- Reading ----------------------------------------------------------------------------------
+
+std::string nodeAsXml(plist_t node) {
+    char* xml = nullptr;
+    std::uint32_t length = 0;
+    plist_to_xml(node, &xml, &length);
+    std::string text = xml != nullptr ? std::string(xml, length) : std::string();
+    plist_to_xml_free(xml);
+    return text;
+}
+
+// Read as a C string: the length libplist records for a string can run past a NUL and past
+// its own copy of the text.
+std::string stringOf(plist_t node) {
+    std::uint64_t length = 0;
+    const char* text = plist_get_string_ptr(node, &length);
+    return text != nullptr ? std::string(text) : std::string();
+}
+
+// libplist keeps every integer as 64 unsigned bits and marks those above the signed range
+// only internally; its writer tells the two apart by the sign it prints.
+std::optional<std::int64_t> integerOf(plist_t node) {
+    std::uint64_t bits = 0;
+    plist_get_uint_val(node, &bits);
+    const auto value = static_cast<std::int64_t>(bits);
+    if (value < 0 && nodeAsXml(node).find("<integer>-") == std::string::npos) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<DefaultsValue> supportedValue(plist_t node) {
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        std::uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return DefaultsValue(value != 0);
+    }
+    case PLIST_UINT:
+        if (auto value = integerOf(node)) {
+            return DefaultsValue(*value);
+        }
+        return std::nullopt;
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return DefaultsValue(value);
+    }
+    case PLIST_STRING:
+        return DefaultsValue(stringOf(node));
+    case PLIST_DATA: {
+        std::uint64_t length = 0;
+        const char* bytes = plist_get_data_ptr(node, &length);
+        Bytes value;
+        if (bytes != nullptr) {
+            value.assign(reinterpret_cast<const std::uint8_t*>(bytes),
+                         reinterpret_cast<const std::uint8_t*>(bytes) + length);
+        }
+        return DefaultsValue(std::move(value));
+    }
+    case PLIST_ARRAY: {
+        std::vector<std::string> strings;
+        const auto count = plist_array_get_size(node);
+        strings.reserve(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const plist_t item = plist_array_get_item(node, i);
+            if (item == nullptr || plist_get_node_type(item) != PLIST_STRING) {
+                return std::nullopt;
+            }
+            strings.push_back(stringOf(item));
+        }
+        return DefaultsValue(std::move(strings));
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+// ---- Writing ----------------------------------------------------------------------------------
+
+plist_t nodeFor(const DefaultsValue& value) {
+    return std::visit(
+        [](const auto& v) -> plist_t {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, bool>) {
+                return plist_new_bool(v ? 1 : 0);
+            } else if constexpr (std::is_same_v<T, std::int64_t>) {
+                return plist_new_uint(static_cast<std::uint64_t>(v));
+            } else if constexpr (std::is_same_v<T, double>) {
+                return plist_new_real(v);
+            } else if constexpr (std::is_same_v<T, std::string>) {
+                return plist_new_string(v.c_str());
+            } else if constexpr (std::is_same_v<T, Bytes>) {
+                static const char none = 0;
+                return plist_new_data(v.empty() ? &none : reinterpret_cast<const char*>(v.data()),
+                                      v.size());
+            } else {
+                plist_t array = plist_new_array();
+                for (const auto& text : v) {
+                    plist_array_append_item(array, plist_new_string(text.c_str()));
+                }
+                return array;
+            }
+        },
+        value);
+}
+
+bool holdsNul(std::string_view text) {
+    return text.find('\0') != std::string_view::npos;
+}
+
+// Why the value can't be written to a property list, or nothing.
+std::optional<std::string> unwritable(std::string_view key, const DefaultsValue& value) {
+    if (holdsNul(key)) {
+        return "a preference key can't contain a NUL character";
+    }
+    if (const auto* text = std::get_if<std::string>(&value); text && holdsNul(*text)) {
+        return "the value of \"" + std::string(key) + "\" contains a NUL character";
+    }
+    if (const auto* list = std::get_if<std::vector<std::string>>(&value)) {
+        for (const auto& text : *list) {
+            if (holdsNul(text)) {
+                return "the value of \"" + std::string(key) + "\" contains a NUL character";
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// Copies aside made by earlier runs that hold exactly these bytes, so a damaged file that
+// nobody has replaced yet is not copied again at every start.
+std::optional<fs::path> existingCopyOf(const fs::path& file, std::string_view bytes) {
+    const auto prefix = file.filename().string() + ".unreadable-";
+    std::error_code ec;
+    for (fs::directory_iterator it(file.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const auto name = it->path().filename().string();
+        if (!name.starts_with(prefix) || !it->is_regular_file(ec) ||
+            it->file_size(ec) != bytes.size()) {
+            continue;
+        }
+        if (readWholeFile(it->path(), nullptr) == bytes) {
+            return it->path();
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+PlistDefaults::Stamp PlistDefaults::stampOf(const fs::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) {
+        return {};
+    }
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+// ---- Codec ------------------------------------------------------------------------------------
+
+std::optional<PreferencesDocument> decodePreferencesDocument(std::string_view bytes,
+                                                             std::string* error) {
+    const auto fail = [error](std::string reason) -> std::optional<PreferencesDocument> {
+        if (error != nullptr) {
+            *error = std::move(reason);
+        }
+        return std::nullopt;
+    };
+    if (bytes.size() > maxFileSize) {
+        return fail("it is larger than " + std::to_string(maxFileSize / (1024 * 1024)) + " MB");
+    }
+    if (bytes.starts_with("bplist")) {
+        return fail("it is a binary property list; only XML property lists are read");
+    }
+    // libplist 2.2 keeps a string's length past a NUL but copies it only up to one, then
+    // writes the full length from the shorter copy. XML never holds a NUL character anyway.
+    if (bytes.find('\0') != std::string_view::npos) {
+        return fail("it contains a NUL byte, which no XML property list holds");
+    }
+    if (nestsTooDeeply(bytes)) {
+        return fail("it nests arrays or dictionaries more than " + std::to_string(maxNesting) +
+                    " deep");
+    }
+    // libplist reads some texts with C string functions: give it a terminated copy.
+    const std::string text(bytes);
+    plist_t parsed = nullptr;
+    plist_from_xml(text.c_str(), static_cast<std::uint32_t>(text.size()), &parsed);
+    const auto root = own(parsed);
+    if (!root) {
+        return fail("it is not an XML property list");
+    }
+    if (plist_get_node_type(root.get()) != PLIST_DICT) {
+        return fail("its top level is not a dictionary");
+    }
+
+    PreferencesDocument document;
+    plist_dict_iter rawIterator = nullptr;
+    plist_dict_new_iter(root.get(), &rawIterator);
+    const std::unique_ptr<void, FreeDeleter> iterator(rawIterator);
+    while (iterator) {
+        char* rawKey = nullptr;
+        plist_t node = nullptr;
+        plist_dict_next_item(root.get(), iterator.get(), &rawKey, &node);
+        const MallocString key(rawKey);
+        if (node == nullptr) {
+            break;
+        }
+        std::string name = key ? std::string(key.get()) : std::string();
+        // A key given twice counts once, the later value winning, as libplist's own lookups do.
+        document.values.erase(name);
+        document.foreign.erase(name);
+        if (auto value = supportedValue(node)) {
+            document.values.insert_or_assign(std::move(name), std::move(*value));
+        } else {
+            document.foreign.insert_or_assign(std::move(name),
+                                              std::make_shared<const PlistNode>(plist_copy(node)));
+        }
+    }
+    return document;
+}
+
+std::string encodePreferencesDocument(const PreferencesDocument& document) {
+    const auto root = own(plist_new_dict());
+    // Both maps are sorted; merging them keeps the file in key order.
+    auto value = document.values.begin();
+    auto foreign = document.foreign.begin();
+    while (value != document.values.end() || foreign != document.foreign.end()) {
+        const bool takeValue = foreign == document.foreign.end() ||
+                               (value != document.values.end() && value->first <= foreign->first);
+        if (takeValue) {
+            plist_dict_set_item(root.get(), value->first.c_str(), nodeFor(value->second));
+            ++value;
+        } else {
+            if (!document.values.contains(foreign->first)) {
+                plist_dict_set_item(root.get(), foreign->first.c_str(),
+                                    plist_copy(foreign->second->node()));
+            }
+            ++foreign;
+        }
+    }
+    return nodeAsXml(root.get());
+}
+
+std::optional<DefaultsDomain> decodePreferences(std::string_view bytes, std::string* error) {
+    auto document = decodePreferencesDocument(bytes, error);
+    if (!document) {
+        return std::nullopt;
+    }
+    return std::move(document->values);
+}
+
+std::string encodePreferences(const DefaultsDomain& domain) {
+    return encodePreferencesDocument(PreferencesDocument{domain, {}});
+}
+
+// ---- PlistDefaults ----------------------------------------------------------------------------
+
+PlistDefaults::PlistDefaults(fs::path file) : PlistDefaults(std::move(file), &std::cerr) {}
+
+PlistDefaults::PlistDefaults(fs::path file, std::ostream* diagnostics)
+    : file_(std::move(file)), diagnostics_(diagnostics) {
+    load(diagnostics_);
+}
+
+void PlistDefaults::load(std::ostream* diagnostics) {
+    loadError_.clear();
+    keptCopy_.reset();
+    mustNotOverwrite_ = false;
+    // Taken before reading, so a change made while reading shows up as one at the next write.
+    stamp_ = stampOf(file_);
+    std::error_code ec;
+    const auto status = fs::status(file_, ec);
+    if (status.type() == fs::file_type::not_found || ec == std::errc::no_such_file_or_directory ||
+        ec == std::errc::not_a_directory) {
+        document_ = {}; // a first start, or the user deleted the file to start afresh
+        return;
+    }
+
+    std::string reason;
+    std::optional<std::string> bytes;
+    if (ec) {
+        reason = "Can't reach " + file_.string() + ": " + ec.message();
+    } else if (status.type() != fs::file_type::regular) {
+        reason = "it is not a regular file";
+    } else if (const auto size = fs::file_size(file_, ec); !ec && size > maxFileSize) {
+        reason = "it is larger than " + std::to_string(maxFileSize / (1024 * 1024)) + " MB";
+    } else {
+        bytes = readWholeFile(file_, &reason);
+    }
+    if (bytes) {
+        if (auto document = decodePreferencesDocument(*bytes, &reason)) {
+            document_ = std::move(*document);
+            return;
+        }
+    }
+
+    loadError_ = reason;
+    std::string copyError;
+    keptCopy_ = bytes ? existingCopyOf(file_, *bytes) : std::nullopt;
+    if (!keptCopy_) {
+        keptCopy_ = keepUnreadableCopy(file_, std::chrono::system_clock::now(), &copyError);
+    }
+    mustNotOverwrite_ = !keptCopy_;
+    if (diagnostics == nullptr) {
+        return;
+    }
+    *diagnostics << "tessera: preferences file " << file_.string() << " could not be read ("
+                 << reason << ")";
+    if (keptCopy_) {
+        *diagnostics << "; kept a copy at " << keptCopy_->string() << "; starting with defaults\n";
+    } else {
+        *diagnostics << " and no copy of it could be kept (" << copyError
+                     << "); starting with defaults and leaving the file untouched\n";
+    }
+}
+
+std::optional<DefaultsValue> PlistDefaults::object(std::string_view key) const {
+    if (const auto it = document_.values.find(key); it != document_.values.end()) {
+        return it->second;
+    }
+    if (const auto it = registered_.find(key); it != registered_.end()) {
+        return it->second;
+    }
+    return std::nullopt;
+}
+
+bool PlistDefaults::set(std::string_view key, DefaultsValue value) {
+    if (const auto problem = unwritable(key, value)) {
+        lastError_ = "Can't save preferences to " + file_.string() + ": " + *problem;
+        return false;
+    }
+    reloadIfChanged();
+    document_.foreign.erase(std::string(key));
+    document_.values.insert_or_assign(std::string(key), std::move(value));
+    return write();
+}
+
+bool PlistDefaults::remove(std::string_view key) {
+    reloadIfChanged();
+    const auto value = document_.values.find(key);
+    const auto foreign = document_.foreign.find(key);
+    if (value == document_.values.end() && foreign == document_.foreign.end()) {
+        return true;
+    }
+    if (value != document_.values.end()) {
+        document_.values.erase(value);
+    }
+    if (foreign != document_.foreign.end()) {
+        document_.foreign.erase(foreign);
+    }
+    return write();
+}
+
+void PlistDefaults::reloadIfChanged() {
+    if (stampOf(file_) != stamp_) {
+        load(diagnostics_);
+    }
+}
+
+void PlistDefaults::registerDefaults(const DefaultsDomain& defaults) {
+    for (const auto& [key, value] : defaults) {
+        registered_.insert_or_assign(key, value);
+    }
+}
+
+std::vector<std::string> PlistDefaults::foreignKeys() const {
+    std::vector<std::string> keys;
+    keys.reserve(document_.foreign.size());
+    for (const auto& entry : document_.foreign) {
+        keys.push_back(entry.first);
+    }
+    return keys;
+}
+
+bool PlistDefaults::write() {
+    if (mustNotOverwrite_) {
+        lastError_ = "Can't save preferences to " + file_.string() +
+                     ": the file could not be read (" + loadError_ +
+                     ") and no copy of it could be kept, so it is left untouched";
+        return false;
+    }
+    auto error = createFolders(file_.parent_path());
+    if (error.empty()) {
+        error = writeFileAtomically(file_, encodePreferencesDocument(document_));
+    }
+    if (!error.empty()) {
+        lastError_ = "Can't save preferences to " + file_.string() + ": " + error;
+        return false;
+    }
+    stamp_ = stampOf(file_);
+    lastError_.clear();
+    return true;
+}
+
+} // namespace tessera

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "ShippedStrings.h"
 #include "core/model/StringTables.h"
-#include "resources/strings/ShippedStrings.h"
 
 #include <string>
 #include <utility>

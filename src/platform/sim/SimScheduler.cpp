@@ -70,7 +70,9 @@ void SimScheduler::advance(double seconds) {
     runUntil(now_ + seconds);
 }
 
-void SimScheduler::runPending() { runUntil(now_); }
+void SimScheduler::runPending() {
+    runUntil(now_);
+}
 
 void SimScheduler::runUntil(double target) {
     while (!queue_.empty()) {
@@ -97,8 +99,7 @@ void SimScheduler::run(double due, Entry entry) {
         }
         if (!*entry.cancelled) {
             entry.fired += 1;
-            const double next =
-                entry.start + static_cast<double>(entry.fired + 1) * entry.interval;
+            const double next = entry.start + static_cast<double>(entry.fired + 1) * entry.interval;
             enqueue(next, std::move(entry));
         }
         return;
