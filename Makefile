@@ -3,7 +3,7 @@ BUILD        ?= build
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 WERROR       ?= ON
 FUZZ_SECONDS ?= 30
-FUZZ_TARGETS := fuzz-layouts fuzz-preferences
+FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut
 
 CMAKE_FLAGS := -DTESSERA_WERROR=$(WERROR)
 

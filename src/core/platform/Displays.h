@@ -5,6 +5,7 @@
 #include "../model/Signal.h"
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tessera {
@@ -15,6 +16,9 @@ public:
     virtual ~Displays() = default;
 
     virtual std::vector<SystemDisplay> screens() const = 0;
+    // The display holding the window that has keyboard focus, else the one with the menu bar;
+    // nothing without displays.
+    virtual std::optional<SystemDisplay> mainScreen() const = 0;
     // The pointer position in the bottom-left system.
     virtual Point mouseLocation() const = 0;
     // Called after the display configuration changed.

@@ -9,6 +9,16 @@ void SimDisplays::setScreens(std::vector<SystemDisplay> screens) {
     changed_.emit();
 }
 
+std::optional<SystemDisplay> SimDisplays::mainScreen() const {
+    if (screens_.empty()) {
+        return std::nullopt;
+    }
+    if (mainIndex_ && *mainIndex_ < screens_.size()) {
+        return screens_[*mainIndex_];
+    }
+    return screens_.front();
+}
+
 namespace simscreens {
 
 namespace {

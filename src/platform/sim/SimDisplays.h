@@ -16,6 +16,8 @@ public:
     explicit SimDisplays(std::vector<SystemDisplay> screens) : screens_(std::move(screens)) {}
 
     std::vector<SystemDisplay> screens() const override { return screens_; }
+    // The display set with setMainScreen, else the first one.
+    std::optional<SystemDisplay> mainScreen() const override;
     Point mouseLocation() const override { return mouse_; }
     [[nodiscard]] Connection onChange(std::function<void()> handler) override {
         return changed_.connect(std::move(handler));
@@ -24,10 +26,13 @@ public:
     void setScreens(std::vector<SystemDisplay> screens);
     // In the bottom-left system.
     void setMouseLocation(Point bottomLeft) { mouse_ = bottomLeft; }
+    // Index into the list of the display with keyboard focus; nothing means the first one.
+    void setMainScreen(std::optional<std::size_t> index) { mainIndex_ = index; }
 
 private:
     std::vector<SystemDisplay> screens_;
     Point mouse_;
+    std::optional<std::size_t> mainIndex_;
     Signal<> changed_;
 };
 
