@@ -1,39 +1,29 @@
+#include "RunProcess.h"
+#include "TempDir.h"
+
 #include "core/model/Json.h"
 #include "core/store/BuiltInLayouts.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 
 using namespace tessera;
 namespace fs = std::filesystem;
 using nlohmann::json;
+using tessera::test::ProcessResult;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 void write(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
+    test::writeTestFile(path, bytes);
+}
+std::string read(const fs::path& path) {
+    return test::readTestFile(path);
 }
 
 std::set<std::string> keys(const json& object) {
@@ -46,65 +36,24 @@ std::set<std::string> keys(const json& object) {
 
 class CliLayoutsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto pattern = (fs::temp_directory_path() / "tessera-cli-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        home = root / "home";
-        fs::create_directories(home);
-        defaultFile = home / ".local" / "share" / "Tessera" / "layouts.json";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
+    void SetUp() override { fs::create_directories(home); }
 
-    // Runs tesseractl with only HOME, LANG and the given variables set, so nothing of the
-    // environment running the tests leaks in.
-    Outcome run(const std::vector<std::string>& arguments,
-                const std::vector<std::string>& environment = {}) {
-        const auto outFile = root / "stdout";
-        const auto errFile = root / "stderr";
-        std::vector<std::string> argv{TESSERACTL_PATH};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        std::vector<std::string> envp{"HOME=" + home.string(), "LANG=C"};
-        envp.insert(envp.end(), environment.begin(), environment.end());
-        const auto pointers = [](std::vector<std::string>& strings) {
-            std::vector<char*> result;
-            for (auto& s : strings) {
-                result.push_back(s.data());
-            }
-            result.push_back(nullptr);
-            return result;
-        };
-        auto argvPointers = pointers(argv);
-        auto envPointers = pointers(envp);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr,
-                                        argvPointers.data(), envPointers.data());
-        posix_spawn_file_actions_destroy(&actions);
-        Outcome outcome;
-        if (spawned != 0) {
-            ADD_FAILURE() << "could not start " << argv[0];
-            return outcome;
+    // Runs tesseractl with HOME and LANG of its own and no XDG folders unless given, so nothing
+    // of the environment running the tests leaks in.
+    ProcessResult run(const std::vector<std::string>& arguments,
+                      const std::vector<std::string>& environment = {}) {
+        test::EnvironmentChanges changes{{"HOME", home.string()},
+                                         {"LANG", "C"},
+                                         {"XDG_DATA_HOME", std::nullopt},
+                                         {"XDG_CONFIG_HOME", std::nullopt}};
+        for (const auto& variable : environment) {
+            const auto equals = variable.find('=');
+            changes[variable.substr(0, equals)] = variable.substr(equals + 1);
         }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.out = read(outFile);
-        outcome.err = read(errFile);
-        return outcome;
+        return test::runProcess(TESSERACTL_PATH, arguments, changes);
     }
 
-    static json parsed(const Outcome& outcome) {
+    static json parsed(const ProcessResult& outcome) {
         try {
             return json::parse(outcome.out);
         } catch (const json::exception& error) {
@@ -113,14 +62,15 @@ protected:
         }
     }
 
-    fs::path root;
-    fs::path home;
-    fs::path defaultFile;
+    test::TempDir temp{"tessera-cli"};
+    fs::path root = temp.path();
+    fs::path home = root / "home";
+    fs::path defaultFile = home / ".local" / "share" / "Tessera" / "layouts.json";
 };
 
 TEST_F(CliLayoutsTest, FreshHomeGetsTheBuiltInFileAndListsItInBothForms) {
     const auto outcome = run({"layouts", "--json"});
-    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.err;
     EXPECT_EQ(outcome.err, "");
 
     const auto stored = decodePayload(read(defaultFile));
@@ -152,7 +102,7 @@ TEST_F(CliLayoutsTest, FreshHomeGetsTheBuiltInFileAndListsItInBothForms) {
     // The same store for people: every layout, every assignment key, nothing rewritten.
     const auto before = read(defaultFile);
     const auto text = run({"layouts"});
-    ASSERT_EQ(text.status, 0) << text.err;
+    ASSERT_EQ(text.exitStatus, 0) << text.err;
     for (const auto& layout : stored.value->layouts) {
         EXPECT_NE(text.out.find(layout.id.string()), std::string::npos) << layout.name;
     }
@@ -169,7 +119,7 @@ TEST_F(CliLayoutsTest, FileOfAnEarlierVersionShowsCurrentNamesAndGainsVerticalRo
           encodeJson(toJson(LayoutStorePayload{layouts, defaultAssignments(), std::nullopt})));
 
     const auto outcome = run({"layouts", "--json"});
-    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.err;
     const auto listing = parsed(outcome);
     ASSERT_EQ(listing["layouts"].size(), 5U);
     EXPECT_EQ(listing["layouts"][0]["name"], "27″ Browser & Telegram");
@@ -188,7 +138,7 @@ TEST_F(CliLayoutsTest, UnreadableFileIsReportedWithTheKeptCopy) {
     write(defaultFile, garbage);
 
     const auto outcome = run({"layouts", "--json"});
-    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.err;
     std::vector<fs::path> copies;
     for (const auto& entry : fs::directory_iterator(defaultFile.parent_path())) {
         if (entry.path().filename().string().rfind("layouts.json.unreadable-", 0) == 0) {
@@ -204,7 +154,7 @@ TEST_F(CliLayoutsTest, UnreadableFileIsReportedWithTheKeptCopy) {
 
 TEST_F(CliLayoutsTest, DataFolderComesFromXdgDataHome) {
     const auto outcome = run({"layouts"}, {"XDG_DATA_HOME=" + (root / "data").string()});
-    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.err;
     EXPECT_TRUE(fs::exists(root / "data" / "Tessera" / "layouts.json"));
     EXPECT_FALSE(fs::exists(defaultFile));
     EXPECT_NE(outcome.out.find((root / "data" / "Tessera" / "layouts.json").string()),
@@ -215,14 +165,14 @@ TEST_F(CliLayoutsTest, FolderThatCannotBeCreatedFailsWithItsName) {
     write(root / "blocker", "a regular file");
     const auto outcome =
         run({"layouts"}, {"XDG_DATA_HOME=" + (root / "blocker" / "data").string()});
-    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.exitStatus, 1);
     EXPECT_NE(outcome.err.find((root / "blocker").string()), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.out, "");
 }
 
 TEST_F(CliLayoutsTest, UnknownOptionIsAUsageErrorAndTouchesNothing) {
     const auto outcome = run({"layouts", "--bogus"});
-    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.exitStatus, 2);
     EXPECT_NE(outcome.err.find("--bogus"), std::string::npos);
     EXPECT_FALSE(fs::exists(home / ".local"));
 }

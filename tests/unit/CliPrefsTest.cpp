@@ -1,4 +1,5 @@
 #include "RunProcess.h"
+#include "TempDir.h"
 
 #include "core/app/Preferences.h"
 #include "core/model/Files.h"
@@ -21,15 +22,7 @@ namespace {
 
 class CliPrefsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tessera-cliprefs-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        home = dir / "home";
-        fs::create_directories(home);
-        file = home / ".config" / "Tessera" / "preferences.plist";
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void SetUp() override { fs::create_directories(home); }
 
     ProcessResult run(std::vector<std::string> arguments, EnvironmentChanges changes = {}) {
         arguments.insert(arguments.begin(), "prefs");
@@ -64,9 +57,10 @@ protected:
         return result;
     }
 
-    fs::path dir;
-    fs::path home;
-    fs::path file;
+    test::TempDir temp{"tessera-cliprefs"};
+    fs::path dir = temp.path();
+    fs::path home = dir / "home";
+    fs::path file = home / ".config" / "Tessera" / "preferences.plist";
 };
 
 const std::string shortcutJson =

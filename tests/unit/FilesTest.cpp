@@ -1,3 +1,5 @@
+#include "TempDir.h"
+
 #include "core/model/Files.h"
 
 #include <gtest/gtest.h>
@@ -12,14 +14,8 @@ namespace {
 
 class FilesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tessera-files-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    fs::path dir;
+    test::TempDir temp{"tessera-files"};
+    fs::path dir = temp.path();
 };
 
 std::string contents(const fs::path& file) {

@@ -1,6 +1,8 @@
-#include "core/store/LayoutStore.h"
+#include "TempDir.h"
+
 #include "core/model/Json.h"
 #include "core/store/BuiltInLayouts.h"
+#include "core/store/LayoutStore.h"
 
 #include <gtest/gtest.h>
 
@@ -47,27 +49,10 @@ const Uuid threeColumnsID = Uuid::fromLiteral(builtin::threeColumnsID);
 
 class LayoutStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto pattern = (fs::temp_directory_path() / "tessera-store-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        file = root / "Tessera" / "layouts.json";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
-
     static void write(const fs::path& path, const std::string& bytes) {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
+        test::writeTestFile(path, bytes);
     }
-    static std::string read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
+    static std::string read(const fs::path& path) { return test::readTestFile(path); }
     LayoutStorePayload filePayload() const {
         auto decoded = decodePayload(read(file));
         EXPECT_TRUE(decoded) << decoded.error;
@@ -79,8 +64,9 @@ protected:
         write(file, encodeJson(toJson(LayoutStorePayload{layouts, defaultAssignments(), seeded})));
     }
 
-    fs::path root;
-    fs::path file;
+    test::TempDir temp{"tessera-store"};
+    fs::path root = temp.path();
+    fs::path file = root / "Tessera" / "layouts.json";
 };
 
 // --- Loading and seeding --------------------------------------------------------------------

@@ -1,3 +1,5 @@
+#include "TempDir.h"
+
 #include "platform/linux/PlistDefaults.h"
 
 #include "core/app/Preferences.h"
@@ -19,16 +21,9 @@ namespace {
 
 class PlistDefaultsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tessera-plist-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        file = dir / "Tessera" / "preferences.plist";
-    }
     void TearDown() override {
         std::error_code ec;
         fs::permissions(file, fs::perms::owner_all, ec);
-        fs::remove_all(dir);
     }
 
     PlistDefaults open(const fs::path& path) { return PlistDefaults(path, &diagnostics); }
@@ -54,8 +49,9 @@ protected:
         return copies;
     }
 
-    fs::path dir;
-    fs::path file;
+    test::TempDir temp{"tessera-plist"};
+    fs::path dir = temp.path();
+    fs::path file = dir / "Tessera" / "preferences.plist";
     std::ostringstream diagnostics;
 };
 

@@ -1,1 +1,200 @@
-// placeholder
+#include "AccessibilityWindowMover.h"
+
+#include "../app/Preferences.h"
+#include "WindowAccess.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+namespace tessera {
+
+namespace {
+
+// Edges within this distance of the free area's border count as touching it, so zones drawn a
+// hair away from the border still get the edge gap.
+constexpr double nearEdge = 0.001;
+constexpr double maximumGap = 40;
+// A gap that would leave a side this short or shorter is dropped altogether.
+constexpr double minimumGappedSide = 40;
+
+} // namespace
+
+bool framesMatch(const Rect& a, const Rect& b) {
+    return std::abs(a.minX() - b.minX()) < 12 && std::abs(a.minY() - b.minY()) < 12 &&
+           std::abs(a.width() - b.width()) < 24 && std::abs(a.height() - b.height()) < 24;
+}
+
+GapRule gapRule(const Defaults& defaults) {
+    return {preferenceDouble(defaults, prefs::windowGap),
+            preferenceBool(defaults, prefs::tightEdges)};
+}
+
+double effectiveGap(double storedGap) {
+    // Written so that a gap that is not a number fails the comparison and counts as none.
+    if (!(storedGap > 0)) {
+        return 0;
+    }
+    return std::min(storedGap, maximumGap);
+}
+
+Rect zoneWindowFrame(const Zone& zone, const Rect& visibleFrame, const Rect& primaryFrame,
+                     const GapRule& rule) {
+    auto rect = zoneRect(zone, visibleFrame);
+    const double gap = effectiveGap(rule.gap);
+    if (gap > 0) {
+        const double edge = rule.tightEdges ? 0 : gap;
+        const double shared = gap / 2;
+        const double left = zone.x <= nearEdge ? edge : shared;
+        const double right = zone.x + zone.width < 1 - nearEdge ? shared : edge;
+        const double top = zone.y > nearEdge ? shared : edge;
+        const double bottom = zone.y + zone.height < 1 - nearEdge ? shared : edge;
+        // Bottom-left system: the bottom inset moves the origin.
+        const Rect inset{rect.minX() + left, rect.minY() + bottom, rect.width() - left - right,
+                         rect.height() - top - bottom};
+        if (inset.width() > minimumGappedSide && inset.height() > minimumGappedSide) {
+            rect = inset;
+        }
+    }
+    return toTopLeft(rect, primaryFrame);
+}
+
+std::optional<Zone> mostSimilarZone(const Zone& source, const std::vector<Zone>& candidates) {
+    if (candidates.empty()) {
+        return std::nullopt;
+    }
+    const double sourceArea = source.width * source.height;
+    const auto similarity = [&](const Zone& zone) {
+        const double overlapWidth =
+            std::min(zone.x + zone.width, source.x + source.width) - std::max(zone.x, source.x);
+        const double overlapHeight =
+            std::min(zone.y + zone.height, source.y + source.height) - std::max(zone.y, source.y);
+        if (!(overlapWidth > 0) || !(overlapHeight > 0)) {
+            return 0.0;
+        }
+        const double intersection = overlapWidth * overlapHeight;
+        const double unionArea = zone.width * zone.height + sourceArea - intersection;
+        return unionArea > 0 ? intersection / unionArea : 0.0;
+    };
+    const auto centreDistance = [&](const Zone& zone) {
+        const double dx = (zone.x + zone.width / 2) - (source.x + source.width / 2);
+        const double dy = (zone.y + zone.height / 2) - (source.y + source.height / 2);
+        return std::hypot(dx, dy);
+    };
+    auto best = candidates.begin();
+    double bestSimilarity = similarity(*best);
+    for (auto it = std::next(candidates.begin()); it != candidates.end(); ++it) {
+        const double s = similarity(*it);
+        if (s > bestSimilarity ||
+            (s == bestSimilarity && centreDistance(*it) < centreDistance(*best))) {
+            best = it;
+            bestSimilarity = s;
+        }
+    }
+    return *best;
+}
+
+Rect AccessibilityWindowMover::primaryFrameFor(const SystemDisplay& display) const {
+    const auto screens = displays_.screens();
+    // Without a display list the display itself is the only reference there is.
+    return screens.empty() ? display.frame : primaryDisplay(screens).frame;
+}
+
+Rect AccessibilityWindowMover::zoneWindowFrame(const Zone& zone,
+                                               const SystemDisplay& display) const {
+    return tessera::zoneWindowFrame(zone, display.visibleFrame, primaryFrameFor(display),
+                                    gapRule(defaults_));
+}
+
+Rect AccessibilityWindowMover::fillWindowFrame(const SystemDisplay& display) const {
+    Zone whole;
+    whole.width = 1;
+    whole.height = 1;
+    return zoneWindowFrame(whole, display);
+}
+
+std::optional<Placement> AccessibilityWindowMover::placementFor(const AccessibilityElement& window,
+                                                                const Rect& currentFrame) const {
+    const auto it = placements_.find(window);
+    if (it == placements_.end() || !framesMatch(it->second.frame, currentFrame)) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+void AccessibilityWindowMover::recordPlacement(const AccessibilityElement& window,
+                                               const std::optional<Placement>& placement) {
+    if (placement) {
+        placements_.insert_or_assign(window, *placement);
+    } else {
+        placements_.erase(window);
+    }
+}
+
+void AccessibilityWindowMover::pruneClosedWindows() {
+    std::erase_if(placements_, [this](const auto& entry) {
+        return !windowFrame(accessibility_, entry.first).has_value();
+    });
+}
+
+void AccessibilityWindowMover::recordAfterPlacing(const AccessibilityElement& window,
+                                                  const Rect& target,
+                                                  const std::optional<Uuid>& zoneID,
+                                                  const SystemDisplay& display,
+                                                  const Rect& original) {
+    if (placements_.size() > placementPruneThreshold) {
+        pruneClosedWindows();
+    }
+    // Applications round or clamp what they are given; what they made of it is what later
+    // tolerance checks compare against.
+    const auto placed = windowFrame(accessibility_, window).value_or(target);
+    recordPlacement(window, Placement{zoneID, makeScreenInfo(display).id, placed, original});
+}
+
+bool AccessibilityWindowMover::placeAndRecord(const AccessibilityElement& window,
+                                              const Rect& target, const std::optional<Uuid>& zoneID,
+                                              const SystemDisplay& display, const Rect& original) {
+    accessibility_.performAction(window, ax::raiseAction);
+    const bool accepted = setWindowFrame(accessibility_, window, target);
+    recordAfterPlacing(window, target, zoneID, display, original);
+    return accepted;
+}
+
+bool AccessibilityWindowMover::placeInZone(const AccessibilityElement& window, const Zone& zone,
+                                           const SystemDisplay& display) {
+    const auto target = zoneWindowFrame(zone, display);
+    const auto current = windowFrame(accessibility_, window);
+    if (!current) {
+        accessibility_.performAction(window, ax::raiseAction);
+        return setWindowFrame(accessibility_, window, target);
+    }
+    // A window moved from zone to zone keeps the frame it had before the first of them.
+    const auto earlier = placementFor(window, *current);
+    const auto original = earlier ? earlier->original : *current;
+    return placeAndRecord(window, target, zone.id, display, original);
+}
+
+bool AccessibilityWindowMover::restoreSizeAfterDragOut(const AccessibilityElement& window,
+                                                       const std::optional<Rect>& startFrame) {
+    const auto it = placements_.find(window);
+    if (it == placements_.end()) {
+        return false;
+    }
+    const auto placement = it->second;
+    placements_.erase(it);
+    if (!startFrame) {
+        return false;
+    }
+    // The window had left its zone before this drag: its present size is the user's.
+    if (!framesMatch(*startFrame, placement.frame)) {
+        return false;
+    }
+    if (placement.original.size == startFrame->size) {
+        return false;
+    }
+    // Only the size: the window stays under the pointer that is dragging it.
+    return accessibility_.setAttribute(window, ax::size, placement.original.size) ==
+           AccessibilityStatus::success;
+}
+
+} // namespace tessera
