@@ -82,10 +82,11 @@ public:
     // Events bound for other applications.
     [[nodiscard]] virtual Connection
     addGlobalMonitor(EventMask mask, std::function<void(const MonitorEvent&)> handler) = 0;
-    // Events bound for Tessera's own windows, which the global monitor does not see. They are
-    // passed on unchanged after the handler.
+    // Events bound for Tessera's own windows, which the global monitor does not see. A handler
+    // that returns true swallows the event (the shortcut recorder keeps key presses from
+    // reaching the window); false passes it on unchanged.
     [[nodiscard]] virtual Connection
-    addLocalMonitor(EventMask mask, std::function<void(const MonitorEvent&)> handler) = 0;
+    addLocalMonitor(EventMask mask, std::function<bool(const MonitorEvent&)> handler) = 0;
     // Whether listening to input events is allowed; never prompts.
     virtual bool preflightListenEventAccess() const = 0;
 };
