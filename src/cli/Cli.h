@@ -8,15 +8,18 @@
 
 namespace tessera::cli {
 
-// What every subcommand gets: the user's folders from the environment and the two streams.
+// What every subcommand gets: the user's folders from the environment and the streams.
 struct Context {
     UserFolders folders;
     std::ostream& out;
     std::ostream& err;
+    // Answers to questions (backup import asks before replacing anything).
+    std::istream& in;
 };
 
 // Each returns the process exit status: 0 on success, 1 on a failure, 2 on a usage error.
 int runLayouts(const Context& context, const std::vector<std::string>& arguments);
 int runPrefs(const Context& context, const std::vector<std::string>& arguments);
+int runBackup(const Context& context, const std::vector<std::string>& arguments);
 
 } // namespace tessera::cli

@@ -17,10 +17,16 @@ Commands:
   prefs set KEY VALUE [--type bool|int|double|string]
                                 Store a preference.
   prefs unset KEY               Remove a preference; its default applies again.
+  backup export FILE            Write layouts, settings and shortcuts to a backup file (a folder
+                                gets "Tessera YYYY-MM-DD.json" in it).
+  backup check FILE             Tell whether a file is a backup Tessera can import.
+  backup import FILE [--yes]    Replace layouts and settings by a backup, after asking (--yes
+                                doesn't ask); the current state is saved in "Backups" first.
   help                          Show this text.
 
 Files: layouts in $XDG_DATA_HOME/Tessera/layouts.json (default ~/.local/share),
-preferences in $XDG_CONFIG_HOME/Tessera/preferences.plist (default ~/.config).
+automatic copies in $XDG_DATA_HOME/Tessera/Backups, preferences in
+$XDG_CONFIG_HOME/Tessera/preferences.plist (default ~/.config).
 )";
 
 } // namespace
@@ -33,12 +39,15 @@ int main(int argc, char** argv) {
     }
     const auto command = arguments.front();
     arguments.erase(arguments.begin());
-    tessera::cli::Context context{tessera::xdgUserFolders(), std::cout, std::cerr};
+    tessera::cli::Context context{tessera::xdgUserFolders(), std::cout, std::cerr, std::cin};
     if (command == "layouts") {
         return tessera::cli::runLayouts(context, arguments);
     }
     if (command == "prefs") {
         return tessera::cli::runPrefs(context, arguments);
+    }
+    if (command == "backup") {
+        return tessera::cli::runBackup(context, arguments);
     }
     if (command == "help" || command == "--help" || command == "-h") {
         std::cout << usage;

@@ -1,1 +1,655 @@
+#include "PlacementTestSupport.h"
+#include "TempDir.h"
+
+#include "core/hotkeys/HotkeyCenter.h"
+#include "core/placement/AccessibilityWindowMover.h"
+#include "core/placement/CommandShortcuts.h"
+#include "core/store/LayoutStore.h"
+#include "platform/sim/SimDefaults.h"
+#include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimHotkeys.h"
+#include "platform/sim/SimLocalizer.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace tessera;
+using placementtest::sameFrame;
+using placementtest::zone;
+
+namespace {
+
+using IDs = std::vector<std::uint32_t>;
+
+constexpr ProcessId tesseraProcess = 42;
+constexpr ProcessId editor = 501;
+constexpr ProcessId browser = 502;
+
+constexpr std::uint32_t ctrlOption = carbon::controlKey | carbon::optionKey;
+constexpr std::uint32_t base = HotkeyCenter::commandIDBase;
+
+KeyCombo combo(std::uint32_t keyCode, std::uint32_t modifiers = ctrlOption) {
+    return {keyCode, modifiers, "combo " + std::to_string(keyCode)};
+}
+
+Zone withShortcut(Zone z, std::optional<KeyCombo> shortcut) {
+    z.shortcut = std::move(shortcut);
+    return z;
+}
+
+// Every command's default combination, in case order.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> defaultCombos() {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> combos;
+    for (const auto command : allWindowCommands) {
+        combos.emplace_back(info(command).defaultKeyCode, info(command).defaultCarbonModifiers);
+    }
+    return combos;
+}
+
+IDs commandIDs() {
+    IDs ids;
+    for (std::uint32_t index = 0; index < allWindowCommands.size(); ++index) {
+        ids.push_back(base + index);
+    }
+    return ids;
+}
+
+IDs concat(IDs a, const IDs& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Three 1920 × 1080 displays in a row, A (primary) | B | C, names distinct so each has its own
+// assignment. No size here has a default assignment: an unassigned display shows the store's
+// first layout.
+std::vector<SystemDisplay> threeDisplays() {
+    return {simscreens::display({0, 0, 1920, 1080}, "A", 1, 25, 0),
+            simscreens::display({1920, 0, 1920, 1080}, "B", 1, 0, 0),
+            simscreens::display({3840, 0, 1920, 1080}, "C", 1, 0, 0)};
+}
+
+class HotkeyCenterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        desktop.addApplication(editor, "com.example.editor", "Editor");
+        desktop.addApplication(browser, "com.example.browser", "Browser");
+        desktop.setFrontmostApplication(editor);
+    }
+
+    HotkeyCenter& makeCenter() {
+        center.emplace(dispatcher, store, mover, desktop, desktop, desktop.displays(), defaults,
+                       localizer, tesseraProcess);
+        center->setPreferredForeignPID([this] { return preferred; });
+        center->installHandler();
+        return *center;
+    }
+
+    // A new layout in the store; optionally shown on some displays.
+    Layout addLayout(std::vector<Zone> zones, const std::vector<std::size_t>& shownOn = {}) {
+        Layout layout{Uuid::random(), "Layout " + std::to_string(store.layouts().size()),
+                      std::move(zones)};
+        store.upsert(layout);
+        for (const auto index : shownOn) {
+            store.assign(layout.id, makeScreenInfo(screen(index)));
+        }
+        return layout;
+    }
+
+    SystemDisplay screen(std::size_t index) const { return desktop.displays().screens().at(index); }
+    // The pointer in the middle of a display.
+    void pointerOn(std::size_t index) {
+        const auto frame = screen(index).frame;
+        desktop.displays().setMouseLocation(
+            {frame.minX() + frame.width() / 2, frame.minY() + frame.height() / 2});
+    }
+    Rect frameOf(const Zone& z, std::size_t index) const {
+        return mover.zoneWindowFrame(z, screen(index));
+    }
+    Rect frameOfWindow(const AccessibilityElement& w) const { return desktop.frame(w).value(); }
+    bool press(const KeyCombo& c) { return hotkeys.press(c.keyCode, c.carbonModifiers); }
+    bool press(WindowCommand command) {
+        return hotkeys.press(info(command).defaultKeyCode, info(command).defaultCarbonModifiers);
+    }
+
+    test::TempDir temp{"tessera-hotkeys"};
+    SimHotkeys hotkeys;
+    HotkeyDispatcher dispatcher{hotkeys};
+    LayoutStore store{temp / "layouts.json"};
+    SimDesktop desktop{threeDisplays()};
+    SimDefaults defaults;
+    TableLocalizer localizer = makeSimLocalizer();
+    AccessibilityWindowMover mover{desktop, desktop, desktop.displays(), defaults};
+    std::optional<ProcessId> preferred;
+    std::optional<HotkeyCenter> center;
+
+    const Rect start{100, 125, 400, 300};
+};
+
+// --- Registration ---
+
+TEST_F(HotkeyCenterTest, StartsEmptyAndRegistersNothingBeforeAsked) {
+    center.emplace(dispatcher, store, mover, desktop, desktop, desktop.displays(), defaults,
+                   localizer, tesseraProcess);
+    EXPECT_FALSE(center->isSuspended());
+    EXPECT_FALSE(center->hasHandler());
+    EXPECT_EQ(center->nextID(), 1u);
+    EXPECT_TRUE(center->refs().empty());
+    EXPECT_TRUE(center->zoneHotkeys().empty());
+    EXPECT_TRUE(center->commandHotkeys().empty());
+    EXPECT_EQ(center->preferredForeignPID(), std::nullopt);
+    EXPECT_EQ(hotkeys.registerCount(), 0u);
+    EXPECT_EQ(hotkeys.installCount(), 0u);
+}
+
+TEST_F(HotkeyCenterTest, ZonesInStoreOrderThenTheSevenCommands) {
+    // The second layout is shown nowhere: its zones still get hotkeys.
+    const auto first = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18)), zone(0.5, 0, 0.5, 1),
+                                  withShortcut(zone(0, 0, 1, 1), combo(19))},
+                                 {0});
+    const auto second = addLayout({withShortcut(zone(0, 0, 1, 1), combo(20))});
+    auto& c = makeCenter();
+    c.registerAll();
+
+    EXPECT_EQ(hotkeys.registeredIDs(), concat({1, 2, 3}, commandIDs()));
+    for (const auto& r : hotkeys.registrations()) {
+        EXPECT_EQ(r.id.signature, 0x4D525A52u);
+    }
+    using T = HotkeyCenter::ZoneTarget;
+    const std::map<std::uint32_t, T> zones{{1, T{first.id, first.zones[0].id}},
+                                           {2, T{first.id, first.zones[2].id}},
+                                           {3, T{second.id, second.zones[0].id}}};
+    EXPECT_EQ(c.zoneHotkeys(), zones);
+    EXPECT_EQ(c.nextID(), 4u);
+    EXPECT_EQ(c.refs().size(), 10u);
+    EXPECT_EQ(hotkeys.registeredID(20, ctrlOption)->id, 3u);
+
+    // Each command under its default combination, with the base plus its case index.
+    const auto defaults = defaultCombos();
+    for (std::uint32_t index = 0; index < defaults.size(); ++index) {
+        const auto id = hotkeys.registeredID(defaults[index].first, defaults[index].second);
+        ASSERT_TRUE(id.has_value()) << index;
+        EXPECT_EQ(id->id, base + index);
+        EXPECT_EQ(c.commandHotkeys().at(base + index), allWindowCommands[index]);
+    }
+}
+
+TEST_F(HotkeyCenterTest, ARefusedZoneConsumesNoID) {
+    const auto layout = addLayout({withShortcut(zone(0, 0, 0.3, 1), combo(18)),
+                                   withShortcut(zone(0.3, 0, 0.3, 1), combo(19)),
+                                   withShortcut(zone(0.6, 0, 0.4, 1), combo(20))});
+    hotkeys.markTakenByOtherApplication(19, ctrlOption);
+    auto& c = makeCenter();
+    c.registerAll();
+
+    EXPECT_EQ(hotkeys.registeredIDs(), concat({1, 2}, commandIDs()));
+    EXPECT_EQ(c.zoneHotkeys().at(1).zoneID, layout.zones[0].id);
+    EXPECT_EQ(c.zoneHotkeys().at(2).zoneID, layout.zones[2].id);
+    EXPECT_EQ(c.nextID(), 3u);
+    // Every call was made; one reference per success only.
+    EXPECT_EQ(hotkeys.registerCount(), 10u);
+    EXPECT_EQ(c.refs().size(), 9u);
+}
+
+TEST_F(HotkeyCenterTest, TheFirstZoneInStoreOrderKeepsADuplicatedShortcut) {
+    const auto shared = combo(18);
+    const auto first = addLayout({withShortcut(zone(0, 0, 0.5, 1), shared)});
+    addLayout({withShortcut(zone(0.5, 0, 0.5, 1), shared)});
+    auto& c = makeCenter();
+    c.registerAll();
+
+    EXPECT_EQ(hotkeys.registeredIDs(), concat({1}, commandIDs()));
+    EXPECT_EQ(c.zoneHotkeys().size(), 1u);
+    EXPECT_EQ(c.zoneHotkeys().at(1).zoneID, first.zones[0].id);
+}
+
+TEST_F(HotkeyCenterTest, AZoneWithACommandsCombinationKeepsItAndTheCommandGoesWithout) {
+    const auto fill = info(WindowCommand::fillScreen);
+    const auto layout = addLayout(
+        {withShortcut(zone(0, 0, 0.5, 1), combo(fill.defaultKeyCode, fill.defaultCarbonModifiers))},
+        {0});
+    auto& c = makeCenter();
+    c.registerAll();
+
+    EXPECT_FALSE(c.commandHotkeys().contains(base));
+    EXPECT_EQ(hotkeys.registeredIDs(),
+              (IDs{1, base + 1, base + 2, base + 3, base + 4, base + 5, base + 6}));
+
+    // The press places the window into the zone rather than filling the display.
+    const auto w = desktop.addWindow(editor, start);
+    pointerOn(0);
+    EXPECT_TRUE(press(WindowCommand::fillScreen));
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(layout.zones[0], 0)));
+}
+
+TEST_F(HotkeyCenterTest, CommandsFollowTheirStoredShortcuts) {
+    // Removed by the user, undecodable, and replaced by another combination.
+    ASSERT_TRUE(setShortcut(WindowCommand::zoneUp, std::nullopt, defaults));
+    defaults.set("shortcut.zoneDown", Bytes{'n', 'o', 'p', 'e'});
+    ASSERT_TRUE(setShortcut(WindowCommand::nextDisplay, combo(45, carbon::cmdKey), defaults));
+    auto& c = makeCenter();
+    c.registerAll();
+
+    EXPECT_EQ(hotkeys.registeredIDs(), (IDs{base, base + 1, base + 2, base + 5, base + 6}));
+    EXPECT_EQ(hotkeys.registeredID(45, carbon::cmdKey)->id, base + 6);
+    const auto next = info(WindowCommand::nextDisplay);
+    EXPECT_FALSE(hotkeys.registeredID(next.defaultKeyCode, next.defaultCarbonModifiers));
+
+    // Without a stored record the default comes back at the next registration.
+    defaults.remove("shortcut.zoneUp");
+    c.registerAll();
+    EXPECT_EQ(hotkeys.registeredIDs(),
+              (IDs{base, base + 1, base + 2, base + 3, base + 5, base + 6}));
+}
+
+TEST_F(HotkeyCenterTest, RegisteringAgainReplacesEverythingAndStartsIDsAtOne) {
+    const auto a = zone(0, 0, 0.5, 1);
+    const auto layout =
+        addLayout({withShortcut(a, combo(18)), withShortcut(zone(0.5, 0, 0.5, 1), combo(19))});
+    auto& c = makeCenter();
+    c.registerAll();
+
+    // The first zone loses its shortcut: the second now has id 1.
+    auto changed = layout;
+    changed.zones[0].shortcut.reset();
+    store.upsert(changed);
+    c.registerAll();
+
+    // Our own earlier registrations are gone before the new ones, so nothing is refused.
+    EXPECT_EQ(hotkeys.unregisterCount(), 9u);
+    EXPECT_EQ(hotkeys.registeredIDs(), concat({1}, commandIDs()));
+    EXPECT_EQ(c.zoneHotkeys().at(1).zoneID, layout.zones[1].id);
+    EXPECT_EQ(c.nextID(), 2u);
+    EXPECT_FALSE(hotkeys.registeredID(18, ctrlOption));
+    EXPECT_EQ(c.refs().size(), hotkeys.registrations().size());
+}
+
+TEST_F(HotkeyCenterTest, UnregisterAllReleasesEveryCombination) {
+    addLayout({withShortcut(zone(0, 0, 1, 1), combo(18))});
+    auto& c = makeCenter();
+    c.registerAll();
+    c.unregisterAll();
+
+    EXPECT_TRUE(hotkeys.registrations().empty());
+    EXPECT_EQ(hotkeys.unregisterCount(), 8u);
+    EXPECT_TRUE(c.refs().empty());
+    EXPECT_TRUE(c.zoneHotkeys().empty());
+    EXPECT_TRUE(c.commandHotkeys().empty());
+    EXPECT_FALSE(press(combo(18)));
+
+    // Nothing left to unregister a second time.
+    c.unregisterAll();
+    EXPECT_EQ(hotkeys.unregisterCount(), 8u);
+}
+
+TEST_F(HotkeyCenterTest, WhileSuspendedNothingIsRegistered) {
+    addLayout({withShortcut(zone(0, 0, 1, 1), combo(18))});
+    auto& c = makeCenter();
+    c.registerAll();
+
+    c.setSuspended(true);
+    EXPECT_TRUE(c.isSuspended());
+    c.registerAll();
+    EXPECT_TRUE(hotkeys.registrations().empty());
+    EXPECT_TRUE(c.refs().empty());
+    EXPECT_TRUE(c.zoneHotkeys().empty());
+    EXPECT_TRUE(c.commandHotkeys().empty());
+    EXPECT_EQ(c.nextID(), 1u);
+    EXPECT_EQ(hotkeys.registerCount(), 8u);
+
+    c.setSuspended(false);
+    c.registerAll();
+    EXPECT_EQ(hotkeys.registeredIDs(), concat({1}, commandIDs()));
+}
+
+// --- The handler ---
+
+TEST_F(HotkeyCenterTest, TheHandlerIsInstalledOnceForTheProcess) {
+    auto& first = makeCenter();
+    first.installHandler();
+    EXPECT_TRUE(first.hasHandler());
+    first.unregisterAll();
+    center.reset();
+
+    makeCenter();
+    EXPECT_EQ(hotkeys.installCount(), 1u);
+    EXPECT_EQ(hotkeys.installedHandlerCount(), 1u);
+    EXPECT_TRUE(dispatcher.isInstalled());
+}
+
+TEST_F(HotkeyCenterTest, ADroppedCenterIsNeverReached) {
+    const auto layout = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0});
+    const auto w = desktop.addWindow(editor, start);
+    pointerOn(0);
+    makeCenter().registerAll();
+    center.reset();
+
+    // Dropping a center gives its combinations back.
+    EXPECT_TRUE(hotkeys.registrations().empty());
+    EXPECT_FALSE(dispatcher.hasTarget());
+
+    // Another registration under the dropped center's zone id: the press must reach nobody.
+    const auto r = hotkeys.registerHotkey(18, ctrlOption, HotkeyID{hotkeySignature, 1});
+    ASSERT_TRUE(r.registered());
+    EXPECT_TRUE(press(combo(18)));
+    EXPECT_EQ(frameOfWindow(w), start);
+    EXPECT_FALSE(sameFrame(frameOfWindow(w), frameOf(layout.zones[0], 0)));
+}
+
+TEST_F(HotkeyCenterTest, TheNewestCenterReceivesPressesEvenWhenAnOlderOneGoesLater) {
+    const auto layout = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0});
+    const auto w = desktop.addWindow(editor, start);
+    pointerOn(0);
+    std::optional<HotkeyCenter> older;
+    older.emplace(dispatcher, store, mover, desktop, desktop, desktop.displays(), defaults,
+                  localizer, tesseraProcess);
+    older->installHandler();
+    older->unregisterAll();
+
+    makeCenter().registerAll();
+    older.reset();
+
+    EXPECT_TRUE(dispatcher.hasTarget());
+    EXPECT_TRUE(press(combo(18)));
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(layout.zones[0], 0)));
+}
+
+TEST_F(HotkeyCenterTest, DestroyingTheDispatcherEndsThePlatformHandler) {
+    SimHotkeys own;
+    {
+        HotkeyDispatcher shortLived(own);
+        shortLived.install();
+        shortLived.install();
+        EXPECT_EQ(own.installCount(), 1u);
+        EXPECT_EQ(own.installedHandlerCount(), 1u);
+    }
+    EXPECT_EQ(own.installedHandlerCount(), 0u);
+}
+
+// --- Zone hotkeys: which display ---
+
+class ZoneDisplayTest : public HotkeyCenterTest {
+protected:
+    void SetUp() override {
+        HotkeyCenterTest::SetUp();
+        // L on A and B, M on C, N nowhere.
+        shown = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0, 1});
+        addLayout({zone(0, 0, 1, 1)}, {2});
+        hidden = addLayout({withShortcut(zone(0.5, 0, 0.5, 0.5), combo(19))});
+        // The window starts on C, which must play no part.
+        window = desktop.addWindow(editor, {3900, 100, 400, 300});
+        makeCenter().registerAll();
+    }
+
+    bool placedOn(const Layout& layout, std::size_t index) const {
+        return sameFrame(frameOfWindow(window), frameOf(layout.zones[0], index));
+    }
+
+    Layout shown;
+    Layout hidden;
+    AccessibilityElement window;
+};
+
+TEST_F(ZoneDisplayTest, ThePointersDisplayWhenItShowsTheLayout) {
+    pointerOn(1);
+    ASSERT_TRUE(press(combo(18)));
+    EXPECT_TRUE(placedOn(shown, 1));
+    EXPECT_EQ(center->chooseDisplay(shown.id), screen(1));
+}
+
+TEST_F(ZoneDisplayTest, TheFirstDisplayShowingTheLayoutWhenThePointerIsElsewhere) {
+    pointerOn(2);
+    ASSERT_TRUE(press(combo(18)));
+    EXPECT_TRUE(placedOn(shown, 0));
+}
+
+TEST_F(ZoneDisplayTest, ALayoutShownNowhereGoesToThePointersDisplay) {
+    pointerOn(1);
+    ASSERT_TRUE(press(combo(19)));
+    EXPECT_TRUE(placedOn(hidden, 1));
+}
+
+TEST_F(ZoneDisplayTest, ThePointerOutsideEveryDisplayMeansTheFirst) {
+    desktop.displays().setMouseLocation({100, 5000});
+    ASSERT_TRUE(press(combo(19)));
+    EXPECT_TRUE(placedOn(hidden, 0));
+    // With candidates, the first of them.
+    ASSERT_TRUE(press(combo(18)));
+    EXPECT_TRUE(placedOn(shown, 0));
+}
+
+TEST_F(ZoneDisplayTest, ASharedEdgeBelongsToTheDisplayOnItsRight) {
+    desktop.displays().setMouseLocation({1920, 500});
+    ASSERT_TRUE(press(combo(19)));
+    EXPECT_TRUE(placedOn(hidden, 1));
+    desktop.displays().setMouseLocation({5760, 500});
+    ASSERT_TRUE(press(combo(19)));
+    EXPECT_TRUE(placedOn(hidden, 0));
+}
+
+TEST_F(ZoneDisplayTest, AnUnassignedDisplayShowsTheStoresFirstLayout) {
+    // C loses its assignment and falls back to the first layout, which gets a shortcut.
+    auto first = store.layouts().front();
+    first.zones.at(0).shortcut = combo(20);
+    store.upsert(first);
+    auto assignments = store.payload();
+    assignments.assignments.erase(LayoutStore::assignmentKey(makeScreenInfo(screen(2))));
+    store.apply(assignments);
+    center->registerAll();
+
+    pointerOn(1);
+    ASSERT_TRUE(press(combo(20)));
+    EXPECT_TRUE(sameFrame(frameOfWindow(window), frameOf(first.zones[0], 2)));
+}
+
+TEST_F(ZoneDisplayTest, NoDisplaysMeansNothingHappens) {
+    desktop.displays().setScreens({});
+    EXPECT_EQ(center->chooseDisplay(shown.id), std::nullopt);
+    desktop.clearCalls();
+    ASSERT_TRUE(press(combo(18)));
+    EXPECT_TRUE(desktop.writesTo(window).empty());
+}
+
+// --- Zone hotkeys: which window, and what no longer exists ---
+
+TEST_F(HotkeyCenterTest, TheFocusedWindowOfTheApplicationInFront) {
+    const auto layout = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0});
+    const auto focused = desktop.addWindow(editor, start);
+    const auto front = desktop.addWindow(editor, start);
+    const auto other = desktop.addWindow(browser, start);
+    desktop.setFocusedWindow(editor, focused);
+    pointerOn(0);
+    makeCenter().registerAll();
+
+    ASSERT_TRUE(press(combo(18)));
+    EXPECT_TRUE(sameFrame(frameOfWindow(focused), frameOf(layout.zones[0], 0)));
+    EXPECT_EQ(frameOfWindow(front), start);
+    EXPECT_EQ(frameOfWindow(other), start);
+}
+
+TEST_F(HotkeyCenterTest, WithTesseraInFrontThePreferredApplicationsWindow) {
+    const auto layout = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0});
+    const auto editorWindow = desktop.addWindow(editor, start);
+    const auto browserWindow = desktop.addWindow(browser, start);
+    desktop.setFrontmostApplication(tesseraProcess);
+    pointerOn(0);
+    makeCenter().registerAll();
+
+    // No application recorded: nothing moves.
+    desktop.clearCalls();
+    ASSERT_TRUE(press(combo(18)));
+    EXPECT_TRUE(desktop.writesTo(editorWindow).empty());
+    EXPECT_TRUE(desktop.writesTo(browserWindow).empty());
+
+    // The provider is asked at the press, not when registering.
+    preferred = editor;
+    ASSERT_TRUE(press(combo(18)));
+    EXPECT_TRUE(sameFrame(frameOfWindow(editorWindow), frameOf(layout.zones[0], 0)));
+    EXPECT_EQ(frameOfWindow(browserWindow), start);
+}
+
+TEST_F(HotkeyCenterTest, TheForeignApplicationInFrontWinsOverThePreferredOne) {
+    const auto layout = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0});
+    const auto editorWindow = desktop.addWindow(editor, start);
+    const auto browserWindow = desktop.addWindow(browser, start);
+    desktop.setFrontmostApplication(browser);
+    preferred = editor;
+    pointerOn(0);
+    makeCenter().registerAll();
+
+    ASSERT_TRUE(press(combo(18)));
+    EXPECT_TRUE(sameFrame(frameOfWindow(browserWindow), frameOf(layout.zones[0], 0)));
+    EXPECT_EQ(frameOfWindow(editorWindow), start);
+}
+
+TEST_F(HotkeyCenterTest, AHotkeyWhoseZoneOrLayoutIsGoneDoesNothing) {
+    auto layout = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18)),
+                             withShortcut(zone(0.5, 0, 0.5, 1), combo(19))},
+                            {0});
+    const auto w = desktop.addWindow(editor, start);
+    pointerOn(0);
+    makeCenter().registerAll();
+
+    // Changed behind the center's back, without registering again.
+    layout.zones.erase(layout.zones.begin());
+    store.upsert(layout);
+    desktop.clearCalls();
+    ASSERT_TRUE(press(combo(18)));
+    EXPECT_TRUE(desktop.writesTo(w).empty());
+
+    store.deleteLayout(layout.id);
+    ASSERT_TRUE(press(combo(19)));
+    EXPECT_TRUE(desktop.writesTo(w).empty());
+    EXPECT_EQ(frameOfWindow(w), start);
+}
+
+TEST_F(HotkeyCenterTest, IdsThatNameNothingAreIgnored) {
+    addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0});
+    ASSERT_TRUE(setShortcut(WindowCommand::fillScreen, std::nullopt, defaults));
+    const auto w = desktop.addWindow(editor, start);
+    pointerOn(0);
+    auto& c = makeCenter();
+    c.registerAll();
+
+    desktop.clearCalls();
+    c.handleHotkey(base);     // a command without hotkey
+    c.handleHotkey(2);        // a zone id not handed out
+    c.handleHotkey(base + 7); // past the last command
+    EXPECT_TRUE(desktop.writesTo(w).empty());
+    EXPECT_EQ(desktop.beepCount(), 0u);
+}
+
+// --- Commands ---
+
+TEST_F(HotkeyCenterTest, ACommandHotkeyRunsItsCommand) {
+    const auto w = desktop.addWindow(editor, start);
+    makeCenter().registerAll();
+
+    ASSERT_TRUE(press(WindowCommand::fillScreen));
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), mover.fillWindowFrame(screen(0))));
+
+    // A second fill gives the frame back.
+    ASSERT_TRUE(press(WindowCommand::fillScreen));
+    EXPECT_EQ(frameOfWindow(w), start);
+}
+
+TEST_F(HotkeyCenterTest, ZoneAndDisplayCommandsMoveTheWindow) {
+    const auto left = zone(0, 0, 0.5, 1);
+    const auto right = zone(0.5, 0, 0.5, 1);
+    addLayout({withShortcut(left, combo(18)), right}, {0, 1, 2});
+    const auto w = desktop.addWindow(editor, start);
+    pointerOn(0);
+    makeCenter().registerAll();
+
+    ASSERT_TRUE(press(combo(18)));
+    ASSERT_TRUE(sameFrame(frameOfWindow(w), frameOf(left, 0)));
+    ASSERT_TRUE(press(WindowCommand::zoneRight));
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(right, 0)));
+    ASSERT_TRUE(press(WindowCommand::nextDisplay));
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(right, 1)));
+    ASSERT_TRUE(press(WindowCommand::zoneLeft));
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(left, 1)));
+    ASSERT_TRUE(press(WindowCommand::previousDisplay));
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(left, 0)));
+}
+
+TEST_F(HotkeyCenterTest, PerformWorksWithoutHotkeysAndUsesThePreferredApplication) {
+    const auto top = zone(0, 0, 1, 0.5);
+    const auto bottom = zone(0, 0.5, 1, 0.5);
+    addLayout({top, bottom}, {0});
+    const auto w = desktop.addWindow(editor, start);
+    desktop.setFrontmostApplication(tesseraProcess);
+    preferred = editor;
+    auto& c = makeCenter();
+    c.setSuspended(true);
+    c.registerAll();
+
+    // The top half's centre lies below the window's, so the first step down lands there.
+    c.perform(WindowCommand::zoneDown);
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(top, 0)));
+    c.perform(WindowCommand::zoneDown);
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(bottom, 0)));
+    c.perform(WindowCommand::zoneUp);
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(top, 0)));
+    c.perform(WindowCommand::fillScreen);
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), mover.fillWindowFrame(screen(0))));
+    EXPECT_TRUE(hotkeys.registrations().empty());
+}
+
+TEST_F(HotkeyCenterTest, PerformAsksForThePreferredApplicationOnce) {
+    desktop.addWindow(editor, start);
+    desktop.setFrontmostApplication(tesseraProcess);
+    auto& c = makeCenter();
+    int asked = 0;
+    c.setPreferredForeignPID([&] {
+        ++asked;
+        return std::optional(editor);
+    });
+    c.perform(WindowCommand::nextDisplay);
+    EXPECT_EQ(asked, 1);
+}
+
+// --- The simulated hotkey table ---
+
+TEST(SimHotkeysTest, RefusesTakenCombinationsAndDeliversPressesByID) {
+    SimHotkeys hotkeys;
+    std::vector<HotkeyID> heard;
+    auto connection = hotkeys.installHandler([&](HotkeyID id) { heard.push_back(id); });
+
+    const auto first = hotkeys.registerHotkey(18, ctrlOption, HotkeyID{hotkeySignature, 7});
+    ASSERT_TRUE(first.registered());
+    ASSERT_TRUE(first.ref.has_value());
+    const auto again = hotkeys.registerHotkey(18, ctrlOption, HotkeyID{hotkeySignature, 8});
+    EXPECT_EQ(again.status, HotkeyStatus::alreadyTaken);
+    EXPECT_FALSE(again.ref.has_value());
+    // Same key, other modifiers: a different combination.
+    EXPECT_TRUE(
+        hotkeys.registerHotkey(18, carbon::cmdKey, HotkeyID{hotkeySignature, 9}).registered());
+
+    hotkeys.markTakenByOtherApplication(19, ctrlOption);
+    EXPECT_NE(hotkeys.registerHotkey(19, ctrlOption, HotkeyID{}).status, HotkeyStatus::ok);
+
+    EXPECT_TRUE(hotkeys.press(18, ctrlOption));
+    EXPECT_FALSE(hotkeys.press(19, ctrlOption));
+    EXPECT_FALSE(hotkeys.press(20, ctrlOption));
+    EXPECT_EQ(heard, (std::vector<HotkeyID>{{hotkeySignature, 7}}));
+
+    // Unregistered, the combination is free again and presses reach nobody.
+    hotkeys.unregisterHotkey(*first.ref);
+    EXPECT_FALSE(hotkeys.press(18, ctrlOption));
+    EXPECT_EQ(hotkeys.registeredIDs(), IDs{9});
+    EXPECT_TRUE(hotkeys.registerHotkey(18, ctrlOption, HotkeyID{hotkeySignature, 10}).registered());
+    EXPECT_EQ(hotkeys.registeredIDs(), (IDs{9, 10}));
+    EXPECT_EQ(hotkeys.registerCount(), 5u);
+    EXPECT_EQ(hotkeys.unregisterCount(), 1u);
+
+    connection.disconnect();
+    EXPECT_TRUE(hotkeys.press(18, ctrlOption));
+    EXPECT_EQ(heard.size(), 1u);
+}
+
+} // namespace

@@ -99,11 +99,11 @@ TEST_F(KeyCombosTest, CarbonBitsConvertBackToTheSameFlags) {
                 eventFlagsIn |= flags[bit];
             }
         }
-        EXPECT_EQ(eventFlags(carbonModifiers(eventFlagsIn)), eventFlagsIn) << subset;
+        EXPECT_EQ(eventFlagsFromCarbon(carbonModifiers(eventFlagsIn)), eventFlagsIn) << subset;
     }
-    EXPECT_EQ(eventFlags(0x1900), control | option | command);
+    EXPECT_EQ(eventFlagsFromCarbon(0x1900), control | option | command);
     // Carbon's Caps Lock (0x400) and right-hand modifier bits have no event flag here.
-    EXPECT_EQ(eventFlags(0x400 | 0x2000 | 0x4000 | 0x8000), 0u);
+    EXPECT_EQ(eventFlagsFromCarbon(0x400 | 0x2000 | 0x4000 | 0x8000), 0u);
 }
 
 TEST_F(KeyCombosTest, GlyphsFollowControlOptionShiftCommandWhateverTheFlags) {

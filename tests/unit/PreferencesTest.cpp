@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace tessera;
 
 namespace {
@@ -55,6 +57,10 @@ TEST_F(PreferencesTest, TypedReadersFallBackOnWrongTypesAndClamp) {
     EXPECT_DOUBLE_EQ(cardScaleFactor(defaults), 1.6);
     defaults.set(prefs::cardScale, 10.0);
     EXPECT_DOUBLE_EQ(cardScaleFactor(defaults), 0.6);
+    defaults.set(prefs::cardScale, std::nan(""));
+    EXPECT_EQ(cardScaleFactor(defaults), 1.0) << "a NaN written by hand counts as 100 percent";
+    defaults.set(prefs::windowGap, std::nan(""));
+    EXPECT_EQ(windowGap(defaults), 0.0);
 
     defaults.set(prefs::snapOnDrag, std::string("false"));
     EXPECT_TRUE(preferenceBool(defaults, prefs::snapOnDrag));

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <poll.h>
@@ -60,11 +61,12 @@ inline std::vector<char*> pointers(std::vector<std::string>& strings) {
 
 } // namespace detail
 
-// Standard input is /dev/null; both output streams are read as they come, so a chatty child
-// never blocks on a full pipe.
+// Standard input is the given file (/dev/null unless given); both output streams are read as
+// they come, so a chatty child never blocks on a full pipe.
 inline ProcessResult runProcess(const std::string& program,
                                 const std::vector<std::string>& arguments,
-                                const EnvironmentChanges& changes = {}) {
+                                const EnvironmentChanges& changes = {},
+                                const std::filesystem::path& standardInput = "/dev/null") {
     ProcessResult result;
     int outPipe[2];
     int errPipe[2];
@@ -87,7 +89,7 @@ inline ProcessResult runProcess(const std::string& program,
 
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_addopen(&actions, 0, standardInput.c_str(), O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     ::posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     pid_t pid = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <utility>
 
 namespace tessera {
@@ -126,11 +127,14 @@ bool preferenceBool(const Defaults& defaults, std::string_view key) {
 }
 
 double cardScaleFactor(const Defaults& defaults) {
-    return std::clamp(preferenceDouble(defaults, prefs::cardScale), 60.0, 160.0) / 100.0;
+    const auto percent = preferenceDouble(defaults, prefs::cardScale);
+    // A NaN written by hand would pass through clamp and make every card NaN-sized.
+    return std::isnan(percent) ? 1.0 : std::clamp(percent, 60.0, 160.0) / 100.0;
 }
 
 double windowGap(const Defaults& defaults) {
-    return std::clamp(preferenceDouble(defaults, prefs::windowGap), 0.0, 40.0);
+    const auto gap = preferenceDouble(defaults, prefs::windowGap);
+    return std::isnan(gap) ? 0.0 : std::clamp(gap, 0.0, 40.0);
 }
 
 std::int64_t gridColumns(const Defaults& defaults) {

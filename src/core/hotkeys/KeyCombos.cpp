@@ -80,7 +80,7 @@ std::uint32_t carbonModifiers(std::uint64_t eventFlags) {
     return bits;
 }
 
-std::uint64_t eventFlags(std::uint32_t carbonModifiers) {
+std::uint64_t eventFlagsFromCarbon(std::uint32_t carbonModifiers) {
     std::uint64_t flags = 0;
     for (const auto& row : modifierRows) {
         if ((carbonModifiers & row.carbonBit) != 0) {

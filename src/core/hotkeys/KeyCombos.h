@@ -24,7 +24,7 @@ inline constexpr std::uint64_t modifierMask = 0x1E0000;
 std::uint32_t carbonModifiers(std::uint64_t eventFlags);
 // The event flags that correspond to Carbon bits; other Carbon bits are ignored. Used to build
 // the text of shortcuts that were never typed, such as the defaults.
-std::uint64_t eventFlags(std::uint32_t carbonModifiers);
+std::uint64_t eventFlagsFromCarbon(std::uint32_t carbonModifiers);
 
 // The name printed on the key of the US layout (A, F1, ↩, ←, ...) for the low 16 bits of
 // keyCode; "Key %lld" in the current language for codes without a name.

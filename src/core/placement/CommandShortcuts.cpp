@@ -55,9 +55,9 @@ Decoded<StoredShortcut> decodeStoredShortcut(const Bytes& bytes) {
 
 KeyCombo defaultShortcut(WindowCommand command, const Localizer& localizer) {
     const auto row = info(command);
-    return KeyCombo{
-        row.defaultKeyCode, row.defaultCarbonModifiers,
-        shortcutText(row.defaultKeyCode, eventFlags(row.defaultCarbonModifiers), localizer)};
+    return KeyCombo{row.defaultKeyCode, row.defaultCarbonModifiers,
+                    shortcutText(row.defaultKeyCode,
+                                 eventFlagsFromCarbon(row.defaultCarbonModifiers), localizer)};
 }
 
 std::optional<KeyCombo> effectiveShortcut(WindowCommand command, const Defaults& defaults,

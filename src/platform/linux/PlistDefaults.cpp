@@ -1,5 +1,6 @@
 #include "PlistDefaults.h"
 
+#include "core/app/PropertyList.h"
 #include "core/model/Files.h"
 
 #include <plist/plist.h>
@@ -33,12 +34,6 @@ private:
 
 namespace {
 
-// A preferences file is a few kilobytes; anything near this is not one, and libplist takes
-// lengths as 32-bit numbers.
-constexpr std::size_t maxFileSize = 32 * 1024 * 1024;
-// Preferences nest two deep; files from other tools rarely more than a handful.
-constexpr int maxNesting = 100;
-
 using OwnedPlist = std::unique_ptr<void, decltype(&plist_free)>;
 
 OwnedPlist own(plist_t node) {
@@ -49,229 +44,6 @@ struct FreeDeleter {
     void operator()(void* pointer) const { std::free(pointer); }
 };
 using MallocString = std::unique_ptr<char, FreeDeleter>;
-
-// ---- Nesting guard ----------------------------------------------------------------------------
-//
-// libplist 2.2 parses nesting without recursion but frees, copies and writes trees recursively,
-// so a file of a million nested arrays parses and then overflows the stack. The scan below
-// bounds the depth libplist can build before it sees the bytes. It follows libplist's reading
-// of comments, CDATA, processing instructions, the document type and quoted attribute values;
-// a closing tag is counted only where libplist would read one, while an opening tag counts
-// wherever it appears, so any disagreement between the two readings errs towards refusing.
-
-bool startsAt(std::string_view text, std::size_t pos, std::string_view prefix) {
-    return text.substr(pos, prefix.size()) == prefix;
-}
-
-// The first of `chars` at or after `pos`, stepping over double-quoted runs.
-std::size_t findOutsideQuotes(std::string_view text, std::size_t pos, std::string_view chars) {
-    while (pos < text.size()) {
-        if (text[pos] == '"') {
-            pos = text.find('"', pos + 1);
-            if (pos == std::string_view::npos) {
-                return pos;
-            }
-        } else if (chars.find(text[pos]) != std::string_view::npos) {
-            return pos;
-        }
-        ++pos;
-    }
-    return std::string_view::npos;
-}
-
-std::size_t findStringOutsideQuotes(std::string_view text, std::size_t pos,
-                                    std::string_view needle) {
-    while (pos < text.size()) {
-        if (startsAt(text, pos, needle)) {
-            return pos;
-        }
-        if (text[pos] == '"') {
-            pos = text.find('"', pos + 1);
-            if (pos == std::string_view::npos) {
-                return pos;
-            }
-        }
-        ++pos;
-    }
-    return std::string_view::npos;
-}
-
-struct Tag {
-    std::string_view name;
-    bool empty = false;
-    std::size_t end = std::string_view::npos; // the closing '>' (or where reading stopped)
-};
-
-// The tag whose '<' is at `lt`: its name runs to white space, '<' or '>'; attributes run to
-// the first unquoted '<' or '>'.
-Tag readTag(std::string_view text, std::size_t lt) {
-    Tag tag;
-    const auto nameEnd = text.find_first_of(" \r\n\t<>", lt + 1);
-    if (nameEnd == std::string_view::npos) {
-        return tag;
-    }
-    tag.name = text.substr(lt + 1, nameEnd - lt - 1);
-    tag.end = text[nameEnd] == '>' ? nameEnd : findOutsideQuotes(text, nameEnd, "<>");
-    if (tag.end != std::string_view::npos && text[tag.end] == '>' && text[tag.end - 1] == '/') {
-        tag.empty = true;
-        if (tag.name.ends_with('/')) {
-            tag.name.remove_suffix(1);
-        }
-    }
-    return tag;
-}
-
-bool opensContainer(const Tag& tag) {
-    return !tag.empty && (tag.name == "array" || tag.name == "dict");
-}
-
-// Opening tags inside a stretch libplist skips; counted all the same.
-int opensWithin(std::string_view text, std::size_t from, std::size_t to) {
-    int opens = 0;
-    for (auto lt = text.find('<', from); lt < to; lt = text.find('<', lt + 1)) {
-        if (opensContainer(readTag(text, lt))) {
-            ++opens;
-        }
-    }
-    return opens;
-}
-
-// Where the skipped stretch starting at `lt` ends (one past it), or nothing when `lt` starts
-// ordinary markup. npos when the stretch never ends (libplist then fails).
-std::optional<std::size_t> skippedStretchEnd(std::string_view text, std::size_t lt) {
-    const auto endOf = [&](std::size_t found, std::size_t length) {
-        return found == std::string_view::npos ? found : found + length;
-    };
-    if (startsAt(text, lt, "<!--")) {
-        return endOf(text.find("-->", lt + 4), 3);
-    }
-    if (startsAt(text, lt, "<![CDATA[")) {
-        return endOf(text.find("]]>", lt + 9), 3);
-    }
-    if (startsAt(text, lt, "<?")) {
-        return endOf(findStringOutsideQuotes(text, lt + 1, "?>"), 2);
-    }
-    if (startsAt(text, lt, "<!DOCTYPE")) {
-        const auto stop = findOutsideQuotes(text, lt + 9, "[>");
-        if (stop == std::string_view::npos || text[stop] == '>') {
-            return endOf(stop, 1);
-        }
-        return endOf(findStringOutsideQuotes(text, stop, "]>"), 2);
-    }
-    return std::nullopt;
-}
-
-bool nestsTooDeeply(std::string_view text) {
-    int depth = 0;
-    std::size_t pos = 0;
-    while (true) {
-        const auto lt = text.find('<', pos);
-        if (lt == std::string_view::npos) {
-            return false;
-        }
-        if (const auto stretchEnd = skippedStretchEnd(text, lt)) {
-            const auto end = std::min(*stretchEnd, text.size());
-            depth += opensWithin(text, lt + 1, end);
-            if (depth > maxNesting || *stretchEnd == std::string_view::npos) {
-                return depth > maxNesting;
-            }
-            pos = end;
-            continue;
-        }
-        const auto tag = readTag(text, lt);
-        if (tag.end == std::string_view::npos) {
-            return depth + opensWithin(text, lt + 1, text.size()) > maxNesting;
-        }
-        if (!tag.empty && (tag.name == "/array" || tag.name == "/dict")) {
-            depth = std::max(depth - 1, 0);
-        } else if (opensContainer(tag)) {
-            ++depth;
-        }
-        depth += opensWithin(text, lt + 1, tag.end);
-        if (depth > maxNesting) {
-            return true;
-        }
-        pos = tag.end + 1;
-    }
-}
-
-// ---- Reading ----------------------------------------------------------------------------------
-
-std::string nodeAsXml(plist_t node) {
-    char* xml = nullptr;
-    std::uint32_t length = 0;
-    plist_to_xml(node, &xml, &length);
-    std::string text = xml != nullptr ? std::string(xml, length) : std::string();
-    plist_to_xml_free(xml);
-    return text;
-}
-
-// Read as a C string: the length libplist records for a string can run past a NUL and past
-// its own copy of the text.
-std::string stringOf(plist_t node) {
-    std::uint64_t length = 0;
-    const char* text = plist_get_string_ptr(node, &length);
-    return text != nullptr ? std::string(text) : std::string();
-}
-
-// libplist keeps every integer as 64 unsigned bits and marks those above the signed range
-// only internally; its writer tells the two apart by the sign it prints.
-std::optional<std::int64_t> integerOf(plist_t node) {
-    std::uint64_t bits = 0;
-    plist_get_uint_val(node, &bits);
-    const auto value = static_cast<std::int64_t>(bits);
-    if (value < 0 && nodeAsXml(node).find("<integer>-") == std::string::npos) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<DefaultsValue> supportedValue(plist_t node) {
-    switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN: {
-        std::uint8_t value = 0;
-        plist_get_bool_val(node, &value);
-        return DefaultsValue(value != 0);
-    }
-    case PLIST_UINT:
-        if (auto value = integerOf(node)) {
-            return DefaultsValue(*value);
-        }
-        return std::nullopt;
-    case PLIST_REAL: {
-        double value = 0;
-        plist_get_real_val(node, &value);
-        return DefaultsValue(value);
-    }
-    case PLIST_STRING:
-        return DefaultsValue(stringOf(node));
-    case PLIST_DATA: {
-        std::uint64_t length = 0;
-        const char* bytes = plist_get_data_ptr(node, &length);
-        Bytes value;
-        if (bytes != nullptr) {
-            value.assign(reinterpret_cast<const std::uint8_t*>(bytes),
-                         reinterpret_cast<const std::uint8_t*>(bytes) + length);
-        }
-        return DefaultsValue(std::move(value));
-    }
-    case PLIST_ARRAY: {
-        std::vector<std::string> strings;
-        const auto count = plist_array_get_size(node);
-        strings.reserve(count);
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const plist_t item = plist_array_get_item(node, i);
-            if (item == nullptr || plist_get_node_type(item) != PLIST_STRING) {
-                return std::nullopt;
-            }
-            strings.push_back(stringOf(item));
-        }
-        return DefaultsValue(std::move(strings));
-    }
-    default:
-        return std::nullopt;
-    }
-}
 
 // ---- Writing ----------------------------------------------------------------------------------
 
@@ -359,37 +131,9 @@ PlistDefaults::Stamp PlistDefaults::stampOf(const fs::path& file) {
 
 std::optional<PreferencesDocument> decodePreferencesDocument(std::string_view bytes,
                                                              std::string* error) {
-    const auto fail = [error](std::string reason) -> std::optional<PreferencesDocument> {
-        if (error != nullptr) {
-            *error = std::move(reason);
-        }
-        return std::nullopt;
-    };
-    if (bytes.size() > maxFileSize) {
-        return fail("it is larger than " + std::to_string(maxFileSize / (1024 * 1024)) + " MB");
-    }
-    if (bytes.starts_with("bplist")) {
-        return fail("it is a binary property list; only XML property lists are read");
-    }
-    // libplist 2.2 keeps a string's length past a NUL but copies it only up to one, then
-    // writes the full length from the shorter copy. XML never holds a NUL character anyway.
-    if (bytes.find('\0') != std::string_view::npos) {
-        return fail("it contains a NUL byte, which no XML property list holds");
-    }
-    if (nestsTooDeeply(bytes)) {
-        return fail("it nests arrays or dictionaries more than " + std::to_string(maxNesting) +
-                    " deep");
-    }
-    // libplist reads some texts with C string functions: give it a terminated copy.
-    const std::string text(bytes);
-    plist_t parsed = nullptr;
-    plist_from_xml(text.c_str(), static_cast<std::uint32_t>(text.size()), &parsed);
-    const auto root = own(parsed);
+    const auto root = parsePropertyListDictionary(bytes, PropertyListFormats::xmlOnly, error);
     if (!root) {
-        return fail("it is not an XML property list");
-    }
-    if (plist_get_node_type(root.get()) != PLIST_DICT) {
-        return fail("its top level is not a dictionary");
+        return std::nullopt;
     }
 
     PreferencesDocument document;
@@ -408,7 +152,7 @@ std::optional<PreferencesDocument> decodePreferencesDocument(std::string_view by
         // A key given twice counts once, the later value winning, as libplist's own lookups do.
         document.values.erase(name);
         document.foreign.erase(name);
-        if (auto value = supportedValue(node)) {
+        if (auto value = supportedPropertyListValue(node)) {
             document.values.insert_or_assign(std::move(name), std::move(*value));
         } else {
             document.foreign.insert_or_assign(std::move(name),
@@ -437,7 +181,7 @@ std::string encodePreferencesDocument(const PreferencesDocument& document) {
             ++foreign;
         }
     }
-    return nodeAsXml(root.get());
+    return propertyListNodeAsXml(root.get());
 }
 
 std::optional<DefaultsDomain> decodePreferences(std::string_view bytes, std::string* error) {
@@ -481,8 +225,8 @@ void PlistDefaults::load(std::ostream* diagnostics) {
         reason = "Can't reach " + file_.string() + ": " + ec.message();
     } else if (status.type() != fs::file_type::regular) {
         reason = "it is not a regular file";
-    } else if (const auto size = fs::file_size(file_, ec); !ec && size > maxFileSize) {
-        reason = "it is larger than " + std::to_string(maxFileSize / (1024 * 1024)) + " MB";
+    } else if (const auto size = fs::file_size(file_, ec); !ec && size > maxPropertyListSize) {
+        reason = "it is larger than " + std::to_string(maxPropertyListSize / (1024 * 1024)) + " MB";
     } else {
         bytes = readWholeFile(file_, &reason);
     }

@@ -1,0 +1,455 @@
+#include "TempDir.h"
+
+#include "core/app/Preferences.h"
+#include "core/backup/BackupService.h"
+#include "core/store/BuiltInLayouts.h"
+#include "platform/sim/SimDefaults.h"
+#include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimLocalizer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace tessera;
+namespace fs = std::filesystem;
+namespace chrono = std::chrono;
+
+namespace {
+
+Bytes bytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+Layout userLayout(const std::string& name) {
+    return Layout{Uuid::random(), name, {Zone{Uuid::random(), "Only", 0, 0, 1, 1, std::nullopt}}};
+}
+
+class BackupServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override { registerPreferenceDefaults(defaults); }
+
+    BackupContext context() {
+        return BackupContext{
+            store,
+            defaults,
+            std::string("1.4"),
+            [this] { return loginItemOn; },
+            [this](bool on) {
+                loginItemChanges.push_back(on);
+                loginItemOn = on;
+            },
+            [this] { ++registerAllCalls; },
+            [this] { return now; },
+        };
+    }
+
+    // A backup of the current state with some changes: what an import would bring in.
+    SettingsBackup otherState() {
+        auto backup = makeBackup(context());
+        backup.layouts.layouts = {userLayout("Imported")};
+        backup.layouts.assignments = {{"5120x2880px|Desk", backup.layouts.layouts[0].id}};
+        backup.preferences = {{"gridColumns", PreferenceValue(std::int64_t{24})}};
+        return backup;
+    }
+
+    fs::path copiesFolder() const { return automaticCopiesFolder(storeFile); }
+
+    std::vector<std::string> folderNames() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(copiesFolder())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // One import whose copy is dated `now` on disk too, then the clock moves on a minute.
+    fs::path importOnce() {
+        const auto result = restore(otherState(), context());
+        EXPECT_TRUE(result) << result.error;
+        fs::last_write_time(result.automaticCopy, fileTime(now));
+        now += chrono::minutes(1);
+        return result.automaticCopy;
+    }
+
+    static fs::file_time_type fileTime(chrono::system_clock::time_point time) {
+        return chrono::time_point_cast<fs::file_time_type::duration>(
+            fs::file_time_type::clock::from_sys(time));
+    }
+
+    test::TempDir temp{"tessera-backup"};
+    fs::path storeFile = temp / "data" / "Tessera" / "layouts.json";
+    LayoutStore store{storeFile};
+    SimDefaults defaults;
+    bool loginItemOn = false;
+    std::vector<bool> loginItemChanges;
+    int registerAllCalls = 0;
+    chrono::system_clock::time_point now = chrono::sys_days{chrono::year{2026} / 12 / 5} +
+                                           chrono::hours{5} + chrono::minutes{52} +
+                                           chrono::seconds{9} + chrono::milliseconds{750};
+};
+
+} // namespace
+
+// ---- Making and exporting ---------------------------------------------------------------------
+
+TEST_F(BackupServiceTest, ABackupHoldsWhatTheUserStoredTypedByItsValue) {
+    defaults.set("gridColumns", std::int64_t{12});
+    defaults.set("cardScale", 100.0);
+    defaults.set("snapOnDrag", false);
+    defaults.set("ignoredApps", std::string("org.example.One"));
+    defaults.set("shortcut.fillScreen", bytesOf("{}"));
+    // Never part of a backup: an array (even under a backed-up key), the migration flag, the
+    // language override, keys Tessera doesn't know.
+    defaults.set("appearance", std::vector<std::string>{"dark"});
+    defaults.set("migratedFromSandbox", true);
+    defaults.set("AppleLanguages", std::vector<std::string>{"de"});
+    defaults.set("somethingElse", std::int64_t{1});
+    loginItemOn = true;
+
+    const auto backup = makeBackup(context());
+    const std::map<std::string, PreferenceValue> expected{
+        {"gridColumns", PreferenceValue(std::int64_t{12})},
+        {"cardScale", PreferenceValue(100.0)},
+        {"snapOnDrag", PreferenceValue(false)},
+        {"ignoredApps", PreferenceValue(std::string("org.example.One"))},
+        {"shortcut.fillScreen", PreferenceValue(bytesOf("{}"))},
+    };
+    EXPECT_EQ(backup.preferences, expected)
+        << "registered defaults (windowGap, restoreOnDragOut, ...) are not exported";
+    EXPECT_EQ(backup.version, 1);
+    EXPECT_EQ(backup.appVersion, "1.4");
+    EXPECT_EQ(backup.openAtLogin, true);
+    EXPECT_EQ(backup.layouts, store.payload());
+    EXPECT_EQ(iso8601(backup.createdAt), "2026-12-05T05:52:09Z") << "whole seconds";
+}
+
+TEST_F(BackupServiceTest, AFreshInstallationHasNoPreferencesAndNoLoginItemWithoutOne) {
+    auto withoutLoginItem = context();
+    withoutLoginItem.openAtLogin = nullptr;
+    const auto backup = makeBackup(withoutLoginItem);
+    EXPECT_TRUE(backup.preferences.empty());
+    EXPECT_EQ(backup.openAtLogin, std::nullopt);
+    EXPECT_EQ(backup.layouts.layouts, builtInLayouts());
+}
+
+TEST_F(BackupServiceTest, ExportWritesTheSnapshotAndReportsATargetItCantWrite) {
+    defaults.set("windowGap", 8.0);
+    const auto file = temp / "Tessera 2026-12-05.json";
+    ASSERT_EQ(exportBackup(context(), file), "");
+    const auto read = readBackup(file);
+    ASSERT_TRUE(read) << read.detail;
+    EXPECT_EQ(*read.backup, makeBackup(context()));
+
+    const auto storeBytes = test::readTestFile(storeFile);
+    const auto error = exportBackup(context(), temp / "no such folder" / "backup.json");
+    EXPECT_NE(error, "");
+    EXPECT_FALSE(fs::exists(temp / "no such folder"));
+    EXPECT_EQ(test::readTestFile(storeFile), storeBytes);
+    EXPECT_TRUE(defaults.persistentDomain().contains("windowGap"));
+}
+
+TEST_F(BackupServiceTest, ExportThenImportBringsBackTheExportedState) {
+    store.upsert(userLayout("Desk"));
+    defaults.set("gridColumns", std::int64_t{6});
+    defaults.set("ignoredApps", std::string("org.example.One"));
+    defaults.set("shortcut.zoneUp", bytesOf(R"({"combo":null})"));
+    const auto file = temp / "export.json";
+    ASSERT_EQ(exportBackup(context(), file), "");
+    const auto exportedLayouts = store.payload();
+    const auto exportedPreferences = defaults.persistentDomain();
+
+    store.restoreBuiltIns();
+    store.upsert(userLayout("Later"));
+    defaults.set("gridColumns", std::int64_t{16});
+    defaults.remove("ignoredApps");
+    defaults.set("tightEdges", true);
+
+    const auto read = readBackup(file);
+    ASSERT_TRUE(read) << read.detail;
+    ASSERT_TRUE(restore(*read.backup, context()));
+    EXPECT_EQ(store.payload(), exportedLayouts);
+    auto preferences = defaults.persistentDomain();
+    // The language override is applied on every import; everything else is as exported.
+    EXPECT_EQ(preferences.at("AppleLanguages"), DefaultsValue(std::vector<std::string>{"en"}));
+    preferences.erase("AppleLanguages");
+    EXPECT_EQ(preferences, exportedPreferences);
+    EXPECT_EQ(LayoutStore(storeFile).payload(), exportedLayouts) << "the store file was written";
+}
+
+// ---- Automatic copies -------------------------------------------------------------------------
+
+TEST_F(BackupServiceTest, AnAutomaticCopyHoldsTheStateBeforeTheImport) {
+    defaults.set("gridColumns", std::int64_t{8});
+    const auto before = makeBackup(context());
+    const auto result = restore(otherState(), context());
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(result.automaticCopy, copiesFolder() / "Before import 2026-12-05T05-52-09.json");
+    const auto copy = readBackup(result.automaticCopy);
+    ASSERT_TRUE(copy) << copy.detail;
+    EXPECT_EQ(*copy.backup, before);
+    EXPECT_EQ(copiesFolder(), storeFile.parent_path() / "Backups");
+}
+
+TEST_F(BackupServiceTest, TwoImportsInOneSecondKeepBothCopies) {
+    const auto first = restore(otherState(), context());
+    const auto second = restore(otherState(), context());
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first.automaticCopy, second.automaticCopy);
+    EXPECT_EQ(folderNames(), (std::vector<std::string>{"Before import 2026-12-05T05-52-09 2.json",
+                                                       "Before import 2026-12-05T05-52-09.json"}));
+    // The first copy still holds the state before the first import.
+    EXPECT_EQ(readBackup(first.automaticCopy).backup->layouts.layouts, builtInLayouts());
+}
+
+TEST_F(BackupServiceTest, SixImportsKeepTheFiveNewestCopies) {
+    std::vector<fs::path> copies;
+    for (int i = 0; i < 6; ++i) {
+        copies.push_back(importOnce());
+        EXPECT_EQ(folderNames().size(), static_cast<std::size_t>(std::min(i + 1, 5)));
+    }
+    EXPECT_FALSE(fs::exists(copies[0])) << "the oldest copy goes";
+    for (int i = 1; i < 6; ++i) {
+        EXPECT_TRUE(fs::exists(copies[i])) << copies[i];
+    }
+}
+
+TEST_F(BackupServiceTest, PruningTouchesOnlyAutomaticCopies) {
+    fs::create_directories(copiesFolder());
+    const auto old = fileTime(now - chrono::hours(24 * 365));
+    const std::vector<std::string> others{"Before import notes.txt", "Before import 1.JSON",
+                                          "Before import", "Tessera 2020-01-01.json",
+                                          "before import 2020-01-01T00-00-00.json"};
+    for (const auto& name : others) {
+        test::writeTestFile(copiesFolder() / name, "{}");
+        fs::last_write_time(copiesFolder() / name, old);
+    }
+    fs::create_directory(copiesFolder() / "Before import folder.json");
+    fs::last_write_time(copiesFolder() / "Before import folder.json", old);
+    for (int i = 0; i < 7; ++i) {
+        importOnce();
+    }
+    for (const auto& name : others) {
+        EXPECT_TRUE(fs::exists(copiesFolder() / name)) << name;
+    }
+    EXPECT_TRUE(fs::is_directory(copiesFolder() / "Before import folder.json"));
+    EXPECT_EQ(folderNames().size(), others.size() + 1 + 5);
+}
+
+TEST_F(BackupServiceTest, AnUndatedItemCountsAsTheOldest) {
+    const auto first = importOnce();
+    importOnce();
+    importOnce();
+    // A dangling link has no date to read; its name would make it the newest.
+    const auto undated = copiesFolder() / "Before import 2099-01-01T00-00-00.json";
+    fs::create_symlink(temp / "gone.json", undated);
+    importOnce();
+    EXPECT_TRUE(fs::is_symlink(undated)) << "five items: nothing removed yet";
+    importOnce();
+    EXPECT_FALSE(fs::is_symlink(undated));
+    EXPECT_TRUE(fs::exists(first)) << "the oldest dated copy stays while an undated item goes";
+    EXPECT_EQ(folderNames().size(), 5u);
+}
+
+TEST_F(BackupServiceTest, TheNewCopyStaysEvenWhenOthersLookNewer) {
+    fs::create_directories(copiesFolder());
+    const auto future = fileTime(now + chrono::hours(24 * 365 * 10));
+    for (int i = 0; i < 5; ++i) {
+        const auto file =
+            copiesFolder() / ("Before import 2090-01-0" + std::to_string(i + 1) + "T00-00-00.json");
+        test::writeTestFile(file, "{}");
+        fs::last_write_time(file, future + chrono::hours(i));
+    }
+    const auto result = restore(otherState(), context());
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_TRUE(fs::exists(result.automaticCopy));
+    EXPECT_FALSE(fs::exists(copiesFolder() / "Before import 2090-01-01T00-00-00.json"));
+    EXPECT_EQ(folderNames().size(), 5u);
+}
+
+TEST_F(BackupServiceTest, ABlockedCopiesFolderStopsTheImportBeforeAnyChange) {
+    defaults.set("gridColumns", std::int64_t{8});
+    test::writeTestFile(copiesFolder(), "a file where the folder should be");
+    const auto layoutsBefore = store.payload();
+    const auto fileBefore = test::readTestFile(storeFile);
+    const auto preferencesBefore = defaults.persistentDomain();
+    const auto writesBefore = defaults.writeCount();
+
+    auto backup = otherState();
+    backup.openAtLogin = true;
+    backup.preferences["appLanguage"] = PreferenceValue(std::string("de"));
+    const auto result = restore(backup, context());
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.error.find(copiesFolder().string()), std::string::npos) << result.error;
+    EXPECT_EQ(store.payload(), layoutsBefore);
+    EXPECT_EQ(test::readTestFile(storeFile), fileBefore);
+    EXPECT_EQ(defaults.persistentDomain(), preferencesBefore);
+    EXPECT_EQ(defaults.writeCount(), writesBefore);
+    EXPECT_TRUE(loginItemChanges.empty());
+    EXPECT_EQ(registerAllCalls, 0);
+    EXPECT_FALSE(result.languageChanged);
+}
+
+// ---- Restoring --------------------------------------------------------------------------------
+
+TEST_F(BackupServiceTest, EmptyPreferencesResetEveryBackedUpKeyAndNothingElse) {
+    for (const auto& key : backupKeys()) {
+        defaults.set(key, std::string("set by the user"));
+    }
+    defaults.set("migratedFromSandbox", true);
+    defaults.set("somethingElse", std::int64_t{3});
+    auto backup = otherState();
+    backup.preferences.clear();
+    ASSERT_TRUE(restore(backup, context()));
+
+    const auto stored = defaults.persistentDomain();
+    for (const auto& key : backupKeys()) {
+        EXPECT_FALSE(stored.contains(key)) << key;
+    }
+    EXPECT_EQ(stored.at("migratedFromSandbox"), DefaultsValue(true));
+    EXPECT_EQ(stored.at("somethingElse"), DefaultsValue(std::int64_t{3}));
+    EXPECT_TRUE(preferenceBool(defaults, prefs::snapOnDrag));
+    EXPECT_EQ(preferenceDouble(defaults, prefs::cardScale), 100.0);
+    EXPECT_EQ(gridColumns(defaults), 12);
+}
+
+TEST_F(BackupServiceTest, EachValueIsStoredWithTheTypeOfItsCase) {
+    auto backup = otherState();
+    backup.preferences = {
+        {"snapOnDrag", PreferenceValue(false)},
+        {"gridColumns", PreferenceValue(std::int64_t{24})},
+        {"windowGap", PreferenceValue(8.0)},
+        {"appearance", PreferenceValue(std::string("dark"))},
+        {"shortcut.nextDisplay", PreferenceValue(bytesOf("{}"))},
+        {"migratedFromSandbox", PreferenceValue(true)},
+        {"notAPreference", PreferenceValue(true)},
+    };
+    ASSERT_TRUE(restore(backup, context()));
+    const auto stored = defaults.persistentDomain();
+    EXPECT_EQ(stored.at("snapOnDrag"), DefaultsValue(false));
+    EXPECT_EQ(stored.at("gridColumns"), DefaultsValue(std::int64_t{24}));
+    EXPECT_EQ(stored.at("windowGap"), DefaultsValue(8.0));
+    EXPECT_EQ(stored.at("appearance"), DefaultsValue(std::string("dark")));
+    EXPECT_EQ(stored.at("shortcut.nextDisplay"), DefaultsValue(bytesOf("{}")));
+    EXPECT_FALSE(stored.contains("migratedFromSandbox")) << "only backed-up keys are written";
+    EXPECT_FALSE(stored.contains("notAPreference"));
+}
+
+TEST_F(BackupServiceTest, LayoutsAreReplacedAndMissingBuiltInsOfferedOnce) {
+    auto backup = otherState();
+    backup.layouts.seeded.reset();
+    ASSERT_TRUE(restore(backup, context()));
+    // A backup from before "seeded" existed: the four older built-ins count as offered, so
+    // only "Vertical Rows" is added.
+    ASSERT_EQ(store.layouts().size(), 2u);
+    EXPECT_EQ(store.layouts()[0], backup.layouts.layouts[0]);
+    EXPECT_EQ(store.layouts()[1].id, verticalRowsLayoutID());
+    EXPECT_EQ(store.assignments(), backup.layouts.assignments);
+    EXPECT_EQ(LayoutStore(storeFile).payload(), store.payload());
+}
+
+TEST_F(BackupServiceTest, TheLoginItemChangesOnlyWhenTheBackupRecordsAnotherState) {
+    auto backup = otherState();
+    backup.openAtLogin.reset();
+    loginItemOn = true;
+    ASSERT_TRUE(restore(backup, context()));
+    EXPECT_TRUE(loginItemChanges.empty()) << "absent: left as it is";
+
+    backup.openAtLogin = true;
+    ASSERT_TRUE(restore(backup, context()));
+    EXPECT_TRUE(loginItemChanges.empty()) << "already on";
+
+    backup.openAtLogin = false;
+    ASSERT_TRUE(restore(backup, context()));
+    EXPECT_EQ(loginItemChanges, std::vector<bool>{false});
+}
+
+TEST_F(BackupServiceTest, ShortcutsAreRegisteredAgainOnceEverythingIsInPlace) {
+    auto backup = otherState();
+    backup.preferences["shortcut.fillScreen"] = PreferenceValue(bytesOf("{}"));
+    bool sawNewState = false;
+    auto withCenter = context();
+    withCenter.registerAll = [&] {
+        ++registerAllCalls;
+        sawNewState = store.layouts().front().id == backup.layouts.layouts.front().id &&
+                      defaults.persistentDomain().contains("shortcut.fillScreen");
+    };
+    ASSERT_TRUE(restore(backup, withCenter));
+    EXPECT_EQ(registerAllCalls, 1);
+    EXPECT_TRUE(sawNewState) << "registerAll ran before the layouts and shortcuts were replaced";
+
+    auto withoutCenter = context();
+    withoutCenter.registerAll = nullptr;
+    EXPECT_TRUE(restore(backup, withoutCenter));
+}
+
+TEST_F(BackupServiceTest, ALanguageChangeIsReportedAndApplied) {
+    auto backup = otherState();
+    backup.preferences["appLanguage"] = PreferenceValue(std::string("de"));
+    auto result = restore(backup, context());
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result.languageChanged);
+    EXPECT_EQ(defaults.object("AppleLanguages"), DefaultsValue(std::vector<std::string>{"de"}));
+
+    result = restore(backup, context());
+    EXPECT_FALSE(result.languageChanged) << "German again";
+
+    backup.preferences["appLanguage"] = PreferenceValue(std::string("system"));
+    result = restore(backup, context());
+    EXPECT_TRUE(result.languageChanged);
+    EXPECT_FALSE(defaults.persistentDomain().contains("AppleLanguages"))
+        << "the system language needs no override";
+
+    // No language in the backup: back to the default, English.
+    backup.preferences.erase("appLanguage");
+    result = restore(backup, context());
+    EXPECT_TRUE(result.languageChanged);
+    EXPECT_EQ(currentLanguage(defaults), AppLanguage::en);
+}
+
+TEST_F(BackupServiceTest, PreferencesThatCantBeSavedAreReportedAndTheImportGoesOn) {
+    defaults.failWrites(true);
+    const auto backup = otherState();
+    const auto result = restore(backup, context());
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(result.unsaved.size(), backupKeys().size());
+    EXPECT_NE(result.unsaved.front().find("snapOnDrag"), std::string::npos);
+    EXPECT_EQ(store.layouts().front(), backup.layouts.layouts.front());
+}
+
+// ---- Showing copies and texts -----------------------------------------------------------------
+
+TEST_F(BackupServiceTest, ShowingTheCopiesCreatesTheFolderAndRevealsIt) {
+    SimDesktop desktop;
+    showAutomaticCopies(storeFile, desktop);
+    EXPECT_TRUE(fs::is_directory(copiesFolder()));
+    ASSERT_EQ(desktop.calls().size(), 1u);
+    EXPECT_EQ(desktop.calls()[0].kind, SimCallKind::revealInFileBrowser);
+    EXPECT_EQ(desktop.calls()[0].items, std::vector<fs::path>{copiesFolder()});
+
+    // A file in the way: nothing to create, the reveal still happens.
+    fs::remove(copiesFolder());
+    test::writeTestFile(copiesFolder(), "x");
+    showAutomaticCopies(storeFile, desktop);
+    EXPECT_EQ(desktop.calls().size(), 2u);
+}
+
+TEST(BackupTexts, TheImportQuestionNamesTheBackupsDate) {
+    const auto english = importConfirmation(makeSimLocalizer("en"), "5 December 2026 at 06:52");
+    EXPECT_EQ(english.title, "Replace your layouts and settings?");
+    EXPECT_EQ(english.message,
+              "The backup from 5 December 2026 at 06:52 replaces all layouts, zones and "
+              "settings. The current state is saved as an automatic copy first.");
+    EXPECT_EQ(english.importButton, "Import");
+    EXPECT_EQ(english.cancelButton, "Cancel");
+    EXPECT_EQ(failureAlertTitle(makeSimLocalizer("en")), "Couldn’t use this file");
+
+    const auto russianLocalizer = makeSimLocalizer("ru");
+    const auto russian = importConfirmation(russianLocalizer, "5 декабря 2026 г.");
+    EXPECT_NE(russian.message.find("5 декабря 2026 г."), std::string::npos) << russian.message;
+    EXPECT_EQ(russian.message.find("%@"), std::string::npos);
+    EXPECT_NE(russian.title, english.title);
+    EXPECT_EQ(russian.importButton, russianLocalizer.lookup("Import", "ru"));
+    EXPECT_NE(failureAlertTitle(russianLocalizer), "Couldn’t use this file");
+}
