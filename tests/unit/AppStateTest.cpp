@@ -106,8 +106,8 @@ protected:
                 log,     prefs,   localizer,          loginItem, services,   surfaces};
     }
     AppState& make() { return make(defaults, recordingInput); }
-    AppState& make(Defaults& prefs, InputEvents& input) {
-        state = std::make_unique<AppState>(ports(prefs, input));
+    AppState& make(Defaults& prefs, InputEvents& events) {
+        state = std::make_unique<AppState>(ports(prefs, events));
         announcements = 0;
         watch = state->onWillChange([this] { ++announcements; });
         return *state;

@@ -134,7 +134,7 @@ void AppState::start() {
         deliveredPermissions_ = status;
         deliverPermissions(status);
     }));
-
+    deliverPermissions(*deliveredPermissions_);
 
     cancellables_.push_back(ports_.workspace.onDidActivateApplication([this](ProcessId process) {
         // Tessera coming to the front must not make it the target of its own shortcuts.
