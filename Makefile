@@ -3,7 +3,7 @@ BUILD        ?= build
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 WERROR       ?= ON
 FUZZ_SECONDS ?= 30
-FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut fuzz-backup
+FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut fuzz-backup fuzz-property-list
 
 CMAKE_FLAGS := -DTESSERA_WERROR=$(WERROR)
 

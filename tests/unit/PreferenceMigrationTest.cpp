@@ -414,6 +414,20 @@ TEST_F(PreferenceMigrationTest, AHostileOldFileMigratesNothing) {
         }
         hostile("deep binary", old.write(old.dict({{"deep", inner}})), "deep");
     }
+    // Chains of 90 arrays, each ending in the one before: no chain is deep on its own, and each
+    // is first met near the top, but together they nest 135000 deep.
+    {
+        BinaryPlistWriter old;
+        std::vector<std::pair<std::string, BinaryPlistWriter::Index>> entries;
+        auto inner = old.ascii("leaf");
+        for (int chain = 0; chain < 1500; ++chain) {
+            for (int level = 0; level < 90; ++level) {
+                inner = old.array({inner});
+            }
+            entries.emplace_back("chain" + std::to_string(chain), inner);
+        }
+        hostile("stacked chains", old.write(old.dict(entries)), "deep");
+    }
     {
         std::string xml = "<plist><dict><key>windowGap</key><real>2</real><key>deep</key>";
         for (int level = 0; level < 100'000; ++level) {

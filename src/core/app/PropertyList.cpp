@@ -199,6 +199,8 @@ private:
     struct Totals {
         std::uint64_t objects = 0;
         std::uint64_t contentBytes = 0;
+        // Arrays and dictionaries nested in the object, itself included.
+        int height = 0;
     };
     struct Object {
         // Where the references of an array, set or dictionary start, and how many there are.
@@ -392,12 +394,18 @@ private:
         }
     }
 
-    // `depth` counts the arrays and dictionaries around the object. The recursion is bounded by
-    // the nesting limit.
+    bool nestsTooDeeply() {
+        return fail("it nests arrays or dictionaries more than " +
+                    std::to_string(maxPropertyListNesting) + " deep");
+    }
+
+    // `depth` counts the arrays and dictionaries around the object on this path. An object
+    // already seen may be reached again deeper down, so its height is checked against every
+    // path. The recursion is bounded by the nesting limit.
     bool visit(std::uint64_t index, int depth) {
         const auto i = static_cast<std::size_t>(index);
         if (marks_[i] == Mark::done) {
-            return true;
+            return depth + totals_[i].height <= maxPropertyListNesting || nestsTooDeeply();
         }
         if (marks_[i] == Mark::open) {
             return fail("it contains an array or dictionary that contains itself");
@@ -406,11 +414,10 @@ private:
         if (!found) {
             return malformed();
         }
-        Totals total{1, found->contentBytes};
+        Totals total{1, found->contentBytes, found->container ? 1 : 0};
         if (found->container) {
             if (depth + 1 > maxPropertyListNesting) {
-                return fail("it nests arrays or dictionaries more than " +
-                            std::to_string(maxPropertyListNesting) + " deep");
+                return nestsTooDeeply();
             }
             marks_[i] = Mark::open;
             for (std::uint64_t r = 0; r < found->referenceCount; ++r) {
@@ -428,8 +435,10 @@ private:
                     return false;
                 }
                 // Each part is within the limits, so the sums can't overflow.
-                total.objects += totals_[static_cast<std::size_t>(child)].objects;
-                total.contentBytes += totals_[static_cast<std::size_t>(child)].contentBytes;
+                const auto& part = totals_[static_cast<std::size_t>(child)];
+                total.objects += part.objects;
+                total.contentBytes += part.contentBytes;
+                total.height = std::max(total.height, 1 + part.height);
                 if (total.objects > maxPropertyListObjects) {
                     return fail("it unfolds into more than " +
                                 std::to_string(maxPropertyListObjects) + " objects");
