@@ -1,1 +1,435 @@
-// placeholder
+#include "ZoneCanvasModel.h"
+
+#include "../model/Screens.h"
+#include "../model/StringTables.h"
+#include "../platform/Localizer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tessera {
+
+HandleEdges draggedEdges(CanvasHandle handle) {
+    switch (handle) {
+    case CanvasHandle::move:
+        return {};
+    case CanvasHandle::nw:
+        return {.left = true, .top = true};
+    case CanvasHandle::n:
+        return {.top = true};
+    case CanvasHandle::ne:
+        return {.top = true, .right = true};
+    case CanvasHandle::e:
+        return {.right = true};
+    case CanvasHandle::se:
+        return {.right = true, .bottom = true};
+    case CanvasHandle::s:
+        return {.bottom = true};
+    case CanvasHandle::sw:
+        return {.left = true, .bottom = true};
+    case CanvasHandle::w:
+        return {.left = true};
+    }
+    return {};
+}
+
+Zone clamped(Zone zone, double minimumSize) {
+    if (zone.width <= minimumSize) {
+        zone.width = minimumSize;
+    }
+    zone.width = std::min(zone.width, 1.0);
+    if (zone.height <= minimumSize) {
+        zone.height = minimumSize;
+    }
+    zone.height = std::min(zone.height, 1.0);
+    if (zone.x <= 0) {
+        zone.x = 0;
+    }
+    zone.x = std::min(zone.x, 1 - zone.width);
+    if (zone.y <= 0) {
+        zone.y = 0;
+    }
+    zone.y = std::min(zone.y, 1 - zone.height);
+    return zone;
+}
+
+double snap(double value, std::int64_t divisions) {
+    const auto n = static_cast<double>(divisions);
+    // std::round rounds halves away from zero.
+    return std::round(value * n) / n;
+}
+
+std::optional<Zone> hitZone(Point p, const std::vector<Zone>& zones) {
+    const Zone* best = nullptr;
+    for (const auto& zone : zones) {
+        const bool contains = zone.x <= p.x && p.x <= zone.x + zone.width && zone.y <= p.y &&
+                              p.y <= zone.y + zone.height;
+        // Strictly smaller only, so the earlier of equal areas stays.
+        if (contains && (!best || zone.width * zone.height < best->width * best->height)) {
+            best = &zone;
+        }
+    }
+    return best ? std::optional<Zone>(*best) : std::nullopt;
+}
+
+Zone draggedZone(const Zone& s, CanvasHandle handle, double dx, double dy, const ZoneGrid& grid,
+                 bool snapToGrid) {
+    const auto snapX = [&](double v) { return snapToGrid ? snap(v, grid.columns) : v; };
+    const auto snapY = [&](double v) { return snapToGrid ? snap(v, grid.rows) : v; };
+    const double minW = std::min(1.0 / static_cast<double>(grid.columns), 0.1);
+    const double minH = std::min(1.0 / static_cast<double>(grid.rows), 0.1);
+
+    Zone zone = s;
+    if (handle == CanvasHandle::move) {
+        zone.x = snapX(s.x + dx);
+        zone.y = snapY(s.y + dy);
+        return clamped(zone, canvasMinimumZoneSize);
+    }
+    const auto edges = draggedEdges(handle);
+    if (edges.right) {
+        const double right = std::min(snapX(s.x + dx + s.width), 1.0);
+        zone.width = std::max(right - s.x, minW);
+    }
+    if (edges.bottom) {
+        const double bottom = std::min(snapY(s.y + dy + s.height), 1.0);
+        zone.height = std::max(bottom - s.y, minH);
+    }
+    if (edges.left) {
+        const double r = s.x + s.width;
+        zone.x = std::max(std::min(snapX(s.x + dx), r - minW), 0.0);
+        zone.width = r - zone.x;
+    }
+    if (edges.top) {
+        const double b = s.y + s.height;
+        zone.y = std::max(std::min(snapY(s.y + dy), b - minH), 0.0);
+        zone.height = b - zone.y;
+    }
+    return clamped(zone, canvasMinimumZoneSize);
+}
+
+Rect canvasArea(Size viewSize) {
+    return Rect{0, 0, viewSize.width, viewSize.height}.insetBy(canvasAreaInset, canvasAreaInset);
+}
+
+Point normalizedPoint(Point view, const Rect& area) {
+    return {(view.x - area.minX()) / area.width(), (view.y - area.minY()) / area.height()};
+}
+
+Rect zoneFrame(const Zone& zone, const Rect& area) {
+    return {area.minX() + zone.x * area.width(), area.minY() + zone.y * area.height(),
+            zone.width * area.width(), zone.height * area.height()};
+}
+
+Rect zoneBox(const Zone& zone, const Rect& area) {
+    return zoneFrame(zone, area).insetBy(zoneBoxInset, zoneBoxInset);
+}
+
+std::vector<HandleTarget> resizeHandleTargets(const Rect& box) {
+    const double half = cornerHandleSize / 2;
+    const auto corner = [&](CanvasHandle handle, double x, double y) {
+        return HandleTarget{handle, {x - half, y - half, cornerHandleSize, cornerHandleSize}};
+    };
+    const double thick = edgeHandleThickness;
+    const double across = std::max(box.width() - 2 * cornerHandleSize, minimumEdgeHandleLength);
+    const double down = std::max(box.height() - 2 * cornerHandleSize, minimumEdgeHandleLength);
+    const double midX = box.minX() + box.width() / 2;
+    const double midY = box.minY() + box.height() / 2;
+    return {
+        corner(CanvasHandle::nw, box.minX(), box.minY()),
+        corner(CanvasHandle::ne, box.maxX(), box.minY()),
+        corner(CanvasHandle::se, box.maxX(), box.maxY()),
+        corner(CanvasHandle::sw, box.minX(), box.maxY()),
+        {CanvasHandle::n, {midX - across / 2, box.minY() - thick / 2, across, thick}},
+        {CanvasHandle::e, {box.maxX() - thick / 2, midY - down / 2, thick, down}},
+        {CanvasHandle::s, {midX - across / 2, box.maxY() - thick / 2, across, thick}},
+        {CanvasHandle::w, {box.minX() - thick / 2, midY - down / 2, thick, down}},
+    };
+}
+
+std::optional<CanvasHandle> resizeHandleAt(Point view, const Rect& box) {
+    // Targets come corners first, so a corner wins where a short edge strip reaches into it.
+    for (const auto& target : resizeHandleTargets(box)) {
+        if (target.rect.contains(view)) {
+            return target.handle;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<CanvasGridLine> canvasGridLines(const ZoneGrid& grid, const Rect& area) {
+    std::vector<CanvasGridLine> lines;
+    for (std::int64_t i = 1; i < grid.columns; ++i) {
+        const double x = std::round(area.minX() + area.width() * static_cast<double>(i) /
+                                                      static_cast<double>(grid.columns)) +
+                         0.25;
+        lines.push_back({{x, area.minY()}, {x, area.maxY()}});
+    }
+    for (std::int64_t i = 1; i < grid.rows; ++i) {
+        const double y = std::round(area.minY() + area.height() * static_cast<double>(i) /
+                                                      static_cast<double>(grid.rows)) +
+                         0.25;
+        lines.push_back({{area.minX(), y}, {area.maxX(), y}});
+    }
+    return lines;
+}
+
+const std::vector<ZoneMenuItem>& zoneMenuItems() {
+    static const std::vector<ZoneMenuItem> items{
+        {ZoneMenuAction::splitLeftRight, "Split Left and Right", "rectangle.split.2x1", false,
+         false},
+        {ZoneMenuAction::splitTopBottom, "Split Top and Bottom", "rectangle.split.1x2", false,
+         false},
+        {ZoneMenuAction::remove, "Delete Zone", "trash", true, true},
+    };
+    return items;
+}
+
+std::string zoneSizeLabel(const Zone& zone, const Localizer& localizer) {
+    const auto percent = [](double value) {
+        return std::to_string(static_cast<long long>(std::round(value * 100)));
+    };
+    return localizedFormat(localizer, "%lld%% × %lld%%",
+                           {percent(zone.width), percent(zone.height)});
+}
+
+ZoneCanvasModel::ZoneCanvasModel(std::vector<Zone> zones, ZoneGrid grid, Size viewSize)
+    : zones_(std::move(zones)), grid_(grid), viewSize_(viewSize) {}
+
+std::optional<Zone> ZoneCanvasModel::selectedZone() const {
+    if (!selectedID_) {
+        return std::nullopt;
+    }
+    const auto it = std::find_if(zones_.begin(), zones_.end(),
+                                 [&](const Zone& z) { return z.id == *selectedID_; });
+    return it == zones_.end() ? std::nullopt : std::optional<Zone>(*it);
+}
+
+void ZoneCanvasModel::select(std::optional<Uuid> id) {
+    if (selectedID_ == id) {
+        return;
+    }
+    selectedID_ = std::move(id);
+    if (callbacks.onSelectionChanged) {
+        callbacks.onSelectionChanged(selectedID_);
+    }
+}
+
+bool ZoneCanvasModel::commit(const Zone& zone) {
+    const auto it =
+        std::find_if(zones_.begin(), zones_.end(), [&](const Zone& z) { return z.id == zone.id; });
+    // A zone that vanished meanwhile, or an unchanged one, records no undo step.
+    if (it == zones_.end() || *it == zone) {
+        return false;
+    }
+    if (callbacks.onBeginEdit) {
+        callbacks.onBeginEdit();
+    }
+    *it = zone;
+    if (callbacks.onZonesChanged) {
+        callbacks.onZonesChanged(zones_);
+    }
+    return true;
+}
+
+void ZoneCanvasModel::zoneDragChanged(const Uuid& zoneID, CanvasHandle handle, Size translation) {
+    const Rect a = area();
+    if (a.width() <= 0 || a.height() <= 0 || grid_.columns < 1 || grid_.rows < 1) {
+        return;
+    }
+    if (!dragStart_) {
+        // The gesture only starts once the pointer has travelled a point.
+        if (std::hypot(translation.width, translation.height) < 1) {
+            return;
+        }
+        const auto it = std::find_if(zones_.begin(), zones_.end(),
+                                     [&](const Zone& z) { return z.id == zoneID; });
+        if (it == zones_.end()) {
+            return;
+        }
+        select(zoneID);
+        dragStart_ = *it;
+        activeHandle_ = handle;
+        focused_ = true;
+    }
+    if (activeHandle_ != handle || dragStart_->id != zoneID) {
+        return;
+    }
+    const double dx = translation.width / a.width();
+    const double dy = translation.height / a.height();
+    liveZone_ = draggedZone(*dragStart_, handle, dx, dy, grid_, false);
+    snapZone_ = draggedZone(*dragStart_, handle, dx, dy, grid_, true);
+}
+
+void ZoneCanvasModel::zoneDragEnded(CanvasHandle handle) {
+    if (dragStart_ && activeHandle_ == handle) {
+        const Zone final = snapZone_ ? *snapZone_ : *dragStart_;
+        snapZone_.reset();
+        liveZone_.reset();
+        if (final != *dragStart_) {
+            commit(final);
+        }
+    }
+    endMoveOrResize();
+}
+
+void ZoneCanvasModel::endMoveOrResize() {
+    dragStart_.reset();
+    activeHandle_.reset();
+    liveZone_.reset();
+    snapZone_.reset();
+}
+
+void ZoneCanvasModel::backgroundDragChanged(Point start, Point current) {
+    const Rect a = area();
+    if (std::hypot(current.x - start.x, current.y - start.y) <= 4 || a.width() <= 0 ||
+        a.height() <= 0 || grid_.columns < 1 || grid_.rows < 1) {
+        return;
+    }
+    const auto unit = [&](Point p) {
+        const auto n = normalizedPoint(p, a);
+        return Point{std::clamp(n.x, 0.0, 1.0), std::clamp(n.y, 0.0, 1.0)};
+    };
+    const Point pa = unit(start);
+    const Point pb = unit(current);
+    const double cellW = 1.0 / static_cast<double>(grid_.columns);
+    const double cellH = 1.0 / static_cast<double>(grid_.rows);
+
+    Zone zone = drawnZone_ ? *drawnZone_ : Zone{Uuid::random(), "", 0, 0, 0, 0, std::nullopt};
+    zone.x = snap(std::min(pa.x, pb.x), grid_.columns);
+    zone.y = snap(std::min(pa.y, pb.y), grid_.rows);
+    zone.width = std::max(snap(std::max(pa.x, pb.x), grid_.columns) - zone.x, cellW);
+    zone.height = std::max(snap(std::max(pa.y, pb.y), grid_.rows) - zone.y, cellH);
+    drawnZone_ = clamped(zone, std::min(cellH, cellW));
+}
+
+void ZoneCanvasModel::backgroundDragEnded(Point end) {
+    focused_ = true;
+    if (drawnZone_) {
+        const Zone zone = *drawnZone_;
+        drawnZone_.reset();
+        if (callbacks.onCreate) {
+            callbacks.onCreate(zone);
+        }
+        return;
+    }
+    const Rect a = area();
+    if (a.width() <= 0 || a.height() <= 0) {
+        select(std::nullopt);
+        return;
+    }
+    const auto n = normalizedPoint(end, a);
+    const Point p{std::clamp(n.x, 0.0, 1.0), std::clamp(n.y, 0.0, 1.0)};
+    const auto hit = hitZone(p, zones_);
+    select(hit ? std::optional<Uuid>(hit->id) : std::nullopt);
+}
+
+bool ZoneCanvasModel::arrowKey(ArrowKey key) {
+    const auto zone = selectedZone();
+    if (!zone) {
+        return false;
+    }
+    if (grid_.columns < 1 || grid_.rows < 1) {
+        return true;
+    }
+    const double cellW = 1.0 / static_cast<double>(grid_.columns);
+    const double cellH = 1.0 / static_cast<double>(grid_.rows);
+    Zone moved = *zone;
+    switch (key) {
+    case ArrowKey::left:
+        moved.x = snap(moved.x - cellW, grid_.columns);
+        break;
+    case ArrowKey::right:
+        moved.x = snap(moved.x + cellW, grid_.columns);
+        break;
+    case ArrowKey::up:
+        moved.y = snap(moved.y - cellH, grid_.rows);
+        break;
+    case ArrowKey::down:
+        moved.y = snap(moved.y + cellH, grid_.rows);
+        break;
+    }
+    commit(clamped(moved, canvasMinimumZoneSize));
+    return true;
+}
+
+bool ZoneCanvasModel::deleteCommand() {
+    const auto zone = selectedZone();
+    if (!zone) {
+        return false;
+    }
+    if (callbacks.onDelete) {
+        callbacks.onDelete(*zone);
+    }
+    return true;
+}
+
+void ZoneCanvasModel::performMenuAction(ZoneMenuAction action, const Uuid& zoneID) {
+    const auto it =
+        std::find_if(zones_.begin(), zones_.end(), [&](const Zone& z) { return z.id == zoneID; });
+    if (it == zones_.end()) {
+        return;
+    }
+    const Zone zone = *it;
+    switch (action) {
+    case ZoneMenuAction::splitLeftRight:
+    case ZoneMenuAction::splitTopBottom:
+        if (callbacks.onSplit) {
+            callbacks.onSplit(zone, action == ZoneMenuAction::splitLeftRight);
+        }
+        break;
+    case ZoneMenuAction::remove:
+        if (callbacks.onDelete) {
+            callbacks.onDelete(zone);
+        }
+        break;
+    }
+}
+
+std::vector<Zone> ZoneCanvasModel::shownZones() const {
+    auto shown = zones_;
+    if (liveZone_) {
+        for (auto& zone : shown) {
+            if (zone.id == liveZone_->id) {
+                zone = *liveZone_;
+                break;
+            }
+        }
+    }
+    return drawingOrder(std::move(shown));
+}
+
+std::optional<PointerTarget> ZoneCanvasModel::pointerTarget(Point view) const {
+    const Rect a = area();
+    const auto shown = shownZones();
+    // Topmost first: the last drawn zone receives the pointer before the ones beneath it.
+    for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
+        const Rect box = zoneBox(*it, a);
+        if (selectedID_ && it->id == *selectedID_) {
+            if (const auto handle = resizeHandleAt(view, box)) {
+                return PointerTarget{it->id, *handle};
+            }
+        }
+        if (box.contains(view)) {
+            return PointerTarget{it->id, CanvasHandle::move};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ZoneCanvasModel::sizeLabel(const Localizer& localizer) const {
+    if (!selectedID_) {
+        return std::nullopt;
+    }
+    for (const auto& zone : shownZones()) {
+        if (zone.id == *selectedID_) {
+            const Rect box = zoneBox(zone, area());
+            if (box.width() > 90 && box.height() > 50) {
+                return zoneSizeLabel(zone, localizer);
+            }
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace tessera
