@@ -59,17 +59,6 @@ fs::path applicationExecutable() {
     return self.parent_path() / "tessera";
 }
 
-// The texts the application would show, in its interface language.
-TableLocalizer applicationLocalizer(const Defaults& defaults) {
-    auto tables = shippedStringTables();
-    auto language = std::string(rawValue(currentLanguage(defaults)));
-    if (language == rawValue(AppLanguage::system)) {
-        const char* locale = std::getenv("LANG");
-        language = languageInEffect(defaults, locale ? locale : "", tables->languages());
-    }
-    return TableLocalizer(std::move(tables), std::move(language));
-}
-
 // "2026-12-05 06:52" in the local time zone, for the question before an import.
 std::string localDateText(std::chrono::sys_seconds time) {
     const std::time_t t = time.time_since_epoch().count();

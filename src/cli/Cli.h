@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/model/StringTables.h"
 #include "core/platform/AppServices.h"
+#include "core/platform/Defaults.h"
 
 #include <iosfwd>
 #include <string>
@@ -16,6 +18,10 @@ struct Context {
     // Answers to questions (backup import asks before replacing anything).
     std::istream& in;
 };
+
+// The string tables in the language the application shows ("appLanguage", "system" resolved
+// from $LANG).
+TableLocalizer applicationLocalizer(const Defaults& defaults);
 
 // Each returns the process exit status: 0 on success, 1 on a failure, 2 on a usage error.
 int runLayouts(const Context& context, const std::vector<std::string>& arguments);

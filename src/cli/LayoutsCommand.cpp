@@ -26,7 +26,7 @@ constexpr const char* usage = "Usage: tesseractl layouts [--json]\n";
 
 // The language the application shows names in: "appLanguage", with "system" resolved the way
 // the process resolves it from the locale.
-TableLocalizer applicationLocalizer(const Context& context) {
+TableLocalizer localizerReportingPreferences(const Context& context) {
     // Reported here rather than by PlistDefaults so the message names this command's output.
     const PlistDefaults defaults(preferencesFile(context.folders), nullptr);
     if (const auto& copy = defaults.keptCopy()) {
@@ -37,13 +37,7 @@ TableLocalizer applicationLocalizer(const Context& context) {
         context.err << "tesseractl: the preferences file " << defaults.file().string()
                     << " could not be read (" << defaults.loadError() << "); using defaults\n";
     }
-    auto tables = shippedStringTables();
-    auto language = std::string(rawValue(currentLanguage(defaults)));
-    if (language == rawValue(AppLanguage::system)) {
-        const char* locale = std::getenv("LANG");
-        language = languageInEffect(defaults, locale ? locale : "", tables->languages());
-    }
-    return TableLocalizer(std::move(tables), std::move(language));
+    return cli::applicationLocalizer(defaults);
 }
 
 std::string numberText(double value) {
@@ -204,7 +198,7 @@ int runLayouts(const Context& context, const std::vector<std::string>& arguments
         return 1;
     }
 
-    const auto localizer = applicationLocalizer(context);
+    const auto localizer = localizerReportingPreferences(context);
     if (asJson) {
         context.out << encodeJson(layoutsJson(store, localizer));
     } else {

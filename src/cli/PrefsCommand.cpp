@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include "core/app/Preferences.h"
+#include "core/backup/Backup.h"
 #include "core/model/Json.h"
 #include "platform/linux/PlistDefaults.h"
 #include "platform/linux/XdgFolders.h"
@@ -89,23 +90,6 @@ bool isValidUtf8(std::string_view text) {
     return true;
 }
 
-std::string base64(const Bytes& bytes) {
-    static constexpr std::string_view alphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::uint32_t chunk = (std::uint32_t{bytes[i]} << 16) |
-                                    (i + 1 < bytes.size() ? std::uint32_t{bytes[i + 1]} << 8 : 0) |
-                                    (i + 2 < bytes.size() ? std::uint32_t{bytes[i + 2]} : 0);
-        out.push_back(alphabet[(chunk >> 18) & 0x3F]);
-        out.push_back(alphabet[(chunk >> 12) & 0x3F]);
-        out.push_back(i + 1 < bytes.size() ? alphabet[(chunk >> 6) & 0x3F] : '=');
-        out.push_back(i + 2 < bytes.size() ? alphabet[chunk & 0x3F] : '=');
-    }
-    return out;
-}
-
 std::string doubleText(double value) {
     std::array<char, 64> buffer{};
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
@@ -157,7 +141,7 @@ std::string dataText(const Bytes& bytes) {
     if (isValidUtf8(text) && text.find('\0') == text.npos) {
         return std::string(text);
     }
-    return "base64:" + base64(bytes);
+    return "base64:" + base64Encoded(bytes);
 }
 
 std::string valueText(const DefaultsValue& value, Style style) {

@@ -1,10 +1,25 @@
 #include "Cli.h"
 
+#include "ShippedStrings.h"
+#include "core/app/Preferences.h"
+
 #include "platform/linux/XdgFolders.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
+
+namespace tessera::cli {
+
+TableLocalizer applicationLocalizer(const Defaults& defaults) {
+    auto tables = shippedStringTables();
+    const char* locale = std::getenv("LANG");
+    auto language = interfaceLanguage(defaults, locale ? locale : "", tables->languages());
+    return TableLocalizer(std::move(tables), std::move(language));
+}
+
+} // namespace tessera::cli
 
 namespace {
 

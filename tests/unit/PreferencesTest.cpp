@@ -105,6 +105,14 @@ TEST_F(PreferencesTest, LanguageChoiceAndTheLanguageInEffect) {
     defaults.set(prefs::appleLanguages, std::vector<std::string>{"it"});
     EXPECT_EQ(languageInEffect(defaults, "ru_RU", shipped), "ru");
 
+    // The interface follows the choice, and only "system" looks at the locale.
+    defaults.set(prefs::appLanguage, std::string("fr"));
+    EXPECT_EQ(interfaceLanguage(defaults, "ru_RU", shipped), "fr");
+    defaults.set(prefs::appLanguage, std::string("system"));
+    EXPECT_EQ(interfaceLanguage(defaults, "ru_RU", shipped), "ru");
+    defaults.remove(prefs::appLanguage);
+    EXPECT_EQ(interfaceLanguage(defaults, "ru_RU", shipped), "en") << "unset means English";
+
     EXPECT_EQ(appLanguageFromRaw("system"), AppLanguage::system);
     EXPECT_EQ(rawValue(AppLanguage::de), "de");
     EXPECT_EQ(appearanceFromRaw("dark"), AppearanceChoice::dark);

@@ -281,6 +281,15 @@ std::string languageInEffect(const Defaults& defaults, std::string_view systemLo
     return "en";
 }
 
+std::string interfaceLanguage(const Defaults& defaults, std::string_view systemLocale,
+                              const std::vector<std::string>& shipped) {
+    const auto choice = currentLanguage(defaults);
+    if (choice == AppLanguage::system) {
+        return languageInEffect(defaults, systemLocale, shipped);
+    }
+    return std::string(rawValue(choice));
+}
+
 std::string shortcutKey(WindowCommand command) {
     return std::string(prefs::shortcutPrefix) + std::string(rawValue(command));
 }

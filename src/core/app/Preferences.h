@@ -83,6 +83,11 @@ void applyLanguage(Defaults& defaults, AppLanguage language);
 std::string languageInEffect(const Defaults& defaults, std::string_view systemLocale,
                              const std::vector<std::string>& shipped);
 
+// The language the interface shows: "appLanguage" as chosen, with "system" resolved as the
+// process resolves it (languageInEffect).
+std::string interfaceLanguage(const Defaults& defaults, std::string_view systemLocale,
+                              const std::vector<std::string>& shipped);
+
 // "shortcut." followed by the command's raw value.
 std::string shortcutKey(WindowCommand command);
 
