@@ -1,5 +1,7 @@
 // Drag-to-snap measurements. Shared fixtures first, then one section per component.
 
+#include "BenchSupport.h"
+
 #include "core/app/Preferences.h"
 #include "core/drag/DragOverlayController.h"
 #include "core/model/Screens.h"
@@ -29,69 +31,19 @@ using namespace tessera;
 // Shared fixtures
 // =============================================================================================
 
-// A temporary folder for the life of one benchmark run.
-class DragBenchFolder {
-public:
-    DragBenchFolder() {
-        auto pattern = (fs::temp_directory_path() / "tessera-drag-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        path_ = pattern;
-    }
-    DragBenchFolder(const DragBenchFolder&) = delete;
-    DragBenchFolder& operator=(const DragBenchFolder&) = delete;
-    ~DragBenchFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-// Six 1920 × 1080 displays in a row, the primary one first with a menu bar.
-std::vector<SystemDisplay> sixDragDisplays() {
-    std::vector<SystemDisplay> screens;
-    for (int i = 0; i < 6; ++i) {
-        screens.push_back(simscreens::display(
-            {1920.0 * i, 0, 1920, 1080}, "Display " + std::to_string(i), 1, i == 0 ? 25 : 0, 0));
-    }
-    return screens;
-}
-
-// A 6 by 4 grid of zones.
-Layout dragGridLayout(int index) {
-    Layout layout{Uuid::random(), "Grid " + std::to_string(index), {}};
-    for (int row = 0; row < 4; ++row) {
-        for (int column = 0; column < 6; ++column) {
-            Zone zone;
-            zone.id = Uuid::random();
-            zone.name = std::to_string(row) + "," + std::to_string(column);
-            zone.x = column / 6.0;
-            zone.y = row / 4.0;
-            zone.width = 1 / 6.0;
-            zone.height = 1 / 4.0;
-            layout.zones.push_back(zone);
-        }
-    }
-    return layout;
-}
-
 // Six displays, each with its own 24-zone layout, and everything the overlay controller needs.
 struct DragBenchDesktop {
     DragBenchDesktop() {
         registerPreferenceDefaults(defaults);
         for (std::size_t i = 0; i < screens.size(); ++i) {
-            const Layout layout = dragGridLayout(static_cast<int>(i));
+            const Layout layout = bench::gridLayout(static_cast<int>(i));
             store.upsert(layout);
             store.assign(layout.id, makeScreenInfo(screens[i]));
         }
     }
 
-    DragBenchFolder folder;
-    std::vector<SystemDisplay> screens = sixDragDisplays();
+    bench::ScratchFolder folder{"tessera-drag-bench"};
+    std::vector<SystemDisplay> screens = bench::sixDisplays();
     SimDisplays displays{screens};
     SimScheduler scheduler;
     SimDefaults defaults;
@@ -175,7 +127,7 @@ struct DragMonitorBenchDesktop {
     DragMonitorBenchDesktop() {
         registerPreferenceDefaults(defaults);
         for (std::size_t i = 0; i < screens.size(); ++i) {
-            const Layout layout = dragGridLayout(static_cast<int>(i));
+            const Layout layout = bench::gridLayout(static_cast<int>(i));
             store.upsert(layout);
             store.assign(layout.id, makeScreenInfo(screens[i]));
         }
@@ -192,8 +144,8 @@ struct DragMonitorBenchDesktop {
         desktop.clearCalls();
     }
 
-    DragBenchFolder folder;
-    std::vector<SystemDisplay> screens = sixDragDisplays();
+    bench::ScratchFolder folder{"tessera-drag-bench"};
+    std::vector<SystemDisplay> screens = bench::sixDisplays();
     SimDesktop desktop{screens};
     SimInputEvents input{desktop.displays()};
     SimScheduler scheduler;

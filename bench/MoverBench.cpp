@@ -1,3 +1,5 @@
+#include "BenchSupport.h"
+
 #include "core/app/Preferences.h"
 #include "core/model/Screens.h"
 #include "core/placement/AccessibilityWindowMover.h"
@@ -22,60 +24,14 @@ using namespace tessera;
 constexpr ProcessId tesseraProcess = 42;
 constexpr ProcessId editor = 501;
 
-// A temporary folder for the life of one benchmark run.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        auto pattern = (fs::temp_directory_path() / "tessera-mover-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        path_ = pattern;
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    ~ScratchFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-// Six 1920 × 1080 displays in a row, the primary one first.
-std::vector<SystemDisplay> sixDisplays() {
-    std::vector<SystemDisplay> screens;
-    for (int i = 0; i < 6; ++i) {
-        screens.push_back(simscreens::display(
-            {1920.0 * i, 0, 1920, 1080}, "Display " + std::to_string(i), 1, i == 0 ? 25 : 0, 0));
-    }
-    return screens;
-}
-
-// A 6 by 4 grid of zones.
-Layout gridLayout(int index) {
-    Layout layout{Uuid::random(), "Grid " + std::to_string(index), {}};
-    for (int row = 0; row < 4; ++row) {
-        for (int column = 0; column < 6; ++column) {
-            Zone zone;
-            zone.id = Uuid::random();
-            zone.name = std::to_string(row) + "," + std::to_string(column);
-            zone.x = column / 6.0;
-            zone.y = row / 4.0;
-            zone.width = 1 / 6.0;
-            zone.height = 1 / 4.0;
-            layout.zones.push_back(zone);
-        }
-    }
-    return layout;
-}
+using bench::gridLayout;
+using bench::ScratchFolder;
+using bench::sixDisplays;
 
 // One move to the neighbouring zone with 144 candidate zones on six displays: every zone's
 // window frame is computed (preferences read each time) and scored.
 void BM_NeighbourMoveSixDisplays(benchmark::State& state) {
-    ScratchFolder folder;
+    ScratchFolder folder{"tessera-mover-bench"};
     LayoutStore store{folder.path() / "layouts.json"};
     SimDesktop desktop{sixDisplays()};
     SimDefaults defaults;
