@@ -13,8 +13,8 @@ inline constexpr const char* bundleIdentifier = "app.tessera.Tessera";
 
 // The user's folders from the environment: HOME, XDG_DATA_HOME (default ~/.local/share) as the
 // application data folder, XDG_CONFIG_HOME (default ~/.config) for preferences, TMPDIR (default
-// /tmp). XDG variables that are empty or relative are ignored, as the XDG base directory
-// specification asks.
+// /tmp). XDG variables that are empty or relative are ignored, as XDG base directories
+// require.
 using EnvironmentLookup = std::function<const char*(const char*)>;
 UserFolders xdgUserFolders(const EnvironmentLookup& getenv);
 UserFolders xdgUserFolders();
