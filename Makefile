@@ -3,7 +3,8 @@ BUILD        ?= build
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 WERROR       ?= ON
 FUZZ_SECONDS ?= 30
-FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut fuzz-backup fuzz-property-list
+FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut fuzz-backup fuzz-property-list \
+                fuzz-desktop-entry
 
 CMAKE_FLAGS := -DTESSERA_WERROR=$(WERROR)
 

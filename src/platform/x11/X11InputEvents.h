@@ -1,0 +1,33 @@
+#pragma once
+
+#include "X11Connection.h"
+
+#include "core/platform/InputEvents.h"
+#include "core/platform/Log.h"
+
+namespace tessera {
+
+// System-wide mouse and keys from XInput2 raw events selected on the root window: button press
+// and release, motion and key press, never grabbing anything. Raw events carry no screen
+// position, so each mouse event takes the pointer's position from a pointer query. Option is the
+// Alt modifier, Command the Super modifier. Taps and global monitors see the same events. Without
+// XInput 2.2 no tap can be made (logged); the global monitor then sees nothing either.
+class X11InputEvents final : public InputEvents {
+public:
+    X11InputEvents(X11Connection& connection, Log& log);
+    ~X11InputEvents() override;
+
+    std::unique_ptr<EventTap> createListenOnlyTap(EventMask mask,
+                                                  std::function<void(const TapEvent&)> callback) override;
+    [[nodiscard]] Connection addGlobalMonitor(EventMask mask,
+                                              std::function<void(const MonitorEvent&)> handler) override;
+    [[nodiscard]] Connection addLocalMonitor(EventMask mask,
+                                             std::function<bool(const MonitorEvent&)> handler) override;
+    bool preflightListenEventAccess() const override;
+
+    // Events bound for Tessera's own windows, handed in by the user interface toolkit; true when a
+    // local monitor swallowed it.
+    bool deliverLocalEvent(const MonitorEvent& event);
+};
+
+} // namespace tessera

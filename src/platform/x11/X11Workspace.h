@@ -1,0 +1,40 @@
+#pragma once
+
+#include "X11Windows.h"
+
+#include "core/platform/Log.h"
+#include "core/platform/Workspace.h"
+
+#include <filesystem>
+#include <vector>
+
+namespace tessera {
+
+// Running applications and desktop services on X11. The frontmost application owns
+// _NET_ACTIVE_WINDOW; an application's identifier is the id of its desktop entry when one
+// matches (StartupWMClass, then the file name, against WM_CLASS), else the WM_CLASS class; its
+// name comes from the desktop entry, else the class. Activation is reported when
+// _NET_ACTIVE_WINDOW changes to another process's window. URLs and files open with xdg-open.
+class X11Workspace final : public Workspace {
+public:
+    // The folders searched for desktop entries, in order ($XDG_DATA_HOME/applications, then
+    // each of $XDG_DATA_DIRS/applications when empty).
+    X11Workspace(X11Windows& windows, Log& log,
+                 std::vector<std::filesystem::path> applicationFolders = {});
+    ~X11Workspace() override;
+
+    std::optional<ProcessId> frontmostApplication() const override;
+    std::optional<RunningApplication> runningApplication(ProcessId process) const override;
+    [[nodiscard]] Connection
+    onDidActivateApplication(std::function<void(ProcessId)> handler) override;
+    void beep() override;
+    std::vector<WindowListEntry> onScreenWindows() const override;
+    bool openURL(std::string_view url) override;
+    void revealInFileBrowser(const std::vector<std::filesystem::path>& items) override;
+
+private:
+    X11Windows& windows_;
+    Log& log_;
+};
+
+} // namespace tessera

@@ -1,0 +1,753 @@
+#include "XServerFixture.h"
+
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/res.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+namespace tessera::x11test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <typename T> struct FreeDeleter {
+    void operator()(T* pointer) const { std::free(pointer); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+
+Clock::time_point deadlineAfter(double seconds) {
+    return Clock::now() +
+           std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+int millisecondsUntil(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<std::int64_t>(0, left.count()));
+}
+
+std::string makeTempDir(const char* prefix) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
+    if (!::mkdtemp(pattern.data())) {
+        throw std::runtime_error("cannot create a temporary folder: " +
+                                 std::string(std::strerror(errno)));
+    }
+    return pattern;
+}
+
+// Starts argv with exactly this environment; stdout to outFd (or inherited when -1), stderr to
+// errPath (or inherited when empty); keepFd stays open in the child (-1 for none).
+pid_t startProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                   int outFd, const std::string& errPath, int keepFd = -1) {
+    if (argv.empty()) {
+        throw std::runtime_error("nothing to run");
+    }
+    std::vector<char*> args;
+    for (const auto& argument : argv) {
+        args.push_back(const_cast<char*>(argument.c_str()));
+    }
+    args.push_back(nullptr);
+    std::vector<char*> environment;
+    for (const auto& entry : env) {
+        environment.push_back(const_cast<char*>(entry.c_str()));
+    }
+    environment.push_back(nullptr);
+
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        // Its own process group, so a stray terminal signal to the tests doesn't reach it twice.
+        ::setpgid(0, 0);
+        if (outFd >= 0) {
+            ::dup2(outFd, STDOUT_FILENO);
+        }
+        if (!errPath.empty()) {
+            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (err >= 0) {
+                ::dup2(err, STDERR_FILENO);
+            }
+        }
+        const int maxFd = static_cast<int>(::sysconf(_SC_OPEN_MAX));
+        for (int fd = 3; fd < std::min(maxFd, 1024); ++fd) {
+            if (fd != keepFd) {
+                ::close(fd);
+            }
+        }
+        ::execvpe(args[0], args.data(), environment.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// The environment of this process without DISPLAY, plus the given entries (later ones win).
+std::vector<std::string> environmentWith(const std::vector<std::string>& extra) {
+    std::map<std::string, std::string> values;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text(*entry);
+        const auto equals = text.find('=');
+        if (equals != std::string::npos) {
+            values[text.substr(0, equals)] = text.substr(equals + 1);
+        }
+    }
+    values.erase("DISPLAY");
+    for (const auto& text : extra) {
+        const auto equals = text.find('=');
+        if (equals == std::string::npos) {
+            values.erase(text);
+        } else {
+            values[text.substr(0, equals)] = text.substr(equals + 1);
+        }
+    }
+    std::vector<std::string> result;
+    for (const auto& [key, value] : values) {
+        result.push_back(key + "=" + value);
+    }
+    return result;
+}
+
+// Waits for the process to end, at most the given time; its wait status.
+std::optional<int> waitForProcess(pid_t pid, double timeoutSeconds) {
+    int status = 0;
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) {
+        return status;
+    }
+    if (done < 0) {
+        return std::nullopt;
+    }
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd < 0) {
+        return std::nullopt;
+    }
+    pollfd descriptor{pidfd, POLLIN, 0};
+    const int ready = ::poll(&descriptor, 1, static_cast<int>(timeoutSeconds * 1000));
+    ::close(pidfd);
+    if (ready <= 0) {
+        return std::nullopt;
+    }
+    if (::waitpid(pid, &status, 0) == pid) {
+        return status;
+    }
+    return std::nullopt;
+}
+
+int exitCode(int status) {
+    if (WIFEXITED(status)) {
+        return WEXITSTATUS(status);
+    }
+    if (WIFSIGNALED(status)) {
+        return 128 + WTERMSIG(status);
+    }
+    return -1;
+}
+
+void killAndReap(pid_t pid) {
+    if (pid > 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+}
+
+std::uint32_t keysymFromName(std::string_view name) {
+    static const std::map<std::string_view, std::uint32_t> named = {
+        {"Escape", XK_Escape},
+        {"Return", XK_Return},
+        {"Tab", XK_Tab},
+        {"space", XK_space},
+        {"BackSpace", XK_BackSpace},
+        {"Delete", XK_Delete},
+        {"Left", XK_Left},
+        {"Right", XK_Right},
+        {"Up", XK_Up},
+        {"Down", XK_Down},
+        {"Home", XK_Home},
+        {"End", XK_End},
+        {"Page_Up", XK_Page_Up},
+        {"Page_Down", XK_Page_Down},
+        {"Control_L", XK_Control_L},
+        {"Alt_L", XK_Alt_L},
+        {"Shift_L", XK_Shift_L},
+        {"Super_L", XK_Super_L},
+        {"Num_Lock", XK_Num_Lock},
+        {"Caps_Lock", XK_Caps_Lock},
+        {"Return", XK_Return},
+        {"F1", XK_F1},
+        {"F2", XK_F2},
+        {"F3", XK_F3},
+        {"F4", XK_F4},
+        {"F5", XK_F5},
+        {"F6", XK_F6},
+        {"F7", XK_F7},
+        {"F8", XK_F8},
+        {"F9", XK_F9},
+        {"F10", XK_F10},
+        {"F11", XK_F11},
+        {"F12", XK_F12},
+        {"minus", XK_minus},
+        {"equal", XK_equal},
+        {"comma", XK_comma},
+        {"period", XK_period},
+        {"slash", XK_slash},
+        {"bracketleft", XK_bracketleft},
+        {"bracketright", XK_bracketright},
+    };
+    if (const auto found = named.find(name); found != named.end()) {
+        return found->second;
+    }
+    if (name.size() == 1 &&
+        ((name[0] >= 'a' && name[0] <= 'z') || (name[0] >= '0' && name[0] <= '9'))) {
+        return static_cast<std::uint32_t>(name[0]);
+    }
+    throw std::runtime_error("unknown key name \"" + std::string(name) + "\"");
+}
+
+} // namespace
+
+// --- XServer ---
+
+XServer::XServer(ServerOptions options) : options_(std::move(options)) {
+    tempDir_ = makeTempDir("tessera-x11-");
+    std::array<int, 2> pipe{};
+    if (::pipe(pipe.data()) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const std::string screen =
+        std::to_string(options_.width) + "x" + std::to_string(options_.height) + "x24";
+    server_ = startProcess({"Xvfb", "-displayfd", std::to_string(pipe[1]), "-noreset", "-nolisten",
+                            "tcp", "-screen", "0", screen},
+                           environmentWith({}), -1, tempDir_ + "/xvfb.log", pipe[1]);
+    ::close(pipe[1]);
+
+    // Xvfb writes the display number it picked once it accepts connections.
+    std::string number;
+    const auto deadline = deadlineAfter(20);
+    while (number.empty() || number.back() != '\n') {
+        pollfd descriptor{pipe[0], POLLIN, 0};
+        if (::poll(&descriptor, 1, millisecondsUntil(deadline)) <= 0) {
+            break;
+        }
+        char buffer[32];
+        const auto count = ::read(pipe[0], buffer, sizeof buffer);
+        if (count <= 0) {
+            break;
+        }
+        number.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(pipe[0]);
+    if (number.empty() || number.back() != '\n') {
+        killAndReap(server_);
+        server_ = -1;
+        throw std::runtime_error("Xvfb did not start (is it installed?); see " + tempDir_ +
+                                 "/xvfb.log");
+    }
+    number.pop_back();
+    display_ = ":" + number;
+
+    connection_ = xcb_connect(display_.c_str(), nullptr);
+    if (xcb_connection_has_error(connection_)) {
+        throw std::runtime_error("cannot connect to the test server " + display_);
+    }
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    // Property and structure changes on the root wake waitUntil.
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
+                               XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection_);
+
+    if (!options_.monitors.empty()) {
+        setMonitors(options_.monitors);
+    }
+    if (options_.windowManager) {
+        startWindowManager();
+    }
+}
+
+XServer::~XServer() {
+    stopChildren();
+    if (connection_) {
+        xcb_disconnect(connection_);
+    }
+    killAndReap(server_);
+    std::error_code ignored;
+    if (!std::getenv("TESSERA_KEEP_X11_LOGS"))
+        std::filesystem::remove_all(tempDir_, ignored);
+}
+
+void XServer::stopChildren() {
+    for (auto pid : children_) {
+        killAndReap(pid);
+    }
+    children_.clear();
+}
+
+void XServer::startWindowManager() {
+    const std::string config = std::string(TESSERA_X11_TEST_DIR) + "/openbox-rc.xml";
+    // A home of its own, so the user's openbox configuration and autostart never apply.
+    spawn({"openbox", "--config-file", config},
+          {"HOME=" + tempDir_, "XDG_CONFIG_HOME=" + tempDir_ + "/config"});
+    const auto checkAtom = atom("_NET_SUPPORTING_WM_CHECK");
+    const bool managed = waitUntil(
+        [&] {
+            Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+                connection_,
+                xcb_get_property(connection_, 0, root_, checkAtom, XCB_ATOM_WINDOW, 0, 1),
+                nullptr));
+            return reply && xcb_get_property_value_length(reply.get()) == 4;
+        },
+        20);
+    if (!managed) {
+        throw std::runtime_error("openbox did not start on " + display_ + " (is it installed?)");
+    }
+    // openbox announces itself before its main loop runs, and a request that reaches it in
+    // between can sit unread until its next event. A probe window it has managed proves the
+    // loop is running; root property changes are events it listens to, which wake it meanwhile.
+    const XWindow probe = xcb_generate_id(connection_);
+    auto* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, probe, root_, 0, 0, 10, 10, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    xcb_map_window(connection_, probe);
+    xcb_flush(connection_);
+    const auto nudge = atom("_TESSERA_TEST_NUDGE");
+    std::uint32_t count = 0;
+    const bool running = waitUntil(
+        [&] {
+            const auto clients = clientList();
+            if (std::find(clients.begin(), clients.end(), probe) != clients.end()) {
+                return true;
+            }
+            ++count;
+            xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root_, nudge, XCB_ATOM_CARDINAL,
+                                32, 1, &count);
+            xcb_flush(connection_);
+            return false;
+        },
+        20);
+    xcb_destroy_window(connection_, probe);
+    xcb_delete_property(connection_, root_, nudge);
+    xcb_flush(connection_);
+    if (!running) {
+        throw std::runtime_error("openbox on " + display_ + " does not manage windows");
+    }
+    waitUntil([&] {
+        const auto clients = clientList();
+        return std::find(clients.begin(), clients.end(), probe) == clients.end();
+    });
+}
+
+pid_t XServer::spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    auto environment = env;
+    environment.push_back("DISPLAY=" + display_);
+    const std::string log = tempDir_ + "/" + std::filesystem::path(argv.at(0)).filename().string() +
+                            "-" + std::to_string(children_.size()) + ".log";
+    const pid_t pid = startProcess(argv, environmentWith(environment), -1, log);
+    children_.push_back(pid);
+    return pid;
+}
+
+int XServer::run(const std::vector<std::string>& argv) {
+    // Its output goes with its errors to the log: the tests' own output stays readable.
+    const int log =
+        ::open((tempDir_ + "/run.out").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const pid_t pid =
+        startProcess(argv, environmentWith({"DISPLAY=" + display_}), log, tempDir_ + "/run.log");
+    if (log >= 0) {
+        ::close(log);
+    }
+    const auto status = waitForProcess(pid, 30);
+    if (!status) {
+        killAndReap(pid);
+        return -1;
+    }
+    return exitCode(*status);
+}
+
+XWindow XServer::launchClient(const std::vector<std::string>& argv) {
+    const auto before = clientList();
+    spawn(argv);
+    XWindow found = 0;
+    const bool appeared = waitUntil(
+        [&] {
+            for (auto window : clientList()) {
+                if (std::find(before.begin(), before.end(), window) == before.end() &&
+                    frameExtents(window).size() == 4) {
+                    found = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        20);
+    if (!appeared) {
+        throw std::runtime_error("no window appeared for " + argv.at(0));
+    }
+    // Managed and framed; wait until it is on screen too.
+    waitUntil([&] {
+        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+            connection_, xcb_get_window_attributes(connection_, found), nullptr));
+        return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    });
+    return found;
+}
+
+void XServer::setMonitors(const std::vector<Monitor>& monitors) {
+    // Take away every monitor the tests defined, then define the new ones; the first one takes
+    // the screen's output so RandR stops reporting the automatic monitor.
+    for (const auto& name : definedMonitors_) {
+        run({"xrandr", "--delmonitor", name});
+    }
+    definedMonitors_.clear();
+    bool first = true;
+    for (const auto& monitor : monitors) {
+        const auto& f = monitor.frame;
+        const auto whole = [](double value) { return std::to_string(static_cast<int>(value)); };
+        // Millimetres at about 100 pixels per inch; only the pixels matter to Tessera.
+        const std::string geometry = whole(f.width()) + "/" + whole(f.width() / 4) + "x" +
+                                     whole(f.height()) + "/" + whole(f.height() / 4) + "+" +
+                                     whole(f.minX()) + "+" + whole(f.minY());
+        if (run({"xrandr", "--setmonitor", monitor.name, geometry, first ? "screen" : "none"}) !=
+            0) {
+            throw std::runtime_error("xrandr --setmonitor " + monitor.name + " failed");
+        }
+        definedMonitors_.push_back(monitor.name);
+        first = false;
+    }
+    sync();
+}
+
+bool XServer::waitUntil(const std::function<bool()>& condition, double timeoutSeconds) {
+    const auto deadline = deadlineAfter(timeoutSeconds);
+    while (true) {
+        if (condition()) {
+            return true;
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        pollfd descriptor{xcb_get_file_descriptor(connection_), POLLIN, 0};
+        ::poll(&descriptor, 1, std::min(20, millisecondsUntil(deadline)));
+        while (auto* event = xcb_poll_for_event(connection_)) {
+            std::free(event);
+        }
+    }
+}
+
+std::uint32_t XServer::atom(std::string_view name) {
+    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        connection_,
+        xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.data()),
+        nullptr));
+    return reply ? reply->atom : 0;
+}
+
+namespace {
+std::vector<std::uint32_t> cardinalsOf(xcb_connection_t* connection, XWindow window,
+                                       std::uint32_t property, std::uint32_t type) {
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, property, type, 0, 1 << 16), nullptr));
+    if (!reply || reply->format != 32) {
+        return {};
+    }
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
+}
+} // namespace
+
+std::vector<XWindow> XServer::clientList() {
+    return cardinalsOf(connection_, root_, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+}
+
+std::optional<XWindow> XServer::activeWindow() {
+    const auto values =
+        cardinalsOf(connection_, root_, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    if (values.empty() || values.front() == 0) {
+        return std::nullopt;
+    }
+    return values.front();
+}
+
+std::optional<Rect> XServer::clientFrame(XWindow window) {
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+    if (!geometry) {
+        return std::nullopt;
+    }
+    Reply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(
+        connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
+    if (!origin) {
+        return std::nullopt;
+    }
+    return Rect{double(origin->dst_x), double(origin->dst_y), double(geometry->width),
+                double(geometry->height)};
+}
+
+std::vector<std::uint32_t> XServer::frameExtents(XWindow window) {
+    return cardinalsOf(connection_, window, atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL);
+}
+
+std::optional<Rect> XServer::outerFrame(XWindow window) {
+    auto client = clientFrame(window);
+    if (!client) {
+        return std::nullopt;
+    }
+    const auto extents = frameExtents(window);
+    if (extents.size() != 4) {
+        return client;
+    }
+    return Rect{client->minX() - extents[0], client->minY() - extents[2],
+                client->width() + extents[0] + extents[1],
+                client->height() + extents[2] + extents[3]};
+}
+
+bool XServer::hasState(XWindow window, std::string_view state) {
+    const auto states = cardinalsOf(connection_, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
+    return std::find(states.begin(), states.end(), atom(state)) != states.end();
+}
+
+namespace {
+void sendToRoot(xcb_connection_t* connection, XWindow root, XWindow window, std::uint32_t type,
+                const std::array<std::uint32_t, 5>& data) {
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    std::copy(data.begin(), data.end(), event.data.data32);
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(connection);
+}
+} // namespace
+
+void XServer::activate(XWindow window) {
+    sendToRoot(connection_, root_, window, atom("_NET_ACTIVE_WINDOW"),
+               {2, XCB_CURRENT_TIME, 0, 0, 0});
+}
+
+void XServer::moveResizeClient(XWindow window, const Rect& area) {
+    // Gravity north-west (1), x, y, width and height given (bits 8-11), from a pager (2 << 12).
+    const std::uint32_t flags = 1 | (0xFu << 8) | (2u << 12);
+    sendToRoot(connection_, root_, window, atom("_NET_MOVERESIZE_WINDOW"),
+               {flags, static_cast<std::uint32_t>(static_cast<int>(area.minX())),
+                static_cast<std::uint32_t>(static_cast<int>(area.minY())),
+                static_cast<std::uint32_t>(area.width()),
+                static_cast<std::uint32_t>(area.height())});
+}
+
+void XServer::pointerTo(int x, int y) {
+    xcb_test_fake_input(connection_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root_,
+                        static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
+    sync();
+}
+
+void XServer::button(int number, bool press) {
+    xcb_test_fake_input(connection_, press ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE,
+                        static_cast<std::uint8_t>(number), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    sync();
+}
+
+void XServer::key(std::string_view keysymName, bool press) {
+    const auto keysym = keysymFromName(keysymName);
+    std::unique_ptr<xcb_key_symbols_t, void (*)(xcb_key_symbols_t*)> symbols(
+        xcb_key_symbols_alloc(connection_), xcb_key_symbols_free);
+    std::unique_ptr<xcb_keycode_t, FreeDeleter<xcb_keycode_t>> codes(
+        xcb_key_symbols_get_keycode(symbols.get(), keysym));
+    if (!codes || *codes == XCB_NO_SYMBOL) {
+        throw std::runtime_error("no keycode for " + std::string(keysymName));
+    }
+    xcb_test_fake_input(connection_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, *codes,
+                        XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    sync();
+}
+
+void XServer::chord(const std::vector<std::string>& modifiers, std::string_view keysymName) {
+    for (const auto& modifier : modifiers) {
+        key(modifier, true);
+    }
+    key(keysymName, true);
+    key(keysymName, false);
+    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) {
+        key(*it, false);
+    }
+}
+
+void XServer::sync() {
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
+// --- ChildProcess ---
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& env) {
+    std::array<int, 2> pipe{};
+    if (::pipe2(pipe.data(), O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    char pattern[] = "/tmp/tessera-child-stderr-XXXXXX";
+    const int errFd = ::mkstemp(pattern);
+    if (errFd >= 0) {
+        ::close(errFd);
+    }
+    errorFile_ = pattern;
+    pid_ = startProcess(argv, environmentWith(env), pipe[1], errorFile_);
+    ::close(pipe[1]);
+    stdout_ = pipe[0];
+}
+
+ChildProcess::~ChildProcess() {
+    if (!status_) {
+        ::kill(pid_, SIGTERM);
+        if (!waitForProcess(pid_, 5)) {
+            killAndReap(pid_);
+        }
+    }
+    ::close(stdout_);
+    std::error_code ignored;
+    std::filesystem::remove(errorFile_, ignored);
+}
+
+bool ChildProcess::readSome(double timeoutSeconds) {
+    pollfd descriptor{stdout_, POLLIN, 0};
+    if (::poll(&descriptor, 1, static_cast<int>(timeoutSeconds * 1000)) <= 0) {
+        return false;
+    }
+    char buffer[4096];
+    const auto count = ::read(stdout_, buffer, sizeof buffer);
+    if (count <= 0) {
+        return false;
+    }
+    output_.append(buffer, static_cast<std::size_t>(count));
+    return true;
+}
+
+std::optional<std::string>
+ChildProcess::waitForLine(const std::function<bool(const std::string&)>& accept,
+                          double timeoutSeconds) {
+    const auto deadline = deadlineAfter(timeoutSeconds);
+    while (true) {
+        std::size_t end;
+        while ((end = output_.find('\n', consumed_)) != std::string::npos) {
+            std::string line = output_.substr(consumed_, end - consumed_);
+            consumed_ = end + 1;
+            if (accept(line)) {
+                return line;
+            }
+        }
+        const int left = millisecondsUntil(deadline);
+        if (left <= 0 || !readSome(left / 1000.0)) {
+            return std::nullopt;
+        }
+    }
+}
+
+std::optional<std::string> ChildProcess::waitForLine(std::string_view exactLine,
+                                                     double timeoutSeconds) {
+    return waitForLine([&](const std::string& line) { return line == exactLine; }, timeoutSeconds);
+}
+
+int ChildProcess::stop(int signal, double timeoutSeconds) {
+    if (status_) {
+        return *status_;
+    }
+    ::kill(pid_, signal);
+    if (auto status = waitForProcess(pid_, timeoutSeconds)) {
+        status_ = exitCode(*status);
+    } else {
+        killAndReap(pid_);
+        status_ = 128 + SIGKILL;
+    }
+    while (readSome(0)) {
+    }
+    return *status_;
+}
+
+std::optional<int> ChildProcess::waitForExit(double timeoutSeconds) {
+    if (!status_) {
+        if (auto status = waitForProcess(pid_, timeoutSeconds)) {
+            status_ = exitCode(*status);
+            while (readSome(0)) {
+            }
+        }
+    }
+    return status_;
+}
+
+std::string ChildProcess::errorOutput() {
+    std::ifstream file(errorFile_);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// --- TesseraRun ---
+
+std::string tesseractlPath() {
+    return TESSERA_TESSERACTL;
+}
+
+TesseraRun::TesseraRun(XServer& server, const std::string& preferencesXml,
+                       const std::vector<std::string>& env)
+    : server_(server) {
+    home_ = makeTempDir("tessera-home-");
+    const auto config = std::filesystem::path(home_) / ".config";
+    if (!preferencesXml.empty()) {
+        std::filesystem::create_directories(config / "Tessera");
+        std::ofstream(config / "Tessera" / "preferences.plist") << preferencesXml;
+    }
+    auto environment = env;
+    environment.insert(environment.begin(), {"DISPLAY=" + server.display(), "HOME=" + home_,
+                                             "XDG_CONFIG_HOME=" + config.string(),
+                                             "XDG_DATA_HOME=" + home_ + "/.local/share", "LANG=C"});
+    process_ = std::make_unique<ChildProcess>(std::vector<std::string>{tesseractlPath(), "run"},
+                                              environment);
+    if (!process_->waitForLine("ready", 30)) {
+        const auto errors = process_->errorOutput();
+        throw std::runtime_error("tesseractl run did not get ready: " + errors);
+    }
+}
+
+TesseraRun::~TesseraRun() {
+    process_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(home_, ignored);
+}
+
+void TesseraRun::sync() {
+    const std::uint32_t value = nextSync_++;
+    auto* connection = server_.connection();
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, server_.root(),
+                        server_.atom("_TESSERA_SYNC"), XCB_ATOM_CARDINAL, 32, 1, &value);
+    xcb_flush(connection);
+    const auto expected = "sync " + std::to_string(value);
+    if (!process_->waitForLine(expected, 20)) {
+        throw std::runtime_error("tesseractl run did not answer " + expected +
+                                 "; it said: " + process_->errorOutput());
+    }
+}
+
+} // namespace tessera::x11test

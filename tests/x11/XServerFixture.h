@@ -1,0 +1,175 @@
+#pragma once
+
+#include "core/model/Geometry.h"
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace tessera::x11test {
+
+using XWindow = std::uint32_t;
+
+struct Monitor {
+    std::string name;
+    // In the X screen's pixels, top-left origin.
+    Rect frame;
+};
+
+struct ServerOptions {
+    int width = 1920;
+    int height = 1080;
+    // openbox with this folder's test configuration (no key bindings, no Alt-drag).
+    bool windowManager = true;
+    // Monitors made by splitting the screen with `xrandr --setmonitor`; one monitor covering
+    // the screen when empty.
+    std::vector<Monitor> monitors;
+};
+
+// A private X server for one test: Xvfb on a display number it picks itself (-displayfd),
+// optionally openbox, and every client the test starts. Everything ends with the object.
+// Refuses to start when it would touch the user's display (it never reads $DISPLAY).
+// Construction throws std::runtime_error with the reason when the server or the window manager
+// does not come up.
+class XServer {
+public:
+    explicit XServer(ServerOptions options = {});
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    // ":N"
+    const std::string& display() const { return display_; }
+    // The test's own connection, for looking and for input.
+    xcb_connection_t* connection() const { return connection_; }
+    XWindow root() const { return root_; }
+    int width() const { return options_.width; }
+    int height() const { return options_.height; }
+
+    // Runs a program with DISPLAY set to this server (plus the given NAME=VALUE settings); it is
+    // killed when the server ends. Returns the process id.
+    pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+    // Starts an X client and waits until the window manager manages a new top-level window for
+    // it; returns that client window. Throws when none appears in time.
+    XWindow launchClient(const std::vector<std::string>& argv);
+    // Splits the screen into these monitors now (replacing the previous split).
+    void setMonitors(const std::vector<Monitor>& monitors);
+    // Runs a command with DISPLAY set and waits for it; its exit status.
+    int run(const std::vector<std::string>& argv);
+
+    // Checks the condition, then again after every event on the test's connection (or at the
+    // latest every 20 ms, for state other processes change), until it holds or the time is up.
+    bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds = 10.0);
+
+    // --- Reading the desktop (fresh from the server) ---
+    std::vector<XWindow> clientList();
+    std::optional<XWindow> activeWindow();
+    // The client area in root coordinates.
+    std::optional<Rect> clientFrame(XWindow window);
+    // The client area grown by _NET_FRAME_EXTENTS.
+    std::optional<Rect> outerFrame(XWindow window);
+    // Left, right, top, bottom.
+    std::vector<std::uint32_t> frameExtents(XWindow window);
+    bool hasState(XWindow window, std::string_view state);
+    std::uint32_t atom(std::string_view name);
+
+    // --- Acting as the user or another client ---
+    // Asks the window manager to activate the window (as a pager would).
+    void activate(XWindow window);
+    // Asks the window manager to put the outer frame's top-left corner at the rectangle's
+    // origin and make the client area its size (_NET_MOVERESIZE_WINDOW, north-west gravity).
+    void moveResizeClient(XWindow window, const Rect& frameOriginClientSize);
+    // Real input through XTest, which the server reports as raw events like a physical device.
+    void pointerTo(int x, int y);
+    void button(int number, bool press);
+    // A keysym ("Escape", "Left", "Return", "a", "Control_L", "Alt_L", "Super_L", ...).
+    void key(std::string_view keysymName, bool press);
+    // Presses the modifiers in order, taps the key, releases the modifiers in reverse.
+    void chord(const std::vector<std::string>& modifiers, std::string_view keysymName);
+    // A round trip on the test's connection.
+    void sync();
+
+private:
+    void startWindowManager();
+    void stopChildren();
+
+    ServerOptions options_;
+    std::string display_;
+    std::string tempDir_;
+    pid_t server_ = -1;
+    std::vector<pid_t> children_;
+    std::vector<std::string> definedMonitors_;
+    xcb_connection_t* connection_ = nullptr;
+    XWindow root_ = 0;
+};
+
+// A program whose standard output is read line by line while it runs (`tesseractl run`).
+class ChildProcess {
+public:
+    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+    // Ends it with SIGTERM (then SIGKILL) if it still runs.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // Waits for the next line of standard output that the predicate accepts; earlier lines
+    // are skipped but kept in output(). Nothing when the process ends or the time is up.
+    std::optional<std::string> waitForLine(const std::function<bool(const std::string&)>& accept,
+                                           double timeoutSeconds = 10.0);
+    std::optional<std::string> waitForLine(std::string_view exactLine,
+                                           double timeoutSeconds = 10.0);
+    // Sends the signal and waits for the exit; the exit status (128 + n for a signal n).
+    int stop(int signal, double timeoutSeconds = 10.0);
+    // Waits for the process to end by itself.
+    std::optional<int> waitForExit(double timeoutSeconds = 10.0);
+    // Standard output and standard error read so far.
+    const std::string& output() const { return output_; }
+    std::string errorOutput();
+
+private:
+    bool readSome(double timeoutSeconds);
+
+    pid_t pid_ = -1;
+    int stdout_ = -1;
+    std::string errorFile_;
+    std::string output_;
+    std::size_t consumed_ = 0;
+    std::optional<int> status_;
+};
+
+// `tesseractl run` on the server with a fresh home (so the user's layouts are never touched),
+// started and ready. sync() is the barrier: it sets a property on the root window and waits for
+// tesseractl to print that it has seen it, so every event the server sent before has been
+// handled too.
+class TesseraRun {
+public:
+    // Extra arguments to `tesseractl run`; the preferences file is written before start when
+    // preferencesXml is not empty (a whole property list document).
+    TesseraRun(XServer& server, const std::string& preferencesXml = {},
+               const std::vector<std::string>& env = {});
+    ~TesseraRun();
+
+    ChildProcess& process() { return *process_; }
+    const std::string& home() const { return home_; }
+    void sync();
+
+private:
+    XServer& server_;
+    std::string home_;
+    std::unique_ptr<ChildProcess> process_;
+    std::uint32_t nextSync_ = 1;
+};
+
+// The tesseractl built with the tests.
+std::string tesseractlPath();
+
+} // namespace tessera::x11test
