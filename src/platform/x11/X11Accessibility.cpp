@@ -1,0 +1,590 @@
+#include "X11Accessibility.h"
+
+#include <xcb/xcb.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <variant>
+
+namespace tessera {
+
+namespace {
+
+template <typename T> struct FreeDeleter {
+    void operator()(T* pointer) const { std::free(pointer); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+
+constexpr std::string_view applicationRole = "AXApplication";
+constexpr std::string_view titleAttribute = "AXTitle";
+
+// The window manager answers a request within a few milliseconds; a window manager that does
+// not answer at all must not stall the caller for long.
+constexpr auto answerTimeout = std::chrono::milliseconds(250);
+// How long a window manager that is changing a frame in several steps stays quiet between them
+// at most.
+constexpr auto settlingTime = std::chrono::milliseconds(40);
+
+// _NET_MOVERESIZE_WINDOW's first word: gravity in the low byte, which of x, y, width and height
+// are given in bits 8 to 11, and the source of the request in bits 12 and 13 (2: a pager or
+// similar tool acting for the user, which window managers honour without second-guessing).
+constexpr std::uint32_t northWestGravity = 1;
+constexpr std::uint32_t allGeometryGiven = 0xfu << 8;
+constexpr std::uint32_t sourceIsPager = 2u << 12;
+constexpr std::uint32_t sourceIndication = 2;
+
+// _NET_WM_STATE actions.
+constexpr std::uint32_t stateRemove = 0;
+constexpr std::uint32_t stateAdd = 1;
+
+// Largest coordinate or size the protocol carries in a window's geometry.
+constexpr double largestCoordinate = 32767;
+
+AttributeResult found(AttributeValue value) {
+    return {AccessibilityStatus::success, std::move(value)};
+}
+
+AttributeResult failed(AccessibilityStatus status) {
+    return {status, std::nullopt};
+}
+
+// WM_NORMAL_HINTS as far as they decide which client sizes a window can take.
+struct SizeHints {
+    int minWidth = 1;
+    int minHeight = 1;
+    int maxWidth = INT_MAX;
+    int maxHeight = INT_MAX;
+    int baseWidth = 0;
+    int baseHeight = 0;
+    int widthIncrement = 1;
+    int heightIncrement = 1;
+};
+
+SizeHints readSizeHints(X11Connection& connection, XWindow window) {
+    // WM_SIZE_HINTS: flags, four obsolete words, min, max, increments, two aspect ratios, base,
+    // gravity.
+    enum : std::uint32_t { minSize = 16, maxSize = 32, resizeIncrements = 64, baseSize = 256 };
+    SizeHints hints;
+    const auto words = connection.cardinals(window, "WM_NORMAL_HINTS", "WM_SIZE_HINTS");
+    if (!words || words->size() < 15) {
+        return hints;
+    }
+    const auto& w = *words;
+    const auto value = [&](std::size_t index) {
+        return static_cast<int>(std::min<std::uint32_t>(w[index], INT_MAX));
+    };
+    const std::uint32_t flags = w[0];
+    const bool hasMin = (flags & minSize) != 0;
+    const bool hasBase = (flags & baseSize) != 0 && w.size() >= 17;
+    // Each of base and minimum stands in for the other when only one is given.
+    if (hasMin) {
+        hints.minWidth = std::max(1, value(5));
+        hints.minHeight = std::max(1, value(6));
+    } else if (hasBase) {
+        hints.minWidth = std::max(1, value(15));
+        hints.minHeight = std::max(1, value(16));
+    }
+    if (hasBase) {
+        hints.baseWidth = value(15);
+        hints.baseHeight = value(16);
+    } else if (hasMin) {
+        hints.baseWidth = value(5);
+        hints.baseHeight = value(6);
+    }
+    if ((flags & maxSize) != 0 && value(7) > 0 && value(8) > 0) {
+        hints.maxWidth = value(7);
+        hints.maxHeight = value(8);
+    }
+    if ((flags & resizeIncrements) != 0 && value(9) > 0 && value(10) > 0) {
+        hints.widthIncrement = value(9);
+        hints.heightIncrement = value(10);
+    }
+    return hints;
+}
+
+// The client size a window manager that honours the hints makes of the asked one: within the
+// bounds, then down to whole increments above the base size.
+int constrainedLength(int length, int minimum, int maximum, int base, int increment) {
+    length = std::clamp(length, minimum, std::max(minimum, maximum));
+    if (increment > 1 && length > base) {
+        length = base + (length - base) / increment * increment;
+    }
+    return std::max(1, length);
+}
+
+bool isCoordinate(double value) {
+    return std::isfinite(value) && std::fabs(value) <= largestCoordinate;
+}
+
+// The windows the window manager put around the client (its frame), innermost first.
+std::optional<std::vector<XWindow>> ancestorsOf(xcb_connection_t* xcb, XWindow window,
+                                                XWindow root) {
+    std::vector<XWindow> chain;
+    for (XWindow current = window;;) {
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(xcb, xcb_query_tree(xcb, current), nullptr));
+        if (!tree) {
+            return std::nullopt;
+        }
+        current = tree->parent;
+        if (current == root || current == XCB_WINDOW_NONE) {
+            return chain;
+        }
+        chain.push_back(current);
+    }
+}
+
+} // namespace
+
+X11Accessibility::X11Accessibility(X11Windows& windows)
+    : windows_(windows), connection_(windows.connection()) {
+    events_ = connection_.onEvent([this](const X11Event& event) { noteEvent(event, false); });
+    // Frames are children of the root: their moves show there. The active window is a root
+    // property.
+    connection_.selectRootEvents(XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY |
+                                 XCB_EVENT_MASK_PROPERTY_CHANGE);
+}
+
+X11Accessibility::~X11Accessibility() = default;
+
+// --- Elements ---
+
+AccessibilityElement X11Accessibility::windowElement(XWindow window) {
+    takeNoticeOfPendingEvents();
+    if (const auto known = windowIds_.find(window); known != windowIds_.end()) {
+        return AccessibilityElement{known->second};
+    }
+    const auto id = nextId_++;
+    // A window that is already gone gets an id that never resolves: its reads fail like those
+    // of any closed window.
+    if (watch(window)) {
+        windowIds_.emplace(window, id);
+        windowsById_.emplace(id, window);
+    }
+    return AccessibilityElement{id};
+}
+
+AccessibilityElement X11Accessibility::applicationElement(ProcessId process) {
+    if (const auto known = applicationIds_.find(process); known != applicationIds_.end()) {
+        return AccessibilityElement{known->second};
+    }
+    const auto id = nextId_++;
+    applicationIds_.emplace(process, id);
+    applicationsById_.emplace(id, process);
+    return AccessibilityElement{id};
+}
+
+X11Accessibility::Resolved X11Accessibility::resolve(const AccessibilityElement& element) {
+    takeNoticeOfPendingEvents();
+    if (const auto window = windowsById_.find(element.id); window != windowsById_.end()) {
+        return {window->second, std::nullopt};
+    }
+    if (const auto process = applicationsById_.find(element.id);
+        process != applicationsById_.end() && applicationExists(process->second)) {
+        return {std::nullopt, process->second};
+    }
+    return {};
+}
+
+bool X11Accessibility::applicationExists(ProcessId process) {
+    if (process <= 0) {
+        return false;
+    }
+    // A process that still runs answers even without windows; one on another host that owns
+    // windows here is known only by them.
+    if (::kill(process, 0) == 0 || errno == EPERM) {
+        return true;
+    }
+    return !windows_.clientsOf(process).empty();
+}
+
+std::optional<ProcessId> X11Accessibility::processId(const AccessibilityElement& element) {
+    const auto resolved = resolve(element);
+    if (resolved.window) {
+        return windows_.processOf(*resolved.window);
+    }
+    return resolved.process;
+}
+
+// --- Reading ---
+
+AttributeResult X11Accessibility::copyAttribute(const AccessibilityElement& element,
+                                                std::string_view attribute) {
+    const auto resolved = resolve(element);
+    if (resolved.window) {
+        return readWindowAttribute(*resolved.window, attribute);
+    }
+    if (resolved.process) {
+        return readApplicationAttribute(*resolved.process, attribute);
+    }
+    return failed(AccessibilityStatus::invalidElement);
+}
+
+AttributeResult X11Accessibility::readWindowAttribute(XWindow window, std::string_view attribute) {
+    if (attribute == ax::role) {
+        return found(std::string(ax::windowRole));
+    }
+    if (attribute == titleAttribute) {
+        return found(windows_.title(window).value_or(std::string()));
+    }
+    if (attribute == ax::parent) {
+        const auto process = windows_.processOf(window);
+        return process ? found(applicationElement(*process)) : failed(AccessibilityStatus::noValue);
+    }
+    if (attribute == ax::position || attribute == ax::size) {
+        const auto frame = windows_.outerFrame(window);
+        if (!frame) {
+            return failed(AccessibilityStatus::invalidElement);
+        }
+        return attribute == ax::position ? found(frame->origin) : found(frame->size);
+    }
+    if (attribute == ax::fullScreen) {
+        return found(windows_.hasState(window, "_NET_WM_STATE_FULLSCREEN"));
+    }
+    return failed(AccessibilityStatus::attributeUnsupported);
+}
+
+AttributeResult X11Accessibility::readApplicationAttribute(ProcessId process,
+                                                           std::string_view attribute) {
+    if (attribute == ax::role) {
+        return found(std::string(applicationRole));
+    }
+    if (attribute == ax::parent) {
+        return failed(AccessibilityStatus::noValue);
+    }
+    if (attribute == ax::focusedWindow || attribute == ax::mainWindow) {
+        if (const auto active = windows_.activeWindow();
+            active && windows_.processOf(*active) == process) {
+            return found(windowElement(*active));
+        }
+        if (attribute == ax::focusedWindow) {
+            return failed(AccessibilityStatus::noValue);
+        }
+        const auto clients = windows_.clientsOf(process);
+        for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
+            if (windows_.isViewable(*it)) {
+                return found(windowElement(*it));
+            }
+        }
+        return failed(AccessibilityStatus::noValue);
+    }
+    if (attribute == ax::windows) {
+        const auto clients = windows_.clientsOf(process);
+        std::vector<AccessibilityElement> list;
+        list.reserve(clients.size());
+        for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
+            list.push_back(windowElement(*it));
+        }
+        return found(std::move(list));
+    }
+    return failed(AccessibilityStatus::attributeUnsupported);
+}
+
+ElementResult X11Accessibility::elementAtPosition(Point topLeft) {
+    ElementResult result;
+    result.status = AccessibilityStatus::noValue;
+    const auto clients = windows_.clientsBottomToTop();
+    for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
+        if (!windows_.isViewable(*it)) {
+            continue;
+        }
+        const auto frame = windows_.outerFrame(*it);
+        if (!frame || !frame->contains(topLeft)) {
+            continue;
+        }
+        // The desktop window and panels are part of the desktop, not windows to arrange; a
+        // panel also hides whatever lies beneath it.
+        const auto type = windows_.windowType(*it);
+        if (type == "_NET_WM_WINDOW_TYPE_DESKTOP" || type == "_NET_WM_WINDOW_TYPE_DOCK") {
+            break;
+        }
+        result.status = AccessibilityStatus::success;
+        result.element = windowElement(*it);
+        break;
+    }
+    return result;
+}
+
+// --- Writing ---
+
+AccessibilityStatus X11Accessibility::setAttribute(const AccessibilityElement& element,
+                                                   std::string_view attribute,
+                                                   const AttributeValue& value) {
+    const auto resolved = resolve(element);
+    if (!resolved.window && !resolved.process) {
+        return AccessibilityStatus::invalidElement;
+    }
+    if (!resolved.window) {
+        return AccessibilityStatus::attributeUnsupported;
+    }
+    const XWindow window = *resolved.window;
+    if (attribute == ax::position) {
+        const auto* point = std::get_if<Point>(&value);
+        if (point == nullptr || !isCoordinate(point->x) || !isCoordinate(point->y)) {
+            return AccessibilityStatus::illegalArgument;
+        }
+        return setFrame(window, *point, std::nullopt);
+    }
+    if (attribute == ax::size) {
+        const auto* size = std::get_if<Size>(&value);
+        if (size == nullptr || !isCoordinate(size->width) || !isCoordinate(size->height)) {
+            return AccessibilityStatus::illegalArgument;
+        }
+        return setFrame(window, std::nullopt, *size);
+    }
+    if (attribute == ax::fullScreen) {
+        const auto* flag = std::get_if<bool>(&value);
+        if (flag == nullptr) {
+            return AccessibilityStatus::illegalArgument;
+        }
+        return setFullScreen(window, *flag);
+    }
+    return AccessibilityStatus::attributeUnsupported;
+}
+
+AccessibilityStatus X11Accessibility::performAction(const AccessibilityElement& element,
+                                                    std::string_view action) {
+    const auto resolved = resolve(element);
+    if (!resolved.window && !resolved.process) {
+        return AccessibilityStatus::invalidElement;
+    }
+    if (!resolved.window || action != ax::raiseAction) {
+        return AccessibilityStatus::actionUnsupported;
+    }
+    return raise(*resolved.window);
+}
+
+AccessibilityStatus X11Accessibility::setFrame(XWindow window, std::optional<Point> position,
+                                               std::optional<Size> size) {
+    const auto deadline = Clock::now() + answerTimeout;
+    const auto ancestors = ancestorsOf(connection_.xcb(), window, connection_.root());
+    if (!ancestors) {
+        return AccessibilityStatus::invalidElement;
+    }
+    const XAtom extentsAtom = connection_.atom("_NET_FRAME_EXTENTS");
+    const auto answered = [&](const X11Event& event) {
+        if (event.responseType == XCB_CONFIGURE_NOTIFY) {
+            const XWindow changed = event.as<xcb_configure_notify_event_t>().window;
+            return changed == window ||
+                   std::find(ancestors->begin(), ancestors->end(), changed) != ancestors->end();
+        }
+        if (event.responseType == XCB_PROPERTY_NOTIFY) {
+            const auto& notify = event.as<xcb_property_notify_event_t>();
+            return notify.window == window && notify.atom == extentsAtom;
+        }
+        return false;
+    };
+
+    // A maximized window keeps its maximized frame whatever it is asked; it has to leave that
+    // state first. The window manager then gives back the frame from before, in several steps
+    // (the state changes before the frame does, and maximized frames lose their borders), so
+    // the frame is taken as the base only once it has stopped changing.
+    if (windows_.hasState(window, "_NET_WM_STATE_MAXIMIZED_VERT") ||
+        windows_.hasState(window, "_NET_WM_STATE_MAXIMIZED_HORZ")) {
+        changeState(window, false, "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ",
+                    deadline);
+        while (Clock::now() < deadline &&
+               connection_.waitForEvent(
+                   [&](const X11Event& event) {
+                       noteEvent(event, true);
+                       return answered(event);
+                   },
+                   std::chrono::duration<double>(
+                       std::min<Clock::duration>(settlingTime, deadline - Clock::now()))
+                       .count())) {
+        }
+    }
+    const auto initial = windows_.outerFrame(window);
+    if (!initial) {
+        return AccessibilityStatus::invalidElement;
+    }
+    const Point origin = position.value_or(initial->origin);
+    const Size outerSize = size.value_or(initial->size);
+    const int x = static_cast<int>(std::lround(origin.x));
+    const int y = static_cast<int>(std::lround(origin.y));
+    const auto hints = readSizeHints(connection_, window);
+
+    // The request names the client's size, so it depends on the extents; they are read again
+    // on every turn in case the window manager changes them while it answers.
+    std::optional<FrameExtents> sentWith;
+    Rect expected;
+    const auto landed = [&] {
+        const auto extents = windows_.frameExtents(window);
+        const int clientWidth = std::max(1, static_cast<int>(std::lround(outerSize.width)) -
+                                                extents.left - extents.right);
+        const int clientHeight = std::max(1, static_cast<int>(std::lround(outerSize.height)) -
+                                                 extents.top - extents.bottom);
+        const int width = constrainedLength(clientWidth, hints.minWidth, hints.maxWidth,
+                                            hints.baseWidth, hints.widthIncrement);
+        const int height = constrainedLength(clientHeight, hints.minHeight, hints.maxHeight,
+                                             hints.baseHeight, hints.heightIncrement);
+        expected =
+            Rect(x, y, width + extents.left + extents.right, height + extents.top + extents.bottom);
+        const auto current = windows_.outerFrame(window);
+        if (!current || *current == expected) {
+            return true;
+        }
+        if (sentWith != extents) {
+            // With north-west gravity the window manager puts the frame's top-left corner at
+            // the given point, and sizes the client.
+            connection_.sendRootMessage(
+                window, "_NET_MOVERESIZE_WINDOW",
+                {northWestGravity | allGeometryGiven | sourceIsPager, static_cast<std::uint32_t>(x),
+                 static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(clientWidth),
+                 static_cast<std::uint32_t>(clientHeight)});
+            sentWith = extents;
+        }
+        return false;
+    };
+    waitFor(landed, answered, deadline);
+
+    const auto final = windows_.outerFrame(window);
+    if (!final) {
+        return AccessibilityStatus::invalidElement;
+    }
+    // A window whose size hints the window manager reads differently lands close to the frame
+    // asked for; one that did not move at all was refused.
+    return (*final == expected || *final != *initial) ? AccessibilityStatus::success
+                                                      : AccessibilityStatus::cannotComplete;
+}
+
+bool X11Accessibility::changeState(XWindow window, bool add, std::string_view first,
+                                   std::string_view second, Clock::time_point deadline) {
+    const auto done = [&] {
+        const bool hasFirst = windows_.hasState(window, first);
+        const bool hasSecond = !second.empty() && windows_.hasState(window, second);
+        return add ? hasFirst && (second.empty() || hasSecond) : !hasFirst && !hasSecond;
+    };
+    if (done()) {
+        return true;
+    }
+    connection_.sendRootMessage(window, "_NET_WM_STATE",
+                                {add ? stateAdd : stateRemove, connection_.atom(first),
+                                 second.empty() ? 0 : connection_.atom(second), sourceIndication,
+                                 0});
+    const XAtom stateAtom = connection_.atom("_NET_WM_STATE");
+    return waitFor(
+        done,
+        [&](const X11Event& event) {
+            if (event.responseType != XCB_PROPERTY_NOTIFY) {
+                return false;
+            }
+            const auto& notify = event.as<xcb_property_notify_event_t>();
+            return notify.window == window && notify.atom == stateAtom;
+        },
+        deadline);
+}
+
+AccessibilityStatus X11Accessibility::setFullScreen(XWindow window, bool fullScreen) {
+    if (changeState(window, fullScreen, "_NET_WM_STATE_FULLSCREEN", {},
+                    Clock::now() + answerTimeout)) {
+        return AccessibilityStatus::success;
+    }
+    return windows_.clientFrame(window) ? AccessibilityStatus::cannotComplete
+                                        : AccessibilityStatus::invalidElement;
+}
+
+AccessibilityStatus X11Accessibility::raise(XWindow window) {
+    if (!windows_.clientFrame(window)) {
+        return AccessibilityStatus::invalidElement;
+    }
+    const auto previous = windows_.activeWindow();
+    connection_.sendRootMessage(window, "_NET_ACTIVE_WINDOW",
+                                {sourceIndication, XCB_CURRENT_TIME, previous.value_or(0), 0, 0});
+    const XAtom activeAtom = connection_.atom("_NET_ACTIVE_WINDOW");
+    const bool active =
+        waitFor([&] { return windows_.activeWindow() == window; },
+                [&](const X11Event& event) {
+                    if (event.responseType != XCB_PROPERTY_NOTIFY) {
+                        return false;
+                    }
+                    const auto& notify = event.as<xcb_property_notify_event_t>();
+                    return notify.window == connection_.root() && notify.atom == activeAtom;
+                },
+                Clock::now() + answerTimeout);
+    return active ? AccessibilityStatus::success : AccessibilityStatus::cannotComplete;
+}
+
+// --- Events ---
+
+bool X11Accessibility::watch(XWindow window) {
+    xcb_connection_t* xcb = connection_.xcb();
+    Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(xcb, xcb_get_window_attributes(xcb, window), nullptr));
+    if (!attributes) {
+        return false;
+    }
+    // The event mask is one per connection and window: other ports' selections must survive.
+    const std::uint32_t wanted = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    const std::uint32_t mask = attributes->your_event_mask | wanted;
+    if (mask != attributes->your_event_mask) {
+        const auto cookie =
+            xcb_change_window_attributes_checked(xcb, window, XCB_CW_EVENT_MASK, &mask);
+        if (std::unique_ptr<xcb_generic_error_t, FreeDeleter<xcb_generic_error_t>> error{
+                xcb_request_check(xcb, cookie)}) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void X11Accessibility::noteEvent(const X11Event& event, bool whileWaiting) {
+    if (!whileWaiting) {
+        if (seenWhileWaiting_.erase(event.data) > 0) {
+            return;
+        }
+    }
+    if (event.responseType != XCB_DESTROY_NOTIFY) {
+        return;
+    }
+    const XWindow window = event.as<xcb_destroy_notify_event_t>().window;
+    const auto known = windowIds_.find(window);
+    if (known == windowIds_.end()) {
+        return;
+    }
+    windowsById_.erase(known->second);
+    windowIds_.erase(known);
+    if (whileWaiting) {
+        seenWhileWaiting_.insert(event.data);
+    }
+}
+
+void X11Accessibility::takeNoticeOfPendingEvents() {
+    connection_.waitForEvent(
+        [this](const X11Event& event) {
+            noteEvent(event, true);
+            return false;
+        },
+        0.0);
+}
+
+bool X11Accessibility::waitFor(const std::function<bool()>& condition,
+                               const std::function<bool(const X11Event&)>& relevant,
+                               Clock::time_point deadline) {
+    while (true) {
+        if (condition()) {
+            return true;
+        }
+        const std::chrono::duration<double> left = deadline - Clock::now();
+        if (left.count() <= 0) {
+            return false;
+        }
+        const bool arrived = connection_.waitForEvent(
+            [&](const X11Event& event) {
+                noteEvent(event, true);
+                return relevant(event);
+            },
+            left.count());
+        if (!arrived) {
+            return condition();
+        }
+    }
+}
+
+} // namespace tessera
