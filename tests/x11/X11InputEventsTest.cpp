@@ -1,0 +1,386 @@
+// System-wide mouse and keys through XInput2 raw events on a private X server, driven by XTest
+// as a physical device would be. Every step waits until the port has seen its event before the
+// next one, so the pointer position each event reads is the one that step left.
+
+#include "XServerFixture.h"
+
+#include "platform/x11/X11InputEvents.h"
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+#include <xcb/xinput.h>
+
+#include <cstdlib>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tessera {
+[[maybe_unused]] static void PrintTo(const Point& p, std::ostream* os) {
+    *os << "(" << p.x << ", " << p.y << ")";
+}
+[[maybe_unused]] static void PrintTo(InputEventType type, std::ostream* os) {
+    switch (type) {
+    case InputEventType::leftMouseDown:
+        *os << "leftMouseDown";
+        return;
+    case InputEventType::leftMouseUp:
+        *os << "leftMouseUp";
+        return;
+    case InputEventType::leftMouseDragged:
+        *os << "leftMouseDragged";
+        return;
+    case InputEventType::keyDown:
+        *os << "keyDown";
+        return;
+    default:
+        *os << static_cast<std::uint32_t>(type);
+    }
+}
+} // namespace tessera
+
+using namespace tessera;
+using tessera::x11test::XServer;
+
+namespace {
+
+constexpr std::uint16_t escapeKeyCode = 53;
+constexpr EventMask mouseDownMask = eventMaskBit(InputEventType::leftMouseDown);
+constexpr EventMask keyDownMask = eventMaskBit(InputEventType::keyDown);
+
+class RecordingLog final : public Log {
+public:
+    void write(std::string_view category, LogLevel level, std::string_view message) override {
+        lines.push_back(std::string(category) + ": " + std::string(message));
+        levels.push_back(level);
+    }
+    std::vector<std::string> lines;
+    std::vector<LogLevel> levels;
+};
+
+template <typename Event> std::vector<InputEventType> typesOf(const std::vector<Event>& events) {
+    std::vector<InputEventType> types;
+    for (const auto& event : events) {
+        types.push_back(event.type);
+    }
+    return types;
+}
+
+class X11InputEventsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        connection = X11Connection::open(server.display(), error);
+        ASSERT_TRUE(connection) << error;
+        input = std::make_unique<X11InputEvents>(*connection, log);
+    }
+
+    // Delivers the port's events until the condition holds.
+    bool waitFor(const std::function<bool()>& condition) {
+        return server.waitUntil([&] {
+            connection->dispatchPending();
+            return condition();
+        });
+    }
+
+    // The raw events this client has selected on the root window for all master devices.
+    std::uint32_t selectedRawEvents() {
+        auto* xcb = connection->xcb();
+        std::unique_ptr<xcb_input_xi_get_selected_events_reply_t, decltype(&std::free)> reply(
+            xcb_input_xi_get_selected_events_reply(
+                xcb, xcb_input_xi_get_selected_events(xcb, connection->root()), nullptr),
+            &std::free);
+        if (!reply) {
+            ADD_FAILURE() << "no answer about the selected events";
+            return 0;
+        }
+        std::uint32_t raw = 0;
+        for (auto it = xcb_input_xi_get_selected_events_masks_iterator(reply.get()); it.rem > 0;
+             xcb_input_event_mask_next(&it)) {
+            if (it.data->deviceid == XCB_INPUT_DEVICE_ALL_MASTER && it.data->mask_len > 0) {
+                raw |= *xcb_input_event_mask_mask(it.data);
+            }
+        }
+        return raw;
+    }
+
+    void click() {
+        server.button(1, true);
+        server.button(1, false);
+    }
+
+    XServer server;
+    RecordingLog log;
+    std::unique_ptr<X11Connection> connection;
+    std::unique_ptr<X11InputEvents> input;
+};
+
+TEST_F(X11InputEventsTest, DragAndKeysArriveOnceWithPointerPositionAndModifiers) {
+    ASSERT_TRUE(input->preflightListenEventAccess());
+    std::vector<TapEvent> tapped;
+    std::vector<MonitorEvent> monitored;
+    std::vector<MonitorEvent> keysOnly;
+    std::vector<MonitorEvent> local;
+    auto tap = input->createListenOnlyTap(dragEventMask,
+                                          [&](const TapEvent& event) { tapped.push_back(event); });
+    ASSERT_TRUE(tap);
+    EXPECT_TRUE(tap->isEnabled());
+    const auto global = input->addGlobalMonitor(
+        dragEventMask, [&](const MonitorEvent& event) { monitored.push_back(event); });
+    const auto keys = input->addGlobalMonitor(
+        keyDownMask, [&](const MonitorEvent& event) { keysOnly.push_back(event); });
+    // Input from the devices never reaches the local monitors, which serve Tessera's windows.
+    const auto localMonitor = input->addLocalMonitor(dragEventMask, [&](const MonitorEvent& event) {
+        local.push_back(event);
+        return false;
+    });
+    const auto seen = [&](std::size_t count) {
+        return waitFor([&] { return tapped.size() >= count && monitored.size() >= count; });
+    };
+
+    // A move without the button is no event of the mask.
+    server.pointerTo(100, 100);
+    server.button(1, true);
+    ASSERT_TRUE(seen(1));
+    server.pointerTo(300, 250);
+    ASSERT_TRUE(seen(2));
+    // Alt is Option; pressing it alone is no key down.
+    server.key("Alt_L", true);
+    server.pointerTo(310, 260);
+    ASSERT_TRUE(seen(3));
+    server.button(1, false);
+    ASSERT_TRUE(seen(4));
+    server.key("Alt_L", false);
+    // Other buttons are not the left mouse, and motion after the release is no drag.
+    server.button(3, true);
+    server.button(3, false);
+    server.pointerTo(500, 400);
+    server.key("Escape", true);
+    server.key("Escape", false);
+    ASSERT_TRUE(seen(5));
+    // The flags are the modifiers held when the port handles the press, so they go down first.
+    for (const auto* modifier : {"Shift_L", "Control_L", "Super_L"}) {
+        server.key(modifier, true);
+    }
+    server.key("Escape", true);
+    ASSERT_TRUE(seen(6));
+    server.key("Escape", false);
+    for (const auto* modifier : {"Super_L", "Control_L", "Shift_L"}) {
+        server.key(modifier, false);
+    }
+
+    using enum InputEventType;
+    const std::vector<InputEventType> expected{leftMouseDown, leftMouseDragged, leftMouseDragged,
+                                               leftMouseUp,   keyDown,          keyDown};
+    EXPECT_EQ(typesOf(tapped), expected);
+    EXPECT_EQ(typesOf(monitored), expected);
+    const std::vector<Point> positions{{100, 100}, {300, 250}, {310, 260},
+                                       {310, 260}, {500, 400}, {500, 400}};
+    const std::vector<std::uint64_t> flags{0,
+                                           0,
+                                           eventFlags::option,
+                                           eventFlags::option,
+                                           0,
+                                           eventFlags::shift | eventFlags::control |
+                                               eventFlags::command};
+    for (std::size_t index = 0; index < tapped.size() && index < positions.size(); ++index) {
+        SCOPED_TRACE("event " + std::to_string(index));
+        EXPECT_EQ(tapped[index].location, positions[index]);
+        EXPECT_EQ(tapped[index].flags, flags[index]);
+        // The monitors' system has y upward from the bottom of the 1080-pixel screen.
+        EXPECT_EQ(monitored[index].location, Point(positions[index].x, 1080 - positions[index].y));
+        EXPECT_EQ(monitored[index].modifierFlags, flags[index]);
+    }
+    ASSERT_EQ(tapped.size(), 6u);
+    EXPECT_EQ(tapped[4].keyCode, escapeKeyCode);
+    EXPECT_EQ(monitored[5].keyCode, escapeKeyCode);
+
+    // The key-only monitor saw the two key downs and nothing of the mouse.
+    ASSERT_EQ(keysOnly.size(), 2u);
+    EXPECT_EQ(keysOnly[0].keyCode, escapeKeyCode);
+    EXPECT_EQ(keysOnly[1].modifierFlags,
+              eventFlags::shift | eventFlags::control | eventFlags::command);
+    EXPECT_TRUE(local.empty());
+}
+
+TEST_F(X11InputEventsTest, DisabledTapsAndEndedMonitorsHearNothing) {
+    std::vector<TapEvent> witness;
+    std::vector<TapEvent> disabled;
+    std::vector<MonitorEvent> ended;
+    std::vector<MonitorEvent> endedByOther;
+    int selfEnding = 0;
+
+    auto off = input->createListenOnlyTap(
+        dragEventMask, [&](const TapEvent& event) { disabled.push_back(event); });
+    off->setEnabled(false);
+    EXPECT_FALSE(off->isEnabled());
+
+    // A tap that goes away inside its own callback runs exactly once.
+    std::unique_ptr<EventTap> once;
+    once = input->createListenOnlyTap(dragEventMask, [&](const TapEvent&) {
+        ++selfEnding;
+        once.reset();
+    });
+
+    auto gone = input->addGlobalMonitor(dragEventMask,
+                                        [&](const MonitorEvent& event) { ended.push_back(event); });
+    gone.disconnect();
+
+    // The first monitor ends the next one while the same event is being delivered.
+    Connection victim;
+    const auto killer =
+        input->addGlobalMonitor(dragEventMask, [&](const MonitorEvent&) { victim.disconnect(); });
+    victim = input->addGlobalMonitor(
+        dragEventMask, [&](const MonitorEvent& event) { endedByOther.push_back(event); });
+
+    auto reference = input->createListenOnlyTap(
+        dragEventMask, [&](const TapEvent& event) { witness.push_back(event); });
+
+    server.pointerTo(200, 200);
+    click();
+    ASSERT_TRUE(waitFor([&] { return witness.size() >= 2; }));
+    EXPECT_TRUE(disabled.empty());
+    EXPECT_TRUE(ended.empty());
+    EXPECT_TRUE(endedByOther.empty());
+    EXPECT_EQ(selfEnding, 1);
+    EXPECT_FALSE(once);
+
+    // Switched on again, the tap hears what comes next.
+    off->setEnabled(true);
+    EXPECT_TRUE(off->isEnabled());
+    click();
+    ASSERT_TRUE(waitFor([&] { return witness.size() >= 4; }));
+    EXPECT_EQ(typesOf(disabled),
+              (std::vector{InputEventType::leftMouseDown, InputEventType::leftMouseUp}));
+
+    // The whole port may go from inside a callback: the rest of that delivery is dropped, and
+    // the taps and subscriptions that outlive it end quietly.
+    // (Selections belong to the client, so a second port gets a connection of its own.)
+    std::string error;
+    const auto secondConnection = X11Connection::open(server.display(), error);
+    ASSERT_TRUE(secondConnection) << error;
+    auto second = std::make_unique<X11InputEvents>(*secondConnection, log);
+    std::vector<MonitorEvent> afterTeardown;
+    auto teardown =
+        second->createListenOnlyTap(mouseDownMask, [&](const TapEvent&) { second.reset(); });
+    auto orphan = second->addGlobalMonitor(
+        mouseDownMask, [&](const MonitorEvent& event) { afterTeardown.push_back(event); });
+    click();
+    ASSERT_TRUE(waitFor([&] {
+        secondConnection->dispatchPending();
+        return witness.size() >= 6 && !second;
+    }));
+    EXPECT_TRUE(afterTeardown.empty());
+    teardown->setEnabled(false);
+    teardown.reset();
+    orphan.disconnect();
+}
+
+TEST_F(X11InputEventsTest, RawEventsAreSelectedOnlyWhileSomeoneListens) {
+    constexpr std::uint32_t press = XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS;
+    constexpr std::uint32_t release = XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
+    constexpr std::uint32_t motion = XCB_INPUT_XI_EVENT_MASK_RAW_MOTION;
+    constexpr std::uint32_t keyPress = XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS;
+
+    EXPECT_EQ(selectedRawEvents(), 0u);
+    auto tap = input->createListenOnlyTap(keyDownMask, [](const TapEvent&) {});
+    EXPECT_EQ(selectedRawEvents(), keyPress);
+    tap->setEnabled(false);
+    EXPECT_EQ(selectedRawEvents(), 0u);
+
+    // Motion alone would not tell a drag from a move; the button's events come with it.
+    auto dragged = input->addGlobalMonitor(eventMaskBit(InputEventType::leftMouseDragged),
+                                           [](const MonitorEvent&) {});
+    EXPECT_EQ(selectedRawEvents(), press | release | motion);
+    tap->setEnabled(true);
+    EXPECT_EQ(selectedRawEvents(), press | release | motion | keyPress);
+    dragged.disconnect();
+    EXPECT_EQ(selectedRawEvents(), keyPress);
+    tap.reset();
+    EXPECT_EQ(selectedRawEvents(), 0u);
+
+    // Local monitors need nothing from the server.
+    const auto local =
+        input->addLocalMonitor(dragEventMask, [](const MonitorEvent&) { return true; });
+    EXPECT_EQ(selectedRawEvents(), 0u);
+
+    // A port that goes while its tap lives on stops listening at once.
+    auto orphan = input->createListenOnlyTap(dragEventMask, [](const TapEvent&) {});
+    EXPECT_EQ(selectedRawEvents(), press | release | motion | keyPress);
+    input.reset();
+    EXPECT_EQ(selectedRawEvents(), 0u);
+    orphan->setEnabled(true);
+    EXPECT_EQ(selectedRawEvents(), 0u);
+}
+
+TEST_F(X11InputEventsTest, DragStartedBeforeListeningStillCountsAsDrag) {
+    server.pointerTo(50, 50);
+    server.button(1, true);
+    std::vector<TapEvent> tapped;
+    auto tap = input->createListenOnlyTap(dragEventMask,
+                                          [&](const TapEvent& event) { tapped.push_back(event); });
+    server.pointerTo(80, 90);
+    server.button(1, false);
+    ASSERT_TRUE(waitFor([&] { return tapped.size() >= 2; }));
+    EXPECT_EQ(typesOf(tapped),
+              (std::vector{InputEventType::leftMouseDragged, InputEventType::leftMouseUp}));
+    EXPECT_EQ(tapped[1].location, Point(80, 90));
+}
+
+TEST_F(X11InputEventsTest, RepeatedKeyPressesAndReleasesAreHarmless) {
+    std::vector<TapEvent> keys;
+    auto tap = input->createListenOnlyTap(keyDownMask,
+                                          [&](const TapEvent& event) { keys.push_back(event); });
+    // A key held down repeats its press; a release may come twice.
+    server.key("Escape", true);
+    server.key("Escape", true);
+    server.key("Escape", false);
+    server.key("Escape", false);
+    server.key("a", true);
+    server.key("a", false);
+    ASSERT_TRUE(waitFor([&] { return !keys.empty() && keys.back().keyCode != escapeKeyCode; }));
+    // Every press before the letter is Escape, and the letter is the US position of A.
+    ASSERT_GE(keys.size(), 2u);
+    for (std::size_t index = 0; index + 1 < keys.size(); ++index) {
+        EXPECT_EQ(keys[index].keyCode, escapeKeyCode);
+    }
+    EXPECT_EQ(keys.back().keyCode, 0);
+}
+
+TEST_F(X11InputEventsTest, LocalMonitorsGetHandedInEventsAndMaySwallowThem) {
+    std::vector<MonitorEvent> recorder;
+    std::vector<MonitorEvent> mouse;
+    std::vector<MonitorEvent> ended;
+    const auto swallowKeys = input->addLocalMonitor(keyDownMask, [&](const MonitorEvent& event) {
+        recorder.push_back(event);
+        return event.keyCode == escapeKeyCode;
+    });
+    const auto watchAll = input->addLocalMonitor(dragEventMask, [&](const MonitorEvent& event) {
+        mouse.push_back(event);
+        return false;
+    });
+    auto gone = input->addLocalMonitor(dragEventMask, [&](const MonitorEvent& event) {
+        ended.push_back(event);
+        return true;
+    });
+    gone.disconnect();
+
+    const MonitorEvent escape{InputEventType::keyDown, {10, 20}, 0, escapeKeyCode};
+    const MonitorEvent letter{InputEventType::keyDown, {10, 20}, 0, 0};
+    const MonitorEvent press{InputEventType::leftMouseDown, {10, 20}, eventFlags::option, 0};
+    EXPECT_TRUE(input->deliverLocalEvent(escape));
+    EXPECT_FALSE(input->deliverLocalEvent(letter));
+    EXPECT_FALSE(input->deliverLocalEvent(press));
+
+    EXPECT_EQ(recorder.size(), 2u);
+    // The swallowed Escape went no further; the letter and the press did.
+    ASSERT_EQ(mouse.size(), 2u);
+    EXPECT_EQ(mouse[0].keyCode, 0);
+    EXPECT_EQ(mouse[1].type, InputEventType::leftMouseDown);
+    EXPECT_EQ(mouse[1].modifierFlags, eventFlags::option);
+    EXPECT_TRUE(ended.empty());
+    EXPECT_TRUE(log.lines.empty());
+}
+
+} // namespace

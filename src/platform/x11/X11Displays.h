@@ -39,7 +39,8 @@ private:
 
     // The pointer's events need the same turn of the y axis as the displays.
     friend class X11InputEvents;
-    static Arrangement readArrangement(X11Connection& connection);
+    // Without names the monitors cost no more than one round trip.
+    static Arrangement readArrangement(X11Connection& connection, bool withNames = true);
     // The y that the bottom-left system turns around: the primary monitor's height.
     static double flipHeight(const Arrangement& arrangement);
 

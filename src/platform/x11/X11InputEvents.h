@@ -5,6 +5,8 @@
 #include "core/platform/InputEvents.h"
 #include "core/platform/Log.h"
 
+#include <memory>
+
 namespace tessera {
 
 // System-wide mouse and keys from XInput2 raw events selected on the root window: button press
@@ -12,22 +14,35 @@ namespace tessera {
 // position, so each mouse event takes the pointer's position from a pointer query. Option is the
 // Alt modifier, Command the Super modifier. Taps and global monitors see the same events. Without
 // XInput 2.2 no tap can be made (logged); the global monitor then sees nothing either.
+// The server keeps one selection per client, so each connection carries one of these.
 class X11InputEvents final : public InputEvents {
 public:
     X11InputEvents(X11Connection& connection, Log& log);
     ~X11InputEvents() override;
 
-    std::unique_ptr<EventTap> createListenOnlyTap(EventMask mask,
-                                                  std::function<void(const TapEvent&)> callback) override;
-    [[nodiscard]] Connection addGlobalMonitor(EventMask mask,
-                                              std::function<void(const MonitorEvent&)> handler) override;
-    [[nodiscard]] Connection addLocalMonitor(EventMask mask,
-                                             std::function<bool(const MonitorEvent&)> handler) override;
+    std::unique_ptr<EventTap>
+    createListenOnlyTap(EventMask mask, std::function<void(const TapEvent&)> callback) override;
+    [[nodiscard]] Connection
+    addGlobalMonitor(EventMask mask, std::function<void(const MonitorEvent&)> handler) override;
+    [[nodiscard]] Connection
+    addLocalMonitor(EventMask mask, std::function<bool(const MonitorEvent&)> handler) override;
     bool preflightListenEventAccess() const override;
 
     // Events bound for Tessera's own windows, handed in by the user interface toolkit; true when a
     // local monitor swallowed it.
     bool deliverLocalEvent(const MonitorEvent& event);
+
+private:
+    struct State;
+    class Tap;
+
+    // The y that monitor locations turn around, as the displays turn their frames.
+    static double flipHeight(X11Connection& connection);
+
+    // Shared with the taps and the event handler, which may outlive this object for the rest of
+    // a delivery in progress.
+    std::shared_ptr<State> state_;
+    Connection events_;
 };
 
 } // namespace tessera
