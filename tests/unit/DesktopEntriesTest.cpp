@@ -1,0 +1,271 @@
+#include "TempDir.h"
+
+#include "platform/linux/DesktopEntries.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <sys/stat.h>
+
+using namespace tessera;
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+DesktopEntry parsed(std::string_view text) {
+    std::string error;
+    auto entry = parseDesktopEntry(text, &error);
+    EXPECT_TRUE(entry) << error;
+    return entry.value_or(DesktopEntry{});
+}
+
+std::string refusal(std::string_view text) {
+    std::string error;
+    const auto entry = parseDesktopEntry(text, &error);
+    EXPECT_FALSE(entry) << "accepted: " << text;
+    EXPECT_FALSE(error.empty());
+    return error;
+}
+
+std::string application(std::string_view name, std::string_view extra = {}) {
+    return "[Desktop Entry]\nType=Application\nName=" + std::string(name) + "\n" +
+           std::string(extra);
+}
+
+DesktopEntry entry(std::string id, std::string startupWMClass, std::string type = "Application") {
+    DesktopEntry e;
+    e.id = std::move(id);
+    e.name = e.id;
+    e.type = std::move(type);
+    e.startupWMClass = std::move(startupWMClass);
+    return e;
+}
+
+std::string foundId(const std::vector<DesktopEntry>& entries, std::string_view instance,
+                    std::string_view windowClass) {
+    const auto found = findDesktopEntry(entries, instance, windowClass);
+    return found ? found->id : "<none>";
+}
+
+} // namespace
+
+TEST(DesktopEntryParsing, ReadsTheMainGroupOnly) {
+    const auto e = parsed("# A comment before any group\n"
+                          "\n"
+                          "[Desktop Entry]\r\n"
+                          "Version=1.5\n"
+                          "Type = Application\n"
+                          "  # an indented comment\n"
+                          "Name=Text Editor\n"
+                          "Name[de]=Texteditor\n"
+                          "GenericName=Editor\n"
+                          "Exec=gedit %U\r\n"
+                          "Icon=org.gnome.gedit\n"
+                          "StartupWMClass=Gedit  \n"
+                          "this line is neither a key nor a group\n"
+                          "NoDisplay=false\n"
+                          "\n"
+                          "[Desktop Action new-window]\n"
+                          "Name=New Window\n"
+                          "Exec=gedit --new-window\n"
+                          "Hidden=true\n");
+    EXPECT_EQ(e.type, "Application");
+    EXPECT_EQ(e.name, "Text Editor");
+    EXPECT_EQ(e.exec, "gedit %U");
+    EXPECT_EQ(e.icon, "org.gnome.gedit");
+    EXPECT_EQ(e.startupWMClass, "Gedit");
+    EXPECT_FALSE(e.noDisplay);
+    EXPECT_FALSE(e.hidden) << "Hidden of an action group is not the entry's";
+    EXPECT_TRUE(e.id.empty());
+}
+
+TEST(DesktopEntryParsing, UndoesTheEscapesOfStringValues) {
+    const auto e = parsed("[Desktop Entry]\n"
+                          "Name=\\sTwo\\tParts\\nand\\rmore\\\\ \\q\n"
+                          "Exec=sh -c \"echo \\\\$HOME\"\n"
+                          "Icon=trailing\\\n");
+    EXPECT_EQ(e.name, " Two\tParts\nand\rmore\\ \\q") << "unknown escapes stay as written";
+    EXPECT_EQ(e.exec, "sh -c \"echo \\$HOME\"") << "the command line's own quoting is kept";
+    EXPECT_EQ(e.icon, "trailing\\");
+}
+
+TEST(DesktopEntryParsing, KeepsEntriesWithoutNameOrTypeAndTheLastOfDuplicateKeys) {
+    const auto nameless = parsed("[Desktop Entry]\nType=Application\nExec=tool\n");
+    EXPECT_EQ(nameless.name, "");
+    EXPECT_EQ(nameless.exec, "tool");
+    EXPECT_EQ(parsed("[Desktop Entry]\nName=x\n").type, "");
+
+    const auto twice = parsed("[Desktop Entry]\nName=First\n[Other]\nName=Other\n"
+                              "[Desktop Entry]\nName=Second\nNoDisplay=true\nHidden=1\n");
+    EXPECT_EQ(twice.name, "Second");
+    EXPECT_TRUE(twice.noDisplay);
+    EXPECT_TRUE(twice.hidden);
+    EXPECT_FALSE(parsed("[Desktop Entry]\nNoDisplay=yes\nHidden=True\n").hidden)
+        << "booleans are the words of the format, not any truthy text";
+}
+
+TEST(DesktopEntryParsing, RefusesWhatIsNoDesktopEntry) {
+    EXPECT_NE(refusal("").find("[Desktop Entry]"), std::string::npos);
+    refusal("Name=No group\n");
+    refusal("[Desktop Entry ]\nName=x\n");
+    refusal("[Desktop Action x]\nName=x\n");
+
+    const std::string withNul("[Desktop Entry]\nName=a\0b\n", 25);
+    EXPECT_NE(refusal(withNul).find("UTF-8"), std::string::npos);
+    refusal(application("\xFF\xFE"));
+    refusal(application("cut \xE2\x82"));
+    refusal(application("overlong \xC0\x80"));
+    refusal(application("surrogate \xED\xA0\x80"));
+    refusal(application("beyond \xF4\x90\x80\x80"));
+    EXPECT_EQ(parsed(application("Caf\xC3\xA9 \xE2\x9C\x93 \xF0\x9F\x98\x80")).name,
+              "Caf\xC3\xA9 \xE2\x9C\x93 \xF0\x9F\x98\x80");
+
+    std::string huge = application("Huge");
+    huge.resize(maximumDesktopEntrySize + 1, '\n');
+    EXPECT_NE(refusal(huge).find("too big"), std::string::npos);
+}
+
+TEST(DesktopEntryFiles, IdsJoinSubfoldersWithDashes) {
+    EXPECT_EQ(desktopFileId("firefox.desktop"), "firefox");
+    EXPECT_EQ(desktopFileId("org.gnome.Terminal.desktop"), "org.gnome.Terminal");
+    EXPECT_EQ(desktopFileId("kde4/apps/konsole.desktop"), "kde4-apps-konsole");
+    EXPECT_EQ(desktopFileId("notes.txt"), "");
+    EXPECT_EQ(desktopFileId("firefox.desktop.bak"), "");
+    EXPECT_EQ(desktopFileId(".desktop"), "");
+    EXPECT_EQ(desktopFileId("/usr/share/applications/x.desktop"), "");
+    EXPECT_EQ(desktopFileId("../x.desktop"), "");
+}
+
+TEST(DesktopEntryFiles, RefusesHugeBinaryAndSpecialFilesWithoutBlocking) {
+    test::TempDir temp{"tessera-desktop"};
+    const auto folder = temp / "applications";
+    test::writeTestFile(folder / "good.desktop", application("Good"));
+    test::writeTestFile(folder / "binary.desktop", std::string("\x7F"
+                                                               "ELF\0\0\x01\x02",
+                                                               8));
+    std::string huge = application("Huge");
+    huge.resize(maximumDesktopEntrySize + 1, '#');
+    test::writeTestFile(folder / "huge.desktop", huge);
+    ASSERT_EQ(::mkfifo((folder / "pipe.desktop").c_str(), 0600), 0);
+    fs::create_directories(folder / "folder.desktop");
+
+    std::string error;
+    EXPECT_FALSE(readDesktopEntryFile(folder / "huge.desktop", "huge", &error));
+    EXPECT_NE(error.find("too big"), std::string::npos) << error;
+    EXPECT_FALSE(readDesktopEntryFile(folder / "pipe.desktop", "pipe", &error));
+    EXPECT_NE(error.find("regular"), std::string::npos) << error;
+    EXPECT_FALSE(readDesktopEntryFile(folder / "binary.desktop", "binary", &error));
+    EXPECT_FALSE(readDesktopEntryFile(folder / "absent.desktop", "absent", &error));
+
+    const auto good = readDesktopEntryFile(folder / "good.desktop", "good", &error);
+    ASSERT_TRUE(good) << error;
+    EXPECT_EQ(good->id, "good");
+    EXPECT_EQ(good->file, folder / "good.desktop");
+
+    const auto all = readDesktopEntries({folder});
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].id, "good");
+}
+
+TEST(DesktopEntryFiles, TheFirstFolderWinsAndHiddenEntriesHideLaterOnes) {
+    test::TempDir temp{"tessera-desktop"};
+    const auto user = temp / "user";
+    const auto system = temp / "system";
+    test::writeTestFile(user / "firefox.desktop", application("Mine"));
+    test::writeTestFile(system / "firefox.desktop", application("System's"));
+    test::writeTestFile(user / "removed.desktop", "[Desktop Entry]\nHidden=true\n");
+    test::writeTestFile(system / "removed.desktop", application("Removed"));
+    test::writeTestFile(user / "broken.desktop", "\xFF\xFF");
+    test::writeTestFile(system / "broken.desktop", application("Readable"));
+    test::writeTestFile(system / "kde4" / "konsole.desktop", application("Konsole"));
+    test::writeTestFile(system / "alpha.desktop", application("Alpha"));
+    test::writeTestFile(system / "readme.txt", application("Not an entry"));
+
+    const auto all = readDesktopEntries({temp / "absent", user, system});
+    std::vector<std::pair<std::string, std::string>> found;
+    for (const auto& e : all) {
+        found.emplace_back(e.id, e.name);
+    }
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {"firefox", "Mine"},
+        {"alpha", "Alpha"},
+        {"broken", "Readable"},
+        {"kde4-konsole", "Konsole"},
+    };
+    EXPECT_EQ(found, expected) << "user entries first, then the rest by id; a hidden entry hides "
+                                  "the system's, an unreadable one doesn't";
+    EXPECT_EQ(all[3].file, system / "kde4" / "konsole.desktop");
+}
+
+TEST(DesktopEntryMatching, StartupWMClassFirstThenTheIdIgnoringCase) {
+    const std::vector<DesktopEntry> entries{
+        entry("org.gnome.Terminal", "gnome-terminal-server"),
+        entry("xterm", ""),
+        entry("debian-xterm", "XTerm"),
+        entry("google-chrome", "Google-chrome"),
+        entry("chrome-mail", "crx_mailapp"),
+        entry("link", "Linked", "Link"),
+        entry("linked", ""),
+    };
+    EXPECT_EQ(foundId(entries, "gnome-terminal-server", "Gnome-terminal"), "org.gnome.Terminal");
+    EXPECT_EQ(foundId(entries, "xterm", "XTerm"), "debian-xterm")
+        << "a StartupWMClass match beats an id match";
+    EXPECT_EQ(foundId(entries, "crx_mailapp", "Google-chrome"), "chrome-mail")
+        << "the instance is more specific than the class";
+    EXPECT_EQ(foundId(entries, "google-chrome", "Google-chrome"), "google-chrome");
+    EXPECT_EQ(foundId(entries, "x", "XTERM"), "debian-xterm");
+    EXPECT_EQ(foundId(entries, "Linked", "Other"), "linked") << "links are no applications";
+    EXPECT_EQ(foundId(entries, "", ""), "<none>")
+        << "an empty WM_CLASS matches no entry without StartupWMClass";
+    EXPECT_EQ(foundId(entries, "xlogo", "XLogo"), "<none>");
+}
+
+TEST(DesktopEntryFolders, ComeFromTheXdgVariables) {
+    std::map<std::string, std::string> environment{
+        {"HOME", "/home/ada"},
+        {"XDG_DATA_HOME", "/data/ada"},
+        {"XDG_DATA_DIRS", "/opt/share:relative/share::/usr/share/:/data/ada"},
+    };
+    const auto lookup = [&environment](const char* name) -> const char* {
+        const auto found = environment.find(name);
+        return found == environment.end() ? nullptr : found->second.c_str();
+    };
+    EXPECT_EQ(applicationFolders(lookup),
+              (std::vector<fs::path>{"/data/ada/applications", "/opt/share/applications",
+                                     "/usr/share/applications"}));
+
+    environment.erase("XDG_DATA_HOME");
+    environment["XDG_DATA_DIRS"] = "";
+    EXPECT_EQ(applicationFolders(lookup),
+              (std::vector<fs::path>{"/home/ada/.local/share/applications",
+                                     "/usr/local/share/applications", "/usr/share/applications"}));
+}
+
+TEST(DesktopEntryCatalogTest, RereadsOnlyForUnknownClassesAndNotTooOften) {
+    test::TempDir temp{"tessera-desktop"};
+    const auto folder = temp / "applications";
+    test::writeTestFile(folder / "xterm.desktop", application("XTerm"));
+    DesktopEntryCatalog catalog({folder}, 5s);
+    const auto start = DesktopEntryCatalog::Clock::time_point() + 1h;
+
+    ASSERT_TRUE(catalog.entryForWindowClass("xterm", "XTerm", start));
+    EXPECT_EQ(catalog.readings(), 1);
+    test::writeTestFile(folder / "xlogo.desktop", application("Logo", "StartupWMClass=XLogo\n"));
+    EXPECT_TRUE(catalog.entryForWindowClass("xterm", "XTerm", start + 1h));
+    EXPECT_EQ(catalog.readings(), 1) << "a known class never rereads";
+
+    EXPECT_FALSE(catalog.entryForWindowClass("xlogo", "XLogo", start + 4s));
+    EXPECT_EQ(catalog.readings(), 1) << "too soon after the last reading";
+    const auto logo = catalog.entryForWindowClass("xlogo", "XLogo", start + 5s);
+    ASSERT_TRUE(logo);
+    EXPECT_EQ(logo->name, "Logo");
+    EXPECT_EQ(catalog.readings(), 2);
+
+    EXPECT_FALSE(catalog.entryForWindowClass("unknown", "Unknown", start + 6s));
+    EXPECT_FALSE(catalog.entryForWindowClass("unknown", "Unknown", start + 9s));
+    EXPECT_EQ(catalog.readings(), 2);
+    EXPECT_FALSE(catalog.entryForWindowClass("unknown", "Unknown", start + 10s));
+    EXPECT_EQ(catalog.readings(), 3);
+}

@@ -5,6 +5,11 @@
 #include "core/platform/Hotkeys.h"
 #include "core/platform/Log.h"
 
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
 namespace tessera {
 
 // Global shortcuts as key grabs on the root window. The stored macOS key code becomes a keysym,
@@ -23,6 +28,37 @@ public:
     HotkeyRegistration registerHotkey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
                                       HotkeyID id) override;
     void unregisterHotkey(HotkeyRef ref) override;
+
+private:
+    // The keyboard map and the modifier that Num Lock sets, read when first needed and again
+    // after the server announces a new map.
+    struct Keyboard;
+    struct Registration {
+        std::uint32_t macKeyCode = 0;
+        std::uint32_t carbonModifiers = 0;
+        HotkeyID id;
+        // The grab as made: keycode, modifiers without lock bits, and every lock variant
+        // actually held (empty while the key has no keycode or another client holds it).
+        std::uint8_t keycode = 0;
+        std::uint16_t modifiers = 0;
+        std::vector<std::uint16_t> grabbedVariants;
+    };
+
+    Keyboard& keyboard();
+    // Grabs every lock variant; on any refusal releases the ones taken and says which status
+    // the refusal means.
+    HotkeyStatus grab(Registration& registration);
+    void ungrab(Registration& registration);
+    void keyPressed(std::uint8_t keycode, std::uint16_t state);
+    void keyboardMapChanged();
+
+    X11Connection& connection_;
+    Log& log_;
+    std::unique_ptr<Keyboard> keyboard_;
+    std::map<std::uint64_t, Registration> registrations_;
+    std::uint64_t nextRef_ = 1;
+    Signal<HotkeyID> pressed_;
+    tessera::Connection events_;
 };
 
 } // namespace tessera

@@ -4,8 +4,10 @@
 
 #include "core/platform/Log.h"
 #include "core/platform/Workspace.h"
+#include "platform/linux/DesktopEntries.h"
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace tessera {
@@ -32,9 +34,30 @@ public:
     bool openURL(std::string_view url) override;
     void revealInFileBrowser(const std::vector<std::filesystem::path>& items) override;
 
+    // Layers of onScreenWindows, in the window server's numbers: ordinary windows, dialogs and
+    // windows without a type are 0; below them what the user keeps underneath
+    // (_NET_WM_STATE_BELOW); above them floating palettes, toolbars, splash screens and windows
+    // kept on top (_NET_WM_STATE_ABOVE); then docks and panels; then notifications; then
+    // menus and tooltips. Desktop windows (icons, wallpaper) are left out altogether.
+    static constexpr std::int32_t belowLayer = -1;
+    static constexpr std::int32_t normalLayer = 0;
+    static constexpr std::int32_t floatingLayer = 3;
+    static constexpr std::int32_t dockLayer = 20;
+    static constexpr std::int32_t notificationLayer = 25;
+    static constexpr std::int32_t popUpMenuLayer = 101;
+
 private:
+    void activeWindowChanged();
+    std::optional<std::int32_t> layerOf(XWindow window) const;
+    bool startOpener(const std::string& argument);
+
     X11Windows& windows_;
     Log& log_;
+    mutable DesktopEntryCatalog catalog_;
+    Signal<ProcessId> activated_;
+    XAtom activeWindowAtom_ = 0;
+    std::optional<ProcessId> lastReported_;
+    tessera::Connection events_;
 };
 
 } // namespace tessera
