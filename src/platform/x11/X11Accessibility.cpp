@@ -39,6 +39,11 @@ constexpr std::uint32_t allGeometryGiven = 0xfu << 8;
 constexpr std::uint32_t sourceIsPager = 2u << 12;
 constexpr std::uint32_t sourceIndication = 2;
 
+// _NET_WM_MOVERESIZE: the direction word that starts a move with the keyboard-less pointer, and
+// the one that ends the window manager's current move or resize.
+constexpr std::uint32_t moveResizeMove = 8;
+constexpr std::uint32_t moveResizeCancel = 11;
+
 // _NET_WM_STATE actions.
 constexpr std::uint32_t stateRemove = 0;
 constexpr std::uint32_t stateAdd = 1;
@@ -360,6 +365,24 @@ AccessibilityStatus X11Accessibility::performAction(const AccessibilityElement& 
     return raise(*resolved.window);
 }
 
+std::optional<Point> X11Accessibility::titleBarDragPointer(XWindow window, const Rect& outer) {
+    Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(
+        connection_.xcb(), xcb_query_pointer(connection_.xcb(), connection_.root()), nullptr));
+    if (!pointer || (pointer->mask & XCB_KEY_BUT_MASK_BUTTON_1) == 0) {
+        return std::nullopt;
+    }
+    const Point at{double(pointer->root_x), double(pointer->root_y)};
+    const auto client = windows_.clientFrame(window);
+    const bool onFrame =
+        at.x >= outer.minX() && at.x < outer.maxX() && at.y >= outer.minY() && at.y < outer.maxY();
+    const bool onClient = client && at.x >= client->minX() && at.x < client->maxX() &&
+                          at.y >= client->minY() && at.y < client->maxY();
+    if (!onFrame || onClient) {
+        return std::nullopt;
+    }
+    return at;
+}
+
 AccessibilityStatus X11Accessibility::setFrame(XWindow window, std::optional<Point> position,
                                                std::optional<Size> size) {
     const auto deadline = Clock::now() + answerTimeout;
@@ -404,6 +427,15 @@ AccessibilityStatus X11Accessibility::setFrame(XWindow window, std::optional<Poi
     if (!initial) {
         return AccessibilityStatus::invalidElement;
     }
+    // While the user drags the window by its title bar, the window manager re-applies the size
+    // the move started with on every motion, undoing any resize. Its move is ended for the
+    // change and started again afterwards, so the window still follows the pointer. Ending it
+    // puts the window back where the move began, so the request names the whole frame.
+    const auto draggedAt = titleBarDragPointer(window, *initial);
+    if (draggedAt) {
+        connection_.sendRootMessage(window, "_NET_WM_MOVERESIZE",
+                                    {0, 0, moveResizeCancel, 1, sourceIndication});
+    }
     const Point origin = position.value_or(initial->origin);
     const Size outerSize = size.value_or(initial->size);
     const int x = static_cast<int>(std::lround(origin.x));
@@ -443,6 +475,13 @@ AccessibilityStatus X11Accessibility::setFrame(XWindow window, std::optional<Poi
         return false;
     };
     waitFor(landed, answered, deadline);
+    if (draggedAt) {
+        connection_.sendRootMessage(
+            window, "_NET_WM_MOVERESIZE",
+            {static_cast<std::uint32_t>(static_cast<std::int32_t>(draggedAt->x)),
+             static_cast<std::uint32_t>(static_cast<std::int32_t>(draggedAt->y)), moveResizeMove, 1,
+             sourceIndication});
+    }
 
     const auto final = windows_.outerFrame(window);
     if (!final) {

@@ -54,6 +54,9 @@ private:
     bool applicationExists(ProcessId process);
     AttributeResult readWindowAttribute(XWindow window, std::string_view attribute);
     AttributeResult readApplicationAttribute(ProcessId process, std::string_view attribute);
+    // The pointer's position while button 1 holds the window by its decorations, which is how
+    // the window manager's own move looks; nothing otherwise.
+    std::optional<Point> titleBarDragPointer(XWindow window, const Rect& outer);
     AccessibilityStatus setFrame(XWindow window, std::optional<Point> position,
                                  std::optional<Size> size);
     AccessibilityStatus setFullScreen(XWindow window, bool fullScreen);
