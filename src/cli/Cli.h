@@ -27,5 +27,8 @@ TableLocalizer applicationLocalizer(const Defaults& defaults);
 int runLayouts(const Context& context, const std::vector<std::string>& arguments);
 int runPrefs(const Context& context, const std::vector<std::string>& arguments);
 int runBackup(const Context& context, const std::vector<std::string>& arguments);
+// commandLine: main's arguments, program first, which a relaunch starts again.
+int runRun(const Context& context, const std::vector<std::string>& arguments,
+           const std::vector<std::string>& commandLine);
 
 } // namespace tessera::cli

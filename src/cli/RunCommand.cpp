@@ -1,0 +1,256 @@
+#include "Cli.h"
+
+#include "core/app/AppState.h"
+#include "core/drag/DragMonitor.h"
+#include "core/hotkeys/HotkeyCenter.h"
+#include "core/store/LayoutStore.h"
+#include "platform/linux/LinuxAppServices.h"
+#include "platform/linux/LogOverlaySurface.h"
+#include "platform/linux/PlistDefaults.h"
+#include "platform/linux/StderrLog.h"
+#include "platform/linux/XdgFolders.h"
+#include "platform/linux/XdgLoginItem.h"
+#include "platform/x11/GlibScheduler.h"
+#include "platform/x11/X11Accessibility.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Displays.h"
+#include "platform/x11/X11Hotkeys.h"
+#include "platform/x11/X11InputEvents.h"
+#include "platform/x11/X11Windows.h"
+#include "platform/x11/X11Workspace.h"
+
+#include <glib-unix.h>
+#include <glib.h>
+#include <xcb/xcb.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <string_view>
+#include <system_error>
+
+namespace tessera::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* usage = R"(Usage: tesseractl run [--display NAME]
+
+Runs drag-to-snap and the keyboard shortcuts on the X display (NAME, else $DISPLAY) until
+interrupted (SIGINT or SIGTERM). Prints "ready" once the services are up. The overlay is not
+drawn: what it would show is logged on standard error; TESSERA_DEBUG=1 adds the debug lines.
+Setting the root window's CARDINAL property _TESSERA_SYNC to n prints "sync n" once every event
+the server sent before that change has been handled.
+)";
+
+// The root window property whose changes tesseractl answers with "sync <n>".
+constexpr std::string_view syncProperty = "_TESSERA_SYNC";
+
+int usageError(const Context& context, std::string_view message) {
+    context.err << "tesseractl: " << message << "\n\n" << usage;
+    return 2;
+}
+
+std::optional<std::string> programVersion() {
+#ifdef TESSERA_VERSION
+    return std::string(TESSERA_VERSION);
+#else
+    return std::nullopt;
+#endif
+}
+
+// The tessera program beside this one: what "Open at Login" starts.
+fs::path applicationExecutable() {
+    std::error_code ec;
+    const auto self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec || self.empty()) {
+        return "tessera";
+    }
+    return self.parent_path() / "tessera";
+}
+
+bool debugRequested() {
+    const char* value = std::getenv("TESSERA_DEBUG");
+    return value != nullptr && *value != '\0' && std::string_view(value) != "0";
+}
+
+// GLib's main loop, owned.
+struct MainLoop {
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    MainLoop() = default;
+    MainLoop(const MainLoop&) = delete;
+    MainLoop& operator=(const MainLoop&) = delete;
+    ~MainLoop() { g_main_loop_unref(loop); }
+    void quit() const { g_main_loop_quit(loop); }
+};
+
+// A signal that quits the loop, for as long as the object lives.
+class QuitOnSignal {
+public:
+    QuitOnSignal(int signal, const MainLoop& loop)
+        : id_(g_unix_signal_add(signal, &QuitOnSignal::fire, loop.loop)) {}
+    QuitOnSignal(const QuitOnSignal&) = delete;
+    QuitOnSignal& operator=(const QuitOnSignal&) = delete;
+    ~QuitOnSignal() { g_source_remove(id_); }
+
+private:
+    static gboolean fire(gpointer loop) {
+        g_main_loop_quit(static_cast<GMainLoop*>(loop));
+        return G_SOURCE_CONTINUE;
+    }
+    guint id_;
+};
+
+struct Options {
+    std::string display;
+};
+
+// Answers changes of the root window's sync property with "sync <n>" on standard output.
+// Events reach handlers in the order the server sent them, so the line proves that every
+// earlier event has been handled.
+class SyncBarrier {
+public:
+    SyncBarrier(X11Connection& connection, std::ostream& out)
+        : connection_(connection), out_(out), property_(connection.atom(syncProperty)),
+          cardinal_(connection.atom("CARDINAL")) {
+        connection_.selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
+        events_ = connection_.onEvent([this](const X11Event& event) { handle(event); });
+    }
+
+private:
+    void handle(const X11Event& event) {
+        if (event.responseType != XCB_PROPERTY_NOTIFY) {
+            return;
+        }
+        const auto& notify = event.as<xcb_property_notify_event_t>();
+        if (notify.window != connection_.root() || notify.atom != property_ ||
+            notify.state != XCB_PROPERTY_NEW_VALUE) {
+            return;
+        }
+        const auto values = connection_.cardinals(connection_.root(), property_, cardinal_);
+        if (!values || values->size() != 1) {
+            return;
+        }
+        out_ << "sync " << values->front() << std::endl;
+    }
+
+    X11Connection& connection_;
+    std::ostream& out_;
+    XAtom property_;
+    XAtom cardinal_;
+    Connection events_;
+};
+
+} // namespace
+
+int runRun(const Context& context, const std::vector<std::string>& arguments,
+           const std::vector<std::string>& commandLine) {
+    Options options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const auto& argument = arguments[i];
+        if (argument == "--display") {
+            if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+                return usageError(context, "--display needs a display name");
+            }
+            options.display = arguments[++i];
+        } else if (argument == "--help" || argument == "-h") {
+            context.out << usage;
+            return 0;
+        } else {
+            return usageError(context, "unexpected argument \"" + argument + "\"");
+        }
+    }
+
+    std::string error;
+    const auto connection = X11Connection::open(options.display, error);
+    if (!connection) {
+        const char* variable = std::getenv("DISPLAY");
+        if (options.display.empty() && (variable == nullptr || *variable == '\0')) {
+            context.err << "tesseractl: no X display — set DISPLAY or pass --display\n";
+        } else {
+            context.err << "tesseractl: " << error << "\n";
+        }
+        return 1;
+    }
+
+    const MainLoop loop;
+    int exitStatus = 0;
+
+    StderrLog log(context.err, debugRequested());
+    // Reports an unreadable file itself, naming the copy it kept.
+    PlistDefaults defaults(preferencesFile(context.folders), &context.err);
+    LinuxAppServices appServices(
+        programVersion(), context.folders, commandLine,
+        {[&loop] { loop.quit(); },
+         [&log] { log.write("app", LogLevel::info, "tesseractl run has no window to show"); }});
+    prepareLaunch(defaults, appServices);
+    const TableLocalizer localizer = applicationLocalizer(defaults);
+
+    GlibScheduler scheduler;
+    X11Windows windows(*connection);
+    X11Displays displays(*connection);
+    X11Accessibility accessibility(windows);
+    X11Workspace workspace(windows, log);
+    X11InputEvents inputEvents(*connection, log);
+    X11Hotkeys hotkeys(*connection, log);
+    HotkeyDispatcher dispatcher(hotkeys);
+    XdgLoginItem loginItem(context.folders, bundleIdentifier, applicationExecutable());
+    LogOverlaySurfaceFactory overlaySurfaces(log, defaults);
+    const SyncBarrier syncBarrier(*connection, context.out);
+
+    const Connection lost = connection->onConnectionLost([&] {
+        context.err << "tesseractl: lost the connection to the X display "
+                    << connection->displayName() << "\n";
+        exitStatus = 1;
+        loop.quit();
+    });
+
+    const AppPorts ports{accessibility, workspace, displays,    inputEvents,
+                         dispatcher,    scheduler, log,         defaults,
+                         localizer,     loginItem, appServices, overlaySurfaces};
+    // Declared after every port it refers to, so it goes first at the end.
+    auto state = std::make_unique<AppState>(ports);
+    const auto& store = state->store();
+    if (const auto& recovery = store.recovery(); recovery && !recovery->keptCopy.empty()) {
+        context.err << "tesseractl: " << store.fileURL().string() << " could not be read ("
+                    << recovery->reason << "); it was kept as " << recovery->keptCopy.string()
+                    << " and replaced by the built-in layouts\n";
+    }
+    if (!store.lastSaveError().empty()) {
+        context.err << "tesseractl: can't save the layouts: " << store.lastSaveError() << "\n";
+    }
+
+    const QuitOnSignal interrupt(SIGINT, loop);
+    const QuitOnSignal terminate(SIGTERM, loop);
+
+    state->start();
+    connection->attachToMainContext();
+
+    // start() hands the permission status on a turn later, and that turn sets the services up
+    // again; "ready" waits for a turn after it, and for the drag monitor and the hotkey center
+    // to exist.
+    bool ready = false;
+    Connection stateChanges;
+    const auto announceIfUp = [&] {
+        if (ready || state->dragMonitor() == nullptr || state->hotkeys() == nullptr) {
+            return;
+        }
+        ready = true;
+        stateChanges.disconnect();
+        context.out << "ready" << std::endl;
+    };
+    scheduler.post(announceIfUp);
+    // Should Accessibility only come later, the services start on that change.
+    stateChanges = state->onWillChange([&] { scheduler.post(announceIfUp); });
+
+    g_main_loop_run(loop.loop);
+
+    // The state goes before the ports it uses: its hotkey center gives the key grabs back.
+    state.reset();
+    return exitStatus;
+}
+
+} // namespace tessera::cli

@@ -37,6 +37,8 @@ Commands:
   backup check FILE             Tell whether a file is a backup Tessera can import.
   backup import FILE [--yes]    Replace layouts and settings by a backup, after asking (--yes
                                 doesn't ask); the current state is saved in "Backups" first.
+  run [--display NAME]          Run drag-to-snap and the keyboard shortcuts on the X display
+                                (NAME, else $DISPLAY) until interrupted; prints "ready" once up.
   help                          Show this text.
 
 Files: layouts in $XDG_DATA_HOME/Tessera/layouts.json (default ~/.local/share),
@@ -47,6 +49,7 @@ $XDG_CONFIG_HOME/Tessera/preferences.plist (default ~/.config).
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> commandLine(argv, argv + argc);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty()) {
         std::cerr << usage;
@@ -63,6 +66,9 @@ int main(int argc, char** argv) {
     }
     if (command == "backup") {
         return tessera::cli::runBackup(context, arguments);
+    }
+    if (command == "run") {
+        return tessera::cli::runRun(context, arguments, commandLine);
     }
     if (command == "help" || command == "--help" || command == "-h") {
         std::cout << usage;
