@@ -8,7 +8,7 @@ FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut fuzz-backup fuzz-pro
 
 CMAKE_FLAGS := -DTESSERA_WERROR=$(WERROR)
 
-.PHONY: all bootstrap configure build test run bench fuzz asan format format-check clean
+.PHONY: all bootstrap configure build test run bench bench-x11 fuzz asan format format-check clean
 
 all: build
 
@@ -25,14 +25,20 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# Tessera's services on $DISPLAY, or on a private X server with two windows when there is none.
 run: configure
 	cmake --build $(BUILD) -j $(JOBS) --target tesseractl
-	$(BUILD)/src/cli/tesseractl layouts
+	@scripts/run-desktop $(BUILD)/src/cli/tesseractl
 
 bench: bootstrap
 	cmake -S . -B $(BUILD)-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DTESSERA_TESTS=OFF -DTESSERA_BENCH=ON
 	cmake --build $(BUILD)-bench -j $(JOBS) --target tessera-bench
 	$(BUILD)-bench/bench/tessera-bench
+
+# Tessera on a private X server: drop and hotkey latencies, an idle minute.
+bench-x11: bootstrap
+	cmake -S . -B $(BUILD)-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DTESSERA_TESTS=OFF -DTESSERA_BENCH=ON
+	bench/x11-measure $(BUILD)-bench
 
 # Each target runs for FUZZ_SECONDS from the seeds in fuzz/corpus/<name>; what it discovers goes
 # to a scratch folder so the checked-in seeds stay small.

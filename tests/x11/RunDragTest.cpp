@@ -4,6 +4,7 @@
 // waited for as a condition on the server.
 
 #include "XServerFixture.h"
+#include "ZoneTargets.h"
 
 #include "core/app/Preferences.h"
 #include "core/drag/DragOverlayController.h"
@@ -31,31 +32,6 @@ namespace tessera::x11test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// One zone as tesseractl should treat it: where its card's centre is and which frame a window
-// dropped there gets. Top-left system, which is the X screen's.
-struct ZoneTarget {
-    Zone zone;
-    Point cardCentre;
-    Rect windowFrame;
-};
-
-// A point on the screen in whole pixels, as XTest moves the pointer.
-struct Pixel {
-    int x = 0;
-    int y = 0;
-};
-
-Pixel pixelAt(Point p) {
-    return {static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y))};
-}
-
-// A frame in whole pixels: X places windows on pixels, so a frame the core computes with a
-// fraction lands on the nearest one.
-Rect onPixels(const Rect& r) {
-    return {std::round(r.minX()), std::round(r.minY()), std::round(r.width()),
-            std::round(r.height())};
-}
 
 std::string describe(const std::optional<Rect>& r) {
     if (!r) {
@@ -86,37 +62,9 @@ public:
     // by the core's own rules from the layouts file tesseractl uses and its preferences.
     std::vector<ZoneTarget> targets() {
         connection_->dispatchPending();
-        const auto screens = displays_->screens();
-        // A copy, so that loading it here can never write to tesseractl's file.
-        const auto copy = fs::path(run->home()) / "layouts-copy.json";
-        fs::copy_file(fs::path(run->home()) / ".local/share/Tessera/layouts.json", copy,
-                      fs::copy_options::overwrite_existing);
-        const LayoutStore store(copy);
-        SimDefaults defaults(preferences_);
-        registerPreferenceDefaults(defaults);
-        const auto cardScale = preferenceDouble(defaults, prefs::cardScale);
-        const Rect primary = primaryDisplay(screens).frame;
-
-        std::vector<ZoneTarget> result;
-        for (const auto& display : screens) {
-            const auto layout = store.layoutFor(makeScreenInfo(display));
-            for (const auto& zone : layout.zones) {
-                const Rect area = toTopLeft(zoneRect(zone, display.visibleFrame), primary);
-                const Point centre{area.minX() + area.width() / 2, area.minY() + area.height() / 2};
-                const auto pixel = pixelAt(centre);
-                const auto hit = cardHitTest(
-                    layout.zones, display.visibleFrame,
-                    toBottomLeft(Point{double(pixel.x), double(pixel.y)}, primary), cardScale);
-                if (!hit || hit->id != zone.id) {
-                    // Its centre lies under a smaller zone's card.
-                    continue;
-                }
-                result.push_back(
-                    {zone, centre,
-                     zoneWindowFrame(zone, display.visibleFrame, primary, gapRule(defaults))});
-            }
-        }
-        return result;
+        return zoneTargets(displays_->screens(),
+                           fs::path(run->home()) / ".local/share/Tessera/layouts.json",
+                           preferences_);
     }
 
     // A point on the first display on no card at all: just inside a zone's corner.

@@ -1,0 +1,191 @@
+// `tesseractl run` on a real X server (Xvfb with openbox): latencies, each next to the X round
+// trip measured in the same run, so the figures say how much Tessera adds to what the server and
+// the window manager cost anyway, and what it costs while nothing happens. Run by
+// bench/x11-measure.
+
+#include "tests/x11/XServerFixture.h"
+#include "tests/x11/ZoneTargets.h"
+
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Displays.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace tessera::x11test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A fresh desktop per benchmark: xlogo, active, with tesseractl running.
+class Desktop : public benchmark::Fixture {
+public:
+    void SetUp(benchmark::State&) override {
+        server = std::make_unique<XServer>();
+        run = std::make_unique<TesseraRun>(*server);
+        window = server->launchClient({"xlogo", "-geometry", "400x300+300+200"});
+        server->activate(window);
+        if (!server->waitUntil([&] { return server->activeWindow() == window; })) {
+            throw std::runtime_error("xlogo did not become active");
+        }
+        run->sync();
+    }
+    void TearDown(benchmark::State&) override {
+        run.reset();
+        server.reset();
+    }
+
+    // Waits until the window's outer frame differs from the given one; the time since start.
+    double secondsUntilMoved(const Rect& from, Clock::time_point start) {
+        if (!server->waitUntil([&] { return server->outerFrame(window) != from; }, 5)) {
+            throw std::runtime_error("the window did not move");
+        }
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    }
+
+    std::unique_ptr<XServer> server;
+    std::unique_ptr<TesseraRun> run;
+    XWindow window = 0;
+};
+
+BENCHMARK_DEFINE_F(Desktop, XRoundTrip)(benchmark::State& state) {
+    for (auto _ : state) {
+        server->sync();
+    }
+}
+BENCHMARK_REGISTER_F(Desktop, XRoundTrip)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+
+// The "Fill Screen" shortcut (Super+Alt+Return) on the active window, which alternates between
+// filling the display and going back: from the key press to the moved frame seen by a client.
+BENCHMARK_DEFINE_F(Desktop, HotkeyToPlaced)(benchmark::State& state) {
+    for (auto _ : state) {
+        const auto before = server->outerFrame(window).value_or(Rect{});
+        server->key("Super_L", true);
+        server->key("Alt_L", true);
+        const auto start = Clock::now();
+        server->key("Return", true);
+        state.SetIterationTime(secondsUntilMoved(before, start));
+        server->key("Return", false);
+        server->key("Alt_L", false);
+        server->key("Super_L", false);
+        run->sync();
+    }
+}
+BENCHMARK_REGISTER_F(Desktop, HotkeyToPlaced)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
+
+// A title-bar drag of the window onto a zone's card, alternating between two zones: from the
+// button's release to the window seen at the zone's frame. The drag itself moves in steps, each
+// handled by tesseractl before the next (its sync barrier), as a hand would.
+BENCHMARK_DEFINE_F(Desktop, DropToFrame)(benchmark::State& state) {
+    std::string error;
+    auto connection = X11Connection::open(server->display(), error);
+    if (!connection) {
+        throw std::runtime_error(error);
+    }
+    X11Displays displays(*connection);
+    const auto targets =
+        zoneTargets(displays.screens(),
+                    std::filesystem::path(run->home()) / ".local/share/Tessera/layouts.json", {});
+    if (targets.size() < 2) {
+        throw std::runtime_error("the layout has fewer than two zones");
+    }
+    const auto step = [&](Pixel to) {
+        server->pointerTo(to.x, to.y);
+        run->sync();
+    };
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const auto& target = targets[next];
+        next = (next + 1) % 2;
+        const auto outer = server->outerFrame(window).value_or(Rect{});
+        const auto extents = server->frameExtents(window);
+        const Pixel press{
+            static_cast<int>(outer.minX() + outer.width() * 0.4),
+            static_cast<int>(outer.minY() + (extents.size() == 4 ? extents[2] / 2 : 4))};
+        step(press);
+        server->button(1, true);
+        run->sync();
+        const auto to = pixelAt(target.cardCentre);
+        for (int i = 1; i <= 8; ++i) {
+            step({press.x + (to.x - press.x) * i / 8, press.y + (to.y - press.y) * i / 8});
+        }
+        const auto expected = onPixels(target.windowFrame);
+        const auto start = Clock::now();
+        server->button(1, false);
+        if (!server->waitUntil([&] { return server->outerFrame(window) == expected; }, 5)) {
+            throw std::runtime_error("the window did not fill the zone");
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        run->sync();
+    }
+}
+BENCHMARK_REGISTER_F(Desktop, DropToFrame)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
+
+// Processor time (user + system) and wake-ups (context switches) of a process so far.
+struct Usage {
+    double cpuSeconds = 0;
+    long wakeups = 0;
+};
+
+Usage usageOf(pid_t pid) {
+    Usage usage;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // Fields after the command name, which may hold spaces and ends with the last ')'.
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long user = 0;
+    long system = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14) {
+            user = std::stol(field);
+        } else if (index == 15) {
+            system = std::stol(field);
+            break;
+        }
+    }
+    usage.cpuSeconds = double(user + system) / double(::sysconf(_SC_CLK_TCK));
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0 ||
+            line.rfind("nonvoluntary_ctxt_switches:", 0) == 0) {
+            usage.wakeups += std::stol(line.substr(line.find(':') + 1));
+        }
+    }
+    return usage;
+}
+
+// tesseractl left alone for a minute on a desktop where nothing happens.
+BENCHMARK_DEFINE_F(Desktop, IdleMinute)(benchmark::State& state) {
+    for (auto _ : state) {
+        const auto pid = run->process().pid();
+        const auto before = usageOf(pid);
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(60));
+        const auto after = usageOf(pid);
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        state.counters["cpu_ms"] = (after.cpuSeconds - before.cpuSeconds) * 1000;
+        state.counters["wakeups"] = double(after.wakeups - before.wakeups);
+    }
+}
+BENCHMARK_REGISTER_F(Desktop, IdleMinute)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace
+} // namespace tessera::x11test
+
+BENCHMARK_MAIN();
