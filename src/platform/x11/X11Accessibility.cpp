@@ -263,9 +263,15 @@ AttributeResult X11Accessibility::readApplicationAttribute(ProcessId process,
     if (attribute == ax::parent) {
         return failed(AccessibilityStatus::noValue);
     }
+    // The desktop and the panels are windows too, but no window a user arranges: a command
+    // pressed while the desktop is active must not move the desktop itself.
+    const auto arrangeable = [&](XWindow window) {
+        const auto type = windows_.windowType(window);
+        return type != "_NET_WM_WINDOW_TYPE_DESKTOP" && type != "_NET_WM_WINDOW_TYPE_DOCK";
+    };
     if (attribute == ax::focusedWindow || attribute == ax::mainWindow) {
         if (const auto active = windows_.activeWindow();
-            active && windows_.processOf(*active) == process) {
+            active && windows_.processOf(*active) == process && arrangeable(*active)) {
             return found(windowElement(*active));
         }
         if (attribute == ax::focusedWindow) {
@@ -273,7 +279,7 @@ AttributeResult X11Accessibility::readApplicationAttribute(ProcessId process,
         }
         const auto clients = windows_.clientsOf(process);
         for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
-            if (windows_.isViewable(*it)) {
+            if (windows_.isViewable(*it) && arrangeable(*it)) {
                 return found(windowElement(*it));
             }
         }
@@ -284,7 +290,9 @@ AttributeResult X11Accessibility::readApplicationAttribute(ProcessId process,
         std::vector<AccessibilityElement> list;
         list.reserve(clients.size());
         for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
-            list.push_back(windowElement(*it));
+            if (arrangeable(*it)) {
+                list.push_back(windowElement(*it));
+            }
         }
         return found(std::move(list));
     }
