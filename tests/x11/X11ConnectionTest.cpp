@@ -1,0 +1,234 @@
+// The main loop of the X11 build: GLib's scheduler, and the connection's event source on it.
+// Real time passes here, so every wait is for a condition, bounded by a deadline that only a
+// fault reaches.
+
+#include "XServerFixture.h"
+
+#include "platform/x11/GlibScheduler.h"
+#include "platform/x11/X11Connection.h"
+
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <array>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessera::x11test {
+namespace {
+
+// Turns the default main context until the condition holds; false when the deadline passes
+// first. A timer wakes the loop at the deadline, so a loop with nothing to do cannot hang here.
+bool iterateUntil(const std::function<bool()>& condition, double seconds = 5) {
+    bool late = false;
+    const auto timer = g_timeout_add(
+        static_cast<guint>(seconds * 1000),
+        [](gpointer flag) {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &late);
+    while (!condition() && !late) {
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    if (!late) {
+        g_source_remove(timer);
+    }
+    return condition();
+}
+
+TEST(GlibSchedulerTest, PostedJobsRunInOrderOnALaterTurn) {
+    GlibScheduler scheduler;
+    std::vector<int> ran;
+    scheduler.post([&] { ran.push_back(1); });
+    scheduler.post([&] {
+        ran.push_back(2);
+        // Posted from inside a job: after everything posted before it.
+        scheduler.post([&] { ran.push_back(4); });
+    });
+    scheduler.post([&] { ran.push_back(3); });
+    EXPECT_TRUE(ran.empty());
+    ASSERT_TRUE(iterateUntil([&] { return ran.size() == 4; }));
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST(GlibSchedulerTest, DelayedJobsWaitTheirTimeAndRespectCancelAndOwner) {
+    GlibScheduler scheduler;
+    auto owner = std::make_shared<int>(0);
+    const double start = scheduler.now();
+    double ranAt = -1;
+    bool cancelledRan = false;
+    bool orphanRan = false;
+    auto handle = scheduler.after(0.05, owner, [&] { ranAt = scheduler.now(); });
+    auto cancelled = scheduler.after(0.01, owner, [&] { cancelledRan = true; });
+    {
+        auto gone = std::make_shared<int>(0);
+        scheduler.after(0.01, gone, [&] { orphanRan = true; });
+    }
+    cancelled.cancel();
+    EXPECT_TRUE(handle.isActive());
+    ASSERT_TRUE(iterateUntil([&] { return ranAt >= 0; }));
+    EXPECT_GE(ranAt - start, 0.05 - 0.002);
+    // A one-shot job's handle goes inactive once it has run.
+    EXPECT_FALSE(handle.isActive());
+    // Both short jobs were due well before the long one.
+    EXPECT_FALSE(cancelledRan);
+    EXPECT_FALSE(orphanRan);
+}
+
+TEST(GlibSchedulerTest, RepeatingJobsRunUntilTheyCancelThemselves) {
+    GlibScheduler scheduler;
+    int count = 0;
+    JobHandle handle;
+    handle = scheduler.every(0.001, [&] {
+        if (++count == 3) {
+            handle.cancel();
+        }
+    });
+    bool later = false;
+    auto keep = std::make_shared<int>(0);
+    scheduler.after(0.05, keep, [&] { later = true; });
+    ASSERT_TRUE(iterateUntil([&] { return later; }));
+    EXPECT_EQ(count, 3);
+    EXPECT_FALSE(handle.isActive());
+}
+
+TEST(GlibSchedulerTest, WatchesCallWhileTheDescriptorIsReadableUntilCancelled) {
+    GlibScheduler scheduler;
+    std::array<int, 2> pipe{};
+    ASSERT_EQ(::pipe(pipe.data()), 0);
+    std::string received;
+    JobHandle watch;
+    watch = scheduler.watch(pipe[0], [&] {
+        char buffer[16];
+        const auto count = ::read(pipe[0], buffer, sizeof buffer);
+        received.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+        if (received == "ab") {
+            watch.cancel();
+        }
+    });
+    ASSERT_EQ(::write(pipe[1], "a", 1), 1);
+    ASSERT_TRUE(iterateUntil([&] { return received == "a"; }));
+    ASSERT_EQ(::write(pipe[1], "b", 1), 1);
+    ASSERT_TRUE(iterateUntil([&] { return received == "ab"; }));
+    // Cancelled: more data stays unread.
+    ASSERT_EQ(::write(pipe[1], "c", 1), 1);
+    bool turned = false;
+    auto keep = std::make_shared<int>(0);
+    scheduler.after(0.02, keep, [&] { turned = true; });
+    ASSERT_TRUE(iterateUntil([&] { return turned; }));
+    EXPECT_EQ(received, "ab");
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+}
+
+// The main loop must deliver an event that xcb read while a port waited for a reply: it sits in
+// xcb's queue, the socket stays quiet, and a loop that only polled the socket would never wake.
+TEST(X11ConnectionTest, EventsReadDuringARoundTripReachTheHandlersWithoutNewTraffic) {
+    XServer server({1920, 1080, false, {}});
+    std::string error;
+    auto connection = X11Connection::open(server.display(), error);
+    ASSERT_TRUE(connection) << error;
+    connection->selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
+    connection->attachToMainContext();
+    const auto marker = connection->atom("_TESSERA_TEST_MARKER");
+    std::vector<std::uint32_t> seen;
+    auto subscription = connection->onEvent([&](const X11Event& event) {
+        if (event.responseType == XCB_PROPERTY_NOTIFY &&
+            event.as<xcb_property_notify_event_t>().atom == marker) {
+            seen.push_back(event.as<xcb_property_notify_event_t>().atom);
+        }
+    });
+    connection->sync();
+
+    const std::uint32_t value = 1;
+    xcb_change_property(server.connection(), XCB_PROP_MODE_REPLACE, server.root(), marker,
+                        XCB_ATOM_CARDINAL, 32, 1, &value);
+    server.sync();
+    // This round trip reads the notification into xcb's queue; nothing else will arrive.
+    connection->sync();
+    ASSERT_TRUE(iterateUntil([&] { return !seen.empty(); }, 2));
+    EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST(X11ConnectionTest, WaitingForAnEventKeepsEveryEventForTheHandlersInOrder) {
+    XServer server({1920, 1080, false, {}});
+    std::string error;
+    auto connection = X11Connection::open(server.display(), error);
+    ASSERT_TRUE(connection) << error;
+    connection->selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
+    const auto first = connection->atom("_TESSERA_TEST_FIRST");
+    const auto second = connection->atom("_TESSERA_TEST_SECOND");
+    connection->sync();
+    for (const auto atom : {first, second}) {
+        const std::uint32_t value = 1;
+        xcb_change_property(server.connection(), XCB_PROP_MODE_REPLACE, server.root(), atom,
+                            XCB_ATOM_CARDINAL, 32, 1, &value);
+    }
+    server.sync();
+
+    const auto atomOf = [](const X11Event& event) {
+        return event.responseType == XCB_PROPERTY_NOTIFY
+                   ? event.as<xcb_property_notify_event_t>().atom
+                   : XAtom{0};
+    };
+    EXPECT_TRUE(
+        connection->waitForEvent([&](const X11Event& e) { return atomOf(e) == second; }, 5));
+    // Nothing like it comes again: the wait gives up after its time.
+    EXPECT_FALSE(
+        connection->waitForEvent([&](const X11Event& e) { return atomOf(e) == second; }, 0.05));
+
+    std::vector<XAtom> delivered;
+    auto subscription = connection->onEvent([&](const X11Event& event) {
+        if (const auto atom = atomOf(event); atom == first || atom == second) {
+            delivered.push_back(atom);
+        }
+    });
+    connection->dispatchPending();
+    EXPECT_EQ(delivered, (std::vector<XAtom>{first, second}));
+}
+
+TEST(X11ConnectionTest, ALostServerIsReportedOnceAndTheLoopDoesNotSpin) {
+    auto server = std::make_unique<XServer>(ServerOptions{1920, 1080, false, {}});
+    std::string error;
+    auto connection = X11Connection::open(server->display(), error);
+    ASSERT_TRUE(connection) << error;
+    connection->attachToMainContext();
+    int lost = 0;
+    auto subscription = connection->onConnectionLost([&] { ++lost; });
+    server.reset();
+    ASSERT_TRUE(iterateUntil([&] { return lost > 0; }));
+    // Once reported, a dead socket must not keep the loop busy: a short timer still fires after
+    // only a handful of turns.
+    int turns = 0;
+    bool fired = false;
+    const auto timer = g_timeout_add(
+        20,
+        [](gpointer flag) {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &fired);
+    (void)timer;
+    while (!fired && turns < 1000) {
+        g_main_context_iteration(nullptr, TRUE);
+        ++turns;
+    }
+    EXPECT_TRUE(fired);
+    EXPECT_LT(turns, 50);
+    EXPECT_EQ(lost, 1);
+    EXPECT_FALSE(connection->isConnected());
+}
+
+TEST(X11ConnectionTest, OpeningWithoutADisplaySaysWhy) {
+    std::string error;
+    EXPECT_FALSE(X11Connection::open(":32767", error));
+    EXPECT_NE(error.find(":32767"), std::string::npos) << error;
+}
+
+} // namespace
+} // namespace tessera::x11test
