@@ -4,16 +4,21 @@
 #include "XServerFixture.h"
 
 #include "core/drag/OverlayModels.h"
+#include "core/hotkeys/KeyCombos.h"
 #include "core/model/Uuid.h"
+#include "core/placement/CommandShortcuts.h"
 #include "platform/linux/LinuxAppServices.h"
 #include "platform/linux/LogOverlaySurface.h"
+#include "platform/linux/PlistDefaults.h"
 #include "platform/linux/StderrLog.h"
 #include "platform/linux/XdgFolders.h"
 #include "platform/sim/SimDefaults.h"
+#include "platform/sim/SimLocalizer.h"
 #include "platform/sim/SimLog.h"
 
 #include <gtest/gtest.h>
 
+#include <X11/keysym.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -21,12 +26,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -234,6 +242,81 @@ TEST(RunCommand, KeepsACopyOfUnreadableFilesAndStillRuns) {
     }
     EXPECT_TRUE(keptLayouts);
     EXPECT_TRUE(keptPreferences);
+}
+
+// --- Shortcuts another application holds ---
+
+// Another client that takes key combinations on the root window, as a desktop's own shortcut
+// daemon does, and keeps them until it ends.
+class KeyGrabber {
+public:
+    explicit KeyGrabber(const XServer& server)
+        : connection_(xcb_connect(server.display().c_str(), nullptr), xcb_disconnect) {
+        if (xcb_connection_has_error(connection_.get())) {
+            throw std::runtime_error("cannot open a second connection");
+        }
+    }
+
+    void grab(xcb_keysym_t keysym, std::uint16_t modifiers) {
+        auto* xcb = connection_.get();
+        const auto root = xcb_setup_roots_iterator(xcb_get_setup(xcb)).data->root;
+        std::unique_ptr<xcb_key_symbols_t, void (*)(xcb_key_symbols_t*)> symbols(
+            xcb_key_symbols_alloc(xcb), xcb_key_symbols_free);
+        std::unique_ptr<xcb_keycode_t, void (*)(void*)> codes(
+            xcb_key_symbols_get_keycode(symbols.get(), keysym), std::free);
+        if (!codes || *codes == XCB_NO_SYMBOL) {
+            throw std::runtime_error("no keycode for the key to grab");
+        }
+        std::unique_ptr<xcb_generic_error_t, void (*)(void*)> error(
+            xcb_request_check(xcb, xcb_grab_key_checked(xcb, 1, root, modifiers, *codes,
+                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+            std::free);
+        if (error) {
+            throw std::runtime_error("the test could not grab the key itself");
+        }
+    }
+
+private:
+    std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> connection_;
+};
+
+TEST(RunCommandShortcuts, NamesEveryShortcutAnotherApplicationHoldsOnce) {
+    XServer server;
+    const auto english = makeSimLocalizer("en");
+    KeyGrabber other(server);
+    // Zone to the Left and Previous Display by default.
+    other.grab(XK_Left, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
+    other.grab(XK_Left, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
+    // Zone to the Right on Zone Above's keys: Zone Above can't have them, but Tessera holds
+    // them itself, which is no other application's doing.
+    SimDefaults preferences;
+    const auto zoneAboveKeys = defaultShortcut(WindowCommand::zoneUp, english);
+    ASSERT_TRUE(setShortcut(WindowCommand::zoneRight, zoneAboveKeys, preferences));
+
+    TesseraRun run(server, encodePreferences(preferences.persistentDomain()), {"TESSERA_DEBUG=1"});
+    run.sync();
+    const auto errors = run.process().errorOutput();
+    std::vector<std::string> reported;
+    for (const auto& line : linesOf(errors)) {
+        if (line.starts_with("tesseractl: ")) {
+            reported.push_back(line);
+        }
+    }
+    const auto conflict = [&](WindowCommand command) {
+        return "tesseractl: " + linuxShortcutText(defaultShortcut(command, english), english) +
+               " is taken by another application; that shortcut does nothing until it is free";
+    };
+    EXPECT_EQ(reported, (std::vector<std::string>{conflict(WindowCommand::zoneLeft),
+                                                  conflict(WindowCommand::previousDisplay)}))
+        << errors;
+    // Starting registers every shortcut twice, the second time once the permissions have been
+    // handed on; the second refusal is only in the debug log.
+    EXPECT_NE(
+        errors.find(linuxShortcutText(defaultShortcut(WindowCommand::zoneLeft, english), english) +
+                    " is still taken by another application"),
+        std::string::npos)
+        << errors;
+    EXPECT_EQ(errors.find(linuxShortcutText(zoneAboveKeys, english)), std::string::npos) << errors;
 }
 
 // --- The log ---

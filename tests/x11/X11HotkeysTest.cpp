@@ -10,12 +10,18 @@
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
+#include <atomic>
+#include <bit>
 #include <cstdlib>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <thread>
 
 using namespace tessera;
 using tessera::x11test::XServer;
@@ -95,6 +101,77 @@ private:
     xcb_connection_t* xcb_;
     XWindow root_ = 0;
     int presses_ = 0;
+};
+
+// Writes the keyboard map and the modifier map back exactly as they are, as a desktop does
+// whenever it applies its keyboard settings: nothing changes, yet every client hears of a new
+// map twice. When it returns the server has sent those notices.
+void rewriteKeyboardMaps(xcb_connection_t* xcb) {
+    const auto* setup = xcb_get_setup(xcb);
+    const auto first = setup->min_keycode;
+    const auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+    std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> keys(
+        xcb_get_keyboard_mapping_reply(xcb, xcb_get_keyboard_mapping(xcb, first, count), nullptr),
+        &std::free);
+    std::unique_ptr<xcb_get_modifier_mapping_reply_t, decltype(&std::free)> modifiers(
+        xcb_get_modifier_mapping_reply(xcb, xcb_get_modifier_mapping(xcb), nullptr), &std::free);
+    if (!keys || !modifiers) {
+        throw std::runtime_error("cannot read the keyboard maps");
+    }
+    std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
+        xcb_request_check(
+            xcb, xcb_change_keyboard_mapping_checked(xcb, count, first, keys->keysyms_per_keycode,
+                                                     xcb_get_keyboard_mapping_keysyms(keys.get()))),
+        &std::free);
+    std::unique_ptr<xcb_set_modifier_mapping_reply_t, decltype(&std::free)> set(
+        xcb_set_modifier_mapping_reply(
+            xcb,
+            xcb_set_modifier_mapping(xcb, modifiers->keycodes_per_modifier,
+                                     xcb_get_modifier_mapping_keycodes(modifiers.get())),
+            nullptr),
+        &std::free);
+    if (error || !set || set->status != XCB_MAPPING_STATUS_SUCCESS) {
+        throw std::runtime_error("cannot write the keyboard maps back");
+    }
+}
+
+// Hands the connection's events to its handlers on a thread of its own, the way tesseractl's
+// main loop does, while the test acts as the user on its own connection. Nothing else may use
+// the connection until this ends.
+class EventThread {
+public:
+    explicit EventThread(X11Connection& connection) : connection_(connection) {
+        if (::pipe(wake_) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        thread_ = std::thread([this] { run(); });
+    }
+    ~EventThread() {
+        const char stop = 0;
+        (void)!::write(wake_[1], &stop, 1);
+        thread_.join();
+        ::close(wake_[0]);
+        ::close(wake_[1]);
+    }
+    EventThread(const EventThread&) = delete;
+    EventThread& operator=(const EventThread&) = delete;
+
+private:
+    void run() {
+        while (true) {
+            connection_.dispatchPending();
+            pollfd descriptors[2] = {{connection_.fileDescriptor(), POLLIN, 0},
+                                     {wake_[0], POLLIN, 0}};
+            ::poll(descriptors, 2, -1);
+            if (descriptors[1].revents != 0) {
+                return;
+            }
+        }
+    }
+
+    X11Connection& connection_;
+    int wake_[2] = {-1, -1};
+    std::thread thread_;
 };
 
 class X11HotkeysTest : public ::testing::Test {
@@ -299,6 +376,91 @@ TEST_F(X11HotkeysTest, TheGrabFollowsTheKeyToItsNewKeycode) {
     OtherClient other(server.display());
     EXPECT_EQ(other.grab(leftKeycode, controlAlt), 0) << "the old keycode is released";
     EXPECT_EQ(other.grab(*unused, controlAlt), XCB_ACCESS);
+}
+
+TEST_F(X11HotkeysTest, APressRightAfterTheSameMapIsWrittenBackIsNotLost) {
+    // Many shortcuts, as a user with a zone shortcut on every key has; the one pressed is
+    // registered last.
+    std::uint32_t id = 100;
+    for (auto keysym = XK_a; keysym <= XK_z; ++keysym) {
+        ASSERT_TRUE(hotkeys
+                        ->registerHotkey(*macKeyCodeForKeysym(keysym), controlOption,
+                                         HotkeyID{hotkeySignature, id++})
+                        .registered());
+    }
+    for (auto keysym = XK_F1; keysym <= XK_F12; ++keysym) {
+        ASSERT_TRUE(hotkeys
+                        ->registerHotkey(*macKeyCodeForKeysym(keysym), controlOption,
+                                         HotkeyID{hotkeySignature, id++})
+                        .registered());
+    }
+    ASSERT_TRUE(registerLeft(9).registered());
+    std::atomic<int> heard{0};
+    const auto counting = hotkeys->installHandler([&heard](HotkeyID pressedID) {
+        if (pressedID.id == 9) {
+            ++heard;
+        }
+    });
+
+    const EventThread events(*connection);
+    for (int round = 1; round <= 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        // The notices are on their way once the server has answered; the keys go down at once,
+        // while the handlers may still be busy with them.
+        rewriteKeyboardMaps(server.connection());
+        server.chord({"Control_L", "Alt_L"}, "Left");
+        ASSERT_TRUE(server.waitUntil([&] { return heard.load() >= round; }))
+            << "the press went elsewhere";
+        EXPECT_EQ(heard.load(), round);
+    }
+}
+
+TEST_F(X11HotkeysTest, TheLockVariantsFollowNumLockToAnotherModifier) {
+    ASSERT_TRUE(registerLeft(9).registered());
+    // A modifier the server leaves empty.
+    std::uint16_t moved = 0;
+    int movedIndex = 0;
+    {
+        xcb_connection_t* xcb = server.connection();
+        std::unique_ptr<xcb_get_modifier_mapping_reply_t, decltype(&std::free)> mapping(
+            xcb_get_modifier_mapping_reply(xcb, xcb_get_modifier_mapping(xcb), nullptr),
+            &std::free);
+        ASSERT_TRUE(mapping);
+        const auto* codes = xcb_get_modifier_mapping_keycodes(mapping.get());
+        for (int modifier = 3; modifier < 8 && moved == 0; ++modifier) {
+            bool empty = true;
+            for (int index = 0; index < mapping->keycodes_per_modifier; ++index) {
+                empty = empty && codes[modifier * mapping->keycodes_per_modifier + index] == 0;
+            }
+            if (empty) {
+                moved = static_cast<std::uint16_t>(1u << modifier);
+                movedIndex = modifier - 2;
+            }
+        }
+    }
+    ASSERT_NE(moved, 0) << "the test server has no free modifier";
+    ASSERT_NE(moved, numLock);
+    const auto oldModifier = "mod" + std::to_string(std::countr_zero(numLock) - 2);
+    const auto newModifier = "mod" + std::to_string(movedIndex);
+    ASSERT_EQ(server.run({"xmodmap", "-e", "remove " + oldModifier + " = Num_Lock", "-e",
+                          "add " + newModifier + " = Num_Lock"}),
+              0);
+    connection->sync();
+    connection->dispatchPending();
+
+    toggle("Num_Lock");
+    pressAndWait({"Control_L", "Alt_L"}, 1);
+    EXPECT_EQ(pressed, std::vector<std::uint32_t>{9});
+
+    OtherClient other(server.display());
+    ASSERT_TRUE(other.connected());
+    EXPECT_EQ(other.grab(leftKeycode, controlAlt | numLock), 0)
+        << "the variant of the modifier Num Lock left is released";
+    for (const std::uint16_t locks : {std::uint16_t(0), std::uint16_t(XCB_MOD_MASK_LOCK), moved,
+                                      std::uint16_t(moved | XCB_MOD_MASK_LOCK)}) {
+        EXPECT_EQ(other.grab(leftKeycode, controlAlt | locks), XCB_ACCESS)
+            << "variant " << locks << " is not held";
+    }
 }
 
 } // namespace

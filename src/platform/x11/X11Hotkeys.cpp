@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <set>
+#include <utility>
 
 namespace tessera {
 
@@ -191,11 +193,26 @@ HotkeyStatus X11Hotkeys::grab(Registration& registration) {
 
 void X11Hotkeys::ungrab(Registration& registration) {
     for (const auto variant : registration.grabbedVariants) {
-        xcb_ungrab_key(connection_.xcb(), registration.keycode, connection_.root(),
-                       static_cast<std::uint16_t>(registration.modifiers | variant));
+        const auto modifiers = static_cast<std::uint16_t>(registration.modifiers | variant);
+        // After a change of the map two stored keys may land on one keycode; the server keeps
+        // a single grab for both, which stays while either needs it.
+        if (!heldByAnother(&registration, registration.keycode, modifiers)) {
+            xcb_ungrab_key(connection_.xcb(), registration.keycode, connection_.root(), modifiers);
+        }
     }
     registration.grabbedVariants.clear();
     connection_.flush();
+}
+
+bool X11Hotkeys::heldByAnother(const Registration* registration, std::uint8_t keycode,
+                               std::uint16_t modifiers) const {
+    return std::any_of(registrations_.begin(), registrations_.end(), [&](const auto& entry) {
+        const auto& other = entry.second;
+        return &other != registration && other.keycode == keycode &&
+               std::any_of(
+                   other.grabbedVariants.begin(), other.grabbedVariants.end(),
+                   [&](std::uint16_t variant) { return (other.modifiers | variant) == modifiers; });
+    });
 }
 
 HotkeyRegistration X11Hotkeys::registerHotkey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
@@ -206,19 +223,9 @@ HotkeyRegistration X11Hotkeys::registerHotkey(std::uint32_t keyCode, std::uint32
     registration.id = id;
 
     // The server lets a client grab what it already holds, silently replacing the first grab,
-    // so our own combinations are told apart here: by the stored key, and by the key it
-    // becomes on this keyboard (two codes may name one key).
-    const auto keysym = keysymForMacKeyCode(virtualKeyCode(keyCode));
-    const auto codes = keysym ? keyboard().keycodes(*keysym) : std::vector<std::uint8_t>{};
-    const auto modifiers = xModifiers(registration.carbonModifiers);
-    for (const auto& [ref, other] : registrations_) {
-        const bool sameStoredKey = virtualKeyCode(other.macKeyCode) == virtualKeyCode(keyCode) &&
-                                   other.carbonModifiers == registration.carbonModifiers;
-        const bool sameGrab = !other.grabbedVariants.empty() && !codes.empty() &&
-                              other.keycode == codes.front() && other.modifiers == modifiers;
-        if (sameStoredKey || sameGrab) {
-            return {HotkeyStatus::alreadyTaken, std::nullopt};
-        }
+    // so our own combinations are told apart here.
+    if (holdsCombination(keyCode, carbonModifiers)) {
+        return {HotkeyStatus::alreadyTaken, std::nullopt};
     }
     if (const auto status = grab(registration); status != HotkeyStatus::ok) {
         return {status, std::nullopt};
@@ -226,6 +233,23 @@ HotkeyRegistration X11Hotkeys::registerHotkey(std::uint32_t keyCode, std::uint32
     const HotkeyRef ref{nextRef_++};
     registrations_.emplace(ref.value, std::move(registration));
     return {HotkeyStatus::ok, ref};
+}
+
+bool X11Hotkeys::holdsCombination(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
+    // By the stored key, and by the key it becomes on this keyboard (two codes may name one
+    // key).
+    const auto combination = carbonModifiers & carbonCombinationBits;
+    const auto keysym = keysymForMacKeyCode(virtualKeyCode(keyCode));
+    const auto codes = keysym ? keyboard().keycodes(*keysym) : std::vector<std::uint8_t>{};
+    const auto modifiers = xModifiers(combination);
+    return std::any_of(registrations_.begin(), registrations_.end(), [&](const auto& entry) {
+        const auto& other = entry.second;
+        const bool sameStoredKey = virtualKeyCode(other.macKeyCode) == virtualKeyCode(keyCode) &&
+                                   other.carbonModifiers == combination;
+        const bool sameGrab = !other.grabbedVariants.empty() && !codes.empty() &&
+                              other.keycode == codes.front() && other.modifiers == modifiers;
+        return sameStoredKey || sameGrab;
+    });
 }
 
 void X11Hotkeys::unregisterHotkey(HotkeyRef ref) {
@@ -254,20 +278,96 @@ void X11Hotkeys::keyPressed(std::uint8_t keycode, std::uint16_t state) {
 }
 
 void X11Hotkeys::keyboardMapChanged() {
-    // The same key may now sit on another keycode, and Num Lock on another modifier: every
-    // grab is made again from the stored key. A combination another client took meanwhile
-    // stays registered but silent until the next change of the map.
+    // Every change brings two notices (keys and modifiers), the core keyboard announces its
+    // map whenever it switches devices, and desktops write their unchanged map back whenever
+    // they apply their keyboard settings. Releasing the grabs and taking them again would open
+    // a moment in which a shortcut reaches the focused window instead, or another client takes
+    // it; so only the grabs that really moved change, and a new grab is held before the old
+    // one goes.
+    const auto previousVariants = keyboard_ ? keyboard_->lockVariants().size() : 0;
     keyboard_.reset();
-    for (auto& [ref, registration] : registrations_) {
-        ungrab(registration);
+    if (registrations_.empty()) {
+        return;
     }
-    for (auto& [ref, registration] : registrations_) {
-        if (grab(registration) != HotkeyStatus::ok) {
-            log_.write(logCategory, LogLevel::error,
-                       "After the keyboard map changed, the shortcut with key code " +
-                           std::to_string(virtualKeyCode(registration.macKeyCode)) +
-                           " could not be grabbed again");
+    auto& map = keyboard();
+    const auto variants = map.lockVariants();
+
+    using Grab = std::pair<std::uint8_t, std::uint16_t>;
+    const auto grabOf = [](std::uint8_t keycode, std::uint16_t modifiers, std::uint16_t variant) {
+        return Grab{keycode, static_cast<std::uint16_t>(modifiers | variant)};
+    };
+    std::set<Grab> heldBefore;
+    for (const auto& [ref, registration] : registrations_) {
+        for (const auto variant : registration.grabbedVariants) {
+            heldBefore.insert(grabOf(registration.keycode, registration.modifiers, variant));
         }
+    }
+
+    struct Renewal {
+        Registration* registration = nullptr;
+        // 0 when the key is on no keycode of the new map.
+        std::uint8_t keycode = 0;
+        std::vector<std::uint16_t> held;
+        std::vector<std::pair<std::uint16_t, xcb_void_cookie_t>> requested;
+    };
+    xcb_connection_t* xcb = connection_.xcb();
+    std::vector<Renewal> renewals;
+    std::set<Grab> heldAfter;
+    for (auto& [ref, registration] : registrations_) {
+        Renewal renewal;
+        renewal.registration = &registration;
+        const auto keysym = keysymForMacKeyCode(virtualKeyCode(registration.macKeyCode));
+        const auto codes = keysym ? map.keycodes(*keysym) : std::vector<std::uint8_t>{};
+        if (!codes.empty()) {
+            renewal.keycode = codes.front();
+            for (const auto variant : variants) {
+                const auto wanted = grabOf(renewal.keycode, registration.modifiers, variant);
+                if (heldBefore.contains(wanted)) {
+                    renewal.held.push_back(variant);
+                    heldAfter.insert(wanted);
+                } else {
+                    renewal.requested.emplace_back(
+                        variant, xcb_grab_key_checked(xcb, 1, connection_.root(), wanted.second,
+                                                      wanted.first, XCB_GRAB_MODE_ASYNC,
+                                                      XCB_GRAB_MODE_ASYNC));
+                }
+            }
+        }
+        renewals.push_back(std::move(renewal));
+    }
+    for (auto& renewal : renewals) {
+        for (const auto& [variant, cookie] : renewal.requested) {
+            if (Reply<xcb_generic_error_t> error(xcb_request_check(xcb, cookie)); !error) {
+                renewal.held.push_back(variant);
+                heldAfter.insert(grabOf(renewal.keycode, renewal.registration->modifiers, variant));
+            }
+        }
+    }
+    for (const auto& [keycode, modifiers] : heldBefore) {
+        if (!heldAfter.contains(Grab{keycode, modifiers})) {
+            xcb_ungrab_key(xcb, keycode, connection_.root(), modifiers);
+        }
+    }
+    connection_.flush();
+
+    for (auto& renewal : renewals) {
+        auto& registration = *renewal.registration;
+        // Said once, when a shortcut that worked stops working; a combination another client
+        // took stays registered, and is tried again at the next change of the map.
+        const bool worked = !registration.grabbedVariants.empty() &&
+                            registration.grabbedVariants.size() == previousVariants;
+        registration.keycode = renewal.keycode;
+        registration.grabbedVariants = std::move(renewal.held);
+        if (!worked || registration.grabbedVariants.size() == variants.size()) {
+            continue;
+        }
+        const auto key = std::to_string(virtualKeyCode(registration.macKeyCode));
+        log_.write(logCategory, LogLevel::error,
+                   renewal.keycode == 0
+                       ? "After the keyboard map changed, the key of the shortcut with key code " +
+                             key + " is on no key any more"
+                       : "After the keyboard map changed, the shortcut with key code " + key +
+                             " could not be grabbed again: another client holds it");
     }
 }
 

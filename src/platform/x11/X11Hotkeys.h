@@ -29,6 +29,11 @@ public:
                                       HotkeyID id) override;
     void unregisterHotkey(HotkeyRef ref) override;
 
+    // Whether one of this object's own registrations has the combination already, by its stored
+    // key or by the key it becomes on this keyboard. registerHotkey refuses such a combination
+    // as alreadyTaken just as one another client holds; this tells the two apart.
+    bool holdsCombination(std::uint32_t keyCode, std::uint32_t carbonModifiers);
+
 private:
     // The keyboard map and the modifier that Num Lock sets, read when first needed and again
     // after the server announces a new map.
@@ -48,8 +53,14 @@ private:
     // Grabs every lock variant; on any refusal releases the ones taken and says which status
     // the refusal means.
     HotkeyStatus grab(Registration& registration);
+    // Releases the registration's grabs, except those another registration holds as well.
     void ungrab(Registration& registration);
+    // Whether a registration other than the given one holds this grab.
+    bool heldByAnother(const Registration* registration, std::uint8_t keycode,
+                       std::uint16_t modifiers) const;
     void keyPressed(std::uint8_t keycode, std::uint16_t state);
+    // Reads the keyboard map again and moves only the grabs whose keycode or lock variants
+    // changed: new ones first, then the old ones go.
     void keyboardMapChanged();
 
     X11Connection& connection_;
