@@ -1,0 +1,800 @@
+// Tessera's global shortcuts end to end: `tesseractl run` on a private X server with openbox,
+// driven by real key presses on real clients. Every expected frame comes from the core's own
+// frame computation, applied to the layouts tesseractl saved and to the monitors the server was
+// given. xlogo takes any size, so it has to land exactly there; xterm sizes itself in character
+// cells, so it only has to land within the tolerance the core itself uses to recognise a window
+// that sits where it was put.
+
+#include "XServerFixture.h"
+
+#include "core/app/Preferences.h"
+#include "core/hotkeys/KeyCombos.h"
+#include "core/model/Json.h"
+#include "core/model/Records.h"
+#include "core/model/Screens.h"
+#include "core/placement/AccessibilityWindowMover.h"
+#include "core/placement/WindowCommand.h"
+#include "core/store/BuiltInLayouts.h"
+#include "core/store/LayoutStore.h"
+#include "platform/linux/PlistDefaults.h"
+#include "platform/sim/SimDefaults.h"
+#include "platform/sim/SimLocalizer.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tessera::x11test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A folder of its own for one test, removed at the end.
+class Folder {
+public:
+    Folder() {
+        std::string pattern = (fs::temp_directory_path() / "tessera-shortcuts-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot create a temporary folder");
+        }
+        path_ = pattern;
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    ~Folder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+std::string describe(const std::optional<Rect>& frame) {
+    if (!frame) {
+        return "nowhere";
+    }
+    std::ostringstream text;
+    text << "(" << frame->minX() << ", " << frame->minY() << ", " << frame->width() << ", "
+         << frame->height() << ")";
+    return text.str();
+}
+
+// What X makes of a frame: whole pixels, each coordinate and length rounded on its own.
+Rect wholePixels(const Rect& frame) {
+    return {std::round(frame.minX()), std::round(frame.minY()), std::round(frame.width()),
+            std::round(frame.height())};
+}
+
+Rect translated(const Rect& frame, double dx, double dy) {
+    return {frame.minX() + dx, frame.minY() + dy, frame.width(), frame.height()};
+}
+
+// --- Keys ---
+
+// The X key of each macOS key code these tests press.
+std::string keyNameOf(std::uint32_t macKeyCode) {
+    static const std::map<std::uint32_t, std::string> names = {
+        {36, "Return"}, {123, "Left"}, {124, "Right"}, {125, "Down"},
+        {126, "Up"},    {0x12, "1"},   {0x13, "2"},
+    };
+    const auto found = names.find(macKeyCode);
+    if (found == names.end()) {
+        throw std::runtime_error("no key for key code " + std::to_string(macKeyCode));
+    }
+    return found->second;
+}
+
+// The keys that hold a shortcut's modifiers on X: Option is Alt and Command is Super.
+std::vector<std::string> modifierKeysOf(std::uint32_t carbonModifiers) {
+    std::vector<std::string> keys;
+    if ((carbonModifiers & carbon::controlKey) != 0) {
+        keys.emplace_back("Control_L");
+    }
+    if ((carbonModifiers & carbon::optionKey) != 0) {
+        keys.emplace_back("Alt_L");
+    }
+    if ((carbonModifiers & carbon::shiftKey) != 0) {
+        keys.emplace_back("Shift_L");
+    }
+    if ((carbonModifiers & carbon::cmdKey) != 0) {
+        keys.emplace_back("Super_L");
+    }
+    return keys;
+}
+
+// A command's shortcut while the user has set none.
+KeyCombo defaultCombo(WindowCommand command) {
+    const auto row = info(command);
+    return {row.defaultKeyCode, row.defaultCarbonModifiers, {}};
+}
+
+// Another client holding a key combination on the root window, as a desktop's own shortcut
+// daemon would; it keeps it until it ends.
+class KeyGrabber {
+public:
+    KeyGrabber(const XServer& server, xcb_keysym_t keysym, std::uint16_t modifiers)
+        : connection_(xcb_connect(server.display().c_str(), nullptr)) {
+        if (xcb_connection_has_error(connection_)) {
+            xcb_disconnect(connection_);
+            throw std::runtime_error("cannot open a second connection");
+        }
+        const auto root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+        std::unique_ptr<xcb_key_symbols_t, void (*)(xcb_key_symbols_t*)> symbols(
+            xcb_key_symbols_alloc(connection_), xcb_key_symbols_free);
+        std::unique_ptr<xcb_keycode_t, void (*)(void*)> codes(
+            xcb_key_symbols_get_keycode(symbols.get(), keysym), std::free);
+        if (!codes || *codes == XCB_NO_SYMBOL) {
+            xcb_disconnect(connection_);
+            throw std::runtime_error("no keycode for the key to grab");
+        }
+        keycode_ = *codes;
+        std::unique_ptr<xcb_generic_error_t, void (*)(void*)> error(
+            xcb_request_check(connection_,
+                              xcb_grab_key_checked(connection_, 1, root, modifiers, keycode_,
+                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+            std::free);
+        if (error) {
+            xcb_disconnect(connection_);
+            throw std::runtime_error("the test could not grab the key itself");
+        }
+    }
+    KeyGrabber(const KeyGrabber&) = delete;
+    KeyGrabber& operator=(const KeyGrabber&) = delete;
+    ~KeyGrabber() { xcb_disconnect(connection_); }
+
+    // Whether the key was pressed on this connection, looking at the events received so far.
+    bool receivedPress() {
+        while (auto* event = xcb_poll_for_event(connection_)) {
+            if ((event->response_type & 0x7f) == XCB_KEY_PRESS &&
+                reinterpret_cast<xcb_key_press_event_t*>(event)->detail == keycode_) {
+                pressed_ = true;
+            }
+            std::free(event);
+        }
+        return pressed_;
+    }
+
+private:
+    xcb_connection_t* connection_;
+    xcb_keycode_t keycode_ = 0;
+    bool pressed_ = false;
+};
+
+// Writes the whole keyboard map back as it is, as a desktop does when it applies its keyboard
+// settings: nothing changes, yet every client hears that the map changed.
+void rewriteKeyboardMap(XServer& server) {
+    auto* connection = server.connection();
+    const auto* setup = xcb_get_setup(connection);
+    const auto first = setup->min_keycode;
+    const auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+    std::unique_ptr<xcb_get_keyboard_mapping_reply_t, void (*)(void*)> mapping(
+        xcb_get_keyboard_mapping_reply(connection,
+                                       xcb_get_keyboard_mapping(connection, first, count), nullptr),
+        std::free);
+    if (!mapping) {
+        throw std::runtime_error("cannot read the keyboard map");
+    }
+    std::unique_ptr<xcb_generic_error_t, void (*)(void*)> error(
+        xcb_request_check(connection, xcb_change_keyboard_mapping_checked(
+                                          connection, count, first, mapping->keysyms_per_keycode,
+                                          xcb_get_keyboard_mapping_keysyms(mapping.get()))),
+        std::free);
+    if (error) {
+        throw std::runtime_error("cannot write the keyboard map");
+    }
+}
+
+// --- The desk: a server, its clients, tesseractl and what the core makes of them ---
+
+// A client window and how closely it follows the frames it is given.
+struct Client {
+    std::string name;
+    XWindow window = 0;
+    // False for a client that sizes itself in steps (xterm's character cells).
+    bool exact = true;
+};
+
+// A shortcut written into a zone of the layouts file before tesseractl starts.
+struct ZoneShortcut {
+    Uuid layoutID;
+    std::string zoneName;
+    KeyCombo combo;
+};
+
+struct DeskOptions {
+    ServerOptions server;
+    double windowGap = 10;
+    std::vector<ZoneShortcut> zoneShortcuts;
+};
+
+class Desk {
+public:
+    explicit Desk(DeskOptions options) : options_(std::move(options)), server_(options_.server) {
+        registerPreferenceDefaults(preferences_);
+        preferences_.set(prefs::windowGap, options_.windowGap);
+        if (!options_.zoneShortcuts.empty()) {
+            writeZoneShortcuts();
+        }
+    }
+
+    // Starts tesseractl; apart from construction so that a test can take keys before it.
+    void start() {
+        // The first key the tests fake makes the server switch the core keyboard over to the
+        // XTest device and announce a new keyboard map to every client. Pressing one before
+        // tesseractl runs keeps that announcement out of the shortcuts under test; how tesseractl
+        // copes with a changing map has a test of its own.
+        server_.key("Shift_L", true);
+        server_.key("Shift_L", false);
+        // tesseractl keeps its layouts in this test's folder rather than the fresh home, so
+        // the file can be written before it starts.
+        run_ = std::make_unique<TesseraRun>(
+            server_, encodePreferences(preferences_.persistentDomain()),
+            std::vector<std::string>{"XDG_DATA_HOME=" + data_.path().string()});
+        auto decoded = decodePayload(readFile(layoutsFile()));
+        if (!decoded) {
+            throw std::runtime_error("the layouts tesseractl saved can't be read: " +
+                                     decoded.error);
+        }
+        layouts_ = std::move(*decoded.value);
+    }
+
+    XServer& server() { return server_; }
+    TesseraRun& run() { return *run_; }
+
+    Client launch(const std::string& program) {
+        return {program, server_.launchClient({program}), program != "xterm"};
+    }
+
+    // The displays tesseractl's X11 port has to report: the monitors in the bottom-left
+    // system around the one at the origin, which leads; their free areas are whole, as openbox
+    // has no panels here.
+    std::vector<SystemDisplay> displays() const {
+        auto monitors = options_.server.monitors;
+        if (monitors.empty()) {
+            monitors.push_back({"screen", Rect(0, 0, server_.width(), server_.height())});
+        }
+        std::stable_partition(monitors.begin(), monitors.end(), [](const Monitor& monitor) {
+            return monitor.frame.minX() == 0 && monitor.frame.minY() == 0;
+        });
+        const Rect primary(0, 0, monitors.front().frame.width(), monitors.front().frame.height());
+        std::vector<SystemDisplay> displays;
+        for (const auto& monitor : monitors) {
+            const auto frame = toBottomLeft(monitor.frame, primary);
+            displays.push_back({frame, frame, 1, monitor.name});
+        }
+        return displays;
+    }
+
+    SystemDisplay display(std::string_view name) const {
+        for (const auto& display : displays()) {
+            if (display.name == name) {
+                return display;
+            }
+        }
+        throw std::runtime_error("no display " + std::string(name));
+    }
+
+    // The display's frame in the top-left system of windows.
+    Rect topLeftFrame(const SystemDisplay& display) const {
+        return toTopLeft(display.frame, primaryDisplay(displays()).frame);
+    }
+
+    // The layout tesseractl shows on the display, by the store's own rule.
+    Layout layoutOn(const SystemDisplay& display) const {
+        if (auto layout = LayoutStore::resolveLayout(makeScreenInfo(display), layouts_.layouts,
+                                                     layouts_.assignments)) {
+            return std::move(*layout);
+        }
+        return layouts_.layouts.at(0);
+    }
+
+    Zone zone(const Layout& layout, std::string_view name) const {
+        for (const auto& zone : layout.zones) {
+            if (zone.name == name) {
+                return zone;
+            }
+        }
+        throw std::runtime_error("no zone " + std::string(name) + " in " + layout.name);
+    }
+
+    // Where a window goes for the zone of the layout the display shows.
+    Rect zoneFrame(const SystemDisplay& display, std::string_view zoneName) const {
+        return zoneFrame(display, zone(layoutOn(display), zoneName));
+    }
+
+    Rect zoneFrame(const SystemDisplay& display, const Zone& zone) const {
+        return tessera::zoneWindowFrame(zone, display.visibleFrame,
+                                        primaryDisplay(displays()).frame, gapRule(preferences_));
+    }
+
+    Rect fillFrame(const SystemDisplay& display) const {
+        Zone whole;
+        whole.width = 1;
+        whole.height = 1;
+        return zoneFrame(display, whole);
+    }
+
+    // Puts the window's outer frame there by asking openbox, as the user would by dragging, and
+    // makes it the active window; the frame it got.
+    Rect placeByHand(const Client& client, const Rect& outer) {
+        const auto extents = server_.frameExtents(client.window);
+        if (extents.size() != 4) {
+            throw std::runtime_error(client.name + " has no frame extents");
+        }
+        const Rect request(outer.minX(), outer.minY(), outer.width() - extents[0] - extents[1],
+                           outer.height() - extents[2] - extents[3]);
+        server_.moveResizeClient(client.window, request);
+        const bool placed = server_.waitUntil([&] {
+            const auto frame = server_.outerFrame(client.window);
+            return frame && frame->origin == outer.origin && framesMatch(*frame, outer);
+        });
+        if (!placed) {
+            throw std::runtime_error(client.name + " did not go where the test put it");
+        }
+        activate(client);
+        return *server_.outerFrame(client.window);
+    }
+
+    void activate(const Client& client) {
+        server_.activate(client.window);
+        if (!server_.waitUntil([&] { return server_.activeWindow() == client.window; })) {
+            throw std::runtime_error(client.name + " did not become active");
+        }
+    }
+
+    // Presses the shortcut as the user would, then waits until tesseractl has handled it.
+    void press(const KeyCombo& combo) {
+        server_.chord(modifierKeysOf(combo.carbonModifiers), keyNameOf(combo.keyCode));
+        run_->sync();
+    }
+
+    void press(WindowCommand command) { press(defaultCombo(command)); }
+
+    bool sitsAt(const Client& client, const Rect& expected) {
+        const auto frame = server_.outerFrame(client.window);
+        return frame &&
+               (client.exact ? *frame == wholePixels(expected) : framesMatch(*frame, expected));
+    }
+
+    // Waits for the window to arrive there; a readable failure when it does not.
+    ::testing::AssertionResult arrives(const Client& client, const Rect& expected) {
+        if (server_.waitUntil([&] { return sitsAt(client, expected); })) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure()
+               << client.name << " is at " << describe(server_.outerFrame(client.window))
+               << ", expected " << describe(expected);
+    }
+
+    // The window stayed where it is: checked once openbox has dealt with everything sent
+    // before, so a move tesseractl asked for would show.
+    ::testing::AssertionResult stays(const Client& client, const Rect& frame) {
+        windowManagerCaughtUp(client.window);
+        const auto now = server_.outerFrame(client.window);
+        if (now && *now == frame) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure()
+               << client.name << " moved from " << describe(frame) << " to " << describe(now);
+    }
+
+    // openbox answers requests in the order they reach it: once it shows a state asked for
+    // now, it has acted on every request tesseractl made before.
+    void windowManagerCaughtUp(XWindow window) {
+        for (const std::uint32_t action : {1u, 0u}) {
+            sendWindowState(window, action, "_NET_WM_STATE_SKIP_PAGER");
+            const bool wanted = action == 1;
+            if (!server_.waitUntil([&] {
+                    return server_.hasState(window, "_NET_WM_STATE_SKIP_PAGER") == wanted;
+                })) {
+                throw std::runtime_error("openbox did not answer a state change");
+            }
+        }
+    }
+
+    bool stillRuns() { return !run_->process().waitForExit(0).has_value(); }
+
+private:
+    fs::path layoutsFile() const { return data_.path() / "Tessera" / "layouts.json"; }
+
+    void writeZoneShortcuts() {
+        LayoutStore store(layoutsFile());
+        for (const auto& shortcut : options_.zoneShortcuts) {
+            const auto& layouts = store.layouts();
+            const auto layout = std::find_if(layouts.begin(), layouts.end(), [&](const Layout& l) {
+                return l.id == shortcut.layoutID;
+            });
+            if (layout == layouts.end()) {
+                throw std::runtime_error("no layout for a zone shortcut");
+            }
+            auto changed = *layout;
+            for (auto& zone : changed.zones) {
+                if (zone.name == shortcut.zoneName) {
+                    zone.shortcut = shortcut.combo;
+                }
+            }
+            store.upsert(changed);
+        }
+        if (!store.lastSaveError().empty()) {
+            throw std::runtime_error("cannot write the layouts: " + store.lastSaveError());
+        }
+    }
+
+    void sendWindowState(XWindow window, std::uint32_t action, std::string_view state) {
+        xcb_client_message_event_t event;
+        std::memset(&event, 0, sizeof event);
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = server_.atom("_NET_WM_STATE");
+        event.data.data32[0] = action;
+        event.data.data32[1] = server_.atom(state);
+        // Asked for by a pager acting for the user, as tesseractl asks.
+        event.data.data32[3] = 2;
+        xcb_send_event(server_.connection(), 0, server_.root(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+        xcb_flush(server_.connection());
+    }
+
+    DeskOptions options_;
+    Folder data_;
+    XServer server_;
+    SimDefaults preferences_;
+    std::unique_ptr<TesseraRun> run_;
+    LayoutStorePayload layouts_;
+};
+
+// Two monitors of the same size side by side on one screen.
+DeskOptions sideBySide() {
+    DeskOptions options;
+    options.server.width = 2560;
+    options.server.height = 800;
+    options.server.monitors = {{"LEFT", Rect(0, 0, 1280, 800)},
+                               {"RIGHT", Rect(1280, 0, 1280, 800)}};
+    return options;
+}
+
+// A window of a fixed size whose centre lies at the fractions of the display.
+Rect frameAround(const Rect& display, double fx, double fy) {
+    constexpr double width = 400;
+    constexpr double height = 300;
+    return {std::round(display.minX() + fx * display.width() - width / 2),
+            std::round(display.minY() + fy * display.height() - height / 2), width, height};
+}
+
+// --- Fill Screen ---
+
+TEST(RunShortcutFill, FillsTheDisplayAndTheSecondPressGivesTheFrameBack) {
+    Desk desk({});
+    desk.start();
+    const auto screen = desk.displays().front();
+    for (const auto& program : {"xlogo", "xterm"}) {
+        SCOPED_TRACE(program);
+        const auto client = desk.launch(program);
+        const auto before =
+            desk.placeByHand(client, frameAround(desk.topLeftFrame(screen), 0.3, 0.4));
+
+        desk.press(WindowCommand::fillScreen);
+        EXPECT_TRUE(desk.arrives(client, desk.fillFrame(screen)));
+
+        desk.press(WindowCommand::fillScreen);
+        EXPECT_TRUE(desk.arrives(client, before));
+    }
+}
+
+// --- Neighbouring zones ---
+
+TEST(RunShortcutZones, MoveToTheNeighbouringZoneWithinOneDisplay) {
+    Desk desk({});
+    desk.start();
+    const auto screen = desk.displays().front();
+    // A landscape display of no particular size shows the first layout.
+    ASSERT_EQ(desk.layoutOn(screen).id, stackHalfLayoutID());
+    for (const auto& program : {"xlogo", "xterm"}) {
+        SCOPED_TRACE(program);
+        const auto client = desk.launch(program);
+        // Below the middle: of the two zones on the left the lower one lies nearer.
+        desk.placeByHand(client, frameAround(desk.topLeftFrame(screen), 0.5, 0.8));
+
+        desk.press(WindowCommand::zoneLeft);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(screen, "Bottom Left")));
+        desk.press(WindowCommand::zoneUp);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(screen, "Top Left")));
+        desk.press(WindowCommand::zoneRight);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(screen, "Right")));
+        // Both left zones lie as far away; the one first in the layout wins.
+        desk.press(WindowCommand::zoneLeft);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(screen, "Top Left")));
+        desk.press(WindowCommand::zoneDown);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(screen, "Bottom Left")));
+
+        // Nothing lies further left or down: the window stays.
+        const auto atEdge = *desk.server().outerFrame(client.window);
+        desk.press(WindowCommand::zoneLeft);
+        desk.press(WindowCommand::zoneDown);
+        EXPECT_TRUE(desk.stays(client, atEdge));
+    }
+}
+
+TEST(RunShortcutZones, MoveToTheNeighbouringZoneAcrossTwoDisplays) {
+    Desk desk(sideBySide());
+    desk.start();
+    const auto left = desk.display("LEFT");
+    const auto right = desk.display("RIGHT");
+    for (const auto& program : {"xlogo", "xterm"}) {
+        SCOPED_TRACE(program);
+        const auto client = desk.launch(program);
+        desk.placeByHand(client, frameAround(desk.topLeftFrame(left), 0.3, 0.55));
+
+        desk.press(WindowCommand::zoneRight);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(left, "Right")));
+        // At the display's edge the move goes on to the next display; of its two left zones,
+        // equally far, the first in the layout wins.
+        desk.press(WindowCommand::zoneRight);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(right, "Top Left")));
+        desk.press(WindowCommand::zoneRight);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(right, "Right")));
+
+        const auto atEdge = *desk.server().outerFrame(client.window);
+        desk.press(WindowCommand::zoneRight);
+        EXPECT_TRUE(desk.stays(client, atEdge));
+
+        desk.press(WindowCommand::zoneLeft);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(right, "Top Left")));
+        desk.press(WindowCommand::zoneLeft);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(left, "Right")));
+    }
+}
+
+// --- Previous and next display ---
+
+TEST(RunShortcutDisplays, MoveBetweenDisplaysAndWrapAround) {
+    Desk desk(sideBySide());
+    desk.start();
+    const auto left = desk.display("LEFT");
+    const auto right = desk.display("RIGHT");
+    // Both displays have the same size, so a window moved in proportion keeps its size and its
+    // place relative to the display.
+    const double across = desk.topLeftFrame(right).minX() - desk.topLeftFrame(left).minX();
+    const double down = desk.topLeftFrame(right).minY() - desk.topLeftFrame(left).minY();
+    for (const auto& program : {"xlogo", "xterm"}) {
+        SCOPED_TRACE(program);
+        const auto client = desk.launch(program);
+        const auto start =
+            desk.placeByHand(client, frameAround(desk.topLeftFrame(left), 0.3, 0.55));
+
+        // Not placed by Tessera: moved in proportion.
+        desk.press(WindowCommand::nextDisplay);
+        const auto onRight = translated(start, across, down);
+        EXPECT_TRUE(desk.arrives(client, onRight));
+        // Past the last display the next one is the first.
+        desk.press(WindowCommand::nextDisplay);
+        EXPECT_TRUE(desk.arrives(client, start));
+        // And before the first the last.
+        desk.press(WindowCommand::previousDisplay);
+        EXPECT_TRUE(desk.arrives(client, onRight));
+
+        // A window filling its display fills the other one, and still remembers its frame.
+        desk.press(WindowCommand::fillScreen);
+        EXPECT_TRUE(desk.arrives(client, desk.fillFrame(right)));
+        desk.press(WindowCommand::nextDisplay);
+        EXPECT_TRUE(desk.arrives(client, desk.fillFrame(left)));
+        desk.press(WindowCommand::previousDisplay);
+        EXPECT_TRUE(desk.arrives(client, desk.fillFrame(right)));
+        desk.press(WindowCommand::fillScreen);
+        EXPECT_TRUE(desk.arrives(client, onRight));
+
+        // A window in a zone goes to the most similar zone of the other display.
+        desk.press(WindowCommand::zoneRight);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(right, "Right")));
+        desk.press(WindowCommand::nextDisplay);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(left, "Right")));
+        desk.press(WindowCommand::nextDisplay);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(right, "Right")));
+        desk.press(WindowCommand::previousDisplay);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(left, "Right")));
+        desk.press(WindowCommand::previousDisplay);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(right, "Right")));
+    }
+}
+
+// --- Zone shortcuts ---
+
+TEST(RunShortcutZoneKeys, PutTheActiveWindowIntoTheirZoneOnTheDisplayUnderThePointer) {
+    const KeyCombo controlOption1{0x12, carbon::controlKey | carbon::optionKey, "⌃⌥1"};
+    const KeyCombo controlOption2{0x13, carbon::controlKey | carbon::optionKey, "⌃⌥2"};
+    // The same keys as Zone Above: the zone is registered first and keeps them.
+    const auto zoneAboveKeys = defaultCombo(WindowCommand::zoneUp);
+    auto options = sideBySide();
+    options.zoneShortcuts = {
+        {stackHalfLayoutID(), "Bottom Left", controlOption1},
+        {stackHalfLayoutID(), "Top Left", zoneAboveKeys},
+        // A layout no display shows.
+        {Uuid::fromLiteral(builtin::threeColumnsID), "Center", controlOption2},
+    };
+    Desk desk(options);
+    desk.start();
+    const auto left = desk.display("LEFT");
+    const auto right = desk.display("RIGHT");
+    ASSERT_EQ(desk.layoutOn(left).id, stackHalfLayoutID());
+    ASSERT_EQ(desk.layoutOn(right).id, stackHalfLayoutID());
+    const auto threeColumns = *builtInLayout(Uuid::fromLiteral(builtin::threeColumnsID));
+    const auto centre = desk.zone(threeColumns, "Center");
+    const auto pointerOn = [&](const SystemDisplay& display) {
+        const auto frame = desk.topLeftFrame(display);
+        desk.server().pointerTo(static_cast<int>(frame.minX() + frame.width() / 2),
+                                static_cast<int>(frame.minY() + frame.height() / 2));
+    };
+
+    for (const auto& program : {"xlogo", "xterm"}) {
+        SCOPED_TRACE(program);
+        const auto client = desk.launch(program);
+        desk.placeByHand(client, frameAround(desk.topLeftFrame(left), 0.5, 0.3));
+
+        // Both displays show the zone's layout: the one under the pointer is taken, wherever
+        // the window is.
+        pointerOn(right);
+        desk.press(controlOption1);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(right, "Bottom Left")));
+        pointerOn(left);
+        desk.press(controlOption1);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(left, "Bottom Left")));
+
+        // No display shows the zone's layout: the zone goes onto the display under the
+        // pointer.
+        desk.press(controlOption2);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(left, centre)));
+        pointerOn(right);
+        desk.press(controlOption2);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(right, centre)));
+
+        // Zone Above would stay on the right display; the zone's shortcut follows the pointer.
+        pointerOn(left);
+        desk.press(zoneAboveKeys);
+        EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(left, "Top Left")));
+    }
+}
+
+// --- Shortcuts another client holds ---
+
+TEST(RunShortcutConflicts, AShortcutAnotherClientHoldsIsLeftToItAndTheOthersWork) {
+    Desk desk({});
+    const auto taken = defaultCombo(WindowCommand::zoneLeft);
+    ASSERT_EQ(keyNameOf(taken.keyCode), "Left");
+    ASSERT_EQ(modifierKeysOf(taken.carbonModifiers),
+              (std::vector<std::string>{"Control_L", "Alt_L"}));
+    KeyGrabber other(desk.server(), XK_Left, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
+    desk.start();
+    desk.run().sync();
+
+    // The user can free the keys or choose others, so tesseractl names them as the desktop's
+    // own settings write them.
+    const auto errors = desk.run().process().errorOutput();
+    const auto english = makeSimLocalizer("en");
+    EXPECT_NE(errors.find(linuxShortcutText(taken, english)), std::string::npos)
+        << "tesseractl said: " << errors;
+
+    const auto screen = desk.displays().front();
+    const auto client = desk.launch("xlogo");
+    const auto start = desk.placeByHand(client, frameAround(desk.topLeftFrame(screen), 0.5, 0.5));
+
+    desk.press(taken);
+    EXPECT_TRUE(desk.server().waitUntil([&] { return other.receivedPress(); }));
+    EXPECT_TRUE(desk.stays(client, start));
+
+    desk.press(WindowCommand::zoneRight);
+    EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(screen, "Right")));
+    desk.press(WindowCommand::fillScreen);
+    EXPECT_TRUE(desk.arrives(client, desk.fillFrame(screen)));
+}
+
+// --- A changing keyboard map ---
+
+TEST(RunShortcutKeyboardMap, AShortcutPressedRightAfterTheMapChangesStillWorks) {
+    Desk desk({});
+    desk.start();
+    const auto screen = desk.displays().front();
+    const auto client = desk.launch("xlogo");
+    desk.placeByHand(client, frameAround(desk.topLeftFrame(screen), 0.3, 0.4));
+    // A shortcut whose key stays where it was must keep working the whole time; each round the
+    // map is announced again just before the keys go down.
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        rewriteKeyboardMap(desk.server());
+        const bool toTheRight = round % 2 == 0;
+        desk.press(toTheRight ? WindowCommand::zoneRight : WindowCommand::zoneLeft);
+        ASSERT_TRUE(
+            desk.arrives(client, desk.zoneFrame(screen, toTheRight ? "Right" : "Top Left")));
+    }
+}
+
+// --- Nothing to act on ---
+
+TEST(RunShortcutIdle, ShortcutsWithoutAnyWindowDoNothingAndTesseraCarriesOn) {
+    Desk desk(sideBySide());
+    desk.start();
+    ASSERT_TRUE(desk.server().clientList().empty());
+    for (const auto command : allWindowCommands) {
+        SCOPED_TRACE(std::string(rawValue(command)));
+        desk.press(command);
+        EXPECT_TRUE(desk.stillRuns());
+    }
+    EXPECT_TRUE(desk.server().clientList().empty());
+
+    // Still listening.
+    const auto left = desk.display("LEFT");
+    const auto client = desk.launch("xlogo");
+    desk.placeByHand(client, frameAround(desk.topLeftFrame(left), 0.5, 0.5));
+    desk.press(WindowCommand::fillScreen);
+    EXPECT_TRUE(desk.arrives(client, desk.fillFrame(left)));
+}
+
+TEST(RunShortcutIdle, ShortcutsOnTheDesktopLeaveItAndTheOtherWindowsAlone) {
+    Desk desk(sideBySide());
+    desk.start();
+    auto& server = desk.server();
+    const auto client = desk.launch("xlogo");
+    const auto left = desk.display("LEFT");
+    const auto windowFrame =
+        desk.placeByHand(client, frameAround(desk.topLeftFrame(left), 0.5, 0.5));
+
+    // A desktop window over the whole screen, as a file manager draws the desktop with.
+    auto* connection = server.connection();
+    const XWindow desktop = xcb_generate_id(connection);
+    auto* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, desktop, server.root(), 0, 0,
+                      static_cast<std::uint16_t>(server.width()),
+                      static_cast<std::uint16_t>(server.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, 0, nullptr);
+    const std::uint32_t desktopType = server.atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, desktop,
+                        server.atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &desktopType);
+    xcb_map_window(connection, desktop);
+    xcb_flush(connection);
+    ASSERT_TRUE(server.waitUntil([&] {
+        const auto clients = server.clientList();
+        return std::find(clients.begin(), clients.end(), desktop) != clients.end();
+    }));
+    const Client desktopClient{"the desktop", desktop, true};
+    desk.activate(desktopClient);
+    const auto desktopFrame = *server.outerFrame(desktop);
+
+    for (const auto command : allWindowCommands) {
+        SCOPED_TRACE(std::string(rawValue(command)));
+        desk.press(command);
+        EXPECT_TRUE(desk.stays(desktopClient, desktopFrame));
+        EXPECT_TRUE(desk.stays(client, windowFrame));
+    }
+    EXPECT_TRUE(desk.stillRuns());
+    xcb_destroy_window(connection, desktop);
+    xcb_flush(connection);
+}
+
+} // namespace
+} // namespace tessera::x11test
