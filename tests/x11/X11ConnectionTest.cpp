@@ -89,12 +89,14 @@ TEST(GlibSchedulerTest, RepeatingJobsRunUntilTheyCancelThemselves) {
             handle.cancel();
         }
     });
+    ASSERT_TRUE(iterateUntil([&] { return count == 3; }));
+    EXPECT_FALSE(handle.isActive());
+    // Many intervals later it has not run again.
     bool later = false;
     auto keep = std::make_shared<int>(0);
-    scheduler.after(0.05, keep, [&] { later = true; });
+    scheduler.after(0.02, keep, [&] { later = true; });
     ASSERT_TRUE(iterateUntil([&] { return later; }));
     EXPECT_EQ(count, 3);
-    EXPECT_FALSE(handle.isActive());
 }
 
 TEST(GlibSchedulerTest, WatchesCallWhileTheDescriptorIsReadableUntilCancelled) {

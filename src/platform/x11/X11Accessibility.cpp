@@ -30,6 +30,9 @@ constexpr auto answerTimeout = std::chrono::milliseconds(250);
 // How long a window manager that is changing a frame in several steps stays quiet between them
 // at most.
 constexpr auto settlingTime = std::chrono::milliseconds(40);
+// How long a request that has not landed yet still counts as on its way: a window manager that
+// changed its mind (or refused) by then has answered with the frame it keeps.
+constexpr auto requestLifetime = std::chrono::seconds(2);
 
 // _NET_MOVERESIZE_WINDOW's first word: gravity in the low byte, which of x, y, width and height
 // are given in bits 8 to 11, and the source of the request in bits 12 and 13 (2: a pager or
@@ -444,8 +447,15 @@ AccessibilityStatus X11Accessibility::setFrame(XWindow window, std::optional<Poi
         connection_.sendRootMessage(window, "_NET_WM_MOVERESIZE",
                                     {0, 0, moveResizeCancel, 1, sourceIndication});
     }
-    const Point origin = position.value_or(initial->origin);
-    const Size outerSize = size.value_or(initial->size);
+    Rect base = *initial;
+    if (const auto pending = requested_.find(window); pending != requested_.end()) {
+        if (Clock::now() - pending->second.sent < requestLifetime) {
+            base = pending->second.frame;
+        }
+        requested_.erase(pending);
+    }
+    const Point origin = position.value_or(base.origin);
+    const Size outerSize = size.value_or(base.size);
     const int x = static_cast<int>(std::lround(origin.x));
     const int y = static_cast<int>(std::lround(origin.y));
     const auto hints = readSizeHints(connection_, window);
@@ -494,6 +504,9 @@ AccessibilityStatus X11Accessibility::setFrame(XWindow window, std::optional<Poi
     const auto final = windows_.outerFrame(window);
     if (!final) {
         return AccessibilityStatus::invalidElement;
+    }
+    if (*final != expected) {
+        requested_[window] = {Rect(x, y, outerSize.width, outerSize.height), Clock::now()};
     }
     // A window whose size hints the window manager reads differently lands close to the frame
     // asked for; one that did not move at all was refused.
@@ -597,6 +610,7 @@ void X11Accessibility::noteEvent(const X11Event& event, bool whileWaiting) {
     }
     windowsById_.erase(known->second);
     windowIds_.erase(known);
+    requested_.erase(window);
     if (whileWaiting) {
         seenWhileWaiting_.insert(event.data);
     }

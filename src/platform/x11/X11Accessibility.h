@@ -83,6 +83,14 @@ private:
     X11Connection& connection_;
     std::uint64_t nextId_ = 1;
     // Windows handed out and still there, both ways.
+    // The frame last asked of the window manager for a window, while it may still be on its way:
+    // a later request for only the position or only the size completes this one rather than
+    // the frame read back, which a slow window manager has not changed yet.
+    struct RequestedFrame {
+        Rect frame;
+        std::chrono::steady_clock::time_point sent;
+    };
+    std::unordered_map<XWindow, RequestedFrame> requested_;
     std::unordered_map<XWindow, std::uint64_t> windowIds_;
     std::unordered_map<std::uint64_t, XWindow> windowsById_;
     std::unordered_map<ProcessId, std::uint64_t> applicationIds_;
