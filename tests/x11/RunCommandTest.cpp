@@ -16,6 +16,8 @@
 #include "platform/sim/SimLocalizer.h"
 #include "platform/sim/SimLog.h"
 
+#include "../unit/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
@@ -61,26 +63,7 @@ std::vector<std::string> linesOf(const std::string& text) {
 }
 
 // A folder of its own for one test, removed at the end.
-class Folder {
-public:
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "tessera-run-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary folder");
-        }
-        path_ = pattern;
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using Folder = test::TempDir;
 
 // The environment of a tesseractl whose user lives in the folder.
 std::vector<std::string> userEnvironment(const fs::path& home) {

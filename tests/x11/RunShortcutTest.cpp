@@ -20,6 +20,8 @@
 #include "platform/sim/SimDefaults.h"
 #include "platform/sim/SimLocalizer.h"
 
+#include "../unit/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
@@ -53,26 +55,7 @@ std::string readFile(const fs::path& file) {
 }
 
 // A folder of its own for one test, removed at the end.
-class Folder {
-public:
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "tessera-shortcuts-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary folder");
-        }
-        path_ = pattern;
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using Folder = test::TempDir;
 
 std::string describe(const std::optional<Rect>& frame) {
     if (!frame) {
