@@ -47,10 +47,10 @@ std::optional<ProcessId> X11Windows::processOf(XWindow window) {
     }
     // The server knows the process of every local client that owns a resource; naming the
     // window as the client asks for the one that created it.
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     xcb_connection_t* xcb = connection_.xcb();
     Reply<xcb_res_query_client_ids_reply_t> reply(
-        xcb_res_query_client_ids_reply(xcb, xcb_res_query_client_ids(xcb, 1, &spec), nullptr));
+        xcb_res_query_client_ids_reply(xcb, xcb_res_query_client_ids(xcb, 1, &wanted), nullptr));
     if (!reply) {
         return std::nullopt;
     }
