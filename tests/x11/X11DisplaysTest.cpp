@@ -119,16 +119,17 @@ TEST_F(X11DisplaysTest, MonitorsComeInSystemOrderInTheBottomLeftSystem) {
     // Both systems meet on the primary display: the side monitor's top-left corner comes back.
     EXPECT_EQ(toTopLeft(screens[1].frame, screens[0].frame), Rect(1280, 200, 640, 480));
 
-    // A monitor marked primary leads wherever RandR lists it, and the y axis turns around its
-    // height: the taller monitor reaches 540 below the primary's bottom edge.
+    // A monitor marked primary leads wherever RandR lists it, its corner is the origin, and the
+    // y axis turns around its height: the taller monitor reaches 540 below the primary's bottom
+    // edge.
     EXPECT_EQ(server.run({"xrandr", "--setmonitor", "*short", "960/240x540/135+960+0", "none"}), 0);
     EXPECT_EQ(server.run({"xrandr", "--delmonitor", "side"}), 0);
     EXPECT_EQ(server.run({"xrandr", "--delmonitor", "main"}), 0);
     EXPECT_EQ(server.run({"xrandr", "--setmonitor", "tall", "960/240x1080/270+0+0", "screen"}), 0);
     screens = displays->screens();
     ASSERT_EQ(namesOf(screens), (std::vector<std::string>{"short", "tall"}));
-    EXPECT_EQ(screens[0].frame, Rect(960, 0, 960, 540));
-    EXPECT_EQ(screens[1].frame, Rect(0, -540, 960, 1080));
+    EXPECT_EQ(screens[0].frame, Rect(0, 0, 960, 540));
+    EXPECT_EQ(screens[1].frame, Rect(-960, -540, 960, 1080));
 }
 
 TEST_F(X11DisplaysTest, PointerAndMainScreenFollowTheMonitors) {

@@ -250,7 +250,8 @@ AttributeResult X11Accessibility::readWindowAttribute(XWindow window, std::strin
         if (!frame) {
             return failed(AccessibilityStatus::invalidElement);
         }
-        return attribute == ax::position ? found(frame->origin) : found(frame->size);
+        return attribute == ax::position ? found(connection_.toTopLeft(frame->origin))
+                                         : found(frame->size);
     }
     if (attribute == ax::fullScreen) {
         return found(windows_.hasState(window, "_NET_WM_STATE_FULLSCREEN"));
@@ -305,13 +306,14 @@ AttributeResult X11Accessibility::readApplicationAttribute(ProcessId process,
 ElementResult X11Accessibility::elementAtPosition(Point topLeft) {
     ElementResult result;
     result.status = AccessibilityStatus::noValue;
+    const Point at = connection_.toRoot(topLeft);
     const auto clients = windows_.clientsBottomToTop();
     for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
         if (!windows_.isViewable(*it)) {
             continue;
         }
         const auto frame = windows_.outerFrame(*it);
-        if (!frame || !frame->contains(topLeft)) {
+        if (!frame || !frame->contains(at)) {
             continue;
         }
         // The desktop window and panels are part of the desktop, not windows to arrange; a
@@ -345,7 +347,11 @@ AccessibilityStatus X11Accessibility::setAttribute(const AccessibilityElement& e
         if (point == nullptr || !isCoordinate(point->x) || !isCoordinate(point->y)) {
             return AccessibilityStatus::illegalArgument;
         }
-        return setFrame(window, *point, std::nullopt);
+        const Point root = connection_.toRoot(*point);
+        if (!isCoordinate(root.x) || !isCoordinate(root.y)) {
+            return AccessibilityStatus::illegalArgument;
+        }
+        return setFrame(window, root, std::nullopt);
     }
     if (attribute == ax::size) {
         const auto* size = std::get_if<Size>(&value);
@@ -394,6 +400,7 @@ std::optional<Point> X11Accessibility::titleBarDragPointer(XWindow window, const
     return at;
 }
 
+// Positions here are root coordinates, as the window manager takes them.
 AccessibilityStatus X11Accessibility::setFrame(XWindow window, std::optional<Point> position,
                                                std::optional<Size> size) {
     const auto deadline = Clock::now() + answerTimeout;

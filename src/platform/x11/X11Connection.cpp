@@ -1,5 +1,7 @@
 #include "X11Connection.h"
 
+#include "X11Displays.h"
+
 #include <glib.h>
 #include <xcb/randr.h>
 #include <xcb/res.h>
@@ -245,6 +247,64 @@ void X11Connection::selectRootEvents(std::uint32_t eventMask) {
     xcb_flush(connection_);
 }
 
+Rect X11Connection::primaryMonitorFrame() {
+    if (!watchingMonitors_) {
+        // Asked for before reading, so no change between the two goes unnoticed. The root's
+        // ConfigureNotify is the only news of `xrandr --setmonitor`; RandR tells of outputs and
+        // CRTCs (the same selection as the displays', which is one per client).
+        watchingMonitors_ = true;
+        selectRootEvents(XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+        if (randrFirstEvent_) {
+            xcb_randr_select_input(connection_, root_,
+                                   XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE |
+                                       XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
+                                       XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
+            xcb_flush(connection_);
+        }
+    }
+    // News of a change may already have arrived without being read.
+    while (auto* event = xcb_poll_for_event(connection_)) {
+        enqueue(event);
+    }
+    if (!primaryMonitorFrame_) {
+        primaryMonitorFrame_ =
+            X11Displays::primaryFrame(X11Displays::readArrangement(*this, false));
+    }
+    return *primaryMonitorFrame_;
+}
+
+Point X11Connection::toTopLeft(Point root) {
+    const auto origin = primaryMonitorFrame().origin;
+    return {root.x - origin.x, root.y - origin.y};
+}
+
+Point X11Connection::toRoot(Point topLeft) {
+    const auto origin = primaryMonitorFrame().origin;
+    return {topLeft.x + origin.x, topLeft.y + origin.y};
+}
+
+Point X11Connection::toBottomLeft(Point root) {
+    const auto primary = primaryMonitorFrame();
+    return {root.x - primary.minX(), primary.height() - (root.y - primary.minY())};
+}
+
+void X11Connection::enqueue(void* event) {
+    queued_.push_back(event);
+    if (!primaryMonitorFrame_) {
+        return;
+    }
+    const auto* generic = static_cast<const xcb_generic_event_t*>(event);
+    const auto type = static_cast<std::uint8_t>(generic->response_type & 0x7f);
+    if (type == XCB_CONFIGURE_NOTIFY) {
+        if (static_cast<const xcb_configure_notify_event_t*>(event)->window == root_) {
+            primaryMonitorFrame_.reset();
+        }
+    } else if (randrFirstEvent_ && (type == *randrFirstEvent_ + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
+                                    type == *randrFirstEvent_ + XCB_RANDR_NOTIFY)) {
+        primaryMonitorFrame_.reset();
+    }
+}
+
 void X11Connection::flush() {
     xcb_flush(connection_);
 }
@@ -261,7 +321,7 @@ bool X11Connection::waitForEvent(const std::function<bool(const X11Event&)>& acc
     std::size_t examined = queued_.size();
     while (true) {
         while (auto* event = xcb_poll_for_event(connection_)) {
-            queued_.push_back(event);
+            enqueue(event);
         }
         for (; examined < queued_.size(); ++examined) {
             const auto* generic = static_cast<const xcb_generic_event_t*>(queued_[examined]);
@@ -291,14 +351,14 @@ int X11Connection::fileDescriptor() const {
 
 bool X11Connection::pollQueued() {
     while (auto* event = xcb_poll_for_queued_event(connection_)) {
-        queued_.push_back(event);
+        enqueue(event);
     }
     return !queued_.empty() || (!isConnected() && !lostReported_);
 }
 
 void X11Connection::dispatchPending() {
     while (auto* event = xcb_poll_for_event(connection_)) {
-        queued_.push_back(event);
+        enqueue(event);
     }
     // A handler may read replies, which queues more events; take them in the same turn.
     while (!queued_.empty()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/model/Geometry.h"
 #include "core/model/Signal.h"
 
 #include <array>
@@ -109,6 +110,17 @@ public:
     std::optional<std::uint8_t> xinputOpcode() const { return xinputOpcode_; }
     bool hasResourceExtension() const { return hasResourceExtension_; }
 
+    // The primary monitor's frame in root coordinates (the whole screen when there are no
+    // monitors), chosen as the displays choose it. The core's systems have their origin at its
+    // corners, and X puts the primary monitor wherever the arrangement says, not necessarily at
+    // the root's origin. Read once, and again after the monitors or the screen change.
+    Rect primaryMonitorFrame();
+    // Root coordinates to the core's top-left system and back.
+    Point toTopLeft(Point root);
+    Point toRoot(Point topLeft);
+    // Root coordinates to the core's bottom-left system (y up from the primary's bottom edge).
+    Point toBottomLeft(Point root);
+
     // Only open() makes connections; the key keeps the constructor usable by make_unique.
     struct Key {
         explicit Key() = default;
@@ -117,6 +129,9 @@ public:
 
 private:
     bool pollQueued();
+    // Keeps an event for the handlers, and forgets the primary monitor when the event says the
+    // monitors may have changed: as soon as the event is read, not when it is dispatched.
+    void enqueue(void* event);
 
     xcb_connection_t* connection_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
@@ -128,6 +143,8 @@ private:
     std::optional<std::uint8_t> xinputOpcode_;
     bool hasResourceExtension_ = false;
     bool lostReported_ = false;
+    std::optional<Rect> primaryMonitorFrame_;
+    bool watchingMonitors_ = false;
     std::vector<void*> queued_;
     Signal<const X11Event&> events_;
     Signal<> lost_;

@@ -114,8 +114,9 @@ std::optional<double> xftDpi(std::string_view resources) {
     return std::nullopt;
 }
 
-Rect toBottomLeft(const Rect& frame, double flipHeight) {
-    return {frame.minX(), flipHeight - frame.minY() - frame.height(), frame.width(),
+Rect bottomLeftFrame(const Rect& frame, const Rect& primary) {
+    return {frame.minX() - primary.minX(),
+            primary.height() - (frame.minY() - primary.minY()) - frame.height(), frame.width(),
             frame.height()};
 }
 
@@ -213,9 +214,10 @@ X11Displays::Arrangement X11Displays::readArrangement(X11Connection& connection,
     return arrangement;
 }
 
-double X11Displays::flipHeight(const Arrangement& arrangement) {
-    return arrangement.monitors.empty() ? arrangement.root.height
-                                        : arrangement.monitors.front().frame.height();
+Rect X11Displays::primaryFrame(const Arrangement& arrangement) {
+    return arrangement.monitors.empty()
+               ? Rect(0, 0, arrangement.root.width, arrangement.root.height)
+               : arrangement.monitors.front().frame;
 }
 
 std::vector<Rect> X11Displays::visibleFrames(const Arrangement& arrangement) const {
@@ -303,14 +305,14 @@ double X11Displays::scale() const {
 
 std::vector<SystemDisplay> X11Displays::displaysOf(const Arrangement& arrangement) const {
     const auto visible = visibleFrames(arrangement);
-    const double flip = flipHeight(arrangement);
+    const auto primary = primaryFrame(arrangement);
     const double displayScale = scale();
     std::vector<SystemDisplay> displays;
     displays.reserve(arrangement.monitors.size());
     for (std::size_t index = 0; index < arrangement.monitors.size(); ++index) {
         const auto& monitor = arrangement.monitors[index];
-        displays.push_back({toBottomLeft(monitor.frame, flip), toBottomLeft(visible[index], flip),
-                            displayScale, monitor.name});
+        displays.push_back({bottomLeftFrame(monitor.frame, primary),
+                            bottomLeftFrame(visible[index], primary), displayScale, monitor.name});
     }
     return displays;
 }
@@ -356,8 +358,8 @@ Point X11Displays::mouseLocation() const {
     if (!pointer) {
         return {};
     }
-    return {static_cast<double>(pointer->root_x),
-            flipHeight(readArrangement(connection_, false)) - pointer->root_y};
+    return connection_.toBottomLeft(
+        {static_cast<double>(pointer->root_x), static_cast<double>(pointer->root_y)});
 }
 
 Connection X11Displays::onChange(std::function<void()> handler) {

@@ -9,8 +9,9 @@
 
 namespace tessera {
 
-// The monitors of the X screen from RandR (XRRGetMonitors), primary first-class, converted to
-// the bottom-left system. Each monitor's visible frame leaves out the docks' struts that fall on
+// The monitors of the X screen from RandR (XRRGetMonitors), primary first, converted to the
+// bottom-left system, whose origin is the primary monitor's bottom-left corner wherever X puts
+// that monitor. Each monitor's visible frame leaves out the docks' struts that fall on
 // that monitor (_NET_WORKAREA is a single rectangle for all monitors, wrong on the second).
 // The scale is 1.0 unless the Xft.dpi resource says otherwise (dpi / 96).
 class X11Displays final : public Displays {
@@ -37,12 +38,13 @@ private:
         Size root;
     };
 
-    // The pointer's events need the same turn of the y axis as the displays.
-    friend class X11InputEvents;
+    // The connection keeps the primary monitor for every port's conversions, chosen by the
+    // same rule.
+    friend class X11Connection;
     // Without names the monitors cost no more than one round trip.
     static Arrangement readArrangement(X11Connection& connection, bool withNames = true);
-    // The y that the bottom-left system turns around: the primary monitor's height.
-    static double flipHeight(const Arrangement& arrangement);
+    // The monitor at whose corners the core's systems have their origin, in root coordinates.
+    static Rect primaryFrame(const Arrangement& arrangement);
 
     std::vector<SystemDisplay> displaysOf(const Arrangement& arrangement) const;
     // Each monitor's frame without the struts of the managed clients that fall on it.

@@ -1,7 +1,6 @@
 #include "X11InputEvents.h"
 
 #include "MacKeyCodes.h"
-#include "X11Displays.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -233,8 +232,8 @@ void X11InputEvents::State::deliver(InputEventType type, std::uint16_t keyCode) 
     if (!pointer) {
         return;
     }
-    const Point location{static_cast<double>(pointer->root_x),
-                         static_cast<double>(pointer->root_y)};
+    const Point root{static_cast<double>(pointer->root_x), static_cast<double>(pointer->root_y)};
+    const Point location = connection.toTopLeft(root);
     const auto flags = flagsOf(pointer->mask);
 
     // A callback may end any tap or monitor, this object included; copies keep the entries
@@ -251,8 +250,7 @@ void X11InputEvents::State::deliver(InputEventType type, std::uint16_t keyCode) 
     if (closed || std::none_of(globals.begin(), globals.end(), globalWants)) {
         return;
     }
-    const MonitorEvent monitorEvent{
-        type, {location.x, X11InputEvents::flipHeight(connection) - location.y}, flags, keyCode};
+    const MonitorEvent monitorEvent{type, connection.toBottomLeft(root), flags, keyCode};
     for (const auto& global : std::vector(globals)) {
         if (closed) {
             return;
@@ -303,10 +301,6 @@ X11InputEvents::X11InputEvents(X11Connection& connection, Log& log)
 X11InputEvents::~X11InputEvents() {
     state_->closed = true;
     state_->updateSelection();
-}
-
-double X11InputEvents::flipHeight(X11Connection& connection) {
-    return X11Displays::flipHeight(X11Displays::readArrangement(connection, false));
 }
 
 std::unique_ptr<EventTap>

@@ -36,9 +36,6 @@ private:
     struct State;
     class Tap;
 
-    // The y that monitor locations turn around, as the displays turn their frames.
-    static double flipHeight(X11Connection& connection);
-
     // Shared with the taps and the event handler, which may outlive this object for the rest of
     // a delivery in progress.
     std::shared_ptr<State> state_;

@@ -23,7 +23,8 @@ struct FrameExtents {
 
 // What the window manager tells about its client windows (EWMH and ICCCM), read fresh on every
 // call: the desktop changes under us all the time. Coordinates are the X screen's own (top-left
-// origin, pixels), which is the top-left system of the core.
+// origin, pixels); the ports convert them with the connection's toTopLeft and toRoot, since the
+// core's origin is the primary monitor's corner, not the root's.
 class X11Windows {
 public:
     explicit X11Windows(X11Connection& connection) : connection_(connection) {}

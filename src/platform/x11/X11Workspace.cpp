@@ -203,7 +203,9 @@ std::vector<WindowListEntry> X11Workspace::onScreenWindows() const {
         if (!owner || !bounds) {
             continue;
         }
-        entries.push_back(WindowListEntry{*owner, *layer, *bounds});
+        const auto origin = windows_.connection().toTopLeft(bounds->origin);
+        entries.push_back(WindowListEntry{
+            *owner, *layer, Rect(origin.x, origin.y, bounds->width(), bounds->height())});
     }
     return entries;
 }

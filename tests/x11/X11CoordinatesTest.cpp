@@ -1,0 +1,145 @@
+// The ports on a desktop whose primary monitor is not at the root's origin: two monitors side by
+// side with the right one primary, so every core coordinate is 960 to the left of X's.
+
+#include "XServerFixture.h"
+
+#include "platform/x11/X11Accessibility.h"
+#include "platform/x11/X11Displays.h"
+#include "platform/x11/X11Windows.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tessera {
+[[maybe_unused]] static void PrintTo(const Rect& r, std::ostream* os) {
+    *os << "(" << r.minX() << ", " << r.minY() << ", " << r.width() << " x " << r.height() << ")";
+}
+[[maybe_unused]] static void PrintTo(const Point& p, std::ostream* os) {
+    *os << "(" << p.x << ", " << p.y << ")";
+}
+} // namespace tessera
+
+using namespace tessera;
+using tessera::x11test::ServerOptions;
+using tessera::x11test::TesseraRun;
+using tessera::x11test::XServer;
+
+namespace {
+
+// The right monitor is 720 high so the bottom-left system's turn differs from the screen's.
+constexpr Rect leftMonitor(0, 0, 960, 1080);
+constexpr Rect rightMonitor(960, 0, 960, 720);
+
+ServerOptions rightIsPrimary() {
+    ServerOptions options;
+    options.monitors = {{"L", leftMonitor}, {"*R", rightMonitor}};
+    return options;
+}
+
+class X11CoordinatesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        connection = X11Connection::open(server.display(), error);
+        ASSERT_TRUE(connection) << error;
+        displays = std::make_unique<X11Displays>(*connection);
+        windows = std::make_unique<X11Windows>(*connection);
+        accessibility = std::make_unique<X11Accessibility>(*windows);
+    }
+
+    // An xlogo (no size increments, so it lands exactly) with its outer frame's top-left
+    // corner at the root point.
+    XWindow xlogoAt(Point root) {
+        const XWindow window = server.launchClient({"xlogo"});
+        server.moveResizeClient(window, Rect(root.x, root.y, 200, 150));
+        EXPECT_TRUE(server.waitUntil([&] {
+            const auto frame = server.outerFrame(window);
+            return frame && frame->origin == root;
+        }));
+        return window;
+    }
+
+    XServer server{rightIsPrimary()};
+    std::unique_ptr<X11Connection> connection;
+    std::unique_ptr<X11Displays> displays;
+    std::unique_ptr<X11Windows> windows;
+    std::unique_ptr<X11Accessibility> accessibility;
+};
+
+TEST_F(X11CoordinatesTest, DisplaysAndPointerAreMeasuredFromThePrimaryMonitor) {
+    const auto screens = displays->screens();
+    ASSERT_EQ(screens.size(), 2u);
+    EXPECT_EQ(screens[0].name, "R");
+    EXPECT_EQ(screens[0].frame, Rect(0, 0, 960, 720));
+    EXPECT_EQ(screens[1].name, "L");
+    // 1080 high against the primary's 720: it reaches 360 below the primary's bottom edge.
+    EXPECT_EQ(screens[1].frame, Rect(-960, -360, 960, 1080));
+
+    server.pointerTo(1000, 100);
+    EXPECT_EQ(displays->mouseLocation(), Point(40, 620));
+    server.pointerTo(10, 700);
+    EXPECT_EQ(displays->mouseLocation(), Point(-950, 20));
+
+    // Moving the primary mark moves the origin, and the ports notice without being told.
+    EXPECT_EQ(server.run({"xrandr", "--delmonitor", "R"}), 0);
+    EXPECT_EQ(server.run({"xrandr", "--setmonitor", "R", "960/240x720/180+960+0", "none"}), 0);
+    EXPECT_EQ(server.run({"xrandr", "--delmonitor", "L"}), 0);
+    EXPECT_EQ(server.run({"xrandr", "--setmonitor", "*L", "960/240x1080/270+0+0", "screen"}), 0);
+    EXPECT_TRUE(server.waitUntil([&] {
+        connection->dispatchPending();
+        return displays->mouseLocation() == Point(10, 380);
+    }));
+    EXPECT_EQ(displays->screens().at(1).frame, Rect(960, 360, 960, 720));
+}
+
+TEST_F(X11CoordinatesTest, WindowFramesAndHitTestsUseTheCoresOrigin) {
+    const XWindow window = xlogoAt({1000, 100});
+    const auto element = accessibility->windowElement(window);
+
+    const auto position = accessibility->copyAttribute(element, ax::position);
+    ASSERT_EQ(position.status, AccessibilityStatus::success);
+    EXPECT_EQ(std::get<Point>(*position.value), Point(40, 100));
+
+    const auto hit = accessibility->elementAtPosition({40 + 50, 100 + 50});
+    ASSERT_EQ(hit.status, AccessibilityStatus::success);
+    EXPECT_EQ(hit.element, element);
+    // The same point of the root lies on the left monitor, far from the window.
+    EXPECT_NE(accessibility->elementAtPosition({1000 - 960 - 50, 100 + 50}).element, element);
+
+    // Away and back: setting the core's point puts it where it was read.
+    ASSERT_EQ(accessibility->setAttribute(element, ax::position, Point(-900, 300)),
+              AccessibilityStatus::success);
+    EXPECT_EQ(server.outerFrame(window)->origin, Point(60, 300));
+    ASSERT_EQ(accessibility->setAttribute(element, ax::position, Point(40, 100)),
+              AccessibilityStatus::success);
+    EXPECT_EQ(server.outerFrame(window)->origin, Point(1000, 100));
+}
+
+TEST(X11CoordinatesRun, FillScreenFillsThePrimaryMonitorWhereXPutsIt) {
+    XServer server(rightIsPrimary());
+    // The first faked key switches the keyboard over to XTest; that announcement stays out of
+    // the shortcut under test.
+    server.key("Shift_L", true);
+    server.key("Shift_L", false);
+    const XWindow window = server.launchClient({"xlogo"});
+    server.moveResizeClient(window, Rect(1100, 200, 300, 200));
+    ASSERT_TRUE(server.waitUntil([&] {
+        const auto frame = server.outerFrame(window);
+        return frame && frame->origin == Point(1100, 200);
+    }));
+    server.activate(window);
+    ASSERT_TRUE(server.waitUntil([&] { return server.activeWindow() == window; }));
+
+    TesseraRun run(server);
+    server.chord({"Super_L", "Alt_L"}, "Return");
+    run.sync();
+    EXPECT_TRUE(server.waitUntil([&] { return server.outerFrame(window) == rightMonitor; }))
+        << "xlogo is at " << testing::PrintToString(server.outerFrame(window));
+}
+
+} // namespace
