@@ -3,9 +3,12 @@
 
 #include "XServerFixture.h"
 
+#include "platform/sim/SimLog.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Displays.h"
+#include "platform/x11/X11InputEvents.h"
 #include "platform/x11/X11Windows.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <gtest/gtest.h>
 
@@ -118,6 +121,43 @@ TEST_F(X11CoordinatesTest, WindowFramesAndHitTestsUseTheCoresOrigin) {
     ASSERT_EQ(accessibility->setAttribute(element, ax::position, Point(40, 100)),
               AccessibilityStatus::success);
     EXPECT_EQ(server.outerFrame(window)->origin, Point(1000, 100));
+}
+
+TEST_F(X11CoordinatesTest, EventLocationsAndTheWindowListUseTheCoresOrigin) {
+    SimLog log;
+    X11InputEvents input(*connection, log);
+    std::vector<TapEvent> tapped;
+    std::vector<MonitorEvent> monitored;
+    auto tap = input.createListenOnlyTap(dragEventMask,
+                                         [&](const TapEvent& event) { tapped.push_back(event); });
+    ASSERT_TRUE(tap);
+    const auto monitor = input.addGlobalMonitor(
+        dragEventMask, [&](const MonitorEvent& event) { monitored.push_back(event); });
+    connection->sync();
+
+    // Each press is handled before the next input, since its position is read when it is.
+    server.pointerTo(1000, 100);
+    server.button(1, true);
+    ASSERT_TRUE(server.waitUntil([&] {
+        connection->dispatchPending();
+        return !tapped.empty() && !monitored.empty();
+    }));
+    server.button(1, false);
+    EXPECT_EQ(tapped.front().location, Point(40, 100));
+    EXPECT_EQ(monitored.front().location, Point(40, 620));
+
+    X11Workspace workspace(*windows, log);
+    const XWindow window = xlogoAt({10, 500});
+    const auto pid = windows->processOf(window);
+    ASSERT_TRUE(pid);
+    bool listed = false;
+    for (const auto& entry : workspace.onScreenWindows()) {
+        if (entry.ownerPID == *pid) {
+            listed = true;
+            EXPECT_EQ(entry.bounds.origin, Point(-950, 500));
+        }
+    }
+    EXPECT_TRUE(listed);
 }
 
 TEST(X11CoordinatesRun, FillScreenFillsThePrimaryMonitorWhereXPutsIt) {
