@@ -56,8 +56,8 @@ std::optional<ProcessId> X11Windows::processOf(XWindow window) {
     }
     for (auto ids = xcb_res_query_client_ids_ids_iterator(reply.get()); ids.rem > 0;
          xcb_res_client_id_value_next(&ids)) {
-        if ((ids.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
-            xcb_res_client_id_value_value_length(ids.data) >= 1) {
+        // Only process ids were asked for, so every value is one: a single CARD32.
+        if (xcb_res_client_id_value_value_length(ids.data) >= 1) {
             const std::uint32_t pid = *xcb_res_client_id_value_value(ids.data);
             if (pid != 0) {
                 return static_cast<ProcessId>(pid);
