@@ -40,25 +40,6 @@ int usageError(const Context& context, std::string_view message) {
     return 2;
 }
 
-// The version recorded in the backups this program writes.
-std::optional<std::string> programVersion() {
-#ifdef TESSERA_VERSION
-    return std::string(TESSERA_VERSION);
-#else
-    return std::nullopt;
-#endif
-}
-
-// The tessera program beside this one: what "Open at Login" starts.
-fs::path applicationExecutable() {
-    std::error_code ec;
-    const auto self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec || self.empty()) {
-        return "tessera";
-    }
-    return self.parent_path() / "tessera";
-}
-
 // "2026-12-05 06:52" in the local time zone, for the question before an import.
 std::string localDateText(std::chrono::sys_seconds time) {
     const std::time_t t = time.time_since_epoch().count();

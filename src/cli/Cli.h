@@ -4,7 +4,9 @@
 #include "core/platform/AppServices.h"
 #include "core/platform/Defaults.h"
 
+#include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,11 @@ struct Context {
 // The string tables in the language the application shows ("appLanguage", "system" resolved
 // from $LANG).
 TableLocalizer applicationLocalizer(const Defaults& defaults);
+
+// The version of this build, recorded in backups and reported as the application's.
+std::optional<std::string> programVersion();
+// The tessera program beside this one: what "Open at Login" starts.
+std::filesystem::path applicationExecutable();
 
 // Each returns the process exit status: 0 on success, 1 on a failure, 2 on a usage error.
 int runLayouts(const Context& context, const std::vector<std::string>& arguments);

@@ -57,24 +57,6 @@ int usageError(const Context& context, std::string_view message) {
     return 2;
 }
 
-std::optional<std::string> programVersion() {
-#ifdef TESSERA_VERSION
-    return std::string(TESSERA_VERSION);
-#else
-    return std::nullopt;
-#endif
-}
-
-// The tessera program beside this one: what "Open at Login" starts.
-fs::path applicationExecutable() {
-    std::error_code ec;
-    const auto self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec || self.empty()) {
-        return "tessera";
-    }
-    return self.parent_path() / "tessera";
-}
-
 bool debugRequested() {
     const char* value = std::getenv("TESSERA_DEBUG");
     return value != nullptr && *value != '\0' && std::string_view(value) != "0";

@@ -19,6 +19,23 @@ TableLocalizer applicationLocalizer(const Defaults& defaults) {
     return TableLocalizer(std::move(tables), std::move(language));
 }
 
+std::optional<std::string> programVersion() {
+#ifdef TESSERA_VERSION
+    return std::string(TESSERA_VERSION);
+#else
+    return std::nullopt;
+#endif
+}
+
+std::filesystem::path applicationExecutable() {
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || self.empty()) {
+        return "tessera";
+    }
+    return self.parent_path() / "tessera";
+}
+
 } // namespace tessera::cli
 
 namespace {
