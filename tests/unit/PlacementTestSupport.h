@@ -1,6 +1,6 @@
 #pragma once
 
-// Helpers shared by the tests of the window mover and the window commands.
+// Helpers shared by the tests of the window mover, the window commands and the X11 backend.
 
 #include "core/model/Geometry.h"
 #include "core/model/Records.h"
@@ -14,6 +14,9 @@ namespace tessera {
 // Readable failures for frames.
 inline void PrintTo(const Rect& r, std::ostream* os) {
     *os << "(" << r.minX() << ", " << r.minY() << ", " << r.width() << ", " << r.height() << ")";
+}
+inline void PrintTo(const Point& p, std::ostream* os) {
+    *os << "(" << p.x << ", " << p.y << ")";
 }
 
 } // namespace tessera

@@ -213,20 +213,8 @@ std::optional<Rect> dropOnCard(Desk& desk, XWindow window, const ZoneTarget& tar
 }
 
 void setFullScreen(XServer& server, XWindow window) {
-    xcb_client_message_event_t event;
-    std::memset(&event, 0, sizeof event);
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = server.atom("_NET_WM_STATE");
-    // Add, the state, no second state, from an application.
-    event.data.data32[0] = 1;
-    event.data.data32[1] = server.atom("_NET_WM_STATE_FULLSCREEN");
-    event.data.data32[3] = 1;
-    xcb_send_event(server.connection(), 0, server.root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&event));
-    xcb_flush(server.connection());
+    // As the application itself asks.
+    server.requestState(window, true, "_NET_WM_STATE_FULLSCREEN", {}, 1);
 }
 
 const Rect logoArea{200, 150, 300, 200};

@@ -389,9 +389,8 @@ public:
     // openbox answers requests in the order they reach it: once it shows a state asked for
     // now, it has acted on every request tesseractl made before.
     void windowManagerCaughtUp(XWindow window) {
-        for (const std::uint32_t action : {1u, 0u}) {
-            sendWindowState(window, action, "_NET_WM_STATE_SKIP_PAGER");
-            const bool wanted = action == 1;
+        for (const bool wanted : {true, false}) {
+            server_.requestState(window, wanted, "_NET_WM_STATE_SKIP_PAGER");
             if (!server_.waitUntil([&] {
                     return server_.hasState(window, "_NET_WM_STATE_SKIP_PAGER") == wanted;
                 })) {
@@ -426,23 +425,6 @@ private:
         if (!store.lastSaveError().empty()) {
             throw std::runtime_error("cannot write the layouts: " + store.lastSaveError());
         }
-    }
-
-    void sendWindowState(XWindow window, std::uint32_t action, std::string_view state) {
-        xcb_client_message_event_t event;
-        std::memset(&event, 0, sizeof event);
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = window;
-        event.type = server_.atom("_NET_WM_STATE");
-        event.data.data32[0] = action;
-        event.data.data32[1] = server_.atom(state);
-        // Asked for by a pager acting for the user, as tesseractl asks.
-        event.data.data32[3] = 2;
-        xcb_send_event(server_.connection(), 0, server_.root(),
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&event));
-        xcb_flush(server_.connection());
     }
 
     DeskOptions options_;

@@ -3,6 +3,8 @@
 
 #include "XServerFixture.h"
 
+#include "../unit/PlacementTestSupport.h"
+
 #include "core/placement/WindowAccess.h"
 #include "platform/x11/X11Accessibility.h"
 
@@ -21,12 +23,6 @@
 #include <memory>
 #include <ostream>
 #include <variant>
-
-namespace tessera {
-[[maybe_unused]] static void PrintTo(const Rect& r, std::ostream* os) {
-    *os << "(" << r.minX() << ", " << r.minY() << ", " << r.width() << " x " << r.height() << ")";
-}
-} // namespace tessera
 
 using namespace tessera;
 using tessera::x11test::XServer;
@@ -68,25 +64,8 @@ protected:
         return launched;
     }
 
-    // A request to the window manager as another client (a pager) would send it.
-    void sendToRoot(XWindow window, std::string_view type,
-                    const std::array<std::uint32_t, 5>& data) {
-        xcb_client_message_event_t event;
-        std::memset(&event, 0, sizeof event);
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = window;
-        event.type = server.atom(type);
-        std::copy(data.begin(), data.end(), event.data.data32);
-        xcb_send_event(server.connection(), 0, server.root(),
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&event));
-        xcb_flush(server.connection());
-    }
-
     void addState(XWindow window, std::string_view first, std::string_view second = {}) {
-        sendToRoot(window, "_NET_WM_STATE",
-                   {1, server.atom(first), second.empty() ? 0 : server.atom(second), 2, 0});
+        server.requestState(window, true, first, second);
         ASSERT_TRUE(server.waitUntil([&] {
             return server.hasState(window, first) &&
                    (second.empty() || server.hasState(window, second));
@@ -344,7 +323,7 @@ TEST_F(X11AccessibilityTest, RaiseActivatesAndHitTestsFindTheTopWindow) {
 
     // A minimized window is neither under the pointer nor its application's main window, but
     // still one of its windows; raising brings it back.
-    sendToRoot(terminal.window, "WM_CHANGE_STATE", {3, 0, 0, 0, 0});
+    server.sendToRoot(terminal.window, "WM_CHANGE_STATE", {3, 0, 0, 0, 0});
     ASSERT_TRUE(server.waitUntil([&] {
         return !windows->isViewable(terminal.window) && server.activeWindow() != terminal.window;
     }));

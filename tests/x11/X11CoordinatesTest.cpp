@@ -3,6 +3,8 @@
 
 #include "XServerFixture.h"
 
+#include "../unit/PlacementTestSupport.h"
+
 #include "platform/sim/SimLog.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Displays.h"
@@ -17,15 +19,6 @@
 #include <string>
 #include <variant>
 #include <vector>
-
-namespace tessera {
-[[maybe_unused]] static void PrintTo(const Rect& r, std::ostream* os) {
-    *os << "(" << r.minX() << ", " << r.minY() << ", " << r.width() << " x " << r.height() << ")";
-}
-[[maybe_unused]] static void PrintTo(const Point& p, std::ostream* os) {
-    *os << "(" << p.x << ", " << p.y << ")";
-}
-} // namespace tessera
 
 using namespace tessera;
 using tessera::x11test::ServerOptions;

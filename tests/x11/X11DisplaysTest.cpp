@@ -3,6 +3,8 @@
 
 #include "XServerFixture.h"
 
+#include "../unit/PlacementTestSupport.h"
+
 #include "platform/x11/X11Displays.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +15,6 @@
 #include <ostream>
 #include <string>
 #include <vector>
-
-namespace tessera {
-[[maybe_unused]] static void PrintTo(const Rect& r, std::ostream* os) {
-    *os << "(" << r.minX() << ", " << r.minY() << ", " << r.width() << " x " << r.height() << ")";
-}
-[[maybe_unused]] static void PrintTo(const Point& p, std::ostream* os) {
-    *os << "(" << p.x << ", " << p.y << ")";
-}
-} // namespace tessera
 
 using namespace tessera;
 using tessera::x11test::Monitor;

@@ -262,17 +262,7 @@ TEST_F(X11WorkspaceTest, OnScreenWindowsRunFrontToBackWithOwnersLayersAndFrames)
     const auto above = makeWindow(::getpid(), {600, 600, 200, 100});
     server.activate(above);
     ASSERT_TRUE(server.waitUntil([&] { return server.activeWindow() == above; }));
-    xcb_client_message_event_t request{};
-    request.response_type = XCB_CLIENT_MESSAGE;
-    request.format = 32;
-    request.window = above;
-    request.type = server.atom("_NET_WM_STATE");
-    request.data.data32[0] = 1;
-    request.data.data32[1] = server.atom("_NET_WM_STATE_ABOVE");
-    request.data.data32[3] = 2;
-    xcb_send_event(server.connection(), 0, server.root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&request));
+    server.requestState(above, true, "_NET_WM_STATE_ABOVE");
     ASSERT_TRUE(server.waitUntil([&] { return server.hasState(above, "_NET_WM_STATE_ABOVE"); }));
 
     const auto ordinary = [&] {

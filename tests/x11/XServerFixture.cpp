@@ -527,32 +527,35 @@ bool XServer::hasState(XWindow window, std::string_view state) {
     return std::find(states.begin(), states.end(), atom(state)) != states.end();
 }
 
-namespace {
-void sendToRoot(xcb_connection_t* connection, XWindow root, XWindow window, std::uint32_t type,
-                const std::array<std::uint32_t, 5>& data) {
+void XServer::sendToRoot(XWindow window, std::string_view type,
+                         const std::array<std::uint32_t, 5>& data) {
     xcb_client_message_event_t event;
     std::memset(&event, 0, sizeof event);
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = window;
-    event.type = type;
+    event.type = atom(type);
     std::copy(data.begin(), data.end(), event.data.data32);
-    xcb_send_event(connection, 0, root,
+    xcb_send_event(connection_, 0, root_,
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&event));
-    xcb_flush(connection);
+    xcb_flush(connection_);
 }
-} // namespace
+
+void XServer::requestState(XWindow window, bool add, std::string_view state,
+                           std::string_view second, std::uint32_t source) {
+    sendToRoot(window, "_NET_WM_STATE",
+               {add ? 1u : 0u, atom(state), second.empty() ? 0 : atom(second), source, 0});
+}
 
 void XServer::activate(XWindow window) {
-    sendToRoot(connection_, root_, window, atom("_NET_ACTIVE_WINDOW"),
-               {2, XCB_CURRENT_TIME, 0, 0, 0});
+    sendToRoot(window, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0, 0, 0});
 }
 
 void XServer::moveResizeClient(XWindow window, const Rect& area) {
     // Gravity north-west (1), x, y, width and height given (bits 8-11), from a pager (2 << 12).
     const std::uint32_t flags = 1 | (0xFu << 8) | (2u << 12);
-    sendToRoot(connection_, root_, window, atom("_NET_MOVERESIZE_WINDOW"),
+    sendToRoot(window, "_NET_MOVERESIZE_WINDOW",
                {flags, static_cast<std::uint32_t>(static_cast<int>(area.minX())),
                 static_cast<std::uint32_t>(static_cast<int>(area.minY())),
                 static_cast<std::uint32_t>(area.width()),

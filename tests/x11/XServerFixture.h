@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -82,6 +83,14 @@ public:
     std::uint32_t atom(std::string_view name);
 
     // --- Acting as the user or another client ---
+    // A request to the window manager, as another client sends it: a client message about the
+    // window, to the root window.
+    void sendToRoot(XWindow window, std::string_view type,
+                    const std::array<std::uint32_t, 5>& data);
+    // Asks for a _NET_WM_STATE change (add or remove up to two states), as an application
+    // (source 1) or a pager acting for the user (source 2) asks.
+    void requestState(XWindow window, bool add, std::string_view state,
+                      std::string_view second = {}, std::uint32_t source = 2);
     // Asks the window manager to activate the window (as a pager would).
     void activate(XWindow window);
     // Asks the window manager to put the outer frame's top-left corner at the rectangle's
