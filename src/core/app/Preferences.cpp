@@ -251,13 +251,12 @@ AppLanguage currentLanguage(const Defaults& defaults) {
     return AppLanguage::en;
 }
 
-void applyLanguage(Defaults& defaults, AppLanguage language) {
+bool applyLanguage(Defaults& defaults, AppLanguage language) {
     if (language == AppLanguage::system) {
-        defaults.remove(prefs::appleLanguages);
-    } else {
-        defaults.set(prefs::appleLanguages,
-                     std::vector<std::string>{std::string(rawValue(language))});
+        return defaults.remove(prefs::appleLanguages);
     }
+    return defaults.set(prefs::appleLanguages,
+                        std::vector<std::string>{std::string(rawValue(language))});
 }
 
 std::string languageInEffect(const Defaults& defaults, std::string_view systemLocale,

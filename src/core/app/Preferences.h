@@ -76,8 +76,9 @@ std::optional<AppearanceChoice> appearanceFromRaw(std::string_view raw);
 
 // "appLanguage" as a language; missing or unrecognised gives English.
 AppLanguage currentLanguage(const Defaults& defaults);
-// Sets (or for system, removes) the "AppleLanguages" override.
-void applyLanguage(Defaults& defaults, AppLanguage language);
+// Sets (or for system, removes) the "AppleLanguages" override. False when the change could not
+// be made durable (the reason is the defaults' lastError()).
+bool applyLanguage(Defaults& defaults, AppLanguage language);
 // The language the process runs in: the "AppleLanguages" override when it names a shipped
 // language, else the system locale's language when shipped, else English.
 std::string languageInEffect(const Defaults& defaults, std::string_view systemLocale,
