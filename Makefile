@@ -8,7 +8,7 @@ FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut fuzz-backup fuzz-pro
 
 CMAKE_FLAGS := -DTESSERA_WERROR=$(WERROR)
 
-.PHONY: all bootstrap configure build test run bench bench-x11 fuzz asan format format-check clean
+.PHONY: all bootstrap configure build test run run-services bench bench-x11 bench-app fuzz asan format format-check clean
 
 all: build
 
@@ -25,10 +25,18 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-# Tessera's services on $DISPLAY, or on a private X server with two windows when there is none.
+# Tessera on $DISPLAY, or on a private desktop (Xvfb, openbox, picom, a tray, two windows)
+# when there is none; a screenshot of it lands in $(BUILD)/screenshots.
 run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tessera tesseractl
+	@TESSERA_SCREENSHOT_DIR=$${TESSERA_SCREENSHOT_DIR:-$(BUILD)/screenshots} \
+	  scripts/run-desktop $(BUILD)/src/app/tessera
+
+# Only the services (`tesseractl run`: drag-to-snap and the shortcuts, no windows), the same way.
+run-services: configure
 	cmake --build $(BUILD) -j $(JOBS) --target tesseractl
-	@scripts/run-desktop $(BUILD)/src/cli/tesseractl
+	@TESSERA_SCREENSHOT_DIR=$${TESSERA_SCREENSHOT_DIR:-$(BUILD)/screenshots} \
+	  scripts/run-desktop $(BUILD)/src/cli/tesseractl run
 
 bench: bootstrap
 	cmake -S . -B $(BUILD)-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DTESSERA_TESTS=OFF -DTESSERA_BENCH=ON
@@ -40,10 +48,16 @@ bench-x11: bootstrap
 	cmake -S . -B $(BUILD)-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DTESSERA_TESTS=OFF -DTESSERA_BENCH=ON
 	bench/x11-measure $(BUILD)-bench
 
+# The application on a private X server: start-up time, memory beside an empty Qt Quick window,
+# the overlay's first frame.
+bench-app: bootstrap
+	cmake -S . -B $(BUILD)-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DTESSERA_TESTS=OFF -DTESSERA_BENCH=ON
+	bench/app-measure $(BUILD)-bench
+
 # Each target runs for FUZZ_SECONDS from the seeds in fuzz/corpus/<name>; what it discovers goes
 # to a scratch folder so the checked-in seeds stay small.
 fuzz: bootstrap
-	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz $(CMAKE_FLAGS) -DTESSERA_FUZZ=ON -DTESSERA_TESTS=OFF
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz $(CMAKE_FLAGS) -DTESSERA_FUZZ=ON -DTESSERA_TESTS=OFF -DTESSERA_APP=OFF
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 	@set -e; for target in $(FUZZ_TARGETS); do \
 	  name=$${target#fuzz-}; scratch=$(BUILD)-fuzz/corpus/$$name; mkdir -p $$scratch; \
@@ -53,7 +67,7 @@ fuzz: bootstrap
 	done
 
 asan: bootstrap
-	cmake -S . -B $(BUILD)-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DTESSERA_SANITIZE=ON
+	cmake -S . -B $(BUILD)-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DTESSERA_SANITIZE=ON -DTESSERA_APP=OFF
 	cmake --build $(BUILD)-asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS)

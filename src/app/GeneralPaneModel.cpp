@@ -1,0 +1,286 @@
+#include "GeneralPaneModel.h"
+
+#include "Preferences.h"
+#include "Strings.h"
+
+#include "core/app/AppState.h"
+#include "core/app/Preferences.h"
+#include "core/backup/BackupService.h"
+#include "core/model/Signal.h"
+#include "core/store/LayoutStore.h"
+#include "core/ui/MenuBarMenu.h"
+#include "core/ui/SettingsRules.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QLocale>
+#include <QMetaObject>
+#include <QStandardPaths>
+#include <QVariantMap>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+namespace tessera::shell {
+
+namespace {
+
+QString text(std::string_view value) {
+    return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+}
+
+// The panels hand over file URLs; the tests and the command line hand over plain paths.
+std::filesystem::path localPath(const QString& pathOrUrl) {
+    const QUrl url(pathOrUrl);
+    const auto path = url.isLocalFile() ? url.toLocalFile() : pathOrUrl;
+    return std::filesystem::path(path.toStdString());
+}
+
+} // namespace
+
+GeneralPaneModel::GeneralPaneModel(const ShellPorts& ports, Preferences& preferences,
+                                   const Strings& strings, QObject* parent)
+    : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings) {
+    connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
+        if (key == text(prefs::appLanguage)) {
+            Q_EMIT languageChanged();
+        } else if (key == text(prefs::showsMenuBarIcon)) {
+            Q_EMIT showsMenuBarIconChanged();
+        }
+    });
+    // The state announces before it changes; the switch must read after.
+    connections_.push_back(ports_.state.onWillChange([this] {
+        if (launchAtLoginPending_) {
+            return;
+        }
+        launchAtLoginPending_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                launchAtLoginPending_ = false;
+                Q_EMIT launchAtLoginChanged();
+            },
+            Qt::QueuedConnection);
+    }));
+}
+
+GeneralPaneModel::~GeneralPaneModel() = default;
+
+QVariantList GeneralPaneModel::languages() const {
+    QVariantList list;
+    for (const auto& option : languageOptions) {
+        list.append(QVariantMap{
+            {"rawValue", text(rawValue(option.language))},
+            {"title", QString::fromStdString(languageTitle(option, strings_.localizer()))}});
+    }
+    return list;
+}
+
+QVariantList GeneralPaneModel::appearances() const {
+    QVariantList list;
+    for (const auto& option : appearanceOptions) {
+        list.append(QVariantMap{{"rawValue", text(rawValue(option.choice))},
+                                {"title", strings_.tr(text(option.title))}});
+    }
+    return list;
+}
+
+QString GeneralPaneModel::language() const {
+    return text(rawValue(chosenLanguage(ports_.defaults)));
+}
+
+bool GeneralPaneModel::showsMenuBarIcon() const {
+    return tessera::showsMenuBarIcon(ports_.defaults);
+}
+
+void GeneralPaneModel::setShowsMenuBarIcon(bool on) {
+    preferences_.setBool(text(prefs::showsMenuBarIcon), on);
+}
+
+bool GeneralPaneModel::launchAtLogin() const {
+    return ports_.state.launchAtLogin();
+}
+
+QString GeneralPaneModel::automaticCopiesFooter() const {
+    return QString::fromStdString(tessera::automaticCopiesFooter(strings_.localizer()));
+}
+
+void GeneralPaneModel::setLanguage(const QString& rawValue) {
+    const auto language = appLanguageFromRaw(rawValue.toStdString());
+    if (!language) {
+        return;
+    }
+    const auto error = chooseLanguage(ports_.defaults, *language);
+    preferences_.notifyChanged(text(prefs::appLanguage));
+    preferences_.notifyChanged(text(prefs::appleLanguages));
+    if (!error.empty()) {
+        // A relaunch would come back in the old language; say so instead of offering it.
+        showError(strings_.tr("Some changes couldn’t be saved"), QString::fromStdString(error));
+        return;
+    }
+    confirmsRelaunch_ = true;
+    Q_EMIT alertsChanged();
+}
+
+void GeneralPaneModel::setLaunchAtLogin(bool on) {
+    ports_.state.setLaunchAtLogin(on);
+    // Also when the system refused and nothing changed: the switch was flipped by the user and
+    // has to fall back to the real state.
+    Q_EMIT launchAtLoginChanged();
+}
+
+void GeneralPaneModel::relaunchNow() {
+    confirmsRelaunch_ = false;
+    Q_EMIT alertsChanged();
+    ports_.state.relaunch();
+}
+
+void GeneralPaneModel::relaunchLater() {
+    if (confirmsRelaunch_) {
+        confirmsRelaunch_ = false;
+        Q_EMIT alertsChanged();
+    }
+}
+
+void GeneralPaneModel::requestRestoreBuiltIns() {
+    confirmsRestore_ = true;
+    Q_EMIT alertsChanged();
+}
+
+void GeneralPaneModel::restoreBuiltIns() {
+    confirmsRestore_ = false;
+    Q_EMIT alertsChanged();
+    auto& store = ports_.state.store();
+    store.restoreBuiltIns();
+    ports_.state.registerAllHotkeys();
+    if (!store.lastSaveError().empty()) {
+        showError(strings_.tr("Some changes couldn’t be saved"),
+                  QString::fromStdString(store.lastSaveError()));
+    }
+}
+
+void GeneralPaneModel::cancelRestoreBuiltIns() {
+    if (confirmsRestore_) {
+        confirmsRestore_ = false;
+        Q_EMIT alertsChanged();
+    }
+}
+
+QUrl GeneralPaneModel::proposedExportFile() const {
+    auto folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists()) {
+        folder = QDir::homePath();
+    }
+    const auto name = QString::fromStdString(exportFileName(std::chrono::system_clock::now()));
+    return QUrl::fromLocalFile(QDir(folder).filePath(name));
+}
+
+bool GeneralPaneModel::exportTo(const QString& pathOrUrl) {
+    const auto error = exportBackup(ports_.state.backupContext(), localPath(pathOrUrl));
+    if (!error.empty()) {
+        showError(QString::fromStdString(failureAlertTitle(ports_.localizer)),
+                  QString::fromStdString(error));
+        return false;
+    }
+    return true;
+}
+
+bool GeneralPaneModel::readBackupFile(const QString& pathOrUrl) {
+    auto result = readBackup(localPath(pathOrUrl));
+    if (!result) {
+        pendingImport_.reset();
+        showError(
+            QString::fromStdString(failureAlertTitle(ports_.localizer)),
+            QString::fromStdString(localizedFailureMessage(result.failure, ports_.localizer)));
+        return false;
+    }
+    const auto texts =
+        importConfirmation(ports_.localizer, dateText(result.backup->createdAt).toStdString());
+    pendingImport_ = std::move(result.backup);
+    importTitle_ = QString::fromStdString(texts.title);
+    importMessage_ = QString::fromStdString(texts.message);
+    importButton_ = QString::fromStdString(texts.importButton);
+    importCancelButton_ = QString::fromStdString(texts.cancelButton);
+    Q_EMIT alertsChanged();
+    return true;
+}
+
+void GeneralPaneModel::confirmImport() {
+    if (!pendingImport_) {
+        return;
+    }
+    const auto backup = std::move(*pendingImport_);
+    pendingImport_.reset();
+    Q_EMIT alertsChanged();
+
+    const auto result = restore(backup, ports_.state.backupContext());
+    if (!result) {
+        showError(QString::fromStdString(failureAlertTitle(ports_.localizer)),
+                  QString::fromStdString(result.error));
+        return;
+    }
+    notifyImportedPreferences();
+    Q_EMIT imported();
+    if (!result.unsaved.empty()) {
+        QStringList lines;
+        for (const auto& problem : result.unsaved) {
+            lines.append(QString::fromStdString(problem));
+        }
+        relaunchAfterError_ = result.languageChanged;
+        showError(strings_.tr("Some changes couldn’t be saved"), lines.join('\n'));
+        return;
+    }
+    if (result.languageChanged) {
+        confirmsRelaunch_ = true;
+        Q_EMIT alertsChanged();
+    }
+}
+
+void GeneralPaneModel::cancelImport() {
+    if (pendingImport_) {
+        pendingImport_.reset();
+        Q_EMIT alertsChanged();
+    }
+}
+
+void GeneralPaneModel::dismissError() {
+    if (errorMessage_.isEmpty()) {
+        return;
+    }
+    errorTitle_.clear();
+    errorMessage_.clear();
+    if (relaunchAfterError_) {
+        relaunchAfterError_ = false;
+        confirmsRelaunch_ = true;
+    }
+    Q_EMIT alertsChanged();
+}
+
+void GeneralPaneModel::showAutomaticCopies() {
+    tessera::showAutomaticCopies(ports_.state.store().fileURL(), ports_.workspace);
+}
+
+void GeneralPaneModel::showError(const QString& title, const QString& message) {
+    errorTitle_ = title;
+    // An empty message would read as "no alert"; the title alone still says what happened.
+    errorMessage_ = message.isEmpty() ? title : message;
+    Q_EMIT alertsChanged();
+}
+
+void GeneralPaneModel::notifyImportedPreferences() {
+    // The import wrote through the Defaults port; every control bound to those keys re-reads.
+    for (const auto& key : backupKeys()) {
+        preferences_.notifyChanged(QString::fromStdString(key));
+    }
+    preferences_.notifyChanged(text(prefs::appleLanguages));
+}
+
+QString GeneralPaneModel::dateText(std::chrono::sys_seconds time) const {
+    const auto moment = QDateTime::fromSecsSinceEpoch(time.time_since_epoch().count());
+    const QLocale locale(strings_.language());
+    return locale.toString(moment.date(), QLocale::LongFormat) + QStringLiteral(" ") +
+           locale.toString(moment.time(), QLocale::ShortFormat);
+}
+
+} // namespace tessera::shell

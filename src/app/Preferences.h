@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+namespace tessera {
+
+class Defaults;
+
+namespace shell {
+
+// The preferences as QML binds to them. Every write the shell makes goes through here, so every
+// control bound to a key follows a change made anywhere else in the window or the tray menu.
+// Values are read from the Defaults port at each use and never cached.
+//
+// QML: `checked: prefs.revision, prefs.boolValue("snapOnDrag")` re-reads after any change.
+class Preferences : public QObject {
+    Q_OBJECT
+    // Moves after every change made through this object.
+    Q_PROPERTY(int revision READ revision NOTIFY changed)
+public:
+    explicit Preferences(Defaults& defaults, QObject* parent = nullptr);
+
+    int revision() const { return revision_; }
+
+    // The stored value (else the registered default) converted for QML: bool, integer, real,
+    // string, byte array or string list; an invalid QVariant when the key has none.
+    Q_INVOKABLE QVariant value(const QString& key) const;
+    // Typed reads through the core's readers, so QML falls back exactly as the core does.
+    Q_INVOKABLE bool boolValue(const QString& key) const;
+    Q_INVOKABLE double doubleValue(const QString& key) const;
+    Q_INVOKABLE QString stringValue(const QString& key) const;
+
+    // False when the change could not be made durable; lastError() then says why. The value
+    // holds for this run either way.
+    Q_INVOKABLE bool setBool(const QString& key, bool value);
+    Q_INVOKABLE bool setInteger(const QString& key, qint64 value);
+    Q_INVOKABLE bool setDouble(const QString& key, double value);
+    Q_INVOKABLE bool setString(const QString& key, const QString& value);
+    Q_INVOKABLE bool remove(const QString& key);
+    Q_INVOKABLE QString lastError() const;
+
+    // For view models that wrote through the Defaults port themselves (the core's operations
+    // do): everything bound re-reads.
+    void notifyChanged(const QString& key);
+
+    Defaults& defaults() { return defaults_; }
+
+Q_SIGNALS:
+    void changed(const QString& key);
+
+private:
+    Defaults& defaults_;
+    int revision_ = 0;
+};
+
+} // namespace shell
+} // namespace tessera

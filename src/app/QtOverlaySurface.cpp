@@ -1,0 +1,116 @@
+#include "QtOverlaySurface.h"
+
+#include "OverlayViewModel.h"
+
+#include <QQmlEngine>
+#include <QQmlError>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QSurfaceFormat>
+
+#include <iostream>
+#include <utility>
+
+namespace tessera::shell {
+
+namespace {
+
+const QUrl& overlaySource() {
+    static const QUrl source(QStringLiteral("qrc:/qml/Overlay.qml"));
+    return source;
+}
+
+} // namespace
+
+Qt::WindowFlags QtOverlaySurface::windowFlags() {
+    // Above everything, unmanaged (so no window manager decorates, moves or focuses it), never
+    // focused, and transparent for input: the drag under it must go on reaching the desktop.
+    return Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+           Qt::X11BypassWindowManagerHint | Qt::WindowTransparentForInput |
+           Qt::WindowDoesNotAcceptFocus;
+}
+
+QtOverlaySurface::QtOverlaySurface(const Rect& frame, std::unique_ptr<OverlayViewModel> viewModel,
+                                   std::shared_ptr<QQmlEngine> engine,
+                                   FirstFrameShown firstFrameShown,
+                                   std::function<QRect(const Rect&)> toScreen)
+    : frame_(frame), toScreen_(std::move(toScreen)), engine_(std::move(engine)),
+      viewModel_(std::move(viewModel)), view_(std::make_unique<QQuickView>(engine_.get(), nullptr)),
+      firstFrameShown_(std::move(firstFrameShown)) {
+    view_->setFlags(windowFlags());
+    // Drawn over a transparent background, so a compositor blends the backdrop with the desktop
+    // (without one the X server shows it opaque, still letting clicks through).
+    QSurfaceFormat format = view_->format();
+    format.setAlphaBufferSize(8);
+    view_->setFormat(format);
+    view_->setColor(Qt::transparent);
+    view_->setTitle(QStringLiteral("Tessera Overlay"));
+    view_->setResizeMode(QQuickView::SizeRootObjectToView);
+    // Placed before the scene loads, so the root item starts at the display's size.
+    setFrame(frame);
+    // The surface owns the view model; the view only borrows it.
+    QQmlEngine::setObjectOwnership(viewModel_.get(), QQmlEngine::CppOwnership);
+    view_->setInitialProperties(
+        {{QStringLiteral("overlay"), QVariant::fromValue<QObject*>(viewModel_.get())}});
+    view_->setSource(overlaySource());
+    for (const auto& error : view_->errors()) {
+        std::cerr << "tessera: overlay: " << error.toString().toStdString() << "\n";
+    }
+    if (firstFrameShown_) {
+        QObject::connect(view_.get(), &QQuickWindow::frameSwapped, view_.get(), [this] {
+            if (awaitingFrame_) {
+                awaitingFrame_ = false;
+                firstFrameShown_(view_->geometry(),
+                                 static_cast<double>(orderedFront_.nsecsElapsed()) / 1e6);
+            }
+        });
+    }
+}
+
+QtOverlaySurface::~QtOverlaySurface() = default;
+
+void QtOverlaySurface::setFrame(const Rect& frame) {
+    frame_ = frame;
+    view_->setGeometry(toScreen_(frame));
+    // A hidden window gets no resize event, so the scene would keep its old size until shown.
+    if (auto* root = view_->rootObject()) {
+        root->setSize(QSizeF(view_->size()));
+    }
+    // The view draws in the display's points, whatever pixels the desktop gives the window.
+    viewModel_->setViewSize(frame.size);
+}
+
+void QtOverlaySurface::orderFront() {
+    if (firstFrameShown_ && !view_->isVisible()) {
+        awaitingFrame_ = true;
+        orderedFront_.start();
+    }
+    view_->show();
+    view_->raise();
+}
+
+void QtOverlaySurface::orderOut() {
+    view_->hide();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+QtOverlaySurfaceFactory::QtOverlaySurfaceFactory(Environment environment)
+    : environment_(std::move(environment)), engine_(std::make_shared<QQmlEngine>()) {}
+
+QtOverlaySurfaceFactory::~QtOverlaySurfaceFactory() = default;
+
+std::unique_ptr<OverlaySurface>
+QtOverlaySurfaceFactory::makeSurface(const Rect& displayFrame,
+                                     std::shared_ptr<OverlayState> state) {
+    auto viewModel = std::make_unique<OverlayViewModel>(
+        std::move(state),
+        OverlayViewModel::Environment{environment_.defaults, environment_.darkScheme,
+                                      environment_.reduceMotion},
+        displayFrame.size);
+    ++madeCount_;
+    return std::make_unique<QtOverlaySurface>(displayFrame, std::move(viewModel), engine_,
+                                              environment_.firstFrameShown, environment_.toScreen);
+}
+
+} // namespace tessera::shell

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "core/platform/OverlaySurface.h"
+
+#include <QElapsedTimer>
+#include <QRect>
+
+#include <functional>
+#include <memory>
+
+class QQmlEngine;
+class QQuickView;
+
+namespace tessera {
+
+class Defaults;
+
+namespace shell {
+
+class OverlayViewModel;
+
+// One display's overlay panel: a frameless, transparent Qt Quick window that stays above other
+// windows, bypasses the window manager (override-redirect on X11), never takes focus and lets
+// every click through. It draws qrc:/qml/Overlay.qml over an OverlayViewModel of its state.
+// The window is made once and only shown and hidden afterwards.
+class QtOverlaySurface final : public OverlaySurface {
+public:
+    // The window flags every overlay window carries.
+    static Qt::WindowFlags windowFlags();
+
+    using FirstFrameShown = std::function<void(const QRect&, double)>;
+
+    QtOverlaySurface(const Rect& frame, std::unique_ptr<OverlayViewModel> viewModel,
+                     std::shared_ptr<QQmlEngine> engine, FirstFrameShown firstFrameShown,
+                     std::function<QRect(const Rect&)> toScreen);
+    ~QtOverlaySurface() override;
+    QtOverlaySurface(const QtOverlaySurface&) = delete;
+    QtOverlaySurface& operator=(const QtOverlaySurface&) = delete;
+
+    Rect frame() const override { return frame_; }
+    void setFrame(const Rect& frame) override;
+    void orderFront() override;
+    void orderOut() override;
+
+    QQuickView* window() const { return view_.get(); }
+    OverlayViewModel& viewModel() const { return *viewModel_; }
+
+private:
+    Rect frame_;
+    std::function<QRect(const Rect&)> toScreen_;
+    // Declared before the view model and the view, so it is destroyed after them: the view's
+    // objects belong to this engine.
+    std::shared_ptr<QQmlEngine> engine_;
+    std::unique_ptr<OverlayViewModel> viewModel_;
+    std::unique_ptr<QQuickView> view_;
+    FirstFrameShown firstFrameShown_;
+    QElapsedTimer orderedFront_;
+    bool awaitingFrame_ = false;
+};
+
+// Makes the overlay windows, all from one QML engine.
+class QtOverlaySurfaceFactory final : public OverlaySurfaceFactory {
+public:
+    struct Environment {
+        const Defaults& defaults;
+        // A display frame (bottom-left system, points) as the desktop places windows.
+        std::function<QRect(const Rect&)> toScreen;
+        // The colour scheme the overlay draws in.
+        std::function<bool()> darkScheme;
+        // Whether cards keep still (see desktopPrefersReducedMotion); nothing means they move.
+        std::function<bool()> reduceMotion = {};
+        // Told, for measurements, how long a window took from being ordered front to its first
+        // frame on screen (the window's place on the desktop, milliseconds).
+        std::function<void(const QRect&, double)> firstFrameShown = {};
+    };
+    explicit QtOverlaySurfaceFactory(Environment environment);
+    ~QtOverlaySurfaceFactory() override;
+
+    std::unique_ptr<OverlaySurface> makeSurface(const Rect& displayFrame,
+                                                std::shared_ptr<OverlayState> state) override;
+
+    // Windows made so far, the removed ones included.
+    int madeCount() const { return madeCount_; }
+
+private:
+    Environment environment_;
+    std::shared_ptr<QQmlEngine> engine_;
+    int madeCount_ = 0;
+};
+
+} // namespace shell
+} // namespace tessera

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+
+namespace tessera {
+
+class Localizer;
+
+namespace shell {
+
+// The application's string tables as QML reads them: the same tables and the same lookup as the
+// core, so a text is translated once. QML writes strings.tr("English text") or
+// strings.tr("Version %@", [version]) for a text with placeholders.
+class Strings : public QObject {
+    Q_OBJECT
+    // The language in effect ("en", "ru", …), for formatting dates and numbers.
+    Q_PROPERTY(QString language READ language CONSTANT)
+public:
+    explicit Strings(const Localizer& localizer, QObject* parent = nullptr);
+
+    QString language() const;
+    Q_INVOKABLE QString tr(const QString& key) const;
+    Q_INVOKABLE QString tr(const QString& key, const QVariantList& arguments) const;
+
+    const Localizer& localizer() const { return localizer_; }
+
+private:
+    const Localizer& localizer_;
+};
+
+} // namespace shell
+} // namespace tessera

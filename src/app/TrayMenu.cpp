@@ -1,0 +1,116 @@
+#include "TrayMenu.h"
+
+#include "MenuViewModel.h"
+#include "Shell.h"
+#include "SymbolImageProvider.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QFont>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QPalette>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QVariantMap>
+
+namespace tessera::shell {
+
+namespace {
+
+// How often to look again whether the desktop has a tray.
+constexpr int trayWatchMilliseconds = 5000;
+
+QIcon applicationIcon() {
+    // The installed icon; drawn from a symbol when Tessera runs from its build folder.
+    return QIcon::fromTheme(QStringLiteral("tessera"),
+                            symbolIcon(QStringLiteral("rectangle.split.3x3"),
+                                       QGuiApplication::palette().color(QPalette::WindowText)));
+}
+
+} // namespace
+
+TrayMenu::TrayMenu(Shell& shell, QObject* parent)
+    : QObject(parent), shell_(shell), model_(shell.menu()), menu_(std::make_unique<QMenu>()),
+      icon_(std::make_unique<QSystemTrayIcon>()), trayWatch_(std::make_unique<QTimer>()) {
+    menu_->setObjectName(QStringLiteral("trayMenu"));
+    icon_->setIcon(applicationIcon());
+    icon_->setToolTip(QStringLiteral("Tessera"));
+    icon_->setContextMenu(menu_.get());
+
+    connect(menu_.get(), &QMenu::aboutToShow, this, &TrayMenu::rebuild);
+    connect(&model_, &MenuViewModel::itemsChanged, this, &TrayMenu::rebuild);
+    connect(&model_, &MenuViewModel::trayChanged, this, &TrayMenu::updateVisibility);
+    connect(icon_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                // A plain click opens the menu too, as a menu-bar icon does.
+                if (reason == QSystemTrayIcon::Trigger && !menu_->isVisible()) {
+                    menu_->popup(QCursor::pos());
+                }
+            });
+    connect(trayWatch_.get(), &QTimer::timeout, this,
+            [this] { model_.setTrayAvailable(QSystemTrayIcon::isSystemTrayAvailable()); });
+    trayWatch_->start(trayWatchMilliseconds);
+
+    rebuild();
+    model_.setTrayAvailable(QSystemTrayIcon::isSystemTrayAvailable());
+    updateVisibility();
+}
+
+TrayMenu::~TrayMenu() {
+    // The icon refers to the menu; it goes first.
+    icon_.reset();
+}
+
+bool TrayMenu::isIconVisible() const {
+    return icon_->isVisible();
+}
+
+void TrayMenu::updateVisibility() {
+    icon_->setVisible(model_.trayShown());
+}
+
+void TrayMenu::rebuild() {
+    menu_->clear();
+    const QColor symbolColor = menu_->palette().color(QPalette::WindowText);
+    for (const auto& value : model_.items()) {
+        const auto item = value.toMap();
+        const auto kind = item.value("kind").toString();
+        if (kind == QLatin1String("separator")) {
+            menu_->addSeparator();
+            continue;
+        }
+        const auto id = item.value("id").toString();
+        auto title = item.value("title").toString();
+        // QMenu shows what follows a tab as the item's shortcut, right-aligned.
+        if (const auto shortcut = item.value("shortcut").toString(); !shortcut.isEmpty()) {
+            title += QLatin1Char('\t') + shortcut;
+        }
+        QAction* action = menu_->addAction(title);
+        action->setObjectName(id);
+        action->setData(id);
+        action->setEnabled(item.value("enabled").toBool());
+        if (const auto symbol = item.value("symbol").toString(); !symbol.isEmpty()) {
+            action->setIcon(symbolIcon(symbol, symbolColor));
+        }
+        if (kind == QLatin1String("heading")) {
+            QFont bold = action->font();
+            bold.setBold(true);
+            action->setFont(bold);
+        }
+        if (item.value("checkable").toBool()) {
+            action->setCheckable(true);
+            action->setChecked(item.value("checked").toBool());
+        }
+        if (kind == QLatin1String("button") || kind == QLatin1String("toggle")) {
+            // Queued: the action that is being triggered must not be deleted by a rebuild
+            // its own choice causes.
+            connect(
+                action, &QAction::triggered, this, [this, id] { model_.activate(id); },
+                Qt::QueuedConnection);
+        }
+    }
+}
+
+} // namespace tessera::shell

@@ -1,0 +1,237 @@
+// tessera: the application. The services of tesseractl run, plus the main window, the tray menu
+// and an overlay window per display.
+
+#include "AppViewModel.h"
+#include "DesktopApplicationCatalog.h"
+#include "OverlayViewModel.h"
+#include "QtOverlaySurface.h"
+#include "Shell.h"
+#include "SingleInstance.h"
+#include "SymbolImageProvider.h"
+#include "Theme.h"
+#include "TrayMenu.h"
+
+#include "ShippedStrings.h"
+#include "core/app/AppState.h"
+#include "core/app/Preferences.h"
+#include "core/hotkeys/HotkeyCenter.h"
+#include "core/model/StringTables.h"
+#include "core/store/LayoutStore.h"
+#include "platform/linux/LinuxAppServices.h"
+#include "platform/linux/PlistDefaults.h"
+#include "platform/linux/StderrLog.h"
+#include "platform/linux/XdgFolders.h"
+#include "platform/linux/XdgLoginItem.h"
+#include "platform/x11/GlibScheduler.h"
+#include "platform/x11/X11Accessibility.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Displays.h"
+#include "platform/x11/X11Hotkeys.h"
+#include "platform/x11/X11InputEvents.h"
+#include "platform/x11/X11Windows.h"
+#include "platform/x11/X11Workspace.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTimer>
+
+#include <glib-unix.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace tessera;
+
+namespace {
+
+std::optional<std::string> programVersion() {
+    return std::string(TESSERA_VERSION);
+}
+
+TableLocalizer applicationLocalizer(const Defaults& defaults) {
+    auto tables = shippedStringTables();
+    const char* locale = std::getenv("LANG");
+    auto language = interfaceLanguage(defaults, locale ? locale : "", tables->languages());
+    return TableLocalizer(std::move(tables), std::move(language));
+}
+
+bool debugRequested() {
+    const char* value = std::getenv("TESSERA_DEBUG");
+    return value != nullptr && *value != '\0' && std::string_view(value) != "0";
+}
+
+// SIGINT and SIGTERM (a session ending, Ctrl+C in a terminal) end the event loop, so the state
+// goes in order and the key grabs are given back.
+gboolean quitOnSignal(gpointer) {
+    QApplication::quit();
+    return G_SOURCE_CONTINUE;
+}
+
+std::filesystem::path ownExecutable() {
+    std::error_code ec;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path("tessera") : self;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> commandLine(argv, argv + argc);
+    // The services speak X11; so must the windows, whatever the session prefers.
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tessera"));
+    QApplication::setApplicationVersion(QStringLiteral(TESSERA_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("tessera"));
+    // Closing the main window leaves Tessera running in the tray; Quit ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QQuickStyle::setStyle(QStringLiteral("Fusion"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Arranges windows into zones: drag a window by its title bar, or use the "
+                       "keyboard shortcuts."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption hidden(QStringLiteral("hidden"),
+                                    QStringLiteral("Start without showing the main window."));
+    parser.addOption(hidden);
+    parser.process(application);
+
+    const auto displayName = qEnvironmentVariable("DISPLAY");
+    shell::SingleInstance instance(shell::SingleInstance::socketName(displayName));
+    if (!instance.claim()) {
+        std::cout << "tessera: already running on " << displayName.toStdString()
+                  << "; brought its window forward" << std::endl;
+        return 0;
+    }
+
+    const bool systemDark = shell::desktopPrefersDark();
+    const UserFolders folders = xdgUserFolders();
+    StderrLog log(std::cerr, debugRequested());
+    PlistDefaults defaults(preferencesFile(folders), &std::cerr);
+
+    std::function<void()> showMainWindow;
+    LinuxAppServices appServices(programVersion(), folders, commandLine,
+                                 {[] { QApplication::quit(); },
+                                  [&showMainWindow] {
+                                      if (showMainWindow) {
+                                          showMainWindow();
+                                      }
+                                  }});
+    prepareLaunch(defaults, appServices);
+    const TableLocalizer localizer = applicationLocalizer(defaults);
+
+    std::string error;
+    const auto connection = X11Connection::open(displayName.toStdString(), error);
+    if (!connection) {
+        std::cerr << "tessera: " << error << "\n";
+        return 1;
+    }
+    const Connection lost = connection->onConnectionLost([&] {
+        std::cerr << "tessera: lost the connection to the X display\n";
+        QApplication::exit(1);
+    });
+
+    GlibScheduler scheduler;
+    X11Windows windows(*connection);
+    X11Displays displays(*connection);
+    X11Accessibility accessibility(windows);
+    X11Workspace workspace(windows, log);
+    X11InputEvents inputEvents(*connection, log);
+    X11Hotkeys hotkeys(*connection, log);
+    HotkeyDispatcher dispatcher(hotkeys);
+    XdgLoginItem loginItem(folders, bundleIdentifier, ownExecutable());
+
+    // For bench/app-measure: preview the zones once up, and say when each overlay window drew.
+    const bool measureOverlay = qEnvironmentVariable("TESSERA_MEASURE_OVERLAY") == "1";
+    std::unique_ptr<shell::Shell> shell;
+    shell::QtOverlaySurfaceFactory overlaySurfaces(shell::QtOverlaySurfaceFactory::Environment{
+        defaults,
+        [&connection](const Rect& frame) {
+            // Bottom-left points to the root window's top-left pixels, through the primary
+            // monitor the core measures from.
+            const auto primary = connection->primaryMonitorFrame();
+            const Point topLeft{frame.minX(), primary.height() - frame.maxY()};
+            const auto root = connection->toRoot(topLeft);
+            return QRect(static_cast<int>(root.x), static_cast<int>(root.y),
+                         static_cast<int>(frame.width()), static_cast<int>(frame.height()));
+        },
+        [&shell] { return shell && shell->app().darkScheme(); },
+        [] { return shell::desktopPrefersReducedMotion(); },
+        measureOverlay ? std::function<void(const QRect&, double)>([](const QRect& place,
+                                                                      double milliseconds) {
+            std::cout << "overlay first frame " << place.width() << "x" << place.height() << "+"
+                      << place.x() << "+" << place.y() << " " << milliseconds << std::endl;
+        })
+                       : nullptr,
+    });
+
+    const AppPorts ports{accessibility, workspace, displays,    inputEvents,
+                         dispatcher,    scheduler, log,         defaults,
+                         localizer,     loginItem, appServices, overlaySurfaces};
+    auto state = std::make_unique<AppState>(ports);
+    if (const auto& recovery = state->store().recovery(); recovery && !recovery->keptCopy.empty()) {
+        std::cerr << "tessera: " << state->store().fileURL().string() << " could not be read ("
+                  << recovery->reason << "); it was kept as " << recovery->keptCopy.string()
+                  << " and replaced by the built-in layouts\n";
+    }
+
+    shell::DesktopApplicationCatalog catalog;
+    shell = std::make_unique<shell::Shell>(
+        shell::ShellPorts{*state, defaults, localizer, inputEvents, workspace, scheduler, catalog,
+                          shell::ShellHooks{[] { QApplication::quit(); },
+                                            [&inputEvents](const MonitorEvent& event) {
+                                                return inputEvents.deliverLocalEvent(event);
+                                            }}});
+    auto& app = shell->app();
+    app.setSystemPrefersDark(systemDark);
+    shell::applyColorScheme(app.darkScheme());
+    QObject::connect(&app, &shell::AppViewModel::appearanceChanged, &app,
+                     [&app] { shell::applyColorScheme(app.darkScheme()); });
+    showMainWindow = [&app] { Q_EMIT app.showWindowRequested(); };
+    QObject::connect(&instance, &shell::SingleInstance::activationRequested, &app,
+                     [&app] { Q_EMIT app.showWindowRequested(); });
+
+    auto engine = std::make_unique<QQmlApplicationEngine>();
+    engine->addImageProvider(QStringLiteral("symbols"),
+                             std::make_unique<shell::SymbolImageProvider>().release());
+    shell->expose(*engine->rootContext());
+    engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+    if (engine->rootObjects().isEmpty()) {
+        std::cerr << "tessera: the main window could not be loaded\n";
+        return 1;
+    }
+    auto tray = std::make_unique<shell::TrayMenu>(*shell);
+
+    state->start();
+    connection->attachToMainContext();
+    if (!parser.isSet(hidden)) {
+        Q_EMIT app.showWindowRequested();
+    }
+    std::cout << "ready" << std::endl;
+    if (measureOverlay) {
+        app.previewZones();
+    }
+
+    const guint interrupt = g_unix_signal_add(SIGINT, &quitOnSignal, nullptr);
+    const guint terminate = g_unix_signal_add(SIGTERM, &quitOnSignal, nullptr);
+    const int status = QApplication::exec();
+    g_source_remove(interrupt);
+    g_source_remove(terminate);
+    // Views go before the state they show; the state before the ports it uses.
+    tray.reset();
+    engine.reset();
+    shell.reset();
+    state.reset();
+    return status;
+}

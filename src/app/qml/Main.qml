@@ -1,0 +1,82 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import "controls"
+import "pages"
+
+// The main window: the page picker in the toolbar, the "Access Needed" badge while a permission
+// is missing, and the page chosen. Closing it leaves Tessera running.
+ApplicationWindow {
+    id: mainWindow
+    objectName: "main"
+    title: "Tessera"
+    width: 1180
+    height: 780
+    minimumWidth: 960
+    minimumHeight: 640
+    visible: false
+
+    color: palette.window
+
+    // Linux writes Ctrl where the Mac writes Command; the page commands keep their numbers.
+    Shortcut { sequence: "Ctrl+1"; onActivated: app.openPage("overview") }
+    Shortcut { sequence: "Ctrl+2"; onActivated: app.openPage("zones") }
+    Shortcut { sequence: "Ctrl+3"; onActivated: app.openPage("settings") }
+    Shortcut { sequence: "Ctrl+4"; onActivated: app.openPage("about") }
+    Shortcut { sequence: "Ctrl+,"; onActivated: app.openPage("settings") }
+
+    header: ToolBar {
+        objectName: "toolbar"
+        RowLayout {
+            anchors.fill: parent
+            anchors.leftMargin: 12
+            anchors.rightMargin: 12
+
+            AppMenuButton { Layout.alignment: Qt.AlignVCenter }
+
+            Item { Layout.fillWidth: true }
+
+            SegmentedPicker {
+                objectName: "sectionPicker"
+                Accessible.name: strings.tr("Section")
+                model: app.pages
+                current: app.page
+                onPicked: (rawValue) => app.page = rawValue
+            }
+
+            Item { Layout.fillWidth: true }
+
+            Button {
+                objectName: "accessNeededBadge"
+                visible: app.accessNeeded
+                flat: true
+                text: strings.tr("Access Needed")
+                icon.source: Symbols.source("exclamationmark.triangle.fill")
+                icon.color: "#e0a100"
+                ToolTip.visible: hovered
+                ToolTip.text: strings.tr("Open Settings and grant permissions")
+                onClicked: app.openSettings("permissions")
+            }
+        }
+    }
+
+    StackLayout {
+        id: pages
+        anchors.fill: parent
+        currentIndex: ["overview", "zones", "settings", "about"].indexOf(app.page)
+
+        Loader { source: "pages/OverviewPage.qml"; active: pages.currentIndex === 0 }
+        Loader { source: "pages/ZonesPage.qml"; active: pages.currentIndex === 1 }
+        Loader { source: "pages/SettingsPage.qml"; active: pages.currentIndex === 2 }
+        Loader { source: "pages/AboutPage.qml"; active: pages.currentIndex === 3 }
+    }
+
+    Connections {
+        target: app
+        function onShowWindowRequested() {
+            mainWindow.show()
+            mainWindow.raise()
+            mainWindow.requestActivate()
+        }
+    }
+}

@@ -1,0 +1,73 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// Records one shortcut: click the button, then press the keys. Esc cancels; the clear button
+// after it removes the shortcut. `recorder` is a ShortcutRecorderModel.
+RowLayout {
+    id: control
+    property QtObject recorder
+    readonly property bool listening: recorder !== null && recorder.listening
+    spacing: 6
+
+    Button {
+        id: mainButton
+        objectName: "recorderButton"
+        text: control.recorder ? control.recorder.label : ""
+        font.weight: control.recorder && control.recorder.labelIsCombo ? Font.Medium : Font.Normal
+        // Tinted with the accent colour while a key press is awaited.
+        highlighted: control.listening
+        implicitWidth: Math.max(90, implicitContentWidth) + leftPadding + rightPadding
+        ToolTip.visible: hovered && ToolTip.text.length > 0
+        ToolTip.delay: 600
+        ToolTip.text: control.recorder ? control.recorder.help : ""
+        onClicked: control.recorder.click()
+
+        // Every key press goes to the recorder first; what it swallows never reaches the
+        // window (Space does not press this button, Tab does not move the focus).
+        // The window's own shortcuts (Ctrl+1…, Ctrl+,) would otherwise take their keys first.
+        Keys.onShortcutOverride: event => {
+            event.accepted = control.listening
+        }
+        Keys.onPressed: event => {
+            if (control.listening) {
+                event.accepted = control.recorder.keyPressed(event.key, event.nativeVirtualKey,
+                                                             event.modifiers)
+            }
+        }
+    }
+
+    // The clear button's place stays reserved, so the main button does not move when it comes
+    // and goes.
+    Item {
+        implicitWidth: removeButton.implicitWidth
+        implicitHeight: removeButton.implicitHeight
+        ToolButton {
+            id: removeButton
+            objectName: "removeShortcutButton"
+            visible: control.recorder !== null && control.recorder.showsRemoveButton
+            flat: true
+            focusPolicy: Qt.NoFocus
+            icon.source: Symbols.source("xmark.circle.fill")
+            icon.color: palette.placeholderText
+            icon.width: 16
+            icon.height: 16
+            ToolTip.visible: hovered
+            ToolTip.delay: 600
+            ToolTip.text: control.recorder ? control.recorder.removeHelp : ""
+            onClicked: control.recorder.removeShortcut()
+        }
+    }
+
+    onListeningChanged: {
+        if (listening) {
+            mainButton.forceActiveFocus()
+        }
+    }
+    // A recorder that disappears while listening gives the hotkeys back.
+    Component.onDestruction: {
+        if (control.recorder && control.recorder.listening) {
+            control.recorder.stopListening()
+        }
+    }
+}

@@ -1,0 +1,251 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import "../controls"
+
+// The displays and their layouts, how dragging works, and the window commands' shortcuts.
+ScrollView {
+    id: page
+    objectName: "overviewPage"
+    contentWidth: availableWidth
+    clip: true
+
+    ColumnLayout {
+        width: page.availableWidth
+        spacing: 24
+
+        Item { Layout.preferredHeight: Theme.pageMargin - 24 }
+
+        // While a permission is missing nothing can be moved; say so first.
+        Rectangle {
+            objectName: "accessWarning"
+            visible: overview.accessNeeded
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.pageMargin
+            Layout.rightMargin: Theme.pageMargin
+            implicitHeight: warningRow.implicitHeight + 24
+            radius: Theme.cornerRadius
+            color: Qt.rgba(0.88, 0.63, 0, 0.14)
+            border.color: Theme.warning
+
+            RowLayout {
+                id: warningRow
+                anchors.fill: parent
+                anchors.margins: 12
+                spacing: 12
+                SymbolIcon {
+                    name: "exclamationmark.triangle.fill"
+                    size: 24
+                    color: Theme.warning
+                }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 2
+                    Label {
+                        text: strings.tr("Windows can’t be moved yet")
+                        font.bold: true
+                    }
+                    Label {
+                        Layout.fillWidth: true
+                        wrapMode: Text.WordWrap
+                        text: strings.tr("Give Tessera Accessibility and Input Monitoring access.")
+                    }
+                }
+                Button {
+                    objectName: "grantAccess"
+                    text: strings.tr("Grant Access")
+                    highlighted: true
+                    onClicked: app.openSettings("permissions")
+                }
+            }
+        }
+
+        SectionBox {
+            objectName: "monitorsSection"
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.pageMargin
+            Layout.rightMargin: Theme.pageMargin
+            title: strings.tr("Monitors")
+            footer: strings.tr("Each monitor has its own layout. Changes apply immediately.")
+
+            Label {
+                objectName: "noMonitors"
+                visible: overview.monitors.length === 0
+                text: strings.tr("No monitors found")
+                opacity: 0.7
+            }
+
+            GridLayout {
+                id: cards
+                objectName: "monitorCards"
+                readonly property int cardWidth: 320
+                Layout.fillWidth: true
+                visible: overview.monitors.length > 0
+                columns: Math.max(1, Math.floor((width + columnSpacing) / (cardWidth + columnSpacing)))
+                columnSpacing: 16
+                rowSpacing: 16
+
+                Repeater {
+                    model: overview.monitors
+                    delegate: Rectangle {
+                        id: card
+                        required property var modelData
+                        required property int index
+                        objectName: "monitorCard-" + index
+                        Layout.alignment: Qt.AlignTop
+                        Layout.preferredWidth: cards.cardWidth
+                        implicitHeight: cardColumn.implicitHeight + 24
+                        radius: Theme.cornerRadius
+                        color: palette.base
+                        border.color: Qt.darker(palette.window, 1.15)
+
+                        ColumnLayout {
+                            id: cardColumn
+                            anchors.fill: parent
+                            anchors.margins: 12
+                            spacing: 10
+
+                            Label {
+                                objectName: "monitorName"
+                                Layout.fillWidth: true
+                                elide: Text.ElideRight
+                                text: card.modelData.name
+                                font.bold: true
+                            }
+
+                            MonitorPreview {
+                                objectName: "monitorPreview"
+                                Layout.fillWidth: true
+                                Layout.preferredHeight: width / Math.max(0.1, aspect)
+                                aspect: card.modelData.aspect
+                                pictureSource: card.modelData.pictureSource
+                                zones: card.modelData.zones
+                            }
+
+                            RowLayout {
+                                Layout.fillWidth: true
+                                Label { text: strings.tr("Layout") }
+                                ComboBox {
+                                    objectName: "layoutPicker"
+                                    Layout.fillWidth: true
+                                    Accessible.name: strings.tr("Layout")
+                                    model: overview.layouts
+                                    textRole: "name"
+                                    valueRole: "id"
+                                    currentIndex: overview.layouts.findIndex(
+                                                      entry => entry.id === card.modelData.layoutID)
+                                    onActivated: (index) => overview.assignLayout(
+                                                     card.modelData.id, overview.layouts[index].id)
+                                }
+                            }
+
+                            Button {
+                                objectName: "editZones"
+                                Layout.fillWidth: true
+                                text: strings.tr("Edit zones for this monitor")
+                                onClicked: app.editZones(card.modelData.id)
+                            }
+                        }
+                    }
+                }
+            }
+
+            Button {
+                objectName: "showZones"
+                Layout.alignment: Qt.AlignRight
+                text: strings.tr("Show zones on all monitors")
+                icon.source: Symbols.source("eye")
+                onClicked: app.previewZones()
+            }
+        }
+
+        SectionBox {
+            objectName: "draggingSection"
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.pageMargin
+            Layout.rightMargin: Theme.pageMargin
+            title: strings.tr("Dragging")
+            footer: strings.tr("Esc cancels while dragging. Dropping outside a zone keeps the size.")
+
+            Repeater {
+                model: [
+                    {
+                        icon: "hand.draw",
+                        title: strings.tr("Drag a window by its title bar"),
+                        text: strings.tr("Zones appear. Drop the window on one and it fills that zone.")
+                    },
+                    {
+                        icon: "option",
+                        title: strings.tr("Custom title bars"),
+                        text: strings.tr("For Chrome or Telegram, hold Option and drag from anywhere in the window.")
+                    },
+                    {
+                        icon: "arrow.uturn.backward",
+                        title: strings.tr("Drag a window out of its zone"),
+                        text: strings.tr("It gets back the size it had before. You can turn this off in Settings.")
+                    }
+                ]
+                delegate: RowLayout {
+                    required property var modelData
+                    Layout.fillWidth: true
+                    spacing: 12
+                    SymbolIcon {
+                        Layout.alignment: Qt.AlignTop
+                        name: modelData.icon
+                        size: 22
+                        color: Theme.accent
+                    }
+                    ColumnLayout {
+                        Layout.fillWidth: true
+                        spacing: 2
+                        Label {
+                            text: modelData.title
+                            font.bold: true
+                        }
+                        Label {
+                            Layout.fillWidth: true
+                            wrapMode: Text.WordWrap
+                            text: modelData.text
+                            opacity: 0.8
+                        }
+                    }
+                }
+            }
+        }
+
+        SectionBox {
+            objectName: "keyboardSection"
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.pageMargin
+            Layout.rightMargin: Theme.pageMargin
+            Layout.bottomMargin: Theme.pageMargin
+            title: strings.tr("Keyboard")
+
+            Repeater {
+                model: overview.commands
+                delegate: RowLayout {
+                    required property var modelData
+                    objectName: "command-" + modelData.rawValue
+                    Layout.fillWidth: true
+                    spacing: 12
+                    SymbolIcon { name: modelData.icon; size: 18 }
+                    Label {
+                        Layout.fillWidth: true
+                        text: modelData.title
+                    }
+                    KeyCaps {
+                        objectName: "keyCaps"
+                        keys: modelData.keys
+                    }
+                }
+            }
+
+            Button {
+                objectName: "customize"
+                Layout.alignment: Qt.AlignRight
+                text: strings.tr("Customize")
+                onClicked: app.openSettings("keyboard")
+            }
+        }
+    }
+}

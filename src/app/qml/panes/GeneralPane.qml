@@ -1,0 +1,389 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Dialogs
+import QtQuick.Layouts
+import "../controls"
+
+// General settings: appearance, language, menu-bar icon, open at login, the built-in layouts
+// and the backup file. The file panels only pick a path; generalPane does the rest.
+Item {
+    id: pane
+    objectName: "generalPane"
+
+    // One side of a window picture.
+    // One side of a window picture.
+    component WindowHalf: Rectangle {
+        property bool dark
+        color: dark ? "#1e1e1e" : "#f4f4f4"
+        Rectangle {
+            width: parent.width
+            height: 12
+            color: parent.dark ? "#3a3a3a" : "#dcdcdc"
+        }
+        Rectangle {
+            x: 8; y: 20
+            width: parent.width * 0.55
+            height: 6
+            radius: 3
+            color: parent.dark ? "#5a5a5a" : "#c4c4c4"
+        }
+        Rectangle {
+            x: 8; y: 32
+            width: parent.width * 0.4
+            height: 6
+            radius: 3
+            color: parent.dark ? "#5a5a5a" : "#c4c4c4"
+        }
+    }
+
+    // A small window drawn light, dark, or (for "System") half of each.
+    component WindowPicture: Item {
+        id: picture
+        property string scheme: "light"
+        implicitWidth: 84
+        implicitHeight: 56
+
+        Rectangle {
+            id: frame
+            anchors.fill: parent
+            radius: 6
+            color: "transparent"
+            border.color: Qt.darker(palette.window, 1.4)
+            clip: true
+            WindowHalf {
+                anchors.fill: parent
+                anchors.margins: 1
+                dark: picture.scheme === "dark"
+            }
+            WindowHalf {
+                visible: picture.scheme === "system"
+                anchors.top: parent.top
+                anchors.bottom: parent.bottom
+                anchors.right: parent.right
+                anchors.margins: 1
+                width: (parent.width - 2) / 2
+                dark: true
+                clip: true
+            }
+        }
+    }
+
+    // A modal question to the user. The flag `wanted` comes from generalPane; closing the dialog
+    // any other way (Escape) counts as the dismissing answer.
+    component Alert: Dialog {
+        id: alert
+        property string message
+        property bool wanted
+        default property alias buttons: buttonRow.data
+        signal dismissed()
+        modal: true
+        anchors.centerIn: Overlay.overlay
+        width: 420
+        closePolicy: Popup.CloseOnEscape
+        onWantedChanged: wanted ? open() : close()
+        Component.onCompleted: if (wanted) open()
+        onClosed: if (wanted) dismissed()
+        contentItem: Label {
+            text: alert.message
+            wrapMode: Text.WordWrap
+        }
+        // The first button declared is the default one and stands on the right.
+        footer: Item {
+            implicitHeight: buttonRow.implicitHeight + 24
+            Row {
+                id: buttonRow
+                anchors.right: parent.right
+                anchors.rightMargin: 12
+                anchors.verticalCenter: parent.verticalCenter
+                spacing: 8
+                layoutDirection: Qt.RightToLeft
+            }
+        }
+    }
+
+    ScrollView {
+        id: scroller
+        anchors.fill: parent
+        contentWidth: availableWidth
+        clip: true
+
+        ColumnLayout {
+            width: scroller.availableWidth
+            spacing: 24
+
+            Item { Layout.preferredHeight: Theme.pageMargin - 24 }
+
+            SectionBox {
+                title: strings.tr("Appearance")
+                Layout.fillWidth: true
+                Layout.leftMargin: Theme.pageMargin
+                Layout.rightMargin: Theme.pageMargin
+
+                Row {
+                    objectName: "themePicker"
+                    spacing: 16
+                    Repeater {
+                        model: generalPane.appearances
+                        delegate: AbstractButton {
+                            id: theme
+                            required property var modelData
+                            objectName: "appearance-" + modelData.rawValue
+                            checkable: true
+                            checked: app.appearance === modelData.rawValue
+                            text: modelData.title
+                            Accessible.name: modelData.title
+                            onClicked: {
+                                app.appearance = modelData.rawValue
+                                checked = Qt.binding(() => app.appearance === theme.modelData.rawValue)
+                            }
+                            contentItem: Column {
+                                spacing: 6
+                                Rectangle {
+                                    width: picture.implicitWidth + 6
+                                    height: picture.implicitHeight + 6
+                                    radius: 8
+                                    color: "transparent"
+                                    border.width: 2
+                                    border.color: theme.checked ? Theme.accent : "transparent"
+                                    WindowPicture {
+                                        id: picture
+                                        anchors.centerIn: parent
+                                        scheme: theme.modelData.rawValue
+                                    }
+                                }
+                                Label {
+                                    anchors.horizontalCenter: parent.horizontalCenter
+                                    text: theme.modelData.title
+                                    font.bold: theme.checked
+                                }
+                            }
+                        }
+                    }
+                }
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    Label {
+                        text: strings.tr("Language")
+                        Layout.fillWidth: true
+                    }
+                    ComboBox {
+                        id: languagePicker
+                        objectName: "languagePicker"
+                        Accessible.name: strings.tr("Language")
+                        model: generalPane.languages
+                        textRole: "title"
+                        valueRole: "rawValue"
+                        implicitContentWidthPolicy: ComboBox.WidestText
+                        // Not indexOfValue: that is read before the model is set and never again.
+                        currentIndex: generalPane.languages.findIndex(
+                                          entry => entry.rawValue === generalPane.language)
+                        onActivated: {
+                            generalPane.setLanguage(currentValue)
+                            currentIndex = Qt.binding(() => generalPane.languages.findIndex(
+                                                          entry => entry.rawValue
+                                                                   === generalPane.language))
+                        }
+                    }
+                }
+
+                Switch {
+                    id: menuBarSwitch
+                    objectName: "showsMenuBarIcon"
+                    Layout.fillWidth: true
+                    text: strings.tr("Show in Menu Bar")
+                    checked: generalPane.showsMenuBarIcon
+                    onToggled: {
+                        generalPane.showsMenuBarIcon = checked
+                        checked = Qt.binding(() => generalPane.showsMenuBarIcon)
+                    }
+                }
+
+                Switch {
+                    objectName: "openAtLogin"
+                    Layout.fillWidth: true
+                    text: strings.tr("Open at Login")
+                    checked: generalPane.launchAtLogin
+                    onToggled: {
+                        generalPane.setLaunchAtLogin(checked)
+                        // The system may refuse; the switch shows what it reports.
+                        checked = Qt.binding(() => generalPane.launchAtLogin)
+                    }
+                }
+            }
+
+            SectionBox {
+                title: strings.tr("Layouts")
+                Layout.fillWidth: true
+                Layout.leftMargin: Theme.pageMargin
+                Layout.rightMargin: Theme.pageMargin
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: 12
+                    ColumnLayout {
+                        Layout.fillWidth: true
+                        spacing: 2
+                        Label { text: strings.tr("Built-in Layouts") }
+                        Label {
+                            Layout.fillWidth: true
+                            wrapMode: Text.WordWrap
+                            opacity: 0.7
+                            font.pixelSize: 12
+                            text: strings.tr("Brings back the original layouts. Your own layouts and zone shortcuts will be removed.")
+                        }
+                    }
+                    Button {
+                        objectName: "restoreBuiltIns"
+                        text: strings.tr("Restore…")
+                        onClicked: generalPane.requestRestoreBuiltIns()
+                    }
+                }
+            }
+
+            ColumnLayout {
+                Layout.fillWidth: true
+                Layout.leftMargin: Theme.pageMargin
+                Layout.rightMargin: Theme.pageMargin
+                spacing: 8
+
+                SectionBox {
+                    title: strings.tr("Backup")
+                    footer: generalPane.automaticCopiesFooter
+                    Layout.fillWidth: true
+
+                    RowLayout {
+                        Layout.fillWidth: true
+                        spacing: 12
+                        ColumnLayout {
+                            Layout.fillWidth: true
+                            spacing: 2
+                            Label { text: strings.tr("Layouts and settings") }
+                            Label {
+                                Layout.fillWidth: true
+                                wrapMode: Text.WordWrap
+                                opacity: 0.7
+                                font.pixelSize: 12
+                                text: strings.tr("One file with layouts, zones, shortcuts, exclusions and preferences. Useful for a new Mac or before experimenting.")
+                            }
+                        }
+                        Button {
+                            objectName: "exportBackup"
+                            text: strings.tr("Export…")
+                            onClicked: {
+                                const proposed = generalPane.proposedExportFile()
+                                exportDialog.currentFolder = proposed.toString().replace(/\/[^\/]*$/, "")
+                                exportDialog.selectedFile = proposed
+                                exportDialog.open()
+                            }
+                        }
+                        Button {
+                            objectName: "importBackup"
+                            text: strings.tr("Import…")
+                            onClicked: importDialog.open()
+                        }
+                    }
+                }
+
+                Button {
+                    objectName: "showAutomaticCopies"
+                    text: strings.tr("Show Automatic Copies")
+                    onClicked: generalPane.showAutomaticCopies()
+                }
+            }
+
+            Item { Layout.preferredHeight: Theme.pageMargin }
+        }
+    }
+
+    FileDialog {
+        id: exportDialog
+        objectName: "exportDialog"
+        title: strings.tr("Save Backup")
+        fileMode: FileDialog.SaveFile
+        nameFilters: [strings.tr("JSON files (*.json)")]
+        defaultSuffix: "json"
+        onAccepted: generalPane.exportTo(selectedFile.toString())
+    }
+
+    FileDialog {
+        id: importDialog
+        objectName: "importDialog"
+        title: strings.tr("Open Backup")
+        fileMode: FileDialog.OpenFile
+        nameFilters: [strings.tr("JSON files (*.json)")]
+        onAccepted: generalPane.readBackupFile(selectedFile.toString())
+    }
+
+    Alert {
+        objectName: "relaunchAlert"
+        title: strings.tr("Relaunch to switch the language?")
+        message: strings.tr("Tessera shows the new language after it relaunches. Your layouts and settings stay as they are.")
+        wanted: generalPane.confirmsRelaunch
+        onDismissed: generalPane.relaunchLater()
+        Button {
+            objectName: "relaunchNow"
+            text: strings.tr("Relaunch Now")
+            highlighted: true
+            onClicked: generalPane.relaunchNow()
+        }
+        Button {
+            objectName: "relaunchLater"
+            text: strings.tr("Later")
+            onClicked: generalPane.relaunchLater()
+        }
+    }
+
+    Alert {
+        objectName: "restoreAlert"
+        title: strings.tr("Restore built-in layouts?")
+        message: strings.tr("Your own layouts, zones, and shortcuts will be removed.")
+        wanted: generalPane.confirmsRestore
+        onDismissed: generalPane.cancelRestoreBuiltIns()
+        Button {
+            objectName: "confirmRestore"
+            text: strings.tr("Restore")
+            // Destructive: drawn in red so it is never taken for the safe choice.
+            palette.buttonText: "#d70015"
+            onClicked: generalPane.restoreBuiltIns()
+        }
+        Button {
+            objectName: "cancelRestore"
+            text: strings.tr("Cancel")
+            onClicked: generalPane.cancelRestoreBuiltIns()
+        }
+    }
+
+    Alert {
+        objectName: "importAlert"
+        title: generalPane.importTitle
+        message: generalPane.importMessage
+        wanted: generalPane.hasPendingImport
+        onDismissed: generalPane.cancelImport()
+        Button {
+            objectName: "confirmImport"
+            text: generalPane.importButton
+            highlighted: true
+            onClicked: generalPane.confirmImport()
+        }
+        Button {
+            objectName: "cancelImport"
+            text: generalPane.importCancelButton
+            onClicked: generalPane.cancelImport()
+        }
+    }
+
+    Alert {
+        objectName: "errorAlert"
+        title: generalPane.errorTitle
+        message: generalPane.errorMessage
+        wanted: generalPane.showsError
+        onDismissed: generalPane.dismissError()
+        Button {
+            objectName: "dismissError"
+            text: strings.tr("OK")
+            highlighted: true
+            onClicked: generalPane.dismissError()
+        }
+    }
+}

@@ -1,0 +1,82 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import "../controls"
+
+// The window commands' shortcuts: one recorder per command, the clash warnings under them and
+// the way back to the default shortcuts.
+ColumnLayout {
+    id: pane
+    spacing: Theme.spacing
+
+    SectionBox {
+        Layout.fillWidth: true
+        title: keyboardPane.header
+        footer: keyboardPane.footer
+
+        Repeater {
+            model: keyboardPane.commands
+
+            delegate: ColumnLayout {
+                id: row
+                objectName: "commandRow_" + modelData.command
+                readonly property string conflict:
+                    (keyboardPane.revision, keyboardPane.conflictMessage(modelData.command))
+                Layout.fillWidth: true
+                spacing: 4
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: 8
+                    SymbolIcon {
+                        name: modelData.icon
+                        size: 18
+                    }
+                    Label {
+                        text: modelData.title
+                        elide: Text.ElideRight
+                        Layout.fillWidth: true
+                    }
+                    ShortcutRecorder {
+                        objectName: "recorder_" + modelData.command
+                        recorder: modelData.recorder
+                    }
+                }
+                RowLayout {
+                    visible: row.conflict.length > 0
+                    Layout.fillWidth: true
+                    spacing: 6
+                    SymbolIcon {
+                        name: "exclamationmark.triangle.fill"
+                        size: 14
+                        color: Theme.warning
+                    }
+                    Label {
+                        objectName: "conflict_" + modelData.command
+                        text: row.conflict
+                        color: Theme.warning
+                        font.pixelSize: 12
+                        wrapMode: Text.WordWrap
+                        Layout.fillWidth: true
+                    }
+                }
+            }
+        }
+
+        Button {
+            objectName: "restoreDefaultShortcuts"
+            text: keyboardPane.restoreDefaultsTitle
+            Layout.alignment: Qt.AlignRight
+            onClicked: keyboardPane.restoreDefaults()
+        }
+    }
+
+    Label {
+        objectName: "keyboardError"
+        visible: text.length > 0
+        text: keyboardPane.lastError
+        color: Theme.warning
+        wrapMode: Text.WordWrap
+        Layout.fillWidth: true
+    }
+}

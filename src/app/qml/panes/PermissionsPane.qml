@@ -1,0 +1,121 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import "../controls"
+
+// The two permissions Tessera needs, each with a way to the system's page for it, and a
+// relaunch for when access was given but the running process doesn't see it yet.
+ScrollView {
+    id: pane
+    objectName: "permissionsPane"
+    contentWidth: availableWidth
+    clip: true
+
+    // One permission: its name and purpose, then a check mark or the way to grant it.
+    component PermissionRow: RowLayout {
+        id: permissionRow
+        property string key
+        property string title
+        property string detail
+        property bool granted
+        signal openSettings()
+        Layout.fillWidth: true
+        spacing: 12
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 2
+            Label { text: permissionRow.title }
+            Label {
+                Layout.fillWidth: true
+                wrapMode: Text.WordWrap
+                opacity: 0.7
+                font.pixelSize: 12
+                text: permissionRow.detail
+            }
+        }
+        // The check mark or the button, whichever applies, in one slot at the row's end.
+        Item {
+            Layout.alignment: Qt.AlignVCenter
+            Layout.preferredWidth: permissionRow.granted ? check.width : openButton.implicitWidth
+            Layout.preferredHeight: permissionRow.granted ? check.height
+                                                          : openButton.implicitHeight
+            SymbolIcon {
+                id: check
+                objectName: permissionRow.key + "Granted"
+                anchors.centerIn: parent
+                visible: permissionRow.granted
+                name: "checkmark.circle.fill"
+                size: 22
+                color: Theme.success
+                Accessible.name: permissionRow.title
+            }
+            Button {
+                id: openButton
+                objectName: permissionRow.key + "OpenSettings"
+                anchors.fill: parent
+                visible: !permissionRow.granted
+                text: strings.tr("Open System Settings")
+                onClicked: permissionRow.openSettings()
+            }
+        }
+    }
+
+    ColumnLayout {
+        width: pane.availableWidth
+        spacing: 24
+
+        Item { Layout.preferredHeight: Theme.pageMargin - 24 }
+
+        SectionBox {
+            title: strings.tr("Permissions")
+            footer: strings.tr("macOS applies Accessibility access only after the app relaunches.")
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.pageMargin
+            Layout.rightMargin: Theme.pageMargin
+
+            PermissionRow {
+                key: "accessibility"
+                title: strings.tr("Accessibility")
+                detail: strings.tr("Move and resize other apps’ windows.")
+                granted: permissionsPane.accessibilityGranted
+                onOpenSettings: permissionsPane.openAccessibilitySettings()
+            }
+            Rectangle {
+                Layout.fillWidth: true
+                implicitHeight: 1
+                color: Qt.darker(palette.window, 1.15)
+            }
+            PermissionRow {
+                key: "inputMonitoring"
+                title: strings.tr("Input Monitoring")
+                detail: strings.tr("Notice when a window is dragged by its title bar.")
+                granted: permissionsPane.inputMonitoringGranted
+                onOpenSettings: permissionsPane.openInputMonitoringSettings()
+            }
+        }
+
+        SectionBox {
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.pageMargin
+            Layout.rightMargin: Theme.pageMargin
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 12
+                Label {
+                    Layout.fillWidth: true
+                    wrapMode: Text.WordWrap
+                    text: strings.tr("Turned access on but the status didn’t change?")
+                }
+                Button {
+                    objectName: "relaunchTessera"
+                    text: strings.tr("Relaunch Tessera")
+                    onClicked: permissionsPane.relaunch()
+                }
+            }
+        }
+
+        Item { Layout.preferredHeight: Theme.pageMargin }
+    }
+}

@@ -1,0 +1,315 @@
+#include "GeneralPaneModel.h"
+#include "Preferences.h"
+#include "QtTestSupport.h"
+#include "SimShell.h"
+
+#include "core/app/Preferences.h"
+#include "core/backup/Backup.h"
+#include "core/backup/BackupService.h"
+#include "core/store/BuiltInLayouts.h"
+#include "core/store/LayoutStore.h"
+
+#include <QSignalSpy>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace tessera::test {
+namespace {
+
+namespace fs = std::filesystem;
+using shell::GeneralPaneModel;
+using Languages = std::vector<std::string>;
+
+QString qpath(const fs::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+void writeText(const fs::path& file, const std::string& text) {
+    std::ofstream(file) << text;
+}
+
+std::size_t filesIn(const fs::path& folder) {
+    if (!fs::exists(folder)) {
+        return 0;
+    }
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+class GeneralPaneTest : public ::testing::Test {
+protected:
+    void SetUp() override { sim.start(); }
+
+    GeneralPaneModel& pane() { return sim.shell->generalPane(); }
+    fs::path backups() const { return automaticCopiesFolder(sim.state->store().fileURL()); }
+    DefaultsDomain stored() const { return sim.defaults.persistentDomain(); }
+
+    // A layout of the user's own whose only zone answers Ctrl+Alt+K.
+    Layout ownLayout() const {
+        Layout layout{Uuid::random(), "Mine", {}};
+        layout.zones.push_back(
+            Zone{Uuid::random(), "Left", 0, 0, 0.5, 1, KeyCombo{40, 0x1000 | 0x0800, "⌃⌥K"}});
+        return layout;
+    }
+
+    SimShell sim;
+};
+
+TEST_F(GeneralPaneTest, ChoosingALanguageSavesItAtOnceAndAsksToRelaunch) {
+    QSignalSpy languageChanged(&pane(), &GeneralPaneModel::languageChanged);
+    pane().setLanguage("fr");
+    EXPECT_EQ(stored().at("appLanguage"), DefaultsValue(std::string("fr")));
+    EXPECT_EQ(stored().at("AppleLanguages"), DefaultsValue(Languages{"fr"}));
+    EXPECT_EQ(pane().language(), "fr");
+    EXPECT_GE(languageChanged.count(), 1);
+    EXPECT_TRUE(pane().confirmsRelaunch());
+
+    pane().relaunchLater();
+    EXPECT_FALSE(pane().confirmsRelaunch());
+    EXPECT_EQ(sim.services.count(SimAppServices::Call::relaunch), 0u);
+
+    // The system's own list must apply again: the override goes, it is not written empty.
+    pane().setLanguage("system");
+    EXPECT_EQ(stored().at("appLanguage"), DefaultsValue(std::string("system")));
+    EXPECT_EQ(stored().count("AppleLanguages"), 0u);
+    EXPECT_FALSE(sim.defaults.object("AppleLanguages").has_value());
+    ASSERT_TRUE(pane().confirmsRelaunch());
+    pane().relaunchNow();
+    EXPECT_FALSE(pane().confirmsRelaunch());
+    EXPECT_EQ(sim.services.count(SimAppServices::Call::relaunch), 1u);
+
+    // Something that isn't a language changes nothing and asks nothing.
+    pane().setLanguage("tlh");
+    EXPECT_EQ(stored().at("appLanguage"), DefaultsValue(std::string("system")));
+    EXPECT_FALSE(pane().confirmsRelaunch());
+}
+
+TEST_F(GeneralPaneTest, ALanguageThatCouldNotBeSavedIsReportedInsteadOfOfferingARelaunch) {
+    sim.defaults.failWrites(true);
+    pane().setLanguage("de");
+    EXPECT_FALSE(pane().confirmsRelaunch()) << "a relaunch would come back in the old language";
+    ASSERT_TRUE(pane().showsError());
+    EXPECT_EQ(pane().errorMessage().toStdString(), sim.defaults.lastError());
+}
+
+TEST_F(GeneralPaneTest, ThePickersOfferEveryChoiceInOrder) {
+    const auto languages = pane().languages();
+    ASSERT_EQ(languages.size(), 7);
+    EXPECT_EQ(languages[0].toMap()["rawValue"], "system");
+    EXPECT_EQ(languages[0].toMap()["title"], "System Language");
+    EXPECT_EQ(languages[4].toMap()["title"], "Español");
+    const auto appearances = pane().appearances();
+    ASSERT_EQ(appearances.size(), 3);
+    EXPECT_EQ(appearances[2].toMap()["rawValue"], "dark");
+    EXPECT_EQ(appearances[2].toMap()["title"], "Dark");
+    // English is what runs when nothing was chosen, so the picker shows it.
+    EXPECT_EQ(pane().language(), "en");
+    EXPECT_NE(pane().automaticCopiesFooter().indexOf("The last 5 are kept."), -1);
+}
+
+TEST_F(GeneralPaneTest, TheMenuBarIconIsOnUntilTurnedOff) {
+    // The key has no registered default, so a plain boolean read would say off.
+    EXPECT_EQ(stored().count("showsMenuBarIcon"), 0u);
+    EXPECT_TRUE(pane().showsMenuBarIcon());
+    EXPECT_EQ(emissions(&pane(), &GeneralPaneModel::showsMenuBarIconChanged,
+                        [&] { pane().setShowsMenuBarIcon(false); }),
+              1);
+    EXPECT_EQ(stored().at("showsMenuBarIcon"), DefaultsValue(false));
+    EXPECT_FALSE(pane().showsMenuBarIcon());
+}
+
+TEST_F(GeneralPaneTest, OpenAtLoginFollowsTheLoginItemEvenWhenTheChangeIsRefused) {
+    pane().setLaunchAtLogin(true);
+    EXPECT_TRUE(pane().launchAtLogin());
+    EXPECT_EQ(sim.loginItem.status(), LoginItemStatus::enabled);
+
+    // Refused: the switch the user flipped must fall back to the real state, so it is told.
+    sim.loginItem.refuseChanges("Operation not permitted");
+    EXPECT_GE(emissions(&pane(), &GeneralPaneModel::launchAtLoginChanged,
+                        [&] { pane().setLaunchAtLogin(false); }),
+              1);
+    EXPECT_TRUE(pane().launchAtLogin());
+    EXPECT_EQ(sim.loginItem.unregisterCount(), 1u);
+
+    // Waiting for the user's approval is not "on".
+    sim.loginItem.refuseChanges(std::nullopt);
+    pane().setLaunchAtLogin(false);
+    sim.loginItem.setRequiresApproval(true);
+    pane().setLaunchAtLogin(true);
+    EXPECT_FALSE(pane().launchAtLogin());
+}
+
+TEST_F(GeneralPaneTest, RestoringBuiltInsAsksFirstThenDropsOwnLayoutsAndTheirShortcuts) {
+    sim.state->applyLayoutChange(ownLayout(), "Add", nullptr);
+    ASSERT_TRUE(sim.hotkeyPort.registeredID(40, 0x1000 | 0x0800).has_value());
+
+    pane().requestRestoreBuiltIns();
+    EXPECT_TRUE(pane().confirmsRestore());
+    pane().cancelRestoreBuiltIns();
+    EXPECT_FALSE(pane().confirmsRestore());
+    EXPECT_EQ(sim.state->store().layouts().size(), builtInLayouts().size() + 1) << "cancelled";
+
+    pane().requestRestoreBuiltIns();
+    pane().restoreBuiltIns();
+    EXPECT_FALSE(pane().confirmsRestore());
+    EXPECT_EQ(sim.state->store().layouts(), builtInLayouts());
+    // Registered again: the removed zone's shortcut no longer answers.
+    EXPECT_FALSE(sim.hotkeyPort.registeredID(40, 0x1000 | 0x0800).has_value());
+    EXPECT_FALSE(pane().showsError());
+}
+
+TEST_F(GeneralPaneTest, ExportWritesAFileThatReadsBackAsTheCurrentState) {
+    sim.state->applyLayoutChange(ownLayout(), "Add", nullptr);
+    sim.shell->preferences().setDouble("windowGap", 12);
+    const auto file = sim.temp.path() / "export.json";
+
+    // The save panel hands over a file URL.
+    ASSERT_TRUE(pane().exportTo(QUrl::fromLocalFile(qpath(file)).toString()));
+    EXPECT_FALSE(pane().showsError());
+    const auto read = readBackup(file);
+    ASSERT_TRUE(read) << read.detail;
+    EXPECT_EQ(read.backup->layouts.layouts, sim.state->store().layouts());
+    EXPECT_EQ(read.backup->preferences.at("windowGap"), PreferenceValue(12.0));
+
+    const auto proposed = pane().proposedExportFile();
+    EXPECT_TRUE(proposed.isLocalFile());
+    EXPECT_TRUE(proposed.fileName().startsWith("Tessera ")) << proposed.toString().toStdString();
+    EXPECT_TRUE(proposed.fileName().endsWith(".json"));
+}
+
+TEST_F(GeneralPaneTest, AnExportThatCannotBeWrittenShowsWhy) {
+    EXPECT_FALSE(pane().exportTo(qpath(sim.temp.path() / "missing" / "export.json")));
+    ASSERT_TRUE(pane().showsError());
+    EXPECT_EQ(pane().errorTitle(), "Couldn’t use this file");
+    EXPECT_FALSE(pane().errorMessage().isEmpty());
+    pane().dismissError();
+    EXPECT_FALSE(pane().showsError());
+}
+
+TEST_F(GeneralPaneTest, AFileThatCannotBeReadShowsTheFailureAndKeepsNothingPending) {
+    const auto garbage = sim.temp.path() / "garbage.json";
+    writeText(garbage, "{ not json");
+    EXPECT_FALSE(pane().readBackupFile(qpath(garbage)));
+    EXPECT_FALSE(pane().hasPendingImport());
+    ASSERT_TRUE(pane().showsError());
+    EXPECT_EQ(pane().errorTitle(), "Couldn’t use this file");
+    EXPECT_EQ(pane().errorMessage(), "The file isn’t a Tessera backup or is damaged.");
+    pane().dismissError();
+
+    EXPECT_FALSE(pane().readBackupFile(qpath(sim.temp.path() / "nowhere.json")));
+    EXPECT_EQ(pane().errorMessage(), "The file isn’t a Tessera backup or is damaged.");
+    pane().dismissError();
+
+    auto newer = makeBackup(sim.state->backupContext());
+    newer.version = 2;
+    const auto future = sim.temp.path() / "future.json";
+    ASSERT_EQ(encodeBackup(newer, future), "");
+    EXPECT_FALSE(pane().readBackupFile(qpath(future)));
+    EXPECT_EQ(pane().errorMessage(), "This backup was made by a newer version of Tessera.");
+    EXPECT_EQ(filesIn(backups()), 0u);
+}
+
+TEST_F(GeneralPaneTest, CancellingAnImportChangesNothingAndTakesNoAutomaticCopy) {
+    const auto file = sim.temp.path() / "backup.json";
+    ASSERT_TRUE(pane().exportTo(qpath(file)));
+    sim.state->applyLayoutChange(ownLayout(), "Add", nullptr);
+    sim.shell->preferences().setBool("snapOnDrag", false);
+    const auto layoutsBefore = sim.state->store().layouts();
+    const auto prefsBefore = stored();
+
+    ASSERT_TRUE(pane().readBackupFile(qpath(file)));
+    ASSERT_TRUE(pane().hasPendingImport());
+    EXPECT_EQ(pane().importTitle(), "Replace your layouts and settings?");
+    EXPECT_TRUE(pane().importMessage().startsWith("The backup from "));
+    EXPECT_EQ(pane().importMessage().indexOf("%@"), -1) << "the date is filled in";
+    EXPECT_EQ(pane().importButton(), "Import");
+    EXPECT_EQ(pane().importCancelButton(), "Cancel");
+
+    pane().cancelImport();
+    EXPECT_FALSE(pane().hasPendingImport());
+    EXPECT_EQ(sim.state->store().layouts(), layoutsBefore);
+    EXPECT_EQ(stored(), prefsBefore);
+    EXPECT_EQ(filesIn(backups()), 0u);
+    // Nothing is left to confirm by accident.
+    pane().confirmImport();
+    EXPECT_EQ(sim.state->store().layouts(), layoutsBefore);
+    EXPECT_EQ(filesIn(backups()), 0u);
+}
+
+TEST_F(GeneralPaneTest, ImportingReplacesTheStateAfterACopyAndOffersARelaunchForANewLanguage) {
+    sim.shell->preferences().setString("appLanguage", "de");
+    sim.shell->preferences().setDouble("windowGap", 20);
+    const auto file = sim.temp.path() / "backup.json";
+    ASSERT_TRUE(pane().exportTo(qpath(file)));
+
+    sim.shell->preferences().setString("appLanguage", "en");
+    sim.shell->preferences().setDouble("windowGap", 4);
+    sim.state->applyLayoutChange(ownLayout(), "Add", nullptr);
+
+    ASSERT_TRUE(pane().readBackupFile(qpath(file)));
+    QSignalSpy prefsChanged(&sim.shell->preferences(), &shell::Preferences::changed);
+    QSignalSpy imported(&pane(), &GeneralPaneModel::imported);
+    pane().confirmImport();
+
+    EXPECT_FALSE(pane().hasPendingImport());
+    EXPECT_FALSE(pane().showsError());
+    EXPECT_EQ(filesIn(backups()), 1u);
+    EXPECT_EQ(sim.state->store().layouts(), builtInLayouts());
+    EXPECT_EQ(stored().at("windowGap"), DefaultsValue(20.0));
+    EXPECT_EQ(stored().at("AppleLanguages"), DefaultsValue(Languages{"de"}));
+    EXPECT_EQ(pane().language(), "de");
+    EXPECT_TRUE(pane().confirmsRelaunch());
+    EXPECT_EQ(imported.count(), 1);
+    // Controls bound to the imported keys re-read them.
+    const auto keysTold = [&] {
+        std::vector<QString> keys;
+        for (const auto& args : prefsChanged) {
+            keys.push_back(args.at(0).toString());
+        }
+        return keys;
+    }();
+    EXPECT_NE(std::find(keysTold.begin(), keysTold.end(), "windowGap"), keysTold.end());
+    EXPECT_NE(std::find(keysTold.begin(), keysTold.end(), "appLanguage"), keysTold.end());
+
+    // The same language again: nothing to relaunch for.
+    pane().relaunchLater();
+    ASSERT_TRUE(pane().readBackupFile(qpath(file)));
+    pane().confirmImport();
+    EXPECT_FALSE(pane().confirmsRelaunch());
+    EXPECT_EQ(filesIn(backups()), 2u);
+}
+
+TEST_F(GeneralPaneTest, AnImportWhoseAutomaticCopyFailsChangesNothing) {
+    const auto file = sim.temp.path() / "backup.json";
+    ASSERT_TRUE(pane().exportTo(qpath(file)));
+    sim.state->applyLayoutChange(ownLayout(), "Add", nullptr);
+    const auto layoutsBefore = sim.state->store().layouts();
+    // A file where the folder of automatic copies belongs.
+    writeText(backups(), "in the way");
+
+    ASSERT_TRUE(pane().readBackupFile(qpath(file)));
+    pane().confirmImport();
+    EXPECT_FALSE(pane().hasPendingImport());
+    ASSERT_TRUE(pane().showsError());
+    EXPECT_EQ(pane().errorTitle(), "Couldn’t use this file");
+    EXPECT_EQ(sim.state->store().layouts(), layoutsBefore);
+}
+
+TEST_F(GeneralPaneTest, ShowAutomaticCopiesRevealsTheFolderCreatingItFirst) {
+    pane().showAutomaticCopies();
+    ASSERT_EQ(sim.desktop.count(SimCallKind::revealInFileBrowser), 1u);
+    const auto& call = sim.desktop.calls().back();
+    ASSERT_EQ(call.items.size(), 1u);
+    EXPECT_EQ(call.items.front(), backups());
+    EXPECT_TRUE(fs::is_directory(backups()));
+}
+
+} // namespace
+} // namespace tessera::test

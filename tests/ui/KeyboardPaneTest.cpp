@@ -1,0 +1,377 @@
+#include "KeyboardPaneModel.h"
+#include "Preferences.h"
+#include "QtTestSupport.h"
+#include "ShortcutRecorderModel.h"
+#include "SimShell.h"
+
+#include "core/placement/CommandShortcuts.h"
+#include "core/store/DisplayNames.h"
+
+#include <QSignalSpy>
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tessera::test {
+namespace {
+
+using shell::KeyboardPaneModel;
+using shell::ShortcutRecorderModel;
+
+constexpr int ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+constexpr std::uint32_t controlOption = 0x1800;
+constexpr std::uint32_t controlOptionCommand = 0x1900;
+constexpr std::uint16_t kKey = 40;
+constexpr std::uint16_t leftArrow = 123;
+constexpr std::uint16_t rightArrow = 124;
+
+// The record kept under "shortcut.<command>", if the preferences hold one.
+std::optional<StoredShortcut> storedRecord(const Defaults& defaults, const std::string& command) {
+    const auto domain = defaults.persistentDomain();
+    const auto found = domain.find("shortcut." + command);
+    if (found == domain.end()) {
+        return std::nullopt;
+    }
+    const auto* bytes = std::get_if<Bytes>(&found->second);
+    if (bytes == nullptr) {
+        return StoredShortcut{};
+    }
+    const auto decoded = decodeStoredShortcut(*bytes);
+    return decoded.value.value_or(StoredShortcut{});
+}
+
+bool hasStoredShortcuts(const Defaults& defaults) {
+    for (const auto& [key, value] : defaults.persistentDomain()) {
+        if (key.starts_with("shortcut.")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+ShortcutRecorderModel& recorderOf(KeyboardPaneModel& pane, WindowCommand command) {
+    return *pane.recorder(command);
+}
+
+// --- Key presses in the window as the local monitors see them ---
+
+TEST(KeyboardPaneKeys, QtKeysWithoutAKeysymTranslateToMacCodesAndFlags) {
+    const auto k = shell::keyDownFromQt(Qt::Key_K, 0, ctrlAlt);
+    ASSERT_TRUE(k);
+    EXPECT_EQ(k->type, InputEventType::keyDown);
+    EXPECT_EQ(k->keyCode, kKey);
+    EXPECT_EQ(k->modifierFlags, eventFlags::control | eventFlags::option);
+
+    const auto left =
+        shell::keyDownFromQt(Qt::Key_Left, 0, ctrlAlt | Qt::MetaModifier | Qt::KeypadModifier);
+    ASSERT_TRUE(left);
+    EXPECT_EQ(left->keyCode, leftArrow);
+    EXPECT_EQ(left->modifierFlags, eventFlags::control | eventFlags::option | eventFlags::command);
+
+    const auto shiftA = shell::keyDownFromQt(Qt::Key_A, 0, Qt::ShiftModifier);
+    ASSERT_TRUE(shiftA);
+    EXPECT_EQ(shiftA->keyCode, 0);
+    EXPECT_EQ(shiftA->modifierFlags, eventFlags::shift);
+
+    // Named keys keep their macOS codes; the key code table, not the Qt value, decides.
+    const std::pair<int, std::uint16_t> named[] = {
+        {Qt::Key_Escape, 53},    {Qt::Key_Return, 36}, {Qt::Key_Tab, 48}, {Qt::Key_Space, 49},
+        {Qt::Key_Backspace, 51}, {Qt::Key_F1, 122},    {Qt::Key_F5, 96},  {Qt::Key_F12, 111},
+        {Qt::Key_Up, 126},       {Qt::Key_Down, 125},  {Qt::Key_1, 18},   {Qt::Key_5, 23},
+        {Qt::Key_Equal, 24},     {Qt::Key_Backtab, 48}};
+    for (const auto& [qtKey, macCode] : named) {
+        const auto event = shell::keyDownFromQt(qtKey, 0, 0);
+        ASSERT_TRUE(event) << qtKey;
+        EXPECT_EQ(event->keyCode, macCode) << qtKey;
+        EXPECT_EQ(event->modifierFlags, 0U) << qtKey;
+    }
+
+    // The keypad's 5 is a key of its own, not the 5 of the main keyboard.
+    const auto keypadFive = shell::keyDownFromQt(Qt::Key_5, 0, Qt::KeypadModifier);
+    ASSERT_TRUE(keypadFive);
+    EXPECT_EQ(keypadFive->keyCode, 0x57);
+
+    // Modifier keys on their own reach the recorder as the modifier codes it ignores.
+    const auto shift = shell::keyDownFromQt(Qt::Key_Shift, 0, Qt::ShiftModifier);
+    ASSERT_TRUE(shift);
+    EXPECT_EQ(shift->keyCode, 56);
+
+    EXPECT_FALSE(shell::keyDownFromQt(Qt::Key_unknown, 0, 0));
+    EXPECT_FALSE(shell::keyDownFromQt(Qt::Key_LaunchMail, 0, Qt::ControlModifier));
+}
+
+TEST(KeyboardPaneKeys, TheKeysymNamesTheKeyWhenThereIsOne) {
+    // On X11 Qt's native virtual key is the keysym, with Shift already applied.
+    const auto k = shell::keyDownFromQt(Qt::Key_K, XK_k, ctrlAlt);
+    ASSERT_TRUE(k);
+    EXPECT_EQ(k->keyCode, kKey);
+    EXPECT_EQ(k->modifierFlags, eventFlags::control | eventFlags::option);
+
+    const auto right = shell::keyDownFromQt(Qt::Key_Right, XK_Right, Qt::MetaModifier);
+    ASSERT_TRUE(right);
+    EXPECT_EQ(right->keyCode, rightArrow);
+    EXPECT_EQ(right->modifierFlags, eventFlags::command);
+
+    // Shift+1 is "exclam" to X and to Qt; the shortcut is Shift and the key 1.
+    const auto exclam = shell::keyDownFromQt(Qt::Key_Exclam, XK_exclam, Qt::ShiftModifier);
+    ASSERT_TRUE(exclam);
+    EXPECT_EQ(exclam->keyCode, 18);
+    EXPECT_EQ(exclam->modifierFlags, eventFlags::shift);
+    const auto question = shell::keyDownFromQt(Qt::Key_Question, XK_question, Qt::ShiftModifier);
+    ASSERT_TRUE(question);
+    EXPECT_EQ(question->keyCode, 44);
+
+    // The keysym wins over Qt's key: the keypad key with Num Lock off is still the keypad's.
+    const auto keypadHome = shell::keyDownFromQt(Qt::Key_Home, XK_KP_Home, Qt::KeypadModifier);
+    ASSERT_TRUE(keypadHome);
+    EXPECT_EQ(keypadHome->keyCode, 0x59);
+
+    // A keysym no US key makes (another layout's letter) falls back to Qt's key.
+    const auto fallback = shell::keyDownFromQt(Qt::Key_F3, XK_Cyrillic_ka, 0);
+    ASSERT_TRUE(fallback);
+    EXPECT_EQ(fallback->keyCode, 99);
+    EXPECT_FALSE(shell::keyDownFromQt(0x41B, XK_Cyrillic_el, 0));
+}
+
+// --- The pane ---
+
+TEST(KeyboardPane, RowsNameEveryCommandInOrderWithItsRecorder) {
+    SimShell sim;
+    sim.start();
+    auto& pane = sim.shell->keyboardPane();
+
+    EXPECT_EQ(pane.header(), "Keyboard");
+    EXPECT_EQ(pane.restoreDefaultsTitle(), "Restore Default Shortcuts");
+    EXPECT_EQ(pane.footer(),
+              "Zone arrows move the active window to the neighbouring zone, and on to the next "
+              "monitor at the edge. Display commands keep the window in the most similar zone.");
+    const auto commands = pane.commands();
+    ASSERT_EQ(commands.size(), 7);
+    const auto first = commands[0].toMap();
+    EXPECT_EQ(first["command"].toString(), "fillScreen");
+    EXPECT_EQ(first["icon"].toString(), "arrow.up.left.and.arrow.down.right");
+    const auto last = commands[6].toMap();
+    EXPECT_EQ(last["command"].toString(), "nextDisplay");
+    EXPECT_EQ(last["title"].toString(), "Next Display");
+    EXPECT_EQ(last["recorder"].value<QObject*>(), pane.recorder("nextDisplay"));
+    EXPECT_EQ(pane.recorder("sideways"), nullptr);
+
+    auto& zoneLeft = recorderOf(pane, WindowCommand::zoneLeft);
+    EXPECT_EQ(zoneLeft.label(), "Ctrl+Alt+←");
+    EXPECT_TRUE(zoneLeft.labelIsCombo());
+    EXPECT_TRUE(zoneLeft.showsRemoveButton());
+    EXPECT_EQ(zoneLeft.help(), "Click, then press a shortcut");
+    EXPECT_EQ(zoneLeft.removeHelp(), "Remove Shortcut");
+    EXPECT_EQ(pane.conflictMessage("zoneLeft"), "");
+    EXPECT_EQ(pane.shortcut("previousDisplay")["carbonModifiers"].toInt(),
+              static_cast<int>(controlOptionCommand));
+}
+
+TEST(KeyboardPane, RecordingStoresTheComboAndRegistersAgainOnceResumed) {
+    SimShell sim;
+    sim.start();
+    auto& pane = sim.shell->keyboardPane();
+    auto& recorder = recorderOf(pane, WindowCommand::zoneLeft);
+    ASSERT_TRUE(sim.hotkeyPort.registeredID(leftArrow, controlOption));
+
+    EXPECT_GE(emissions(&recorder, &ShortcutRecorderModel::changed, [&] { recorder.click(); }), 1);
+    EXPECT_TRUE(recorder.listening());
+    EXPECT_EQ(recorder.label(), "Press Shortcut…");
+    EXPECT_EQ(recorder.help(), "Esc to cancel");
+    EXPECT_FALSE(recorder.showsRemoveButton());
+    // Suspended: the shortcuts in use reach the recorder instead of moving windows.
+    ASSERT_NE(sim.state->hotkeys(), nullptr);
+    EXPECT_TRUE(sim.state->hotkeys()->isSuspended());
+    EXPECT_TRUE(sim.hotkeyPort.registrations().empty());
+
+    // A modifier on its own is swallowed and changes nothing.
+    EXPECT_TRUE(recorder.keyPressed(Qt::Key_Control, 0, Qt::ControlModifier));
+    EXPECT_TRUE(recorder.listening());
+
+    const auto before = pane.revision();
+    QSignalSpy paneChanged(&pane, &KeyboardPaneModel::changed);
+    QSignalSpy preferencesChanged(&sim.shell->preferences(), &shell::Preferences::changed);
+    EXPECT_TRUE(recorder.keyPressed(Qt::Key_K, 0, ctrlAlt));
+
+    EXPECT_FALSE(recorder.listening());
+    EXPECT_FALSE(sim.state->hotkeys()->isSuspended());
+    const auto stored = storedRecord(sim.defaults, "zoneLeft");
+    ASSERT_TRUE(stored && stored->combo);
+    EXPECT_EQ(stored->combo->keyCode, kKey);
+    EXPECT_EQ(stored->combo->carbonModifiers, controlOption);
+    EXPECT_EQ(stored->combo->display, "⌃⌥K");
+    EXPECT_EQ(recorder.label(), "Ctrl+Alt+K");
+    EXPECT_TRUE(recorder.showsRemoveButton());
+    EXPECT_GT(pane.revision(), before);
+    EXPECT_GE(paneChanged.count(), 1);
+    bool sawKey = false;
+    for (const auto& arguments : preferencesChanged) {
+        sawKey = sawKey || arguments.at(0).toString() == "shortcut.zoneLeft";
+    }
+    EXPECT_TRUE(sawKey) << "controls bound to the preference were not told";
+
+    // Registered again: the new combination, and no longer the old default.
+    EXPECT_TRUE(sim.hotkeyPort.registeredID(kKey, controlOption));
+    EXPECT_FALSE(sim.hotkeyPort.registeredID(leftArrow, controlOption));
+    EXPECT_TRUE(sim.hotkeyPort.registeredID(rightArrow, controlOption));
+    // The press went to the recorder, not to the window commands.
+    EXPECT_FALSE(recorder.keyPressed(Qt::Key_K, 0, ctrlAlt)) << "swallowed while not listening";
+}
+
+TEST(KeyboardPane, EscapeCancelsAndLeavesTheShortcutAndTheHotkeysAsTheyWere) {
+    SimShell sim;
+    sim.start();
+    auto& pane = sim.shell->keyboardPane();
+    auto& fill = recorderOf(pane, WindowCommand::fillScreen);
+    const auto registeredBefore = sim.hotkeyPort.registrations().size();
+
+    fill.click();
+    EXPECT_TRUE(fill.keyPressed(Qt::Key_Escape, 0, 0));
+    EXPECT_FALSE(fill.listening());
+    EXPECT_FALSE(storedRecord(sim.defaults, "fillScreen"));
+    EXPECT_EQ(fill.label(), "Alt+Super+Return") << "Option+Command is Alt+Super on Linux";
+    EXPECT_EQ(sim.hotkeyPort.registrations().size(), registeredBefore);
+    EXPECT_FALSE(sim.state->hotkeys()->isSuspended());
+
+    // A removed shortcut stays removed through a cancelled recording.
+    fill.removeShortcut();
+    EXPECT_EQ(fill.label(), "Record");
+    EXPECT_FALSE(fill.labelIsCombo());
+    fill.click();
+    fill.keyPressed(Qt::Key_Escape, XK_Escape, 0);
+    EXPECT_EQ(fill.label(), "Record");
+    const auto stored = storedRecord(sim.defaults, "fillScreen");
+    ASSERT_TRUE(stored);
+    EXPECT_FALSE(stored->combo);
+
+    // Clicking the button again also stops without recording.
+    fill.click();
+    fill.click();
+    EXPECT_FALSE(fill.listening());
+    EXPECT_EQ(fill.label(), "Record");
+}
+
+TEST(KeyboardPane, ACombinationOfAnotherCommandIsReportedUnderBothRows) {
+    SimShell sim;
+    sim.start();
+    auto& pane = sim.shell->keyboardPane();
+    auto& zoneLeft = recorderOf(pane, WindowCommand::zoneLeft);
+
+    zoneLeft.click();
+    zoneLeft.keyPressed(Qt::Key_Right, 0, ctrlAlt);
+
+    EXPECT_EQ(pane.conflictMessage("zoneLeft"),
+              "Also used by “Zone to the Right”. Only one of them will work.");
+    EXPECT_EQ(pane.conflictMessage("zoneRight"),
+              "Also used by “Zone to the Left”. Only one of them will work.");
+    EXPECT_EQ(pane.conflictMessage("zoneUp"), "");
+
+    // Resolving it takes the warnings away.
+    zoneLeft.removeShortcut();
+    EXPECT_EQ(pane.conflictMessage("zoneLeft"), "");
+    EXPECT_EQ(pane.conflictMessage("zoneRight"), "");
+}
+
+TEST(KeyboardPane, AZoneTakingACommandsShortcutShowsUpOnceTheStoreChanged) {
+    SimShell sim;
+    sim.start();
+    auto& pane = sim.shell->keyboardPane();
+    auto layout = sim.state->store().layouts().front();
+    ASSERT_FALSE(layout.zones.empty());
+    auto& zone = layout.zones.front();
+    zone.shortcut = KeyCombo{rightArrow, controlOptionCommand, "⌃⌥⌘→"};
+
+    const auto changes =
+        emissions(&pane, &KeyboardPaneModel::changed, [&] { sim.state->store().upsert(layout); });
+    EXPECT_GE(changes, 1);
+    const auto expected = "Already used by “" + displayName(zone.id, zone.name, sim.localizer) +
+                          "” in “" + displayName(layout.id, layout.name, sim.localizer) +
+                          "”. Only one of them will work.";
+    EXPECT_EQ(pane.conflictMessage("nextDisplay").toStdString(), expected);
+}
+
+TEST(KeyboardPane, RestoreDefaultShortcutsRemovesEveryStoredRecord) {
+    SimShell sim;
+    sim.start();
+    auto& pane = sim.shell->keyboardPane();
+    auto& up = recorderOf(pane, WindowCommand::zoneUp);
+    up.click();
+    up.keyPressed(Qt::Key_F5, 0, 0);
+    recorderOf(pane, WindowCommand::nextDisplay).removeShortcut();
+    ASSERT_TRUE(hasStoredShortcuts(sim.defaults));
+    ASSERT_FALSE(sim.hotkeyPort.registeredID(rightArrow, controlOptionCommand));
+
+    QSignalSpy upChanged(&up, &ShortcutRecorderModel::changed);
+    EXPECT_TRUE(pane.restoreDefaults());
+
+    EXPECT_FALSE(hasStoredShortcuts(sim.defaults));
+    EXPECT_GE(upChanged.count(), 1);
+    EXPECT_EQ(up.label(), "Ctrl+Alt+↑");
+    EXPECT_EQ(recorderOf(pane, WindowCommand::nextDisplay).label(), "Ctrl+Alt+Super+→");
+    EXPECT_TRUE(sim.hotkeyPort.registeredID(rightArrow, controlOptionCommand));
+    EXPECT_TRUE(sim.hotkeyPort.registeredID(126, controlOption));
+    EXPECT_FALSE(sim.hotkeyPort.registeredID(96, 0));
+}
+
+TEST(KeyboardPane, ShortcutsWrittenElsewhereReachTheRecorders) {
+    SimShell sim;
+    sim.start();
+    auto& pane = sim.shell->keyboardPane();
+    auto& down = recorderOf(pane, WindowCommand::zoneDown);
+    down.removeShortcut();
+    ASSERT_EQ(down.label(), "Record");
+
+    // An import or the menu writing the same preference.
+    EXPECT_GE(emissions(&down, &ShortcutRecorderModel::changed,
+                        [&] { sim.shell->preferences().remove("shortcut.zoneDown"); }),
+              1);
+    EXPECT_EQ(down.label(), "Ctrl+Alt+↓");
+}
+
+TEST(KeyboardPane, RecordingWorksWithoutAHotkeyCenterAndSaysWhenSavingFailed) {
+    SimShell sim({.accessibility = false});
+    sim.start();
+    ASSERT_EQ(sim.state->hotkeys(), nullptr);
+    auto& pane = sim.shell->keyboardPane();
+    auto& fill = recorderOf(pane, WindowCommand::fillScreen);
+
+    sim.defaults.failWrites(true);
+    fill.click();
+    EXPECT_TRUE(fill.keyPressed(Qt::Key_K, 0, ctrlAlt));
+    EXPECT_EQ(fill.label(), "Ctrl+Alt+K") << "kept for this run";
+    EXPECT_FALSE(pane.lastError().isEmpty());
+    EXPECT_TRUE(sim.hotkeyPort.registrations().empty());
+
+    sim.defaults.failWrites(false);
+    fill.click();
+    fill.keyPressed(Qt::Key_J, 0, ctrlAlt);
+    EXPECT_TRUE(pane.lastError().isEmpty());
+    const auto stored = storedRecord(sim.defaults, "fillScreen");
+    ASSERT_TRUE(stored && stored->combo);
+    EXPECT_EQ(stored->combo->keyCode, 38U);
+}
+
+TEST(KeyboardPane, StartingOneRecorderStopsAnotherThatListens) {
+    SimShell sim;
+    sim.start();
+    auto& pane = sim.shell->keyboardPane();
+    auto& up = recorderOf(pane, WindowCommand::zoneUp);
+    auto& down = recorderOf(pane, WindowCommand::zoneDown);
+    const auto registered = sim.hotkeyPort.registrations();
+
+    up.click();
+    down.click();
+    EXPECT_FALSE(up.listening());
+    EXPECT_TRUE(down.listening());
+    EXPECT_TRUE(sim.state->hotkeys()->isSuspended());
+    down.stopListening();
+    EXPECT_FALSE(sim.state->hotkeys()->isSuspended());
+    EXPECT_EQ(sim.hotkeyPort.registrations().size(), registered.size());
+}
+
+} // namespace
+} // namespace tessera::test

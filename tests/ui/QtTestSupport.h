@@ -1,0 +1,28 @@
+#pragma once
+
+// Signal counting for view-model tests: spy on a signal, act, and read how often it came,
+// after the queued deliveries of the event loop have run.
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+#include <utility>
+
+namespace tessera::test {
+
+// Runs what the event loop has queued (view models announce state changes a turn later).
+inline void processEvents() {
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+// How many times the signal came while act ran (queued deliveries included).
+template <typename Object, typename Signal, typename Act>
+int emissions(Object* object, Signal signal, Act&& act) {
+    QSignalSpy spy(object, signal);
+    std::forward<Act>(act)();
+    processEvents();
+    return static_cast<int>(spy.count());
+}
+
+} // namespace tessera::test

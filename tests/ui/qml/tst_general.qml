@@ -1,0 +1,167 @@
+import QtQuick
+import QtTest
+
+Item {
+    id: root
+    width: 1000
+    height: 900
+
+    Loader {
+        id: loader
+        anchors.fill: parent
+        source: "qrc:/qml/panes/GeneralPane.qml"
+    }
+
+    TestCase {
+        name: "GeneralPane"
+        when: windowShown
+
+        function child(name) {
+            const found = findChild(loader.item, name)
+            verify(found, name)
+            return found
+        }
+
+        // A test that failed half-way must not leave a modal alert over the next one.
+        function init() {
+            generalPane.relaunchLater()
+            generalPane.cancelRestoreBuiltIns()
+            generalPane.cancelImport()
+            generalPane.dismissError()
+        }
+
+        // Waits for the alert to be on screen, clicks one of its buttons, waits for it to go.
+        function answer(alertName, buttonName) {
+            const alert = child(alertName)
+            tryCompare(alert, "opened", true)
+            const button = child(buttonName)
+            tryCompare(button, "visible", true)
+            mouseClick(button)
+            tryCompare(alert, "visible", false)
+        }
+
+        function test_themePickerIsBoundToAppearance() {
+            mouseClick(child("appearance-dark"))
+            compare(app.appearance, "dark")
+            compare(prefs.stringValue("appearance"), "dark")
+            verify(child("appearance-dark").checked)
+            verify(!child("appearance-system").checked)
+
+            // A change made elsewhere shows here too.
+            app.appearance = "light"
+            verify(child("appearance-light").checked)
+            verify(!child("appearance-dark").checked)
+            mouseClick(child("appearance-system"))
+            compare(prefs.stringValue("appearance"), "system")
+        }
+
+        function test_languagePickerWritesAtOnceAndAsksToRelaunch() {
+            const picker = child("languagePicker")
+            compare(picker.count, 7)
+            compare(picker.textAt(0), strings.tr("System Language"))
+            compare(picker.textAt(6), "Deutsch")
+            compare(picker.currentValue, "en")
+            compare(picker.displayText, "English")
+
+            picker.forceActiveFocus()
+            keyClick(Qt.Key_Down)
+            compare(prefs.stringValue("appLanguage"), "ru")
+            compare(prefs.value("AppleLanguages"), ["ru"])
+            answer("relaunchAlert", "relaunchLater")
+            compare(sim.relaunchRequests(), 0)
+            compare(picker.currentValue, "ru")
+
+            picker.forceActiveFocus()
+            keyClick(Qt.Key_Up)
+            compare(prefs.stringValue("appLanguage"), "en")
+            answer("relaunchAlert", "relaunchLater")
+            picker.forceActiveFocus()
+            keyClick(Qt.Key_Up)
+            compare(prefs.stringValue("appLanguage"), "system")
+            compare(prefs.value("AppleLanguages"), undefined)
+            answer("relaunchAlert", "relaunchNow")
+            compare(sim.relaunchRequests(), 1)
+            compare(generalPane.confirmsRelaunch, false)
+
+            // A choice made elsewhere (an import) shows in the picker.
+            prefs.setString("appLanguage", "el")
+            compare(picker.currentValue, "el")
+        }
+
+        function test_showInMenuBarIsBoundToItsPreference() {
+            const toggle = child("showsMenuBarIcon")
+            verify(toggle.checked, "on by default")
+            compare(prefs.value("showsMenuBarIcon"), undefined)
+            mouseClick(toggle)
+            compare(prefs.boolValue("showsMenuBarIcon"), false)
+            verify(!toggle.checked)
+            // The tray menu can turn it back on; the switch follows.
+            prefs.setBool("showsMenuBarIcon", true)
+            verify(toggle.checked)
+        }
+
+        function test_openAtLoginShowsWhatTheSystemReports() {
+            const toggle = child("openAtLogin")
+            verify(!toggle.checked)
+            mouseClick(toggle)
+            verify(generalPane.launchAtLogin)
+            tryCompare(toggle, "checked", true)
+
+            sim.refuseLoginItemChanges("Operation not permitted")
+            mouseClick(toggle)
+            verify(generalPane.launchAtLogin)
+            tryCompare(toggle, "checked", true)
+            sim.refuseLoginItemChanges("")
+            mouseClick(toggle)
+            tryCompare(toggle, "checked", false)
+            verify(!generalPane.launchAtLogin)
+        }
+
+        function test_restoringBuiltInsAsksFirst() {
+            mouseClick(child("restoreBuiltIns"))
+            compare(child("restoreAlert").title, strings.tr("Restore built-in layouts?"))
+            answer("restoreAlert", "cancelRestore")
+            compare(generalPane.confirmsRestore, false)
+
+            mouseClick(child("restoreBuiltIns"))
+            compare(child("confirmRestore").text, strings.tr("Restore"))
+            answer("restoreAlert", "confirmRestore")
+            compare(generalPane.confirmsRestore, false)
+            compare(generalPane.showsError, false)
+        }
+
+        function test_importAsksBeforeReplacingAndCanBeCancelled() {
+            const file = sim.tempFile("qml-backup.json")
+            verify(generalPane.exportTo(file))
+            verify(generalPane.readBackupFile(file))
+            compare(child("importAlert").title, strings.tr("Replace your layouts and settings?"))
+            verify(child("importAlert").message.indexOf(strings.tr("The backup from %@ replaces all layouts, zones and settings. The current state is saved as an automatic copy first.").split("%@")[1]) > 0)
+            answer("importAlert", "cancelImport")
+            compare(generalPane.hasPendingImport, false)
+
+            prefs.setDouble("windowGap", 16)
+            verify(generalPane.readBackupFile(file))
+            answer("importAlert", "confirmImport")
+            compare(generalPane.hasPendingImport, false)
+            compare(prefs.doubleValue("windowGap"), 0)
+        }
+
+        function test_aFileThatCannotBeUsedIsReported() {
+            verify(!generalPane.readBackupFile(sim.tempFile("missing.json")))
+            const alert = child("errorAlert")
+            tryCompare(alert, "opened", true)
+            compare(alert.title, strings.tr("Couldn’t use this file"))
+            compare(alert.message, strings.tr("The file isn’t a Tessera backup or is damaged."))
+            answer("errorAlert", "dismissError")
+            compare(generalPane.showsError, false)
+        }
+
+        function test_backupSectionShowsTheFooterAndItsButtons() {
+            compare(child("exportBackup").text, strings.tr("Export…"))
+            compare(child("importBackup").text, strings.tr("Import…"))
+            compare(child("showAutomaticCopies").text, strings.tr("Show Automatic Copies"))
+            compare(generalPane.automaticCopiesFooter,
+                    strings.tr("Before every import Tessera saves the current state as an automatic copy. The last %lld are kept.", [5]))
+        }
+    }
+}

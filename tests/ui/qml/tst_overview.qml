@@ -1,0 +1,179 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+
+// The page is shown in a visible root; a TestCase itself never is.
+Item {
+    id: root
+    width: 1100
+    height: 2000
+
+    TestCase {
+        id: testCase
+        name: "OverviewPage"
+        when: windowShown
+
+        Component {
+            id: pageComponent
+            Loader {
+                width: root.width
+                height: root.height
+                source: "qrc:/qml/pages/OverviewPage.qml"
+            }
+        }
+
+        function loadPage() {
+            const loader = createTemporaryObject(pageComponent, root)
+            verify(loader)
+            tryCompare(loader, "status", Loader.Ready)
+            return loader.item
+        }
+
+        // Every item under root whose text is exactly the given one.
+        function itemsWithText(root, text) {
+            let found = []
+            if (root.text === text)
+                found.push(root)
+            for (let i = 0; i < root.children.length; ++i)
+                found = found.concat(itemsWithText(root.children[i], text))
+            return found
+        }
+
+        function visibleText(root, text) {
+            return itemsWithText(root, text).some(item => item.visible)
+        }
+
+        function card(page, index) {
+            const item = findChild(page, "monitorCard-" + index)
+            verify(item, "card " + index)
+            return item
+        }
+
+        function cleanup() {
+            sim.setPermissions(true, true)
+            sim.runPending()
+            app.page = "overview"
+        }
+
+        function test_textsOfEverySection() {
+            const page = loadPage()
+            const texts = [
+                "Monitors",
+                "Each monitor has its own layout. Changes apply immediately.",
+                "Layout",
+                "Edit zones for this monitor",
+                "Show zones on all monitors",
+                "Dragging",
+                "Esc cancels while dragging. Dropping outside a zone keeps the size.",
+                "Drag a window by its title bar",
+                "Zones appear. Drop the window on one and it fills that zone.",
+                "Custom title bars",
+                "For Chrome or Telegram, hold Option and drag from anywhere in the window.",
+                "Drag a window out of its zone",
+                "It gets back the size it had before. You can turn this off in Settings.",
+                "Keyboard",
+                "Customize"
+            ]
+            for (const key of texts)
+                verify(visibleText(page, strings.tr(key)), key)
+            // One display on the simulated desktop: one card, and no empty-list message.
+            compare(overview.monitors.length, 1)
+            verify(findChild(page, "monitorCard-0"))
+            verify(!findChild(page, "monitorCard-1"))
+            verify(!findChild(page, "noMonitors").visible)
+            compare(findChild(card(page, 0), "monitorName").text, overview.monitors[0].name)
+            verify(!findChild(page, "accessWarning").visible)
+        }
+
+        function test_previewDrawsTheLayoutsZones() {
+            const page = loadPage()
+            const preview = findChild(card(page, 0), "monitorPreview")
+            verify(preview)
+            compare(preview.aspect, overview.monitors[0].aspect)
+            tryVerify(() => preview.width > 0 && preview.height > 0)
+            tryVerify(() => Math.abs(preview.width / preview.height - overview.monitors[0].aspect) < 0.02)
+            compare(preview.zones.length, overview.monitors[0].zones.length)
+            verify(preview.zones.length > 0)
+        }
+
+        function test_keyboardRowsShowKeyCaps() {
+            const page = loadPage()
+            compare(overview.commands.length, 7)
+            const row = findChild(page, "command-zoneLeft")
+            verify(row)
+            const caps = findChild(row, "keyCaps")
+            compare(caps.keys, ["Ctrl", "Alt", "←"])
+            verify(visibleText(row, strings.tr("Zone to the Left")))
+            verify(visibleText(caps, "Ctrl"))
+            verify(visibleText(caps, "←"))
+        }
+
+        function test_warningCardWhileAPermissionIsMissing() {
+            const page = loadPage()
+            const warning = findChild(page, "accessWarning")
+            verify(!warning.visible)
+
+            sim.setPermissions(true, false)
+            sim.runPending()
+            tryCompare(warning, "visible", true)
+            verify(visibleText(warning, strings.tr("Windows can’t be moved yet")))
+            verify(visibleText(warning, strings.tr("Give Tessera Accessibility and Input Monitoring access.")))
+
+            mouseClick(findChild(warning, "grantAccess"))
+            tryCompare(app, "page", "settings")
+            compare(app.settingsPane, "permissions")
+
+            sim.setPermissions(true, true)
+            sim.runPending()
+            tryCompare(warning, "visible", false)
+        }
+
+        function test_choosingALayoutAssignsIt() {
+            const page = loadPage()
+            const combo = findChild(card(page, 0), "layoutPicker")
+            verify(combo)
+            verify(overview.layouts.length > 1)
+            compare(combo.count, overview.layouts.length)
+            const before = combo.currentIndex
+            compare(overview.layouts[before].id, overview.monitors[0].layoutID)
+            compare(combo.currentText, overview.layouts[before].name)
+
+            const target = before === combo.count - 1 ? before - 1 : before + 1
+            combo.forceActiveFocus()
+            keyClick(before === combo.count - 1 ? Qt.Key_Up : Qt.Key_Down)
+            // The store's change reaches the page through the state.
+            sim.runPending()
+            const wanted = overview.layouts[target].id
+            tryVerify(() => overview.monitors[0].layoutID === wanted)
+            const fresh = findChild(card(page, 0), "layoutPicker")
+            tryCompare(fresh, "currentIndex", target)
+        }
+
+        function test_editZonesOpensThatDisplay() {
+            const page = loadPage()
+            // Another display was being edited before.
+            app.editZones("1920x1080 Elsewhere 1920x1080")
+            tryCompare(app, "editorScreenID", "1920x1080 Elsewhere 1920x1080")
+            app.page = "overview"
+            tryCompare(app, "page", "overview")
+
+            mouseClick(findChild(card(page, 0), "editZones"))
+            tryCompare(app, "page", "zones")
+            compare(app.editorScreenID, overview.monitors[0].id)
+        }
+
+        function test_customizeOpensKeyboardSettings() {
+            const page = loadPage()
+            mouseClick(findChild(page, "customize"))
+            tryCompare(app, "page", "settings")
+            compare(app.settingsPane, "keyboard")
+        }
+
+        function test_showZonesButton() {
+            const page = loadPage()
+            const button = findChild(page, "showZones")
+            verify(button.visible)
+            compare(button.text, strings.tr("Show zones on all monitors"))
+        }
+    }
+}

@@ -1,0 +1,79 @@
+import QtQuick
+import QtTest
+
+Item {
+    id: root
+    width: 1000
+    height: 700
+
+    Loader {
+        id: loader
+        anchors.fill: parent
+        source: "qrc:/qml/pages/SettingsPage.qml"
+    }
+
+    TestCase {
+        name: "SettingsPage"
+        when: windowShown
+
+        function row(rawValue) { return findChild(loader.item, "paneRow-" + rawValue) }
+        function paneLoader() { return findChild(loader.item, "paneLoader") }
+
+        function init() {
+            app.settingsPane = "general"
+            sim.setPermissions(true, true)
+            tryCompare(app, "accessNeeded", false)
+        }
+
+        function test_theListShowsTheFivePanesInOrder() {
+            const list = findChild(loader.item, "paneList")
+            verify(list)
+            compare(list.count, 5)
+            const expected = ["general", "windows", "keyboard", "exclusions", "permissions"]
+            for (let i = 0; i < expected.length; ++i) {
+                const item = row(expected[i])
+                verify(item, expected[i])
+                compare(item.text, app.settingsPanes[i].title)
+            }
+            compare(findChild(loader.item, "paneIcon-keyboard").name, "command")
+        }
+
+        function test_clickingARowSwitchesThePane() {
+            tryVerify(() => paneLoader().status === Loader.Ready)
+            verify(String(paneLoader().source).endsWith("/qml/panes/GeneralPane.qml"))
+            compare(paneLoader().item.objectName, "generalPane")
+
+            mouseClick(row("permissions"))
+            compare(app.settingsPane, "permissions")
+            tryVerify(() => String(paneLoader().source).endsWith("/qml/panes/PermissionsPane.qml"))
+            tryCompare(paneLoader(), "status", Loader.Ready)
+            compare(paneLoader().item.objectName, "permissionsPane")
+            verify(row("permissions").highlighted)
+            verify(!row("general").highlighted)
+
+            mouseClick(row("exclusions"))
+            compare(app.settingsPane, "exclusions")
+            tryVerify(() => String(paneLoader().source).endsWith("/qml/panes/ExclusionsPane.qml"))
+        }
+
+        function test_theStateChoosesThePaneToo() {
+            // Other places open Settings at a pane (the badge opens Permissions).
+            app.openSettings("keyboard")
+            tryVerify(() => String(paneLoader().source).endsWith("/qml/panes/KeyboardPane.qml"))
+            verify(row("keyboard").highlighted)
+        }
+
+        function test_thePermissionsRowWarnsWhileAPermissionIsMissing() {
+            const icon = findChild(loader.item, "paneIcon-permissions")
+            compare(icon.name, "lock.shield")
+            sim.setPermissions(true, false)
+            tryCompare(icon, "name", "exclamationmark.circle.fill")
+            compare(findChild(loader.item, "paneIcon-general").name, "gearshape")
+            sim.setPermissions(false, true)
+            tryCompare(app, "inputMonitoringGranted", true)
+            compare(icon.name, "exclamationmark.circle.fill")
+            sim.setPermissions(true, true)
+            tryCompare(icon, "name", "lock.shield")
+        }
+    }
+}

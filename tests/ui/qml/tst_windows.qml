@@ -1,0 +1,154 @@
+import QtQuick
+import QtTest
+
+Item {
+    id: root
+    width: 760
+    height: 1500
+
+    Loader {
+        id: loader
+        anchors.fill: parent
+        source: "qrc:/qml/panes/WindowsPane.qml"
+    }
+
+    TestCase {
+        name: "WindowsPane"
+        when: windowShown
+
+        function child(name) {
+            const item = findChild(loader.item, name)
+            verify(item !== null, name)
+            return item
+        }
+
+        function init() {
+            for (const key of ["snapOnDrag", "restoreOnDragOut", "cardScale", "windowGap",
+                               "tightEdges", "gridColumns"])
+                prefs.remove(key)
+            tryCompare(loader, "status", Loader.Ready)
+        }
+
+        function test_draggingToggles() {
+            const snap = child("snapOnDragSwitch")
+            const restore = child("restoreOnDragOutSwitch")
+            verify(snap.checked)
+            verify(restore.checked)
+
+            mouseClick(snap)
+            compare(prefs.boolValue("snapOnDrag"), false)
+            verify(!snap.checked)
+            mouseClick(restore)
+            compare(prefs.boolValue("restoreOnDragOut"), false)
+
+            // The key toggles the focused switch too.
+            snap.forceActiveFocus()
+            keyClick(Qt.Key_Space)
+            compare(prefs.boolValue("snapOnDrag"), true)
+
+            // A change from elsewhere (the tray menu) shows at once.
+            prefs.setBool("restoreOnDragOut", true)
+            verify(restore.checked)
+        }
+
+        function test_cardScaleSlider() {
+            const slider = child("cardScaleSlider")
+            const label = child("cardScaleLabel")
+            const card = child("cardPreview")
+            compare(slider.value, 100)
+            compare(label.text, "100%")
+
+            mouseClick(slider, slider.width - 2, slider.height / 2)
+            compare(prefs.doubleValue("cardScale"), 160)
+            compare(label.text, "160%")
+            tryCompare(card, "width", windowsPane.cardPreviewSize.width)
+            tryCompare(card, "height", windowsPane.cardPreviewSize.height)
+            compare(card.width, windowsPane.cardPreviewMaximumSize.width)
+
+            slider.forceActiveFocus()
+            keyClick(Qt.Key_Left)
+            keyClick(Qt.Key_Left)
+            compare(prefs.doubleValue("cardScale"), 140)
+            compare(label.text, "140%")
+            tryCompare(card, "width", windowsPane.cardPreviewSize.width)
+            verify(card.width < windowsPane.cardPreviewMaximumSize.width)
+
+            mouseClick(slider, 2, slider.height / 2)
+            compare(prefs.doubleValue("cardScale"), 60)
+            tryCompare(card, "width", windowsPane.cardPreviewSize.width)
+
+            // Stored by hand out of range: the slider shows what the overlay uses.
+            prefs.setDouble("cardScale", 300)
+            compare(slider.value, 160)
+            compare(label.text, "160%")
+        }
+
+        function test_gapStepperAndTightEdges() {
+            const stepper = child("windowGapStepper")
+            const tight = child("tightEdgesSwitch")
+            compare(stepper.value, 0)
+            compare(stepper.displayText, "0 pt")
+            verify(!tight.enabled)
+
+            // Without a gap the edge toggle neither moves nor loses its stored value.
+            prefs.setBool("tightEdges", true)
+            verify(tight.checked)
+            mouseClick(tight)
+            compare(prefs.boolValue("tightEdges"), true)
+            verify(tight.checked)
+
+            mouseClick(stepper.up.indicator)
+            mouseClick(stepper.up.indicator)
+            compare(prefs.doubleValue("windowGap"), 4)
+            compare(stepper.displayText, "4 pt")
+            verify(tight.enabled)
+            mouseClick(tight)
+            compare(prefs.boolValue("tightEdges"), false)
+
+            stepper.forceActiveFocus()
+            for (let i = 0; i < 25; ++i)
+                keyClick(Qt.Key_Up)
+            compare(prefs.doubleValue("windowGap"), 40)
+            compare(stepper.displayText, "40 pt")
+
+            for (let i = 0; i < 25; ++i)
+                keyClick(Qt.Key_Down)
+            compare(prefs.doubleValue("windowGap"), 0)
+            verify(!tight.enabled)
+            compare(prefs.boolValue("tightEdges"), false)
+        }
+
+        function test_gridPicker() {
+            const picker = child("gridDensityPicker")
+            const highlight = child("gridPickerHighlight")
+            const twelve = child("gridTile12")
+            const sixteen = child("gridTile16")
+            verify(twelve.selected)
+            verify(!sixteen.selected)
+            tryCompare(highlight, "x", twelve.x - 3)
+
+            mouseClick(sixteen)
+            compare(prefs.value("gridColumns"), 16)
+            // The tiles are made anew from the new model.
+            verify(child("gridTile16").selected)
+            verify(!child("gridTile12").selected)
+            // The frame springs over to the chosen tile.
+            verify(highlight.x !== child("gridTile16").x - 3)
+            tryCompare(highlight, "x", child("gridTile16").x - 3)
+            tryCompare(highlight, "y", child("gridTile16").y - 3)
+
+            const tiles = picker.model.tiles
+            compare(tiles.length, 6)
+            compare(tiles.map(t => t.columns), [4, 6, 8, 12, 16, 24])
+            for (const tile of tiles)
+                compare(tile.title, tile.columns + " × " + tile.rows)
+
+            // A count the picker doesn't offer selects nothing and hides the frame.
+            prefs.setInteger("gridColumns", 10)
+            verify(!highlight.visible)
+            mouseClick(child("gridTile4"))
+            compare(prefs.value("gridColumns"), 4)
+            verify(highlight.visible)
+        }
+    }
+}

@@ -1,0 +1,100 @@
+// The tessera program itself on a private X server with openbox: one instance per display, a
+// clean end on SIGTERM.
+
+#include "XServerFixture.h"
+
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessera::x11test {
+namespace {
+
+std::string windowTitle(XServer& server, XWindow window) {
+    const auto cookie =
+        xcb_get_property(server.connection(), 0, window, server.atom("_NET_WM_NAME"),
+                         server.atom("UTF8_STRING"), 0, 256);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(server.connection(), cookie, nullptr), &std::free);
+    if (!reply) {
+        return {};
+    }
+    const auto* text = static_cast<const char*>(xcb_get_property_value(reply.get()));
+    return std::string(text, static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+}
+
+class TesseraProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tessera-app-XXXXXX");
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        home = pattern;
+        env = {"DISPLAY=" + server.display(), "HOME=" + home,
+               "XDG_CONFIG_HOME=" + home + "/.config", "XDG_DATA_HOME=" + home + "/.local/share",
+               "LANG=C"};
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(home, ignored);
+    }
+
+    bool mainWindowShown() {
+        for (const auto window : server.clientList()) {
+            if (windowTitle(server, window) == "Tessera") {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    XServer server;
+    std::string home;
+    std::vector<std::string> env;
+};
+
+TEST_F(TesseraProgram, ASecondLaunchBringsTheFirstForwardAndEnds) {
+    ChildProcess first({TESSERA_APPLICATION, "--hidden"}, env);
+    ASSERT_TRUE(first.waitForLine("ready", 60)) << first.errorOutput();
+    EXPECT_FALSE(mainWindowShown()) << "--hidden showed the main window";
+
+    ChildProcess second({TESSERA_APPLICATION}, env);
+    const auto status = second.waitForExit(60);
+    ASSERT_TRUE(status.has_value()) << "the second launch kept running";
+    EXPECT_EQ(*status, 0) << second.errorOutput();
+    EXPECT_NE(second.output().find("already running"), std::string::npos) << second.output();
+
+    EXPECT_TRUE(server.waitUntil([&] { return mainWindowShown(); }, 30))
+        << "the first instance's window never came forward";
+    EXPECT_EQ(first.stop(SIGTERM, 30), 0) << first.errorOutput();
+}
+
+TEST_F(TesseraProgram, ClosingTheMainWindowLeavesItRunning) {
+    ChildProcess app({TESSERA_APPLICATION}, env);
+    ASSERT_TRUE(app.waitForLine("ready", 60)) << app.errorOutput();
+    ASSERT_TRUE(server.waitUntil([&] { return mainWindowShown(); }, 30));
+    XWindow main = 0;
+    for (const auto window : server.clientList()) {
+        if (windowTitle(server, window) == "Tessera") {
+            main = window;
+        }
+    }
+    // What a close button sends.
+    server.sendToRoot(main, "_NET_CLOSE_WINDOW", {0, 2, 0, 0, 0});
+    ASSERT_TRUE(server.waitUntil([&] { return !mainWindowShown(); }, 30));
+    // Still there and answering: a second launch finds it and hands over.
+    ChildProcess second({TESSERA_APPLICATION, "--hidden"}, env);
+    ASSERT_TRUE(second.waitForExit(60).has_value());
+    EXPECT_NE(second.output().find("already running"), std::string::npos)
+        << "closing the window quit Tessera";
+    EXPECT_EQ(app.stop(SIGTERM, 30), 0) << app.errorOutput();
+}
+
+} // namespace
+} // namespace tessera::x11test
