@@ -30,7 +30,8 @@ template <typename Item> QVariantMap entry(const Strings& strings, Item item) {
 
 AppViewModel::AppViewModel(const ShellPorts& ports, Preferences& preferences,
                            const Strings& strings, QObject* parent)
-    : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings) {
+    : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings),
+      changed_(this, [this] { Q_EMIT changed(); }) {
     connections_.push_back(ports_.state.onWillChange([this] { scheduleChanged(); }));
     connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
         if (key == text(prefs::appearance)) {
@@ -42,18 +43,7 @@ AppViewModel::AppViewModel(const ShellPorts& ports, Preferences& preferences,
 AppViewModel::~AppViewModel() = default;
 
 void AppViewModel::scheduleChanged() {
-    // The state announces before it changes; QML must read after.
-    if (changePending_) {
-        return;
-    }
-    changePending_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            changePending_ = false;
-            Q_EMIT changed();
-        },
-        Qt::QueuedConnection);
+    changed_.request();
 }
 
 QString AppViewModel::page() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NextTurn.h"
 #include "Shell.h"
 
 #include <QObject>
@@ -84,7 +85,7 @@ private:
     Preferences& preferences_;
     const Strings& strings_;
     std::vector<Connection> connections_;
-    bool changePending_ = false;
+    NextTurn changed_;
     bool systemPrefersDark_ = false;
 };
 

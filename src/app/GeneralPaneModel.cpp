@@ -41,7 +41,8 @@ std::filesystem::path localPath(const QString& pathOrUrl) {
 
 GeneralPaneModel::GeneralPaneModel(const ShellPorts& ports, Preferences& preferences,
                                    const Strings& strings, QObject* parent)
-    : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings) {
+    : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings),
+      launchAtLoginChanged_(this, [this] { Q_EMIT launchAtLoginChanged(); }) {
     connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
         if (key == text(prefs::appLanguage)) {
             Q_EMIT languageChanged();
@@ -50,19 +51,7 @@ GeneralPaneModel::GeneralPaneModel(const ShellPorts& ports, Preferences& prefere
         }
     });
     // The state announces before it changes; the switch must read after.
-    connections_.push_back(ports_.state.onWillChange([this] {
-        if (launchAtLoginPending_) {
-            return;
-        }
-        launchAtLoginPending_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                launchAtLoginPending_ = false;
-                Q_EMIT launchAtLoginChanged();
-            },
-            Qt::QueuedConnection);
-    }));
+    connections_.push_back(ports_.state.onWillChange([this] { launchAtLoginChanged_.request(); }));
 }
 
 GeneralPaneModel::~GeneralPaneModel() = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NextTurn.h"
 #include "Shell.h"
 
 #include "core/backup/Backup.h"
@@ -128,7 +129,7 @@ private:
     Preferences& preferences_;
     const Strings& strings_;
     std::vector<Connection> connections_;
-    bool launchAtLoginPending_ = false;
+    NextTurn launchAtLoginChanged_;
 
     bool confirmsRelaunch_ = false;
     // Asked once the error alert in front of it has been dismissed.

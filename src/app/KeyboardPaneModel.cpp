@@ -39,7 +39,7 @@ std::size_t indexOf(WindowCommand command) {
 KeyboardPaneModel::KeyboardPaneModel(const ShellPorts& ports, Preferences& preferences,
                                      const Strings& strings, QObject* parent)
     : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings),
-      coordinator_(std::make_shared<RecorderCoordinator>()) {
+      coordinator_(std::make_shared<RecorderCoordinator>()), refresh_(this, [this] { refresh(); }) {
     auto& state = ports_.state;
     section_ = std::make_unique<CommandShortcutsSection>(
         ports_.defaults, state.store(), ports_.localizer, ports_.input,
@@ -150,16 +150,10 @@ void KeyboardPaneModel::preferenceDidChange(const QString& key) {
 }
 
 void KeyboardPaneModel::scheduleRefresh() {
-    if (refreshPending_) {
-        return;
-    }
-    refreshPending_ = true;
-    QMetaObject::invokeMethod(
-        this, [this] { refresh(); }, Qt::QueuedConnection);
+    refresh_.request();
 }
 
 void KeyboardPaneModel::refresh() {
-    refreshPending_ = false;
     ++revision_;
     Q_EMIT changed();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NextTurn.h"
 #include "Shell.h"
 
 #include "core/model/Signal.h"
@@ -92,7 +93,7 @@ private:
     int revision_ = 0;
     QString lastError_;
     bool notifying_ = false;
-    bool refreshPending_ = false;
+    NextTurn refresh_;
     Connection sectionChanged_;
     Connection stateChanged_;
 };

@@ -49,7 +49,8 @@ QVariantMap itemMap(const MenuEntry& entry) {
 
 MenuViewModel::MenuViewModel(const ShellPorts& ports, Preferences& preferences,
                              const Strings& strings, QObject* parent)
-    : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings) {
+    : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings),
+      itemsChanged_(this, [this] { Q_EMIT itemsChanged(); }) {
     // Permissions and the last other application live in the state; the switches and the
     // shortcuts in the preferences.
     connections_.push_back(ports_.state.onWillChange([this] { scheduleItemsChanged(); }));
@@ -64,18 +65,7 @@ MenuViewModel::MenuViewModel(const ShellPorts& ports, Preferences& preferences,
 MenuViewModel::~MenuViewModel() = default;
 
 void MenuViewModel::scheduleItemsChanged() {
-    // The state announces before it changes; readers must come after.
-    if (changePending_) {
-        return;
-    }
-    changePending_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            changePending_ = false;
-            Q_EMIT itemsChanged();
-        },
-        Qt::QueuedConnection);
+    itemsChanged_.request();
 }
 
 MenuBarContent MenuViewModel::content() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NextTurn.h"
 #include "Shell.h"
 
 #include "core/ui/MenuBarMenu.h"
@@ -59,7 +60,7 @@ private:
     Preferences& preferences_;
     const Strings& strings_;
     std::vector<Connection> connections_;
-    bool changePending_ = false;
+    NextTurn itemsChanged_;
     bool trayAvailable_ = false;
 };
 

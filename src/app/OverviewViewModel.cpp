@@ -116,7 +116,11 @@ OverviewViewModel::OverviewViewModel(const ShellPorts& ports, Preferences& prefe
                                      const Strings& strings, QObject* parent)
     : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings),
       locator_(&OverviewViewModel::gnomeDesktopPicture),
-      shelf_(std::make_shared<DesktopPictureShelf>()) {
+      shelf_(std::make_shared<DesktopPictureShelf>()), refresh_(this, [this] {
+          dropPicturesOfGoneDisplays();
+          requestPictures();
+          refresh();
+      }) {
     connections_.push_back(ports_.state.onWillChange([this] { scheduleRefresh(); }));
     connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
         if (key.startsWith(text(prefs::shortcutPrefix))) {
@@ -133,20 +137,7 @@ OverviewViewModel::OverviewViewModel(const ShellPorts& ports, Preferences& prefe
 OverviewViewModel::~OverviewViewModel() = default;
 
 void OverviewViewModel::scheduleRefresh() {
-    // The state announces before it changes; the lists must be read after.
-    if (refreshPending_) {
-        return;
-    }
-    refreshPending_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            refreshPending_ = false;
-            dropPicturesOfGoneDisplays();
-            requestPictures();
-            refresh();
-        },
-        Qt::QueuedConnection);
+    refresh_.request();
 }
 
 void OverviewViewModel::refresh() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NextTurn.h"
 #include "Shell.h"
 
 #include <QImage>
@@ -94,7 +95,6 @@ private:
     Preferences& preferences_;
     const Strings& strings_;
     std::vector<Connection> connections_;
-    bool refreshPending_ = false;
     QVariantList monitors_;
     QVariantList layouts_;
     QVariantList commands_;
@@ -102,6 +102,7 @@ private:
 
     PictureLocator locator_;
     std::shared_ptr<DesktopPictureShelf> shelf_;
+    NextTurn refresh_;
     // The newest load asked for per display; a result with another ticket is out of date.
     std::map<QString, unsigned> tickets_;
     unsigned nextTicket_ = 0;

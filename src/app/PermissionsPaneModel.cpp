@@ -10,21 +10,9 @@ namespace tessera::shell {
 
 PermissionsPaneModel::PermissionsPaneModel(const ShellPorts& ports, Preferences& preferences,
                                            const Strings& strings, QObject* parent)
-    : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings) {
-    // The state announces before it changes; the rows must read after.
-    connections_.push_back(ports_.state.onWillChange([this] {
-        if (changePending_) {
-            return;
-        }
-        changePending_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                changePending_ = false;
-                Q_EMIT changed();
-            },
-            Qt::QueuedConnection);
-    }));
+    : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings),
+      changed_(this, [this] { Q_EMIT changed(); }) {
+    connections_.push_back(ports_.state.onWillChange([this] { changed_.request(); }));
 }
 
 PermissionsPaneModel::~PermissionsPaneModel() = default;

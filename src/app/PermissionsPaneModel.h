@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NextTurn.h"
 #include "Shell.h"
 
 #include <QObject>
@@ -42,7 +43,7 @@ private:
     Preferences& preferences_;
     const Strings& strings_;
     std::vector<Connection> connections_;
-    bool changePending_ = false;
+    NextTurn changed_;
 };
 
 } // namespace shell

@@ -38,7 +38,13 @@ QVariantMap qtRect(const Rect& rect) {
 WindowsPaneModel::WindowsPaneModel(const ShellPorts& ports, Preferences& preferences,
                                    const Strings& strings, QObject* parent)
     : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings),
-      screens_(ports_.state.screens()) {
+      screens_(ports_.state.screens()), screensChanged_(this, [this] {
+          // Only the displays matter here; the state announces much else.
+          if (ports_.state.screens() != screens_) {
+              screens_ = ports_.state.screens();
+              announce();
+          }
+      }) {
     connect(&preferences_, &Preferences::changed, this, [this] { announce(); });
     // The state announces before it changes (displays come and go); read a turn later.
     connections_.push_back(ports_.state.onWillChange([this] { scheduleChanged(); }));
@@ -52,21 +58,7 @@ void WindowsPaneModel::announce() {
 }
 
 void WindowsPaneModel::scheduleChanged() {
-    if (changePending_) {
-        return;
-    }
-    changePending_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            changePending_ = false;
-            // Only the displays matter here; the state announces much else.
-            if (ports_.state.screens() != screens_) {
-                screens_ = ports_.state.screens();
-                announce();
-            }
-        },
-        Qt::QueuedConnection);
+    screensChanged_.request();
 }
 
 double WindowsPaneModel::cardScaleMinimum() const {

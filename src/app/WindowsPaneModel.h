@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NextTurn.h"
 #include "Shell.h"
 
 #include <QObject>
@@ -104,7 +105,7 @@ private:
     std::vector<ScreenInfo> screens_;
     std::vector<Connection> connections_;
     int revision_ = 0;
-    bool changePending_ = false;
+    NextTurn screensChanged_;
 };
 
 } // namespace shell
