@@ -185,6 +185,10 @@ TEST(OverviewDesktopPicture, AnythingElseIsNoPicture) {
     EXPECT_EQ(pictureFileFromGSettings("'file:///a%zz.jpg'"), std::nullopt);
     EXPECT_EQ(pictureFileFromGSettings("'file:///a%00.jpg'"), std::nullopt);
     EXPECT_EQ(pictureFileFromGSettings("'file:///a%'"), std::nullopt);
+    // So would a raw NUL, in an address or a bare path.
+    using namespace std::string_view_literals;
+    EXPECT_EQ(pictureFileFromGSettings("'file:///a\0b.jpg'"sv), std::nullopt);
+    EXPECT_EQ(pictureFileFromGSettings("'/a\0b.jpg'"sv), std::nullopt);
     EXPECT_EQ(pictureFileFromGSettings("No such schema “org.gnome.desktop.background”"),
               std::nullopt);
 }

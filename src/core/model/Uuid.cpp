@@ -8,19 +8,6 @@ namespace tessera {
 
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 bool isDashPosition(std::size_t i) {
     return i == 8 || i == 13 || i == 18 || i == 23;
 }
@@ -41,8 +28,8 @@ std::optional<Uuid> Uuid::parse(std::string_view text) {
             ++i;
             continue;
         }
-        const int hi = hexValue(text[i]);
-        const int lo = hexValue(text[i + 1]);
+        const int hi = hexDigitValue(text[i]);
+        const int lo = hexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0 || isDashPosition(i + 1)) {
             return std::nullopt;
         }

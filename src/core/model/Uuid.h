@@ -11,6 +11,20 @@
 
 namespace tessera {
 
+// The value of one hexadecimal digit (either case); -1 for any other character.
+constexpr int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 // A 128-bit identifier. Written in the canonical upper-case 8-4-4-4-12 form and read in either
 // case, so files written on any platform compare equal.
 class Uuid {

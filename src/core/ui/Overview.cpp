@@ -2,6 +2,7 @@
 
 #include "../hotkeys/KeyCombos.h"
 #include "../model/Screens.h"
+#include "../model/Uuid.h"
 #include "../placement/CommandShortcuts.h"
 #include "../store/DisplayNames.h"
 
@@ -117,19 +118,6 @@ std::optional<std::string> unquoteGVariantString(std::string_view text) {
     return value;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::optional<std::string> percentDecoded(std::string_view text) {
     std::string decoded;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -140,8 +128,8 @@ std::optional<std::string> percentDecoded(std::string_view text) {
         if (i + 2 >= text.size()) {
             return std::nullopt;
         }
-        const int high = hexValue(text[i + 1]);
-        const int low = hexValue(text[i + 2]);
+        const int high = hexDigitValue(text[i + 1]);
+        const int low = hexDigitValue(text[i + 2]);
         if (high < 0 || low < 0 || (high == 0 && low == 0)) {
             return std::nullopt;
         }
@@ -160,7 +148,8 @@ std::optional<std::string> pictureFileFromGSettings(std::string_view output) {
     }
     const auto last = output.find_last_not_of(" \t\r\n");
     const auto value = unquoteGVariantString(output.substr(first, last - first + 1));
-    if (!value || value->empty()) {
+    // A path can't hold a NUL: the file opened would be another one than the text names.
+    if (!value || value->empty() || value->find('\0') != std::string::npos) {
         return std::nullopt;
     }
     if (value->front() == '/') {
