@@ -68,7 +68,7 @@ Item {
                 "Drag a window by its title bar",
                 "Zones appear. Drop the window on one and it fills that zone.",
                 "Custom title bars",
-                "For Chrome or Telegram, hold Option and drag from anywhere in the window.",
+                "For Chrome or Telegram, hold Alt and drag from anywhere in the window.",
                 "Drag a window out of its zone",
                 "It gets back the size it had before. You can turn this off in Settings.",
                 "Keyboard",

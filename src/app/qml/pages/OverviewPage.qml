@@ -177,7 +177,7 @@ ScrollView {
                     {
                         icon: "option",
                         title: strings.tr("Custom title bars"),
-                        text: strings.tr("For Chrome or Telegram, hold Option and drag from anywhere in the window.")
+                        text: strings.tr("For Chrome or Telegram, hold Alt and drag from anywhere in the window.")
                     },
                     {
                         icon: "arrow.uturn.backward",
