@@ -9,7 +9,11 @@
 #include "PermissionsPaneModel.h"
 #include "Preferences.h"
 #include "Strings.h"
+#include "UndoViewModel.h"
 #include "WindowsPaneModel.h"
+#include "ZonesPageModel.h"
+
+#include "core/app/AppState.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -28,7 +32,14 @@ Shell::Shell(ShellPorts ports, QObject* parent)
       keyboardPane_(std::make_unique<KeyboardPaneModel>(ports_, *preferences_, *strings_)),
       exclusionsPane_(std::make_unique<ExclusionsPaneModel>(ports_, *preferences_, *strings_)),
       permissionsPane_(std::make_unique<PermissionsPaneModel>(ports_, *preferences_, *strings_)),
-      menu_(std::make_unique<MenuViewModel>(ports_, *preferences_, *strings_)) {}
+      menu_(std::make_unique<MenuViewModel>(ports_, *preferences_, *strings_)),
+      undo_(std::make_unique<UndoViewModel>(*strings_)),
+      zonesPage_(std::make_unique<ZonesPageModel>(ports_, *preferences_, *strings_,
+                                                  undo_->manager(), keyboardPane_->coordinator())) {
+    // Imported layouts replace what the zone edits' steps would bring back.
+    connect(generalPane_.get(), &GeneralPaneModel::imported, this,
+            [this] { undo_->manager().removeAllActions(ports_.state.undoTarget()); });
+}
 
 Shell::~Shell() = default;
 
@@ -37,6 +48,8 @@ void Shell::expose(QQmlContext& context) {
     context.setContextProperty("prefs", preferences_.get());
     context.setContextProperty("app", app_.get());
     context.setContextProperty("overview", overview_.get());
+    context.setContextProperty("zonesPage", zonesPage_.get());
+    context.setContextProperty("undo", undo_.get());
     context.setContextProperty("generalPane", generalPane_.get());
     context.setContextProperty("windowsPane", windowsPane_.get());
     context.setContextProperty("keyboardPane", keyboardPane_.get());

@@ -29,7 +29,9 @@ class OverviewViewModel;
 class PermissionsPaneModel;
 class Preferences;
 class Strings;
+class UndoViewModel;
 class WindowsPaneModel;
+class ZonesPageModel;
 
 // Where the desktop's choices are made that the core leaves to the shell: the save and open
 // panels' answers come from QML, but revealing files, starting a relaunch or quitting go
@@ -56,8 +58,8 @@ struct ShellPorts {
 };
 
 // Owns the view models that QML sees and puts them into a QML context under fixed names:
-// strings, prefs, app, overview, generalPane, windowsPane, keyboardPane, exclusionsPane,
-// permissionsPane, menu. The application and the QML tests build it the same way; only the
+// strings, prefs, app, overview, zonesPage, undo, generalPane, windowsPane, keyboardPane,
+// exclusionsPane, permissionsPane, menu. The application and the QML tests build it the same way; only the
 // ports differ (X11 or the simulated desktop).
 class Shell : public QObject {
     Q_OBJECT
@@ -72,6 +74,9 @@ public:
     Preferences& preferences() { return *preferences_; }
     AppViewModel& app() { return *app_; }
     OverviewViewModel& overview() { return *overview_; }
+    // The main window's undo history (one window, one history).
+    UndoViewModel& undo() { return *undo_; }
+    ZonesPageModel& zonesPage() { return *zonesPage_; }
     GeneralPaneModel& generalPane() { return *generalPane_; }
     WindowsPaneModel& windowsPane() { return *windowsPane_; }
     KeyboardPaneModel& keyboardPane() { return *keyboardPane_; }
@@ -91,6 +96,8 @@ private:
     std::unique_ptr<ExclusionsPaneModel> exclusionsPane_;
     std::unique_ptr<PermissionsPaneModel> permissionsPane_;
     std::unique_ptr<MenuViewModel> menu_;
+    std::unique_ptr<UndoViewModel> undo_;
+    std::unique_ptr<ZonesPageModel> zonesPage_;
 };
 
 } // namespace shell

@@ -25,6 +25,41 @@ ApplicationWindow {
     Shortcut { sequence: "Ctrl+4"; onActivated: app.openPage("about") }
     Shortcut { sequence: "Ctrl+,"; onActivated: app.openPage("settings") }
 
+    // The window's undo history (zone edits). A focused text field takes Ctrl+Z for its own
+    // text first, as text fields do everywhere.
+    Shortcut {
+        objectName: "undoShortcut"
+        sequences: [StandardKey.Undo]
+        enabled: undo.canUndo
+        onActivated: undo.undo()
+    }
+    Shortcut {
+        objectName: "redoShortcut"
+        sequences: ["Ctrl+Shift+Z", StandardKey.Redo]
+        enabled: undo.canRedo
+        onActivated: undo.redo()
+    }
+
+    menuBar: MenuBar {
+        objectName: "menuBar"
+        Menu {
+            objectName: "editMenu"
+            title: strings.tr("Edit")
+            MenuItem {
+                objectName: "undoItem"
+                text: undo.undoTitle
+                enabled: undo.canUndo
+                onTriggered: undo.undo()
+            }
+            MenuItem {
+                objectName: "redoItem"
+                text: undo.redoTitle
+                enabled: undo.canRedo
+                onTriggered: undo.redo()
+            }
+        }
+    }
+
     header: ToolBar {
         objectName: "toolbar"
         RowLayout {
