@@ -1,0 +1,6 @@
+import QtQuick
+
+// Placeholder; the template sheet is being written.
+Item {
+    signal closed()
+}

@@ -1,0 +1,6 @@
+import QtQuick
+
+// Placeholder; the canvas is being written.
+Item {
+    property var canvas: null
+}
