@@ -107,17 +107,7 @@ void AppViewModel::setAppearance(const QString& rawValue) {
 }
 
 bool AppViewModel::darkScheme() const {
-    const auto choice =
-        appearanceFromRaw(appearance().toStdString()).value_or(AppearanceChoice::system);
-    switch (choice) {
-    case AppearanceChoice::light:
-        return false;
-    case AppearanceChoice::dark:
-        return true;
-    case AppearanceChoice::system:
-        break;
-    }
-    return systemPrefersDark_;
+    return usesDarkScheme(appearance().toStdString(), systemPrefersDark_);
 }
 
 void AppViewModel::setSystemPrefersDark(bool dark) {

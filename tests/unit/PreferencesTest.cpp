@@ -117,4 +117,10 @@ TEST_F(PreferencesTest, LanguageChoiceAndTheLanguageInEffect) {
     EXPECT_EQ(rawValue(AppLanguage::de), "de");
     EXPECT_EQ(appearanceFromRaw("dark"), AppearanceChoice::dark);
     EXPECT_EQ(appearanceFromRaw("Dark"), std::nullopt);
+    // The desktop decides for "system" and for anything unrecognised, never for a choice made.
+    EXPECT_TRUE(usesDarkScheme("dark", false));
+    EXPECT_FALSE(usesDarkScheme("light", true));
+    EXPECT_TRUE(usesDarkScheme("system", true));
+    EXPECT_FALSE(usesDarkScheme("Dark", false));
+    EXPECT_TRUE(usesDarkScheme("", true));
 }

@@ -241,6 +241,18 @@ std::optional<AppearanceChoice> appearanceFromRaw(std::string_view raw) {
     return std::nullopt;
 }
 
+bool usesDarkScheme(std::string_view appearanceRaw, bool systemPrefersDark) {
+    switch (appearanceFromRaw(appearanceRaw).value_or(AppearanceChoice::system)) {
+    case AppearanceChoice::light:
+        return false;
+    case AppearanceChoice::dark:
+        return true;
+    case AppearanceChoice::system:
+        break;
+    }
+    return systemPrefersDark;
+}
+
 AppLanguage currentLanguage(const Defaults& defaults) {
     const auto value = defaults.object(prefs::appLanguage);
     if (value) {

@@ -73,6 +73,9 @@ std::string_view rawValue(AppLanguage language);
 std::optional<AppLanguage> appLanguageFromRaw(std::string_view raw);
 std::string_view rawValue(AppearanceChoice choice);
 std::optional<AppearanceChoice> appearanceFromRaw(std::string_view raw);
+// Whether the windows are drawn dark: the choice, or the desktop's own preference for "system"
+// and for a stored value that isn't one of the choices.
+bool usesDarkScheme(std::string_view appearanceRaw, bool systemPrefersDark);
 
 // "appLanguage" as a language; missing or unrecognised gives English.
 AppLanguage currentLanguage(const Defaults& defaults);
