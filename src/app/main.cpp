@@ -11,12 +11,12 @@
 #include "Theme.h"
 #include "TrayMenu.h"
 
-#include "ShippedStrings.h"
 #include "core/app/AppState.h"
 #include "core/app/Preferences.h"
 #include "core/hotkeys/HotkeyCenter.h"
 #include "core/model/StringTables.h"
 #include "core/store/LayoutStore.h"
+#include "platform/linux/ApplicationLocalizer.h"
 #include "platform/linux/LinuxAppServices.h"
 #include "platform/linux/PlistDefaults.h"
 #include "platform/linux/StderrLog.h"
@@ -55,13 +55,6 @@ namespace {
 
 std::optional<std::string> programVersion() {
     return std::string(TESSERA_VERSION);
-}
-
-TableLocalizer applicationLocalizer(const Defaults& defaults) {
-    auto tables = shippedStringTables();
-    const char* locale = std::getenv("LANG");
-    auto language = interfaceLanguage(defaults, locale ? locale : "", tables->languages());
-    return TableLocalizer(std::move(tables), std::move(language));
 }
 
 bool debugRequested() {

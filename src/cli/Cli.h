@@ -3,6 +3,7 @@
 #include "core/model/StringTables.h"
 #include "core/platform/AppServices.h"
 #include "core/platform/Defaults.h"
+#include "platform/linux/ApplicationLocalizer.h"
 
 #include <filesystem>
 #include <iosfwd>
@@ -20,10 +21,6 @@ struct Context {
     // Answers to questions (backup import asks before replacing anything).
     std::istream& in;
 };
-
-// The string tables in the language the application shows ("appLanguage", "system" resolved
-// from $LANG).
-TableLocalizer applicationLocalizer(const Defaults& defaults);
 
 // The version of this build, recorded in backups and reported as the application's.
 std::optional<std::string> programVersion();

@@ -37,7 +37,7 @@ TableLocalizer localizerReportingPreferences(const Context& context) {
         context.err << "tesseractl: the preferences file " << defaults.file().string()
                     << " could not be read (" << defaults.loadError() << "); using defaults\n";
     }
-    return cli::applicationLocalizer(defaults);
+    return applicationLocalizer(defaults);
 }
 
 std::string numberText(double value) {

@@ -1,8 +1,5 @@
 #include "Cli.h"
 
-#include "ShippedStrings.h"
-#include "core/app/Preferences.h"
-
 #include "platform/linux/XdgFolders.h"
 
 #include <cstdlib>
@@ -11,13 +8,6 @@
 #include <vector>
 
 namespace tessera::cli {
-
-TableLocalizer applicationLocalizer(const Defaults& defaults) {
-    auto tables = shippedStringTables();
-    const char* locale = std::getenv("LANG");
-    auto language = interfaceLanguage(defaults, locale ? locale : "", tables->languages());
-    return TableLocalizer(std::move(tables), std::move(language));
-}
 
 std::optional<std::string> programVersion() {
 #ifdef TESSERA_VERSION
