@@ -3,6 +3,11 @@
 #include "QtTestSupport.h"
 #include "SimShell.h"
 #include "SymbolImageProvider.h"
+#include "UndoViewModel.h"
+
+#include "GeneralPaneModel.h"
+#include "core/app/AppState.h"
+#include "core/store/LayoutStore.h"
 
 #include "core/drag/DragOverlayController.h"
 
@@ -183,6 +188,54 @@ TEST_F(MainWindowTest, TheSectionPickerSwitchesPagesAndTheBadgeFollowsPermission
     QTest::mouseClick(window, Qt::LeftButton, {}, badgeCentre.toPoint());
     EXPECT_EQ(sim.state->page(), AppPage::settings);
     EXPECT_EQ(sim.state->settingsPane(), SettingsPane::permissions);
+}
+
+TEST_F(MainWindowTest, CtrlZAndTheEditMenuUndoAndRedoZoneEditsByName) {
+    auto& undo = sim.shell->undo();
+    auto* undoItem = engine.rootObjects().front()->findChild<QObject*>("undoItem");
+    auto* redoItem = engine.rootObjects().front()->findChild<QObject*>("redoItem");
+    ASSERT_NE(undoItem, nullptr);
+    ASSERT_NE(redoItem, nullptr);
+    EXPECT_EQ(undoItem->property("text").toString(), "Undo");
+    EXPECT_FALSE(undoItem->property("enabled").toBool());
+
+    const auto before = sim.state->store().layouts().front();
+    auto edited = before;
+    edited.zones.front().width = 0.25;
+    sim.state->applyLayoutChange(edited, "Edit Zone", &undo.manager());
+    processEvents();
+    EXPECT_EQ(undoItem->property("text").toString(), "Undo Edit Zone");
+    EXPECT_TRUE(undoItem->property("enabled").toBool());
+    EXPECT_FALSE(redoItem->property("enabled").toBool());
+
+    window->requestActivate();
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    processEvents();
+    EXPECT_EQ(sim.state->store().layouts().front(), before);
+    EXPECT_EQ(redoItem->property("text").toString(), "Redo Edit Zone");
+    EXPECT_TRUE(redoItem->property("enabled").toBool());
+    EXPECT_FALSE(undo.canUndo());
+
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    processEvents();
+    EXPECT_EQ(sim.state->store().layouts().front(), edited);
+    EXPECT_TRUE(undo.canUndo());
+
+    QMetaObject::invokeMethod(undoItem, "triggered");
+    processEvents();
+    EXPECT_EQ(sim.state->store().layouts().front(), before);
+}
+
+TEST_F(MainWindowTest, AnImportDropsTheZoneEditsUndoSteps) {
+    auto& undo = sim.shell->undo();
+    auto edited = sim.state->store().layouts().front();
+    edited.zones.front().height = 0.5;
+    sim.state->applyLayoutChange(edited, "Edit Zone", &undo.manager());
+    ASSERT_TRUE(undo.canUndo());
+    Q_EMIT sim.shell->generalPane().imported();
+    EXPECT_FALSE(undo.canUndo());
+    EXPECT_FALSE(undo.canRedo());
+    EXPECT_EQ(undo.undoTitle(), "Undo");
 }
 
 } // namespace

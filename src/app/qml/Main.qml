@@ -35,7 +35,7 @@ ApplicationWindow {
     }
     Shortcut {
         objectName: "redoShortcut"
-        sequences: ["Ctrl+Shift+Z", StandardKey.Redo]
+        sequence: "Ctrl+Shift+Z"
         enabled: undo.canRedo
         onActivated: undo.redo()
     }
