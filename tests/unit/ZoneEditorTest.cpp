@@ -389,6 +389,43 @@ TEST_F(ZoneEditorTest, ChoosingALayoutShowsItOnTheEditedDisplayAndMovesTheSelect
     EXPECT_EQ(editor->selectedZoneID(), layout.zones.at(2).id);
 }
 
+TEST_F(ZoneEditorTest, ASelectionClearedByTheUserStaysClearedUntilTheLayoutChanges) {
+    const auto layout = editThreeZones();
+    editor->updateSelection();
+    ASSERT_EQ(editor->selectedZoneID(), layout.zones.front().id);
+
+    editor->setSelectedZoneID(std::nullopt);
+    editor->updateSelection();
+    EXPECT_EQ(editor->selectedZoneID(), std::nullopt);
+
+    const auto other = app().store().layouts().front();
+    ASSERT_NE(other.id, layout.id);
+    editor->chooseLayout(other.id);
+    EXPECT_EQ(editor->selectedZoneID(),
+              other.zones.empty() ? std::nullopt : std::optional<Uuid>(other.zones.front().id));
+
+    // Nothing selected because the zones went away is not a choice: they come back selected.
+    editor->chooseLayout(layout.id);
+    editor->clearZones();
+    editor->updateSelection();
+    EXPECT_EQ(editor->selectedZoneID(), std::nullopt);
+    ASSERT_TRUE(undo.undo());
+    editor->updateSelection();
+    EXPECT_EQ(editor->selectedZoneID(), layout.zones.front().id);
+}
+
+TEST_F(ZoneEditorTest, LayoutsTheStoreDoesntHoldAreNeitherShownNorDeleted) {
+    const auto layout = editThreeZones();
+    const auto before = app().store().assignments();
+
+    editor->chooseLayout(Uuid::random());
+    editor->requestLayoutDeletion(Uuid::random());
+
+    EXPECT_EQ(app().store().assignments(), before);
+    EXPECT_EQ(app().layoutIDForDisplay(screen(0)), layout.id);
+    EXPECT_FALSE(editor->confirmsLayoutDeletion());
+}
+
 TEST_F(ZoneEditorTest, ATemplateBecomesANewLayoutOfTheEditedDisplay) {
     editor->chooseDisplay(screen(1).id);
     editor->setShowsPresets(true);

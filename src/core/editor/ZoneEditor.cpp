@@ -462,6 +462,10 @@ void ZoneEditor::chooseDisplay(const std::string& screenID) {
 }
 
 void ZoneEditor::chooseLayout(const Uuid& layoutID) {
+    // An assignment to a layout that isn't stored would only fall back to a built-in one.
+    if (!storedLayout(layoutID)) {
+        return;
+    }
     if (const auto display = editedDisplay()) {
         appState_.assignLayout(layoutID, *display);
     }
@@ -493,7 +497,7 @@ bool ZoneEditor::canDeleteLayout() const {
 }
 
 void ZoneEditor::requestLayoutDeletion(std::optional<Uuid> layoutID) {
-    if (!canDeleteLayout()) {
+    if (!canDeleteLayout() || (layoutID && !storedLayout(*layoutID))) {
         return;
     }
     if (layoutID) {
@@ -540,11 +544,16 @@ void ZoneEditor::confirmLayoutDeletion() {
 
 void ZoneEditor::updateSelection() {
     const auto layout = editedLayout();
+    const auto layoutID = layout ? std::optional<Uuid>(layout->id) : std::nullopt;
+    if (layoutID != selectionLayoutID_) {
+        selectionLayoutID_ = layoutID;
+        keepsNoSelection_ = false;
+    }
     if (!layout || layout->zones.empty()) {
         selectedZoneID_.reset();
         return;
     }
-    if (selectedZone()) {
+    if (selectedZone() || (!selectedZoneID_ && keepsNoSelection_)) {
         return;
     }
     selectedZoneID_ = layout->zones.front().id;

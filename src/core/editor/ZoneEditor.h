@@ -54,7 +54,12 @@ public:
 
     // --- View state ---
     const std::optional<Uuid>& selectedZoneID() const { return selectedZoneID_; }
-    void setSelectedZoneID(std::optional<Uuid> zoneID) { selectedZoneID_ = std::move(zoneID); }
+    // The user's choice (a click on a zone or on empty space). Clearing it on purpose is kept by
+    // updateSelection while the same layout is shown.
+    void setSelectedZoneID(std::optional<Uuid> zoneID) {
+        keepsNoSelection_ = !zoneID;
+        selectedZoneID_ = std::move(zoneID);
+    }
     bool confirmsLayoutDeletion() const { return confirmsLayoutDeletion_; }
     bool showsPresets() const { return showsPresets_; }
     void setShowsPresets(bool shown) { showsPresets_ = shown; }
@@ -106,7 +111,7 @@ public:
     // --- Layout operations (not undoable) ---
     // Makes the display with this id the edited one.
     void chooseDisplay(const std::string& screenID);
-    // Shows the layout on the edited display.
+    // Shows the layout on the edited display; nothing for a layout the store doesn't hold.
     void chooseLayout(const Uuid& layoutID);
     // A template picked in the template sheet, which closes.
     void addLayoutFromTemplate(const LayoutPreset& preset);
@@ -115,6 +120,7 @@ public:
     // "Delete…" is disabled while the store holds fewer than 2 layouts.
     bool canDeleteLayout() const;
     // Shows the confirmation; from a card's menu the card's layout becomes the edited one first.
+    // Nothing for a layout the store doesn't hold.
     void requestLayoutDeletion(std::optional<Uuid> layoutID = std::nullopt);
     std::string deletionTitle() const;
     std::string deletionMessage() const;
@@ -125,7 +131,9 @@ public:
 
     // --- Selection upkeep ---
     // To be called whenever the edited layout may have changed (display, layout, undo, store):
-    // a selection no longer in it moves to its first zone, or none.
+    // a selection no longer in it moves to its first zone, or none. No selection moves to the
+    // first zone too, unless the user cleared it while this layout was shown: a click on empty
+    // space must leave nothing selected.
     void updateSelection();
 
     // The "Monitors" row: the names of the displays showing the layout as a localized list, or
@@ -141,6 +149,9 @@ private:
     const Localizer& localizer_;
     UndoManager* undoManager_;
     std::optional<Uuid> selectedZoneID_;
+    bool keepsNoSelection_ = false;
+    // The layout the selection was last kept in.
+    std::optional<Uuid> selectionLayoutID_;
     bool confirmsLayoutDeletion_ = false;
     bool showsPresets_ = false;
     bool showsGridPicker_ = false;
