@@ -39,6 +39,12 @@ QString symbolGlyph(const QString& name) {
         {"eye", QStringLiteral("\u25C9")},
         {"plus", QStringLiteral("+")},
         {"menubar", QStringLiteral("\u2630")},
+        {"rectangle.dashed.badge.record", QStringLiteral("\u2B1A")},
+        {"plus.square.on.square", QStringLiteral("\u2750")},
+        {"trash", QStringLiteral("\u2327")},
+        {"squareshape.split.3x3", QStringLiteral("\u25A6")},
+        {"rectangle.split.2x1", QStringLiteral("\u25EB")},
+        {"rectangle.split.1x2", QStringLiteral("\u229F")},
     };
     return glyphs.value(name, QStringLiteral("\u2022"));
 }

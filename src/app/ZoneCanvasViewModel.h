@@ -115,6 +115,11 @@ Q_SIGNALS:
     void changed();
 
 private:
+    struct Snapshot;
+    Snapshot snapshot() const;
+    // Runs an operation and emits `changed` when it altered anything the properties show.
+    template <typename Action> auto announcing(Action&& action);
+
     const Strings& strings_;
     std::function<std::string(const Zone&)> zoneName_;
     ZoneCanvasModel model_;

@@ -4,6 +4,7 @@
 #include "Shell.h"
 
 #include "core/model/Signal.h"
+#include "core/model/Uuid.h"
 
 #include <QObject>
 #include <QString>
@@ -11,6 +12,7 @@
 #include <QVariantMap>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tessera {
@@ -78,7 +80,7 @@ class ZonesPageModel : public QObject {
     Q_PROPERTY(QString zoneConflictMessage READ zoneConflictMessage NOTIFY changed)
     // The recorder bound to the selected zone's shortcut (one object, rebound on selection).
     Q_PROPERTY(QObject* zoneRecorder READ zoneRecorder CONSTANT)
-    // The four exact-size fields' texts ("50", "33.3", locale's decimal separator), in the order
+    // The four exact-size fields' texts ("50%", "33.3%", locale's decimal separator), in the order
     // left, top, width, height; empty strings without a selection.
     Q_PROPERTY(QStringList exactSizeTexts READ exactSizeTexts NOTIFY changed)
     // The stepper values of the four fields, in percent.
@@ -184,6 +186,9 @@ Q_SIGNALS:
 private:
     // Re-reads everything: the canvas's zones, grid and selection, the recorder's binding.
     void refresh();
+    // Without the canvas: for a selection the canvas made itself, while it may still be in the
+    // middle of its own gesture.
+    void refresh(bool updateCanvas);
     void scheduleRefresh();
 
     ShellPorts ports_;
@@ -194,6 +199,8 @@ private:
     std::unique_ptr<ZoneCanvasViewModel> canvas_;
     std::unique_ptr<ShortcutRecorderModel> zoneRecorder_;
     std::vector<Connection> connections_;
+    // The zone the recorder was bound to at the last refresh.
+    std::optional<Uuid> recorderZoneID_;
     NextTurn refreshLater_;
     int revision_ = 0;
 };

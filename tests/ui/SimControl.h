@@ -1,10 +1,15 @@
 #pragma once
 
 #include "SimShell.h"
+#include "ZonesPageModel.h"
+
+#include "core/editor/ZoneEditor.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
 
 namespace tessera::test {
 
@@ -48,6 +53,91 @@ public:
     Q_INVOKABLE void refuseLoginItemChanges(const QString& reason) {
         shell_.loginItem.refuseChanges(reason.isEmpty() ? std::nullopt
                                                         : std::optional(reason.toStdString()));
+    }
+
+    // Replaces the displays with one of the arrangements the tests share: "single",
+    // "sideBySide" or "withPortrait" (anything else: no display at all).
+    Q_INVOKABLE void setScreens(const QString& arrangement) {
+        std::vector<SystemDisplay> screens;
+        if (arrangement == QLatin1String("single")) {
+            screens = simscreens::single();
+        } else if (arrangement == QLatin1String("sideBySide")) {
+            screens = simscreens::sideBySide();
+        } else if (arrangement == QLatin1String("withPortrait")) {
+            screens = simscreens::withPortrait();
+        }
+        shell_.desktop.displays().setScreens(std::move(screens));
+        shell_.scheduler.runPending();
+    }
+    // Overlay panels currently shown on the displays.
+    Q_INVOKABLE int overlaysOnScreen() const {
+        return static_cast<int>(shell_.surfaces.onScreenCount());
+    }
+    // The layouts as the store holds them, in store order: [{ id, name, zones: [{ id, name, x,
+    // y, width, height, shortcut }] }], shortcut being the combo's text or empty.
+    Q_INVOKABLE QVariantList storedLayouts() const {
+        QVariantList layouts;
+        for (const auto& layout : shell_.state->store().layouts()) {
+            QVariantList zones;
+            for (const auto& zone : layout.zones) {
+                zones.append(QVariantMap{
+                    {QStringLiteral("id"), QString::fromStdString(zone.id.string())},
+                    {QStringLiteral("name"), QString::fromStdString(zone.name)},
+                    {QStringLiteral("x"), zone.x},
+                    {QStringLiteral("y"), zone.y},
+                    {QStringLiteral("width"), zone.width},
+                    {QStringLiteral("height"), zone.height},
+                    {QStringLiteral("shortcut"),
+                     zone.shortcut ? QString::fromStdString(zone.shortcut->display) : QString()}});
+            }
+            layouts.append(
+                QVariantMap{{QStringLiteral("id"), QString::fromStdString(layout.id.string())},
+                            {QStringLiteral("name"), QString::fromStdString(layout.name)},
+                            {QStringLiteral("zones"), zones}});
+        }
+        return layouts;
+    }
+
+    // The zones of the layout the "Zones" page edits, as stored: [{ id, name, x, y, width,
+    // height }] in layout order.
+    Q_INVOKABLE QVariantList editedZones() const {
+        QVariantList zones;
+        const auto layout = shell_.shell->zonesPage().editor().editedLayout();
+        for (const auto& zone : layout ? layout->zones : std::vector<Zone>{}) {
+            zones.append(QVariantMap{{"id", QString::fromStdString(zone.id.string())},
+                                     {"name", QString::fromStdString(zone.name)},
+                                     {"x", zone.x},
+                                     {"y", zone.y},
+                                     {"width", zone.width},
+                                     {"height", zone.height}});
+        }
+        return zones;
+    }
+    // Stores the edited layout with these zones instead of its own ([{ name, x, y, width,
+    // height }], fresh ids), outside the undo history. The new zones' ids, in order.
+    Q_INVOKABLE QStringList setEditedZones(const QVariantList& rects) {
+        auto layout = shell_.shell->zonesPage().editor().editedLayout();
+        QStringList ids;
+        if (!layout) {
+            return ids;
+        }
+        layout->zones.clear();
+        for (const auto& value : rects) {
+            const auto rect = value.toMap();
+            Zone zone{Uuid::random(),
+                      rect.value("name").toString().toStdString(),
+                      rect.value("x").toDouble(),
+                      rect.value("y").toDouble(),
+                      rect.value("width").toDouble(),
+                      rect.value("height").toDouble(),
+                      std::nullopt};
+            ids.append(QString::fromStdString(zone.id.string()));
+            layout->zones.push_back(std::move(zone));
+        }
+        shell_.state->store().upsert(*layout);
+        // The state announces the change on the scheduler's next turn.
+        shell_.scheduler.runPending();
+        return ids;
     }
 
 private:

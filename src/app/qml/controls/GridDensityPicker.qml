@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import QtQuick.Shapes
 
 // The snapping grid's column count: one tile per offered count, each a miniature of the display
 // with its grid. The rows follow the display's shape, so the tiles differ from display to
@@ -105,16 +104,18 @@ ColumnLayout {
                         GradientStop { position: 0; color: "#3a6ea5" }
                         GradientStop { position: 1; color: "#1d3557" }
                     }
-                    Shape {
-                        anchors.fill: parent
-                        ShapePath {
-                            strokeColor: Qt.rgba(1, 1, 1, 0.75)
-                            strokeWidth: 0.5
-                            fillColor: "transparent"
-                            PathMultiline {
-                                paths: tile.modelData.lines.map(
-                                           l => [Qt.point(l[0], l[1]), Qt.point(l[2], l[3])])
-                            }
+                    // Half-point white lines at 75%: one pixel at half that strength, so no
+                    // line falls between pixel centres and vanishes.
+                    Repeater {
+                        model: tile.modelData.lines
+                        delegate: Rectangle {
+                            required property var modelData
+                            readonly property bool vertical: modelData[0] === modelData[2]
+                            x: vertical ? Math.round(modelData[0] - 0.5) : modelData[0]
+                            y: vertical ? modelData[1] : Math.round(modelData[1] - 0.5)
+                            width: vertical ? 1 : modelData[2] - modelData[0]
+                            height: vertical ? modelData[3] - modelData[1] : 1
+                            color: Qt.rgba(1, 1, 1, 0.375)
                         }
                     }
                 }

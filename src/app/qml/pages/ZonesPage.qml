@@ -3,27 +3,759 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import "../controls"
 
-// The zone editor comes with the next version; until then the page says so plainly.
+// The zone editor: one display at a time, its layout on the canvas, the layouts to choose from,
+// and the inspector of the layout and the selected zone. Everything shown comes from
+// `zonesPage`; the page keeps no state of its own beyond what is open.
 Item {
-    ColumnLayout {
+    id: page
+    objectName: "zonesPage"
+
+    // Destructive actions ("Delete…", the confirmation's button) are drawn in red.
+    readonly property color destructive: app.darkScheme ? "#ff453a" : "#d70015"
+    readonly property int inspectorWidth: 300
+
+    // The desktop picture of a display, as the overview has loaded it.
+    function pictureOf(screenID) {
+        const monitors = overview.monitors
+        for (let i = 0; i < monitors.length; ++i) {
+            if (monitors[i].id === screenID)
+                return monitors[i].pictureSource
+        }
+        return ""
+    }
+
+    // A row of the inspector: a caption and its control.
+    component InspectorRow: RowLayout {
+        property alias caption: captionLabel.text
+        Layout.fillWidth: true
+        spacing: 10
+        Label {
+            id: captionLabel
+            Layout.preferredWidth: 70
+            elide: Text.ElideRight
+            opacity: 0.85
+        }
+    }
+
+    // The halves of an exact-size field's stepper.
+    component StepButton: AbstractButton {
+        id: stepButton
+        property string glyph
+        implicitWidth: 18
+        implicitHeight: 13
+        focusPolicy: Qt.NoFocus
+        autoRepeat: true
+        contentItem: Label {
+            text: stepButton.glyph
+            font.pixelSize: 9
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+        }
+        background: Rectangle {
+            radius: 3
+            color: stepButton.down ? Qt.darker(palette.button, 1.15) : palette.button
+            border.color: Qt.darker(palette.window, 1.3)
+        }
+    }
+
+    // One exact-size field: the percent text ("33.3%"), committed on Enter or when the focus
+    // leaves, and a stepper moving the value by 5 within 0 to 100.
+    component ExactSizeField: RowLayout {
+        id: exact
+        property int edge
+        property string key
+        property alias caption: exactCaption.text
+        readonly property string shown: zonesPage.exactSizeTexts[edge] ?? ""
+        readonly property real value: Number(zonesPage.exactSizeValues[edge] ?? 0)
+        spacing: 4
+
+        function discardEdit() {
+            exactField.editedZoneID = ""
+            exactField.text = Qt.binding(() => exact.shown)
+        }
+
+        // Another zone selected: what was typed for the last one is dropped.
+        readonly property string zoneID: zonesPage.selectedZoneID
+        onZoneIDChanged: discardEdit()
+
+        function step(delta) {
+            zonesPage.setExactSizeValue(exact.edge, Math.max(0, Math.min(100, exact.value + delta)))
+        }
+
+        Label {
+            id: exactCaption
+            Layout.preferredWidth: 52
+            elide: Text.ElideRight
+            opacity: 0.85
+        }
+        TextField {
+            id: exactField
+            objectName: "exactField_" + exact.key
+            Layout.preferredWidth: 48
+            leftPadding: 4
+            rightPadding: 4
+            text: exact.shown
+            horizontalAlignment: Text.AlignRight
+            selectByMouse: true
+            Accessible.name: exact.caption
+            // The zone being typed for: an edit belongs to it even if the selection moves on
+            // before the field loses the focus.
+            property string editedZoneID
+            onTextEdited: editedZoneID = zonesPage.selectedZoneID
+            onEditingFinished: {
+                // Leaving the field untouched is no edit (and no undo step); a text that is no
+                // number gives way to the stored value again.
+                if (editedZoneID.length > 0 && editedZoneID === zonesPage.selectedZoneID
+                        && text !== exact.shown)
+                    zonesPage.setExactSizeText(exact.edge, text)
+                exact.discardEdit()
+            }
+        }
+        ColumnLayout {
+            spacing: 0
+            StepButton {
+                objectName: "exactUp_" + exact.key
+                glyph: "\u25B4"
+                enabled: exact.value < 100
+                onClicked: exact.step(5)
+            }
+            StepButton {
+                objectName: "exactDown_" + exact.key
+                glyph: "\u25BE"
+                enabled: exact.value > 0
+                onClicked: exact.step(-5)
+            }
+        }
+    }
+
+    RowLayout {
+        anchors.fill: parent
+        anchors.margins: Theme.pageMargin
+        spacing: Theme.spacing
+
+        // --- The editor: displays, layouts, buttons, canvas ---
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            spacing: 12
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 12
+                Label {
+                    objectName: "zonesTitle"
+                    text: zonesPage.title
+                    font.pixelSize: 22
+                    font.bold: true
+                }
+                Item { Layout.fillWidth: true }
+                Button {
+                    objectName: "showZonesButton"
+                    text: strings.tr("Show zones on all monitors")
+                    icon.source: Symbols.source("eye")
+                    onClicked: zonesPage.previewZones()
+                }
+            }
+
+            // The displays, each in miniature; the edited one is framed.
+            Flow {
+                objectName: "displayButtons"
+                Layout.fillWidth: true
+                spacing: 10
+                visible: zonesPage.screens.length > 0
+
+                // By count, so that the buttons stay (with their hover and focus) while what
+                // they show changes.
+                Repeater {
+                    model: zonesPage.screens.length
+                    delegate: AbstractButton {
+                        id: displayButton
+                        required property int index
+                        readonly property var modelData: zonesPage.screens[index] ?? ({})
+                        objectName: "displayButton_" + index
+                        readonly property bool selected: modelData.selected === true
+                        focusPolicy: Qt.TabFocus
+                        text: modelData.name ?? ""
+                        Accessible.role: Accessible.Button
+                        Accessible.name: text
+                        Accessible.selectable: true
+                        Accessible.selected: selected
+                        implicitWidth: Math.max(miniature.width, nameLabel.width) + 12
+                        implicitHeight: miniature.height + nameLabel.implicitHeight + 16
+                        onClicked: zonesPage.chooseDisplay(modelData.id)
+
+                        background: Rectangle {
+                            radius: 8
+                            color: displayButton.selected ? Qt.rgba(0.04, 0.52, 1, 0.12)
+                                                          : displayButton.hovered ? Qt.darker(palette.window, 1.06)
+                                                                                  : "transparent"
+                            border.color: displayButton.selected ? Theme.accent : "transparent"
+                            border.width: 2
+                        }
+                        contentItem: Item {
+                            MonitorPreview {
+                                id: miniature
+                                objectName: "displayPreview"
+                                anchors.horizontalCenter: parent.horizontalCenter
+                                y: 0
+                                readonly property real fitAspect: Math.max(0.4, Math.min(3, aspect))
+                                height: 46
+                                width: height * fitAspect
+                                aspect: displayButton.modelData.aspect ?? 16 / 10
+                                zones: displayButton.modelData.zones ?? []
+                                pictureSource: page.pictureOf(displayButton.modelData.id)
+                            }
+                            Label {
+                                id: nameLabel
+                                anchors.top: miniature.bottom
+                                anchors.topMargin: 4
+                                anchors.horizontalCenter: parent.horizontalCenter
+                                width: Math.min(implicitWidth, 180)
+                                elide: Text.ElideRight
+                                text: displayButton.text
+                                font.pixelSize: 11
+                                font.bold: displayButton.selected
+                            }
+                        }
+                        leftPadding: 6
+                        rightPadding: 6
+                        topPadding: 6
+                        bottomPadding: 6
+                    }
+                }
+            }
+
+            Label {
+                text: strings.tr("Monitor Layout")
+                font.bold: true
+                font.pixelSize: 15
+            }
+
+            // The layouts of the store in store order, then the "New…" card.
+            Flickable {
+                id: layoutStrip
+                objectName: "layoutStrip"
+                Layout.fillWidth: true
+                implicitHeight: layoutRow.height + 10
+                contentWidth: layoutRow.width
+                contentHeight: layoutRow.height
+                flickableDirection: Flickable.HorizontalFlick
+                boundsBehavior: Flickable.StopAtBounds
+                clip: true
+                ScrollBar.horizontal: ScrollBar { policy: ScrollBar.AsNeeded }
+
+                // Scrolls just far enough to show the card whole.
+                function reveal(item) {
+                    if (item.x < contentX)
+                        contentX = item.x
+                    else if (item.x + item.width > contentX + width)
+                        contentX = Math.min(item.x + item.width - width,
+                                            Math.max(0, contentWidth - width))
+                }
+
+                Row {
+                    id: layoutRow
+                    objectName: "layoutRow"
+                    spacing: 10
+                    readonly property int cardWidth: 116
+                    readonly property real thumbnailHeight:
+                        Math.min(64, (cardWidth - 12) / Math.max(0.1, zonesPage.canvasAspect))
+                    readonly property real cardHeight: thumbnailHeight + 40
+
+                    // By count: a card (and its open menu) outlives the changes it shows.
+                    Repeater {
+                        model: zonesPage.layouts.length
+                        delegate: AbstractButton {
+                            id: layoutCard
+                            required property int index
+                            readonly property var modelData: zonesPage.layouts[index] ?? ({})
+                            objectName: "layoutCard_" + index
+                            readonly property bool selected: modelData.selected === true
+                            width: layoutRow.cardWidth
+                            height: layoutRow.cardHeight
+                            hoverEnabled: true
+                            focusPolicy: Qt.TabFocus
+                            text: modelData.name ?? ""
+                            Accessible.role: Accessible.Button
+                            Accessible.name: text
+                            Accessible.selectable: true
+                            Accessible.selected: selected
+                            ToolTip.visible: hovered
+                            ToolTip.delay: 600
+                            ToolTip.text: text
+                            onClicked: zonesPage.chooseLayout(modelData.id)
+                            // The edited layout stays in sight, a new one included (the row
+                            // places a new card a moment after it is made).
+                            onSelectedChanged: if (selected) layoutStrip.reveal(layoutCard)
+                            onXChanged: if (selected) layoutStrip.reveal(layoutCard)
+
+                            background: Rectangle {
+                                radius: 8
+                                color: layoutCard.selected ? Qt.rgba(0.04, 0.52, 1, 0.12)
+                                                           : layoutCard.hovered ? Qt.darker(palette.window, 1.06)
+                                                                                : "transparent"
+                                border.color: layoutCard.selected ? Theme.accent : Qt.darker(palette.window, 1.15)
+                                border.width: layoutCard.selected ? 2 : 1
+                            }
+                            contentItem: Item {}
+
+                            Column {
+                                id: cardColumn
+                                x: 6
+                                y: 6
+                                width: layoutCard.width - 12
+                                spacing: 4
+                                MonitorPreview {
+                                    objectName: "layoutThumbnail"
+                                    width: parent.width
+                                    height: layoutRow.thumbnailHeight
+                                    aspect: zonesPage.canvasAspect
+                                    zones: layoutCard.modelData.zones ?? []
+                                }
+                                Label {
+                                    objectName: "layoutCardName"
+                                    width: parent.width
+                                    horizontalAlignment: Text.AlignHCenter
+                                    elide: Text.ElideRight
+                                    text: layoutCard.text
+                                    font.pixelSize: 12
+                                    font.bold: layoutCard.selected
+                                }
+                            }
+
+                            // The card's own menu acts on its layout, not on the edited one.
+                            MouseArea {
+                                anchors.fill: parent
+                                acceptedButtons: Qt.RightButton
+                                onClicked: mouse => cardMenu.popup(mouse.x, mouse.y)
+                            }
+                            Menu {
+                                id: cardMenu
+                                objectName: "layoutCardMenu"
+                                MenuItem {
+                                    objectName: "cardDuplicate"
+                                    text: strings.tr("Duplicate")
+                                    icon.source: Symbols.source("plus.square.on.square")
+                                    onTriggered: zonesPage.duplicateLayout(layoutCard.modelData.id)
+                                }
+                                MenuItem {
+                                    objectName: "cardDelete"
+                                    text: strings.tr("Delete…")
+                                    enabled: zonesPage.canDeleteLayout
+                                    icon.source: Symbols.source("trash")
+                                    icon.color: page.destructive
+                                    palette.text: page.destructive
+                                    palette.windowText: page.destructive
+                                    onTriggered: zonesPage.requestLayoutDeletion(layoutCard.modelData.id)
+                                }
+                            }
+                        }
+                    }
+
+                    AbstractButton {
+                        id: newCard
+                        objectName: "newLayoutCard"
+                        width: layoutRow.cardWidth
+                        height: layoutRow.cardHeight
+                        hoverEnabled: true
+                        text: strings.tr("New…")
+                        Accessible.role: Accessible.Button
+                        Accessible.name: text
+                        ToolTip.visible: hovered
+                        ToolTip.delay: 600
+                        ToolTip.text: strings.tr("New layout from a template")
+                        onClicked: zonesPage.showsPresets = true
+                        background: Rectangle {
+                            radius: 8
+                            color: newCard.hovered ? Qt.darker(palette.window, 1.06) : "transparent"
+                            border.color: Qt.darker(palette.window, 1.25)
+                        }
+                        contentItem: Column {
+                            spacing: 6
+                            topPadding: Math.max(0, (newCard.height - 60) / 2)
+                            SymbolIcon {
+                                anchors.horizontalCenter: parent.horizontalCenter
+                                name: "plus"
+                                size: 24
+                                color: Theme.accent
+                            }
+                            Label {
+                                anchors.horizontalCenter: parent.horizontalCenter
+                                text: newCard.text
+                            }
+                        }
+                    }
+                }
+            }
+
+            // Above the canvas.
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+                Button {
+                    objectName: "addZoneButton"
+                    text: strings.tr("Add Zone")
+                    icon.source: Symbols.source("plus")
+                    enabled: zonesPage.hasLayout
+                    onClicked: zonesPage.addZone()
+                }
+                Button {
+                    objectName: "clearButton"
+                    text: strings.tr("Clear")
+                    icon.source: Symbols.source("trash")
+                    enabled: zonesPage.canClear
+                    ToolTip.visible: hovered
+                    ToolTip.delay: 600
+                    ToolTip.text: strings.tr("Delete all zones of this layout. Ctrl+Z brings them back.")
+                    onClicked: zonesPage.clearZones()
+                }
+                Button {
+                    id: gridButton
+                    objectName: "gridButton"
+                    text: zonesPage.gridTitle
+                    icon.source: Symbols.source("squareshape.split.3x3")
+                    checked: gridPopover.visible
+                    onClicked: zonesPage.showsGridPicker = !zonesPage.showsGridPicker
+                }
+                Item { Layout.fillWidth: true }
+            }
+
+            // The canvas keeps the free area's shape and takes as much room as there is.
+            Item {
+                id: canvasArea
+                objectName: "canvasArea"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                Layout.minimumHeight: 160
+                readonly property real aspect: Math.max(0.1, zonesPage.canvasAspect)
+                // The hint sits right under the canvas, however tall the window is.
+                readonly property real fittedWidth:
+                    Math.max(0, Math.min(width, (height - canvasHint.height - 8) * aspect))
+
+                Rectangle {
+                    id: canvasBackdrop
+                    anchors.top: parent.top
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    width: canvasArea.fittedWidth
+                    height: width / canvasArea.aspect
+                    radius: 8
+                    clip: true
+                    gradient: Gradient {
+                        GradientStop { position: 0.0; color: "#4f7cc9" }
+                        GradientStop { position: 1.0; color: "#2a3d66" }
+                    }
+                    Image {
+                        objectName: "canvasPicture"
+                        anchors.fill: parent
+                        source: page.pictureOf(zonesPage.editedScreenID)
+                        visible: status === Image.Ready
+                        fillMode: Image.PreserveAspectCrop
+                        asynchronous: true
+                        cache: false
+                        opacity: 0.8
+                    }
+                    ZoneCanvas {
+                        id: zoneCanvas
+                        objectName: "zoneCanvas"
+                        anchors.fill: parent
+                        canvas: zonesPage.canvas
+                        // The page draws the gradient and the desktop picture itself.
+                        showsBackdrop: false
+                    }
+                }
+
+                Label {
+                    id: canvasHint
+                    objectName: "canvasHint"
+                    anchors.top: canvasBackdrop.bottom
+                    anchors.topMargin: 8
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: strings.tr("Drag a zone or its edges · draw on empty space · Ctrl+Z undoes")
+                    opacity: 0.7
+                    font.pixelSize: 12
+                }
+            }
+
+        }
+
+        // --- The inspector ---
+        ScrollView {
+            id: inspector
+            objectName: "inspector"
+            Layout.preferredWidth: page.inspectorWidth
+            Layout.fillHeight: true
+            contentWidth: availableWidth
+            clip: true
+
+            ColumnLayout {
+                width: inspector.availableWidth
+                spacing: Theme.spacing
+
+                SectionBox {
+                    objectName: "layoutSection"
+                    Layout.fillWidth: true
+                    title: strings.tr("Layout")
+
+                    InspectorRow {
+                        caption: strings.tr("Name")
+                        TextField {
+                            objectName: "layoutNameField"
+                            Layout.fillWidth: true
+                            enabled: zonesPage.hasLayout
+                            text: zonesPage.layoutName
+                            selectByMouse: true
+                            Accessible.name: strings.tr("Name")
+                            onTextEdited: zonesPage.renameLayout(text)
+                        }
+                    }
+                    InspectorRow {
+                        caption: strings.tr("Monitors")
+                        Label {
+                            objectName: "monitorsText"
+                            Layout.fillWidth: true
+                            wrapMode: Text.WordWrap
+                            text: zonesPage.monitorsText
+                        }
+                    }
+                    RowLayout {
+                        Layout.fillWidth: true
+                        spacing: 8
+                        Button {
+                            objectName: "duplicateLayoutButton"
+                            text: strings.tr("Duplicate")
+                            enabled: zonesPage.hasLayout
+                            onClicked: zonesPage.duplicateLayout()
+                        }
+                        Button {
+                            objectName: "deleteLayoutButton"
+                            text: strings.tr("Delete…")
+                            enabled: zonesPage.canDeleteLayout
+                            palette.buttonText: page.destructive
+                            onClicked: zonesPage.requestLayoutDeletion()
+                        }
+                    }
+                }
+
+                SectionBox {
+                    objectName: "zoneSection"
+                    Layout.fillWidth: true
+                    visible: zonesPage.hasSelection
+                    title: strings.tr("Zone")
+
+                    InspectorRow {
+                        caption: strings.tr("Name")
+                        TextField {
+                            objectName: "zoneNameField"
+                            Layout.fillWidth: true
+                            text: zonesPage.zoneName
+                            selectByMouse: true
+                            Accessible.name: strings.tr("Name")
+                            onTextEdited: zonesPage.renameZone(text)
+                        }
+                    }
+                    InspectorRow {
+                        caption: strings.tr("Shortcut")
+                        ShortcutRecorder {
+                            objectName: "zoneShortcutRecorder"
+                            recorder: zonesPage.zoneRecorder
+                        }
+                        Item { Layout.fillWidth: true }
+                    }
+                    RowLayout {
+                        objectName: "zoneConflict"
+                        visible: zonesPage.zoneConflictMessage.length > 0
+                        Layout.fillWidth: true
+                        spacing: 6
+                        SymbolIcon {
+                            Layout.alignment: Qt.AlignTop
+                            name: "exclamationmark.triangle.fill"
+                            size: 14
+                            color: Theme.warning
+                        }
+                        Label {
+                            objectName: "zoneConflictText"
+                            Layout.fillWidth: true
+                            text: zonesPage.zoneConflictMessage
+                            color: Theme.warning
+                            font.pixelSize: 12
+                            wrapMode: Text.WordWrap
+                        }
+                    }
+                    RowLayout {
+                        Layout.fillWidth: true
+                        spacing: 8
+                        Button {
+                            id: splitButton
+                            objectName: "splitMenuButton"
+                            text: strings.tr("Split in Half")
+                            onClicked: splitMenu.popup(splitButton, 0, splitButton.height)
+                            Menu {
+                                id: splitMenu
+                                objectName: "splitMenu"
+                                MenuItem {
+                                    objectName: "splitLeftRight"
+                                    text: strings.tr("Left and Right")
+                                    icon.source: Symbols.source("rectangle.split.2x1")
+                                    onTriggered: zonesPage.splitZone("", true)
+                                }
+                                MenuItem {
+                                    objectName: "splitTopBottom"
+                                    text: strings.tr("Top and Bottom")
+                                    icon.source: Symbols.source("rectangle.split.1x2")
+                                    onTriggered: zonesPage.splitZone("", false)
+                                }
+                            }
+                        }
+                        Button {
+                            objectName: "deleteZoneButton"
+                            text: strings.tr("Delete Zone")
+                            onClicked: zonesPage.deleteZone()
+                        }
+                    }
+                }
+
+                SectionBox {
+                    objectName: "positionSection"
+                    Layout.fillWidth: true
+                    visible: zonesPage.hasSelection
+                    title: strings.tr("Position")
+                    footer: strings.tr("Percent of the monitor’s free area, excluding panels and docks.")
+
+                    GridLayout {
+                        columns: 1
+                        rowSpacing: 6
+                        ExactSizeField { edge: 0; key: "left"; caption: strings.tr("Left") }
+                        ExactSizeField { edge: 1; key: "top"; caption: strings.tr("Top") }
+                        ExactSizeField { edge: 2; key: "width"; caption: strings.tr("Width") }
+                        ExactSizeField { edge: 3; key: "height"; caption: strings.tr("Height") }
+                    }
+                }
+
+                Label {
+                    objectName: "noSelectionText"
+                    Layout.fillWidth: true
+                    visible: !zonesPage.hasSelection
+                    text: strings.tr("Select a zone on the preview to rename it, set its exact size, or assign a shortcut.")
+                    wrapMode: Text.WordWrap
+                    opacity: 0.7
+                }
+
+                Item { Layout.fillHeight: true }
+            }
+        }
+    }
+
+    // A recorder whose zone went away stops listening, so the hotkeys come back.
+    readonly property bool hasSelection: zonesPage.hasSelection
+    onHasSelectionChanged: {
+        const recorder = zonesPage.zoneRecorder
+        if (!hasSelection && recorder && recorder.listening)
+            recorder.stopListening()
+    }
+
+    // --- The grid density popover, under its button ---
+    Popup {
+        id: gridPopover
+        objectName: "gridPopover"
+        readonly property bool wanted: zonesPage.showsGridPicker
+        parent: gridButton
+        y: gridButton.height + 6
+        padding: 16
+        focus: true
+        closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutsideParent
+
+        onWantedChanged: wanted ? open() : close()
+        Component.onCompleted: if (wanted) open()
+        onClosed: {
+            if (zonesPage.showsGridPicker)
+                zonesPage.showsGridPicker = false
+        }
+
+        GridDensityPicker {
+            objectName: "gridDensityPicker"
+            screenID: zonesPage.editedScreenID
+        }
+    }
+
+    // --- The layout deletion confirmation ---
+    Dialog {
+        id: deleteDialog
+        objectName: "deleteLayoutDialog"
+        readonly property bool wanted: zonesPage.confirmsLayoutDeletion
+        parent: Overlay.overlay
         anchors.centerIn: parent
-        spacing: 12
-        SymbolIcon {
-            Layout.alignment: Qt.AlignHCenter
-            name: "rectangle.split.3x3"
-            size: 48
+        width: Math.min(420, parent ? parent.width - 40 : 420)
+        modal: true
+        focus: true
+        padding: 16
+        closePolicy: Popup.CloseOnEscape
+        title: zonesPage.deletionTitle
+
+        onWantedChanged: wanted ? open() : close()
+        Component.onCompleted: if (wanted) open()
+        // Escape, or closing by any other way than the buttons, keeps the layout.
+        onClosed: {
+            if (zonesPage.confirmsLayoutDeletion)
+                zonesPage.cancelLayoutDeletion()
         }
+
         Label {
-            Layout.alignment: Qt.AlignHCenter
-            text: strings.tr("Zones")
-            font.pixelSize: 22
-            font.bold: true
+            objectName: "deletionMessage"
+            width: parent.width
+            text: zonesPage.deletionMessage
+            wrapMode: Text.WordWrap
         }
-        Label {
-            objectName: "zonesNotYet"
-            Layout.alignment: Qt.AlignHCenter
-            text: strings.tr("Zones editor arrives in the next version.")
-            opacity: 0.7
+
+        footer: DialogButtonBox {
+            Button {
+                objectName: "deletionCancel"
+                text: strings.tr("Cancel")
+                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
+                onClicked: zonesPage.cancelLayoutDeletion()
+            }
+            Button {
+                objectName: "deletionConfirm"
+                text: zonesPage.deletionButton
+                palette.buttonText: page.destructive
+                DialogButtonBox.buttonRole: DialogButtonBox.DestructiveRole
+                onClicked: zonesPage.confirmLayoutDeletion()
+            }
+        }
+    }
+
+    // --- The template sheet ---
+    Popup {
+        id: presetSheet
+        objectName: "presetSheet"
+        readonly property bool wanted: zonesPage.showsPresets
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: parent ? Math.min(900, parent.width - 60) : 900
+        height: parent ? Math.min(860, parent.height - 60) : 860
+        modal: true
+        focus: true
+        padding: 20
+        closePolicy: Popup.CloseOnEscape
+
+        onWantedChanged: wanted ? open() : close()
+        Component.onCompleted: if (wanted) open()
+        // The previews are built afresh for each opening, for the display edited now.
+        onAboutToShow: presetGallery.gallery = zonesPage.presetGallery()
+        onClosed: {
+            if (zonesPage.showsPresets)
+                zonesPage.showsPresets = false
+        }
+
+        background: Rectangle {
+            radius: Theme.cornerRadius
+            color: palette.window
+            border.color: Qt.darker(palette.window, 1.3)
+        }
+
+        PresetGallery {
+            id: presetGallery
+            objectName: "presetGallery"
+            anchors.fill: parent
         }
     }
 }

@@ -1,0 +1,186 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+
+// The template sheet of the zone editor, opened from the "New…" card.
+Item {
+    id: root
+    width: 1180
+    height: 760
+
+    Component {
+        id: pageComponent
+        Loader {
+            width: root.width
+            height: root.height
+            source: "qrc:/qml/pages/ZonesPage.qml"
+        }
+    }
+
+    TestCase {
+        name: "PresetGallery"
+        when: windowShown
+
+        function loadPage() {
+            const loader = createTemporaryObject(pageComponent, root)
+            verify(loader)
+            tryCompare(loader, "status", Loader.Ready)
+            tryVerify(() => zonesPage.layouts.length > 0, 5000, "the store shows no layouts")
+            return loader.item
+        }
+
+        function child(parent, name) {
+            const item = findChild(parent, name)
+            verify(item, "no " + name)
+            return item
+        }
+
+        // Scrolls to "New…" as the user would, opens the sheet and lets its tiles find their
+        // places.
+        function openSheet(page) {
+            const sheet = child(page, "presetSheet")
+            waitForItemPolished(child(page, "layoutRow"))
+            const newCard = child(page, "newLayoutCard")
+            child(page, "layoutStrip").reveal(newCard)
+            mouseClick(newCard)
+            tryCompare(sheet, "opened", true)
+            verify(zonesPage.showsPresets)
+            for (const orientation of ["horizontal", "vertical"]) {
+                const section = child(sheet.contentItem, "presetSection_" + orientation)
+                waitForItemPolished(child(section, "presetGrid"))
+                waitForItemPolished(section)
+            }
+            waitForItemPolished(child(sheet.contentItem, "presetGallery").children[0])
+            return sheet
+        }
+
+        // The section headings from top to bottom as drawn.
+        function sectionOrder(sheet) {
+            const horizontal = child(sheet.contentItem, "presetSection_horizontal")
+            const vertical = child(sheet.contentItem, "presetSection_vertical")
+            return horizontal.y < vertical.y ? ["horizontal", "vertical"]
+                                             : ["vertical", "horizontal"]
+        }
+
+        function cleanup() {
+            zonesPage.showsPresets = false
+            sim.setScreens("single")
+        }
+
+        function test_sheetContent() {
+            const page = loadPage()
+            const sheet = openSheet(page)
+            compare(child(sheet.contentItem, "presetTitle").text, "New Layout")
+            compare(child(sheet.contentItem, "presetMessage").text,
+                    "Pick a template. You can change every zone afterwards.")
+            compare(child(sheet.contentItem, "presetCancel").text, "Cancel")
+
+            // A landscape display lists the horizontal templates first.
+            compare(sectionOrder(sheet), ["horizontal", "vertical"])
+            const horizontal = child(sheet.contentItem, "presetSection_horizontal")
+            compare(child(horizontal, "presetSectionTitle").text, "Horizontal")
+            compare(child(child(sheet.contentItem, "presetSection_vertical"),
+                          "presetSectionTitle").text, "Vertical")
+
+            // Every template once, as a tile with its preview and title.
+            const ids = ["halves", "thirds", "focus", "halvesCenter", "quarters", "mainSidebar",
+                         "mainStack", "stackMain", "sixGrid", "fourColumns", "developer",
+                         "meeting", "pictureInPicture", "rows", "verticalHalves", "readerChat",
+                         "topTwo", "fourRows", "verticalCenter"]
+            for (const id of ids) {
+                const tile = child(sheet.contentItem, "preset_" + id)
+                verify(tile.text.length > 0, id)
+                compare(child(tile, "presetTileTitle").text, tile.text)
+            }
+            const quarters = child(horizontal, "preset_quarters")
+            compare(quarters.text, "Quarters")
+            const preview = child(quarters, "presetPreview")
+            compare(preview.zones.length, 4)
+            // The miniature has the display's shape.
+            fuzzyCompare(preview.width / preview.height,
+                         child(sheet.contentItem, "presetGallery").aspect, 0.01)
+            // Horizontal templates are not in the vertical section.
+            verify(findChild(child(sheet.contentItem, "presetSection_vertical"),
+                             "preset_quarters") === null)
+        }
+
+        function test_escapeAndCancelAddNothing() {
+            const page = loadPage()
+            const before = sim.storedLayouts().length
+            const edited = zonesPage.layoutID
+
+            let sheet = openSheet(page)
+            keyClick(Qt.Key_Escape)
+            tryCompare(sheet, "visible", false)
+            tryCompare(zonesPage, "showsPresets", false)
+
+            sheet = openSheet(page)
+            mouseClick(child(sheet.contentItem, "presetCancel"))
+            tryCompare(sheet, "visible", false)
+            tryCompare(zonesPage, "showsPresets", false)
+
+            compare(sim.storedLayouts().length, before)
+            compare(zonesPage.layoutID, edited)
+        }
+
+        function test_pickingATemplateAddsAndAssignsIt() {
+            const page = loadPage()
+            const before = sim.storedLayouts().length
+
+            let sheet = openSheet(page)
+            mouseClick(child(sheet.contentItem, "preset_mainSidebar"))
+            tryCompare(sheet, "visible", false)
+            tryCompare(zonesPage, "showsPresets", false)
+            tryCompare(sim.storedLayouts(), "length", before + 1)
+
+            // The new layout is stored last, shown for the display and its first zone selected.
+            const added = sim.storedLayouts()[before]
+            compare(added.name, "Main + Sidebar")
+            compare(added.zones.map(z => z.name), ["Main", "Sidebar"])
+            fuzzyCompare(added.zones[0].width, 0.7, 1e-9)
+            tryCompare(zonesPage, "layoutID", added.id)
+            tryCompare(zonesPage, "selectedZoneID", added.zones[0].id)
+            tryCompare(child(page, "layoutCard_" + before), "selected", true)
+            compare(child(page, "layoutNameField").text, "Main + Sidebar")
+
+            // The same template again is a second layout with its own ids.
+            sheet = openSheet(page)
+            mouseClick(child(sheet.contentItem, "preset_mainSidebar"))
+            tryCompare(sim.storedLayouts(), "length", before + 2)
+            const again = sim.storedLayouts()[before + 1]
+            compare(again.name, "Main + Sidebar")
+            verify(again.id !== added.id)
+            verify(again.zones[0].id !== added.zones[0].id)
+            tryCompare(zonesPage, "layoutID", again.id)
+        }
+
+        function test_portraitDisplayListsVerticalFirst() {
+            sim.setScreens("withPortrait")
+            const page = loadPage()
+            tryCompare(zonesPage.screens, "length", 2)
+            mouseClick(child(page, "displayButton_1"))
+            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[1].id)
+
+            const sheet = openSheet(page)
+            compare(sectionOrder(sheet), ["vertical", "horizontal"])
+            const gallery = child(sheet.contentItem, "presetGallery")
+            verify(gallery.aspect < 1)
+            const preview = child(child(sheet.contentItem, "preset_rows"), "presetPreview")
+            verify(preview.height > preview.width)
+
+            // A tile of the first section adds its layout to the portrait display.
+            const before = sim.storedLayouts().length
+            mouseClick(child(sheet.contentItem, "preset_verticalHalves"))
+            tryCompare(sim.storedLayouts(), "length", before + 1)
+            compare(sim.storedLayouts()[before].name, "Vertical Halves")
+            tryCompare(zonesPage, "layoutID", sim.storedLayouts()[before].id)
+            compare(zonesPage.editedScreenID, zonesPage.screens[1].id)
+
+            // Back on the landscape display the horizontal templates come first again.
+            mouseClick(child(page, "displayButton_0"))
+            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[0].id)
+            const reopened = openSheet(page)
+            compare(sectionOrder(reopened), ["horizontal", "vertical"])
+        }
+    }
+}

@@ -1,0 +1,488 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import "qrc:/qml/controls"
+
+// The zone canvas of the "Zones" page driven with real pointer and key events; what it did is
+// read back from the store (sim.editedZones) and the window's undo history (undo).
+Item {
+    id: root
+    width: 700
+    height: 420
+
+    Component {
+        id: canvasComponent
+        ZoneCanvas {
+            canvas: zonesPage.canvas
+            width: 640
+            height: 360
+        }
+    }
+
+    TestCase {
+        id: testCase
+        name: "ZoneCanvas"
+        when: windowShown
+
+        property var view: null
+        readonly property var model: zonesPage.canvas
+
+        // --- Geometry, from the grid and the drawing area ---
+
+        function cellWidth() { return 1 / model.columns }
+        function cellHeight() { return 1 / model.rows }
+
+        // The canvas point at normalized (x, y).
+        function point(x, y) {
+            const a = model.area
+            return Qt.point(a.x + x * a.width, a.y + y * a.height)
+        }
+
+        function shownZone(id) {
+            const zones = model.zones
+            for (let i = 0; i < zones.length; ++i) {
+                if (zones[i].id === id)
+                    return zones[i]
+            }
+            return null
+        }
+
+        function storedZone(id) {
+            const zones = sim.editedZones()
+            for (let i = 0; i < zones.length; ++i) {
+                if (zones[i].id === id)
+                    return zones[i]
+            }
+            return null
+        }
+
+        function handle(name) {
+            const handles = model.handles
+            for (let i = 0; i < handles.length; ++i) {
+                if (handles[i].handle === name)
+                    return handles[i]
+            }
+            return null
+        }
+
+        function visibleText(item, text) {
+            if (item.text === text && item.visible)
+                return true
+            for (let i = 0; i < item.children.length; ++i) {
+                if (visibleText(item.children[i], text))
+                    return true
+            }
+            return false
+        }
+
+        function centre(box) { return Qt.point(box.x + box.width / 2, box.y + box.height / 2) }
+
+        function boxItem(id) {
+            const layer = findChild(view, "zoneBoxes")
+            for (let i = 0; i < layer.children.length; ++i) {
+                if (layer.children[i].zoneID === id)
+                    return layer.children[i]
+            }
+            return null
+        }
+
+        function compareZone(actual, expected, message) {
+            verify(actual, message)
+            for (const key of ["x", "y", "width", "height"])
+                fuzzyCompare(actual[key], expected[key], 1e-9, message + " " + key)
+        }
+
+        // --- Set-up ---
+
+        // The edited layout holds exactly these zones (stored outside the undo history), nothing
+        // is selected, and the canvas shows them. Returns the zones' ids.
+        function useZones(rects) {
+            const ids = sim.setEditedZones(rects)
+            compare(ids.length, rects.length)
+            tryVerify(() => model.zones.length === rects.length
+                      && ids.every(id => shownZone(id) !== null), 3000,
+                      "the canvas shows the stored zones")
+            zonesPage.selectedZoneID = ""
+            // The page may keep a zone selected in a layout that has zones; the canvas shows
+            // whatever it keeps.
+            tryVerify(() => model.zones.every(z => z.selected === (z.id === zonesPage.selectedZoneID)),
+                      3000, "the canvas shows the page's selection")
+            return ids
+        }
+
+        function select(id) {
+            const at = centre(shownZone(id))
+            mouseClick(view, at.x, at.y)
+            tryCompare(zonesPage, "selectedZoneID", id)
+            tryVerify(() => model.handles.length === 8)
+        }
+
+        function drag(from, to) {
+            mousePress(view, from.x, from.y)
+            mouseMove(view, (from.x + to.x) / 2, (from.y + to.y) / 2, -1, Qt.LeftButton)
+            mouseMove(view, to.x, to.y, -1, Qt.LeftButton)
+            mouseRelease(view, to.x, to.y)
+        }
+
+        function init() {
+            view = createTemporaryObject(canvasComponent, root)
+            verify(view)
+            tryCompare(model, "viewWidth", 640)
+            tryCompare(model, "viewHeight", 360)
+        }
+
+        function cleanup() {
+            mouseRelease(root, 1, 1)
+        }
+
+        // A zone on whole cells, away from every border, used by most tests.
+        function middleZone() {
+            return { name: "Middle", x: 3 * cellWidth(), y: 2 * cellHeight(),
+                     width: 4 * cellWidth(), height: 3 * cellHeight() }
+        }
+
+        // --- Moving and resizing ---
+
+        function test_moveLandsOnTheGridAndIsOneUndoStep() {
+            const ids = useZones([middleZone(), { name: "Corner", x: 0, y: 0,
+                                                  width: cellWidth(), height: cellHeight() }])
+            select(ids[1])
+            const start = middleZone()
+            const before = shownZone(ids[0])
+            // Pointer events carry whole points.
+            const centred = centre(before)
+            const from = Qt.point(Math.round(centred.x), Math.round(centred.y))
+            // 2.2 columns right and 0.8 rows down land two columns right and one row down.
+            const to = Qt.point(Math.round(from.x + 2.2 * cellWidth() * model.area.width),
+                                Math.round(from.y + 0.8 * cellHeight() * model.area.height))
+
+            mousePress(view, from.x, from.y)
+            mouseMove(view, to.x, to.y, -1, Qt.LeftButton)
+            // While it moves the box follows the pointer exactly and the landing place shows.
+            const live = shownZone(ids[0])
+            verify(live.live)
+            fuzzyCompare(live.x, before.x + (to.x - from.x), 1e-9)
+            fuzzyCompare(live.y, before.y + (to.y - from.y), 1e-9)
+            compare(boxItem(ids[0]).x, live.x)
+            compare(boxItem(ids[0]).y, live.y)
+            verify(findChild(view, "snapOutline").visible)
+            compare(model.gridLineOpacity, 0.4)
+            tryCompare(findChild(view, "gridLines"), "opacity", 0.4)
+            compare(zonesPage.selectedZoneID, ids[0], "a drag selects its zone")
+            compare(storedZone(ids[0]).x, start.x, "nothing is stored before the drop")
+            mouseRelease(view, to.x, to.y)
+
+            compareZone(storedZone(ids[0]), {
+                x: start.x + 2 * cellWidth(), y: start.y + cellHeight(),
+                width: start.width, height: start.height }, "moved")
+            compare(undo.undoActionName, strings.tr("Edit Zone"))
+            verify(!findChild(view, "snapOutline").visible)
+            tryCompare(findChild(view, "gridLines"), "opacity", 0.16)
+            // The dropped box settles where its zone now is.
+            tryVerify(() => Math.abs(boxItem(ids[0]).x - shownZone(ids[0]).x) < 0.5)
+
+            verify(undo.undo())
+            compareZone(storedZone(ids[0]), start, "undone")
+        }
+
+        function test_moveBeyondTheBorderStopsAtIt() {
+            const ids = useZones([middleZone()])
+            const from = centre(shownZone(ids[0]))
+            drag(from, Qt.point(view.width + 200, from.y))
+            const moved = storedZone(ids[0])
+            fuzzyCompare(moved.x + moved.width, 1, 1e-9)
+            fuzzyCompare(moved.width, middleZone().width, 1e-9)
+        }
+
+        function test_resize_data() {
+            return ["nw", "n", "ne", "e", "se", "s", "sw", "w"].map(h => ({ tag: h, handle: h }))
+        }
+
+        function test_resize(data) {
+            const ids = useZones([middleZone()])
+            select(ids[0])
+            const start = middleZone()
+            const target = handle(data.handle)
+            verify(target, data.handle)
+            const from = centre(target)
+            const hit = model.pointerTarget(from.x, from.y)
+            compare(hit.handle, data.handle)
+            compare(hit.zoneID, ids[0])
+
+            // Outward by 0.9 of a cell in both directions: the dragged edges round to one whole
+            // cell, the others stay where they are.
+            const left = data.handle.indexOf("w") >= 0
+            const top = data.handle.indexOf("n") >= 0
+            const right = data.handle.indexOf("e") >= 0
+            const bottom = data.handle.indexOf("s") >= 0
+            const to = Qt.point(from.x + (left ? -0.9 : 0.9) * cellWidth() * model.area.width,
+                                from.y + (top ? -0.9 : 0.9) * cellHeight() * model.area.height)
+            drag(from, to)
+
+            const expected = {
+                x: start.x - (left ? cellWidth() : 0),
+                y: start.y - (top ? cellHeight() : 0),
+                width: start.width + (left || right ? cellWidth() : 0),
+                height: start.height + (top || bottom ? cellHeight() : 0)
+            }
+            compareZone(storedZone(ids[0]), expected, data.handle)
+            compare(undo.undoActionName, strings.tr("Edit Zone"))
+            verify(undo.undo())
+            compareZone(storedZone(ids[0]), start, "undone " + data.handle)
+        }
+
+        function test_handlesAndCursorsFollowTheSelection() {
+            const ids = useZones([middleZone(), { name: "Corner", x: 0, y: 0,
+                                                  width: 2 * cellWidth(), height: cellHeight() }])
+            select(ids[1])
+            verify(findChild(view, "handle_nw"))
+            const empty = point(0.98, 0.98)
+            mouseClick(view, empty.x, empty.y)
+            tryCompare(zonesPage, "selectedZoneID", "")
+            tryCompare(model, "handles", [])
+            compare(findChild(view, "handle_nw"), null, "no handles without a selection")
+
+            select(ids[0])
+            for (const name of ["nw", "n", "ne", "e", "se", "s", "sw", "w"])
+                verify(findChild(view, "handle_" + name), name)
+
+            const pointer = findChild(view, "canvasPointer")
+            const nw = centre(handle("nw"))
+            mouseMove(view, nw.x, nw.y)
+            tryCompare(pointer, "cursorShape", Qt.SizeFDiagCursor)
+            const e = centre(handle("e"))
+            mouseMove(view, e.x, e.y)
+            tryCompare(pointer, "cursorShape", Qt.SizeHorCursor)
+            const body = centre(shownZone(ids[1]))
+            mouseMove(view, body.x, body.y)
+            tryCompare(pointer, "cursorShape", Qt.OpenHandCursor)
+            mouseMove(view, empty.x, empty.y)
+            tryCompare(pointer, "cursorShape", Qt.ArrowCursor)
+
+            // The size label sits on the selected box only.
+            const label = findChild(view, "sizeLabel")
+            verify(label)
+            compare(label.text, model.sizeLabel)
+            compare(label.text, strings.tr("%lld%% × %lld%%", [Math.round(middleZone().width * 100),
+                                                               Math.round(middleZone().height * 100)]))
+        }
+
+        function test_aDragEndingWhereItBeganRecordsNothing() {
+            const ids = useZones([middleZone()])
+            // A known last step first: a zone drawn in the top-left cells.
+            const drawFrom = point(0.2 * cellWidth(), 0.2 * cellHeight())
+            drag(drawFrom, point(1.8 * cellWidth(), 0.9 * cellHeight()))
+            tryCompare(undo, "undoActionName", strings.tr("Add Zone"))
+            compare(sim.editedZones().length, 2)
+
+            const from = centre(shownZone(ids[0]))
+            mousePress(view, from.x, from.y)
+            mouseMove(view, from.x + 60, from.y + 40, -1, Qt.LeftButton)
+            verify(model.movingOrResizing)
+            mouseMove(view, from.x, from.y, -1, Qt.LeftButton)
+            mouseRelease(view, from.x, from.y)
+            verify(!model.movingOrResizing)
+
+            compareZone(storedZone(ids[0]), middleZone(), "unchanged")
+            compare(undo.undoActionName, strings.tr("Add Zone"))
+            // The step on top is still the drawing: undoing it removes the drawn zone.
+            verify(undo.undo())
+            compare(sim.editedZones().length, 1)
+            compareZone(storedZone(ids[0]), middleZone(), "still unchanged")
+        }
+
+        // --- Drawing and clicking on empty space ---
+
+        function test_drawingOnEmptySpaceAddsAZoneOnWholeCells() {
+            const ids = useZones([{ name: "Right", x: 0.5, y: 0, width: 0.5, height: 1 }])
+            const from = point(1.2 * cellWidth(), 1.3 * cellHeight())
+            const to = point(3.7 * cellWidth(), 3.2 * cellHeight())
+            mousePress(view, from.x, from.y)
+            mouseMove(view, (from.x + to.x) / 2, (from.y + to.y) / 2, -1, Qt.LeftButton)
+            mouseMove(view, to.x, to.y, -1, Qt.LeftButton)
+            const drawn = findChild(view, "drawnZone")
+            verify(drawn.visible)
+            compare(drawn.x, model.drawnRect.x)
+            compare(drawn.width, model.drawnRect.width)
+            mouseRelease(view, to.x, to.y)
+            verify(!drawn.visible)
+
+            const zones = sim.editedZones()
+            compare(zones.length, 2)
+            const added = zones[1]
+            compareZone(added, { x: cellWidth(), y: cellHeight(), width: 3 * cellWidth(),
+                                 height: 2 * cellHeight() }, "drawn")
+            compare(added.name, strings.tr("Zone %lld", [2]))
+            compare(undo.undoActionName, strings.tr("Add Zone"))
+            tryCompare(zonesPage, "selectedZoneID", added.id)
+            verify(view.activeFocus)
+
+            verify(undo.undo())
+            compare(sim.editedZones().length, 1)
+            compare(sim.editedZones()[0].id, ids[0])
+        }
+
+        function test_aShortDragOnEmptySpaceIsAClick() {
+            const ids = useZones([middleZone()])
+            select(ids[0])
+            const from = point(0.5 * cellWidth(), 0.5 * cellHeight())
+            // Four points of travel draw nothing; the release clears the selection.
+            drag(from, Qt.point(from.x + 4, from.y))
+            compare(sim.editedZones().length, 1)
+            tryCompare(zonesPage, "selectedZoneID", "")
+            tryCompare(model, "handles", [])
+        }
+
+        function test_emptyLayoutShowsTheEmptyState() {
+            useZones([])
+            const empty = findChild(view, "emptyState")
+            tryCompare(empty, "visible", true)
+            verify(visibleText(empty, strings.tr("No zones yet")))
+            verify(visibleText(empty, strings.tr("Drag on the screen to draw one, or pick a template.")))
+            const from = point(0.3, 0.3)
+            mousePress(view, from.x, from.y)
+            mouseMove(view, from.x + 80, from.y + 60, -1, Qt.LeftButton)
+            verify(!empty.visible, "hidden while a zone is drawn")
+            mouseRelease(view, from.x + 80, from.y + 60)
+            tryCompare(empty, "visible", false)
+            compare(sim.editedZones().length, 1)
+        }
+
+        function test_clicksSelectTheSmallestZoneAndClearOnEmptySpace() {
+            const ids = useZones([
+                { name: "Big", x: 0, y: 0, width: 6 * cellWidth(), height: 4 * cellHeight() },
+                { name: "Inner", x: 2 * cellWidth(), y: cellHeight(), width: 2 * cellWidth(),
+                  height: 2 * cellHeight() }
+            ])
+            const inner = centre(shownZone(ids[1]))
+            mouseClick(view, inner.x, inner.y)
+            tryCompare(zonesPage, "selectedZoneID", ids[1])
+            tryVerify(() => shownZone(ids[1]).selected)
+
+            const big = point(0.5 * cellWidth(), 3.5 * cellHeight())
+            mouseClick(view, big.x, big.y)
+            tryCompare(zonesPage, "selectedZoneID", ids[0])
+
+            const empty = point(1 - 0.5 * cellWidth(), 1 - 0.5 * cellHeight())
+            mouseClick(view, empty.x, empty.y)
+            tryCompare(zonesPage, "selectedZoneID", "")
+            verify(view.activeFocus)
+            compare(sim.editedZones().length, 2, "clicks change no zone")
+        }
+
+        // --- Keys ---
+
+        function test_arrowKeysMoveTheSelectionCellByCell() {
+            const ids = useZones([middleZone()])
+            select(ids[0])
+            verify(view.activeFocus)
+            compare(model.focused, true)
+            const start = middleZone()
+
+            keyClick(Qt.Key_Right)
+            compareZone(storedZone(ids[0]), { x: start.x + cellWidth(), y: start.y,
+                                              width: start.width, height: start.height }, "right")
+            compare(undo.undoActionName, strings.tr("Edit Zone"))
+            keyClick(Qt.Key_Down)
+            keyClick(Qt.Key_Up)
+            keyClick(Qt.Key_Up)
+            compareZone(storedZone(ids[0]), { x: start.x + cellWidth(), y: start.y - cellHeight(),
+                                              width: start.width, height: start.height }, "up")
+            // Four columns left reach the border; a fifth press changes and records nothing.
+            for (let i = 0; i < 5; ++i)
+                keyClick(Qt.Key_Left)
+            fuzzyCompare(storedZone(ids[0]).x, 0, 1e-9)
+            verify(undo.undo())
+            fuzzyCompare(storedZone(ids[0]).x, cellWidth(), 1e-9, "the press at the border was no step")
+        }
+
+        function test_deleteAndBackspaceDeleteTheSelectedZone() {
+            const ids = useZones([middleZone(), { name: "Other", x: 0, y: 0, width: cellWidth(),
+                                                  height: cellHeight() }])
+            select(ids[1])
+            const empty = point(0.98, 0.98)
+            mouseClick(view, empty.x, empty.y)
+            tryCompare(zonesPage, "selectedZoneID", "")
+            keyClick(Qt.Key_Delete)
+            compare(sim.editedZones().length, 2, "nothing selected, nothing deleted")
+
+            select(ids[0])
+            keyClick(Qt.Key_Delete)
+            compare(sim.editedZones().length, 1)
+            compare(storedZone(ids[0]), null)
+            compare(undo.undoActionName, strings.tr("Delete Zone"))
+            verify(undo.undo())
+            compareZone(storedZone(ids[0]), middleZone(), "restored")
+
+            sim.runPending()
+            tryVerify(() => shownZone(ids[0]) !== null)
+            select(ids[1])
+            keyClick(Qt.Key_Backspace)
+            compare(storedZone(ids[1]), null)
+        }
+
+        // --- Context menu ---
+
+        function openMenu(id) {
+            const at = centre(shownZone(id))
+            mouseClick(view, at.x, at.y, Qt.RightButton)
+            const menu = findChild(view, "zoneContextMenu")
+            verify(menu)
+            tryCompare(menu, "opened", true)
+            // Laid out: every entry has its place before one is clicked.
+            waitForItemPolished(menu.contentItem)
+            return menu
+        }
+
+        function menuEntry(menu, action) {
+            for (let i = 0; i < menu.count; ++i) {
+                const item = menu.itemAt(i)
+                if (item && item.objectName === "zoneMenu_" + action)
+                    return item
+            }
+            return null
+        }
+
+        function test_contextMenuSplitsAndDeletes() {
+            const ids = useZones([middleZone()])
+            let menu = openMenu(ids[0])
+            // Two items, a separator, the destructive item.
+            compare(menu.count, 4)
+            compare(menuEntry(menu, "splitLeftRight").text, strings.tr("Split Left and Right"))
+            compare(menuEntry(menu, "splitTopBottom").text, strings.tr("Split Top and Bottom"))
+            compare(menuEntry(menu, "remove").text, strings.tr("Delete Zone"))
+            verify(menuEntry(menu, "remove").destructive)
+
+            mouseClick(menuEntry(menu, "splitLeftRight"))
+            tryCompare(menu, "opened", false)
+            let zones = sim.editedZones()
+            compare(zones.length, 2)
+            const whole = middleZone()
+            compareZone(zones[0], { x: whole.x, y: whole.y, width: whole.width / 2,
+                                    height: whole.height }, "left half")
+            compareZone(zones[1], { x: whole.x + whole.width / 2, y: whole.y,
+                                    width: whole.width / 2, height: whole.height }, "right half")
+            compare(undo.undoActionName, strings.tr("Split Zone"))
+            verify(undo.undo())
+            compare(sim.editedZones().length, 1)
+            compareZone(storedZone(ids[0]), whole, "split undone")
+
+            sim.runPending()
+            tryVerify(() => shownZone(ids[0]) !== null)
+            menu = openMenu(ids[0])
+            mouseClick(menuEntry(menu, "remove"))
+            tryCompare(menu, "opened", false)
+            compare(sim.editedZones().length, 0)
+            compare(undo.undoActionName, strings.tr("Delete Zone"))
+            verify(undo.undo())
+            compareZone(storedZone(ids[0]), whole, "deletion undone")
+        }
+
+        function test_rightClickOnEmptySpaceOpensNothing() {
+            useZones([middleZone()])
+            const empty = point(0.02, 0.98)
+            mouseClick(view, empty.x, empty.y, Qt.RightButton)
+            verify(!findChild(view, "zoneContextMenu").opened)
+        }
+    }
+}

@@ -1,0 +1,552 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+
+// The zone editor page on the simulated desktop. The shell (and its store) lives for the whole
+// file, so every test reads the counts and names it starts from instead of assuming them.
+Item {
+    id: root
+    width: 1180
+    height: 760
+
+    Component {
+        id: pageComponent
+        Loader {
+            width: root.width
+            height: root.height
+            source: "qrc:/qml/pages/ZonesPage.qml"
+        }
+    }
+
+    TestCase {
+        id: testCase
+        name: "ZonesPage"
+        when: windowShown
+
+        function loadPage() {
+            const loader = createTemporaryObject(pageComponent, root)
+            verify(loader)
+            tryCompare(loader, "status", Loader.Ready)
+            tryVerify(() => zonesPage.layouts.length > 0, 5000, "the store shows no layouts")
+            return loader.item
+        }
+
+        function child(parent, name) {
+            const item = findChild(parent, name)
+            verify(item, "no " + name)
+            return item
+        }
+
+        // The edited layout as the store holds it.
+        function stored() {
+            const layout = sim.storedLayouts().find(l => l.id === zonesPage.layoutID)
+            verify(layout, "the edited layout is not stored")
+            return layout
+        }
+
+        function storedZone(zoneID) {
+            return stored().zones.find(z => z.id === zoneID)
+        }
+
+        // Types into a field as the user does: click, replace everything, Enter.
+        function typeInto(field, text, commit) {
+            mouseClick(field)
+            tryVerify(() => field.activeFocus, 2000, "the field has no focus")
+            field.selectAll()
+            for (const c of text)
+                keyClick(c)
+            if (commit)
+                keyClick(Qt.Key_Return)
+        }
+
+        // Undo and redo reach the page through the state's announcement, a turn of the
+        // (virtual) main queue later.
+        function undoStep() {
+            verify(undo.undo())
+            sim.runPending()
+        }
+
+        function redoStep() {
+            verify(undo.redo())
+            sim.runPending()
+        }
+
+        function addZone(page) {
+            const before = stored().zones.length
+            mouseClick(child(page, "addZoneButton"))
+            tryCompare(zonesPage, "hasSelection", true)
+            tryCompare(stored().zones, "length", before + 1)
+            return zonesPage.selectedZoneID
+        }
+
+        // The cards and display buttons are made anew with every change of the page, so
+        // tests look them up again after each step.
+        function card(page, index) {
+            return child(page, "layoutCard_" + index)
+        }
+
+        function displayButton(page, index) {
+            return child(page, "displayButton_" + index)
+        }
+
+        // Scrolls the layout row to the card, as the user would, and opens its menu. A card
+        // made a moment ago finds its place when the row is laid out.
+        function openCardMenu(page, index) {
+            waitForItemPolished(child(page, "layoutRow"))
+            const c = card(page, index)
+            child(page, "layoutStrip").reveal(c)
+            mouseClick(c, c.width / 2, c.height / 2, Qt.RightButton)
+            const menu = child(c, "layoutCardMenu")
+            tryCompare(menu, "opened", true, 5000, "no menu on card " + index)
+            return menu
+        }
+
+        function cleanup() {
+            zonesPage.showsPresets = false
+            zonesPage.showsGridPicker = false
+            zonesPage.cancelLayoutDeletion()
+            prefs.remove("gridColumns")
+        }
+
+        function test_textsOfThePage() {
+            const page = loadPage()
+            compare(child(page, "zonesTitle").text, "Zones")
+            compare(child(page, "showZonesButton").text, "Show zones on all monitors")
+            compare(child(page, "canvasHint").text,
+                    "Drag a zone or its edges · draw on empty space · Ctrl+Z undoes")
+            compare(child(page, "clearButton").ToolTip.text,
+                    "Delete all zones of this layout. Ctrl+Z brings them back.")
+            compare(child(page, "newLayoutCard").text, "New…")
+            compare(child(page, "newLayoutCard").ToolTip.text, "New layout from a template")
+            compare(child(page, "addZoneButton").text, "Add Zone")
+            verify(child(page, "zoneCanvas").canvas === zonesPage.canvas)
+
+            // The grid button names the editor grid of the display.
+            tryVerify(() => /^Grid 12 × \d+$/.test(child(page, "gridButton").text))
+            compare(child(page, "gridButton").text, zonesPage.gridTitle)
+
+            // One card per layout in store order, named as the store shows them, the edited
+            // one marked.
+            const layouts = sim.storedLayouts()
+            compare(zonesPage.layouts.length, layouts.length)
+            for (let i = 0; i < layouts.length; ++i) {
+                const card = child(page, "layoutCard_" + i)
+                compare(card.ToolTip.text, zonesPage.layouts[i].name)
+                compare(child(card, "layoutCardName").text, zonesPage.layouts[i].name)
+                compare(card.selected, layouts[i].id === zonesPage.layoutID)
+            }
+            verify(findChild(page, "layoutCard_" + layouts.length) === null)
+
+            // The inspector: the layout section always, the zone sections only with a selection.
+            compare(child(page, "layoutNameField").text, zonesPage.layoutName)
+            compare(child(page, "monitorsText").text, zonesPage.monitorsText)
+            verify(zonesPage.monitorsText.length > 0)
+            compare(child(page, "noSelectionText").text,
+                    "Select a zone on the preview to rename it, set its exact size, or assign a shortcut.")
+            compare(child(page, "noSelectionText").visible, !zonesPage.hasSelection)
+            compare(child(page, "zoneSection").visible, zonesPage.hasSelection)
+            compare(child(page, "positionSection").visible, zonesPage.hasSelection)
+            compare(child(page, "positionSection").footer,
+                    "Percent of the monitor’s free area, excluding panels and docks.")
+        }
+
+        function test_showZonesOnAllMonitors() {
+            sim.setScreens("sideBySide")
+            const page = loadPage()
+            tryCompare(zonesPage.screens, "length", 2)
+            compare(sim.overlaysOnScreen(), 0)
+            mouseClick(child(page, "showZonesButton"))
+            sim.advance(0.5)
+            compare(sim.overlaysOnScreen(), 2)
+            // A preview, not a drag: the zones go away by themselves.
+            sim.advance(3)
+            compare(sim.overlaysOnScreen(), 0)
+            sim.setScreens("single")
+        }
+
+        function test_addZoneUndoAndClear() {
+            const page = loadPage()
+            const before = stored().zones.length
+            const zoneID = addZone(page)
+
+            // The new zone is selected and shown in the inspector.
+            const zone = storedZone(zoneID)
+            compare(zone.name, "Zone " + (before + 1))
+            compare([zone.x, zone.y, zone.width, zone.height], [0.3, 0.3, 0.4, 0.4])
+            tryCompare(child(page, "zoneSection"), "visible", true)
+            verify(!child(page, "noSelectionText").visible)
+            compare(child(page, "zoneNameField").text, "Zone " + (before + 1))
+            compare(child(page, "exactField_left").text, "30%")
+            compare(child(page, "exactField_width").text, "40%")
+            compare(undo.undoActionName, "Add Zone")
+
+            undoStep()
+            tryCompare(stored().zones, "length", before)
+            verify(storedZone(zoneID) === undefined)
+            redoStep()
+            tryCompare(stored().zones, "length", before + 1)
+
+            // Clear empties the layout in one step that brings every zone back.
+            const clear = child(page, "clearButton")
+            tryCompare(clear, "enabled", true)
+            mouseClick(clear)
+            tryCompare(stored().zones, "length", 0)
+            tryCompare(clear, "enabled", false)
+            compare(undo.undoActionName, "Clear Zones")
+            tryCompare(child(page, "noSelectionText"), "visible", true)
+            verify(!child(page, "zoneSection").visible)
+            verify(!child(page, "positionSection").visible)
+            // A disabled button does nothing, not even an empty undo step.
+            mouseClick(clear)
+            compare(undo.undoActionName, "Clear Zones")
+
+            undoStep()
+            tryCompare(stored().zones, "length", before + 1)
+            tryCompare(clear, "enabled", true)
+        }
+
+        function test_exactSizeFields() {
+            const page = loadPage()
+            const zoneID = addZone(page)
+            const width = child(page, "exactField_width")
+            tryCompare(width, "text", "40%")
+
+            typeInto(width, "33.33", true)
+            tryCompare(width, "text", "33.3%")
+            fuzzyCompare(storedZone(zoneID).width, 0.3333, 1e-9)
+            compare(undo.undoActionName, "Edit Zone")
+
+            // Below the minimum size.
+            typeInto(width, "2", true)
+            tryCompare(width, "text", "4%")
+            fuzzyCompare(storedZone(zoneID).width, 0.04, 1e-9)
+            typeInto(width, "30", true)
+            tryCompare(width, "text", "30%")
+
+            // The zone stays inside the area: 80% from the left leaves room for 30% only.
+            const left = child(page, "exactField_left")
+            typeInto(left, "80", true)
+            tryCompare(left, "text", "70%")
+            fuzzyCompare(storedZone(zoneID).x, 0.7, 1e-9)
+
+            // Something that is no number changes nothing and shows the stored value again.
+            undoStep()
+            tryCompare(left, "text", "30%")
+            typeInto(left, "abc", true)
+            tryCompare(left, "text", "30%")
+            fuzzyCompare(storedZone(zoneID).x, 0.3, 1e-9)
+
+            // Leaving a field untouched is no edit.
+            const top = child(page, "exactField_top")
+            const undoName = undo.undoActionName
+            const zonesBefore = JSON.stringify(stored().zones)
+            mouseClick(top)
+            mouseClick(left)
+            compare(JSON.stringify(stored().zones), zonesBefore)
+            compare(undo.undoActionName, undoName)
+
+            // Typing for one zone and selecting another of the same size (as a click on the
+            // canvas does) before the field loses the focus changes neither zone.
+            const other = addZone(page)
+            const third = addZone(page)
+            tryCompare(width, "text", "40%")
+            typeInto(width, "55", false)
+            zonesPage.selectedZoneID = other
+            tryCompare(zonesPage, "selectedZoneID", other)
+            mouseClick(top)
+            tryCompare(width, "text", "40%")
+            fuzzyCompare(storedZone(other).width, 0.4, 1e-9)
+            fuzzyCompare(storedZone(third).width, 0.4, 1e-9)
+            compare(undo.undoActionName, "Add Zone")
+            zonesPage.selectedZoneID = zoneID
+            tryCompare(left, "text", "30%")
+
+            // The stepper moves by 5 percent from the value, each step undoable.
+            mouseClick(child(page, "exactUp_height"))
+            tryCompare(child(page, "exactField_height"), "text", "45%")
+            fuzzyCompare(storedZone(zoneID).height, 0.45, 1e-9)
+            mouseClick(child(page, "exactDown_top"))
+            tryCompare(top, "text", "25%")
+            fuzzyCompare(storedZone(zoneID).y, 0.25, 1e-9)
+            compare(undo.undoActionName, "Edit Zone")
+            undoStep()
+            tryCompare(top, "text", "30%")
+        }
+
+        function test_renamingLayoutAndZone() {
+            const page = loadPage()
+            const zoneID = addZone(page)
+
+            const layoutName = child(page, "layoutNameField")
+            typeInto(layoutName, "Desk", false)
+            tryCompare(stored(), "name", "Desk")
+            const index = zonesPage.layouts.findIndex(l => l.id === zonesPage.layoutID)
+            tryCompare(child(child(page, "layoutCard_" + index), "layoutCardName"), "text", "Desk")
+            compare(layoutName.text, "Desk")
+
+            const zoneName = child(page, "zoneNameField")
+            typeInto(zoneName, "Mail", false)
+            tryCompare(storedZone(zoneID), "name", "Mail")
+            compare(zonesPage.zoneName, "Mail")
+            // Renaming is no undo step.
+            compare(undo.undoActionName, "Add Zone")
+        }
+
+        function record(page, key, modifiers) {
+            const button = child(child(page, "zoneShortcutRecorder"), "recorderButton")
+            mouseClick(button)
+            tryCompare(button, "text", "Press Shortcut…")
+            tryVerify(() => button.activeFocus, 2000, "the listening recorder has no key focus")
+            keyClick(key, modifiers)
+            return button
+        }
+
+        function test_zoneShortcutAndConflicts() {
+            const page = loadPage()
+            const first = addZone(page)
+            const button = record(page, Qt.Key_J, Qt.ControlModifier | Qt.AltModifier)
+            tryCompare(button, "text", "Ctrl+Alt+J")
+            verify(storedZone(first).shortcut.length > 0, "no shortcut stored")
+            compare(undo.undoActionName, "Shortcut")
+            verify(!child(page, "zoneConflict").visible)
+
+            // The same keys on a second zone: both are told.
+            const second = addZone(page)
+            tryCompare(button, "text", "Record")
+            record(page, Qt.Key_J, Qt.ControlModifier | Qt.AltModifier)
+            tryCompare(storedZone(second), "shortcut", storedZone(first).shortcut)
+            const conflict = child(page, "zoneConflictText")
+            tryCompare(child(page, "zoneConflict"), "visible", true)
+            compare(conflict.text, "Already used by “" + storedZone(first).name + "” in “"
+                    + zonesPage.layoutName + "”. Only one of them will work.")
+
+            // A window command's keys: the command is named first.
+            record(page, Qt.Key_Left, Qt.ControlModifier | Qt.AltModifier)
+            tryVerify(() => conflict.text.startsWith("Also used by “"), 2000, conflict.text)
+
+            // Removing it ends the warning.
+            mouseClick(child(child(page, "zoneShortcutRecorder"), "removeShortcutButton"))
+            tryCompare(storedZone(second), "shortcut", "")
+            tryCompare(child(page, "zoneConflict"), "visible", false)
+            undoStep()
+            tryVerify(() => storedZone(second).shortcut.length > 0)
+        }
+
+        function test_splitMenuAndDeleteZone() {
+            const page = loadPage()
+            const before = stored().zones.length
+            const zoneID = addZone(page)
+            const name = storedZone(zoneID).name
+
+            const splitButton = child(page, "splitMenuButton")
+            compare(splitButton.text, "Split in Half")
+            mouseClick(splitButton)
+            const menu = child(page, "splitMenu")
+            tryCompare(menu, "opened", true)
+            compare(menu.itemAt(0).text, "Left and Right")
+            compare(menu.itemAt(1).text, "Top and Bottom")
+            mouseClick(menu.itemAt(0))
+            tryCompare(stored().zones, "length", before + 2)
+            verify(storedZone(zoneID) === undefined)
+
+            // The halves take the zone's place, the first one selected.
+            const zones = stored().zones
+            const leftHalf = zones[zones.length - 2]
+            const rightHalf = zones[zones.length - 1]
+            compare(leftHalf.name, name + " Left")
+            compare(rightHalf.name, name + " Right")
+            fuzzyCompare(leftHalf.x, 0.3, 1e-9)
+            fuzzyCompare(rightHalf.x, 0.5, 1e-9)
+            fuzzyCompare(leftHalf.width, 0.2, 1e-9)
+            tryCompare(zonesPage, "selectedZoneID", leftHalf.id)
+            tryCompare(child(page, "zoneNameField"), "text", name + " Left")
+            compare(undo.undoActionName, "Split Zone")
+
+            mouseClick(splitButton)
+            tryCompare(menu, "opened", true)
+            mouseClick(menu.itemAt(1))
+            tryCompare(stored().zones, "length", before + 3)
+            compare(stored().zones[before].name, name + " Left Top")
+
+            // Delete Zone removes the selected one and selects the first zone left.
+            const selected = zonesPage.selectedZoneID
+            mouseClick(child(page, "deleteZoneButton"))
+            tryCompare(stored().zones, "length", before + 2)
+            verify(storedZone(selected) === undefined)
+            compare(undo.undoActionName, "Delete Zone")
+            tryCompare(zonesPage, "selectedZoneID", stored().zones[0].id)
+
+            undoStep()
+            tryVerify(() => storedZone(selected) !== undefined)
+        }
+
+        function test_duplicateAndDeleteLayout() {
+            const page = loadPage()
+            const count = zonesPage.layouts.length
+            const name = zonesPage.layoutName
+            if (stored().zones.length === 0)
+                addZone(page)
+            const zoneCount = stored().zones.length
+
+            mouseClick(child(page, "duplicateLayoutButton"))
+            tryCompare(zonesPage.layouts, "length", count + 1)
+            tryCompare(zonesPage, "layoutName", name + " Copy")
+            const copy = stored()
+            compare(copy.zones.length, zoneCount)
+            verify(copy.zones.every(z => z.shortcut === ""))
+            tryVerify(() => card(page, count).selected)
+
+            // The card's menu duplicates its own layout, not the edited one.
+            const firstName = zonesPage.layouts[0].name
+            let menu = openCardMenu(page, 0)
+            compare(menu.itemAt(0).text, "Duplicate")
+            compare(menu.itemAt(1).text, "Delete…")
+            verify(menu.itemAt(1).enabled)
+            mouseClick(menu.itemAt(0))
+            tryCompare(zonesPage.layouts, "length", count + 2)
+            tryCompare(zonesPage, "layoutName", firstName + " Copy")
+
+            // Deleting from a card's menu asks first; Escape keeps the layout.
+            menu = openCardMenu(page, count + 1)
+            mouseClick(menu.itemAt(1))
+            const dialog = child(page, "deleteLayoutDialog")
+            tryCompare(dialog, "opened", true)
+            compare(dialog.title, "Delete layout “" + firstName + " Copy”?")
+            compare(child(dialog.contentItem, "deletionMessage").text,
+                    "Monitors using it switch to a built-in layout. This can’t be undone.")
+            compare(child(dialog.footer, "deletionConfirm").text, "Delete")
+            keyClick(Qt.Key_Escape)
+            tryCompare(dialog, "visible", false)
+            tryCompare(zonesPage, "confirmsLayoutDeletion", false)
+            compare(zonesPage.layouts.length, count + 2)
+
+            // Deleting another card's layout shows that one first.
+            menu = openCardMenu(page, count)
+            mouseClick(menu.itemAt(1))
+            tryCompare(dialog, "opened", true)
+            compare(dialog.title, "Delete layout “" + name + " Copy”?")
+            tryCompare(zonesPage, "layoutName", name + " Copy")
+            // Cancel keeps it.
+            mouseClick(child(dialog.footer, "deletionCancel"))
+            tryCompare(dialog, "visible", false)
+            compare(zonesPage.layouts.length, count + 2)
+
+            // Confirming deletes it, and the undo steps of its zones go with it.
+            addZone(page)
+            verify(undo.canUndo)
+            const deleted = zonesPage.layoutID
+            mouseClick(child(page, "deleteLayoutButton"))
+            tryCompare(dialog, "opened", true)
+            mouseClick(child(dialog.footer, "deletionConfirm"))
+            tryCompare(dialog, "visible", false)
+            tryCompare(zonesPage.layouts, "length", count + 1)
+            verify(!sim.storedLayouts().some(l => l.id === deleted))
+            verify(zonesPage.layoutID !== deleted)
+            compare(undo.canUndo, false)
+        }
+
+        function test_lastLayoutCannotBeDeleted() {
+            const page = loadPage()
+            const deleteButton = child(page, "deleteLayoutButton")
+            const dialog = child(page, "deleteLayoutDialog")
+            while (zonesPage.layouts.length > 1) {
+                const count = zonesPage.layouts.length
+                tryCompare(deleteButton, "enabled", true)
+                mouseClick(deleteButton)
+                tryCompare(dialog, "opened", true)
+                mouseClick(child(dialog.footer, "deletionConfirm"))
+                tryCompare(zonesPage.layouts, "length", count - 1)
+                tryCompare(dialog, "visible", false)
+            }
+            tryCompare(deleteButton, "enabled", false)
+            const menu = openCardMenu(page, 0)
+            verify(!menu.itemAt(1).enabled)
+            keyClick(Qt.Key_Escape)
+            tryCompare(menu, "visible", false)
+            verify(!zonesPage.confirmsLayoutDeletion)
+
+            // A second layout makes it deletable again.
+            mouseClick(child(page, "duplicateLayoutButton"))
+            tryCompare(deleteButton, "enabled", true)
+        }
+
+        function test_choosingLayoutAndDisplay() {
+            sim.setScreens("sideBySide")
+            const page = loadPage()
+            tryCompare(zonesPage.screens, "length", 2)
+            compare(displayButton(page, 1).text, zonesPage.screens[1].name)
+
+            mouseClick(displayButton(page, 1))
+            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[1].id)
+            tryVerify(() => displayButton(page, 1).selected)
+            verify(!displayButton(page, 0).selected)
+            compare(child(page, "gridDensityPicker").screenID, zonesPage.screens[1].id)
+
+            // A card chosen for the second display becomes that display's layout only.
+            mouseClick(displayButton(page, 0))
+            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[0].id)
+            const firstLayout = zonesPage.layoutID
+            while (zonesPage.layouts.length < 3) {
+                const count = zonesPage.layouts.length
+                zonesPage.duplicateLayout(zonesPage.layouts[0].id)
+                tryCompare(zonesPage.layouts, "length", count + 1)
+            }
+            zonesPage.chooseLayout(firstLayout)
+            tryCompare(zonesPage, "layoutID", firstLayout)
+            mouseClick(displayButton(page, 1))
+            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[1].id)
+            const index = zonesPage.layouts.findIndex(l => !l.selected && l.id !== firstLayout)
+            verify(index >= 0)
+            const chosen = zonesPage.layouts[index].id
+            verify(!card(page, index).selected)
+            mouseClick(card(page, index))
+            tryCompare(zonesPage, "layoutID", chosen)
+            tryVerify(() => card(page, index).selected)
+            compare(zonesPage.layouts.filter(l => l.selected).length, 1)
+
+            mouseClick(displayButton(page, 0))
+            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[0].id)
+            tryCompare(zonesPage, "layoutID", firstLayout)
+            verify(!card(page, index).selected)
+            mouseClick(displayButton(page, 1))
+            tryCompare(zonesPage, "layoutID", chosen)
+
+            sim.setScreens("single")
+            tryCompare(zonesPage.screens, "length", 1)
+            tryVerify(() => findChild(page, "displayButton_1") === null)
+        }
+
+        function test_gridPopover() {
+            const page = loadPage()
+            const button = child(page, "gridButton")
+            const popover = child(page, "gridPopover")
+            tryCompare(zonesPage, "gridColumns", 12)
+            verify(!popover.visible)
+
+            mouseClick(button)
+            tryCompare(popover, "opened", true)
+            verify(zonesPage.showsGridPicker)
+            const picker = child(popover.contentItem, "gridDensityPicker")
+            compare(picker.screenID, zonesPage.editedScreenID)
+
+            mouseClick(child(picker, "gridTile24"))
+            tryCompare(zonesPage, "gridColumns", 24)
+            compare(prefs.value("gridColumns"), 24)
+            tryVerify(() => /^Grid 24 × \d+$/.test(button.text))
+            compare(button.text, zonesPage.gridTitle)
+            compare(zonesPage.canvas.columns, 24)
+
+            // Escape closes it and the model hears of it.
+            keyClick(Qt.Key_Escape)
+            tryCompare(popover, "visible", false)
+            tryCompare(zonesPage, "showsGridPicker", false)
+
+            // The button toggles it.
+            mouseClick(button)
+            tryCompare(popover, "opened", true)
+            mouseClick(button)
+            tryCompare(popover, "visible", false)
+            compare(zonesPage.showsGridPicker, false)
+        }
+    }
+}
