@@ -59,8 +59,8 @@ struct ShellPorts {
 
 // Owns the view models that QML sees and puts them into a QML context under fixed names:
 // strings, prefs, app, overview, zonesPage, undo, generalPane, windowsPane, keyboardPane,
-// exclusionsPane, permissionsPane, menu. The application and the QML tests build it the same way; only the
-// ports differ (X11 or the simulated desktop).
+// exclusionsPane, permissionsPane, menu. The application and the QML tests build it the same way;
+// only the ports differ (X11 or the simulated desktop).
 class Shell : public QObject {
     Q_OBJECT
 public:
