@@ -4,79 +4,89 @@ import QtQuick.Layouts
 import "../controls"
 
 // The window commands' shortcuts: one recorder per command, the clash warnings under them and
-// the way back to the default shortcuts.
-ColumnLayout {
+// the way back to the default shortcuts. Scrolled and within the page margins, like the other
+// panes.
+ScrollView {
     id: pane
-    spacing: Theme.spacing
+    contentWidth: availableWidth
+    clip: true
 
-    SectionBox {
-        Layout.fillWidth: true
-        title: keyboardPane.header
-        footer: keyboardPane.footer
+    ColumnLayout {
+        width: pane.availableWidth - 2 * Theme.pageMargin
+        x: Theme.pageMargin
+        spacing: Theme.spacing
 
-        Repeater {
-            model: keyboardPane.commands
+        Item { implicitHeight: 1 }
 
-            delegate: ColumnLayout {
-                id: row
-                objectName: "commandRow_" + modelData.command
-                readonly property string conflict:
-                    (keyboardPane.revision, keyboardPane.conflictMessage(modelData.command))
-                Layout.fillWidth: true
-                spacing: 4
+        SectionBox {
+            Layout.fillWidth: true
+            title: keyboardPane.header
+            footer: keyboardPane.footer
 
-                RowLayout {
+            Repeater {
+                model: keyboardPane.commands
+
+                delegate: ColumnLayout {
+                    id: row
+                    objectName: "commandRow_" + modelData.command
+                    readonly property string conflict:
+                        (keyboardPane.revision, keyboardPane.conflictMessage(modelData.command))
                     Layout.fillWidth: true
-                    spacing: 8
-                    SymbolIcon {
-                        name: modelData.icon
-                        size: 18
-                    }
-                    Label {
-                        text: modelData.title
-                        elide: Text.ElideRight
+                    spacing: 4
+
+                    RowLayout {
                         Layout.fillWidth: true
+                        spacing: 8
+                        SymbolIcon {
+                            name: modelData.icon
+                            size: 18
+                        }
+                        Label {
+                            text: modelData.title
+                            elide: Text.ElideRight
+                            Layout.fillWidth: true
+                        }
+                        ShortcutRecorder {
+                            objectName: "recorder_" + modelData.command
+                            recorder: modelData.recorder
+                        }
                     }
-                    ShortcutRecorder {
-                        objectName: "recorder_" + modelData.command
-                        recorder: modelData.recorder
-                    }
-                }
-                RowLayout {
-                    visible: row.conflict.length > 0
-                    Layout.fillWidth: true
-                    spacing: 6
-                    SymbolIcon {
-                        name: "exclamationmark.triangle.fill"
-                        size: 14
-                        color: Theme.warning
-                    }
-                    Label {
-                        objectName: "conflict_" + modelData.command
-                        text: row.conflict
-                        color: Theme.warning
-                        font.pixelSize: 12
-                        wrapMode: Text.WordWrap
+                    RowLayout {
+                        visible: row.conflict.length > 0
                         Layout.fillWidth: true
+                        spacing: 6
+                        SymbolIcon {
+                            name: "exclamationmark.triangle.fill"
+                            size: 14
+                            color: Theme.warning
+                        }
+                        Label {
+                            objectName: "conflict_" + modelData.command
+                            text: row.conflict
+                            color: Theme.warning
+                            font.pixelSize: 12
+                            wrapMode: Text.WordWrap
+                            Layout.fillWidth: true
+                        }
                     }
                 }
             }
+
+            Button {
+                objectName: "restoreDefaultShortcuts"
+                text: keyboardPane.restoreDefaultsTitle
+                Layout.alignment: Qt.AlignRight
+                onClicked: keyboardPane.restoreDefaults()
+            }
         }
 
-        Button {
-            objectName: "restoreDefaultShortcuts"
-            text: keyboardPane.restoreDefaultsTitle
-            Layout.alignment: Qt.AlignRight
-            onClicked: keyboardPane.restoreDefaults()
+        Label {
+            objectName: "keyboardError"
+            visible: text.length > 0
+            text: keyboardPane.lastError
+            color: Theme.warning
+            wrapMode: Text.WordWrap
+            Layout.fillWidth: true
         }
-    }
-
-    Label {
-        objectName: "keyboardError"
-        visible: text.length > 0
-        text: keyboardPane.lastError
-        color: Theme.warning
-        wrapMode: Text.WordWrap
-        Layout.fillWidth: true
     }
 }
