@@ -129,15 +129,6 @@ ZoneCanvasViewModel::ZoneCanvasViewModel(const Strings& strings,
                                          std::function<std::string(const Zone&)> zoneName,
                                          QObject* parent)
     : QObject(parent), strings_(strings), zoneName_(std::move(zoneName)) {
-    // The owner may store the list and hand new content back before the callback returns, which
-    // replaces the very list the model passed by reference; the owner gets its own copy.
-    if (auto zonesChanged = std::move(callbacks.onZonesChanged)) {
-        callbacks.onZonesChanged = [zonesChanged =
-                                        std::move(zonesChanged)](const std::vector<Zone>& zones) {
-            const std::vector<Zone> copy = zones;
-            zonesChanged(copy);
-        };
-    }
     model_.callbacks = std::move(callbacks);
 }
 

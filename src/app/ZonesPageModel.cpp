@@ -100,11 +100,9 @@ ZonesPageModel::ZonesPageModel(const ShellPorts& ports, Preferences& preferences
         editor_->setZones(zones);
         refresh();
     };
-    // The canvas already shows its new selection and may still be working on its zone list
-    // (a drag selects before it starts), so only the page follows here, not the canvas.
     callbacks.onSelectionChanged = [this](const std::optional<Uuid>& zoneID) {
         editor_->setSelectedZoneID(zoneID);
-        refresh(false);
+        refresh();
     };
     callbacks.onSplit = [this](const Zone& zone, bool leftAndRight) {
         const auto zoneID = zone.id;
@@ -165,10 +163,6 @@ void ZonesPageModel::scheduleRefresh() {
 }
 
 void ZonesPageModel::refresh() {
-    refresh(true);
-}
-
-void ZonesPageModel::refresh(bool updateCanvas) {
     editor_->updateSelection();
     const auto layout = editor_->editedLayout();
     const auto& selection = editor_->selectedZoneID();
@@ -180,10 +174,8 @@ void ZonesPageModel::refresh(bool updateCanvas) {
         }
         recorderZoneID_ = selection;
     }
-    if (updateCanvas) {
-        canvas_->setContent(layout ? layout->zones : std::vector<Zone>{}, selection,
-                            editorGrid(ports_.defaults, editor_->editedDisplay()));
-    }
+    canvas_->setContent(layout ? layout->zones : std::vector<Zone>{}, selection,
+                        editorGrid(ports_.defaults, editor_->editedDisplay()));
     zoneRecorder_->recorder().bindingDidChange();
     ++revision_;
     Q_EMIT changed();

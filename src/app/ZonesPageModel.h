@@ -186,9 +186,6 @@ Q_SIGNALS:
 private:
     // Re-reads everything: the canvas's zones, grid and selection, the recorder's binding.
     void refresh();
-    // Without the canvas: for a selection the canvas made itself, while it may still be in the
-    // middle of its own gesture.
-    void refresh(bool updateCanvas);
     void scheduleRefresh();
 
     ShellPorts ports_;

@@ -202,28 +202,6 @@ TEST_F(ZoneCanvasViewModelTest, AMoveSurvivesNewContentAndCommitsOnce) {
     EXPECT_FALSE(canvas->movingOrResizing());
 }
 
-TEST_F(ZoneCanvasViewModelTest, TheOwnerMayHandNewContentBackWhileStoring) {
-    // Like the page: store the list, then refresh the canvas before the callback returns.
-    std::vector<Zone> stored;
-    ZoneCanvasModel::Callbacks callbacks;
-    callbacks.onZonesChanged = [&](const std::vector<Zone>& zones) {
-        canvas->setContent({left}, left.id, grid);
-        stored = zones;
-    };
-    canvas = std::make_unique<ZoneCanvasViewModel>(strings, std::move(callbacks), nullptr);
-    canvas->setViewWidth(viewWidth);
-    canvas->setViewHeight(viewHeight);
-    canvas->setContent({left, topRight}, topRight.id, grid);
-
-    EXPECT_TRUE(canvas->arrowKey(Qt::Key_Down));
-    ASSERT_EQ(stored.size(), 2u) << "the list handed over stays what the canvas stored";
-    EXPECT_EQ(stored[0], left);
-    EXPECT_EQ(stored[1].id, topRight.id);
-    EXPECT_NEAR(stored[1].y, 1.0 / grid.rows, 1e-9);
-    EXPECT_EQ(zoneEntry(left.id).value("name").toString(), "Left")
-        << "the stored name without a display-name function";
-}
-
 TEST_F(ZoneCanvasViewModelTest, KeysAndNamesTheCanvasDoesNotActOnPassOnAndStoreNothing) {
     canvas->setContent({left, topRight}, std::nullopt, grid);
     // Without a selection, arrows and Delete are the window's.

@@ -264,6 +264,31 @@ TEST_F(ZoneCanvasModelTest, MoveGestureBeginsSelectsAndCommitsOnce) {
     EXPECT_DOUBLE_EQ(model.gridLineOpacity(), 0.16);
 }
 
+TEST(ZoneCanvasOwnerTest, TheOwnerMayHandNewContentBackFromInsideItsCallbacks) {
+    // Like the editor page: it stores what it hears and refreshes the canvas before returning,
+    // which frees the list the canvas was working on.
+    const Zone big = makeZone(0, 0, 0.5, 1, "big");
+    const Zone small = makeZone(0.25, 0.25, 0.25, 0.5, "small");
+    ZoneCanvasModel model{{big, small}, grid12x6, viewSize};
+    std::vector<Zone> stored;
+    model.callbacks.onSelectionChanged = [&](const std::optional<Uuid>& id) {
+        model.setZones({big, small});
+        model.setSelectedID(id);
+    };
+    model.callbacks.onZonesChanged = [&](const std::vector<Zone>& zones) {
+        model.setZones({big});
+        stored = zones;
+    };
+
+    model.zoneDragChanged(small.id, CanvasHandle::move, {40, 0});
+    EXPECT_EQ(model.dragStart(), small);
+    model.zoneDragEnded(CanvasHandle::move);
+
+    ASSERT_EQ(stored.size(), 2u) << "the list handed over stays what the canvas stored";
+    EXPECT_EQ(stored[0], big);
+    expectGeometry(stored[1], 4.0 / 12, 2.0 / 6, 0.25, 0.5);
+}
+
 TEST_F(ZoneCanvasModelTest, ResizeIsComputedFromDragStartWithoutDrift) {
     // Many small steps back and forth end where one jump to the same translation would.
     for (int i = 1; i <= 200; ++i) {

@@ -209,24 +209,30 @@ void ZoneCanvasModel::select(std::optional<Uuid> id) {
         return;
     }
     selectedID_ = std::move(id);
+    // The owner may hand new content back from inside the callback; it gets its own copy.
     if (callbacks.onSelectionChanged) {
-        callbacks.onSelectionChanged(selectedID_);
+        const auto selected = selectedID_;
+        callbacks.onSelectionChanged(selected);
     }
 }
 
 bool ZoneCanvasModel::commit(const Zone& zone) {
+    // Built on a copy: the owner stores the list and may hand new content back from inside the
+    // callbacks, which replaces zones_ while they run.
+    auto zones = zones_;
     const auto it =
-        std::find_if(zones_.begin(), zones_.end(), [&](const Zone& z) { return z.id == zone.id; });
+        std::find_if(zones.begin(), zones.end(), [&](const Zone& z) { return z.id == zone.id; });
     // A zone that vanished meanwhile, or an unchanged one, records no undo step.
-    if (it == zones_.end() || *it == zone) {
+    if (it == zones.end() || *it == zone) {
         return false;
     }
+    *it = zone;
     if (callbacks.onBeginEdit) {
         callbacks.onBeginEdit();
     }
-    *it = zone;
+    zones_ = zones;
     if (callbacks.onZonesChanged) {
-        callbacks.onZonesChanged(zones_);
+        callbacks.onZonesChanged(zones);
     }
     return true;
 }
@@ -246,10 +252,12 @@ void ZoneCanvasModel::zoneDragChanged(const Uuid& zoneID, CanvasHandle handle, S
         if (it == zones_.end()) {
             return;
         }
-        select(zoneID);
+        // The drag holds its own copy before the owner hears of the selection and may hand
+        // new content back.
         dragStart_ = *it;
         activeHandle_ = handle;
         focused_ = true;
+        select(zoneID);
     }
     if (activeHandle_ != handle || dragStart_->id != zoneID) {
         return;
