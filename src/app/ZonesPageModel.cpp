@@ -322,12 +322,15 @@ QStringList ZonesPageModel::exactSizeTexts() const {
     return texts;
 }
 
-QVariantList ZonesPageModel::exactSizeValues() const {
-    const auto zone = editor_->selectedZone();
-    if (!zone) {
-        return {0.0, 0.0, 0.0, 0.0};
+QVariantList ZonesPageModel::exactSizeSteppers() const {
+    const auto& selection = editor_->selectedZoneID();
+    QVariantList steppers;
+    for (const auto edge : allEdges) {
+        steppers.append(
+            QVariantMap{{"up", selection && editor_->canStepExactSize(*selection, edge, true)},
+                        {"down", selection && editor_->canStepExactSize(*selection, edge, false)}});
     }
-    return {zone->x * 100, zone->y * 100, zone->width * 100, zone->height * 100};
+    return steppers;
 }
 
 // --- Sheets and dialogs ---
@@ -472,13 +475,13 @@ bool ZonesPageModel::setExactSizeText(int edge, const QString& value) {
     return accepted;
 }
 
-void ZonesPageModel::setExactSizeValue(int edge, double percent) {
+void ZonesPageModel::stepExactSize(int edge, bool up) {
     const auto zoneEdge = edgeFromIndex(edge);
     const auto zone = editor_->selectedZone();
     if (!zoneEdge || !zone) {
         return;
     }
-    editor_->setExactSize(zone->id, *zoneEdge, percent);
+    editor_->stepExactSize(zone->id, *zoneEdge, up);
     refresh();
 }
 

@@ -83,8 +83,8 @@ class ZonesPageModel : public QObject {
     // The four exact-size fields' texts ("50%", "33.3%", locale's decimal separator), in the order
     // left, top, width, height; empty strings without a selection.
     Q_PROPERTY(QStringList exactSizeTexts READ exactSizeTexts NOTIFY changed)
-    // The stepper values of the four fields, in percent.
-    Q_PROPERTY(QVariantList exactSizeValues READ exactSizeValues NOTIFY changed)
+    // Whether each field's stepper can move: [{ up, down }] in the same order.
+    Q_PROPERTY(QVariantList exactSizeSteppers READ exactSizeSteppers NOTIFY changed)
 
     // --- Sheets and dialogs ---
     Q_PROPERTY(bool showsPresets READ showsPresets WRITE setShowsPresets NOTIFY changed)
@@ -133,7 +133,7 @@ public:
     QObject* zoneRecorder() const;
     ShortcutRecorderModel& zoneRecorderModel() { return *zoneRecorder_; }
     QStringList exactSizeTexts() const;
-    QVariantList exactSizeValues() const;
+    QVariantList exactSizeSteppers() const;
     bool showsPresets() const;
     void setShowsPresets(bool shown);
     bool showsGridPicker() const;
@@ -164,8 +164,8 @@ public:
     // A committed exact-size field of the selected zone; edge 0 left, 1 top, 2 width, 3 height.
     // False (nothing changed) when the text is not a number.
     Q_INVOKABLE bool setExactSizeText(int edge, const QString& text);
-    // The field's stepper, in percent.
-    Q_INVOKABLE void setExactSizeValue(int edge, double percent);
+    // The field's stepper: 5 percent up or down.
+    Q_INVOKABLE void stepExactSize(int edge, bool up);
 
     // --- Renaming (no undo step) ---
     Q_INVOKABLE void renameLayout(const QString& text);

@@ -321,17 +321,19 @@ TEST(ZonesPageLanguage, ExactSizeTextsUseTheLanguagesDecimalComma) {
     EXPECT_EQ(stored->id, zoneID);
     EXPECT_NEAR(stored->width, 0.3333, 1e-9);
     EXPECT_EQ(page.exactSizeTexts().at(2), "33,3%");
-    EXPECT_NEAR(page.exactSizeValues().at(2).toDouble(), 33.33, 1e-9);
 
     // The English separator is no number here, and an unknown field changes nothing.
     EXPECT_FALSE(page.setExactSizeText(2, "50.5"));
     EXPECT_FALSE(page.setExactSizeText(7, "50"));
     EXPECT_EQ(page.exactSizeTexts().at(2), "33,3%");
 
-    page.setExactSizeValue(0, 10);
-    EXPECT_EQ(page.exactSizeTexts().at(0), "10%");
-    page.setExactSizeValue(-1, 40);
-    EXPECT_NEAR(page.editor().selectedZone()->x, 0.1, 1e-12);
+    const double left = page.editor().selectedZone()->x;
+    page.stepExactSize(0, true);
+    EXPECT_NEAR(page.editor().selectedZone()->x, left + 0.05, 1e-12);
+    EXPECT_EQ(page.exactSizeTexts().at(0),
+              QString::fromStdString(formatPercent(left + 0.05, "de")) + "%");
+    page.stepExactSize(-1, true);
+    EXPECT_NEAR(page.editor().selectedZone()->x, left + 0.05, 1e-12);
 }
 
 // --- Undo history and the empty desk ---
@@ -372,7 +374,7 @@ TEST_F(ZonesPageTest, WithoutDisplaysTheFirstStoredLayoutIsEdited) {
     page().zoneRecorderModel().click();
     page().zoneRecorderModel().keyPressed(Qt::Key_K, 0, ctrlAlt);
     EXPECT_FALSE(page().setExactSizeText(0, "10"));
-    page().setExactSizeValue(0, 10);
+    page().stepExactSize(0, true);
     page().renameZone("Nothing");
     page().splitZone({}, true);
     page().deleteZone({});

@@ -329,6 +329,29 @@ TEST_F(ZoneEditorTest, ExactSizeFieldsStoreTheFractionClampedAndShowTenths) {
     EXPECT_EQ(undo.undoActionName(), "Edit Zone");
 }
 
+TEST_F(ZoneEditorTest, TheSteppersMoveByFivePercentWithinTheRange) {
+    const auto layout = editThreeZones();
+    const auto id = layout.zones.at(1).id; // x 0.6, y 0, width 0.4, height 0.5
+
+    EXPECT_FALSE(editor->canStepExactSize(id, ZoneEdge::top, false)) << "already at 0";
+    EXPECT_TRUE(editor->canStepExactSize(id, ZoneEdge::top, true));
+    editor->stepExactSize(id, ZoneEdge::top, false);
+    EXPECT_FALSE(undo.canUndo()) << "a stepper that can't move records nothing";
+
+    editor->stepExactSize(id, ZoneEdge::height, true);
+    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).height, 0.55);
+    EXPECT_EQ(undo.undoActionName(), "Edit Zone");
+    editor->stepExactSize(id, ZoneEdge::left, false);
+    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).x, 0.55);
+
+    // From 98% one step up lands on 100%, and no further.
+    ASSERT_TRUE(editor->setExactSize(id, ZoneEdge::width, "98"));
+    editor->stepExactSize(id, ZoneEdge::width, true);
+    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).width, 1.0);
+    EXPECT_FALSE(editor->canStepExactSize(id, ZoneEdge::width, true));
+    EXPECT_FALSE(editor->canStepExactSize(Uuid::random(), ZoneEdge::width, false));
+}
+
 TEST_F(ZoneEditorTest, ExactSizeFieldsReadAndWriteGermanNumbers) {
     const auto layout = editThreeZones();
     const auto german = makeSimLocalizer("de");

@@ -380,6 +380,36 @@ bool ZoneEditor::setExactSize(const Uuid& zoneID, ZoneEdge edge, std::string_vie
     return true;
 }
 
+namespace {
+constexpr double exactSizeStep = 5;
+constexpr double exactSizeMaximum = 100;
+} // namespace
+
+bool ZoneEditor::canStepExactSize(const Uuid& zoneID, ZoneEdge edge, bool up) const {
+    const auto layout = editedLayout();
+    if (!layout) {
+        return false;
+    }
+    const auto it = std::find_if(layout->zones.begin(), layout->zones.end(),
+                                 [&](const Zone& z) { return z.id == zoneID; });
+    if (it == layout->zones.end()) {
+        return false;
+    }
+    const double percent = edgeValue(*it, edge) * 100;
+    return up ? percent < exactSizeMaximum : percent > 0;
+}
+
+void ZoneEditor::stepExactSize(const Uuid& zoneID, ZoneEdge edge, bool up) {
+    if (!canStepExactSize(zoneID, edge, up)) {
+        return;
+    }
+    const auto layout = editedLayout();
+    const auto it = std::find_if(layout->zones.begin(), layout->zones.end(),
+                                 [&](const Zone& z) { return z.id == zoneID; });
+    const double percent = edgeValue(*it, edge) * 100 + (up ? exactSizeStep : -exactSizeStep);
+    setExactSize(zoneID, edge, std::clamp(percent, 0.0, exactSizeMaximum));
+}
+
 void ZoneEditor::setExactSize(const Uuid& zoneID, ZoneEdge edge, double percent) {
     const auto layout = editedLayout();
     if (!layout || !std::isfinite(percent)) {

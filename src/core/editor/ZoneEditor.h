@@ -99,8 +99,12 @@ public:
     std::string exactSizeText(const Uuid& zoneID, ZoneEdge edge) const;
     // A committed field: false (and nothing changed) when the text is not a number.
     bool setExactSize(const Uuid& zoneID, ZoneEdge edge, std::string_view text);
-    // The stepper: a value in percent.
+    // A value in percent.
     void setExactSize(const Uuid& zoneID, ZoneEdge edge, double percent);
+    // The field's stepper: 5 percent up or down within 0 to 100. It can move while the value is
+    // below 100 (up) or above 0 (down); never for a zone not in the edited layout.
+    bool canStepExactSize(const Uuid& zoneID, ZoneEdge edge, bool up) const;
+    void stepExactSize(const Uuid& zoneID, ZoneEdge edge, bool up);
 
     // --- Renaming (no undo step) ---
     std::string layoutNameText() const;

@@ -59,14 +59,14 @@ Item {
     }
 
     // One exact-size field: the percent text ("33.3%"), committed on Enter or when the focus
-    // leaves, and a stepper moving the value by 5 within 0 to 100.
+    // leaves, and its stepper.
     component ExactSizeField: RowLayout {
         id: exact
         property int edge
         property string key
         property alias caption: exactCaption.text
         readonly property string shown: zonesPage.exactSizeTexts[edge] ?? ""
-        readonly property real value: Number(zonesPage.exactSizeValues[edge] ?? 0)
+        readonly property var stepper: zonesPage.exactSizeSteppers[edge] ?? ({})
         spacing: 4
 
         function discardEdit() {
@@ -77,10 +77,6 @@ Item {
         // Another zone selected: what was typed for the last one is dropped.
         readonly property string zoneID: zonesPage.selectedZoneID
         onZoneIDChanged: discardEdit()
-
-        function step(delta) {
-            zonesPage.setExactSizeValue(exact.edge, Math.max(0, Math.min(100, exact.value + delta)))
-        }
 
         Label {
             id: exactCaption
@@ -116,14 +112,14 @@ Item {
             StepButton {
                 objectName: "exactUp_" + exact.key
                 glyph: "\u25B4"
-                enabled: exact.value < 100
-                onClicked: exact.step(5)
+                enabled: exact.stepper.up === true
+                onClicked: zonesPage.stepExactSize(exact.edge, true)
             }
             StepButton {
                 objectName: "exactDown_" + exact.key
                 glyph: "\u25BE"
-                enabled: exact.value > 0
-                onClicked: exact.step(-5)
+                enabled: exact.stepper.down === true
+                onClicked: zonesPage.stepExactSize(exact.edge, false)
             }
         }
     }
