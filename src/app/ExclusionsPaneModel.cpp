@@ -1,4 +1,5 @@
 #include "ExclusionsPaneModel.h"
+#include "QmlValues.h"
 
 #include "ApplicationCatalog.h"
 #include "Preferences.h"
@@ -19,10 +20,6 @@ namespace tessera::shell {
 namespace {
 
 namespace fs = std::filesystem;
-
-QString text(std::string_view value) {
-    return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
-}
 
 // A file URL or a plain path.
 fs::path localPath(const QVariant& file) {

@@ -1,4 +1,5 @@
 #include "GeneralPaneModel.h"
+#include "QmlValues.h"
 
 #include "Preferences.h"
 #include "Strings.h"
@@ -25,10 +26,6 @@
 namespace tessera::shell {
 
 namespace {
-
-QString text(std::string_view value) {
-    return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
-}
 
 // The panels hand over file URLs; the tests and the command line hand over plain paths.
 std::filesystem::path localPath(const QString& pathOrUrl) {

@@ -1,4 +1,5 @@
 #include "MenuViewModel.h"
+#include "QmlValues.h"
 
 #include "Preferences.h"
 #include "Strings.h"
@@ -14,10 +15,6 @@
 namespace tessera::shell {
 
 namespace {
-
-QString text(std::string_view value) {
-    return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
-}
 
 QString kindName(MenuEntryKind kind) {
     switch (kind) {

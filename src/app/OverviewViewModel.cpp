@@ -1,4 +1,5 @@
 #include "OverviewViewModel.h"
+#include "QmlValues.h"
 
 #include "Preferences.h"
 #include "Strings.h"
@@ -48,14 +49,6 @@ private:
 };
 
 namespace {
-
-QString text(std::string_view value) {
-    return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
-}
-
-QString text(const std::string& value) {
-    return QString::fromStdString(value);
-}
 
 // The shelf keeps each display's picture under "<ticket>", so that QML, which caches images by
 // address, sees a new address for every new picture.
@@ -165,14 +158,7 @@ QVariantList OverviewViewModel::readMonitors() const {
     QVariantList list;
     for (const auto& screen : state.screens()) {
         const auto layout = state.store().layoutFor(screen);
-        QVariantList zones;
-        for (const auto& zone : previewZones(layout, screen, ports_.localizer)) {
-            zones.append(QVariantMap{{"x", zone.x},
-                                     {"y", zone.y},
-                                     {"width", zone.width},
-                                     {"height", zone.height},
-                                     {"name", text(zone.name)}});
-        }
+        const auto zones = previewZoneList(previewZones(layout, screen, ports_.localizer));
         const auto id = text(screen.id);
         QString pictureSource;
         if (const auto ticket = tickets_.find(id);

@@ -1,4 +1,5 @@
 #include "WindowsPaneModel.h"
+#include "QmlValues.h"
 
 #include "Preferences.h"
 #include "Strings.h"
@@ -20,17 +21,8 @@ namespace tessera::shell {
 
 namespace {
 
-QString text(std::string_view value) {
-    return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
-}
-
 QSizeF qtSize(const Size& size) {
     return {size.width, size.height};
-}
-
-QVariantMap qtRect(const Rect& rect) {
-    return {
-        {"x", rect.minX()}, {"y", rect.minY()}, {"width", rect.width()}, {"height", rect.height()}};
 }
 
 } // namespace
@@ -131,8 +123,8 @@ QVariantMap WindowsPaneModel::gapPreview() const {
     const auto preview = tessera::gapPreview(tessera::windowGap(ports_.defaults), tightEdges());
     return {{"width", preview.display.width},
             {"height", preview.display.height},
-            {"left", qtRect(preview.left)},
-            {"right", qtRect(preview.right)}};
+            {"left", rectMap(preview.left)},
+            {"right", rectMap(preview.right)}};
 }
 
 bool WindowsPaneModel::tightEdges() const {

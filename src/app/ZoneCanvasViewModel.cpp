@@ -1,4 +1,5 @@
 #include "ZoneCanvasViewModel.h"
+#include "QmlValues.h"
 
 #include "Strings.h"
 
@@ -32,7 +33,7 @@ constexpr std::array<std::pair<CanvasHandle, std::string_view>, 9> handleNames{{
 QString handleName(CanvasHandle handle) {
     for (const auto& [value, name] : handleNames) {
         if (value == handle) {
-            return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+            return text(name);
         }
     }
     return {};
@@ -78,7 +79,7 @@ constexpr std::array<std::pair<ZoneMenuAction, std::string_view>, 3> actionNames
 QString actionName(ZoneMenuAction action) {
     for (const auto& [value, name] : actionNames) {
         if (value == action) {
-            return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+            return text(name);
         }
     }
     return {};
@@ -100,10 +101,6 @@ std::optional<Uuid> parseID(const QString& text) {
 
 QString idText(const Uuid& id) {
     return QString::fromStdString(id.string());
-}
-
-QVariantMap boxMap(const Rect& box) {
-    return {{"x", box.minX()}, {"y", box.minY()}, {"width", box.width()}, {"height", box.height()}};
 }
 
 } // namespace
@@ -202,7 +199,7 @@ QVariantList ZoneCanvasViewModel::zones() const {
     const auto& live = model_.liveZone();
     QVariantList list;
     for (const auto& zone : model_.shownZones()) {
-        QVariantMap entry = boxMap(zoneBox(zone, a));
+        QVariantMap entry = rectMap(zoneBox(zone, a));
         entry.insert("id", idText(zone.id));
         entry.insert("name", QString::fromStdString(zoneName_ ? zoneName_(zone) : zone.name));
         entry.insert("shortcut", zone.shortcut ? QString::fromStdString(linuxShortcutText(
@@ -229,7 +226,7 @@ QVariantList ZoneCanvasViewModel::handles() const {
     }
     QVariantList list;
     for (const auto& target : resizeHandleTargets(zoneBox(*zone, model_.area()))) {
-        QVariantMap entry = boxMap(target.rect);
+        QVariantMap entry = rectMap(target.rect);
         entry.insert("handle", handleName(target.handle));
         const auto edges = draggedEdges(target.handle);
         entry.insert("corner", (edges.left || edges.right) && (edges.top || edges.bottom));
@@ -241,12 +238,12 @@ QVariantList ZoneCanvasViewModel::handles() const {
 
 QVariant ZoneCanvasViewModel::snapRect() const {
     const auto& zone = model_.snapZone();
-    return zone ? QVariant(boxMap(zoneBox(*zone, model_.area()))) : QVariant();
+    return zone ? QVariant(rectMap(zoneBox(*zone, model_.area()))) : QVariant();
 }
 
 QVariant ZoneCanvasViewModel::drawnRect() const {
     const auto& zone = model_.drawnZone();
-    return zone ? QVariant(boxMap(zoneBox(*zone, model_.area()))) : QVariant();
+    return zone ? QVariant(rectMap(zoneBox(*zone, model_.area()))) : QVariant();
 }
 
 QVariantList ZoneCanvasViewModel::gridLines() const {

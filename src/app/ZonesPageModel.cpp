@@ -1,4 +1,5 @@
 #include "ZonesPageModel.h"
+#include "QmlValues.h"
 
 #include "Preferences.h"
 #include "ShortcutRecorderModel.h"
@@ -24,10 +25,6 @@ namespace tessera::shell {
 
 namespace {
 
-QString text(const std::string& value) {
-    return QString::fromStdString(value);
-}
-
 QString idText(const Uuid& id) {
     return text(id.string());
 }
@@ -36,25 +33,15 @@ std::optional<Uuid> parseID(const QString& value) {
     return Uuid::parse(value.trimmed().toStdString());
 }
 
-QVariantMap zoneBox(const std::string& name, double x, double y, double width, double height) {
-    return QVariantMap{
-        {"x", x}, {"y", y}, {"width", width}, {"height", height}, {"name", text(name)}};
-}
-
-QVariantList previewZoneList(const std::vector<PreviewZone>& zones) {
-    QVariantList list;
-    for (const auto& zone : zones) {
-        list.append(zoneBox(zone.name, zone.x, zone.y, zone.width, zone.height));
-    }
-    return list;
-}
-
 // A layout's own fractions, largest first (no display to place them on).
 QVariantList layoutZoneList(const Layout& layout, const Localizer& localizer) {
     QVariantList list;
     for (const auto& zone : drawingOrder(layout.zones)) {
-        list.append(zoneBox(displayName(zone.id, zone.name, localizer), zone.x, zone.y, zone.width,
-                            zone.height));
+        list.append(QVariantMap{{"x", zone.x},
+                                {"y", zone.y},
+                                {"width", zone.width},
+                                {"height", zone.height},
+                                {"name", text(displayName(zone.id, zone.name, localizer))}});
     }
     return list;
 }
@@ -148,8 +135,7 @@ ZonesPageModel::ZonesPageModel(const ShellPorts& ports, Preferences& preferences
     // listens to the store as well so that the canvas follows on the very next turn.
     connections_.push_back(ports_.state.store().onWillChange([this] { scheduleRefresh(); }));
     connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
-        if (key == QString::fromUtf8(prefs::gridColumns.data(),
-                                     static_cast<qsizetype>(prefs::gridColumns.size()))) {
+        if (key == text(prefs::gridColumns)) {
             scheduleRefresh();
         }
     });
