@@ -105,22 +105,6 @@ QString idText(const Uuid& id) {
 
 } // namespace
 
-// Everything `changed` speaks for, so an operation announces only what it really altered.
-struct ZoneCanvasViewModel::Snapshot {
-    std::vector<Zone> zones;
-    std::optional<Uuid> selectedID;
-    ZoneGrid grid;
-    Size viewSize;
-    bool focused = false;
-    std::optional<Zone> dragStart;
-    std::optional<CanvasHandle> activeHandle;
-    std::optional<Zone> liveZone;
-    std::optional<Zone> snapZone;
-    std::optional<Zone> drawnZone;
-
-    friend bool operator==(const Snapshot&, const Snapshot&) = default;
-};
-
 ZoneCanvasViewModel::ZoneCanvasViewModel(const Strings& strings,
                                          ZoneCanvasModel::Callbacks callbacks,
                                          std::function<std::string(const Zone&)> zoneName,
@@ -131,22 +115,16 @@ ZoneCanvasViewModel::ZoneCanvasViewModel(const Strings& strings,
 
 ZoneCanvasViewModel::~ZoneCanvasViewModel() = default;
 
-ZoneCanvasViewModel::Snapshot ZoneCanvasViewModel::snapshot() const {
-    return {model_.zones(),    model_.selectedID(), model_.grid(),         model_.viewSize(),
-            model_.focused(),  model_.dragStart(),  model_.activeHandle(), model_.liveZone(),
-            model_.snapZone(), model_.drawnZone()};
-}
-
 template <typename Action> auto ZoneCanvasViewModel::announcing(Action&& action) {
-    const Snapshot before = snapshot();
+    const ZoneCanvasModel::State before = model_.state();
     if constexpr (std::is_void_v<decltype(action())>) {
         std::forward<Action>(action)();
-        if (snapshot() != before) {
+        if (model_.state() != before) {
             Q_EMIT changed();
         }
     } else {
         auto result = std::forward<Action>(action)();
-        if (snapshot() != before) {
+        if (model_.state() != before) {
             Q_EMIT changed();
         }
         return result;

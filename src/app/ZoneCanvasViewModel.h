@@ -115,8 +115,6 @@ Q_SIGNALS:
     void changed();
 
 private:
-    struct Snapshot;
-    Snapshot snapshot() const;
     // Runs an operation and emits `changed` when it altered anything the properties show.
     template <typename Action> auto announcing(Action&& action);
 

@@ -192,34 +192,37 @@ std::string zoneSizeLabel(const Zone& zone, const Localizer& localizer) {
                            {percent(zone.width), percent(zone.height)});
 }
 
-ZoneCanvasModel::ZoneCanvasModel(std::vector<Zone> zones, ZoneGrid grid, Size viewSize)
-    : zones_(std::move(zones)), grid_(grid), viewSize_(viewSize) {}
+ZoneCanvasModel::ZoneCanvasModel(std::vector<Zone> zones, ZoneGrid grid, Size viewSize) {
+    state_.zones = std::move(zones);
+    state_.grid = grid;
+    state_.viewSize = viewSize;
+}
 
 std::optional<Zone> ZoneCanvasModel::selectedZone() const {
-    if (!selectedID_) {
+    if (!state_.selectedID) {
         return std::nullopt;
     }
-    const auto it = std::find_if(zones_.begin(), zones_.end(),
-                                 [&](const Zone& z) { return z.id == *selectedID_; });
-    return it == zones_.end() ? std::nullopt : std::optional<Zone>(*it);
+    const auto it = std::find_if(state_.zones.begin(), state_.zones.end(),
+                                 [&](const Zone& z) { return z.id == *state_.selectedID; });
+    return it == state_.zones.end() ? std::nullopt : std::optional<Zone>(*it);
 }
 
 void ZoneCanvasModel::select(std::optional<Uuid> id) {
-    if (selectedID_ == id) {
+    if (state_.selectedID == id) {
         return;
     }
-    selectedID_ = std::move(id);
+    state_.selectedID = std::move(id);
     // The owner may hand new content back from inside the callback; it gets its own copy.
     if (callbacks.onSelectionChanged) {
-        const auto selected = selectedID_;
+        const auto selected = state_.selectedID;
         callbacks.onSelectionChanged(selected);
     }
 }
 
 bool ZoneCanvasModel::commit(const Zone& zone) {
     // Built on a copy: the owner stores the list and may hand new content back from inside the
-    // callbacks, which replaces zones_ while they run.
-    auto zones = zones_;
+    // callbacks, which replaces state_.zones while they run.
+    auto zones = state_.zones;
     const auto it =
         std::find_if(zones.begin(), zones.end(), [&](const Zone& z) { return z.id == zone.id; });
     // A zone that vanished meanwhile, or an unchanged one, records no undo step.
@@ -230,7 +233,7 @@ bool ZoneCanvasModel::commit(const Zone& zone) {
     if (callbacks.onBeginEdit) {
         callbacks.onBeginEdit();
     }
-    zones_ = zones;
+    state_.zones = zones;
     if (callbacks.onZonesChanged) {
         callbacks.onZonesChanged(zones);
     }
@@ -239,41 +242,41 @@ bool ZoneCanvasModel::commit(const Zone& zone) {
 
 void ZoneCanvasModel::zoneDragChanged(const Uuid& zoneID, CanvasHandle handle, Size translation) {
     const Rect a = area();
-    if (a.width() <= 0 || a.height() <= 0 || grid_.columns < 1 || grid_.rows < 1) {
+    if (a.width() <= 0 || a.height() <= 0 || state_.grid.columns < 1 || state_.grid.rows < 1) {
         return;
     }
-    if (!dragStart_) {
+    if (!state_.dragStart) {
         // The gesture only starts once the pointer has travelled a point.
         if (std::hypot(translation.width, translation.height) < 1) {
             return;
         }
-        const auto it = std::find_if(zones_.begin(), zones_.end(),
+        const auto it = std::find_if(state_.zones.begin(), state_.zones.end(),
                                      [&](const Zone& z) { return z.id == zoneID; });
-        if (it == zones_.end()) {
+        if (it == state_.zones.end()) {
             return;
         }
         // The drag holds its own copy before the owner hears of the selection and may hand
         // new content back.
-        dragStart_ = *it;
-        activeHandle_ = handle;
-        focused_ = true;
+        state_.dragStart = *it;
+        state_.activeHandle = handle;
+        state_.focused = true;
         select(zoneID);
     }
-    if (activeHandle_ != handle || dragStart_->id != zoneID) {
+    if (state_.activeHandle != handle || state_.dragStart->id != zoneID) {
         return;
     }
     const double dx = translation.width / a.width();
     const double dy = translation.height / a.height();
-    liveZone_ = draggedZone(*dragStart_, handle, dx, dy, grid_, false);
-    snapZone_ = draggedZone(*dragStart_, handle, dx, dy, grid_, true);
+    state_.liveZone = draggedZone(*state_.dragStart, handle, dx, dy, state_.grid, false);
+    state_.snapZone = draggedZone(*state_.dragStart, handle, dx, dy, state_.grid, true);
 }
 
 void ZoneCanvasModel::zoneDragEnded(CanvasHandle handle) {
-    if (dragStart_ && activeHandle_ == handle) {
-        const Zone final = snapZone_ ? *snapZone_ : *dragStart_;
-        snapZone_.reset();
-        liveZone_.reset();
-        if (final != *dragStart_) {
+    if (state_.dragStart && state_.activeHandle == handle) {
+        const Zone final = state_.snapZone ? *state_.snapZone : *state_.dragStart;
+        state_.snapZone.reset();
+        state_.liveZone.reset();
+        if (final != *state_.dragStart) {
             commit(final);
         }
     }
@@ -281,16 +284,16 @@ void ZoneCanvasModel::zoneDragEnded(CanvasHandle handle) {
 }
 
 void ZoneCanvasModel::endMoveOrResize() {
-    dragStart_.reset();
-    activeHandle_.reset();
-    liveZone_.reset();
-    snapZone_.reset();
+    state_.dragStart.reset();
+    state_.activeHandle.reset();
+    state_.liveZone.reset();
+    state_.snapZone.reset();
 }
 
 void ZoneCanvasModel::backgroundDragChanged(Point start, Point current) {
     const Rect a = area();
     if (std::hypot(current.x - start.x, current.y - start.y) <= 4 || a.width() <= 0 ||
-        a.height() <= 0 || grid_.columns < 1 || grid_.rows < 1) {
+        a.height() <= 0 || state_.grid.columns < 1 || state_.grid.rows < 1) {
         return;
     }
     const auto unit = [&](Point p) {
@@ -299,22 +302,23 @@ void ZoneCanvasModel::backgroundDragChanged(Point start, Point current) {
     };
     const Point pa = unit(start);
     const Point pb = unit(current);
-    const double cellW = 1.0 / static_cast<double>(grid_.columns);
-    const double cellH = 1.0 / static_cast<double>(grid_.rows);
+    const double cellW = 1.0 / static_cast<double>(state_.grid.columns);
+    const double cellH = 1.0 / static_cast<double>(state_.grid.rows);
 
-    Zone zone = drawnZone_ ? *drawnZone_ : Zone{Uuid::random(), "", 0, 0, 0, 0, std::nullopt};
-    zone.x = snap(std::min(pa.x, pb.x), grid_.columns);
-    zone.y = snap(std::min(pa.y, pb.y), grid_.rows);
-    zone.width = std::max(snap(std::max(pa.x, pb.x), grid_.columns) - zone.x, cellW);
-    zone.height = std::max(snap(std::max(pa.y, pb.y), grid_.rows) - zone.y, cellH);
-    drawnZone_ = clamped(zone, std::min(cellH, cellW));
+    Zone zone =
+        state_.drawnZone ? *state_.drawnZone : Zone{Uuid::random(), "", 0, 0, 0, 0, std::nullopt};
+    zone.x = snap(std::min(pa.x, pb.x), state_.grid.columns);
+    zone.y = snap(std::min(pa.y, pb.y), state_.grid.rows);
+    zone.width = std::max(snap(std::max(pa.x, pb.x), state_.grid.columns) - zone.x, cellW);
+    zone.height = std::max(snap(std::max(pa.y, pb.y), state_.grid.rows) - zone.y, cellH);
+    state_.drawnZone = clamped(zone, std::min(cellH, cellW));
 }
 
 void ZoneCanvasModel::backgroundDragEnded(Point end) {
-    focused_ = true;
-    if (drawnZone_) {
-        const Zone zone = *drawnZone_;
-        drawnZone_.reset();
+    state_.focused = true;
+    if (state_.drawnZone) {
+        const Zone zone = *state_.drawnZone;
+        state_.drawnZone.reset();
         if (callbacks.onCreate) {
             callbacks.onCreate(zone);
         }
@@ -327,7 +331,7 @@ void ZoneCanvasModel::backgroundDragEnded(Point end) {
     }
     const auto n = normalizedPoint(end, a);
     const Point p{std::clamp(n.x, 0.0, 1.0), std::clamp(n.y, 0.0, 1.0)};
-    const auto hit = hitZone(p, zones_);
+    const auto hit = hitZone(p, state_.zones);
     select(hit ? std::optional<Uuid>(hit->id) : std::nullopt);
 }
 
@@ -336,24 +340,24 @@ bool ZoneCanvasModel::arrowKey(ArrowKey key) {
     if (!zone) {
         return false;
     }
-    if (grid_.columns < 1 || grid_.rows < 1) {
+    if (state_.grid.columns < 1 || state_.grid.rows < 1) {
         return true;
     }
-    const double cellW = 1.0 / static_cast<double>(grid_.columns);
-    const double cellH = 1.0 / static_cast<double>(grid_.rows);
+    const double cellW = 1.0 / static_cast<double>(state_.grid.columns);
+    const double cellH = 1.0 / static_cast<double>(state_.grid.rows);
     Zone moved = *zone;
     switch (key) {
     case ArrowKey::left:
-        moved.x = snap(moved.x - cellW, grid_.columns);
+        moved.x = snap(moved.x - cellW, state_.grid.columns);
         break;
     case ArrowKey::right:
-        moved.x = snap(moved.x + cellW, grid_.columns);
+        moved.x = snap(moved.x + cellW, state_.grid.columns);
         break;
     case ArrowKey::up:
-        moved.y = snap(moved.y - cellH, grid_.rows);
+        moved.y = snap(moved.y - cellH, state_.grid.rows);
         break;
     case ArrowKey::down:
-        moved.y = snap(moved.y + cellH, grid_.rows);
+        moved.y = snap(moved.y + cellH, state_.grid.rows);
         break;
     }
     commit(clamped(moved, canvasMinimumZoneSize));
@@ -372,9 +376,9 @@ bool ZoneCanvasModel::deleteCommand() {
 }
 
 void ZoneCanvasModel::performMenuAction(ZoneMenuAction action, const Uuid& zoneID) {
-    const auto it =
-        std::find_if(zones_.begin(), zones_.end(), [&](const Zone& z) { return z.id == zoneID; });
-    if (it == zones_.end()) {
+    const auto it = std::find_if(state_.zones.begin(), state_.zones.end(),
+                                 [&](const Zone& z) { return z.id == zoneID; });
+    if (it == state_.zones.end()) {
         return;
     }
     const Zone zone = *it;
@@ -394,11 +398,11 @@ void ZoneCanvasModel::performMenuAction(ZoneMenuAction action, const Uuid& zoneI
 }
 
 std::vector<Zone> ZoneCanvasModel::shownZones() const {
-    auto shown = zones_;
-    if (liveZone_) {
+    auto shown = state_.zones;
+    if (state_.liveZone) {
         for (auto& zone : shown) {
-            if (zone.id == liveZone_->id) {
-                zone = *liveZone_;
+            if (zone.id == state_.liveZone->id) {
+                zone = *state_.liveZone;
                 break;
             }
         }
@@ -412,7 +416,7 @@ std::optional<PointerTarget> ZoneCanvasModel::pointerTarget(Point view) const {
     // Topmost first: the last drawn zone receives the pointer before the ones beneath it.
     for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
         const Rect box = zoneBox(*it, a);
-        if (selectedID_ && it->id == *selectedID_) {
+        if (state_.selectedID && it->id == *state_.selectedID) {
             if (const auto handle = resizeHandleAt(view, box)) {
                 return PointerTarget{it->id, *handle};
             }
@@ -425,11 +429,11 @@ std::optional<PointerTarget> ZoneCanvasModel::pointerTarget(Point view) const {
 }
 
 std::optional<std::string> ZoneCanvasModel::sizeLabel(const Localizer& localizer) const {
-    if (!selectedID_) {
+    if (!state_.selectedID) {
         return std::nullopt;
     }
     for (const auto& zone : shownZones()) {
-        if (zone.id == *selectedID_) {
+        if (zone.id == *state_.selectedID) {
             const Rect box = zoneBox(zone, area());
             if (box.width() > 90 && box.height() > 50) {
                 return zoneSizeLabel(zone, localizer);

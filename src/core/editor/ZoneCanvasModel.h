@@ -116,31 +116,49 @@ public:
         std::function<void(const Zone&)> onCreate;
     };
 
+    // Everything the canvas shows and works from, so a view can tell whether a call changed
+    // anything by comparing two of them.
+    struct State {
+        std::vector<Zone> zones;
+        std::optional<Uuid> selectedID;
+        ZoneGrid grid;
+        Size viewSize;
+        bool focused = false;
+        std::optional<Zone> dragStart;
+        std::optional<CanvasHandle> activeHandle;
+        std::optional<Zone> liveZone;
+        std::optional<Zone> snapZone;
+        std::optional<Zone> drawnZone;
+
+        friend bool operator==(const State&, const State&) = default;
+    };
+
     ZoneCanvasModel() = default;
     ZoneCanvasModel(std::vector<Zone> zones, ZoneGrid grid, Size viewSize);
 
     Callbacks callbacks;
 
     // State handed in by the owner; none of these report back.
-    void setZones(std::vector<Zone> zones) { zones_ = std::move(zones); }
-    void setSelectedID(std::optional<Uuid> id) { selectedID_ = std::move(id); }
-    void setGrid(ZoneGrid grid) { grid_ = grid; }
-    void setViewSize(Size size) { viewSize_ = size; }
-    void setFocused(bool focused) { focused_ = focused; }
+    void setZones(std::vector<Zone> zones) { state_.zones = std::move(zones); }
+    void setSelectedID(std::optional<Uuid> id) { state_.selectedID = std::move(id); }
+    void setGrid(ZoneGrid grid) { state_.grid = grid; }
+    void setViewSize(Size size) { state_.viewSize = size; }
+    void setFocused(bool focused) { state_.focused = focused; }
 
-    const std::vector<Zone>& zones() const { return zones_; }
-    const std::optional<Uuid>& selectedID() const { return selectedID_; }
+    const State& state() const { return state_; }
+    const std::vector<Zone>& zones() const { return state_.zones; }
+    const std::optional<Uuid>& selectedID() const { return state_.selectedID; }
     std::optional<Zone> selectedZone() const;
-    const ZoneGrid& grid() const { return grid_; }
-    Size viewSize() const { return viewSize_; }
-    Rect area() const { return canvasArea(viewSize_); }
-    bool focused() const { return focused_; }
-    const std::optional<Zone>& dragStart() const { return dragStart_; }
-    const std::optional<CanvasHandle>& activeHandle() const { return activeHandle_; }
-    const std::optional<Zone>& liveZone() const { return liveZone_; }
-    const std::optional<Zone>& snapZone() const { return snapZone_; }
-    const std::optional<Zone>& drawnZone() const { return drawnZone_; }
-    bool isMovingOrResizing() const { return dragStart_.has_value(); }
+    const ZoneGrid& grid() const { return state_.grid; }
+    Size viewSize() const { return state_.viewSize; }
+    Rect area() const { return canvasArea(state_.viewSize); }
+    bool focused() const { return state_.focused; }
+    const std::optional<Zone>& dragStart() const { return state_.dragStart; }
+    const std::optional<CanvasHandle>& activeHandle() const { return state_.activeHandle; }
+    const std::optional<Zone>& liveZone() const { return state_.liveZone; }
+    const std::optional<Zone>& snapZone() const { return state_.snapZone; }
+    const std::optional<Zone>& drawnZone() const { return state_.drawnZone; }
+    bool isMovingOrResizing() const { return state_.dragStart.has_value(); }
 
     // A move or resize gesture on zone `zoneID` with `handle`; translation since the gesture
     // began, in points.
@@ -166,9 +184,9 @@ public:
     // The selected zone's size label, present only while its box is wider than 90 points and
     // taller than 50.
     std::optional<std::string> sizeLabel(const Localizer& localizer) const;
-    bool showsEmptyState() const { return zones_.empty() && !drawnZone_; }
+    bool showsEmptyState() const { return state_.zones.empty() && !state_.drawnZone; }
     double gridLineOpacity() const { return isMovingOrResizing() ? 0.40 : 0.16; }
-    std::vector<CanvasGridLine> gridLines() const { return canvasGridLines(grid_, area()); }
+    std::vector<CanvasGridLine> gridLines() const { return canvasGridLines(state_.grid, area()); }
 
 private:
     void select(std::optional<Uuid> id);
@@ -177,16 +195,7 @@ private:
     bool commit(const Zone& zone);
     void endMoveOrResize();
 
-    std::vector<Zone> zones_;
-    std::optional<Uuid> selectedID_;
-    ZoneGrid grid_;
-    Size viewSize_;
-    bool focused_ = false;
-    std::optional<Zone> dragStart_;
-    std::optional<CanvasHandle> activeHandle_;
-    std::optional<Zone> liveZone_;
-    std::optional<Zone> snapZone_;
-    std::optional<Zone> drawnZone_;
+    State state_;
 };
 
 } // namespace tessera
