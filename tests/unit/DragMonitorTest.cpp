@@ -486,6 +486,43 @@ TEST_F(DragMonitorTest, SizeIsRestoredWithSnapOnDragOffButNothingIsShownOrPlaced
     EXPECT_EQ(messages()[2], "drag started, restored original size: true");
 }
 
+// Some window managers hold the size their move started with until the button is up; the
+// size is then set again at the release, and every line says what really happened.
+TEST_F(DragMonitorTest, SizeHeldDuringTheMoveIsRestoredAtTheRelease) {
+    mover.placeInZone(window, left, desktop.displays().screens()[0]);
+    log.clear();
+    SimWindowFaults holding;
+    holding.refuseSize = true;
+    desktop.setFaults(window, holding);
+
+    press({300, 40});
+    systemDragTo({310, 40});
+    EXPECT_EQ(desktop.frame(window)->size, leftHalfFrame.size);
+    desktop.setFaults(window, {});
+    input.release();
+    EXPECT_EQ(desktop.frame(window)->size, (Size{800, 600}));
+    const Lines expected{"drag started, restored original size: false",
+                         "released, original size restored: true",
+                         "drop without zone, overlay shown: true"};
+    const auto lines = messages();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(Lines(lines.end() - 3, lines.end()), expected);
+
+    // A window that never takes the size says so at the release too, and a later drag has
+    // nothing left to confirm.
+    mover.placeInZone(window, left, desktop.displays().screens()[0]);
+    desktop.setFaults(window, holding);
+    press({300, 40});
+    systemDragTo({310, 40});
+    input.release();
+    const auto later = messages();
+    EXPECT_EQ(later.end()[-2], "released, original size restored: false");
+    press({300, 40});
+    systemDragTo({330, 40});
+    input.release();
+    EXPECT_EQ(messages().back(), "drop without zone, overlay shown: true");
+}
+
 TEST_F(DragMonitorTest, RestoreOnDragOutOffLeavesSizeAndPlacement) {
     mover.placeInZone(window, left, desktop.displays().screens()[0]);
     defaults.set(prefs::restoreOnDragOut, false);

@@ -289,6 +289,9 @@ void DragMonitor::mouseUp(Point point) {
     overlay_.hide();
 
     if (!target) {
+        if (const auto restored = mover_.confirmRestoredSize(session.window)) {
+            write(LogLevel::debug, "released, original size restored: " + describe(*restored));
+        }
         write(LogLevel::debug,
               "drop without zone, overlay shown: " + describe(session.overlayShown));
         return;
@@ -311,6 +314,9 @@ void DragMonitor::mouseUp(Point point) {
 void DragMonitor::cancelDrag() {
     if (!session_ && !overlay_.isVisible()) {
         return;
+    }
+    if (session_) {
+        mover_.forgetRestoredSize(session_->window);
     }
     session_.reset();
     overlay_.hide();

@@ -154,6 +154,7 @@ void AccessibilityWindowMover::recordAfterPlacing(const AccessibilityElement& wi
 bool AccessibilityWindowMover::placeAndRecord(const AccessibilityElement& window,
                                               const Rect& target, const std::optional<Uuid>& zoneID,
                                               const SystemDisplay& display, const Rect& original) {
+    restoring_.erase(window);
     accessibility_.performAction(window, ax::raiseAction);
     const bool accepted = setWindowFrame(accessibility_, window, target);
     recordAfterPlacing(window, target, zoneID, display, original);
@@ -192,9 +193,40 @@ bool AccessibilityWindowMover::restoreSizeAfterDragOut(const AccessibilityElemen
     if (placement.original.size == startFrame->size) {
         return false;
     }
-    // Only the size: the window stays under the pointer that is dragging it.
-    return accessibility_.setAttribute(window, ax::size, placement.original.size) ==
-           AccessibilityStatus::success;
+    // Only the size: the window stays under the pointer that is dragging it. Until the release
+    // confirms it, the size is remembered: a window manager may hold the size the move started
+    // with until its move ends.
+    const Size wanted = placement.original.size;
+    restoring_.insert_or_assign(window, wanted);
+    accessibility_.setAttribute(window, ax::size, wanted);
+    return hasSize(window, wanted);
+}
+
+std::optional<bool>
+AccessibilityWindowMover::confirmRestoredSize(const AccessibilityElement& window) {
+    const auto it = restoring_.find(window);
+    if (it == restoring_.end()) {
+        return std::nullopt;
+    }
+    const Size wanted = it->second;
+    restoring_.erase(it);
+    if (hasSize(window, wanted)) {
+        return true;
+    }
+    accessibility_.setAttribute(window, ax::size, wanted);
+    return hasSize(window, wanted);
+}
+
+void AccessibilityWindowMover::forgetRestoredSize(const AccessibilityElement& window) {
+    restoring_.erase(window);
+}
+
+bool AccessibilityWindowMover::hasSize(const AccessibilityElement& window, const Size& size) {
+    // A setter's success only says the request went through; what counts is the size the
+    // window has now, within the tolerance that size increments need.
+    const auto frame = windowFrame(accessibility_, window);
+    return frame && std::abs(frame->width() - size.width) < 24 &&
+           std::abs(frame->height() - size.height) < 24;
 }
 
 } // namespace tessera

@@ -97,9 +97,16 @@ public:
                      const SystemDisplay& display);
 
     // Gives a window dragged out of its zone the size it had before it was placed. Always
-    // forgets the window's placement; true only when a size was set and accepted.
+    // forgets the window's placement; true only when a size was set and the window has it now.
     bool restoreSizeAfterDragOut(const AccessibilityElement& window,
                                  const std::optional<Rect>& startFrame);
+    // At the release of the drag that restored a size: sets the size once more when the window
+    // does not have it (a window manager may keep the size its move started with until the
+    // button is up). Whether the window has the size now; nothing when no size was restored for
+    // this window during the drag.
+    std::optional<bool> confirmRestoredSize(const AccessibilityElement& window);
+    // The drag ended without a release to confirm the size at.
+    void forgetRestoredSize(const AccessibilityElement& window);
 
     // The placement of a window that still sits where it was put; the table is not changed.
     std::optional<Placement> placementFor(const AccessibilityElement& window,
@@ -134,12 +141,15 @@ private:
                             const std::optional<Uuid>& zoneID, const SystemDisplay& display,
                             const Rect& original);
     void pruneClosedWindows();
+    bool hasSize(const AccessibilityElement& window, const Size& size);
 
     Accessibility& accessibility_;
     Workspace& workspace_;
     Displays& displays_;
     const Defaults& defaults_;
     PlacementTable placements_;
+    // Sizes restored during a drag that still wait for its release.
+    std::unordered_map<AccessibilityElement, Size> restoring_;
 };
 
 } // namespace tessera

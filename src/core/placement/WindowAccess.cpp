@@ -40,14 +40,7 @@ std::optional<Rect> windowFrame(Accessibility& accessibility, const Accessibilit
 
 bool setWindowFrame(Accessibility& accessibility, const AccessibilityElement& window,
                     const Rect& frame) {
-    const AttributeValue position = frame.origin;
-    const AttributeValue size = frame.size;
-    // All three calls are made whatever the earlier ones returned.
-    const auto first = accessibility.setAttribute(window, ax::position, position);
-    const auto second = accessibility.setAttribute(window, ax::size, size);
-    const auto third = accessibility.setAttribute(window, ax::position, position);
-    return first == AccessibilityStatus::success || second == AccessibilityStatus::success ||
-           third == AccessibilityStatus::success;
+    return accessibility.moveAndResize(window, frame) == AccessibilityStatus::success;
 }
 
 std::optional<AccessibilityElement> activeWindowOfApplication(Accessibility& accessibility,

@@ -19,9 +19,8 @@ namespace tessera {
 // The window's frame from its position and size; nothing when either can't be read.
 std::optional<Rect> windowFrame(Accessibility& accessibility, const AccessibilityElement& window);
 
-// Sets position, size and position again, always all three: some applications clamp the
-// position to the old size, so the second position lands where the first could not. True when
-// at least one of the three was accepted, so a window that takes only its size still counts.
+// Sets the window's frame. True when the window took it or changed towards it, so a window that
+// takes only its size, or rounds it to its size increments, still counts.
 bool setWindowFrame(Accessibility& accessibility, const AccessibilityElement& window,
                     const Rect& frame);
 

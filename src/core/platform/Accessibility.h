@@ -87,6 +87,14 @@ public:
                                              const AttributeValue& value) = 0;
     virtual AccessibilityStatus performAction(const AccessibilityElement& element,
                                               std::string_view action) = 0;
+    // Moves and sizes a window in one go: the frame's origin in the top-left system and its size,
+    // as the user sees the window. One intent rather than separate position and size writes, so a
+    // backend can hand the whole frame to whoever applies it in one request. The window may take
+    // something close to it (size increments, a minimum size, clamping by the system): success
+    // means the window took the frame or changed towards it; cannotComplete that it kept the
+    // frame it had.
+    virtual AccessibilityStatus moveAndResize(const AccessibilityElement& window,
+                                              const Rect& frame) = 0;
     // The deepest element at a point of the top-left system, on any application's window.
     virtual ElementResult elementAtPosition(Point topLeft) = 0;
     // Always yields an element; whether the process exists shows only in later reads.

@@ -339,6 +339,19 @@ AccessibilityStatus SimDesktop::setAttribute(const AccessibilityElement& element
     return status;
 }
 
+AccessibilityStatus SimDesktop::moveAndResize(const AccessibilityElement& window,
+                                              const Rect& frame) {
+    const auto first = setAttribute(window, ax::position, frame.origin);
+    const auto second = setAttribute(window, ax::size, frame.size);
+    const auto third = setAttribute(window, ax::position, frame.origin);
+    for (const auto status : {first, second, third}) {
+        if (status == AccessibilityStatus::success) {
+            return status;
+        }
+    }
+    return third;
+}
+
 AccessibilityStatus SimDesktop::performAction(const AccessibilityElement& element,
                                               std::string_view action) {
     AccessibilityStatus status = AccessibilityStatus::invalidElement;

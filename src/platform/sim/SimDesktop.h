@@ -220,6 +220,11 @@ public:
     AccessibilityStatus setAttribute(const AccessibilityElement& element,
                                      std::string_view attribute,
                                      const AttributeValue& value) override;
+    // The sequence the platform it simulates needs: position, size, then position again, each an
+    // ordinary attribute write in the call log, since some applications clamp the position to the
+    // old size and the second position lands where the first could not.
+    AccessibilityStatus moveAndResize(const AccessibilityElement& window,
+                                      const Rect& frame) override;
     AccessibilityStatus performAction(const AccessibilityElement& element,
                                       std::string_view action) override;
     // The deepest on-screen element at the point, searching windows front to back; noValue

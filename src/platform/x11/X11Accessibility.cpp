@@ -24,28 +24,21 @@ template <typename T> using Reply = std::unique_ptr<T, FreeDeleter<T>>;
 constexpr std::string_view applicationRole = "AXApplication";
 constexpr std::string_view titleAttribute = "AXTitle";
 
-// The window manager answers a request within a few milliseconds; a window manager that does
-// not answer at all must not stall the caller for long.
+// A window manager that does not answer a request at all (it refused it without changing
+// anything) must not stall the caller for long.
 constexpr auto answerTimeout = std::chrono::milliseconds(250);
-// How long a window manager that is changing a frame in several steps stays quiet between them
-// at most.
-constexpr auto settlingTime = std::chrono::milliseconds(40);
-// How long a request that has not landed yet still counts as on its way: a window manager that
-// changed its mind (or refused) by then has answered with the frame it keeps.
-constexpr auto requestLifetime = std::chrono::seconds(2);
+// A window manager that answers in several steps (frame, then client; un-maximize, then the
+// old frame) sends them back to back; one display frame of quiet after an answer ends it.
+constexpr auto settlingTime = std::chrono::milliseconds(16);
 
 // _NET_MOVERESIZE_WINDOW's first word: gravity in the low byte, which of x, y, width and height
 // are given in bits 8 to 11, and the source of the request in bits 12 and 13 (2: a pager or
 // similar tool acting for the user, which window managers honour without second-guessing).
 constexpr std::uint32_t northWestGravity = 1;
-constexpr std::uint32_t allGeometryGiven = 0xfu << 8;
+constexpr std::uint32_t positionGiven = 0x3u << 8;
+constexpr std::uint32_t sizeGiven = 0xcu << 8;
 constexpr std::uint32_t sourceIsPager = 2u << 12;
 constexpr std::uint32_t sourceIndication = 2;
-
-// _NET_WM_MOVERESIZE: the direction word that starts a move with the keyboard-less pointer, and
-// the one that ends the window manager's current move or resize.
-constexpr std::uint32_t moveResizeMove = 8;
-constexpr std::uint32_t moveResizeCancel = 11;
 
 // _NET_WM_STATE actions.
 constexpr std::uint32_t stateRemove = 0;
@@ -128,24 +121,6 @@ int constrainedLength(int length, int minimum, int maximum, int base, int increm
 
 bool isCoordinate(double value) {
     return std::isfinite(value) && std::fabs(value) <= largestCoordinate;
-}
-
-// The windows the window manager put around the client (its frame), innermost first.
-std::optional<std::vector<XWindow>> ancestorsOf(xcb_connection_t* xcb, XWindow window,
-                                                XWindow root) {
-    std::vector<XWindow> chain;
-    for (XWindow current = window;;) {
-        Reply<xcb_query_tree_reply_t> tree(
-            xcb_query_tree_reply(xcb, xcb_query_tree(xcb, current), nullptr));
-        if (!tree) {
-            return std::nullopt;
-        }
-        current = tree->parent;
-        if (current == root || current == XCB_WINDOW_NONE) {
-            return chain;
-        }
-        chain.push_back(current);
-    }
 }
 
 } // namespace
@@ -347,18 +322,14 @@ AccessibilityStatus X11Accessibility::setAttribute(const AccessibilityElement& e
         if (point == nullptr || !isCoordinate(point->x) || !isCoordinate(point->y)) {
             return AccessibilityStatus::illegalArgument;
         }
-        const Point root = connection_.toRoot(*point);
-        if (!isCoordinate(root.x) || !isCoordinate(root.y)) {
-            return AccessibilityStatus::illegalArgument;
-        }
-        return setFrame(window, root, std::nullopt);
+        return applyFrame(window, *point, std::nullopt);
     }
     if (attribute == ax::size) {
         const auto* size = std::get_if<Size>(&value);
         if (size == nullptr || !isCoordinate(size->width) || !isCoordinate(size->height)) {
             return AccessibilityStatus::illegalArgument;
         }
-        return setFrame(window, std::nullopt, *size);
+        return applyFrame(window, std::nullopt, *size);
     }
     if (attribute == ax::fullScreen) {
         const auto* flag = std::get_if<bool>(&value);
@@ -382,143 +353,175 @@ AccessibilityStatus X11Accessibility::performAction(const AccessibilityElement& 
     return raise(*resolved.window);
 }
 
-std::optional<Point> X11Accessibility::titleBarDragPointer(XWindow window, const Rect& outer) {
-    Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(
-        connection_.xcb(), xcb_query_pointer(connection_.xcb(), connection_.root()), nullptr));
-    if (!pointer || (pointer->mask & XCB_KEY_BUT_MASK_BUTTON_1) == 0) {
-        return std::nullopt;
+AccessibilityStatus X11Accessibility::moveAndResize(const AccessibilityElement& element,
+                                                    const Rect& frame) {
+    const auto resolved = resolve(element);
+    if (!resolved.window) {
+        return resolved.process ? AccessibilityStatus::attributeUnsupported
+                                : AccessibilityStatus::invalidElement;
     }
-    const Point at{double(pointer->root_x), double(pointer->root_y)};
-    const auto client = windows_.clientFrame(window);
-    const bool onFrame =
-        at.x >= outer.minX() && at.x < outer.maxX() && at.y >= outer.minY() && at.y < outer.maxY();
-    const bool onClient = client && at.x >= client->minX() && at.x < client->maxX() &&
-                          at.y >= client->minY() && at.y < client->maxY();
-    if (!onFrame || onClient) {
-        return std::nullopt;
+    if (!isCoordinate(frame.minX()) || !isCoordinate(frame.minY()) ||
+        !isCoordinate(frame.width()) || !isCoordinate(frame.height())) {
+        return AccessibilityStatus::illegalArgument;
     }
-    return at;
+    return applyFrame(*resolved.window, frame.origin, frame.size);
 }
 
-// Positions here are root coordinates, as the window manager takes them.
-AccessibilityStatus X11Accessibility::setFrame(XWindow window, std::optional<Point> position,
-                                               std::optional<Size> size) {
-    const auto deadline = Clock::now() + answerTimeout;
-    const auto ancestors = ancestorsOf(connection_.xcb(), window, connection_.root());
-    if (!ancestors) {
-        return AccessibilityStatus::invalidElement;
-    }
-    const XAtom extentsAtom = connection_.atom("_NET_FRAME_EXTENTS");
-    const auto answered = [&](const X11Event& event) {
-        if (event.responseType == XCB_CONFIGURE_NOTIFY) {
-            const XWindow changed = event.as<xcb_configure_notify_event_t>().window;
-            return changed == window ||
-                   std::find(ancestors->begin(), ancestors->end(), changed) != ancestors->end();
-        }
-        if (event.responseType == XCB_PROPERTY_NOTIFY) {
-            const auto& notify = event.as<xcb_property_notify_event_t>();
-            return notify.window == window && notify.atom == extentsAtom;
-        }
-        return false;
-    };
+bool X11Accessibility::buttonHeld() {
+    Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(
+        connection_.xcb(), xcb_query_pointer(connection_.xcb(), connection_.root()), nullptr));
+    return pointer && (pointer->mask & XCB_KEY_BUT_MASK_BUTTON_1) != 0;
+}
 
+bool X11Accessibility::isAnswer(XWindow window, const X11Event& event) {
+    // Any configure notification may be the window's frame (its ancestors are the window
+    // manager's); the frame read after it tells whether it was.
+    if (event.responseType == XCB_CONFIGURE_NOTIFY) {
+        return true;
+    }
+    if (event.responseType == XCB_PROPERTY_NOTIFY) {
+        const auto& notify = event.as<xcb_property_notify_event_t>();
+        return notify.window == window && (notify.atom == connection_.atom("_NET_FRAME_EXTENTS") ||
+                                           notify.atom == connection_.atom("_GTK_FRAME_EXTENTS") ||
+                                           notify.atom == connection_.atom("_NET_WM_STATE"));
+    }
+    return false;
+}
+
+void X11Accessibility::settle(XWindow window, Clock::time_point deadline) {
+    while (Clock::now() < deadline) {
+        const auto quiet = std::min<Clock::duration>(settlingTime, deadline - Clock::now());
+        const bool answered = connection_.waitForEvent(
+            [&](const X11Event& event) {
+                noteEvent(event, true);
+                return isAnswer(window, event);
+            },
+            std::chrono::duration<double>(quiet).count());
+        if (!answered) {
+            return;
+        }
+    }
+}
+
+// The frame is the visible one: positions in the core's top-left system, sizes as the user sees
+// the window. The request names the window manager's frame origin (north-west gravity) and the
+// client's size, so the window manager's decorations are added and a client-side shadow is
+// taken off on the way.
+AccessibilityStatus X11Accessibility::applyFrame(XWindow window, std::optional<Point> topLeft,
+                                                 std::optional<Size> size) {
+    std::optional<Point> origin;
+    if (topLeft) {
+        origin = connection_.toRoot(*topLeft);
+        if (!isCoordinate(origin->x) || !isCoordinate(origin->y)) {
+            return AccessibilityStatus::illegalArgument;
+        }
+    }
+    const auto started = Clock::now();
     // A maximized window keeps its maximized frame whatever it is asked; it has to leave that
-    // state first. The window manager then gives back the frame from before, in several steps
-    // (the state changes before the frame does, and maximized frames lose their borders), so
-    // the frame is taken as the base only once it has stopped changing.
+    // state first, and the window manager then gives back the frame from before in steps.
     if (windows_.hasState(window, "_NET_WM_STATE_MAXIMIZED_VERT") ||
         windows_.hasState(window, "_NET_WM_STATE_MAXIMIZED_HORZ")) {
         changeState(window, false, "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ",
-                    deadline);
-        while (Clock::now() < deadline &&
-               connection_.waitForEvent(
-                   [&](const X11Event& event) {
-                       noteEvent(event, true);
-                       return answered(event);
-                   },
-                   std::chrono::duration<double>(
-                       std::min<Clock::duration>(settlingTime, deadline - Clock::now()))
-                       .count())) {
-        }
+                    started + answerTimeout);
+        settle(window, started + answerTimeout);
     }
     const auto initial = windows_.outerFrame(window);
     if (!initial) {
         return AccessibilityStatus::invalidElement;
     }
-    // While the user drags the window by its title bar, the window manager re-applies the size
-    // the move started with on every motion, undoing any resize. Its move is ended for the
-    // change and started again afterwards, so the window still follows the pointer. Ending it
-    // puts the window back where the move began, so the request names the whole frame.
-    const auto draggedAt = titleBarDragPointer(window, *initial);
-    if (draggedAt) {
-        connection_.sendRootMessage(window, "_NET_WM_MOVERESIZE",
-                                    {0, 0, moveResizeCancel, 1, sourceIndication});
-    }
-    Rect base = *initial;
-    if (const auto pending = requested_.find(window); pending != requested_.end()) {
-        if (Clock::now() - pending->second.sent < requestLifetime) {
-            base = pending->second.frame;
-        }
-        requested_.erase(pending);
-    }
-    const Point origin = position.value_or(base.origin);
-    const Size outerSize = size.value_or(base.size);
-    const int x = static_cast<int>(std::lround(origin.x));
-    const int y = static_cast<int>(std::lround(origin.y));
+    const Point wantedOrigin = origin.value_or(initial->origin);
+    const Size wantedSize = size.value_or(initial->size);
     const auto hints = readSizeHints(connection_, window);
 
-    // The request names the client's size, so it depends on the extents; they are read again
-    // on every turn in case the window manager changes them while it answers.
-    std::optional<FrameExtents> sentWith;
-    Rect expected;
-    const auto landed = [&] {
-        const auto extents = windows_.frameExtents(window);
-        const int clientWidth = std::max(1, static_cast<int>(std::lround(outerSize.width)) -
-                                                extents.left - extents.right);
-        const int clientHeight = std::max(1, static_cast<int>(std::lround(outerSize.height)) -
-                                                 extents.top - extents.bottom);
+    // What the window manager is asked and what it should make of it, for the extents it has
+    // now. Extents that change while it answers (decorations redrawn for the new size) are
+    // asked again once.
+    FrameExtents sentExtents;
+    FrameExtents sentShadow;
+    Rect predicted;
+    const auto request = [&](const Rect& now) {
+        sentExtents = windows_.frameExtents(window);
+        sentShadow = gtkFrameExtents(window);
+        const int x = static_cast<int>(std::lround(wantedOrigin.x)) - sentShadow.left;
+        const int y = static_cast<int>(std::lround(wantedOrigin.y)) - sentShadow.top;
+        const int decorationWidth =
+            sentExtents.left + sentExtents.right - sentShadow.left - sentShadow.right;
+        const int decorationHeight =
+            sentExtents.top + sentExtents.bottom - sentShadow.top - sentShadow.bottom;
+        const int clientWidth =
+            std::max(1, static_cast<int>(std::lround(wantedSize.width)) - decorationWidth);
+        const int clientHeight =
+            std::max(1, static_cast<int>(std::lround(wantedSize.height)) - decorationHeight);
         const int width = constrainedLength(clientWidth, hints.minWidth, hints.maxWidth,
                                             hints.baseWidth, hints.widthIncrement);
         const int height = constrainedLength(clientHeight, hints.minHeight, hints.maxHeight,
                                              hints.baseHeight, hints.heightIncrement);
-        expected =
-            Rect(x, y, width + extents.left + extents.right, height + extents.top + extents.bottom);
-        const auto current = windows_.outerFrame(window);
-        if (!current || *current == expected) {
-            return true;
+        predicted = Rect(x + sentShadow.left, y + sentShadow.top, width + decorationWidth,
+                         height + decorationHeight);
+        if (now == predicted) {
+            return false;
         }
-        if (sentWith != extents) {
-            // With north-west gravity the window manager puts the frame's top-left corner at
-            // the given point, and sizes the client.
-            connection_.sendRootMessage(
-                window, "_NET_MOVERESIZE_WINDOW",
-                {northWestGravity | allGeometryGiven | sourceIsPager, static_cast<std::uint32_t>(x),
-                 static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(clientWidth),
-                 static_cast<std::uint32_t>(clientHeight)});
-            sentWith = extents;
-        }
-        return false;
+        const std::uint32_t given = (origin ? positionGiven : 0) | (size ? sizeGiven : 0);
+        connection_.sendRootMessage(window, "_NET_MOVERESIZE_WINDOW",
+                                    {northWestGravity | given | sourceIsPager,
+                                     static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
+                                     static_cast<std::uint32_t>(clientWidth),
+                                     static_cast<std::uint32_t>(clientHeight)});
+        return true;
     };
-    waitFor(landed, answered, deadline);
-    if (draggedAt) {
-        connection_.sendRootMessage(
-            window, "_NET_WM_MOVERESIZE",
-            {static_cast<std::uint32_t>(static_cast<std::int32_t>(draggedAt->x)),
-             static_cast<std::uint32_t>(static_cast<std::int32_t>(draggedAt->y)), moveResizeMove, 1,
-             sourceIndication});
+    if (!request(*initial)) {
+        return AccessibilityStatus::success;
     }
-
-    const auto final = windows_.outerFrame(window);
+    // While the user holds the button, a window manager that is moving the window answers at
+    // once or only after the release; the drag must not stall on it.
+    const auto firstAnswerBy = Clock::now() + (buttonHeld() ? settlingTime : answerTimeout);
+    bool resent = false;
+    const auto current = [&] { return windows_.outerFrame(window); };
+    auto deadline = firstAnswerBy;
+    while (Clock::now() < deadline) {
+        const bool answered = connection_.waitForEvent(
+            [&](const X11Event& event) {
+                noteEvent(event, true);
+                return isAnswer(window, event);
+            },
+            std::chrono::duration<double>(deadline - Clock::now()).count());
+        if (!answered) {
+            break;
+        }
+        const auto now = current();
+        if (!now || *now == predicted) {
+            break;
+        }
+        const bool newExtents =
+            windows_.frameExtents(window) != sentExtents || gtkFrameExtents(window) != sentShadow;
+        if (newExtents && !resent) {
+            resent = true;
+            if (!request(*now)) {
+                break;
+            }
+        }
+        // Once the window manager has answered for this window, whatever it grants is what the
+        // window gets, as soon as it has stopped changing it. Other windows' notifications
+        // leave the wait as it was.
+        if (*now != *initial || newExtents) {
+            deadline = std::min(Clock::now() + settlingTime, started + answerTimeout * 2);
+        }
+    }
+    const auto final = current();
     if (!final) {
         return AccessibilityStatus::invalidElement;
     }
-    if (*final != expected) {
-        requested_[window] = {Rect(x, y, outerSize.width, outerSize.height), Clock::now()};
+    return (*final == predicted || *final != *initial) ? AccessibilityStatus::success
+                                                       : AccessibilityStatus::cannotComplete;
+}
+
+FrameExtents X11Accessibility::gtkFrameExtents(XWindow window) {
+    const auto values = connection_.cardinals(window, "_GTK_FRAME_EXTENTS", "CARDINAL");
+    if (!values || values->size() < 4) {
+        return {};
     }
-    // A window whose size hints the window manager reads differently lands close to the frame
-    // asked for; one that did not move at all was refused.
-    return (*final == expected || *final != *initial) ? AccessibilityStatus::success
-                                                      : AccessibilityStatus::cannotComplete;
+    return FrameExtents{static_cast<int>((*values)[0]), static_cast<int>((*values)[1]),
+                        static_cast<int>((*values)[2]), static_cast<int>((*values)[3])};
 }
 
 bool X11Accessibility::changeState(XWindow window, bool add, std::string_view first,
@@ -617,7 +620,6 @@ void X11Accessibility::noteEvent(const X11Event& event, bool whileWaiting) {
     }
     windowsById_.erase(known->second);
     windowIds_.erase(known);
-    requested_.erase(window);
     if (whileWaiting) {
         seenWhileWaiting_.insert(event.data);
     }

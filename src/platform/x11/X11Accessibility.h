@@ -32,6 +32,8 @@ public:
                                      const AttributeValue& value) override;
     AccessibilityStatus performAction(const AccessibilityElement& element,
                                       std::string_view action) override;
+    AccessibilityStatus moveAndResize(const AccessibilityElement& window,
+                                      const Rect& frame) override;
     ElementResult elementAtPosition(Point topLeft) override;
     AccessibilityElement applicationElement(ProcessId process) override;
     std::optional<ProcessId> processId(const AccessibilityElement& element) override;
@@ -54,11 +56,18 @@ private:
     bool applicationExists(ProcessId process);
     AttributeResult readWindowAttribute(XWindow window, std::string_view attribute);
     AttributeResult readApplicationAttribute(ProcessId process, std::string_view attribute);
-    // The pointer's position while button 1 holds the window by its decorations, which is how
-    // the window manager's own move looks; nothing otherwise.
-    std::optional<Point> titleBarDragPointer(XWindow window, const Rect& outer);
-    AccessibilityStatus setFrame(XWindow window, std::optional<Point> position,
-                                 std::optional<Size> size);
+    // Whether button 1 is down: while it is, a window manager may be moving the window.
+    bool buttonHeld();
+    // Whether an event may be the window manager's answer to a change of the window's frame.
+    bool isAnswer(XWindow window, const X11Event& event);
+    // Waits while the window manager goes on answering, until one display frame passes quietly
+    // or the deadline comes.
+    void settle(XWindow window, Clock::time_point deadline);
+    // Asks for the visible frame's origin (top-left system) and size, either or both, and waits
+    // for the window manager's answer, accepting what it grants.
+    AccessibilityStatus applyFrame(XWindow window, std::optional<Point> topLeft,
+                                   std::optional<Size> size);
+    FrameExtents gtkFrameExtents(XWindow window);
     AccessibilityStatus setFullScreen(XWindow window, bool fullScreen);
     AccessibilityStatus raise(XWindow window);
     // Sends a _NET_WM_STATE request and waits until the state reads as asked.
@@ -83,14 +92,6 @@ private:
     X11Connection& connection_;
     std::uint64_t nextId_ = 1;
     // Windows handed out and still there, both ways.
-    // The frame last asked of the window manager for a window, while it may still be on its way:
-    // a later request for only the position or only the size completes this one rather than
-    // the frame read back, which a slow window manager has not changed yet.
-    struct RequestedFrame {
-        Rect frame;
-        std::chrono::steady_clock::time_point sent;
-    };
-    std::unordered_map<XWindow, RequestedFrame> requested_;
     std::unordered_map<XWindow, std::uint64_t> windowIds_;
     std::unordered_map<std::uint64_t, XWindow> windowsById_;
     std::unordered_map<ProcessId, std::uint64_t> applicationIds_;
