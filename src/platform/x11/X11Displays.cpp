@@ -344,11 +344,13 @@ const std::vector<SystemDisplay>& X11Displays::State::current(X11Connection& con
     }
 
     const auto primary = primaryFrame(*arrangement);
+    // A point of these frames is a pixel of the root, so the scale is 1.
+    constexpr double scale = 1;
     displays.emplace();
     displays->reserve(frames.size());
     for (std::size_t index = 0; index < frames.size(); ++index) {
         displays->push_back({bottomLeftFrame(frames[index], primary),
-                             bottomLeftFrame(free[index], primary), 1,
+                             bottomLeftFrame(free[index], primary), scale,
                              arrangement->monitors[index].name});
     }
     return *displays;
