@@ -64,6 +64,21 @@ BENCHMARK_DEFINE_F(Desktop, XRoundTrip)(benchmark::State& state) {
 }
 BENCHMARK_REGISTER_F(Desktop, XRoundTrip)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
+// What the drag path asks of the displays on every motion when nothing has changed since the
+// last time: kept from events, the list should cost far less than one round trip (above).
+BENCHMARK_DEFINE_F(Desktop, UnchangedScreens)(benchmark::State& state) {
+    std::string error;
+    auto connection = X11Connection::open(server->display(), error);
+    if (!connection) {
+        throw std::runtime_error(error);
+    }
+    X11Displays displays(*connection);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(displays.screens());
+    }
+}
+BENCHMARK_REGISTER_F(Desktop, UnchangedScreens)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+
 // The "Fill Screen" shortcut (Super+Alt+Return) on the active window, which alternates between
 // filling the display and going back: from the key press to the moved frame seen by a client.
 BENCHMARK_DEFINE_F(Desktop, HotkeyToPlaced)(benchmark::State& state) {

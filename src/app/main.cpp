@@ -141,6 +141,8 @@ int main(int argc, char** argv) {
     X11Accessibility accessibility(windows);
     X11Workspace workspace(windows, log);
     X11InputEvents inputEvents(*connection, log);
+    // One pointer query per input event serves its handlers and the pointer position alike.
+    displays.sharePointer(inputEvents.sharedPointer());
     X11Hotkeys hotkeys(*connection, log);
     HotkeyDispatcher dispatcher(hotkeys);
     XdgLoginItem loginItem(folders, bundleIdentifier, ownExecutable());

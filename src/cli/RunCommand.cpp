@@ -235,6 +235,8 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
     X11Accessibility accessibility(windows);
     X11Workspace workspace(windows, log);
     X11InputEvents inputEvents(*connection, log);
+    // One pointer query per input event serves its handlers and the pointer position alike.
+    displays.sharePointer(inputEvents.sharedPointer());
     X11Hotkeys x11Hotkeys(*connection, log);
     ConflictReportingHotkeys hotkeys(x11Hotkeys, localizer, context.err, log);
     HotkeyDispatcher dispatcher(hotkeys);

@@ -1,5 +1,6 @@
-// The displays port on a private X server with openbox: monitors split with `xrandr
-// --setmonitor`, docks made here with their struts, and the resource database on the root.
+// The displays port on a private X server, with openbox or with the root's properties set here
+// as a window manager would: monitors split with `xrandr --setmonitor`, docks made here with
+// their struts, panels known only from the work area, and the resource database on the root.
 
 #include "XServerFixture.h"
 
@@ -18,6 +19,7 @@
 
 using namespace tessera;
 using tessera::x11test::Monitor;
+using tessera::x11test::ServerOptions;
 using tessera::x11test::XServer;
 
 namespace {
@@ -32,6 +34,8 @@ std::vector<std::string> namesOf(const std::vector<SystemDisplay>& displays) {
 
 class X11DisplaysTest : public ::testing::Test {
 protected:
+    explicit X11DisplaysTest(ServerOptions options = {}) : server(std::move(options)) {}
+
     void SetUp() override {
         std::string error;
         connection = X11Connection::open(server.display(), error);
@@ -45,6 +49,11 @@ protected:
             connection->dispatchPending();
             return condition(displays->screens());
         });
+    }
+
+    bool waitForNames(const std::vector<std::string>& names) {
+        return waitForScreens(
+            [&](const std::vector<SystemDisplay>& screens) { return namesOf(screens) == names; });
     }
 
     // A dock as a panel would make it: typed, with its struts, mapped and managed.
@@ -74,10 +83,10 @@ protected:
         return window;
     }
 
-    void setResources(const std::string& resources) {
-        xcb_change_property(server.connection(), XCB_PROP_MODE_REPLACE, server.root(),
-                            server.atom("RESOURCE_MANAGER"), XCB_ATOM_STRING, 8,
-                            static_cast<std::uint32_t>(resources.size()), resources.data());
+    void setProperty(XWindow window, std::string_view name, std::uint32_t type,
+                     const std::vector<std::uint32_t>& values) {
+        xcb_change_property(server.connection(), XCB_PROP_MODE_REPLACE, window, server.atom(name),
+                            type, 32, static_cast<std::uint32_t>(values.size()), values.data());
         server.sync();
     }
 
@@ -95,8 +104,8 @@ TEST_F(X11DisplaysTest, MonitorsComeInSystemOrderInTheBottomLeftSystem) {
     EXPECT_EQ(screens[0].scale, 1);
 
     server.setMonitors({{"left", {0, 0, 960, 1080}}, {"right", {960, 0, 960, 1080}}});
+    ASSERT_TRUE(waitForNames({"left", "right"}));
     screens = displays->screens();
-    ASSERT_EQ(namesOf(screens), (std::vector<std::string>{"left", "right"}));
     EXPECT_EQ(screens[0].frame, Rect(0, 0, 960, 1080));
     EXPECT_EQ(screens[1].frame, Rect(960, 0, 960, 1080));
     EXPECT_EQ(primaryDisplay(screens).name, "left");
@@ -104,8 +113,8 @@ TEST_F(X11DisplaysTest, MonitorsComeInSystemOrderInTheBottomLeftSystem) {
     // Defined first but not at the origin: without a primary mark, the monitor at (0, 0) leads.
     // The smaller one hangs 200 pixels below the top, so its bottom-left y is 1080 − 200 − 480.
     server.setMonitors({{"side", {1280, 200, 640, 480}}, {"main", {0, 0, 1280, 1080}}});
+    ASSERT_TRUE(waitForNames({"main", "side"}));
     screens = displays->screens();
-    ASSERT_EQ(namesOf(screens), (std::vector<std::string>{"main", "side"}));
     EXPECT_EQ(screens[0].frame, Rect(0, 0, 1280, 1080));
     EXPECT_EQ(screens[1].frame, Rect(1280, 400, 640, 480));
     EXPECT_EQ(screens[1].visibleFrame, screens[1].frame);
@@ -119,8 +128,8 @@ TEST_F(X11DisplaysTest, MonitorsComeInSystemOrderInTheBottomLeftSystem) {
     EXPECT_EQ(server.run({"xrandr", "--delmonitor", "side"}), 0);
     EXPECT_EQ(server.run({"xrandr", "--delmonitor", "main"}), 0);
     EXPECT_EQ(server.run({"xrandr", "--setmonitor", "tall", "960/240x1080/270+0+0", "screen"}), 0);
+    ASSERT_TRUE(waitForNames({"short", "tall"}));
     screens = displays->screens();
-    ASSERT_EQ(namesOf(screens), (std::vector<std::string>{"short", "tall"}));
     EXPECT_EQ(screens[0].frame, Rect(0, 0, 960, 540));
     EXPECT_EQ(screens[1].frame, Rect(-960, -540, 960, 1080));
 }
@@ -132,6 +141,7 @@ TEST_F(X11DisplaysTest, PointerAndMainScreenFollowTheMonitors) {
     server.pointerTo(1500, 300);
     const auto pointer = displays->mouseLocation();
     EXPECT_EQ(pointer, Point(1500, 780));
+    ASSERT_TRUE(waitForNames({"main", "side"}));
     const auto screens = displays->screens();
     EXPECT_TRUE(screens[1].frame.contains(pointer));
 
@@ -202,33 +212,70 @@ TEST_F(X11DisplaysTest, DockStrutsShrinkOnlyTheMonitorsTheyCover) {
     EXPECT_EQ(screens[1].visibleFrame, Rect(960, 30, 960, 1010));
 }
 
-TEST_F(X11DisplaysTest, ScaleComesFromXftDpi) {
+// No window manager: the test writes the root's properties as one would.
+class BareX11DisplaysTest : public X11DisplaysTest {
+protected:
+    BareX11DisplaysTest()
+        : X11DisplaysTest({.windowManager = false,
+                           .monitors = {{"L", {0, 0, 960, 1080}}, {"R", {960, 0, 960, 1080}}}}) {}
+
+    bool visibleFramesAre(const Rect& left, const Rect& right) {
+        return waitForScreens([&](const std::vector<SystemDisplay>& screens) {
+            return screens.size() == 2 && screens[0].visibleFrame == left &&
+                   screens[1].visibleFrame == right;
+        });
+    }
+};
+
+TEST_F(BareX11DisplaysTest, WorkAreaCutsMonitorsAlongEdgesNoStrutExplains) {
     int changes = 0;
     const auto subscription = displays->onChange([&] { ++changes; });
-    const auto announcedScale = [&](double scale) {
-        return server.waitUntil([&] {
-            connection->dispatchPending();
-            return changes > 0 && displays->screens().at(0).scale == scale;
-        });
-    };
+    const Rect left(0, 0, 960, 1080);
+    const Rect right(960, 0, 960, 1080);
 
-    setResources("Xcursor.size:\t24\nXft.dpi:\t144\nXft.antialias:\t1\n");
-    ASSERT_TRUE(announcedScale(1.5));
+    // A taskbar 21 pixels high that publishes no strut, as icewm's: both monitors touch the
+    // bottom edge. The high dpi makes toolkits draw bigger, not the monitors hold more pixels.
+    const std::string resources = "Xft.dpi:\t192\n";
+    xcb_change_property(server.connection(), XCB_PROP_MODE_REPLACE, server.root(),
+                        server.atom("RESOURCE_MANAGER"), XCB_ATOM_STRING, 8,
+                        static_cast<std::uint32_t>(resources.size()), resources.data());
+    setProperty(server.root(), "_NET_WORKAREA", XCB_ATOM_CARDINAL, {0, 0, 1920, 1059});
+    ASSERT_TRUE(visibleFramesAre({0, 21, 960, 1059}, {960, 21, 960, 1059}));
     EXPECT_EQ(changes, 1);
+    EXPECT_EQ(makeScreenInfo(displays->screens()[0]).id, "960x1080|L|960x1080");
 
-    // Other resources are no news of the displays; the dpi that follows them is.
-    setResources("Xcursor.size:\t32\nXft.dpi:\t144\n");
-    setResources("Xft.dpi: 192");
-    ASSERT_TRUE(announcedScale(2));
-    EXPECT_EQ(changes, 2);
+    // The current desktop's box counts; a left inset cuts only the monitor on the left edge.
+    setProperty(server.root(), "_NET_WORKAREA", XCB_ATOM_CARDINAL,
+                {0, 0, 1920, 1059, 48, 0, 1872, 1080});
+    setProperty(server.root(), "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, {1});
+    ASSERT_TRUE(visibleFramesAre({48, 0, 912, 1080}, right));
 
-    // Nonsense falls back to 1.
-    for (const auto* resources :
-         {"Xft.dpi:\t0\n", "Xft.dpi:\t-96\n", "Xft.dpi:\tbig\n", "Xft.dpi:\t100000\n", "Xft.dpi:\n",
-          "Xcursor.size:\t24\n", "Xft.dpiX:\t144\n"}) {
-        setResources(resources);
-        EXPECT_EQ(displays->screens().at(0).scale, 1) << resources;
-    }
+    // A box larger than the screen is ignored; one that leaves the right monitor nothing is
+    // ignored there only.
+    setProperty(server.root(), "_NET_WORKAREA", XCB_ATOM_CARDINAL,
+                {0, 0, 1920, 1059, 0, 0, 3000, 1080});
+    ASSERT_TRUE(visibleFramesAre(left, right));
+    setProperty(server.root(), "_NET_WORKAREA", XCB_ATOM_CARDINAL,
+                {0, 0, 1920, 1059, 10, 0, 890, 1080});
+    ASSERT_TRUE(visibleFramesAre({10, 0, 950, 1080}, right));
+
+    // A dock on the right monitor's top edge, and the work area of the whole screen that its
+    // strut explains (the current desktop has no box of its own, so the first counts): the left
+    // monitor keeps its top edge. Growing the strut is news too.
+    auto* xcb = server.connection();
+    const XWindow dock = xcb_generate_id(xcb);
+    xcb_create_window(xcb, XCB_COPY_FROM_PARENT, dock, server.root(), 960, 0, 960, 40, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    setProperty(dock, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL,
+                {0, 0, 40, 0, 0, 0, 0, 0, 960, 1919, 0, 0});
+    setProperty(server.root(), "_NET_CLIENT_LIST", XCB_ATOM_WINDOW, {dock});
+    setProperty(server.root(), "_NET_WORKAREA", XCB_ATOM_CARDINAL, {0, 40, 1920, 1040});
+    ASSERT_TRUE(visibleFramesAre(left, {960, 0, 960, 1040}));
+    const int before = changes;
+    setProperty(dock, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL,
+                {0, 0, 60, 0, 0, 0, 0, 0, 960, 1919, 0, 0});
+    ASSERT_TRUE(visibleFramesAre(left, {960, 0, 960, 1020}));
+    EXPECT_EQ(changes, before + 1);
 }
 
 TEST_F(X11DisplaysTest, ChangeOfMonitorsIsAnnounced) {

@@ -4,6 +4,7 @@
 
 #include "XServerFixture.h"
 
+#include "platform/x11/X11Displays.h"
 #include "platform/x11/X11InputEvents.h"
 
 #include <gtest/gtest.h>
@@ -122,14 +123,23 @@ TEST_F(X11InputEventsTest, DragAndKeysArriveOnceWithPointerPositionAndModifiers)
     std::vector<MonitorEvent> monitored;
     std::vector<MonitorEvent> keysOnly;
     std::vector<MonitorEvent> local;
+    // The displays' pointer during an event is where the event found it, even after it moved.
+    X11Displays displays(*connection);
+    displays.sharePointer(input->sharedPointer());
+    std::vector<Point> pointerDuringEvent;
     auto tap = input->createListenOnlyTap(dragEventMask,
                                           [&](const TapEvent& event) { tapped.push_back(event); });
     ASSERT_TRUE(tap);
     EXPECT_TRUE(tap->isEnabled());
     const auto global = input->addGlobalMonitor(
         dragEventMask, [&](const MonitorEvent& event) { monitored.push_back(event); });
-    const auto keys = input->addGlobalMonitor(
-        keyDownMask, [&](const MonitorEvent& event) { keysOnly.push_back(event); });
+    const auto keys = input->addGlobalMonitor(keyDownMask, [&](const MonitorEvent& event) {
+        keysOnly.push_back(event);
+        if (keysOnly.size() == 2) {
+            server.pointerTo(700, 600);
+            pointerDuringEvent.push_back(displays.mouseLocation());
+        }
+    });
     // Input from the devices never reaches the local monitors, which serve Tessera's windows.
     const auto localMonitor = input->addLocalMonitor(dragEventMask, [&](const MonitorEvent& event) {
         local.push_back(event);
@@ -201,6 +211,8 @@ TEST_F(X11InputEventsTest, DragAndKeysArriveOnceWithPointerPositionAndModifiers)
     EXPECT_EQ(keysOnly[0].keyCode, escapeKeyCode);
     EXPECT_EQ(keysOnly[1].modifierFlags,
               eventFlags::shift | eventFlags::control | eventFlags::command);
+    EXPECT_EQ(pointerDuringEvent, std::vector<Point>{Point(500, 680)});
+    EXPECT_EQ(displays.mouseLocation(), Point(700, 480));
     EXPECT_TRUE(local.empty());
 }
 
@@ -352,12 +364,17 @@ TEST_F(X11InputEventsTest, LocalMonitorsGetHandedInEventsAndMaySwallowThem) {
     std::vector<MonitorEvent> recorder;
     std::vector<MonitorEvent> mouse;
     std::vector<MonitorEvent> ended;
+    // While the toolkit's event is handled, the pointer is where that event says.
+    X11Displays displays(*connection);
+    displays.sharePointer(input->sharedPointer());
+    std::vector<Point> pointerDuringEvent;
     const auto swallowKeys = input->addLocalMonitor(keyDownMask, [&](const MonitorEvent& event) {
         recorder.push_back(event);
         return event.keyCode == escapeKeyCode;
     });
     const auto watchAll = input->addLocalMonitor(dragEventMask, [&](const MonitorEvent& event) {
         mouse.push_back(event);
+        pointerDuringEvent.push_back(displays.mouseLocation());
         return false;
     });
     auto gone = input->addLocalMonitor(dragEventMask, [&](const MonitorEvent& event) {
@@ -379,6 +396,7 @@ TEST_F(X11InputEventsTest, LocalMonitorsGetHandedInEventsAndMaySwallowThem) {
     EXPECT_EQ(mouse[0].keyCode, 0);
     EXPECT_EQ(mouse[1].type, InputEventType::leftMouseDown);
     EXPECT_EQ(mouse[1].modifierFlags, eventFlags::option);
+    EXPECT_EQ(pointerDuringEvent, (std::vector<Point>{{10, 20}, {10, 20}}));
     EXPECT_TRUE(ended.empty());
     EXPECT_TRUE(log.lines.empty());
 }

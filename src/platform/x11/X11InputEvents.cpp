@@ -63,6 +63,23 @@ std::uint64_t flagsOf(std::uint16_t state) {
     return flags;
 }
 
+// Fills the shared pointer for one delivery and puts back what was there before, so a delivery
+// that starts inside another (a handler that dispatches events) leaves the outer one's intact.
+class SharingPointer {
+public:
+    SharingPointer(X11SharedPointer& shared, Point bottomLeft, std::uint64_t flags)
+        : shared_(shared), before_(shared) {
+        shared_ = {bottomLeft, flags};
+    }
+    ~SharingPointer() { shared_ = before_; }
+    SharingPointer(const SharingPointer&) = delete;
+    SharingPointer& operator=(const SharingPointer&) = delete;
+
+private:
+    X11SharedPointer& shared_;
+    X11SharedPointer before_;
+};
+
 struct KeySymbolsDeleter {
     void operator()(xcb_key_symbols_t* symbols) const { xcb_key_symbols_free(symbols); }
 };
@@ -91,6 +108,7 @@ struct X11InputEvents::State {
 
     X11Connection& connection;
     Log& log;
+    std::shared_ptr<X11SharedPointer> pointer = std::make_shared<X11SharedPointer>();
     std::vector<std::shared_ptr<TapEntry>> taps;
     std::vector<std::shared_ptr<GlobalEntry>> globals;
     std::vector<std::shared_ptr<LocalEntry>> locals;
@@ -134,9 +152,9 @@ void X11InputEvents::State::updateSelection() {
         (selected & XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS) == 0) {
         // A press that happened before we listened still makes the motion after it a drag.
         auto* xcb = connection.xcb();
-        Reply<xcb_query_pointer_reply_t> pointer(
-            xcb_query_pointer_reply(xcb, xcb_query_pointer(xcb, connection.root()), nullptr));
-        leftHeld = pointer && (pointer->mask & XCB_KEY_BUT_MASK_BUTTON_1) != 0;
+        Reply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(
+            xcb, xcb_query_pointer(xcb, connection.root()), nullptr)); // round trip
+        leftHeld = reply && (reply->mask & XCB_KEY_BUT_MASK_BUTTON_1) != 0;
     }
     select(raw);
 }
@@ -149,7 +167,7 @@ void X11InputEvents::State::select(std::uint32_t raw) {
     // The master devices only: each physical or XTest event then arrives once, from the master
     // it drives, not a second time from its slave device. Waiting for the server's answer means
     // that whoever just made a tap or monitor hears every event from then on.
-    std::free(xcb_request_check(
+    std::free(xcb_request_check( // round trip
         connection.xcb(),
         xcb_input_xi_select_events_checked(connection.xcb(), connection.root(), 1, &mask.head)));
     selected = raw;
@@ -162,8 +180,9 @@ std::optional<std::uint16_t> X11InputEvents::State::keyCodeOf(std::uint32_t keyc
             return std::nullopt;
         }
     }
-    const auto keysym =
-        xcb_key_symbols_get_keysym(keySymbols.get(), static_cast<xcb_keycode_t>(keycode), 0);
+    // The first lookup after a mapping change fetches the keyboard map.
+    const auto keysym = xcb_key_symbols_get_keysym( // round trip
+        keySymbols.get(), static_cast<xcb_keycode_t>(keycode), 0);
     // Modifiers alone change flags; the system reports no key press for them.
     if (keysym == XCB_NO_SYMBOL || xcb_is_modifier_key(keysym)) {
         return std::nullopt;
@@ -227,14 +246,16 @@ void X11InputEvents::State::deliver(InputEventType type, std::uint16_t keyCode) 
     // Raw events carry no position; the pointer is where the event put it, as long as the
     // events are handled as they come.
     auto* xcb = connection.xcb();
-    Reply<xcb_query_pointer_reply_t> pointer(
-        xcb_query_pointer_reply(xcb, xcb_query_pointer(xcb, connection.root()), nullptr));
-    if (!pointer) {
+    Reply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(
+        xcb, xcb_query_pointer(xcb, connection.root()), nullptr)); // round trip
+    if (!reply) {
         return;
     }
-    const Point root{static_cast<double>(pointer->root_x), static_cast<double>(pointer->root_y)};
+    const Point root{static_cast<double>(reply->root_x), static_cast<double>(reply->root_y)};
     const Point location = connection.toTopLeft(root);
-    const auto flags = flagsOf(pointer->mask);
+    const auto flags = flagsOf(reply->mask);
+    const auto shared = pointer;
+    const SharingPointer sharing(*shared, connection.toBottomLeft(root), flags);
 
     // A callback may end any tap or monitor, this object included; copies keep the entries
     // alive and their flags tell who still listens.
@@ -250,7 +271,7 @@ void X11InputEvents::State::deliver(InputEventType type, std::uint16_t keyCode) 
     if (closed || std::none_of(globals.begin(), globals.end(), globalWants)) {
         return;
     }
-    const MonitorEvent monitorEvent{type, connection.toBottomLeft(root), flags, keyCode};
+    const MonitorEvent monitorEvent{type, *shared->bottomLeft, flags, keyCode};
     for (const auto& global : std::vector(globals)) {
         if (closed) {
             return;
@@ -345,12 +366,19 @@ Connection X11InputEvents::addLocalMonitor(EventMask mask,
     });
 }
 
+std::weak_ptr<const X11SharedPointer> X11InputEvents::sharedPointer() const {
+    return state_->pointer;
+}
+
 bool X11InputEvents::preflightListenEventAccess() const {
     return state_->connection.xinputOpcode().has_value();
 }
 
 bool X11InputEvents::deliverLocalEvent(const MonitorEvent& event) {
     const auto state = state_;
+    // The toolkit's event knows where the pointer was; nobody handling it needs to ask.
+    const auto shared = state->pointer;
+    const SharingPointer sharing(*shared, event.location, event.modifierFlags);
     for (const auto& local : std::vector(state->locals)) {
         if (state->closed) {
             return false;

@@ -6,12 +6,22 @@
 #include "core/platform/Log.h"
 
 #include <memory>
+#include <optional>
 
 namespace tessera {
 
+// The pointer where the input event being delivered now found it, and the modifiers then held.
+// The tap, the monitors and the displays all handle one physical event; one pointer query
+// serves them all. Empty between deliveries, when only a fresh query tells.
+struct X11SharedPointer {
+    std::optional<Point> bottomLeft;
+    std::uint64_t modifierFlags = 0;
+};
+
 // System-wide mouse and keys from XInput2 raw events selected on the root window: button press
 // and release, motion and key press, never grabbing anything. Raw events carry no screen
-// position, so each mouse event takes the pointer's position from a pointer query. Option is the
+// position, so each mouse event takes the pointer's position from one pointer query, shared
+// with everyone who handles that event (see X11SharedPointer). Option is the
 // Alt modifier, Command the Super modifier. Taps and global monitors see the same events. Without
 // XInput 2.2 no tap can be made (logged); the global monitor then sees nothing either.
 // The server keeps one selection per client, so each connection carries one of these.
@@ -31,6 +41,9 @@ public:
     // Events bound for Tessera's own windows, handed in by the user interface toolkit; true when a
     // local monitor swallowed it.
     bool deliverLocalEvent(const MonitorEvent& event);
+
+    // Kept up to date for as long as this object lives; hand it to X11Displays::sharePointer.
+    std::weak_ptr<const X11SharedPointer> sharedPointer() const;
 
 private:
     struct State;
