@@ -142,12 +142,14 @@ void X11Windows::noteEvent(const X11Event& event) {
         for (auto it = first; it != last; ++it) {
             isTopLevel = true;
             auto& client = tracked_.at(it->second);
-            client.placement->topLevelOrigin = {double(notify.x), double(notify.y)};
+            auto& placement = *client.placement;
+            placement.topLevelOrigin = {double(notify.x), double(notify.y)};
+            if (placement.topLevelBorder != notify.border_width) {
+                placement.topLevelBorder = notify.border_width;
+                placement.offset.reset();
+            }
             if (it->second == notify.window) {
                 client.size = {double(notify.width), double(notify.height)};
-                if (client.placement->border != notify.border_width) {
-                    client.placement->offset.reset();
-                }
             }
         }
         if (isTopLevel) {
@@ -223,10 +225,7 @@ void X11Windows::forgetPlacement(XWindow client) {
 // --- Tracking ---
 
 bool X11Windows::isClient(XWindow window) {
-    if (!clients_) {
-        clientsBottomToTop();
-    }
-    return clientSet_.count(window) > 0;
+    return clientSet_.count(window) > 0 || (!clients_ && readClients().count(window) > 0);
 }
 
 X11Windows::Client* X11Windows::watched(XWindow window) {
@@ -333,6 +332,7 @@ bool X11Windows::place(XWindow window) {
     placement.topLevel = topLevel;
     placement.topLevelMapped = topAttributes->map_state != XCB_MAP_STATE_UNMAPPED;
     placement.topLevelOrigin = {double(topGeometry->x), double(topGeometry->y)};
+    placement.topLevelBorder = topGeometry->border_width;
     placement.offset = Point{double(translated->dst_x - topGeometry->x),
                              double(translated->dst_y - topGeometry->y)};
     placement.xInParent = geometry->x;
@@ -415,6 +415,11 @@ std::optional<std::string> X11Windows::text(XWindow window, XAtom atom) {
 
 std::vector<XWindow> X11Windows::clientsBottomToTop() {
     connection_.readArrivedEvents();
+    readClients();
+    return *clients_;
+}
+
+const std::unordered_set<XWindow>& X11Windows::readClients() {
     if (!clients_) {
         xcb_connection_t* xcb = connection_.xcb();
         const XWindow root = connection_.root();
@@ -439,7 +444,7 @@ std::vector<XWindow> X11Windows::clientsBottomToTop() {
                                     : std::vector<XWindow>{};
         clientSet_ = std::unordered_set<XWindow>(clients_->begin(), clients_->end());
     }
-    return *clients_;
+    return clientSet_;
 }
 
 std::optional<XWindow> X11Windows::activeWindow() {

@@ -123,9 +123,10 @@ private:
         XWindow topLevel = 0;
         bool topLevelMapped = false;
         Point topLevelOrigin;
+        int topLevelBorder = 0;
         std::optional<Point> offset;
         // Position in the parent and border width from the client's last real ConfigureNotify:
-        // while they stay, so does the offset.
+        // while they and the top level's border stay, so does the offset.
         int xInParent = 0;
         int yInParent = 0;
         int border = 0;
@@ -142,6 +143,8 @@ private:
     void noteEvent(const X11Event& event);
     void forgetPlacement(XWindow client);
     bool isClient(XWindow window);
+    // The client list, read when not known.
+    const std::unordered_set<XWindow>& readClients();
     // The record of a managed client, watched and with its properties read from the first call
     // on; nothing for any other window and for one that is gone.
     Client* watched(XWindow window);
