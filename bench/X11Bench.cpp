@@ -14,12 +14,14 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace tessera::x11test {
 namespace {
@@ -31,13 +33,13 @@ class Desktop : public benchmark::Fixture {
 public:
     void SetUp(benchmark::State&) override {
         server = std::make_unique<XServer>();
-        run = std::make_unique<TesseraRun>(*server);
+        run = std::make_unique<TesseraRun>(*server, std::string(), environment);
         window = server->launchClient({"xlogo", "-geometry", "400x300+300+200"});
         server->activate(window);
         if (!server->waitUntil([&] { return server->activeWindow() == window; })) {
             throw std::runtime_error("xlogo did not become active");
         }
-        run->sync();
+        sync();
     }
     void TearDown(benchmark::State&) override {
         run.reset();
@@ -52,9 +54,84 @@ public:
         return std::chrono::duration<double>(Clock::now() - start).count();
     }
 
+    // Presses the window's title bar, drags it in eight steps onto the target's card and
+    // releases the button there, each step handled by tesseractl before the next (its sync
+    // barrier), as a hand would. Calls stepped after every barrier, with the step's number (0
+    // for the press, 1 to 8 for the motions, 9 for the release).
+    void dragOnto(const ZoneTarget& target, const std::function<void(int)>& stepped) {
+        const auto outer = server->outerFrame(window).value_or(Rect{});
+        const auto extents = server->frameExtents(window);
+        const Pixel press{
+            static_cast<int>(outer.minX() + outer.width() * 0.4),
+            static_cast<int>(outer.minY() + (extents.size() == 4 ? extents[2] / 2 : 4))};
+        server->pointerTo(press.x, press.y);
+        sync();
+        server->button(1, true);
+        sync();
+        stepped(0);
+        const auto to = pixelAt(target.cardCentre);
+        for (int i = 1; i <= 8; ++i) {
+            server->pointerTo(press.x + (to.x - press.x) * i / 8,
+                              press.y + (to.y - press.y) * i / 8);
+            sync();
+            stepped(i);
+        }
+        const auto expected = onPixels(target.windowFrame);
+        server->button(1, false);
+        if (!server->waitUntil([&] { return server->outerFrame(window) == expected; }, 5)) {
+            throw std::runtime_error("the window did not fill the zone");
+        }
+        sync();
+        stepped(9);
+    }
+
+    // The zones of the first display's layout, the first two of which the drags alternate
+    // between.
+    std::vector<ZoneTarget> targets() {
+        std::string error;
+        auto connection = X11Connection::open(server->display(), error);
+        if (!connection) {
+            throw std::runtime_error(error);
+        }
+        X11Displays displays(*connection);
+        auto found = zoneTargets(
+            displays.screens(),
+            std::filesystem::path(run->home()) / ".local/share/Tessera/layouts.json", {});
+        if (found.size() < 2) {
+            throw std::runtime_error("the layout has fewer than two zones");
+        }
+        return found;
+    }
+
+    // tesseractl's barrier; each costs it one round trip.
+    void sync() {
+        run->sync();
+        ++barriers;
+    }
+
     std::unique_ptr<XServer> server;
     std::unique_ptr<TesseraRun> run;
     XWindow window = 0;
+    std::vector<std::string> environment;
+    double barriers = 0;
+};
+
+// The same desktop with tesseractl telling its round trips at every barrier.
+class CountingDesktop : public Desktop {
+public:
+    CountingDesktop() { environment = {"TESSERA_DEBUG=1"}; }
+
+    // The round trips tesseractl has waited for until a new barrier, not counting the
+    // barriers' own reads of their property.
+    double roundTrips() {
+        sync();
+        const auto line = run->process().waitForLine(
+            [](const std::string& text) { return text.rfind("round trips: ", 0) == 0; });
+        if (!line) {
+            throw std::runtime_error("tesseractl did not report its round trips");
+        }
+        return std::stod(line->substr(13)) - barriers;
+    }
 };
 
 BENCHMARK_DEFINE_F(Desktop, XRoundTrip)(benchmark::State& state) {
@@ -92,7 +169,7 @@ BENCHMARK_DEFINE_F(Desktop, HotkeyToPlaced)(benchmark::State& state) {
         server->key("Return", false);
         server->key("Alt_L", false);
         server->key("Super_L", false);
-        run->sync();
+        sync();
     }
 }
 BENCHMARK_REGISTER_F(Desktop, HotkeyToPlaced)
@@ -104,52 +181,58 @@ BENCHMARK_REGISTER_F(Desktop, HotkeyToPlaced)
 // button's release to the window seen at the zone's frame. The drag itself moves in steps, each
 // handled by tesseractl before the next (its sync barrier), as a hand would.
 BENCHMARK_DEFINE_F(Desktop, DropToFrame)(benchmark::State& state) {
-    std::string error;
-    auto connection = X11Connection::open(server->display(), error);
-    if (!connection) {
-        throw std::runtime_error(error);
-    }
-    X11Displays displays(*connection);
-    const auto targets =
-        zoneTargets(displays.screens(),
-                    std::filesystem::path(run->home()) / ".local/share/Tessera/layouts.json", {});
-    if (targets.size() < 2) {
-        throw std::runtime_error("the layout has fewer than two zones");
-    }
-    const auto step = [&](Pixel to) {
-        server->pointerTo(to.x, to.y);
-        run->sync();
-    };
+    const auto zones = targets();
     std::size_t next = 0;
     for (auto _ : state) {
-        const auto& target = targets[next];
+        Clock::time_point released;
+        dragOnto(zones[next], [&](int step) {
+            if (step == 8) {
+                released = Clock::now();
+            }
+        });
         next = (next + 1) % 2;
-        const auto outer = server->outerFrame(window).value_or(Rect{});
-        const auto extents = server->frameExtents(window);
-        const Pixel press{
-            static_cast<int>(outer.minX() + outer.width() * 0.4),
-            static_cast<int>(outer.minY() + (extents.size() == 4 ? extents[2] / 2 : 4))};
-        step(press);
-        server->button(1, true);
-        run->sync();
-        const auto to = pixelAt(target.cardCentre);
-        for (int i = 1; i <= 8; ++i) {
-            step({press.x + (to.x - press.x) * i / 8, press.y + (to.y - press.y) * i / 8});
-        }
-        const auto expected = onPixels(target.windowFrame);
-        const auto start = Clock::now();
-        server->button(1, false);
-        if (!server->waitUntil([&] { return server->outerFrame(window) == expected; }, 5)) {
-            throw std::runtime_error("the window did not fill the zone");
-        }
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-        run->sync();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - released).count());
     }
 }
 BENCHMARK_REGISTER_F(Desktop, DropToFrame)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(20);
+
+// Blocking round trips of tesseractl's connection and window model: per pointer motion of a
+// title-bar drag, per drop onto a zone and per "Fill Screen" shortcut placement.
+BENCHMARK_DEFINE_F(CountingDesktop, RoundTrips)(benchmark::State& state) {
+    const auto zones = targets();
+    std::size_t next = 0;
+    double motions = 0;
+    double drops = 0;
+    double shortcuts = 0;
+    for (auto _ : state) {
+        double before = 0;
+        dragOnto(zones[next], [&](int step) {
+            if (step == 9) {
+                return;
+            }
+            const double count = roundTrips();
+            if (step >= 1) {
+                motions += count - before;
+            }
+            before = count;
+        });
+        drops += roundTrips() - before;
+        next = (next + 1) % 2;
+        const auto placed = server->outerFrame(window).value_or(Rect{});
+        const double beforeShortcut = roundTrips();
+        server->chord({"Super_L", "Alt_L"}, "Return");
+        secondsUntilMoved(placed, Clock::now());
+        shortcuts += roundTrips() - beforeShortcut;
+    }
+    const auto iterations = double(state.iterations());
+    state.counters["per_motion"] = motions / (8 * iterations);
+    state.counters["per_drop"] = drops / iterations;
+    state.counters["per_shortcut"] = shortcuts / iterations;
+}
+BENCHMARK_REGISTER_F(CountingDesktop, RoundTrips)->Unit(benchmark::kMillisecond)->Iterations(6);
 
 // Processor time (user + system) and wake-ups (context switches) of a process so far.
 struct Usage {

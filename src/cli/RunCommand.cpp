@@ -46,7 +46,8 @@ Runs drag-to-snap and the keyboard shortcuts on the X display (NAME, else $DISPL
 interrupted (SIGINT or SIGTERM). Prints "ready" once the services are up. The overlay is not
 drawn: what it would show is logged on standard error; TESSERA_DEBUG=1 adds the debug lines.
 Setting the root window's CARDINAL property _TESSERA_SYNC to n prints "sync n" once every event
-the server sent before that change has been handled.
+the server sent before that change has been handled; with TESSERA_DEBUG=1 a line "round trips:
+N" follows it, the blocking waits for the server so far.
 )";
 
 // The root window property whose changes tesseractl answers with "sync <n>".
@@ -98,9 +99,9 @@ struct Options {
 // earlier event has been handled.
 class SyncBarrier {
 public:
-    SyncBarrier(X11Connection& connection, std::ostream& out)
+    SyncBarrier(X11Connection& connection, std::ostream& out, bool reportRoundTrips)
         : connection_(connection), out_(out), property_(connection.atom(syncProperty)),
-          cardinal_(connection.atom("CARDINAL")) {
+          cardinal_(connection.atom("CARDINAL")), reportRoundTrips_(reportRoundTrips) {
         connection_.selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
         events_ = connection_.onEvent([this](const X11Event& event) { handle(event); });
     }
@@ -120,12 +121,17 @@ private:
             return;
         }
         out_ << "sync " << values->front() << std::endl;
+        // What a desktop action costs in waits on the server, measured between two barriers.
+        if (reportRoundTrips_) {
+            out_ << "round trips: " << connection_.roundTrips() << std::endl;
+        }
     }
 
     X11Connection& connection_;
     std::ostream& out_;
     XAtom property_;
     XAtom cardinal_;
+    bool reportRoundTrips_;
     Connection events_;
 };
 
@@ -242,7 +248,7 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
     HotkeyDispatcher dispatcher(hotkeys);
     XdgLoginItem loginItem(context.folders, bundleIdentifier, applicationExecutable());
     LogOverlaySurfaceFactory overlaySurfaces(log, defaults);
-    const SyncBarrier syncBarrier(*connection, context.out);
+    const SyncBarrier syncBarrier(*connection, context.out, debugRequested());
 
     const Connection lost = connection->onConnectionLost([&] {
         context.err << "tesseractl: lost the connection to the X display "

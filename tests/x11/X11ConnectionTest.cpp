@@ -178,8 +178,21 @@ TEST(X11ConnectionTest, WaitingForAnEventKeepsEveryEventForTheHandlersInOrder) {
                    ? event.as<xcb_property_notify_event_t>().atom
                    : XAtom{0};
     };
+    // Observers of reading see the events before any handler does, in order.
+    std::vector<XAtom> read;
+    auto observer = connection->onEventRead([&](const X11Event& event) {
+        if (const auto atom = atomOf(event); atom == first || atom == second) {
+            read.push_back(atom);
+        }
+    });
+    // Remembered atoms cost nothing; a wait for a reply costs one round trip.
+    const auto roundTrips = connection->roundTrips();
+    EXPECT_EQ(connection->atom("_TESSERA_TEST_FIRST"), first);
+    connection->sync();
+    EXPECT_EQ(connection->roundTrips(), roundTrips + 1);
     EXPECT_TRUE(
         connection->waitForEvent([&](const X11Event& e) { return atomOf(e) == second; }, 5));
+    EXPECT_EQ(read, (std::vector<XAtom>{first, second}));
     // Nothing like it comes again: the wait gives up after its time.
     EXPECT_FALSE(
         connection->waitForEvent([&](const X11Event& e) { return atomOf(e) == second; }, 0.05));

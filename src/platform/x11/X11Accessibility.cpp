@@ -55,60 +55,6 @@ AttributeResult failed(AccessibilityStatus status) {
     return {status, std::nullopt};
 }
 
-// WM_NORMAL_HINTS as far as they decide which client sizes a window can take.
-struct SizeHints {
-    int minWidth = 1;
-    int minHeight = 1;
-    int maxWidth = INT_MAX;
-    int maxHeight = INT_MAX;
-    int baseWidth = 0;
-    int baseHeight = 0;
-    int widthIncrement = 1;
-    int heightIncrement = 1;
-};
-
-SizeHints readSizeHints(X11Connection& connection, XWindow window) {
-    // WM_SIZE_HINTS: flags, four obsolete words, min, max, increments, two aspect ratios, base,
-    // gravity.
-    enum : std::uint32_t { minSize = 16, maxSize = 32, resizeIncrements = 64, baseSize = 256 };
-    SizeHints hints;
-    const auto words = connection.cardinals(window, "WM_NORMAL_HINTS", "WM_SIZE_HINTS");
-    if (!words || words->size() < 15) {
-        return hints;
-    }
-    const auto& w = *words;
-    const auto value = [&](std::size_t index) {
-        return static_cast<int>(std::min<std::uint32_t>(w[index], INT_MAX));
-    };
-    const std::uint32_t flags = w[0];
-    const bool hasMin = (flags & minSize) != 0;
-    const bool hasBase = (flags & baseSize) != 0 && w.size() >= 17;
-    // Each of base and minimum stands in for the other when only one is given.
-    if (hasMin) {
-        hints.minWidth = std::max(1, value(5));
-        hints.minHeight = std::max(1, value(6));
-    } else if (hasBase) {
-        hints.minWidth = std::max(1, value(15));
-        hints.minHeight = std::max(1, value(16));
-    }
-    if (hasBase) {
-        hints.baseWidth = value(15);
-        hints.baseHeight = value(16);
-    } else if (hasMin) {
-        hints.baseWidth = value(5);
-        hints.baseHeight = value(6);
-    }
-    if ((flags & maxSize) != 0 && value(7) > 0 && value(8) > 0) {
-        hints.maxWidth = value(7);
-        hints.maxHeight = value(8);
-    }
-    if ((flags & resizeIncrements) != 0 && value(9) > 0 && value(10) > 0) {
-        hints.widthIncrement = value(9);
-        hints.heightIncrement = value(10);
-    }
-    return hints;
-}
-
 // The client size a window manager that honours the hints makes of the asked one: within the
 // bounds, then down to whole increments above the base size.
 int constrainedLength(int length, int minimum, int maximum, int base, int increment) {
@@ -368,6 +314,7 @@ AccessibilityStatus X11Accessibility::moveAndResize(const AccessibilityElement& 
 }
 
 bool X11Accessibility::buttonHeld() {
+    connection_.countRoundTrip();
     Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(
         connection_.xcb(), xcb_query_pointer(connection_.xcb(), connection_.root()), nullptr));
     return pointer && (pointer->mask & XCB_KEY_BUT_MASK_BUTTON_1) != 0;
@@ -431,7 +378,7 @@ AccessibilityStatus X11Accessibility::applyFrame(XWindow window, std::optional<P
     }
     const Point wantedOrigin = origin.value_or(initial->origin);
     const Size wantedSize = size.value_or(initial->size);
-    const auto hints = readSizeHints(connection_, window);
+    const auto hints = windows_.sizeHints(window);
 
     // What the window manager is asked and what it should make of it, for the extents it has
     // now. Extents that change while it answers (decorations redrawn for the new size) are
@@ -441,7 +388,7 @@ AccessibilityStatus X11Accessibility::applyFrame(XWindow window, std::optional<P
     Rect predicted;
     const auto request = [&](const Rect& now) {
         sentExtents = windows_.frameExtents(window);
-        sentShadow = gtkFrameExtents(window);
+        sentShadow = windows_.gtkFrameExtents(window);
         const int x = static_cast<int>(std::lround(wantedOrigin.x)) - sentShadow.left;
         const int y = static_cast<int>(std::lround(wantedOrigin.y)) - sentShadow.top;
         const int decorationWidth =
@@ -492,18 +439,23 @@ AccessibilityStatus X11Accessibility::applyFrame(XWindow window, std::optional<P
         if (!now || *now == predicted) {
             break;
         }
-        const bool newExtents =
-            windows_.frameExtents(window) != sentExtents || gtkFrameExtents(window) != sentShadow;
+        const bool newExtents = windows_.frameExtents(window) != sentExtents ||
+                                windows_.gtkFrameExtents(window) != sentShadow;
         if (newExtents && !resent) {
             resent = true;
             if (!request(*now)) {
                 break;
             }
         }
-        // Once the window manager has answered for this window, whatever it grants is what the
-        // window gets, as soon as it has stopped changing it. Other windows' notifications
-        // leave the wait as it was.
-        if (*now != *initial || newExtents) {
+        // Once the window manager has answered every part asked for (it may move the frame
+        // and size the client in separate steps, the second one late for a large window),
+        // whatever it grants is what the window gets, as soon as it has stopped changing it.
+        // Other windows' notifications leave the wait as it was.
+        const bool positionAnswered =
+            !origin || now->origin == predicted.origin || now->origin != initial->origin;
+        const bool sizeAnswered =
+            !size || now->size == predicted.size || now->size != initial->size;
+        if (positionAnswered && sizeAnswered) {
             deadline = std::min(Clock::now() + settlingTime, started + answerTimeout * 2);
         }
     }
@@ -513,15 +465,6 @@ AccessibilityStatus X11Accessibility::applyFrame(XWindow window, std::optional<P
     }
     return (*final == predicted || *final != *initial) ? AccessibilityStatus::success
                                                        : AccessibilityStatus::cannotComplete;
-}
-
-FrameExtents X11Accessibility::gtkFrameExtents(XWindow window) {
-    const auto values = connection_.cardinals(window, "_GTK_FRAME_EXTENTS", "CARDINAL");
-    if (!values || values->size() < 4) {
-        return {};
-    }
-    return FrameExtents{static_cast<int>((*values)[0]), static_cast<int>((*values)[1]),
-                        static_cast<int>((*values)[2]), static_cast<int>((*values)[3])};
 }
 
 bool X11Accessibility::changeState(XWindow window, bool add, std::string_view first,
@@ -584,7 +527,13 @@ AccessibilityStatus X11Accessibility::raise(XWindow window) {
 // --- Events ---
 
 bool X11Accessibility::watch(XWindow window) {
+    // The window model already follows every managed client's changes and its end.
+    const auto clients = windows_.clientsBottomToTop();
+    if (std::find(clients.begin(), clients.end(), window) != clients.end()) {
+        return windows_.clientFrame(window).has_value();
+    }
     xcb_connection_t* xcb = connection_.xcb();
+    connection_.countRoundTrip();
     Reply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(xcb, xcb_get_window_attributes(xcb, window), nullptr));
     if (!attributes) {

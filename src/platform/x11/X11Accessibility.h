@@ -67,7 +67,6 @@ private:
     // for the window manager's answer, accepting what it grants.
     AccessibilityStatus applyFrame(XWindow window, std::optional<Point> topLeft,
                                    std::optional<Size> size);
-    FrameExtents gtkFrameExtents(XWindow window);
     AccessibilityStatus setFullScreen(XWindow window, bool fullScreen);
     AccessibilityStatus raise(XWindow window);
     // Sends a _NET_WM_STATE request and waits until the state reads as asked.

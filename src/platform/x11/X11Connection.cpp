@@ -104,6 +104,7 @@ X11Connection::X11Connection(Key, xcb_connection_t* connection, int screenNumber
 
     if (const auto* randr = xcb_get_extension_data(connection_, &xcb_randr_id);
         randr && randr->present) {
+        countRoundTrip();
         Reply<xcb_randr_query_version_reply_t> version(xcb_randr_query_version_reply(
             connection_, xcb_randr_query_version(connection_, 1, 5), nullptr));
         if (version && (version->major_version > 1 || version->minor_version >= 5)) {
@@ -112,6 +113,7 @@ X11Connection::X11Connection(Key, xcb_connection_t* connection, int screenNumber
     }
     if (const auto* input = xcb_get_extension_data(connection_, &xcb_input_id);
         input && input->present) {
+        countRoundTrip();
         Reply<xcb_input_xi_query_version_reply_t> version(xcb_input_xi_query_version_reply(
             connection_, xcb_input_xi_query_version(connection_, 2, 2), nullptr));
         if (version && (version->major_version > 2 ||
@@ -121,6 +123,7 @@ X11Connection::X11Connection(Key, xcb_connection_t* connection, int screenNumber
     }
     if (const auto* resource = xcb_get_extension_data(connection_, &xcb_res_id);
         resource && resource->present) {
+        countRoundTrip();
         Reply<xcb_res_query_version_reply_t> version(xcb_res_query_version_reply(
             connection_, xcb_res_query_version(connection_, 1, 2), nullptr));
         hasResourceExtension_ =
@@ -145,29 +148,54 @@ XAtom X11Connection::atom(std::string_view name) {
     if (const auto found = atoms_.find(key); found != atoms_.end()) {
         return found->second;
     }
-    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        connection_,
-        xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(key.size()), key.data()),
-        nullptr));
-    if (!reply) {
-        return 0;
+    preloadAtoms({name});
+    const auto found = atoms_.find(key);
+    return found != atoms_.end() ? found->second : 0;
+}
+
+void X11Connection::preloadAtoms(const std::vector<std::string_view>& names) {
+    std::vector<std::pair<std::string, xcb_intern_atom_cookie_t>> asked;
+    for (const auto name : names) {
+        std::string key(name);
+        if (atoms_.count(key) == 0) {
+            const auto cookie =
+                xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(key.size()), key.data());
+            asked.emplace_back(std::move(key), cookie);
+        }
     }
-    atoms_.emplace(key, reply->atom);
-    return reply->atom;
+    if (asked.empty()) {
+        return;
+    }
+    countRoundTrip();
+    for (auto& [key, cookie] : asked) {
+        Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection_, cookie, nullptr));
+        if (reply) {
+            atomNames_.emplace(reply->atom, key);
+            atoms_.emplace(std::move(key), reply->atom);
+        }
+    }
 }
 
 std::string X11Connection::atomName(XAtom atom) {
+    if (const auto known = atomNames_.find(atom); known != atomNames_.end()) {
+        return known->second;
+    }
+    countRoundTrip();
     Reply<xcb_get_atom_name_reply_t> reply(
         xcb_get_atom_name_reply(connection_, xcb_get_atom_name(connection_, atom), nullptr));
     if (!reply) {
         return {};
     }
-    return std::string(xcb_get_atom_name_name(reply.get()),
-                       static_cast<std::size_t>(xcb_get_atom_name_name_length(reply.get())));
+    std::string name(xcb_get_atom_name_name(reply.get()),
+                     static_cast<std::size_t>(xcb_get_atom_name_name_length(reply.get())));
+    atoms_.emplace(name, atom);
+    atomNames_.emplace(atom, name);
+    return name;
 }
 
 std::optional<std::vector<std::uint32_t>> X11Connection::cardinals(XWindow window, XAtom property,
                                                                    XAtom type) {
+    countRoundTrip();
     Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
         connection_,
         xcb_get_property(connection_, 0, window, property, type, 0, maximumPropertyWords),
@@ -187,6 +215,7 @@ X11Connection::cardinals(XWindow window, std::string_view property, std::string_
 
 std::optional<std::vector<std::string>> X11Connection::strings(XWindow window,
                                                                std::string_view property) {
+    countRoundTrip();
     Reply<xcb_get_property_reply_t> reply(
         xcb_get_property_reply(connection_,
                                xcb_get_property(connection_, 0, window, atom(property),
@@ -263,9 +292,7 @@ Rect X11Connection::primaryMonitorFrame() {
         }
     }
     // News of a change may already have arrived without being read.
-    while (auto* event = xcb_poll_for_event(connection_)) {
-        enqueue(event);
-    }
+    readArrivedEvents();
     if (!primaryMonitorFrame_) {
         primaryMonitorFrame_ =
             X11Displays::primaryFrame(X11Displays::readArrangement(*this, false));
@@ -288,13 +315,20 @@ Point X11Connection::toBottomLeft(Point root) {
     return {root.x - primary.minX(), primary.height() - (root.y - primary.minY())};
 }
 
+void X11Connection::readArrivedEvents() {
+    while (auto* event = xcb_poll_for_event(connection_)) {
+        enqueue(event);
+    }
+}
+
 void X11Connection::enqueue(void* event) {
     queued_.push_back(event);
+    const auto* generic = static_cast<const xcb_generic_event_t*>(event);
+    const auto type = static_cast<std::uint8_t>(generic->response_type & 0x7f);
+    eventsRead_.emit(X11Event{type, generic});
     if (!primaryMonitorFrame_) {
         return;
     }
-    const auto* generic = static_cast<const xcb_generic_event_t*>(event);
-    const auto type = static_cast<std::uint8_t>(generic->response_type & 0x7f);
     if (type == XCB_CONFIGURE_NOTIFY) {
         if (static_cast<const xcb_configure_notify_event_t*>(event)->window == root_) {
             primaryMonitorFrame_.reset();
@@ -310,6 +344,7 @@ void X11Connection::flush() {
 }
 
 void X11Connection::sync() {
+    countRoundTrip();
     std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
@@ -320,9 +355,7 @@ bool X11Connection::waitForEvent(const std::function<bool(const X11Event&)>& acc
     xcb_flush(connection_);
     std::size_t examined = queued_.size();
     while (true) {
-        while (auto* event = xcb_poll_for_event(connection_)) {
-            enqueue(event);
-        }
+        readArrivedEvents();
         for (; examined < queued_.size(); ++examined) {
             const auto* generic = static_cast<const xcb_generic_event_t*>(queued_[examined]);
             if (accept(
@@ -357,9 +390,7 @@ bool X11Connection::pollQueued() {
 }
 
 void X11Connection::dispatchPending() {
-    while (auto* event = xcb_poll_for_event(connection_)) {
-        enqueue(event);
-    }
+    readArrivedEvents();
     // A handler may read replies, which queues more events; take them in the same turn.
     while (!queued_.empty()) {
         auto batch = std::exchange(queued_, {});

@@ -55,6 +55,10 @@ public:
 
     // The atom of the name, asked of the server once and remembered.
     XAtom atom(std::string_view name);
+    // Asks for every name not yet known in one round trip, for a port that needs many.
+    void preloadAtoms(const std::vector<std::string_view>& names);
+    // The name of an atom, asked once and remembered: an atom names the same thing for the
+    // server's whole life.
     std::string atomName(XAtom atom);
 
     // Properties of format 32 (CARDINAL, WINDOW, ATOM). Nothing when the property is absent,
@@ -87,6 +91,22 @@ public:
     bool isConnected() const;
     int fileDescriptor() const;
 
+    // Blocking waits for the server's answer so far (a batch of requests awaited together is
+    // one): what a desktop call costs, since each one blocks on the server and on whatever it
+    // is busy with. Every wait for a reply in the connection and the window model counts.
+    void countRoundTrip() { ++roundTrips_; }
+    std::uint64_t roundTrips() const { return roundTrips_; }
+
+    // Takes into the queue every event the server has already sent, without waiting, so that
+    // the observers of events read (below) are up to date.
+    void readArrivedEvents();
+    // Sees every event as soon as it is read from the connection, in order, before it is queued
+    // for dispatch: also those read while some port waits for a reply or for the window
+    // manager's answer in the middle of a call, so a model kept from events is current when
+    // that port reads it. Observers only take note; they must not send requests.
+    [[nodiscard]] Connection onEventRead(std::function<void(const X11Event&)> observer) {
+        return eventsRead_.connect(std::move(observer));
+    }
     // Every event taken from the connection reaches every handler, in order.
     [[nodiscard]] Connection onEvent(std::function<void(const X11Event&)> handler) {
         return events_.connect(std::move(handler));
@@ -138,6 +158,8 @@ private:
     XWindow root_ = 0;
     std::string displayName_;
     std::unordered_map<std::string, XAtom> atoms_;
+    std::unordered_map<XAtom, std::string> atomNames_;
+    std::uint64_t roundTrips_ = 0;
     std::uint32_t rootEventMask_ = 0;
     std::optional<std::uint8_t> randrFirstEvent_;
     std::optional<std::uint8_t> xinputOpcode_;
@@ -146,6 +168,7 @@ private:
     std::optional<Rect> primaryMonitorFrame_;
     bool watchingMonitors_ = false;
     std::vector<void*> queued_;
+    Signal<const X11Event&> eventsRead_;
     Signal<const X11Event&> events_;
     Signal<> lost_;
     _GSource* source_ = nullptr;

@@ -210,8 +210,7 @@ struct X11Displays::State {
 
 void X11Displays::State::readClients(X11Connection& connection) {
     clientsKnown = true;
-    const auto clients =
-        connection.cardinals(connection.root(), clientListAtom, XCB_ATOM_WINDOW); // round trip
+    const auto clients = connection.cardinals(connection.root(), clientListAtom, XCB_ATOM_WINDOW);
     std::map<XWindow, std::optional<std::vector<std::uint32_t>>> kept;
     std::vector<XWindow> added;
     for (const auto client : clients.value_or(std::vector<std::uint32_t>{})) {
@@ -233,9 +232,12 @@ void X11Displays::State::readClients(X11Connection& connection) {
     for (const auto client : added) {
         cookies.push_back(xcb_get_window_attributes(xcb, client));
     }
+    if (!added.empty()) {
+        connection.countRoundTrip();
+    }
     for (std::size_t index = 0; index < added.size(); ++index) {
         Reply<xcb_get_window_attributes_reply_t> attributes(
-            xcb_get_window_attributes_reply(xcb, cookies[index], nullptr)); // round trip
+            xcb_get_window_attributes_reply(xcb, cookies[index], nullptr));
         if (!attributes || (attributes->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE) != 0) {
             continue;
         }
@@ -261,8 +263,7 @@ void X11Displays::State::readStruts(X11Connection& connection) {
     }
     const auto valuesOf = [&](xcb_get_property_cookie_t cookie) {
         std::vector<std::uint32_t> values;
-        Reply<xcb_get_property_reply_t> reply(
-            xcb_get_property_reply(xcb, cookie, nullptr)); // round trip
+        Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(xcb, cookie, nullptr));
         if (reply && reply->type == cardinalAtom && reply->format == 32) {
             const auto* data =
                 static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
@@ -270,6 +271,9 @@ void X11Displays::State::readStruts(X11Connection& connection) {
         }
         return values;
     };
+    if (!pending.empty()) {
+        connection.countRoundTrip();
+    }
     for (const auto& client : pending) {
         auto values = valuesOf(client.partial);
         auto whole = valuesOf(client.whole);
@@ -283,8 +287,8 @@ void X11Displays::State::readWorkArea(X11Connection& connection) {
     const auto desktopCookie =
         xcb_get_property(xcb, 0, root, currentDesktopAtom, cardinalAtom, 0, 1);
     const auto areaCookie = xcb_get_property(xcb, 0, root, workAreaAtom, cardinalAtom, 0, 4096);
-    Reply<xcb_get_property_reply_t> desktop(
-        xcb_get_property_reply(xcb, desktopCookie, nullptr)); // round trip
+    connection.countRoundTrip();
+    Reply<xcb_get_property_reply_t> desktop(xcb_get_property_reply(xcb, desktopCookie, nullptr));
     Reply<xcb_get_property_reply_t> area(xcb_get_property_reply(xcb, areaCookie, nullptr));
     workArea.emplace();
     if (!area || area->type != cardinalAtom || area->format != 32) {
@@ -384,10 +388,11 @@ X11Displays::Arrangement X11Displays::readArrangement(X11Connection& connection,
     }
 
     Arrangement arrangement;
+    connection.countRoundTrip();
     // The setup's size is the one at connection time; a resized screen only shows in a fresh
     // geometry.
     if (Reply<xcb_get_geometry_reply_t> geometry(
-            xcb_get_geometry_reply(xcb, geometryCookie, nullptr)); // round trip
+            xcb_get_geometry_reply(xcb, geometryCookie, nullptr));
         geometry) {
         arrangement.root = {static_cast<double>(geometry->width),
                             static_cast<double>(geometry->height)};
@@ -398,7 +403,7 @@ X11Displays::Arrangement X11Displays::readArrangement(X11Connection& connection,
 
     if (hasMonitors) {
         Reply<xcb_randr_get_monitors_reply_t> reply(
-            xcb_randr_get_monitors_reply(xcb, monitorsCookie, nullptr)); // round trip
+            xcb_randr_get_monitors_reply(xcb, monitorsCookie, nullptr));
         if (reply) {
             struct Listed {
                 xcb_get_atom_name_cookie_t name;
@@ -430,10 +435,12 @@ X11Displays::Arrangement X11Displays::readArrangement(X11Connection& connection,
             if (primary != listed.end()) {
                 std::rotate(listed.begin(), primary, primary + 1);
             }
+            if (withNames && !listed.empty()) {
+                connection.countRoundTrip();
+            }
             for (const auto& monitor : listed) {
                 Reply<xcb_get_atom_name_reply_t> name(
-                    withNames ? xcb_get_atom_name_reply(xcb, monitor.name, nullptr) // round trip
-                              : nullptr);
+                    withNames ? xcb_get_atom_name_reply(xcb, monitor.name, nullptr) : nullptr);
                 arrangement.monitors.push_back(
                     {name ? std::string(
                                 xcb_get_atom_name_name(name.get()),
@@ -465,8 +472,7 @@ std::optional<SystemDisplay> X11Displays::mainScreen() const {
     if (displays.empty()) {
         return std::nullopt;
     }
-    const auto active =
-        connection_.cardinals(connection_.root(), "_NET_ACTIVE_WINDOW", "WINDOW"); // round trip
+    const auto active = connection_.cardinals(connection_.root(), "_NET_ACTIVE_WINDOW", "WINDOW");
     if (!active || active->empty() || active->front() == XCB_NONE) {
         return displays.front();
     }
@@ -474,8 +480,8 @@ std::optional<SystemDisplay> X11Displays::mainScreen() const {
     const auto window = active->front();
     const auto geometryCookie = xcb_get_geometry(xcb, window);
     const auto originCookie = xcb_translate_coordinates(xcb, window, connection_.root(), 0, 0);
-    Reply<xcb_get_geometry_reply_t> geometry(
-        xcb_get_geometry_reply(xcb, geometryCookie, nullptr)); // round trip
+    connection_.countRoundTrip();
+    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(xcb, geometryCookie, nullptr));
     Reply<xcb_translate_coordinates_reply_t> origin(
         xcb_translate_coordinates_reply(xcb, originCookie, nullptr));
     if (!geometry || !origin) {
@@ -499,8 +505,9 @@ Point X11Displays::mouseLocation() const {
         return *shared->bottomLeft;
     }
     auto* xcb = connection_.xcb();
-    Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(
-        xcb, xcb_query_pointer(xcb, connection_.root()), nullptr)); // round trip
+    connection_.countRoundTrip();
+    Reply<xcb_query_pointer_reply_t> pointer(
+        xcb_query_pointer_reply(xcb, xcb_query_pointer(xcb, connection_.root()), nullptr));
     if (!pointer) {
         return {};
     }

@@ -152,8 +152,9 @@ void X11InputEvents::State::updateSelection() {
         (selected & XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS) == 0) {
         // A press that happened before we listened still makes the motion after it a drag.
         auto* xcb = connection.xcb();
-        Reply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(
-            xcb, xcb_query_pointer(xcb, connection.root()), nullptr)); // round trip
+        connection.countRoundTrip();
+        Reply<xcb_query_pointer_reply_t> reply(
+            xcb_query_pointer_reply(xcb, xcb_query_pointer(xcb, connection.root()), nullptr));
         leftHeld = reply && (reply->mask & XCB_KEY_BUT_MASK_BUTTON_1) != 0;
     }
     select(raw);
@@ -167,7 +168,8 @@ void X11InputEvents::State::select(std::uint32_t raw) {
     // The master devices only: each physical or XTest event then arrives once, from the master
     // it drives, not a second time from its slave device. Waiting for the server's answer means
     // that whoever just made a tap or monitor hears every event from then on.
-    std::free(xcb_request_check( // round trip
+    connection.countRoundTrip();
+    std::free(xcb_request_check(
         connection.xcb(),
         xcb_input_xi_select_events_checked(connection.xcb(), connection.root(), 1, &mask.head)));
     selected = raw;
@@ -181,8 +183,8 @@ std::optional<std::uint16_t> X11InputEvents::State::keyCodeOf(std::uint32_t keyc
         }
     }
     // The first lookup after a mapping change fetches the keyboard map.
-    const auto keysym = xcb_key_symbols_get_keysym( // round trip
-        keySymbols.get(), static_cast<xcb_keycode_t>(keycode), 0);
+    const auto keysym =
+        xcb_key_symbols_get_keysym(keySymbols.get(), static_cast<xcb_keycode_t>(keycode), 0);
     // Modifiers alone change flags; the system reports no key press for them.
     if (keysym == XCB_NO_SYMBOL || xcb_is_modifier_key(keysym)) {
         return std::nullopt;
@@ -246,8 +248,9 @@ void X11InputEvents::State::deliver(InputEventType type, std::uint16_t keyCode) 
     // Raw events carry no position; the pointer is where the event put it, as long as the
     // events are handled as they come.
     auto* xcb = connection.xcb();
-    Reply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(
-        xcb, xcb_query_pointer(xcb, connection.root()), nullptr)); // round trip
+    connection.countRoundTrip();
+    Reply<xcb_query_pointer_reply_t> reply(
+        xcb_query_pointer_reply(xcb, xcb_query_pointer(xcb, connection.root()), nullptr));
     if (!reply) {
         return;
     }
