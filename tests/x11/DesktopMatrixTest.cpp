@@ -1,0 +1,398 @@
+// The steps a user takes with Tessera, end to end on the desktops users run: six window managers
+// as installed, each with an application that leaves its decorations to the window manager
+// (xterm, which sizes itself in character cells) and, where a compositor runs, one that draws
+// its own title bar with a shadow around it (gnome-calculator, GTK 4). Each cell is one server
+// with one window manager and `tesseractl run`; its steps run in sequence, driven by XTest, and
+// wait on the server or on tesseractl's sync answer, never on time.
+//
+// Frames are compared as the user sees them: the client area with the window manager's frame
+// and without the client's shadow. What they must be is computed by the core's own rules from
+// the free area that the window manager publishes (_NET_WORKAREA, which leaves out its panel).
+
+#include "XServerFixture.h"
+#include "ZoneTargets.h"
+
+#include "core/app/Preferences.h"
+#include "core/drag/DragOverlayController.h"
+#include "core/model/Screens.h"
+#include "core/placement/AccessibilityWindowMover.h"
+#include "core/placement/CommandShortcuts.h"
+#include "platform/linux/PlistDefaults.h"
+#include "platform/sim/SimDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tessera::x11test {
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class App { xterm, calculator };
+
+struct Cell {
+    WindowManager windowManager;
+    bool compositing;
+    App app;
+    bool twoMonitors;
+};
+
+std::string describe(const std::optional<Rect>& r) {
+    if (!r) {
+        return "none";
+    }
+    return "(" + std::to_string(int(r->minX())) + ", " + std::to_string(int(r->minY())) + ", " +
+           std::to_string(int(r->width())) + ", " + std::to_string(int(r->height())) + ")";
+}
+
+// Fill Screen on keys none of these window managers binds: each keeps some of Tessera's defaults
+// for itself, and a shortcut it holds is refused.
+const KeyCombo fillKeys{36, carbon::controlKey | carbon::optionKey | carbon::shiftKey, "⌃⌥⇧↩"};
+const std::vector<std::string> fillKeysOnX{"Control_L", "Alt_L", "Shift_L"};
+
+Rect intersection(const Rect& a, const Rect& b) {
+    const double x = std::max(a.minX(), b.minX());
+    const double y = std::max(a.minY(), b.minY());
+    return {x, y, std::max(0.0, std::min(a.maxX(), b.maxX()) - x),
+            std::max(0.0, std::min(a.maxY(), b.maxY()) - y)};
+}
+
+class Desk {
+public:
+    explicit Desk(const Cell& cell)
+        : cell_(cell), server(options(cell), Desktop{cell.windowManager, cell.compositing}) {
+        registerPreferenceDefaults(preferences_);
+        preferences_.set(prefs::windowGap, 10.0);
+        setShortcut(WindowCommand::fillScreen, fillKeys, preferences_);
+        // The first faked key switches the core keyboard to the XTest device, which announces
+        // a new keyboard map; before tesseractl starts, so its grabs are made on the final map.
+        server.key("Shift_L", true);
+        server.key("Shift_L", false);
+        // The drag monitor's debug lines tell what it made of each press and release.
+        run =
+            std::make_unique<TesseraRun>(server, encodePreferences(preferences_.persistentDomain()),
+                                         std::vector<std::string>{"TESSERA_DEBUG=1"});
+    }
+
+    static ServerOptions options(const Cell& cell) {
+        ServerOptions options;
+        if (cell.twoMonitors) {
+            options.monitors = {{"LEFT", Rect(0, 0, 960, 1080)},
+                                {"RIGHT", Rect(960, 0, 960, 1080)}};
+        }
+        return options;
+    }
+
+    // The displays as the window manager defines them: the monitors, the one at the origin
+    // first, each with the part of the work area that lies on it as its free area. xfwm4 gives
+    // the work area of the first monitor alone; a monitor outside it has no panel.
+    std::vector<SystemDisplay> displays() {
+        auto monitors = Desk::options(cell_).monitors;
+        if (monitors.empty()) {
+            monitors.push_back({"screen", Rect(0, 0, server.width(), server.height())});
+        }
+        const Rect primary(0, 0, monitors.front().frame.width(), monitors.front().frame.height());
+        const Rect work = server.workArea();
+        std::vector<SystemDisplay> result;
+        for (const auto& monitor : monitors) {
+            auto free = intersection(monitor.frame, work);
+            if (free.width() <= 0 || free.height() <= 0) {
+                free = monitor.frame;
+            }
+            result.push_back({toBottomLeft(monitor.frame, primary), toBottomLeft(free, primary), 1,
+                              monitor.name});
+        }
+        return result;
+    }
+
+    std::vector<ZoneTarget> targets() {
+        return zoneTargets(displays(), fs::path(run->home()) / ".local/share/Tessera/layouts.json",
+                           preferences_.persistentDomain());
+    }
+
+    Rect fillFrame(const SystemDisplay& display) {
+        Zone whole;
+        whole.width = 1;
+        whole.height = 1;
+        return zoneWindowFrame(whole, display.visibleFrame, primaryDisplay(displays()).frame,
+                               gapRule(preferences_));
+    }
+
+    // A point on the first display where no card lies: near the top of one of its zones.
+    Pixel besideEveryCard() {
+        const auto screens = displays();
+        const Rect primary = primaryDisplay(screens).frame;
+        const Rect first = toTopLeft(screens.front().frame, primary);
+        std::vector<Zone> zones;
+        for (const auto& target : targets()) {
+            if (first.contains(target.cardCentre)) {
+                zones.push_back(target.zone);
+            }
+        }
+        for (const auto& zone : zones) {
+            const Rect area = toTopLeft(zoneRect(zone, screens.front().visibleFrame), primary);
+            const Pixel point{static_cast<int>(area.minX() + area.width() / 2),
+                              static_cast<int>(area.minY()) + 40};
+            if (!cardHitTest(zones, screens.front().visibleFrame,
+                             toBottomLeft(Point{double(point.x), double(point.y)}, primary),
+                             preferenceDouble(preferences_, prefs::cardScale))) {
+                return point;
+            }
+        }
+        throw std::runtime_error("every zone's top lies under a card");
+    }
+
+    // Starts the cell's application and puts it on the first display, active.
+    XWindow launch() {
+        XWindow window = 0;
+        if (cell_.app == App::xterm) {
+            window = server.launchClient({"xterm"});
+        } else {
+            window = server.launchClient({"gnome-calculator"},
+                                         {"GDK_BACKEND=x11", "GTK_A11Y=none", "NO_AT_BRIDGE=1"});
+            // With a compositor, and a window manager that takes the shadow into account, GTK
+            // draws one and says how wide it is; every frame the test measures depends on it.
+            if (cell_.compositing && server.supports("_GTK_FRAME_EXTENTS") &&
+                !server.waitUntil([&] { return !server.clientShadow(window).empty(); })) {
+                throw std::runtime_error("gnome-calculator declared no shadow");
+            }
+        }
+        const auto client = server.clientFrame(window);
+        const Rect area{60, 80, client->width(), client->height()};
+        server.moveResizeClient(window, area);
+        if (!server.waitUntil([&] {
+                const auto outer = server.outerFrame(window);
+                return outer && outer->origin == area.origin;
+            })) {
+            throw std::runtime_error("the window manager did not move the window");
+        }
+        server.activate(window);
+        if (!server.waitUntil([&] { return server.activeWindow() == window; })) {
+            throw std::runtime_error("the window did not become active");
+        }
+        return window;
+    }
+
+    // Whether the window shows exactly the frame, as far as it lets itself be sized: the same
+    // origin, and each side as long, or shorter by less than one of its size steps, or as long
+    // as its minimum size makes it.
+    bool fits(XWindow window, const Rect& wanted) {
+        const auto visible = server.visibleFrame(window);
+        const auto client = server.clientFrame(window);
+        if (!visible || !client) {
+            return false;
+        }
+        const auto expected = onPixels(wanted);
+        const auto hints = server.sizeHints(window);
+        const auto fitsSide = [](double side, double want, double step, double minimum) {
+            if (want <= minimum) {
+                return side == minimum;
+            }
+            return side <= want && side > want - step;
+        };
+        return visible->origin == expected.origin &&
+               fitsSide(visible->width(), expected.width(), hints.widthIncrement,
+                        hints.minWidth + visible->width() - client->width()) &&
+               fitsSide(visible->height(), expected.height(), hints.heightIncrement,
+                        hints.minHeight + visible->height() - client->height());
+    }
+
+    ::testing::AssertionResult arrives(XWindow window, const Rect& wanted) {
+        if (server.waitUntil([&] { return fits(window, wanted); })) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure()
+               << "the window shows " << describe(server.visibleFrame(window)) << ", not "
+               << describe(onPixels(wanted));
+    }
+
+    // A point on the title bar the user sees: the window manager's, or the header bar at the
+    // top of a window that draws its own (near its upper edge, above its buttons).
+    Pixel titleBarPoint(XWindow window) {
+        const auto visible = server.visibleFrame(window);
+        const auto extents = server.frameExtents(window);
+        if (!visible) {
+            throw std::runtime_error("the window has gone");
+        }
+        const int x = static_cast<int>(visible->minX() + visible->width() * 0.4);
+        if (extents.size() == 4 && extents[2] >= 8) {
+            return {x, static_cast<int>(visible->minY() + extents[2] / 2)};
+        }
+        return {x, static_cast<int>(visible->minY()) + 4};
+    }
+
+    // Every step of input is followed by the sync barrier, since tesseractl reads the pointer
+    // when it handles an event.
+    void pointerTo(Pixel p) {
+        server.pointerTo(p.x, p.y);
+        run->sync();
+    }
+    void button(bool press) {
+        server.button(1, press);
+        run->sync();
+    }
+    void key(std::string_view name, bool press) {
+        server.key(name, press);
+        run->sync();
+    }
+    // Presses on the title bar and moves to the point in steps, the first ones short, as a hand
+    // does; some window managers start a move only after several motions.
+    void grabTitleBarAndMoveTo(XWindow window, Pixel to) {
+        const auto from = titleBarPoint(window);
+        pointerTo(from);
+        button(true);
+        constexpr int steps = 10;
+        for (int i = 1; i <= steps; ++i) {
+            const double f = double(i * i) / (steps * steps);
+            pointerTo({from.x + int(std::lround((to.x - from.x) * f)),
+                       from.y + int(std::lround((to.y - from.y) * f))});
+        }
+    }
+
+    void pressFill() {
+        server.chord(fillKeysOnX, "Return");
+        run->sync();
+    }
+
+    // How often the text occurs in tesseractl's log so far.
+    std::size_t count(std::string_view text) {
+        const auto log = run->process().errorOutput();
+        std::size_t n = 0;
+        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+            ++n;
+        }
+        return n;
+    }
+    // The overlay has left the screen (its panels go 0.26 s after the hide), by which time
+    // whatever the release did has reached the window manager; it also keeps the next press out
+    // of the window manager's double-click time.
+    bool waitUntilOverlayGone(std::size_t panelsBefore) {
+        return server.waitUntil(
+            [&] { return count("off screen:") >= panelsBefore + displays().size(); }, 10);
+    }
+
+    // tesseractl's lines tell what went wrong when a step failed.
+    ~Desk() {
+        if (::testing::Test::HasFailure()) {
+            std::cout << "tesseractl said:\n" << run->process().errorOutput();
+        }
+    }
+
+private:
+    Cell cell_;
+    SimDefaults preferences_;
+
+public:
+    XServer server;
+    std::unique_ptr<TesseraRun> run;
+};
+
+void PrintTo(const Cell& cell, std::ostream* out) {
+    *out << nameOf(cell.windowManager) << (cell.compositing ? " compositing" : "")
+         << (cell.app == App::xterm ? ", xterm" : ", gnome-calculator")
+         << (cell.twoMonitors ? ", two monitors" : "");
+}
+
+class DesktopMatrix : public ::testing::TestWithParam<Cell> {};
+
+TEST_P(DesktopMatrix, ShortcutDropDragOutAndEscape) {
+    Desk desk(GetParam());
+    auto& server = desk.server;
+    const auto window = desk.launch();
+    const auto start = server.visibleFrame(window);
+    ASSERT_TRUE(start);
+    const auto displays = desk.displays();
+
+    // a. The shortcut fills the free area, without the panel, and a second press gives the frame
+    // back.
+    desk.pressFill();
+    EXPECT_TRUE(desk.arrives(window, desk.fillFrame(displays.front()))) << "after Fill Screen";
+    desk.pressFill();
+    EXPECT_TRUE(server.waitUntil([&] {
+        const auto frame = server.visibleFrame(window);
+        return frame && framesMatch(*frame, *start);
+    })) << "the second Fill Screen left it at "
+        << describe(server.visibleFrame(window));
+
+    // b. Dragged by its title bar onto a card (on the second display when there is one), it
+    // fills that zone.
+    const auto targets = desk.targets();
+    ASSERT_FALSE(targets.empty());
+    const auto& target = targets.back();
+    const auto beforeDrop = server.visibleFrame(window);
+    auto panels = desk.count("off screen:");
+    desk.grabTitleBarAndMoveTo(window, pixelAt(target.cardCentre));
+    EXPECT_GE(desk.count("on screen:"), displays.size()) << "no overlay during the drag";
+    desk.button(false);
+    EXPECT_TRUE(desk.arrives(window, target.windowFrame))
+        << "after the drop on " << target.zone.name;
+    EXPECT_TRUE(desk.waitUntilOverlayGone(panels));
+
+    // c. Dragged out of the zone and released beside the cards, it has its size from before.
+    const auto drops = desk.count("drop on");
+    panels = desk.count("off screen:");
+    desk.grabTitleBarAndMoveTo(window, desk.besideEveryCard());
+    desk.button(false);
+    EXPECT_TRUE(server.waitUntil([&] {
+        const auto frame = server.visibleFrame(window);
+        return frame && std::abs(frame->width() - beforeDrop->width()) < 24 &&
+               std::abs(frame->height() - beforeDrop->height()) < 24;
+    })) << "after the drag out it is "
+        << describe(server.visibleFrame(window)) << ", was " << describe(beforeDrop);
+    EXPECT_EQ(desk.count("drop on"), drops);
+    EXPECT_TRUE(desk.waitUntilOverlayGone(panels));
+
+    // d. Nothing keeps the keyboard or the pointer once the button is up.
+    EXPECT_TRUE(server.waitUntil([&] { return server.keyboardAndPointerFree(); }, 5))
+        << "a grab outlived the drag";
+
+    // e. Escape during a drag places nothing, even when the button then comes up on a card.
+    const auto& other = targets.front();
+    panels = desk.count("off screen:");
+    desk.grabTitleBarAndMoveTo(window, pixelAt(other.cardCentre));
+    desk.key("Escape", true);
+    desk.key("Escape", false);
+    EXPECT_TRUE(desk.waitUntilOverlayGone(panels)) << "the overlay stayed after Escape";
+    desk.button(false);
+    EXPECT_EQ(desk.count("drop on"), drops);
+    EXPECT_FALSE(desk.fits(window, other.windowFrame));
+    EXPECT_TRUE(server.waitUntil([&] { return server.keyboardAndPointerFree(); }, 5))
+        << "a grab outlived the abandoned drag";
+}
+
+std::string cellName(const ::testing::TestParamInfo<Cell>& info) {
+    std::string name(nameOf(info.param.windowManager));
+    name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }),
+               name.end());
+    name += info.param.app == App::xterm ? "_xterm" : "_gtk4";
+    if (info.param.twoMonitors) {
+        name += "_twoMonitors";
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, DesktopMatrix,
+    ::testing::Values(Cell{WindowManager::xfwm4, true, App::xterm, true},
+                      Cell{WindowManager::xfwm4, true, App::calculator, false},
+                      Cell{WindowManager::metacity, true, App::xterm, false},
+                      Cell{WindowManager::metacity, true, App::calculator, false},
+                      Cell{WindowManager::openbox, false, App::xterm, true},
+                      Cell{WindowManager::openbox, true, App::calculator, false},
+                      Cell{WindowManager::fluxbox, false, App::xterm, false},
+                      Cell{WindowManager::icewm, false, App::xterm, false},
+                      Cell{WindowManager::kwin, true, App::xterm, true},
+                      Cell{WindowManager::kwin, true, App::calculator, false}),
+    cellName);
+
+} // namespace
+} // namespace tessera::x11test
