@@ -215,19 +215,20 @@ public:
                << describe(onPixels(wanted));
     }
 
-    // A point on the title bar the user sees: the window manager's, or the header bar at the
-    // top of a window that draws its own (near its upper edge, above its buttons).
+    // A point on the title bar the user sees: the window manager's, or the header bar of a
+    // window that draws its own, between its first button and its title (a press on a button
+    // drags nothing).
     Pixel titleBarPoint(XWindow window) {
         const auto visible = server.visibleFrame(window);
         const auto extents = server.frameExtents(window);
         if (!visible) {
             throw std::runtime_error("the window has gone");
         }
-        const int x = static_cast<int>(visible->minX() + visible->width() * 0.4);
         if (extents.size() == 4 && extents[2] >= 8) {
-            return {x, static_cast<int>(visible->minY() + extents[2] / 2)};
+            return {static_cast<int>(visible->minX() + visible->width() * 0.4),
+                    static_cast<int>(visible->minY() + extents[2] / 2)};
         }
-        return {x, static_cast<int>(visible->minY()) + 4};
+        return {static_cast<int>(visible->minX()) + 96, static_cast<int>(visible->minY()) + 23};
     }
 
     // Every step of input is followed by the sync barrier, since tesseractl reads the pointer
@@ -245,9 +246,13 @@ public:
         run->sync();
     }
     // Presses on the title bar and moves to the point in steps, the first ones short, as a hand
-    // does; some window managers start a move only after several motions.
-    void grabTitleBarAndMoveTo(XWindow window, Pixel to) {
+    // does; some window managers start a move only after several motions, and a window that
+    // draws its own title bar hands the move to the window manager only once it sees the drag.
+    // Like a hand, it stays there until the window has followed, then moves on a little, so the
+    // release finds the window manager's move under way. Whether the window followed.
+    bool grabTitleBarAndMoveTo(XWindow window, Pixel to) {
         const auto from = titleBarPoint(window);
+        const auto start = server.visibleFrame(window);
         pointerTo(from);
         button(true);
         constexpr int steps = 10;
@@ -256,6 +261,23 @@ public:
             pointerTo({from.x + int(std::lround((to.x - from.x) * f)),
                        from.y + int(std::lround((to.y - from.y) * f))});
         }
+        // A window manager that took the move over late moves the window on the next motion:
+        // the hand trembles meanwhile.
+        int tremble = 0;
+        const bool followed = server.waitUntil([&] {
+            const auto now = server.visibleFrame(window);
+            if (now && start &&
+                std::hypot(now->minX() - start->minX(), now->minY() - start->minY()) >
+                    std::hypot(to.x - from.x, to.y - from.y) / 2) {
+                return true;
+            }
+            tremble = 1 - tremble;
+            server.pointerTo(to.x + tremble, to.y);
+            return false;
+        });
+        pointerTo({to.x + 2, to.y});
+        pointerTo(to);
+        return followed;
     }
 
     void pressFill() {
@@ -330,7 +352,8 @@ TEST_P(DesktopMatrix, ShortcutDropDragOutAndEscape) {
     const auto& target = targets.back();
     const auto beforeDrop = server.visibleFrame(window);
     auto panels = desk.count("off screen:");
-    desk.grabTitleBarAndMoveTo(window, pixelAt(target.cardCentre));
+    EXPECT_TRUE(desk.grabTitleBarAndMoveTo(window, pixelAt(target.cardCentre)))
+        << "the window did not follow the pointer to the card";
     EXPECT_GE(desk.count("on screen:"), displays.size()) << "no overlay during the drag";
     desk.button(false);
     EXPECT_TRUE(desk.arrives(window, target.windowFrame))
@@ -340,7 +363,8 @@ TEST_P(DesktopMatrix, ShortcutDropDragOutAndEscape) {
     // c. Dragged out of the zone and released beside the cards, it has its size from before.
     const auto drops = desk.count("drop on");
     panels = desk.count("off screen:");
-    desk.grabTitleBarAndMoveTo(window, desk.besideEveryCard());
+    EXPECT_TRUE(desk.grabTitleBarAndMoveTo(window, desk.besideEveryCard()))
+        << "the window did not follow the pointer out of the zone";
     desk.button(false);
     EXPECT_TRUE(server.waitUntil([&] {
         const auto frame = server.visibleFrame(window);
@@ -358,7 +382,8 @@ TEST_P(DesktopMatrix, ShortcutDropDragOutAndEscape) {
     // e. Escape during a drag places nothing, even when the button then comes up on a card.
     const auto& other = targets.front();
     panels = desk.count("off screen:");
-    desk.grabTitleBarAndMoveTo(window, pixelAt(other.cardCentre));
+    EXPECT_TRUE(desk.grabTitleBarAndMoveTo(window, pixelAt(other.cardCentre)))
+        << "the window did not follow the pointer to the other card";
     desk.key("Escape", true);
     desk.key("Escape", false);
     EXPECT_TRUE(desk.waitUntilOverlayGone(panels)) << "the overlay stayed after Escape";
