@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <xcb/xcb.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -68,10 +70,14 @@ Rect intersection(const Rect& a, const Rect& b) {
 
 class Desk {
 public:
-    explicit Desk(const Cell& cell)
-        : cell_(cell), server(options(cell), Desktop{cell.windowManager, cell.compositing}) {
+    explicit Desk(const Cell& cell, const DefaultsDomain& settings = {})
+        : cell_(cell), monitors_(options(cell).monitors),
+          server(options(cell), Desktop{cell.windowManager, cell.compositing}) {
         registerPreferenceDefaults(preferences_);
         preferences_.set(prefs::windowGap, 10.0);
+        for (const auto& [key, value] : settings) {
+            preferences_.set(key, value);
+        }
         setShortcut(WindowCommand::fillScreen, fillKeys, preferences_);
         // The first faked key switches the core keyboard to the XTest device, which announces
         // a new keyboard map; before tesseractl starts, so its grabs are made on the final map.
@@ -96,7 +102,7 @@ public:
     // first, each with the part of the work area that lies on it as its free area. xfwm4 gives
     // the work area of the first monitor alone; a monitor outside it has no panel.
     std::vector<SystemDisplay> displays() {
-        auto monitors = Desk::options(cell_).monitors;
+        auto monitors = monitors_;
         if (monitors.empty()) {
             monitors.push_back({"screen", Rect(0, 0, server.width(), server.height())});
         }
@@ -112,6 +118,11 @@ public:
                               monitor.name});
         }
         return result;
+    }
+
+    void setMonitors(const std::vector<Monitor>& monitors) {
+        server.setMonitors(monitors);
+        monitors_ = monitors;
     }
 
     std::vector<ZoneTarget> targets() {
@@ -182,6 +193,39 @@ public:
         return window;
     }
 
+    // Starts a client with its frame's corner and its client area where the test says.
+    XWindow launchAt(const std::vector<std::string>& argv, const Rect& area) {
+        const auto window = server.launchClient(argv);
+        moveTo(window, area);
+        return window;
+    }
+    void moveTo(XWindow window, const Rect& area) {
+        server.moveResizeClient(window, area);
+        if (!server.waitUntil([&] { return isAt(window, area); })) {
+            throw std::runtime_error("the window manager did not move the window");
+        }
+    }
+    bool isAt(XWindow window, const Rect& area) {
+        const auto outer = server.outerFrame(window);
+        const auto client = server.clientFrame(window);
+        return outer && client && outer->origin == area.origin && client->size == area.size;
+    }
+
+    // Drags the window by its title bar onto the card and releases it there; whether it came
+    // to fill the zone. Waits until the overlay has gone.
+    ::testing::AssertionResult dropOnCard(XWindow window, const ZoneTarget& target) {
+        const auto panels = count("off screen:");
+        if (!grabTitleBarAndMoveTo(window, pixelAt(target.cardCentre))) {
+            return ::testing::AssertionFailure() << "the window did not follow the pointer";
+        }
+        button(false);
+        auto result = arrives(window, target.windowFrame);
+        if (!waitUntilOverlayGone(panels)) {
+            return ::testing::AssertionFailure() << "the overlay stayed";
+        }
+        return result;
+    }
+
     // Whether the window shows exactly the frame, as far as it lets itself be sized: the same
     // origin, and each side as long, or shorter by less than one of its size steps, or as long
     // as its minimum size makes it.
@@ -245,8 +289,18 @@ public:
         server.key(name, press);
         run->sync();
     }
-    // Presses on the title bar and moves to the point in steps, the first ones short, as a hand
-    // does; some window managers start a move only after several motions, and a window that
+    // From one point to another in steps, the first ones short, as a hand moves.
+    void moveInSteps(Pixel from, Pixel to) {
+        constexpr int steps = 10;
+        for (int i = 1; i <= steps; ++i) {
+            const double f = double(i * i) / (steps * steps);
+            pointerTo({from.x + int(std::lround((to.x - from.x) * f)),
+                       from.y + int(std::lround((to.y - from.y) * f))});
+        }
+    }
+
+    // Presses on the title bar and moves to the point in steps: some window managers start a
+    // move only after several motions, and a window that
     // draws its own title bar hands the move to the window manager only once it sees the drag.
     // Like a hand, it stays there until the window has followed, then moves on a little, so the
     // release finds the window manager's move under way. Whether the window followed.
@@ -255,12 +309,7 @@ public:
         const auto start = server.visibleFrame(window);
         pointerTo(from);
         button(true);
-        constexpr int steps = 10;
-        for (int i = 1; i <= steps; ++i) {
-            const double f = double(i * i) / (steps * steps);
-            pointerTo({from.x + int(std::lround((to.x - from.x) * f)),
-                       from.y + int(std::lround((to.y - from.y) * f))});
-        }
+        moveInSteps(from, to);
         // A window manager that took the move over late moves the window on the next motion:
         // the hand trembles meanwhile.
         int tremble = 0;
@@ -311,6 +360,7 @@ public:
 
 private:
     Cell cell_;
+    std::vector<Monitor> monitors_;
     SimDefaults preferences_;
 
 public:
@@ -351,18 +401,12 @@ TEST_P(DesktopMatrix, ShortcutDropDragOutAndEscape) {
     ASSERT_FALSE(targets.empty());
     const auto& target = targets.back();
     const auto beforeDrop = server.visibleFrame(window);
-    auto panels = desk.count("off screen:");
-    EXPECT_TRUE(desk.grabTitleBarAndMoveTo(window, pixelAt(target.cardCentre)))
-        << "the window did not follow the pointer to the card";
-    EXPECT_GE(desk.count("on screen:"), displays.size()) << "no overlay during the drag";
-    desk.button(false);
-    EXPECT_TRUE(desk.arrives(window, target.windowFrame))
-        << "after the drop on " << target.zone.name;
-    EXPECT_TRUE(desk.waitUntilOverlayGone(panels));
+    EXPECT_TRUE(desk.dropOnCard(window, target)) << "after the drop on " << target.zone.name;
 
     // c. Dragged out of the zone and released beside the cards, it has its size from before.
     const auto drops = desk.count("drop on");
-    panels = desk.count("off screen:");
+    const auto beside = desk.count("drop without zone");
+    auto panels = desk.count("off screen:");
     EXPECT_TRUE(desk.grabTitleBarAndMoveTo(window, desk.besideEveryCard()))
         << "the window did not follow the pointer out of the zone";
     desk.button(false);
@@ -373,6 +417,7 @@ TEST_P(DesktopMatrix, ShortcutDropDragOutAndEscape) {
     })) << "after the drag out it is "
         << describe(server.visibleFrame(window)) << ", was " << describe(beforeDrop);
     EXPECT_EQ(desk.count("drop on"), drops);
+    EXPECT_EQ(desk.count("drop without zone"), beside + 1);
     EXPECT_TRUE(desk.waitUntilOverlayGone(panels));
 
     // d. Nothing keeps the keyboard or the pointer once the button is up.
@@ -418,6 +463,148 @@ INSTANTIATE_TEST_SUITE_P(
                       Cell{WindowManager::kwin, true, App::xterm, true},
                       Cell{WindowManager::kwin, true, App::calculator, false}),
     cellName);
+
+// --- Drag-to-snap beyond the matrix, under openbox with the test configuration ---
+
+const Cell openboxTest{WindowManager::openboxTest, false, App::xterm, false};
+const Rect logoArea{200, 150, 300, 200};
+
+TEST(RunDrag, TitleBarDropOnEveryCardFillsItsZoneExactly) {
+    Desk desk(openboxTest);
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    const auto targets = desk.targets();
+    ASSERT_GE(targets.size(), 2u);
+    for (const auto& target : targets) {
+        SCOPED_TRACE(target.zone.name);
+        EXPECT_TRUE(desk.dropOnCard(logo, target));
+    }
+    // The overlay came up and lit the card the pointer was on.
+    EXPECT_GE(desk.count("[highlighted]"), targets.size());
+}
+
+TEST(RunDrag, AltDragFromInsideTheWindowPlacesIt) {
+    Desk desk(openboxTest);
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    const auto client = desk.server.clientFrame(logo);
+    ASSERT_TRUE(client);
+    const auto target = desk.targets().back();
+
+    // Well below the title band, in the client area, which openbox leaves to xlogo.
+    const Pixel inside{static_cast<int>(client->minX() + client->width() / 2),
+                       static_cast<int>(client->maxY() - 20)};
+    desk.pointerTo(inside);
+    desk.key("Alt_L", true);
+    desk.button(true);
+    desk.moveInSteps(inside, pixelAt(target.cardCentre));
+    desk.button(false);
+    desk.key("Alt_L", false);
+    EXPECT_TRUE(desk.arrives(logo, target.windowFrame));
+
+    // Without Alt the same press and path start nothing.
+    desk.moveTo(logo, logoArea);
+    const auto shown = desk.count("on screen:");
+    // "drop on" and "drop without": the line half a second after the last drop may still come.
+    const auto drops = desk.count("drop on") + desk.count("drop without");
+    desk.pointerTo(inside);
+    desk.button(true);
+    desk.moveInSteps(inside, pixelAt(target.cardCentre));
+    desk.button(false);
+    // The presses were seen (by the tap and the monitor alike), and not as title-bar presses.
+    EXPECT_GE(desk.count("title bar false"), 2u);
+    EXPECT_EQ(desk.count("title bar true"), 0u);
+    EXPECT_EQ(desk.count("on screen:"), shown);
+    EXPECT_EQ(desk.count("drop on") + desk.count("drop without"), drops);
+    EXPECT_TRUE(desk.isAt(logo, logoArea));
+}
+
+// --- Windows left alone ---
+
+TEST(RunDrag, IgnoredApplicationIsNotPlaced) {
+    Desk desk(openboxTest, {{"ignoredApps", std::string("org.example.Other\nXLogo")}});
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    const auto target = desk.targets().front();
+
+    EXPECT_TRUE(desk.grabTitleBarAndMoveTo(logo, pixelAt(target.cardCentre)));
+    const auto moved = desk.server.outerFrame(logo);
+    desk.button(false);
+    // Refused at the press: no session, so no overlay and no drop.
+    EXPECT_EQ(desk.count("mouse down on"), 0u);
+    EXPECT_EQ(desk.count("on screen:"), 0u);
+    EXPECT_EQ(desk.count("drop"), 0u);
+    EXPECT_EQ(desk.server.outerFrame(logo), moved);
+
+    // xterm is not on the list and still snaps.
+    const auto term = desk.launchAt({"xterm"}, {900, 400, 484, 316});
+    EXPECT_TRUE(desk.dropOnCard(term, target));
+}
+
+TEST(RunDrag, FullScreenWindowIsIgnored) {
+    Desk desk(openboxTest);
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    // As the application itself asks.
+    desk.server.requestState(logo, true, "_NET_WM_STATE_FULLSCREEN", {}, 1);
+    const Rect screen{0, 0, double(desk.server.width()), double(desk.server.height())};
+    ASSERT_TRUE(desk.server.waitUntil([&] {
+        return desk.server.hasState(logo, "_NET_WM_STATE_FULLSCREEN") &&
+               desk.server.outerFrame(logo) == std::optional<Rect>(screen);
+    }));
+    const auto target = desk.targets().front();
+
+    const Pixel top{desk.server.width() / 3, 10};
+    desk.pointerTo(top);
+    desk.button(true);
+    desk.moveInSteps(top, pixelAt(target.cardCentre));
+    desk.button(false);
+    EXPECT_EQ(desk.count("mouse down on"), 0u);
+    EXPECT_EQ(desk.count("on screen:"), 0u);
+    EXPECT_EQ(desk.count("drop"), 0u);
+    EXPECT_TRUE(desk.server.hasState(logo, "_NET_WM_STATE_FULLSCREEN"));
+    EXPECT_EQ(desk.server.outerFrame(logo), std::optional<Rect>(screen));
+}
+
+// --- The desktop changing under a drag ---
+
+TEST(RunDrag, WindowClosedDuringTheDragLeavesTesseraWorking) {
+    Desk desk(openboxTest);
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    const auto term = desk.launchAt({"xterm"}, {900, 400, 484, 316});
+    const auto targets = desk.targets();
+
+    desk.grabTitleBarAndMoveTo(term, pixelAt(targets.back().cardCentre));
+    ASSERT_EQ(desk.count("on screen:"), 1u);
+    xcb_kill_client(desk.server.connection(), term);
+    xcb_flush(desk.server.connection());
+    ASSERT_TRUE(desk.server.waitUntil([&] {
+        const auto clients = desk.server.clientList();
+        return std::find(clients.begin(), clients.end(), term) == clients.end();
+    }));
+    desk.moveInSteps(pixelAt(targets.back().cardCentre), pixelAt(targets.front().cardCentre));
+    desk.button(false);
+
+    // Still answering, and the next drag works.
+    desk.run->sync();
+    EXPECT_TRUE(desk.dropOnCard(logo, targets.front()));
+}
+
+TEST(RunDrag, MonitorRemovedDuringTheDragLeavesTesseraWorking) {
+    Desk desk({WindowManager::openboxTest, false, App::xterm, true});
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    const auto last = desk.targets().back();
+
+    desk.grabTitleBarAndMoveTo(logo, pixelAt(last.cardCentre));
+    // One panel per monitor.
+    ASSERT_EQ(desk.count("on screen:"), 2u);
+    desk.setMonitors({{"WHOLE", Rect(0, 0, 1920, 1080)}});
+    desk.run->sync();
+    desk.moveInSteps(pixelAt(last.cardCentre), Pixel{1500, 500});
+    desk.button(false);
+    desk.run->sync();
+
+    // The desktop tesseractl sees now has one monitor, and drops go by it.
+    const auto oneMonitor = desk.targets();
+    ASSERT_FALSE(oneMonitor.empty());
+    EXPECT_TRUE(desk.dropOnCard(logo, oneMonitor.front()));
+}
 
 } // namespace
 } // namespace tessera::x11test
