@@ -225,9 +225,6 @@ std::uint32_t keysymFromName(std::string_view name) {
     throw std::runtime_error("unknown key name \"" + std::string(name) + "\"");
 }
 
-} // namespace
-
-namespace {
 std::vector<std::uint32_t> cardinalsOf(xcb_connection_t* connection, XWindow window,
                                        std::uint32_t property, std::uint32_t type) {
     Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
@@ -243,23 +240,14 @@ std::vector<std::uint32_t> cardinalsOf(xcb_connection_t* connection, XWindow win
 // --- XServer ---
 
 std::string_view nameOf(WindowManager windowManager) {
-    switch (windowManager) {
-    case WindowManager::openboxTest:
-        return "openbox (test configuration)";
-    case WindowManager::openbox:
-        return "openbox";
-    case WindowManager::xfwm4:
-        return "xfwm4";
-    case WindowManager::metacity:
-        return "metacity";
-    case WindowManager::fluxbox:
-        return "fluxbox";
-    case WindowManager::icewm:
-        return "icewm";
-    case WindowManager::kwin:
-        return "kwin_x11";
-    }
-    return "?";
+    constexpr std::array<std::string_view, 7> names{"openbox (test configuration)",
+                                                    "openbox",
+                                                    "xfwm4",
+                                                    "metacity",
+                                                    "fluxbox",
+                                                    "icewm",
+                                                    "kwin_x11"};
+    return names.at(static_cast<std::size_t>(windowManager));
 }
 
 XServer::XServer(ServerOptions options, Desktop desktop)
