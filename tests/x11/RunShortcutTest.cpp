@@ -453,26 +453,6 @@ Rect frameAround(const Rect& display, double fx, double fy) {
             std::round(display.minY() + fy * display.height() - height / 2), width, height};
 }
 
-// --- Fill Screen ---
-
-TEST(RunShortcutFill, FillsTheDisplayAndTheSecondPressGivesTheFrameBack) {
-    Desk desk({});
-    desk.start();
-    const auto screen = desk.displays().front();
-    for (const auto& program : {"xlogo", "xterm"}) {
-        SCOPED_TRACE(program);
-        const auto client = desk.launch(program);
-        const auto before =
-            desk.placeByHand(client, frameAround(desk.topLeftFrame(screen), 0.3, 0.4));
-
-        desk.press(WindowCommand::fillScreen);
-        EXPECT_TRUE(desk.arrives(client, desk.fillFrame(screen)));
-
-        desk.press(WindowCommand::fillScreen);
-        EXPECT_TRUE(desk.arrives(client, before));
-    }
-}
-
 // --- Neighbouring zones ---
 
 TEST(RunShortcutZones, MoveToTheNeighbouringZoneWithinOneDisplay) {

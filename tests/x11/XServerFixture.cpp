@@ -225,11 +225,33 @@ std::uint32_t keysymFromName(std::string_view name) {
     throw std::runtime_error("unknown key name \"" + std::string(name) + "\"");
 }
 
+std::vector<std::uint32_t> cardinalsOf(xcb_connection_t* connection, XWindow window,
+                                       std::uint32_t property, std::uint32_t type) {
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, property, type, 0, 1 << 16), nullptr));
+    if (!reply || reply->format != 32) {
+        return {};
+    }
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
+}
 } // namespace
 
 // --- XServer ---
 
-XServer::XServer(ServerOptions options) : options_(std::move(options)) {
+std::string_view nameOf(WindowManager windowManager) {
+    constexpr std::array<std::string_view, 7> names{"openbox (test configuration)",
+                                                    "openbox",
+                                                    "xfwm4",
+                                                    "metacity",
+                                                    "fluxbox",
+                                                    "icewm",
+                                                    "kwin_x11"};
+    return names.at(static_cast<std::size_t>(windowManager));
+}
+
+XServer::XServer(ServerOptions options, Desktop desktop)
+    : options_(std::move(options)), desktop_(desktop) {
     tempDir_ = makeTempDir("tessera-x11-");
     std::array<int, 2> pipe{};
     if (::pipe(pipe.data()) != 0) {
@@ -282,6 +304,7 @@ XServer::XServer(ServerOptions options) : options_(std::move(options)) {
         setMonitors(options_.monitors);
     }
     if (options_.windowManager) {
+        startSession();
         startWindowManager();
     }
 }
@@ -304,13 +327,92 @@ void XServer::stopChildren() {
     children_.clear();
 }
 
+void XServer::startSession() {
+    // A home and XDG folders of its own, so no configuration, autostart entry or dconf setting
+    // of the user's applies, and nothing the programs write survives the test.
+    for (const char* folder : {"home", "config", "data", "cache", "runtime"}) {
+        std::filesystem::create_directories(tempDir_ + "/" + folder);
+    }
+    std::filesystem::permissions(tempDir_ + "/runtime", std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    session_ = {"HOME=" + tempDir_ + "/home", "XDG_CONFIG_HOME=" + tempDir_ + "/config",
+                "XDG_DATA_HOME=" + tempDir_ + "/data", "XDG_CACHE_HOME=" + tempDir_ + "/cache",
+                "XDG_RUNTIME_DIR=" + tempDir_ + "/runtime",
+                // Settings stay in memory: GTK programs and metacity read their defaults.
+                "GSETTINGS_BACKEND=memory", "SESSION_MANAGER", "DESKTOP_SESSION",
+                "XDG_CURRENT_DESKTOP", "DBUS_SESSION_BUS_ADDRESS"};
+    if (desktop_.windowManager == WindowManager::openboxTest) {
+        return;
+    }
+    // GTK applications and kwin look for a session bus; one of the session's own keeps them
+    // off the user's.
+    const std::string socket = tempDir_ + "/bus";
+    spawn({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=unix:path=" + socket});
+    if (!waitUntil([&] { return std::filesystem::exists(socket); }, 20)) {
+        throw std::runtime_error("dbus-daemon did not start on " + display_ +
+                                 " (is dbus installed?)");
+    }
+    session_.back() = "DBUS_SESSION_BUS_ADDRESS=unix:path=" + socket;
+}
+
 void XServer::startWindowManager() {
-    const std::string config = std::string(TESSERA_X11_TEST_DIR) + "/openbox-rc.xml";
-    // A home of its own, so the user's openbox configuration and autostart never apply.
-    spawn({"openbox", "--config-file", config},
-          {"HOME=" + tempDir_, "XDG_CONFIG_HOME=" + tempDir_ + "/config"});
+    const auto home = tempDir_ + "/home";
+    switch (desktop_.windowManager) {
+    case WindowManager::openboxTest:
+        spawn({"openbox", "--config-file", std::string(TESSERA_X11_TEST_DIR) + "/openbox-rc.xml"});
+        break;
+    case WindowManager::openbox:
+        spawn({"openbox", "--config-file", "/etc/xdg/openbox/rc.xml"});
+        break;
+    case WindowManager::xfwm4:
+        spawn({"xfwm4", desktop_.compositing ? "--compositor=on" : "--compositor=off",
+               "--vblank=off"});
+        break;
+    case WindowManager::metacity:
+        spawn({"metacity", "--sm-disable",
+               desktop_.compositing ? "--compositor=xrender" : "--compositor=none"});
+        break;
+    case WindowManager::fluxbox: {
+        // The stock style sets a wallpaper through fbsetbg, which reports in a dialog that
+        // it has no image viewer; the overlay keeps the root window as it is.
+        std::filesystem::create_directories(home + "/.fluxbox");
+        std::ofstream(home + "/.fluxbox/overlay") << "background: none\n";
+        spawn({"fluxbox"});
+        break;
+    }
+    case WindowManager::icewm:
+        spawn({"icewm"});
+        break;
+    case WindowManager::kwin:
+        // OpenGL through Mesa's software renderer is what composites on Xvfb.
+        spawn({"kwin_x11"}, {"QT_QPA_PLATFORM=xcb",
+                             "KWIN_COMPOSE=" + std::string(desktop_.compositing ? "O2" : "N"),
+                             "LIBGL_ALWAYS_SOFTWARE=1", "KDE_FULL_SESSION", "KDE_SESSION_VERSION"});
+        break;
+    }
+    waitUntilManaging();
+    if (desktop_.compositing && desktop_.windowManager == WindowManager::openbox) {
+        spawn({"picom", "--config", "/dev/null", "--backend", "xrender"});
+    }
+    if (desktop_.compositing && !waitUntil([&] { return compositorRunning(); }, 20)) {
+        throw std::runtime_error("no compositing manager came up beside " +
+                                 std::string(nameOf(desktop_.windowManager)) + " on " + display_);
+    }
+    // A panel reserves its space once it is mapped; until then the work area would count it
+    // as free.
+    if (desktop_.windowManager == WindowManager::icewm ||
+        desktop_.windowManager == WindowManager::fluxbox) {
+        if (!waitUntil([&] { return workArea().height() < options_.height; }, 20)) {
+            throw std::runtime_error(std::string(nameOf(desktop_.windowManager)) +
+                                     "'s panel did not reserve its space");
+        }
+    }
+}
+
+void XServer::waitUntilManaging() {
+    const auto name = std::string(nameOf(desktop_.windowManager));
     const auto checkAtom = atom("_NET_SUPPORTING_WM_CHECK");
-    const bool managed = waitUntil(
+    const bool announced = waitUntil(
         [&] {
             Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
                 connection_,
@@ -318,13 +420,14 @@ void XServer::startWindowManager() {
                 nullptr));
             return reply && xcb_get_property_value_length(reply.get()) == 4;
         },
-        20);
-    if (!managed) {
-        throw std::runtime_error("openbox did not start on " + display_ + " (is it installed?)");
+        30);
+    if (!announced) {
+        throw std::runtime_error(name + " did not start on " + display_ + " (is it installed?)");
     }
-    // openbox announces itself before its main loop runs, and a request that reaches it in
-    // between can sit unread until its next event. A probe window it has managed proves the
-    // loop is running; root property changes are events it listens to, which wake it meanwhile.
+    // A window manager may announce itself before its main loop runs, and a request that
+    // reaches it in between can sit unread until its next event. A probe window it has managed
+    // proves the loop is running; root property changes are events it listens to, which wake
+    // it meanwhile.
     const XWindow probe = xcb_generate_id(connection_);
     auto* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
     xcb_create_window(connection_, XCB_COPY_FROM_PARENT, probe, root_, 0, 0, 10, 10, 0,
@@ -345,12 +448,12 @@ void XServer::startWindowManager() {
             xcb_flush(connection_);
             return false;
         },
-        20);
+        30);
     xcb_destroy_window(connection_, probe);
     xcb_delete_property(connection_, root_, nudge);
     xcb_flush(connection_);
     if (!running) {
-        throw std::runtime_error("openbox on " + display_ + " does not manage windows");
+        throw std::runtime_error(name + " on " + display_ + " does not manage windows");
     }
     waitUntil([&] {
         const auto clients = clientList();
@@ -359,7 +462,8 @@ void XServer::startWindowManager() {
 }
 
 pid_t XServer::spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-    auto environment = env;
+    auto environment = session_;
+    environment.insert(environment.end(), env.begin(), env.end());
     environment.push_back("DISPLAY=" + display_);
     const std::string log = tempDir_ + "/" + std::filesystem::path(argv.at(0)).filename().string() +
                             "-" + std::to_string(children_.size()) + ".log";
@@ -385,22 +489,29 @@ int XServer::run(const std::vector<std::string>& argv) {
     return exitCode(*status);
 }
 
-XWindow XServer::launchClient(const std::vector<std::string>& argv) {
+XWindow XServer::launchClient(const std::vector<std::string>& argv,
+                              const std::vector<std::string>& env) {
     const auto before = clientList();
-    spawn(argv);
+    spawn(argv, env);
     XWindow found = 0;
+    const auto motifHints = atom("_MOTIF_WM_HINTS");
     const bool appeared = waitUntil(
         [&] {
             for (auto window : clientList()) {
-                if (std::find(before.begin(), before.end(), window) == before.end() &&
-                    frameExtents(window).size() == 4) {
+                if (std::find(before.begin(), before.end(), window) != before.end()) {
+                    continue;
+                }
+                // Framed, or a client that asked for no frame (it draws its own), which some
+                // window managers then describe with no extents at all.
+                if (frameExtents(window).size() == 4 ||
+                    !cardinalsOf(connection_, window, motifHints, motifHints).empty()) {
                     found = window;
                     return true;
                 }
             }
             return false;
         },
-        20);
+        30);
     if (!appeared) {
         throw std::runtime_error("no window appeared for " + argv.at(0));
     }
@@ -463,19 +574,6 @@ std::uint32_t XServer::atom(std::string_view name) {
     return reply ? reply->atom : 0;
 }
 
-namespace {
-std::vector<std::uint32_t> cardinalsOf(xcb_connection_t* connection, XWindow window,
-                                       std::uint32_t property, std::uint32_t type) {
-    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, window, property, type, 0, 1 << 16), nullptr));
-    if (!reply || reply->format != 32) {
-        return {};
-    }
-    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
-    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
-}
-} // namespace
-
 std::vector<XWindow> XServer::clientList() {
     return cardinalsOf(connection_, root_, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
 }
@@ -520,6 +618,89 @@ std::optional<Rect> XServer::outerFrame(XWindow window) {
     return Rect{client->minX() - extents[0], client->minY() - extents[2],
                 client->width() + extents[0] + extents[1],
                 client->height() + extents[2] + extents[3]};
+}
+
+std::vector<std::uint32_t> XServer::clientShadow(XWindow window) {
+    auto margins = cardinalsOf(connection_, window, atom("_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL);
+    if (margins.size() != 4) {
+        margins.clear();
+    }
+    return margins;
+}
+
+std::optional<Rect> XServer::visibleFrame(XWindow window) {
+    auto outer = outerFrame(window);
+    const auto shadow = clientShadow(window);
+    if (!outer || shadow.empty()) {
+        return outer;
+    }
+    return Rect{outer->minX() + shadow[0], outer->minY() + shadow[2],
+                outer->width() - shadow[0] - shadow[1], outer->height() - shadow[2] - shadow[3]};
+}
+
+XServer::SizeHints XServer::sizeHints(XWindow window) {
+    // WM_SIZE_HINTS: flags, x, y, width, height, min width, min height, max width, max height,
+    // width increment, height increment, ...
+    const auto hints =
+        cardinalsOf(connection_, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS);
+    SizeHints result;
+    if (hints.size() < 11) {
+        return result;
+    }
+    constexpr std::uint32_t minSize = 1u << 4;
+    constexpr std::uint32_t increments = 1u << 6;
+    if ((hints[0] & minSize) != 0) {
+        result.minWidth = static_cast<int>(hints[5]);
+        result.minHeight = static_cast<int>(hints[6]);
+    }
+    if ((hints[0] & increments) != 0) {
+        result.widthIncrement = std::max(1, static_cast<int>(hints[9]));
+        result.heightIncrement = std::max(1, static_cast<int>(hints[10]));
+    }
+    return result;
+}
+
+Rect XServer::workArea() {
+    const auto area = cardinalsOf(connection_, root_, atom("_NET_WORKAREA"), XCB_ATOM_CARDINAL);
+    if (area.size() < 4) {
+        return {0, 0, double(options_.width), double(options_.height)};
+    }
+    return {double(area[0]), double(area[1]), double(area[2]), double(area[3])};
+}
+
+bool XServer::supports(std::string_view hint) {
+    const auto hints = cardinalsOf(connection_, root_, atom("_NET_SUPPORTED"), XCB_ATOM_ATOM);
+    return std::find(hints.begin(), hints.end(), atom(hint)) != hints.end();
+}
+
+bool XServer::compositorRunning() {
+    Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        connection_, xcb_get_selection_owner(connection_, atom("_NET_WM_CM_S0")), nullptr));
+    return owner && owner->owner != XCB_NONE;
+}
+
+bool XServer::keyboardAndPointerFree() {
+    std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> other(
+        xcb_connect(display_.c_str(), nullptr), xcb_disconnect);
+    if (xcb_connection_has_error(other.get())) {
+        throw std::runtime_error("cannot open another connection to " + display_);
+    }
+    const auto root = xcb_setup_roots_iterator(xcb_get_setup(other.get())).data->root;
+    Reply<xcb_grab_keyboard_reply_t> keyboard(
+        xcb_grab_keyboard_reply(other.get(),
+                                xcb_grab_keyboard(other.get(), 0, root, XCB_CURRENT_TIME,
+                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                nullptr));
+    Reply<xcb_grab_pointer_reply_t> pointer(xcb_grab_pointer_reply(
+        other.get(),
+        xcb_grab_pointer(other.get(), 0, root, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                         XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+        nullptr));
+    xcb_ungrab_keyboard(other.get(), XCB_CURRENT_TIME);
+    xcb_ungrab_pointer(other.get(), XCB_CURRENT_TIME);
+    std::free(xcb_get_input_focus_reply(other.get(), xcb_get_input_focus(other.get()), nullptr));
+    return keyboard && keyboard->status == XCB_GRAB_STATUS_SUCCESS && pointer &&
+           pointer->status == XCB_GRAB_STATUS_SUCCESS;
 }
 
 bool XServer::hasState(XWindow window, std::string_view state) {

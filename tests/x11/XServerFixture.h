@@ -28,21 +28,44 @@ struct Monitor {
 struct ServerOptions {
     int width = 1920;
     int height = 1080;
-    // openbox with this folder's test configuration (no key bindings, no Alt-drag).
+    // A window manager (by default openbox with this folder's test configuration: no key
+    // bindings, no Alt-drag); which one is the Desktop's choice.
     bool windowManager = true;
     // Monitors made by splitting the screen with `xrandr --setmonitor`; one monitor covering
     // the screen when empty.
     std::vector<Monitor> monitors;
 };
 
+// The window managers the end-to-end tests run under, each as a user finds it after installing
+// it (its stock configuration), except the first.
+enum class WindowManager {
+    // openbox with this folder's test configuration.
+    openboxTest,
+    openbox,
+    xfwm4,
+    metacity,
+    fluxbox,
+    icewm,
+    kwin,
+};
+
+std::string_view nameOf(WindowManager windowManager);
+
+struct Desktop {
+    WindowManager windowManager = WindowManager::openboxTest;
+    // The window manager's own compositor; picom beside openbox, which has none.
+    bool compositing = false;
+};
+
 // A private X server for one test: Xvfb on a display number it picks itself (-displayfd),
-// optionally openbox, and every client the test starts. Everything ends with the object.
+// optionally a window manager with a session of its own (fresh home and XDG folders, a private
+// D-Bus session bus), and every client the test starts. Everything ends with the object.
 // Refuses to start when it would touch the user's display (it never reads $DISPLAY).
 // Construction throws std::runtime_error with the reason when the server or the window manager
 // does not come up.
 class XServer {
 public:
-    explicit XServer(ServerOptions options = {});
+    explicit XServer(ServerOptions options = {}, Desktop desktop = {});
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
@@ -55,12 +78,17 @@ public:
     int width() const { return options_.width; }
     int height() const { return options_.height; }
 
-    // Runs a program with DISPLAY set to this server (plus the given NAME=VALUE settings); it is
-    // killed when the server ends. Returns the process id.
+    const Desktop& desktop() const { return desktop_; }
+
+    // Runs a program with DISPLAY set to this server and the session's home, XDG folders and
+    // bus (plus the given NAME=VALUE settings); it is killed when the server ends. Returns the
+    // process id.
     pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
     // Starts an X client and waits until the window manager manages a new top-level window for
-    // it; returns that client window. Throws when none appears in time.
-    XWindow launchClient(const std::vector<std::string>& argv);
+    // it and shows it (framed, or undecorated at the client's request); returns that client
+    // window. Throws when none appears in time.
+    XWindow launchClient(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& env = {});
     // Splits the screen into these monitors now (replacing the previous split).
     void setMonitors(const std::vector<Monitor>& monitors);
     // Runs a command with DISPLAY set and waits for it; its exit status.
@@ -79,6 +107,28 @@ public:
     std::optional<Rect> outerFrame(XWindow window);
     // Left, right, top, bottom.
     std::vector<std::uint32_t> frameExtents(XWindow window);
+    // The invisible margin (shadow) a client that draws its own decorations keeps around its
+    // visible frame, left, right, top, bottom; empty when it declares none.
+    std::vector<std::uint32_t> clientShadow(XWindow window);
+    // What the user sees of the window: the outer frame without the client's shadow.
+    std::optional<Rect> visibleFrame(XWindow window);
+    // The window's size increments and minimum size from WM_NORMAL_HINTS (1 and 0 when unset).
+    struct SizeHints {
+        int widthIncrement = 1;
+        int heightIncrement = 1;
+        int minWidth = 0;
+        int minHeight = 0;
+    };
+    SizeHints sizeHints(XWindow window);
+    // The first desktop's work area from _NET_WORKAREA; the whole screen when unset.
+    Rect workArea();
+    // Whether the window manager lists the hint in _NET_SUPPORTED.
+    bool supports(std::string_view hint);
+    // Whether a compositing manager owns the screen's _NET_WM_CM_S0 selection.
+    bool compositorRunning();
+    // Whether another client can take the keyboard and the pointer now (both grabs from a fresh
+    // connection succeed; they are released at once).
+    bool keyboardAndPointerFree();
     bool hasState(XWindow window, std::string_view state);
     std::uint32_t atom(std::string_view name);
 
@@ -107,10 +157,14 @@ public:
     void sync();
 
 private:
+    void startSession();
     void startWindowManager();
+    void waitUntilManaging();
     void stopChildren();
 
     ServerOptions options_;
+    Desktop desktop_;
+    std::vector<std::string> session_;
     std::string display_;
     std::string tempDir_;
     pid_t server_ = -1;

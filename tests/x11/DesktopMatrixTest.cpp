@@ -1,0 +1,624 @@
+// The steps a user takes with Tessera, end to end on the desktops users run: six window managers
+// as installed, each with an application that leaves its decorations to the window manager
+// (xterm, which sizes itself in character cells) and, where a compositor runs, one that draws
+// its own title bar with a shadow around it (gnome-calculator, GTK 4). Each cell is one server
+// with one window manager and `tesseractl run`; its steps run in sequence, driven by XTest, and
+// wait on the server or on tesseractl's sync answer, never on time.
+//
+// Frames are compared as the user sees them: the client area with the window manager's frame
+// and without the client's shadow. What they must be is computed by the core's own rules from
+// the free area that the window manager publishes (_NET_WORKAREA, which leaves out its panel).
+
+#include "XServerFixture.h"
+#include "ZoneTargets.h"
+
+#include "core/app/Preferences.h"
+#include "core/drag/DragOverlayController.h"
+#include "core/model/Screens.h"
+#include "core/placement/AccessibilityWindowMover.h"
+#include "core/placement/CommandShortcuts.h"
+#include "platform/linux/PlistDefaults.h"
+#include "platform/sim/SimDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tessera::x11test {
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class App { xterm, calculator };
+
+struct Cell {
+    WindowManager windowManager;
+    bool compositing;
+    App app;
+    bool twoMonitors;
+};
+
+std::string describe(const std::optional<Rect>& r) {
+    if (!r) {
+        return "none";
+    }
+    return "(" + std::to_string(int(r->minX())) + ", " + std::to_string(int(r->minY())) + ", " +
+           std::to_string(int(r->width())) + ", " + std::to_string(int(r->height())) + ")";
+}
+
+// Fill Screen on keys none of these window managers binds: each keeps some of Tessera's defaults
+// for itself, and a shortcut it holds is refused.
+const KeyCombo fillKeys{36, carbon::controlKey | carbon::optionKey | carbon::shiftKey, "⌃⌥⇧↩"};
+const std::vector<std::string> fillKeysOnX{"Control_L", "Alt_L", "Shift_L"};
+
+// How long a window may take to show a new frame: a GTK window redrawn by the software renderer
+// beside a compositor, on a machine the tests share, takes seconds for a screen-sized frame.
+constexpr double patience = 20;
+
+Rect intersection(const Rect& a, const Rect& b) {
+    const double x = std::max(a.minX(), b.minX());
+    const double y = std::max(a.minY(), b.minY());
+    return {x, y, std::max(0.0, std::min(a.maxX(), b.maxX()) - x),
+            std::max(0.0, std::min(a.maxY(), b.maxY()) - y)};
+}
+
+class Desk {
+public:
+    explicit Desk(const Cell& cell, const DefaultsDomain& settings = {})
+        : cell_(cell), monitors_(options(cell).monitors),
+          server(options(cell), Desktop{cell.windowManager, cell.compositing}) {
+        registerPreferenceDefaults(preferences_);
+        preferences_.set(prefs::windowGap, 10.0);
+        for (const auto& [key, value] : settings) {
+            preferences_.set(key, value);
+        }
+        setShortcut(WindowCommand::fillScreen, fillKeys, preferences_);
+        // The first faked key switches the core keyboard to the XTest device, which announces
+        // a new keyboard map; before tesseractl starts, so its grabs are made on the final map.
+        server.key("Shift_L", true);
+        server.key("Shift_L", false);
+        // The drag monitor's debug lines tell what it made of each press and release.
+        run =
+            std::make_unique<TesseraRun>(server, encodePreferences(preferences_.persistentDomain()),
+                                         std::vector<std::string>{"TESSERA_DEBUG=1"});
+    }
+
+    static ServerOptions options(const Cell& cell) {
+        ServerOptions options;
+        if (cell.twoMonitors) {
+            options.monitors = {{"LEFT", Rect(0, 0, 960, 1080)},
+                                {"RIGHT", Rect(960, 0, 960, 1080)}};
+        }
+        return options;
+    }
+
+    // The displays as the window manager defines them: the monitors, the one at the origin
+    // first, each with the part of the work area that lies on it as its free area. xfwm4 gives
+    // the work area of the first monitor alone; a monitor outside it has no panel.
+    std::vector<SystemDisplay> displays() {
+        auto monitors = monitors_;
+        if (monitors.empty()) {
+            monitors.push_back({"screen", Rect(0, 0, server.width(), server.height())});
+        }
+        const Rect primary(0, 0, monitors.front().frame.width(), monitors.front().frame.height());
+        const Rect work = server.workArea();
+        std::vector<SystemDisplay> result;
+        for (const auto& monitor : monitors) {
+            auto free = intersection(monitor.frame, work);
+            if (free.width() <= 0 || free.height() <= 0) {
+                free = monitor.frame;
+            }
+            result.push_back({toBottomLeft(monitor.frame, primary), toBottomLeft(free, primary), 1,
+                              monitor.name});
+        }
+        return result;
+    }
+
+    void setMonitors(const std::vector<Monitor>& monitors) {
+        server.setMonitors(monitors);
+        monitors_ = monitors;
+    }
+
+    std::vector<ZoneTarget> targets() {
+        return zoneTargets(displays(), fs::path(run->home()) / ".local/share/Tessera/layouts.json",
+                           preferences_.persistentDomain());
+    }
+
+    Rect fillFrame(const SystemDisplay& display) {
+        Zone whole;
+        whole.width = 1;
+        whole.height = 1;
+        return zoneWindowFrame(whole, display.visibleFrame, primaryDisplay(displays()).frame,
+                               gapRule(preferences_));
+    }
+
+    // A point on the first display where no card lies: near the top of one of its zones.
+    Pixel besideEveryCard() {
+        const auto screens = displays();
+        const Rect primary = primaryDisplay(screens).frame;
+        const Rect first = toTopLeft(screens.front().frame, primary);
+        std::vector<Zone> zones;
+        for (const auto& target : targets()) {
+            if (first.contains(target.cardCentre)) {
+                zones.push_back(target.zone);
+            }
+        }
+        for (const auto& zone : zones) {
+            const Rect area = toTopLeft(zoneRect(zone, screens.front().visibleFrame), primary);
+            const Pixel point{static_cast<int>(area.minX() + area.width() / 2),
+                              static_cast<int>(area.minY()) + 40};
+            if (!cardHitTest(zones, screens.front().visibleFrame,
+                             toBottomLeft(Point{double(point.x), double(point.y)}, primary),
+                             preferenceDouble(preferences_, prefs::cardScale))) {
+                return point;
+            }
+        }
+        throw std::runtime_error("every zone's top lies under a card");
+    }
+
+    // Starts the cell's application and puts it on the first display, active.
+    XWindow launch() {
+        XWindow window = 0;
+        if (cell_.app == App::xterm) {
+            window = server.launchClient({"xterm"});
+        } else {
+            window = server.launchClient({"gnome-calculator"},
+                                         {"GDK_BACKEND=x11", "GTK_A11Y=none", "NO_AT_BRIDGE=1"});
+            // With a compositor, and a window manager that takes the shadow into account, GTK
+            // draws one and says how wide it is; every frame the test measures depends on it.
+            if (cell_.compositing && server.supports("_GTK_FRAME_EXTENTS") &&
+                !server.waitUntil([&] { return !server.clientShadow(window).empty(); })) {
+                throw std::runtime_error("gnome-calculator declared no shadow");
+            }
+        }
+        // GTK settles on its size only after the window is shown; a size of the test's own
+        // makes the frame before any placement certain. xterm keeps its character cells.
+        const auto client = server.clientFrame(window);
+        const bool cells = cell_.app == App::xterm;
+        const Rect area{60, 80, cells ? client->width() : 640, cells ? client->height() : 760};
+        server.moveResizeClient(window, area);
+        if (!server.waitUntil(
+                [&] {
+                    return cells ? server.outerFrame(window)->origin == area.origin
+                                 : isAt(window, area);
+                },
+                patience)) {
+            throw std::runtime_error("the window manager did not move the window");
+        }
+        server.activate(window);
+        if (!server.waitUntil([&] { return server.activeWindow() == window; })) {
+            throw std::runtime_error("the window did not become active");
+        }
+        return window;
+    }
+
+    // Starts a client with its frame's corner and its client area where the test says.
+    XWindow launchAt(const std::vector<std::string>& argv, const Rect& area) {
+        const auto window = server.launchClient(argv);
+        moveTo(window, area);
+        return window;
+    }
+    void moveTo(XWindow window, const Rect& area) {
+        server.moveResizeClient(window, area);
+        if (!server.waitUntil([&] { return isAt(window, area); })) {
+            throw std::runtime_error("the window manager did not move the window");
+        }
+    }
+    bool isAt(XWindow window, const Rect& area) {
+        const auto outer = server.outerFrame(window);
+        const auto client = server.clientFrame(window);
+        return outer && client && outer->origin == area.origin && client->size == area.size;
+    }
+
+    // Drags the window by its title bar onto the card and releases it there; whether it came
+    // to fill the zone. Waits until the overlay has gone.
+    ::testing::AssertionResult dropOnCard(XWindow window, const ZoneTarget& target) {
+        const auto panels = count("off screen:");
+        if (!grabTitleBarAndMoveTo(window, pixelAt(target.cardCentre))) {
+            return ::testing::AssertionFailure() << "the window did not follow the pointer";
+        }
+        button(false);
+        auto result = arrives(window, target.windowFrame);
+        if (!waitUntilOverlayGone(panels)) {
+            return ::testing::AssertionFailure() << "the overlay stayed";
+        }
+        return result;
+    }
+
+    // Whether the window shows exactly the frame, as far as it lets itself be sized: the same
+    // origin, and each side as long, or shorter by less than one of its size steps, or as long
+    // as its minimum size makes it.
+    bool fits(XWindow window, const Rect& wanted) {
+        const auto visible = server.visibleFrame(window);
+        const auto client = server.clientFrame(window);
+        if (!visible || !client) {
+            return false;
+        }
+        const auto expected = onPixels(wanted);
+        const auto hints = server.sizeHints(window);
+        const auto fitsSide = [](double side, double want, double step, double minimum) {
+            if (want <= minimum) {
+                return side == minimum;
+            }
+            return side <= want && side > want - step;
+        };
+        return visible->origin == expected.origin &&
+               fitsSide(visible->width(), expected.width(), hints.widthIncrement,
+                        hints.minWidth + visible->width() - client->width()) &&
+               fitsSide(visible->height(), expected.height(), hints.heightIncrement,
+                        hints.minHeight + visible->height() - client->height());
+    }
+
+    ::testing::AssertionResult arrives(XWindow window, const Rect& wanted) {
+        if (server.waitUntil([&] { return fits(window, wanted); }, patience)) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure()
+               << "the window shows " << describe(server.visibleFrame(window)) << ", not "
+               << describe(onPixels(wanted));
+    }
+
+    // A point on the title bar the user sees: the window manager's, or the header bar of a
+    // window that draws its own, between its first button and its title (a press on a button
+    // drags nothing).
+    Pixel titleBarPoint(XWindow window) {
+        const auto visible = server.visibleFrame(window);
+        const auto extents = server.frameExtents(window);
+        if (!visible) {
+            throw std::runtime_error("the window has gone");
+        }
+        if (extents.size() == 4 && extents[2] >= 8) {
+            return {static_cast<int>(visible->minX() + visible->width() * 0.4),
+                    static_cast<int>(visible->minY() + extents[2] / 2)};
+        }
+        return {static_cast<int>(visible->minX()) + 96, static_cast<int>(visible->minY()) + 23};
+    }
+
+    // Every step of input is followed by the sync barrier, since tesseractl reads the pointer
+    // when it handles an event.
+    void pointerTo(Pixel p) {
+        server.pointerTo(p.x, p.y);
+        run->sync();
+    }
+    void button(bool press) {
+        server.button(1, press);
+        run->sync();
+    }
+    void key(std::string_view name, bool press) {
+        server.key(name, press);
+        run->sync();
+    }
+    // From one point to another in steps, the first ones short, as a hand moves.
+    void moveInSteps(Pixel from, Pixel to) {
+        constexpr int steps = 10;
+        for (int i = 1; i <= steps; ++i) {
+            const double f = double(i * i) / (steps * steps);
+            pointerTo({from.x + int(std::lround((to.x - from.x) * f)),
+                       from.y + int(std::lround((to.y - from.y) * f))});
+        }
+    }
+
+    // Presses on the title bar and moves to the point in steps: some window managers start a
+    // move only after several motions, and a window that
+    // draws its own title bar hands the move to the window manager only once it sees the drag.
+    // Like a hand, it stays there until the window has followed, then moves on a little, so the
+    // release finds the window manager's move under way. Whether the window followed.
+    bool grabTitleBarAndMoveTo(XWindow window, Pixel to) {
+        const auto from = titleBarPoint(window);
+        const auto start = server.visibleFrame(window);
+        pointerTo(from);
+        button(true);
+        moveInSteps(from, to);
+        // A window manager that took the move over late moves the window on the next motion:
+        // the hand trembles meanwhile.
+        int tremble = 0;
+        const bool followed = server.waitUntil([&] {
+            const auto now = server.visibleFrame(window);
+            if (now && start &&
+                std::hypot(now->minX() - start->minX(), now->minY() - start->minY()) >
+                    std::hypot(to.x - from.x, to.y - from.y) / 2) {
+                return true;
+            }
+            tremble = 1 - tremble;
+            server.pointerTo(to.x + tremble, to.y);
+            return false;
+        });
+        pointerTo({to.x + 2, to.y});
+        pointerTo(to);
+        return followed;
+    }
+
+    void pressFill() {
+        server.chord(fillKeysOnX, "Return");
+        run->sync();
+    }
+
+    // How often the text occurs in tesseractl's log so far.
+    std::size_t count(std::string_view text) {
+        const auto log = run->process().errorOutput();
+        std::size_t n = 0;
+        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+            ++n;
+        }
+        return n;
+    }
+    // The overlay has left the screen (its panels go 0.26 s after the hide), by which time
+    // whatever the release did has reached the window manager; it also keeps the next press out
+    // of the window manager's double-click time.
+    bool waitUntilOverlayGone(std::size_t panelsBefore) {
+        return server.waitUntil(
+            [&] { return count("off screen:") >= panelsBefore + displays().size(); }, 10);
+    }
+
+    // tesseractl's lines tell what went wrong when a step failed.
+    ~Desk() {
+        if (::testing::Test::HasFailure()) {
+            std::cout << "tesseractl said:\n" << run->process().errorOutput();
+        }
+    }
+
+private:
+    Cell cell_;
+    std::vector<Monitor> monitors_;
+    SimDefaults preferences_;
+
+public:
+    XServer server;
+    std::unique_ptr<TesseraRun> run;
+};
+
+void PrintTo(const Cell& cell, std::ostream* out) {
+    *out << nameOf(cell.windowManager) << (cell.compositing ? " compositing" : "")
+         << (cell.app == App::xterm ? ", xterm" : ", gnome-calculator")
+         << (cell.twoMonitors ? ", two monitors" : "");
+}
+
+class DesktopMatrix : public ::testing::TestWithParam<Cell> {};
+
+TEST_P(DesktopMatrix, ShortcutDropDragOutAndEscape) {
+    Desk desk(GetParam());
+    auto& server = desk.server;
+    const auto window = desk.launch();
+    const auto start = server.visibleFrame(window);
+    ASSERT_TRUE(start);
+    const auto displays = desk.displays();
+
+    // a. The shortcut fills the free area, without the panel, and a second press gives the frame
+    // back.
+    desk.pressFill();
+    EXPECT_TRUE(desk.arrives(window, desk.fillFrame(displays.front()))) << "after Fill Screen";
+    desk.pressFill();
+    EXPECT_TRUE(server.waitUntil(
+        [&] {
+            const auto frame = server.visibleFrame(window);
+            return frame && framesMatch(*frame, *start);
+        },
+        patience))
+        << "the second Fill Screen left it at " << describe(server.visibleFrame(window));
+
+    // b. Dragged by its title bar onto a card (on the second display when there is one), it
+    // fills that zone.
+    const auto targets = desk.targets();
+    ASSERT_FALSE(targets.empty());
+    const auto& target = targets.back();
+    const auto beforeDrop = server.visibleFrame(window);
+    EXPECT_TRUE(desk.dropOnCard(window, target)) << "after the drop on " << target.zone.name;
+
+    // c. Dragged out of the zone and released beside the cards, it has its size from before.
+    const auto drops = desk.count("drop on");
+    const auto beside = desk.count("drop without zone");
+    auto panels = desk.count("off screen:");
+    EXPECT_TRUE(desk.grabTitleBarAndMoveTo(window, desk.besideEveryCard()))
+        << "the window did not follow the pointer out of the zone";
+    desk.button(false);
+    EXPECT_TRUE(server.waitUntil(
+        [&] {
+            const auto frame = server.visibleFrame(window);
+            return frame && std::abs(frame->width() - beforeDrop->width()) < 24 &&
+                   std::abs(frame->height() - beforeDrop->height()) < 24;
+        },
+        patience))
+        << "after the drag out it is " << describe(server.visibleFrame(window)) << ", was "
+        << describe(beforeDrop);
+    EXPECT_EQ(desk.count("drop on"), drops);
+    EXPECT_EQ(desk.count("drop without zone"), beside + 1);
+    EXPECT_TRUE(desk.waitUntilOverlayGone(panels));
+
+    // d. Nothing keeps the keyboard or the pointer once the button is up.
+    EXPECT_TRUE(server.waitUntil([&] { return server.keyboardAndPointerFree(); }, 5))
+        << "a grab outlived the drag";
+
+    // e. Escape during a drag places nothing, even when the button then comes up on a card.
+    const auto& other = targets.front();
+    panels = desk.count("off screen:");
+    EXPECT_TRUE(desk.grabTitleBarAndMoveTo(window, pixelAt(other.cardCentre)))
+        << "the window did not follow the pointer to the other card";
+    desk.key("Escape", true);
+    desk.key("Escape", false);
+    EXPECT_TRUE(desk.waitUntilOverlayGone(panels)) << "the overlay stayed after Escape";
+    desk.button(false);
+    EXPECT_EQ(desk.count("drop on"), drops);
+    EXPECT_FALSE(desk.fits(window, other.windowFrame));
+    EXPECT_TRUE(server.waitUntil([&] { return server.keyboardAndPointerFree(); }, 5))
+        << "a grab outlived the abandoned drag";
+}
+
+std::string cellName(const ::testing::TestParamInfo<Cell>& info) {
+    std::string name(nameOf(info.param.windowManager));
+    name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }),
+               name.end());
+    name += info.param.app == App::xterm ? "_xterm" : "_gtk4";
+    if (info.param.twoMonitors) {
+        name += "_twoMonitors";
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, DesktopMatrix,
+    ::testing::Values(Cell{WindowManager::xfwm4, true, App::xterm, true},
+                      Cell{WindowManager::xfwm4, true, App::calculator, false},
+                      Cell{WindowManager::metacity, true, App::xterm, false},
+                      Cell{WindowManager::metacity, true, App::calculator, false},
+                      Cell{WindowManager::openbox, false, App::xterm, true},
+                      Cell{WindowManager::openbox, true, App::calculator, false},
+                      Cell{WindowManager::fluxbox, false, App::xterm, false},
+                      Cell{WindowManager::icewm, false, App::xterm, false},
+                      Cell{WindowManager::kwin, true, App::xterm, true},
+                      Cell{WindowManager::kwin, true, App::calculator, false}),
+    cellName);
+
+// --- Drag-to-snap beyond the matrix, under openbox with the test configuration ---
+
+const Cell openboxTest{WindowManager::openboxTest, false, App::xterm, false};
+const Rect logoArea{200, 150, 300, 200};
+
+TEST(RunDrag, TitleBarDropOnEveryCardFillsItsZoneExactly) {
+    Desk desk(openboxTest);
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    const auto targets = desk.targets();
+    ASSERT_GE(targets.size(), 2u);
+    for (const auto& target : targets) {
+        SCOPED_TRACE(target.zone.name);
+        EXPECT_TRUE(desk.dropOnCard(logo, target));
+    }
+    // The overlay came up and lit the card the pointer was on.
+    EXPECT_GE(desk.count("[highlighted]"), targets.size());
+}
+
+TEST(RunDrag, AltDragFromInsideTheWindowPlacesIt) {
+    Desk desk(openboxTest);
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    const auto client = desk.server.clientFrame(logo);
+    ASSERT_TRUE(client);
+    const auto target = desk.targets().back();
+
+    // Well below the title band, in the client area, which openbox leaves to xlogo.
+    const Pixel inside{static_cast<int>(client->minX() + client->width() / 2),
+                       static_cast<int>(client->maxY() - 20)};
+    desk.pointerTo(inside);
+    desk.key("Alt_L", true);
+    desk.button(true);
+    desk.moveInSteps(inside, pixelAt(target.cardCentre));
+    desk.button(false);
+    desk.key("Alt_L", false);
+    EXPECT_TRUE(desk.arrives(logo, target.windowFrame));
+
+    // Without Alt the same press and path start nothing.
+    desk.moveTo(logo, logoArea);
+    const auto shown = desk.count("on screen:");
+    // "drop on" and "drop without": the line half a second after the last drop may still come.
+    const auto drops = desk.count("drop on") + desk.count("drop without");
+    desk.pointerTo(inside);
+    desk.button(true);
+    desk.moveInSteps(inside, pixelAt(target.cardCentre));
+    desk.button(false);
+    // The presses were seen (by the tap and the monitor alike), and not as title-bar presses.
+    EXPECT_GE(desk.count("title bar false"), 2u);
+    EXPECT_EQ(desk.count("title bar true"), 0u);
+    EXPECT_EQ(desk.count("on screen:"), shown);
+    EXPECT_EQ(desk.count("drop on") + desk.count("drop without"), drops);
+    EXPECT_TRUE(desk.isAt(logo, logoArea));
+}
+
+// --- Windows left alone ---
+
+TEST(RunDrag, IgnoredApplicationIsNotPlaced) {
+    Desk desk(openboxTest, {{"ignoredApps", std::string("org.example.Other\nXLogo")}});
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    const auto target = desk.targets().front();
+
+    EXPECT_TRUE(desk.grabTitleBarAndMoveTo(logo, pixelAt(target.cardCentre)));
+    const auto moved = desk.server.outerFrame(logo);
+    desk.button(false);
+    // Refused at the press: no session, so no overlay and no drop.
+    EXPECT_EQ(desk.count("mouse down on"), 0u);
+    EXPECT_EQ(desk.count("on screen:"), 0u);
+    EXPECT_EQ(desk.count("drop"), 0u);
+    EXPECT_EQ(desk.server.outerFrame(logo), moved);
+
+    // xterm is not on the list and still snaps.
+    const auto term = desk.launchAt({"xterm"}, {900, 400, 484, 316});
+    EXPECT_TRUE(desk.dropOnCard(term, target));
+}
+
+TEST(RunDrag, FullScreenWindowIsIgnored) {
+    Desk desk(openboxTest);
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    // As the application itself asks.
+    desk.server.requestState(logo, true, "_NET_WM_STATE_FULLSCREEN", {}, 1);
+    const Rect screen{0, 0, double(desk.server.width()), double(desk.server.height())};
+    ASSERT_TRUE(desk.server.waitUntil([&] {
+        return desk.server.hasState(logo, "_NET_WM_STATE_FULLSCREEN") &&
+               desk.server.outerFrame(logo) == std::optional<Rect>(screen);
+    }));
+    const auto target = desk.targets().front();
+
+    const Pixel top{desk.server.width() / 3, 10};
+    desk.pointerTo(top);
+    desk.button(true);
+    desk.moveInSteps(top, pixelAt(target.cardCentre));
+    desk.button(false);
+    EXPECT_EQ(desk.count("mouse down on"), 0u);
+    EXPECT_EQ(desk.count("on screen:"), 0u);
+    EXPECT_EQ(desk.count("drop"), 0u);
+    EXPECT_TRUE(desk.server.hasState(logo, "_NET_WM_STATE_FULLSCREEN"));
+    EXPECT_EQ(desk.server.outerFrame(logo), std::optional<Rect>(screen));
+}
+
+// --- The desktop changing under a drag ---
+
+TEST(RunDrag, WindowClosedDuringTheDragLeavesTesseraWorking) {
+    Desk desk(openboxTest);
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    const auto term = desk.launchAt({"xterm"}, {900, 400, 484, 316});
+    const auto targets = desk.targets();
+
+    desk.grabTitleBarAndMoveTo(term, pixelAt(targets.back().cardCentre));
+    ASSERT_EQ(desk.count("on screen:"), 1u);
+    xcb_kill_client(desk.server.connection(), term);
+    xcb_flush(desk.server.connection());
+    ASSERT_TRUE(desk.server.waitUntil([&] {
+        const auto clients = desk.server.clientList();
+        return std::find(clients.begin(), clients.end(), term) == clients.end();
+    }));
+    desk.moveInSteps(pixelAt(targets.back().cardCentre), pixelAt(targets.front().cardCentre));
+    desk.button(false);
+
+    // Still answering, and the next drag works.
+    desk.run->sync();
+    EXPECT_TRUE(desk.dropOnCard(logo, targets.front()));
+}
+
+TEST(RunDrag, MonitorRemovedDuringTheDragLeavesTesseraWorking) {
+    Desk desk({WindowManager::openboxTest, false, App::xterm, true});
+    const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    const auto last = desk.targets().back();
+
+    desk.grabTitleBarAndMoveTo(logo, pixelAt(last.cardCentre));
+    // One panel per monitor.
+    ASSERT_EQ(desk.count("on screen:"), 2u);
+    desk.setMonitors({{"WHOLE", Rect(0, 0, 1920, 1080)}});
+    desk.run->sync();
+    desk.moveInSteps(pixelAt(last.cardCentre), Pixel{1500, 500});
+    desk.button(false);
+    desk.run->sync();
+
+    // The desktop tesseractl sees now has one monitor, and drops go by it.
+    const auto oneMonitor = desk.targets();
+    ASSERT_FALSE(oneMonitor.empty());
+    EXPECT_TRUE(desk.dropOnCard(logo, oneMonitor.front()));
+}
+
+} // namespace
+} // namespace tessera::x11test
