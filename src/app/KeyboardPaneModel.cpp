@@ -49,8 +49,9 @@ KeyboardPaneModel::KeyboardPaneModel(const ShellPorts& ports, Preferences& prefe
             section_->recorder(command), ports_.hooks.deliverLocalEvent, this);
     }
     sectionChanged_ = section_->onChange([this] { sectionDidChange(); });
-    // Zones carry shortcuts too, so a change of the layouts can start or end a clash. The state
-    // announces it before the change; the rows are read again once it is made.
+    // Zones carry shortcuts too, so a change of the layouts can start or end a clash, and the
+    // state also tells when other programs take or free a shortcut's keys. It announces a
+    // change before it is made; the rows are read again once it is.
     stateChanged_ = state.onWillChange([this] { scheduleRefresh(); });
     connect(&preferences_, &Preferences::changed, this, &KeyboardPaneModel::preferenceDidChange);
 }
@@ -67,6 +68,10 @@ QString KeyboardPaneModel::footer() const {
 
 QString KeyboardPaneModel::restoreDefaultsTitle() const {
     return QString::fromStdString(section_->restoreDefaultsTitle());
+}
+
+QString KeyboardPaneModel::recordAnotherTitle() const {
+    return QString::fromStdString(tessera::recordAnotherTitle(ports_.localizer));
 }
 
 QVariantList KeyboardPaneModel::commands() const {
@@ -91,6 +96,15 @@ QString KeyboardPaneModel::conflictMessage(const QString& command) const {
         return {};
     }
     const auto message = section_->row(*known).conflictMessage;
+    return message ? QString::fromStdString(*message) : QString();
+}
+
+QString KeyboardPaneModel::heldElsewhereMessage(const QString& command) const {
+    const auto known = commandFromQml(command);
+    if (!known) {
+        return {};
+    }
+    const auto message = section_->row(*known).heldElsewhereMessage;
     return message ? QString::fromStdString(*message) : QString();
 }
 

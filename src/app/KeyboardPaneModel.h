@@ -25,18 +25,22 @@ namespace shell {
 class ShortcutRecorderModel;
 
 // The Keyboard settings pane: a shortcut recorder per window command, the warning under a
-// command whose shortcut clashes with another one, and "Restore Default Shortcuts". Shortcuts
+// command whose shortcut clashes with another one or whose keys another program holds (with a
+// button that starts the row's recorder), and "Restore Default Shortcuts". Shortcuts
 // live in the preferences; every change re-registers the hotkeys (when a hotkey center exists)
 // and every row reads its shortcut and its warning again.
 //
 // QML (context property "keyboardPane"):
 //   Repeater { model: keyboardPane.commands }   // {command, title, icon, recorder}
-//   keyboardPane.revision, keyboardPane.conflictMessage(modelData.command)
+//   keyboardPane.revision, keyboardPane.conflictMessage(modelData.command),
+//   keyboardPane.heldElsewhereMessage(modelData.command)
 class KeyboardPaneModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString header READ header CONSTANT)
     Q_PROPERTY(QString footer READ footer CONSTANT)
     Q_PROPERTY(QString restoreDefaultsTitle READ restoreDefaultsTitle CONSTANT)
+    // The button beside a shortcut that another program holds.
+    Q_PROPERTY(QString recordAnotherTitle READ recordAnotherTitle CONSTANT)
     // One entry per command, in case order: command (raw value), title, icon and recorder (a
     // ShortcutRecorderModel). The list itself never changes, so rows are never rebuilt under a
     // recorder that is handling a key press.
@@ -53,6 +57,7 @@ public:
     QString header() const;
     QString footer() const;
     QString restoreDefaultsTitle() const;
+    QString recordAnotherTitle() const;
     QVariantList commands() const;
     int revision() const { return revision_; }
     QString lastError() const { return lastError_; }
@@ -60,6 +65,9 @@ public:
     // "Also used by “…”. …" or "Already used by “…” in “…”. …"; empty without a clash or for an
     // unknown command.
     Q_INVOKABLE QString conflictMessage(const QString& command) const;
+    // Why the command's shortcut does nothing while another program holds its keys; empty
+    // otherwise or for an unknown command.
+    Q_INVOKABLE QString heldElsewhereMessage(const QString& command) const;
     // The command's shortcut in effect: {keyCode, carbonModifiers, label}, or an empty map when
     // it has none.
     Q_INVOKABLE QVariantMap shortcut(const QString& command) const;

@@ -37,6 +37,7 @@ QVariantMap itemMap(const MenuEntry& entry) {
             {"symbol", text(entry.symbol)},
             {"shortcut", entry.shortcut ? text(entry.shortcut->linuxText) : QString()},
             {"shortcutGlyphs", entry.shortcut ? text(entry.shortcut->text) : QString()},
+            {"note", text(entry.note)},
             {"checkable", entry.kind == MenuEntryKind::toggle},
             {"checked", entry.checked},
             {"enabled", entry.enabled}};
@@ -48,8 +49,8 @@ MenuViewModel::MenuViewModel(const ShellPorts& ports, Preferences& preferences,
                              const Strings& strings, QObject* parent)
     : QObject(parent), ports_(ports), preferences_(preferences), strings_(strings),
       itemsChanged_(this, [this] { Q_EMIT itemsChanged(); }) {
-    // Permissions and the last other application live in the state; the switches and the
-    // shortcuts in the preferences.
+    // Permissions, the last other application and the shortcuts other programs hold live in
+    // the state; the switches and the shortcuts in the preferences.
     connections_.push_back(ports_.state.onWillChange([this] { scheduleItemsChanged(); }));
     connect(&preferences_, &Preferences::changed, this, [this](const QString& key) {
         scheduleItemsChanged();
@@ -67,7 +68,8 @@ void MenuViewModel::scheduleItemsChanged() {
 
 MenuBarContent MenuViewModel::content() const {
     return buildMenuBarContent(ports_.state.permissions(), ports_.state.lastForeignPID(),
-                               ports_.workspace, ports_.defaults, ports_.localizer);
+                               ports_.state.shortcutsHeldElsewhere(), ports_.workspace,
+                               ports_.defaults, ports_.localizer);
 }
 
 QVariantList MenuViewModel::items() const {

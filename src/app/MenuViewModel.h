@@ -21,9 +21,9 @@ namespace shell {
 // come from the core afresh at every read; choosing one runs its action here, so both menus
 // behave alike.
 //
-// QML: `menu.items` is a flat list of {id, kind, title, symbol, shortcut, shortcutGlyphs,
-// checkable, checked, enabled}; kind is "status", "heading", "button", "toggle" or
-// "separator" (between groups). `menu.activate(id)` chooses an entry.
+// QML: `menu.items` is a flat list of {id, kind, title, symbol, shortcut, shortcutGlyphs, note,
+// checkable, checked, enabled} (note: a tooltip, empty for none); kind is "status", "heading",
+// "button", "toggle" or "separator" (between groups). `menu.activate(id)` chooses an entry.
 class MenuViewModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QVariantList items READ items NOTIFY itemsChanged)

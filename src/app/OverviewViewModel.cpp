@@ -187,7 +187,8 @@ QVariantList OverviewViewModel::readLayouts() const {
 
 QVariantList OverviewViewModel::readCommands() const {
     QVariantList list;
-    for (const auto& row : commandOverviewRows(ports_.defaults, ports_.localizer)) {
+    for (const auto& row : commandOverviewRows(ports_.defaults, ports_.localizer,
+                                               ports_.state.shortcutsHeldElsewhere())) {
         QStringList keys;
         for (const auto& cap : row.keyCaps) {
             keys.append(text(cap));
@@ -195,7 +196,8 @@ QVariantList OverviewViewModel::readCommands() const {
         list.append(QVariantMap{{"rawValue", text(rawValue(row.command))},
                                 {"title", text(row.title)},
                                 {"icon", text(row.symbol)},
-                                {"keys", keys}});
+                                {"keys", keys},
+                                {"heldElsewhere", text(row.heldElsewhereMessage.value_or(""))}});
     }
     return list;
 }

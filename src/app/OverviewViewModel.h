@@ -38,8 +38,9 @@ class OverviewViewModel : public QObject {
     Q_PROPERTY(QVariantList monitors READ monitors NOTIFY monitorsChanged)
     // [{ id, name }] of every layout in the store, names as the interface shows them.
     Q_PROPERTY(QVariantList layouts READ layouts NOTIFY layoutsChanged)
-    // [{ rawValue, title, icon, keys: ["Ctrl", "Alt", "←"] }] in command order; no keys for a
-    // shortcut the user removed.
+    // [{ rawValue, title, icon, keys: ["Ctrl", "Alt", "←"], heldElsewhere }] in command order;
+    // no keys for a shortcut the user removed; heldElsewhere says why the shortcut does nothing
+    // while another program holds it, else is empty.
     Q_PROPERTY(QVariantList commands READ commands NOTIFY commandsChanged)
     Q_PROPERTY(bool accessNeeded READ accessNeeded NOTIFY accessNeededChanged)
 public:

@@ -35,6 +35,8 @@ TrayMenu::TrayMenu(Shell& shell, QObject* parent)
     : QObject(parent), shell_(shell), model_(shell.menu()), menu_(std::make_unique<QMenu>()),
       icon_(std::make_unique<QSystemTrayIcon>()), trayWatch_(std::make_unique<QTimer>()) {
     menu_->setObjectName(QStringLiteral("trayMenu"));
+    // An entry's note (why a command's shortcut is left out) shows as its tooltip.
+    menu_->setToolTipsVisible(true);
     icon_->setIcon(applicationIcon());
     icon_->setToolTip(QStringLiteral("Tessera"));
     icon_->setContextMenu(menu_.get());
@@ -91,6 +93,7 @@ void TrayMenu::rebuild() {
         action->setObjectName(id);
         action->setData(id);
         action->setEnabled(item.value("enabled").toBool());
+        action->setToolTip(item.value("note").toString());
         if (const auto symbol = item.value("symbol").toString(); !symbol.isEmpty()) {
             action->setIcon(symbolIcon(symbol, symbolColor));
         }

@@ -295,6 +295,16 @@ QString ZonesPageModel::zoneConflictMessage() const {
     return message ? text(*message) : QString();
 }
 
+QString ZonesPageModel::zoneHeldElsewhereMessage() const {
+    const auto layout = editor_->editedLayout();
+    const auto zone = editor_->selectedZone();
+    if (!layout || !zone || !zone->shortcut ||
+        !ports_.state.shortcutsHeldElsewhere().holdsZone(layout->id, zone->id)) {
+        return {};
+    }
+    return text(heldElsewhereMessage(ports_.localizer));
+}
+
 QObject* ZonesPageModel::zoneRecorder() const {
     return zoneRecorder_.get();
 }

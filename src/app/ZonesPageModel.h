@@ -78,6 +78,9 @@ class ZonesPageModel : public QObject {
     Q_PROPERTY(QString zoneName READ zoneName NOTIFY changed)
     // The conflict message under the zone's recorder; empty for none.
     Q_PROPERTY(QString zoneConflictMessage READ zoneConflictMessage NOTIFY changed)
+    // Why the zone's shortcut does nothing while another program holds its keys; empty
+    // otherwise.
+    Q_PROPERTY(QString zoneHeldElsewhereMessage READ zoneHeldElsewhereMessage NOTIFY changed)
     // The recorder bound to the selected zone's shortcut (one object, rebound on selection).
     Q_PROPERTY(QObject* zoneRecorder READ zoneRecorder CONSTANT)
     // The four exact-size fields' texts ("50%", "33.3%", locale's decimal separator), in the order
@@ -130,6 +133,7 @@ public:
     bool hasSelection() const;
     QString zoneName() const;
     QString zoneConflictMessage() const;
+    QString zoneHeldElsewhereMessage() const;
     QObject* zoneRecorder() const;
     ShortcutRecorderModel& zoneRecorderModel() { return *zoneRecorder_; }
     QStringList exactSizeTexts() const;

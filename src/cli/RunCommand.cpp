@@ -135,58 +135,33 @@ private:
     Connection events_;
 };
 
-// The key grabs as the core gets them, telling the user of every shortcut another application
-// holds. The core skips such a shortcut without a word; tesseractl has no window to show the
-// conflict in, and the user can free the keys or choose others once told which they are. The
-// core registers everything again after each change, so a combination is named once while it
-// stays taken, and again only when it was free in between.
-class ConflictReportingHotkeys final : public Hotkeys {
+// Tells the user of every shortcut another application holds. The application shows it beside
+// the shortcut; tesseractl has no window for that, and the user can free the keys or choose
+// others once told which they are. The hotkey center finds them out at every registration; a
+// combination is named once while it stays taken, and again only when it was free in between.
+class HeldShortcutsReport {
 public:
-    ConflictReportingHotkeys(X11Hotkeys& hotkeys, const Localizer& localizer, std::ostream& err,
-                             Log& log)
-        : hotkeys_(hotkeys), localizer_(localizer), err_(err), log_(log) {}
+    HeldShortcutsReport(const Localizer& localizer, std::ostream& err)
+        : localizer_(localizer), err_(err) {}
 
-    [[nodiscard]] Connection installHandler(std::function<void(HotkeyID)> handler) override {
-        return hotkeys_.installHandler(std::move(handler));
+    void update(const ShortcutsHeldElsewhere& held) {
+        std::set<std::pair<std::uint32_t, std::uint32_t>> now;
+        for (const auto& combo : held.combinations) {
+            const std::pair keys{combo.keyCode, combo.carbonModifiers};
+            now.insert(keys);
+            if (!reported_.contains(keys)) {
+                err_ << "tesseractl: " << linuxShortcutText(combo, localizer_)
+                     << " is taken by another application; that shortcut does nothing until it "
+                        "is free\n";
+            }
+        }
+        err_.flush();
+        reported_ = std::move(now);
     }
-
-    HotkeyRegistration registerHotkey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
-                                      HotkeyID id) override {
-        const auto registration = hotkeys_.registerHotkey(keyCode, carbonModifiers, id);
-        // As a combination: the key's code and the four modifiers a shortcut may carry.
-        const std::pair combination{keyCode & 0xFFFF,
-                                    carbonModifiers & (carbon::cmdKey | carbon::shiftKey |
-                                                       carbon::optionKey | carbon::controlKey)};
-        if (registration.registered()) {
-            reported_.erase(combination);
-            return registration;
-        }
-        // Refused because one of our own shortcuts has the keys already: the core's rule of
-        // who keeps a contested combination, nothing the user has to hear about here.
-        if (registration.status != HotkeyStatus::alreadyTaken ||
-            hotkeys_.holdsCombination(keyCode, carbonModifiers)) {
-            return registration;
-        }
-        const auto text =
-            linuxShortcutText(KeyCombo{combination.first, combination.second, {}}, localizer_);
-        if (reported_.insert(combination).second) {
-            err_ << "tesseractl: " << text
-                 << " is taken by another application; that shortcut does nothing until it is "
-                    "free\n";
-            err_.flush();
-        } else {
-            log_.write("hotkeys", LogLevel::debug, text + " is still taken by another application");
-        }
-        return registration;
-    }
-
-    void unregisterHotkey(HotkeyRef ref) override { hotkeys_.unregisterHotkey(ref); }
 
 private:
-    X11Hotkeys& hotkeys_;
     const Localizer& localizer_;
     std::ostream& err_;
-    Log& log_;
     std::set<std::pair<std::uint32_t, std::uint32_t>> reported_;
 };
 
@@ -243,8 +218,7 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
     X11InputEvents inputEvents(*connection, log);
     // One pointer query per input event serves its handlers and the pointer position alike.
     displays.sharePointer(inputEvents.sharedPointer());
-    X11Hotkeys x11Hotkeys(*connection, log);
-    ConflictReportingHotkeys hotkeys(x11Hotkeys, localizer, context.err, log);
+    X11Hotkeys hotkeys(*connection, log);
     HotkeyDispatcher dispatcher(hotkeys);
     XdgLoginItem loginItem(context.folders, bundleIdentifier, applicationExecutable());
     LogOverlaySurfaceFactory overlaySurfaces(log, defaults);
@@ -274,6 +248,20 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
 
     const QuitOnSignal interrupt(SIGINT, loop);
     const QuitOnSignal terminate(SIGTERM, loop);
+
+    // Connected before start(), whose first registration may already find shortcuts taken. The
+    // state announces a change before making it; the report reads it a turn later, once.
+    HeldShortcutsReport heldReport(localizer, context.err);
+    bool reportPending = false;
+    const Connection heldChanges = state->onWillChange([&] {
+        if (std::exchange(reportPending, true)) {
+            return;
+        }
+        scheduler.post([&] {
+            reportPending = false;
+            heldReport.update(state->shortcutsHeldElsewhere());
+        });
+    });
 
     state->start();
     connection->attachToMainContext();

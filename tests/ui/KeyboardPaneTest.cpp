@@ -1,17 +1,22 @@
 #include "KeyboardPaneModel.h"
+#include "MenuViewModel.h"
+#include "OverviewViewModel.h"
 #include "Preferences.h"
 #include "QtTestSupport.h"
 #include "ShortcutRecorderModel.h"
 #include "SimShell.h"
+#include "ZonesPageModel.h"
 
 #include "core/placement/CommandShortcuts.h"
 #include "core/store/DisplayNames.h"
+#include "core/store/LayoutStore.h"
 
 #include <QSignalSpy>
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -292,6 +297,55 @@ TEST(KeyboardPane, AZoneTakingACommandsShortcutShowsUpOnceTheStoreChanged) {
                           "” in “" + displayName(layout.id, layout.name, sim.localizer) +
                           "”. Only one of them will work.";
     EXPECT_EQ(pane.conflictMessage("nextDisplay").toStdString(), expected);
+}
+
+TEST(KeyboardPane, AShortcutAnotherProgramHoldsIsMarkedWhereverItIsShownUntilReplaced) {
+    SimShell sim;
+    sim.hotkeyPort.markTakenByOtherApplication(leftArrow, controlOption);
+    sim.start();
+    auto& pane = sim.shell->keyboardPane();
+    auto& overview = sim.shell->overview();
+    auto& menu = sim.shell->menu();
+    auto& zones = sim.shell->zonesPage();
+    const QString reason = "Another application uses this shortcut, so it does nothing in Tessera.";
+    const auto overviewRow = [&](WindowCommand command) {
+        return overview.commands().at(static_cast<qsizetype>(command)).toMap();
+    };
+    const auto menuEntry = [&](WindowCommand command) {
+        return *menu.content().find("command." + std::string(rawValue(command)));
+    };
+    processEvents();
+
+    EXPECT_EQ(pane.heldElsewhereMessage("zoneLeft"), reason);
+    EXPECT_EQ(pane.heldElsewhereMessage("zoneRight"), "");
+    EXPECT_EQ(pane.recordAnotherTitle(), "Record Another");
+    // The overview keeps the keys and says why they do nothing.
+    EXPECT_EQ(overviewRow(WindowCommand::zoneLeft)["heldElsewhere"].toString(), reason);
+    EXPECT_EQ(overviewRow(WindowCommand::zoneLeft)["keys"].toStringList().size(), 3);
+    EXPECT_EQ(overviewRow(WindowCommand::zoneRight)["heldElsewhere"].toString(), "");
+    // The menu shows no key equivalent that would not work.
+    EXPECT_EQ(menuEntry(WindowCommand::zoneLeft).shortcut, std::nullopt);
+    EXPECT_EQ(menuEntry(WindowCommand::zoneLeft).note, "Another application uses Ctrl+Alt+←.");
+
+    // A zone's shortcut held elsewhere shows in its inspector.
+    auto layout = *std::ranges::find(sim.state->store().layouts(),
+                                     *Uuid::parse(zones.layoutID().toStdString()), &Layout::id);
+    layout.zones.front().shortcut = KeyCombo{kKey, controlOptionCommand, "⌃⌥⌘K"};
+    sim.hotkeyPort.markTakenByOtherApplication(kKey, controlOptionCommand);
+    sim.state->applyLayoutChange(layout, "Shortcut", nullptr);
+    zones.setSelectedZoneID(QString::fromStdString(layout.zones.front().id.string()));
+    processEvents();
+    EXPECT_EQ(zones.zoneHeldElsewhereMessage(), reason);
+
+    // Recording another shortcut for the command takes every mark away.
+    auto& recorder = recorderOf(pane, WindowCommand::zoneLeft);
+    recorder.click();
+    recorder.keyPressed(Qt::Key_K, 0, ctrlAlt);
+    processEvents();
+    EXPECT_EQ(pane.heldElsewhereMessage("zoneLeft"), "");
+    EXPECT_EQ(overviewRow(WindowCommand::zoneLeft)["heldElsewhere"].toString(), "");
+    ASSERT_TRUE(menuEntry(WindowCommand::zoneLeft).shortcut);
+    EXPECT_EQ(menuEntry(WindowCommand::zoneLeft).note, "");
 }
 
 TEST(KeyboardPane, RestoreDefaultShortcutsRemovesEveryStoredRecord) {

@@ -303,7 +303,12 @@ std::vector<QAction*> entryActions(QMenu& menu) {
 }
 
 TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItems) {
+    // Next Display's keys are another program's: its item carries a note.
+    sim.hotkeyPort.markTakenByOtherApplication(124, carbon::controlKey | carbon::optionKey |
+                                                        carbon::cmdKey);
     startShell();
+    EXPECT_EQ(item("command.nextDisplay").value("note"),
+              "Another application uses Ctrl+Alt+Super+→.");
     bringForward(notes, "com.example.Notes", "Notes");
     sim.shell->preferences().setBool("snapOnDrag", false);
     processEvents();
@@ -335,6 +340,9 @@ TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItems) {
             }
             EXPECT_EQ(actions[i]->objectName(), entry.value("id").toString());
             EXPECT_EQ(actions[i]->text(), title);
+            if (const auto note = entry.value("note").toString(); !note.isEmpty()) {
+                EXPECT_EQ(actions[i]->toolTip(), note);
+            }
             EXPECT_EQ(actions[i]->isCheckable(), entry.value("checkable").toBool());
             EXPECT_EQ(actions[i]->isChecked(), entry.value("checked").toBool());
             EXPECT_EQ(actions[i]->isEnabled(), entry.value("enabled").toBool())

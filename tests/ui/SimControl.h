@@ -11,6 +11,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <cstdint>
+
 namespace tessera::test {
 
 // What QML tests may do to the simulated desktop behind the shell (as "sim").
@@ -31,6 +33,19 @@ public:
         shell_.desktop.setTrusted(accessibility);
         shell_.input.setListenEventAccess(inputMonitoring);
         shell_.scheduler.advance(2);
+    }
+
+    // Another program takes the keys (Carbon modifiers), or lets them go; the hotkeys are
+    // registered again, as after any change.
+    Q_INVOKABLE void holdKeysElsewhere(int keyCode, int carbonModifiers, bool held) {
+        const auto code = static_cast<std::uint32_t>(keyCode);
+        const auto modifiers = static_cast<std::uint32_t>(carbonModifiers);
+        if (held) {
+            shell_.hotkeyPort.markTakenByOtherApplication(code, modifiers);
+        } else {
+            shell_.hotkeyPort.releaseFromOtherApplication(code, modifiers);
+        }
+        shell_.state->registerAllHotkeys();
     }
 
     // Relaunches the application asked for (the process goes on).

@@ -249,12 +249,22 @@ TEST_F(AppStateTest, WithdrawingAccessibilityDropsTheCenterAndGrantingMakesANewO
     const auto perRound = registrations();
     ASSERT_GT(perRound, 0U);
 
+    // The center's knowledge of shortcuts other programs hold is published, and goes with it.
+    hotkeyPort.markTakenByOtherApplication(info(WindowCommand::fillScreen).defaultKeyCode,
+                                           info(WindowCommand::fillScreen).defaultCarbonModifiers);
+    announcements = 0;
+    app.registerAllHotkeys();
+    EXPECT_EQ(announcements, 1U);
+    EXPECT_EQ(app.shortcutsHeldElsewhere().commands,
+              std::vector<WindowCommand>{WindowCommand::fillScreen});
+
     desktop.setTrusted(false);
     scheduler.advance(PermissionMonitor::pollInterval);
     EXPECT_FALSE(app.permissions().accessibility);
     EXPECT_EQ(app.hotkeys(), nullptr);
+    EXPECT_TRUE(app.shortcutsHeldElsewhere().empty());
     EXPECT_EQ(registrations(), 0U);
-    EXPECT_EQ(hotkeyPort.unregisterCount(), 2 * perRound);
+    EXPECT_EQ(hotkeyPort.unregisterCount(), 3 * perRound - 1);
 
     // Input Monitoring alone changing keeps the hotkeys off and leaves the drag monitor be.
     input.setListenEventAccess(false);
@@ -266,7 +276,8 @@ TEST_F(AppStateTest, WithdrawingAccessibilityDropsTheCenterAndGrantingMakesANewO
     desktop.setTrusted(true);
     scheduler.advance(PermissionMonitor::pollInterval);
     ASSERT_NE(app.hotkeys(), nullptr);
-    EXPECT_EQ(registrations(), perRound);
+    EXPECT_EQ(registrations(), perRound - 1);
+    EXPECT_TRUE(app.shortcutsHeldElsewhere().holds(WindowCommand::fillScreen));
     // Presses reach the new center: the same handler of the process, never installed again.
     EXPECT_EQ(hotkeyPort.installCount(), 1U);
     EXPECT_TRUE(dispatcher.hasTarget());

@@ -306,6 +306,61 @@ TEST_F(HotkeyCenterTest, WhileSuspendedNothingIsRegistered) {
     EXPECT_EQ(hotkeys.registeredIDs(), concat({1}, commandIDs()));
 }
 
+TEST_F(HotkeyCenterTest, ShortcutsAnotherProgramHoldsAreToldApartFromOurOwnContests) {
+    const auto held = combo(18);
+    // The first zone's keys are another program's; the second and third zones contest keys
+    // among themselves, which the second keeps. Next Display shares the held keys.
+    const auto layout = addLayout({withShortcut(zone(0, 0, 0.3, 1), held),
+                                   withShortcut(zone(0.3, 0, 0.3, 1), combo(19)),
+                                   withShortcut(zone(0.6, 0, 0.4, 1), combo(19))});
+    ASSERT_TRUE(setShortcut(WindowCommand::nextDisplay, held, defaults));
+    const auto left = info(WindowCommand::zoneLeft);
+    hotkeys.markTakenByOtherApplication(18, ctrlOption);
+    hotkeys.markTakenByOtherApplication(left.defaultKeyCode, left.defaultCarbonModifiers);
+    auto& c = makeCenter();
+    int announced = 0;
+    const auto watch = c.onHeldElsewhereWillChange([&] { ++announced; });
+    const auto heldNow = [&] {
+        return std::pair{c.heldElsewhere().commands, c.heldElsewhere().zones};
+    };
+    using Held = std::pair<std::vector<WindowCommand>, std::vector<ZoneHotkeyTarget>>;
+
+    c.registerAll();
+    EXPECT_EQ(announced, 1);
+    EXPECT_EQ(heldNow(), (Held{{WindowCommand::zoneLeft, WindowCommand::nextDisplay},
+                               {{layout.id, layout.zones[0].id}}}));
+    // Each held combination once, as stored.
+    ASSERT_EQ(c.heldElsewhere().combinations.size(), 2u);
+    EXPECT_EQ(c.heldElsewhere().combinations[0], held);
+    EXPECT_TRUE(sameCombination(c.heldElsewhere().combinations[1],
+                                defaultShortcut(WindowCommand::zoneLeft, localizer)));
+    EXPECT_FALSE(c.heldElsewhere().holdsZone(layout.id, layout.zones[2].id));
+
+    // Registering again, or suspended (nothing tried), changes and announces nothing.
+    c.registerAll();
+    c.setSuspended(true);
+    c.registerAll();
+    EXPECT_EQ(announced, 1);
+    EXPECT_TRUE(c.heldElsewhere().holds(WindowCommand::zoneLeft));
+
+    // Once the other program lets go, the first zone gets the keys and Next Display loses them
+    // to it: our own contest, not another program's.
+    hotkeys.releaseFromOtherApplication(18, ctrlOption);
+    c.setSuspended(false);
+    c.registerAll();
+    EXPECT_EQ(announced, 2);
+    EXPECT_EQ(heldNow(), (Held{{WindowCommand::zoneLeft}, {}}));
+
+    hotkeys.releaseFromOtherApplication(left.defaultKeyCode, left.defaultCarbonModifiers);
+    c.registerAll();
+    EXPECT_TRUE(c.heldElsewhere().empty());
+    EXPECT_TRUE(c.heldElsewhere().combinations.empty());
+    // Another refusal than "taken" says nothing about other programs.
+    hotkeys.failNextRegistration(HotkeyStatus::invalid);
+    c.registerAll();
+    EXPECT_TRUE(c.heldElsewhere().empty());
+}
+
 // --- The handler ---
 
 TEST_F(HotkeyCenterTest, TheHandlerIsInstalledOnceForTheProcess) {

@@ -60,7 +60,7 @@ protected:
 
     MenuBarContent build(std::optional<ProcessId> foreign = std::nullopt,
                          PermissionStatus permissions = {true, true}) const {
-        return buildMenuBarContent(permissions, foreign, workspace, defaults, english);
+        return buildMenuBarContent(permissions, foreign, held, workspace, defaults, english);
     }
 
     static std::vector<std::vector<std::string>> ids(const MenuBarContent& menu) {
@@ -78,6 +78,7 @@ protected:
 
     FakeWorkspace workspace;
     SimDefaults defaults;
+    ShortcutsHeldElsewhere held;
     TableLocalizer english = makeSimLocalizer("en");
 };
 
@@ -148,6 +149,18 @@ TEST_F(MenuBarMenuTest, CommandsShowTheirDefaultShortcutsInBothForms) {
     const auto menu = build();
     EXPECT_EQ(menu.find("command.zoneLeft")->shortcut, (MenuShortcut{"⌃⌥←", "Ctrl+Alt+←"}));
     EXPECT_EQ(menu.find("command.fillScreen")->shortcut, (MenuShortcut{"⌥⌘↩", "Alt+Super+Return"}));
+    EXPECT_EQ(menu.find("command.zoneLeft")->note, "");
+}
+
+TEST_F(MenuBarMenuTest, AShortcutAnotherProgramHoldsIsLeftOutAndNamedInTheNote) {
+    held.commands = {WindowCommand::zoneLeft, WindowCommand::zoneDown};
+    ASSERT_TRUE(setShortcut(WindowCommand::zoneDown, std::nullopt, defaults));
+    const auto menu = build();
+    EXPECT_EQ(menu.find("command.zoneLeft")->shortcut, std::nullopt);
+    EXPECT_EQ(menu.find("command.zoneLeft")->note, "Another application uses Ctrl+Alt+←.");
+    // Without a shortcut there is nothing to explain.
+    EXPECT_EQ(menu.find("command.zoneDown")->note, "");
+    EXPECT_EQ(menu.find("command.zoneRight")->shortcut, (MenuShortcut{"⌃⌥→", "Ctrl+Alt+→"}));
 }
 
 TEST_F(MenuBarMenuTest, AStoredShortcutReplacesTheDefaultOrRemovesIt) {
@@ -230,7 +243,7 @@ TEST_F(MenuBarMenuTest, TextsComeFromTheLanguageInEffect) {
               "");
     const TableLocalizer other(tables, "xx");
 
-    const auto menu = buildMenuBarContent({true, true}, notes, workspace, defaults, other);
+    const auto menu = buildMenuBarContent({true, true}, notes, {}, workspace, defaults, other);
     EXPECT_EQ(menu.find("ignoreApp")->title, "Keine Zonen für „Notes“");
     EXPECT_EQ(menu.find("activeWindow")->title, "Aktives Fenster");
     EXPECT_EQ(menu.find("command.zoneLeft")->shortcut->linuxText, "Strg+Alt+←");

@@ -58,25 +58,32 @@ TEST(OverviewCommandRows, ShowTheShortcutThatWorksNow) {
     ASSERT_TRUE(setShortcut(WindowCommand::zoneUp, KeyCombo{0, carbon::shiftKey, "⇧A"}, defaults));
     ASSERT_TRUE(setShortcut(WindowCommand::nextDisplay, std::nullopt, defaults));
 
-    const auto rows = commandOverviewRows(defaults, en);
+    ShortcutsHeldElsewhere held;
+    held.commands = {WindowCommand::zoneLeft, WindowCommand::nextDisplay};
+    const auto rows = commandOverviewRows(defaults, en, held);
     ASSERT_EQ(rows.size(), allWindowCommands.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         EXPECT_EQ(rows[i].command, allWindowCommands[i]);
         EXPECT_EQ(rows[i].symbol, info(allWindowCommands[i]).symbol);
     }
     EXPECT_EQ(rows[0].title, "Fill Screen");
-    // Nothing stored: the default.
+    // Nothing stored: the default, here held by another program, which the row says.
     EXPECT_EQ(rows[1].keyCaps, (Caps{"Ctrl", "Alt", "←"}));
+    EXPECT_EQ(rows[1].heldElsewhereMessage,
+              "Another application uses this shortcut, so it does nothing in Tessera.");
+    EXPECT_EQ(rows[0].heldElsewhereMessage, std::nullopt);
     // A stored shortcut replaces the default.
     EXPECT_EQ(rows[3].keyCaps, (Caps{"Shift", "A"}));
-    // A removed shortcut shows no keys rather than a default that no longer works.
+    // A removed shortcut shows no keys rather than a default that no longer works, and has
+    // nothing another program could hold.
     EXPECT_TRUE(rows[6].keyCaps.empty());
+    EXPECT_EQ(rows[6].heldElsewhereMessage, std::nullopt);
 }
 
 TEST(OverviewCommandRows, TitlesAreLocalized) {
     const auto de = makeSimLocalizer("de");
     SimDefaults defaults;
-    const auto rows = commandOverviewRows(defaults, de);
+    const auto rows = commandOverviewRows(defaults, de, {});
     EXPECT_EQ(rows[0].title, de.localized("Fill Screen"));
 }
 

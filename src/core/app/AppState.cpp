@@ -192,12 +192,18 @@ void AppState::updateServices() {
             if (!hotkeys_->hasHandler()) {
                 hotkeys_->installHandler();
             }
+            heldElsewhereChanges_ = hotkeys_->onHeldElsewhereWillChange([this] { announce(); });
         }
         hotkeys_->registerAll();
     } else if (hotkeys_) {
         // Without Accessibility no shortcut could act; the key combinations go back to the
         // system so other applications can have them.
         hotkeys_->unregisterAll();
+        heldElsewhereChanges_.disconnect();
+        // Nothing is registered any more, so nothing is known to be held elsewhere either.
+        if (!hotkeys_->heldElsewhere().empty()) {
+            announce();
+        }
         hotkeys_.reset();
     }
 }
@@ -260,6 +266,10 @@ void AppState::previewZones() {
     }
     overlay_->show(*store_, std::nullopt);
     previewTask_ = ports_.scheduler.after(previewSeconds, lifetime_, [this] { overlay_->hide(); });
+}
+
+const ShortcutsHeldElsewhere& AppState::shortcutsHeldElsewhere() const {
+    return hotkeys_ ? hotkeys_->heldElsewhere() : noneHeldElsewhere_;
 }
 
 void AppState::registerAllHotkeys() {

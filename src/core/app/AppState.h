@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../backup/BackupService.h"
+#include "../hotkeys/HotkeyCenter.h"
 #include "../model/Records.h"
 #include "../model/Signal.h"
 #include "../model/Uuid.h"
@@ -27,7 +28,6 @@ class AccessibilityWindowMover;
 class Displays;
 class DragMonitor;
 class DragOverlayController;
-class HotkeyCenter;
 class HotkeyDispatcher;
 class InputEvents;
 class LayoutStore;
@@ -130,6 +130,9 @@ public:
     void setEditorScreenID(std::optional<std::string> screenID);
     // The last application other than Tessera that was in front.
     std::optional<ProcessId> lastForeignPID() const { return lastForeignPID_; }
+    // The zone and command shortcuts that other programs hold, as the hotkey center's last
+    // registration found them; none while there is no center.
+    const ShortcutsHeldElsewhere& shortcutsHeldElsewhere() const;
 
     // Called before any published field changes, and after every change of the store.
     [[nodiscard]] Connection onWillChange(std::function<void()> observer) {
@@ -199,6 +202,8 @@ private:
     // Declared after everything they refer to, so they go first.
     std::unique_ptr<DragMonitor> dragMonitor_;
     std::unique_ptr<HotkeyCenter> hotkeys_;
+    Connection heldElsewhereChanges_;
+    const ShortcutsHeldElsewhere noneHeldElsewhere_;
 
     Signal<> willChange_;
     // The last permission status handed on; the subscription passes only a different one.

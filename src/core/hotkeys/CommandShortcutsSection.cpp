@@ -35,6 +35,15 @@ std::size_t indexOf(WindowCommand command) {
 
 } // namespace
 
+std::string heldElsewhereMessage(const Localizer& localizer) {
+    return localizer.localized(
+        "Another application uses this shortcut, so it does nothing in Tessera.");
+}
+
+std::string recordAnotherTitle(const Localizer& localizer) {
+    return localizer.localized("Record Another");
+}
+
 std::optional<std::string> commandConflictMessage(WindowCommand command, const Defaults& defaults,
                                                   const LayoutStore& store,
                                                   const Localizer& localizer) {
@@ -108,9 +117,18 @@ std::vector<CommandShortcutRow> CommandShortcutsSection::rows() const {
 
 CommandShortcutRow CommandShortcutsSection::row(WindowCommand command) const {
     const auto row = info(command);
-    return CommandShortcutRow{command, localizer_.localized(row.title), std::string(row.symbol),
+    CommandShortcutRow result{command,
+                              localizer_.localized(row.title),
+                              std::string(row.symbol),
                               effectiveShortcut(command, defaults_, localizer_),
-                              commandConflictMessage(command, defaults_, store_, localizer_)};
+                              commandConflictMessage(command, defaults_, store_, localizer_),
+                              std::nullopt};
+    // Without a center nothing is registered, so nothing is known to be held elsewhere.
+    if (const auto* center = hotkeyCenter_ ? hotkeyCenter_() : nullptr;
+        center != nullptr && result.shortcut && center->heldElsewhere().holds(command)) {
+        result.heldElsewhereMessage = heldElsewhereMessage(localizer_);
+    }
+    return result;
 }
 
 ShortcutRecorder& CommandShortcutsSection::recorder(WindowCommand command) {

@@ -38,6 +38,13 @@ std::optional<std::string> zoneConflictMessage(const Zone& zone, const Defaults&
                                                const LayoutStore& store,
                                                const Localizer& localizer);
 
+// Said of a shortcut that another program holds: it does nothing in Tessera until that program
+// lets the keys go. The hotkey center finds out which those are (ShortcutsHeldElsewhere).
+std::string heldElsewhereMessage(const Localizer& localizer);
+// The button beside that message, which starts the shortcut's recorder so another one can be
+// chosen.
+std::string recordAnotherTitle(const Localizer& localizer);
+
 // The symbol shown beside a conflict message.
 inline constexpr std::string_view conflictSymbol = "exclamationmark.triangle.fill";
 
@@ -49,6 +56,8 @@ struct CommandShortcutRow {
     std::string symbol;
     std::optional<KeyCombo> shortcut;
     std::optional<std::string> conflictMessage;
+    // Present while another program holds the shortcut's keys.
+    std::optional<std::string> heldElsewhereMessage;
 
     friend bool operator==(const CommandShortcutRow&, const CommandShortcutRow&) = default;
 };

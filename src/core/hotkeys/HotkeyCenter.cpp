@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <set>
 #include <utility>
 
 namespace tessera {
@@ -96,31 +97,83 @@ void HotkeyCenter::installHandler() {
     handler_ = dispatcher_.attach([this](std::uint32_t id) { handleHotkey(id); });
 }
 
-bool HotkeyCenter::registerCombo(std::uint32_t keyCode, std::uint32_t carbonModifiers,
-                                 std::uint32_t id) {
+bool ShortcutsHeldElsewhere::holds(WindowCommand command) const {
+    return std::ranges::find(commands, command) != commands.end();
+}
+
+bool ShortcutsHeldElsewhere::holdsZone(const Uuid& layoutID, const Uuid& zoneID) const {
+    return std::ranges::find(zones, ZoneHotkeyTarget{layoutID, zoneID}) != zones.end();
+}
+
+namespace {
+
+// The keys a registration takes: the key's code and the four modifiers a shortcut may carry.
+// Other bits of a stored value never reach the system.
+std::pair<std::uint32_t, std::uint32_t> keysOf(const KeyCombo& combo) {
+    constexpr std::uint32_t modifierBits =
+        carbon::controlKey | carbon::optionKey | carbon::shiftKey | carbon::cmdKey;
+    return {combo.keyCode & 0xFFFF, combo.carbonModifiers & modifierBits};
+}
+
+// Tells the system's refusals apart while one registration pass runs. The system answers
+// "taken" both for keys another program holds and for keys one of our own earlier registrations
+// of this pass holds; only the first is news to the user.
+class RefusalSorter {
+public:
+    void registered(const KeyCombo& combo) { ours_.insert(keysOf(combo)); }
+    // Whether a refusal with this status means another program holds the keys; records them.
+    bool heldElsewhere(const KeyCombo& combo, HotkeyStatus status,
+                       ShortcutsHeldElsewhere& held) const {
+        if (status != HotkeyStatus::alreadyTaken || ours_.contains(keysOf(combo))) {
+            return false;
+        }
+        const auto known = std::ranges::any_of(held.combinations, [&](const KeyCombo& other) {
+            return keysOf(other) == keysOf(combo);
+        });
+        if (!known) {
+            held.combinations.push_back(combo);
+        }
+        return true;
+    }
+
+private:
+    std::set<std::pair<std::uint32_t, std::uint32_t>> ours_;
+};
+
+} // namespace
+
+HotkeyStatus HotkeyCenter::registerCombo(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+                                         std::uint32_t id) {
     const auto registration =
         hotkeys_.registerHotkey(keyCode, carbonModifiers, HotkeyID{hotkeySignature, id});
-    if (!registration.registered()) {
-        return false;
+    if (registration.registered()) {
+        refs_.push_back(registration.ref);
     }
-    refs_.push_back(registration.ref);
-    return true;
+    return registration.status;
 }
 
 void HotkeyCenter::registerAll() {
     unregisterAll();
     nextID_ = 1;
     if (isSuspended_) {
+        // Nothing is tried, so nothing is learnt: what other programs hold stays as last seen.
         return;
     }
+    RefusalSorter refusals;
+    ShortcutsHeldElsewhere held;
     for (const auto& layout : store_.layouts()) {
         for (const auto& zone : layout.zones) {
             if (!zone.shortcut) {
                 continue;
             }
-            if (registerCombo(zone.shortcut->keyCode, zone.shortcut->carbonModifiers, nextID_)) {
+            const auto& combo = *zone.shortcut;
+            const auto status = registerCombo(combo.keyCode, combo.carbonModifiers, nextID_);
+            if (status == HotkeyStatus::ok) {
+                refusals.registered(combo);
                 map_[nextID_] = ZoneTarget{layout.id, zone.id};
                 ++nextID_;
+            } else if (refusals.heldElsewhere(combo, status, held)) {
+                held.zones.push_back({layout.id, zone.id});
             }
         }
     }
@@ -131,9 +184,17 @@ void HotkeyCenter::registerAll() {
             continue;
         }
         const auto id = commandIDBase + static_cast<std::uint32_t>(index);
-        if (registerCombo(combo->keyCode, combo->carbonModifiers, id)) {
+        const auto status = registerCombo(combo->keyCode, combo->carbonModifiers, id);
+        if (status == HotkeyStatus::ok) {
+            refusals.registered(*combo);
             commands_[id] = command;
+        } else if (refusals.heldElsewhere(*combo, status, held)) {
+            held.commands.push_back(command);
         }
+    }
+    if (held != heldElsewhere_) {
+        heldElsewhereWillChange_.emit();
+        heldElsewhere_ = std::move(held);
     }
 }
 

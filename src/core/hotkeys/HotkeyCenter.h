@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../model/Records.h"
 #include "../model/Screens.h"
 #include "../model/Signal.h"
 #include "../model/Uuid.h"
@@ -58,6 +59,34 @@ private:
 // The application to act on when Tessera itself is in front; nothing when there is none.
 using PreferredProcessProvider = std::function<std::optional<ProcessId>()>;
 
+// A zone hotkey's target: the zone and the layout it belongs to.
+struct ZoneHotkeyTarget {
+    Uuid layoutID;
+    Uuid zoneID;
+
+    friend bool operator==(const ZoneHotkeyTarget&, const ZoneHotkeyTarget&) = default;
+};
+
+// The shortcuts another program holds: the system refused them as taken while none of
+// Tessera's own registrations had their keys. Such a shortcut does nothing until the other
+// program lets the keys go, so the interface says so instead of showing it as working. A
+// shortcut that loses its keys to another of Tessera's own (the earlier registration keeps
+// them) is not in here: the conflict messages cover that.
+struct ShortcutsHeldElsewhere {
+    // In case order.
+    std::vector<WindowCommand> commands;
+    // In registration order (layouts in store order, zones in zone order).
+    std::vector<ZoneHotkeyTarget> zones;
+    // Each refused combination once, in the order of the first refusal, as it was stored.
+    std::vector<KeyCombo> combinations;
+
+    bool empty() const { return commands.empty() && zones.empty(); }
+    bool holds(WindowCommand command) const;
+    bool holdsZone(const Uuid& layoutID, const Uuid& zoneID) const;
+
+    friend bool operator==(const ShortcutsHeldElsewhere&, const ShortcutsHeldElsewhere&) = default;
+};
+
 // Registers a global hotkey for every zone that carries a shortcut (in every layout, whether a
 // display shows it or not) and for every window command that has one, and turns a press into a
 // placement of the active window. There is at most one center at a time; the application state
@@ -73,12 +102,7 @@ public:
     // nextDisplay 0xFFFF0006). Zone ids count up from 1 and stay far below it.
     static constexpr std::uint32_t commandIDBase = 0xFFFF0000;
 
-    struct ZoneTarget {
-        Uuid layoutID;
-        Uuid zoneID;
-
-        friend bool operator==(const ZoneTarget&, const ZoneTarget&) = default;
-    };
+    using ZoneTarget = ZoneHotkeyTarget;
 
     // Every reference must outlive the center. Registrations go to the dispatcher's Hotkeys
     // port. Nothing is installed or registered yet.
@@ -103,8 +127,10 @@ public:
 
     // Drops every registration, then, unless suspended, registers zone shortcuts (layouts in
     // store order, zones in zone order) and then command shortcuts (case order, each command's
-    // effective shortcut read afresh). A refused combination is skipped silently and consumes
-    // no zone id, so an earlier registration keeps a contested combination.
+    // effective shortcut read afresh). A refused combination is skipped and consumes no zone id,
+    // so an earlier registration keeps a contested combination; one refused because another
+    // program holds it is remembered in heldElsewhere. While suspended that record stays as the
+    // last real registration left it.
     void registerAll();
     // Unregisters every hotkey and forgets every id; nextID is left as it is.
     void unregisterAll();
@@ -128,6 +154,13 @@ public:
     // else the first display. Nothing without displays. Where the window lies plays no part.
     std::optional<SystemDisplay> chooseDisplay(const Uuid& layoutID) const;
 
+    // What the last registration that was not suspended found held by other programs.
+    const ShortcutsHeldElsewhere& heldElsewhere() const { return heldElsewhere_; }
+    // Called just before heldElsewhere changes, and only when it does.
+    [[nodiscard]] Connection onHeldElsewhereWillChange(std::function<void()> observer) {
+        return heldElsewhereWillChange_.connect(std::move(observer));
+    }
+
     // What is registered now, for inspection.
     const std::map<std::uint32_t, ZoneTarget>& zoneHotkeys() const { return map_; }
     const std::map<std::uint32_t, WindowCommand>& commandHotkeys() const { return commands_; }
@@ -137,7 +170,8 @@ public:
     std::uint32_t nextID() const { return nextID_; }
 
 private:
-    bool registerCombo(std::uint32_t keyCode, std::uint32_t carbonModifiers, std::uint32_t id);
+    HotkeyStatus registerCombo(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+                               std::uint32_t id);
 
     HotkeyDispatcher& dispatcher_;
     Hotkeys& hotkeys_;
@@ -156,6 +190,8 @@ private:
     std::map<std::uint32_t, WindowCommand> commands_;
     std::uint32_t nextID_ = 1;
     bool isSuspended_ = false;
+    ShortcutsHeldElsewhere heldElsewhere_;
+    Signal<> heldElsewhereWillChange_;
 };
 
 } // namespace tessera

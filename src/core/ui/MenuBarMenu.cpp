@@ -85,6 +85,7 @@ const MenuEntry* MenuBarContent::find(std::string_view id) const {
 
 MenuBarContent buildMenuBarContent(const PermissionStatus& permissions,
                                    std::optional<ProcessId> lastForeignPID,
+                                   const ShortcutsHeldElsewhere& heldElsewhere,
                                    const Workspace& workspace, const Defaults& defaults,
                                    const Localizer& localizer) {
     MenuBarContent menu;
@@ -111,7 +112,12 @@ MenuBarContent buildMenuBarContent(const PermissionStatus& permissions,
         entry.symbol = std::string(meta.symbol);
         entry.command = command;
         if (const auto combo = effectiveShortcut(command, defaults, localizer)) {
-            entry.shortcut = shortcutFor(*combo, localizer);
+            if (heldElsewhere.holds(command)) {
+                entry.note = localizedFormat(localizer, "Another application uses %@.",
+                                             {linuxShortcutText(*combo, localizer)});
+            } else {
+                entry.shortcut = shortcutFor(*combo, localizer);
+            }
         }
         commands.push_back(std::move(entry));
     }

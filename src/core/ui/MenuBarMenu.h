@@ -62,6 +62,8 @@ struct MenuEntry {
     std::optional<WindowCommand> command;
     std::optional<AppPage> page;
     std::optional<MenuShortcut> shortcut;
+    // Explains the entry where the toolkit can (a tooltip); empty for none.
+    std::string note;
     bool checked = false;
     bool enabled = true;
     // The application a toggleIgnoredApp entry is about.
@@ -97,12 +99,15 @@ struct MenuBarContent {
 };
 
 // The menu as it stands now: the permission status line; the "Active Window" section with the
-// seven window commands in case order, each with its effective shortcut; the preview, the
+// seven window commands in case order, each with its effective shortcut (left out, and said in
+// the note, while another program holds its keys, since pressing them would not run it); the
+// preview, the
 // drag-to-snap switch and, for the last other application in front when it is still running
 // and has a bundle identifier, the switch that excludes it from drag-to-snap (disabled while
 // drag-to-snap is off); the page commands; Quit. Preferences are read afresh.
 MenuBarContent buildMenuBarContent(const PermissionStatus& permissions,
                                    std::optional<ProcessId> lastForeignPID,
+                                   const ShortcutsHeldElsewhere& heldElsewhere,
                                    const Workspace& workspace, const Defaults& defaults,
                                    const Localizer& localizer);
 

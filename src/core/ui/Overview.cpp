@@ -1,5 +1,6 @@
 #include "Overview.h"
 
+#include "../hotkeys/CommandShortcutsSection.h"
 #include "../hotkeys/KeyCombos.h"
 #include "../model/Screens.h"
 #include "../model/Uuid.h"
@@ -33,14 +34,18 @@ std::vector<std::string> linuxKeyCaps(const KeyCombo& combo, const Localizer& lo
 }
 
 std::vector<CommandOverviewRow> commandOverviewRows(const Defaults& defaults,
-                                                    const Localizer& localizer) {
+                                                    const Localizer& localizer,
+                                                    const ShortcutsHeldElsewhere& held) {
     std::vector<CommandOverviewRow> rows;
     for (const auto command : allWindowCommands) {
         const auto meta = info(command);
         CommandOverviewRow row{
-            command, localizer.localized(meta.title), std::string(meta.symbol), {}};
+            command, localizer.localized(meta.title), std::string(meta.symbol), {}, {}};
         if (const auto shortcut = effectiveShortcut(command, defaults, localizer)) {
             row.keyCaps = linuxKeyCaps(*shortcut, localizer);
+            if (held.holds(command)) {
+                row.heldElsewhereMessage = heldElsewhereMessage(localizer);
+            }
         }
         rows.push_back(std::move(row));
     }

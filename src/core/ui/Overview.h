@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../hotkeys/HotkeyCenter.h"
 #include "../model/Records.h"
 #include "../placement/WindowCommand.h"
 #include "../platform/Defaults.h"
@@ -20,19 +21,22 @@ namespace tessera {
 std::vector<std::string> linuxKeyCaps(const KeyCombo& combo, const Localizer& localizer);
 
 // One row of the overview's keyboard section: the command's shortcut as it works now (the
-// stored one, else the default; no caps when the user removed it).
+// stored one, else the default; no caps when the user removed it), and why it does nothing
+// while another program holds its keys.
 struct CommandOverviewRow {
     WindowCommand command = WindowCommand::fillScreen;
     std::string title; // localized
     std::string symbol;
     std::vector<std::string> keyCaps;
+    std::optional<std::string> heldElsewhereMessage;
 
     friend bool operator==(const CommandOverviewRow&, const CommandOverviewRow&) = default;
 };
 
 // Every window command in case order.
 std::vector<CommandOverviewRow> commandOverviewRows(const Defaults& defaults,
-                                                    const Localizer& localizer);
+                                                    const Localizer& localizer,
+                                                    const ShortcutsHeldElsewhere& held);
 
 // A zone as a display's preview draws it: fractions of the whole display (zones are stored
 // against the free area, so the panels' insets move them), and the name the interface shows.

@@ -103,6 +103,27 @@ Item {
             compare(findChild(pane, "conflict_zoneUp").parent.visible, false)
         }
 
+        function test_aShortcutAnotherProgramHoldsOffersToRecordAnother() {
+            sim.holdKeysElsewhere(123, 0x1800, true)
+            const pane = loadPane()
+            const reason = findChild(pane, "heldElsewhere_zoneLeft")
+            tryCompare(reason, "text",
+                       "Another application uses this shortcut, so it does nothing in Tessera.")
+            verify(reason.parent.visible)
+            compare(findChild(pane, "heldElsewhereRow_zoneRight").visible, false)
+
+            const another = findChild(pane, "recordAnother_zoneLeft")
+            compare(another.text, "Record Another")
+            mouseClick(another)
+            const button = findChild(recorderIn(pane, "zoneLeft"), "recorderButton")
+            tryCompare(button, "text", "Press Shortcut…")
+            tryVerify(() => button.activeFocus, 1000, "the listening recorder has no key focus")
+            keyClick(Qt.Key_K, Qt.ControlModifier | Qt.AltModifier)
+            tryCompare(button, "text", "Ctrl+Alt+K")
+            tryCompare(reason.parent, "visible", false)
+            sim.holdKeysElsewhere(123, 0x1800, false)
+        }
+
         function test_clearButtonRemovesTheShortcut() {
             const pane = loadPane()
             const recorder = recorderIn(pane, "nextDisplay")

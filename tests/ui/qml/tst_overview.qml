@@ -106,6 +106,17 @@ Item {
             verify(visibleText(row, strings.tr("Zone to the Left")))
             verify(visibleText(caps, "Ctrl"))
             verify(visibleText(caps, "←"))
+            compare(findChild(row, "heldElsewhere").visible, false)
+
+            // Keys another program holds are marked, with the reason. The rows are made anew
+            // when the commands change.
+            const heldMark = () => findChild(findChild(page, "command-zoneLeft"), "heldElsewhereMark")
+            sim.holdKeysElsewhere(123, 0x1800, true)
+            tryVerify(() => heldMark() && heldMark().visible, 1000, "no mark on a held shortcut")
+            verify(visibleText(findChild(page, "command-zoneLeft"),
+                               "Another application uses this shortcut, so it does nothing in Tessera."))
+            sim.holdKeysElsewhere(123, 0x1800, false)
+            tryVerify(() => heldMark() && !heldMark().visible, 1000, "the mark stayed")
         }
 
         function test_warningCardWhileAPermissionIsMissing() {

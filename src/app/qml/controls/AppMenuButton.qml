@@ -58,10 +58,14 @@ ToolButton {
             property string itemId
             property string shortcutText
             property string symbol
+            property string note
             property bool heading: false
 
             font.bold: heading
             onTriggered: root.entries.activate(itemId)
+            ToolTip.visible: hovered && note !== ""
+            ToolTip.text: note
+            ToolTip.delay: 500
 
             contentItem: Item {
                 implicitWidth: row.implicitWidth + row.anchors.leftMargin
@@ -135,6 +139,7 @@ ToolButton {
                 text: item.title,
                 symbol: item.symbol,
                 shortcutText: item.shortcut,
+                note: item.note,
                 heading: item.kind === "heading",
                 checkable: item.checkable,
                 checked: item.checked,

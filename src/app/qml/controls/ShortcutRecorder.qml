@@ -10,6 +10,14 @@ RowLayout {
     readonly property bool listening: recorder !== null && recorder.listening
     spacing: 6
 
+    // Starts listening from elsewhere (a "Record Another" button), with the key presses coming
+    // here.
+    function startRecording() {
+        mainButton.forceActiveFocus()
+        if (!control.listening)
+            control.recorder.click()
+    }
+
     Button {
         id: mainButton
         objectName: "recorderButton"

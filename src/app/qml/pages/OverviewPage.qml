@@ -223,19 +223,44 @@ ScrollView {
 
             Repeater {
                 model: overview.commands
-                delegate: RowLayout {
+                delegate: ColumnLayout {
+                    id: commandRow
                     required property var modelData
+                    readonly property bool held: modelData.heldElsewhere.length > 0
                     objectName: "command-" + modelData.rawValue
                     Layout.fillWidth: true
-                    spacing: 12
-                    SymbolIcon { name: modelData.icon; size: 18 }
-                    Label {
+                    spacing: 4
+                    RowLayout {
                         Layout.fillWidth: true
-                        text: modelData.title
+                        spacing: 12
+                        SymbolIcon { name: commandRow.modelData.icon; size: 18 }
+                        Label {
+                            Layout.fillWidth: true
+                            text: commandRow.modelData.title
+                        }
+                        SymbolIcon {
+                            objectName: "heldElsewhereMark"
+                            visible: commandRow.held
+                            name: "exclamationmark.triangle.fill"
+                            size: 14
+                            color: Theme.warning
+                        }
+                        // Dimmed: pressing these keys reaches the other program, not Tessera.
+                        KeyCaps {
+                            objectName: "keyCaps"
+                            keys: commandRow.modelData.keys
+                            opacity: commandRow.held ? 0.5 : 1
+                        }
                     }
-                    KeyCaps {
-                        objectName: "keyCaps"
-                        keys: modelData.keys
+                    Label {
+                        objectName: "heldElsewhere"
+                        visible: commandRow.held
+                        text: commandRow.modelData.heldElsewhere
+                        color: Theme.warning
+                        font.pixelSize: 12
+                        wrapMode: Text.WordWrap
+                        horizontalAlignment: Text.AlignRight
+                        Layout.fillWidth: true
                     }
                 }
             }

@@ -552,10 +552,36 @@ Item {
                     InspectorRow {
                         caption: strings.tr("Shortcut")
                         ShortcutRecorder {
+                            id: zoneShortcutRecorder
                             objectName: "zoneShortcutRecorder"
                             recorder: zonesPage.zoneRecorder
                         }
                         Item { Layout.fillWidth: true }
+                    }
+                    RowLayout {
+                        objectName: "zoneHeldElsewhere"
+                        visible: zonesPage.zoneHeldElsewhereMessage.length > 0
+                        Layout.fillWidth: true
+                        spacing: 6
+                        SymbolIcon {
+                            name: "exclamationmark.triangle.fill"
+                            size: 14
+                            color: Theme.warning
+                        }
+                        Label {
+                            objectName: "zoneHeldElsewhereText"
+                            Layout.fillWidth: true
+                            text: zonesPage.zoneHeldElsewhereMessage
+                            color: Theme.warning
+                            font.pixelSize: 12
+                            wrapMode: Text.WordWrap
+                        }
+                        Button {
+                            objectName: "zoneRecordAnother"
+                            text: strings.tr("Record Another")
+                            visible: !zoneShortcutRecorder.listening
+                            onClicked: zoneShortcutRecorder.startRecording()
+                        }
                     }
                     RowLayout {
                         objectName: "zoneConflict"

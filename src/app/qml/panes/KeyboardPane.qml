@@ -3,8 +3,8 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import "../controls"
 
-// The window commands' shortcuts: one recorder per command, the clash warnings under them and
-// the way back to the default shortcuts. Scrolled and within the page margins, like the other
+// The window commands' shortcuts: one recorder per command, the warnings under them (a clash, or
+// keys another program holds) and the way back to the default shortcuts. Scrolled and within the page margins, like the other
 // panes.
 ScrollView {
     id: pane
@@ -31,6 +31,9 @@ ScrollView {
                     objectName: "commandRow_" + modelData.command
                     readonly property string conflict:
                         (keyboardPane.revision, keyboardPane.conflictMessage(modelData.command))
+                    readonly property string heldElsewhere:
+                        (keyboardPane.revision,
+                         keyboardPane.heldElsewhereMessage(modelData.command))
                     Layout.fillWidth: true
                     spacing: 4
 
@@ -47,8 +50,34 @@ ScrollView {
                             Layout.fillWidth: true
                         }
                         ShortcutRecorder {
+                            id: rowRecorder
                             objectName: "recorder_" + modelData.command
                             recorder: modelData.recorder
+                        }
+                    }
+                    RowLayout {
+                        objectName: "heldElsewhereRow_" + modelData.command
+                        visible: row.heldElsewhere.length > 0
+                        Layout.fillWidth: true
+                        spacing: 6
+                        SymbolIcon {
+                            name: "exclamationmark.triangle.fill"
+                            size: 14
+                            color: Theme.warning
+                        }
+                        Label {
+                            objectName: "heldElsewhere_" + modelData.command
+                            text: row.heldElsewhere
+                            color: Theme.warning
+                            font.pixelSize: 12
+                            wrapMode: Text.WordWrap
+                            Layout.fillWidth: true
+                        }
+                        Button {
+                            objectName: "recordAnother_" + modelData.command
+                            text: keyboardPane.recordAnotherTitle
+                            visible: !rowRecorder.listening
+                            onClicked: rowRecorder.startRecording()
                         }
                     }
                     RowLayout {
