@@ -213,8 +213,7 @@ TEST_F(X11AccessibilityTest, OuterFrameLandsExactlyWhereAsked) {
               AccessibilityStatus::success);
     EXPECT_EQ(windowFrame(*accessibility, window), Rect(100, 150, 410, 330));
 
-    // A request that changes nothing is not sent, so nobody waits for an answer that never
-    // comes; the window keeps its frame.
+    // A request that changes nothing is answered by nothing; the window keeps its frame.
     EXPECT_EQ(accessibility->moveAndResize(window, {100, 150, 410, 330}),
               AccessibilityStatus::success);
     EXPECT_EQ(windowFrame(*accessibility, window), Rect(100, 150, 410, 330));

@@ -210,9 +210,8 @@ AccessibilityWindowMover::confirmRestoredSize(const AccessibilityElement& window
     }
     const Size wanted = it->second;
     restoring_.erase(it);
-    if (hasSize(window, wanted)) {
-        return true;
-    }
+    // Asked again even when the window seems to have the size: the window manager may give it
+    // the size its move started with as the move ends, at the very release being handled here.
     accessibility_.setAttribute(window, ax::size, wanted);
     return hasSize(window, wanted);
 }

@@ -100,9 +100,9 @@ public:
     // forgets the window's placement; true only when a size was set and the window has it now.
     bool restoreSizeAfterDragOut(const AccessibilityElement& window,
                                  const std::optional<Rect>& startFrame);
-    // At the release of the drag that restored a size: sets the size once more when the window
-    // does not have it (a window manager may keep the size its move started with until the
-    // button is up). Whether the window has the size now; nothing when no size was restored for
+    // At the release of the drag that restored a size: sets the size once more (a window manager
+    // may keep the size its move started with until the button is up, or give it back as its
+    // move ends). Whether the window has the size now; nothing when no size was restored for
     // this window during the drag.
     std::optional<bool> confirmRestoredSize(const AccessibilityElement& window);
     // The drag ended without a release to confirm the size at.

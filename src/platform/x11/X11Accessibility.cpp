@@ -26,7 +26,7 @@ constexpr std::string_view titleAttribute = "AXTitle";
 
 // A window manager that does not answer a request at all (it refused it without changing
 // anything) must not stall the caller for long.
-constexpr auto answerTimeout = std::chrono::milliseconds(250);
+constexpr auto answerTimeout = std::chrono::milliseconds(500);
 // A window manager that answers in several steps (frame, then client; un-maximize, then the
 // old frame) sends them back to back; one display frame of quiet after an answer ends it.
 constexpr auto settlingTime = std::chrono::milliseconds(16);
@@ -386,7 +386,7 @@ AccessibilityStatus X11Accessibility::applyFrame(XWindow window, std::optional<P
     FrameExtents sentExtents;
     FrameExtents sentShadow;
     Rect predicted;
-    const auto request = [&](const Rect& now) {
+    const auto request = [&](const Rect& now, bool evenUnchanged) {
         sentExtents = windows_.frameExtents(window);
         sentShadow = windows_.gtkFrameExtents(window);
         const int x = static_cast<int>(std::lround(wantedOrigin.x)) - sentShadow.left;
@@ -405,7 +405,8 @@ AccessibilityStatus X11Accessibility::applyFrame(XWindow window, std::optional<P
                                              hints.baseHeight, hints.heightIncrement);
         predicted = Rect(x + sentShadow.left, y + sentShadow.top, width + decorationWidth,
                          height + decorationHeight);
-        if (now == predicted) {
+        const bool changes = now != predicted;
+        if (!changes && !evenUnchanged) {
             return false;
         }
         const std::uint32_t given = (origin ? positionGiven : 0) | (size ? sizeGiven : 0);
@@ -414,14 +415,16 @@ AccessibilityStatus X11Accessibility::applyFrame(XWindow window, std::optional<P
                                      static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
                                      static_cast<std::uint32_t>(clientWidth),
                                      static_cast<std::uint32_t>(clientHeight)});
-        return true;
+        return changes;
     };
-    if (!request(*initial)) {
-        return AccessibilityStatus::success;
-    }
-    // While the user holds the button, a window manager that is moving the window answers at
-    // once or only after the release; the drag must not stall on it.
-    const auto firstAnswerBy = Clock::now() + (buttonHeld() ? settlingTime : answerTimeout);
+    // Sent even when the window seems to have the frame already: the window manager may be
+    // changing it at this moment (openbox gives a dragged window its old size back when the move
+    // ends), and a request that really changes nothing is answered by nothing, so it is waited
+    // for one frame only. While the user holds the button, a window manager that is moving the
+    // window answers at once or only after the release; the drag must not stall on it.
+    const bool changes = request(*initial, true);
+    const auto firstAnswerBy =
+        Clock::now() + (!changes || buttonHeld() ? settlingTime : answerTimeout);
     bool resent = false;
     const auto current = [&] { return windows_.outerFrame(window); };
     auto deadline = firstAnswerBy;
@@ -443,7 +446,7 @@ AccessibilityStatus X11Accessibility::applyFrame(XWindow window, std::optional<P
                                 windows_.gtkFrameExtents(window) != sentShadow;
         if (newExtents && !resent) {
             resent = true;
-            if (!request(*now)) {
+            if (!request(*now, false)) {
                 break;
             }
         }
