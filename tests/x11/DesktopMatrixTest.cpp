@@ -224,10 +224,11 @@ public:
     // to fill the zone. Waits until the overlay has gone.
     ::testing::AssertionResult dropOnCard(XWindow window, const ZoneTarget& target) {
         const auto panels = count("off screen:");
-        if (!grabTitleBarAndMoveTo(window, pixelAt(target.cardCentre))) {
+        const bool followed = grabTitleBarAndMoveTo(window, pixelAt(target.cardCentre));
+        button(false); // up even when it failed, or every later step starts pressed
+        if (!followed) {
             return ::testing::AssertionFailure() << "the window did not follow the pointer";
         }
-        button(false);
         auto result = arrives(window, target.windowFrame);
         if (!waitUntilOverlayGone(panels)) {
             return ::testing::AssertionFailure() << "the overlay stayed";
