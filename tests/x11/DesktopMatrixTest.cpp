@@ -465,9 +465,13 @@ std::string cellName(const ::testing::TestParamInfo<Cell>& info) {
     return name;
 }
 
+// xfwm4 takes its monitors from GDK, which leaves out a monitor without an output, and Xvfb
+// has only one output: on a screen split with `xrandr --setmonitor … none` it sees the first
+// monitor alone and keeps every window's title bar on it, its own drags included. Two monitors
+// are therefore tried where the window manager reads RandR's monitors (openbox, kwin).
 INSTANTIATE_TEST_SUITE_P(
     Desktops, DesktopMatrix,
-    ::testing::Values(Cell{WindowManager::xfwm4, true, App::xterm, true},
+    ::testing::Values(Cell{WindowManager::xfwm4, true, App::xterm, false},
                       Cell{WindowManager::xfwm4, true, App::calculator, false},
                       Cell{WindowManager::metacity, true, App::xterm, false},
                       Cell{WindowManager::metacity, true, App::calculator, false},
