@@ -22,7 +22,11 @@ constexpr double minimumGappedSide = 40;
 
 bool framesMatch(const Rect& a, const Rect& b) {
     return std::abs(a.minX() - b.minX()) < 12 && std::abs(a.minY() - b.minY()) < 12 &&
-           std::abs(a.width() - b.width()) < 24 && std::abs(a.height() - b.height()) < 24;
+           sizesMatch(a.size, b.size);
+}
+
+bool sizesMatch(const Size& a, const Size& b) {
+    return std::abs(a.width - b.width) < 24 && std::abs(a.height - b.height) < 24;
 }
 
 GapRule gapRule(const Defaults& defaults) {
@@ -224,8 +228,7 @@ bool AccessibilityWindowMover::hasSize(const AccessibilityElement& window, const
     // A setter's success only says the request went through; what counts is the size the
     // window has now, within the tolerance that size increments need.
     const auto frame = windowFrame(accessibility_, window);
-    return frame && std::abs(frame->width() - size.width) < 24 &&
-           std::abs(frame->height() - size.height) < 24;
+    return frame && sizesMatch(frame->size, size);
 }
 
 } // namespace tessera

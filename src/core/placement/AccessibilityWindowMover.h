@@ -40,6 +40,8 @@ using PlacementTable = std::unordered_map<AccessibilityElement, Placement>;
 // Whether a window still sits where it was put: origins within 12 points and sizes within 24,
 // which absorbs the rounding and size increments applications apply to a requested frame.
 bool framesMatch(const Rect& a, const Rect& b);
+// The size half of that tolerance: widths and heights within 24 points.
+bool sizesMatch(const Size& a, const Size& b);
 
 // Above this many entries a placement first drops the entries of windows that are gone.
 inline constexpr std::size_t placementPruneThreshold = 48;
