@@ -1,7 +1,7 @@
 #include "ShortcutRecorderModel.h"
 
 #include "core/hotkeys/ShortcutRecorder.h"
-#include "platform/x11/MacKeyCodes.h"
+#include "platform/linux/MacKeyCodes.h"
 
 #include <QQmlEngine>
 

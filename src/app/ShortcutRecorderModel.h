@@ -22,9 +22,9 @@ using LocalEventDelivery = std::function<bool(const MonitorEvent&)>;
 
 // A key press in Tessera's window as the local monitors see it: a key down with the macOS key
 // code and the device-independent modifier flags (Alt is Option, Super/Meta is Command, as the
-// hotkeys map them). The X keysym (Qt's native virtual key on X11) names the key when there is
-// one; without it (offscreen, or a keysym no US key produces) the Qt key does. Nothing for a key
-// that has no macOS code.
+// hotkeys map them). The keysym (Qt's native virtual key on X11 and Wayland) names the key when
+// there is one; without it (offscreen, or a keysym no US key produces) the Qt key does. Nothing for
+// a key that has no macOS code.
 std::optional<MonitorEvent> keyDownFromQt(int qtKey, quint32 nativeVirtualKey, int qtModifiers);
 
 // One shortcut recorder control as QML sees it: the core recorder's state, its two buttons and

@@ -5,7 +5,7 @@
 
 #include "core/model/Records.h"
 #include "platform/sim/SimLog.h"
-#include "platform/x11/MacKeyCodes.h"
+#include "platform/linux/MacKeyCodes.h"
 #include "platform/x11/X11Hotkeys.h"
 
 #include <X11/keysym.h>

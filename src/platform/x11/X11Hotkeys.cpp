@@ -1,6 +1,6 @@
 #include "X11Hotkeys.h"
 
-#include "MacKeyCodes.h"
+#include "platform/linux/MacKeyCodes.h"
 
 #include "core/model/Records.h"
 

@@ -1,6 +1,6 @@
 #include "X11InputEvents.h"
 
-#include "MacKeyCodes.h"
+#include "platform/linux/MacKeyCodes.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
