@@ -1,11 +1,11 @@
 import QtQuick
 
-// A symbol drawn at a size, tinted with a colour.
+// A symbol drawn at a size, in the scheme's text colour unless told otherwise.
 Image {
     property string name
     property int size: 18
-    property color color: palette.windowText
-    source: name ? "image://symbols/" + name + "?color=" + encodeURIComponent(color) : ""
+    property color color: Theme.iconColor
+    source: Symbols.source(name, color)
     sourceSize: Qt.size(size * 2, size * 2)
     width: size
     height: size
