@@ -4,6 +4,7 @@
 #include "SimShell.h"
 #include "SymbolImageProvider.h"
 #include "TextRecognition.h"
+#include "Theme.h"
 #include "ZonesPageModel.h"
 
 #include "core/model/Records.h"
@@ -245,6 +246,39 @@ INSTANTIATE_TEST_SUITE_P(
         std::replace(name.begin(), name.end(), '-', '_');
         return name;
     });
+
+// The main window in the dark scheme, on a light desktop: texts and icons turn light.
+class DarkScreenshots : public MainWindowScreenshots {
+protected:
+    void SetUp() override {
+        MainWindowScreenshots::SetUp();
+        shell::followAppearance(app(), desktopScheme);
+        app().setAppearance(QStringLiteral("dark"));
+    }
+    void TearDown() override { shell::applyColorScheme(false); }
+
+    const shell::DesktopColorScheme desktopScheme;
+};
+
+TEST_F(DarkScreenshots, ShowTheTextsOfThePages) {
+    for (const auto& shot :
+         {PageShot{
+              "overview-dark", "overview", nullptr, {"Monitors", "Show zones on all monitors"}},
+          PageShot{"zones-dark",
+                   "zones",
+                   nullptr,
+                   {"Monitor Layout", "Position", "Percent of the monitor"}},
+          PageShot{"settings-general-dark", "settings", "general", {"Appearance", "Backup"}}}) {
+        SCOPED_TRACE(shot.name);
+        open(QString::fromUtf8(shot.page),
+             shot.pane ? std::optional<QString>(QString::fromUtf8(shot.pane)) : std::nullopt);
+        const QImage picture = settledPicture(*window);
+        ASSERT_LT(picture.pixelColor(4, picture.height() - 4).lightness(), 128) << "not dark";
+        const QString path = picturePath(QString::fromUtf8(shot.name));
+        ASSERT_TRUE(picture.save(path)) << "cannot write " << path.toStdString();
+        expectTextsIn(path, shot.texts);
+    }
+}
 
 // The zone editor with the display's layout, and with each of its two pop-ups open. The first
 // zone is selected when the page opens, so the inspector shows all three sections.
