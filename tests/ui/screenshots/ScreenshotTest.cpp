@@ -148,6 +148,8 @@ protected:
         Q_EMIT app().showWindowRequested();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     }
+    // Back to the light scheme the next test starts with.
+    void TearDown() override { shell::applyColorScheme(false); }
 
     // Shows the page (and pane) the way the page picker and the Settings list do, and waits
     // until the window has heard of it.
@@ -178,6 +180,8 @@ struct PageShot {
     const char* pane;
     // Texts of the page, in English, that a reader must find in the picture.
     std::vector<std::string> texts;
+    // The window in the dark scheme on a light desktop: texts and icons must turn light.
+    bool dark = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const PageShot& shot) {
@@ -189,10 +193,16 @@ class PageScreenshot : public MainWindowScreenshots,
 
 TEST_P(PageScreenshot, ShowsTheTextsOfThePage) {
     const auto& shot = GetParam();
+    const shell::DesktopColorScheme desktopScheme;
+    if (shot.dark) {
+        shell::followAppearance(app(), desktopScheme);
+        app().setAppearance(QStringLiteral("dark"));
+    }
     open(QString::fromUtf8(shot.page),
          shot.pane ? std::optional<QString>(QString::fromUtf8(shot.pane)) : std::nullopt);
     const QImage picture = settledPicture(*window);
     ASSERT_FALSE(picture.isNull()) << "the window could not be grabbed";
+    EXPECT_EQ(picture.pixelColor(4, picture.height() - 4).lightness() < 128, shot.dark);
     const QString path = picturePath(QString::fromUtf8(shot.name));
     ASSERT_TRUE(picture.save(path)) << "cannot write " << path.toStdString();
     expectTextsIn(path, shot.texts);
@@ -240,45 +250,20 @@ INSTANTIATE_TEST_SUITE_P(
                  "settings",
                  "permissions",
                  {"Accessibility", "Move and resize other apps", "Input Monitoring",
-                  "Relaunch Tessera"}}),
+                  "Relaunch Tessera"}},
+        PageShot{
+            "overview-dark", "overview", nullptr, {"Monitors", "Show zones on all monitors"}, true},
+        PageShot{"zones-dark",
+                 "zones",
+                 nullptr,
+                 {"Monitor Layout", "Position", "Percent of the monitor"},
+                 true},
+        PageShot{"settings-general-dark", "settings", "general", {"Appearance", "Backup"}, true}),
     [](const ::testing::TestParamInfo<PageShot>& info) {
         std::string name = info.param.name;
         std::replace(name.begin(), name.end(), '-', '_');
         return name;
     });
-
-// The main window in the dark scheme, on a light desktop: texts and icons turn light.
-class DarkScreenshots : public MainWindowScreenshots {
-protected:
-    void SetUp() override {
-        MainWindowScreenshots::SetUp();
-        shell::followAppearance(app(), desktopScheme);
-        app().setAppearance(QStringLiteral("dark"));
-    }
-    void TearDown() override { shell::applyColorScheme(false); }
-
-    const shell::DesktopColorScheme desktopScheme;
-};
-
-TEST_F(DarkScreenshots, ShowTheTextsOfThePages) {
-    for (const auto& shot :
-         {PageShot{
-              "overview-dark", "overview", nullptr, {"Monitors", "Show zones on all monitors"}},
-          PageShot{"zones-dark",
-                   "zones",
-                   nullptr,
-                   {"Monitor Layout", "Position", "Percent of the monitor"}},
-          PageShot{"settings-general-dark", "settings", "general", {"Appearance", "Backup"}}}) {
-        SCOPED_TRACE(shot.name);
-        open(QString::fromUtf8(shot.page),
-             shot.pane ? std::optional<QString>(QString::fromUtf8(shot.pane)) : std::nullopt);
-        const QImage picture = settledPicture(*window);
-        ASSERT_LT(picture.pixelColor(4, picture.height() - 4).lightness(), 128) << "not dark";
-        const QString path = picturePath(QString::fromUtf8(shot.name));
-        ASSERT_TRUE(picture.save(path)) << "cannot write " << path.toStdString();
-        expectTextsIn(path, shot.texts);
-    }
-}
 
 // The zone editor with the display's layout, and with each of its two pop-ups open. The first
 // zone is selected when the page opens, so the inspector shows all three sections.
