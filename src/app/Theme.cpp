@@ -1,8 +1,11 @@
 #include "Theme.h"
 
+#include "AppViewModel.h"
+
 #include <QColor>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QStyleHints>
 
 namespace tessera::shell {
 
@@ -62,10 +65,29 @@ void applyColorScheme(bool dark) {
     QGuiApplication::setPalette(dark ? darkPalette() : lightPalette());
 }
 
-bool desktopPrefersDark() {
-    // Read before applyColorScheme replaces the application palette.
-    const auto window = QGuiApplication::palette().color(QPalette::Window);
-    return window.lightness() < 128;
+DesktopColorScheme::DesktopColorScheme()
+    : dark_(QGuiApplication::palette().color(QPalette::Window).lightness() < 128) {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    // Where the platform knows the scheme it says so, also when the user changes it later.
+    const auto follow = [this](Qt::ColorScheme scheme) {
+        if (scheme == Qt::ColorScheme::Unknown || (scheme == Qt::ColorScheme::Dark) == dark_) {
+            return;
+        }
+        dark_ = scheme == Qt::ColorScheme::Dark;
+        Q_EMIT changed();
+    };
+    follow(QGuiApplication::styleHints()->colorScheme());
+    connect(QGuiApplication::styleHints(), &QStyleHints::colorSchemeChanged, this, follow);
+#endif
+}
+
+void followAppearance(AppViewModel& app, const DesktopColorScheme& desktop) {
+    app.setSystemPrefersDark(desktop.dark());
+    applyColorScheme(app.darkScheme());
+    QObject::connect(&desktop, &DesktopColorScheme::changed, &app,
+                     [&app, &desktop] { app.setSystemPrefersDark(desktop.dark()); });
+    QObject::connect(&app, &AppViewModel::appearanceChanged, &app,
+                     [&app] { applyColorScheme(app.darkScheme()); });
 }
 
 } // namespace tessera::shell

@@ -108,7 +108,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    const bool systemDark = shell::desktopPrefersDark();
+    // Read before the main window's scheme replaces the application palette.
+    const shell::DesktopColorScheme desktopScheme;
     const UserFolders folders = xdgUserFolders();
     StderrLog log(std::cerr, debugRequested());
     PlistDefaults defaults(preferencesFile(folders), &std::cerr);
@@ -161,7 +162,9 @@ int main(int argc, char** argv) {
             return QRect(static_cast<int>(root.x), static_cast<int>(root.y),
                          static_cast<int>(frame.width()), static_cast<int>(frame.height()));
         },
-        [&shell] { return shell && shell->app().darkScheme(); },
+        // The overlay lies over other applications' windows: it follows the desktop, not the
+        // main window's "appearance".
+        [&desktopScheme] { return desktopScheme.dark(); },
         [] { return shell::desktopPrefersReducedMotion(); },
         measureOverlay ? std::function<void(const QRect&, double)>([](const QRect& place,
                                                                       double milliseconds) {
@@ -189,10 +192,7 @@ int main(int argc, char** argv) {
                                                 return inputEvents.deliverLocalEvent(event);
                                             }}});
     auto& app = shell->app();
-    app.setSystemPrefersDark(systemDark);
-    shell::applyColorScheme(app.darkScheme());
-    QObject::connect(&app, &shell::AppViewModel::appearanceChanged, &app,
-                     [&app] { shell::applyColorScheme(app.darkScheme()); });
+    shell::followAppearance(app, desktopScheme);
     showMainWindow = [&app] { Q_EMIT app.showWindowRequested(); };
     QObject::connect(&instance, &shell::SingleInstance::activationRequested, &app,
                      [&app] { Q_EMIT app.showWindowRequested(); });

@@ -81,28 +81,6 @@ TEST(AppViewModel, AccessNeededFollowsBothPermissions) {
     EXPECT_FALSE(app.accessNeeded());
 }
 
-TEST(AppViewModel, AppearanceIsStoredAndResolvesSystemThroughTheDesktop) {
-    SimShell sim;
-    auto& app = sim.shell->app();
-    EXPECT_EQ(app.appearance(), "system");
-    EXPECT_FALSE(app.darkScheme());
-    EXPECT_EQ(emissions(&app, &shell::AppViewModel::appearanceChanged,
-                        [&] { app.setSystemPrefersDark(true); }),
-              1);
-    EXPECT_TRUE(app.darkScheme());
-
-    app.setAppearance("light");
-    EXPECT_FALSE(app.darkScheme());
-    EXPECT_EQ(std::get<std::string>(*sim.defaults.object("appearance")), "light");
-    // Something else wrote a value no choice has: the window falls back to the system's.
-    sim.shell->preferences().setString("appearance", "sepia");
-    EXPECT_EQ(app.appearance(), "system");
-    EXPECT_TRUE(app.darkScheme());
-    app.setAppearance("sepia");
-    EXPECT_EQ(std::get<std::string>(*sim.defaults.object("appearance")), "sepia")
-        << "an unknown choice is never written";
-}
-
 TEST(AppViewModel, QuitAndPreviewGoThroughTheApplication) {
     SimShell sim;
     sim.start();

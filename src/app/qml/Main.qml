@@ -87,7 +87,7 @@ ApplicationWindow {
                 flat: true
                 text: strings.tr("Access Needed")
                 icon.source: Symbols.source("exclamationmark.triangle.fill")
-                icon.color: "#e0a100"
+                icon.color: Theme.warning
                 ToolTip.visible: hovered
                 ToolTip.text: strings.tr("Open Settings and grant permissions")
                 onClicked: app.openSettings("permissions")

@@ -4,6 +4,7 @@
 #include "SimShell.h"
 #include "SymbolImageProvider.h"
 #include "TextRecognition.h"
+#include "Theme.h"
 #include "ZonesPageModel.h"
 
 #include "core/model/Records.h"
@@ -147,6 +148,8 @@ protected:
         Q_EMIT app().showWindowRequested();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     }
+    // Back to the light scheme the next test starts with.
+    void TearDown() override { shell::applyColorScheme(false); }
 
     // Shows the page (and pane) the way the page picker and the Settings list do, and waits
     // until the window has heard of it.
@@ -177,6 +180,8 @@ struct PageShot {
     const char* pane;
     // Texts of the page, in English, that a reader must find in the picture.
     std::vector<std::string> texts;
+    // The window in the dark scheme on a light desktop: texts and icons must turn light.
+    bool dark = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const PageShot& shot) {
@@ -188,10 +193,16 @@ class PageScreenshot : public MainWindowScreenshots,
 
 TEST_P(PageScreenshot, ShowsTheTextsOfThePage) {
     const auto& shot = GetParam();
+    const shell::DesktopColorScheme desktopScheme;
+    if (shot.dark) {
+        shell::followAppearance(app(), desktopScheme);
+        app().setAppearance(QStringLiteral("dark"));
+    }
     open(QString::fromUtf8(shot.page),
          shot.pane ? std::optional<QString>(QString::fromUtf8(shot.pane)) : std::nullopt);
     const QImage picture = settledPicture(*window);
     ASSERT_FALSE(picture.isNull()) << "the window could not be grabbed";
+    EXPECT_EQ(picture.pixelColor(4, picture.height() - 4).lightness() < 128, shot.dark);
     const QString path = picturePath(QString::fromUtf8(shot.name));
     ASSERT_TRUE(picture.save(path)) << "cannot write " << path.toStdString();
     expectTextsIn(path, shot.texts);
@@ -239,7 +250,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "settings",
                  "permissions",
                  {"Accessibility", "Move and resize other apps", "Input Monitoring",
-                  "Relaunch Tessera"}}),
+                  "Relaunch Tessera"}},
+        PageShot{
+            "overview-dark", "overview", nullptr, {"Monitors", "Show zones on all monitors"}, true},
+        PageShot{"zones-dark",
+                 "zones",
+                 nullptr,
+                 {"Monitor Layout", "Position", "Percent of the monitor"},
+                 true},
+        PageShot{"settings-general-dark", "settings", "general", {"Appearance", "Backup"}, true}),
     [](const ::testing::TestParamInfo<PageShot>& info) {
         std::string name = info.param.name;
         std::replace(name.begin(), name.end(), '-', '_');

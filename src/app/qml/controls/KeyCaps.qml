@@ -10,7 +10,7 @@ Row {
     Label {
         visible: caps.keys.length === 0
         text: "—"
-        opacity: 0.5
+        color: Theme.secondaryText
     }
 
     Repeater {

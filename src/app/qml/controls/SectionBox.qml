@@ -34,7 +34,7 @@ ColumnLayout {
         text: section.footer
         wrapMode: Text.WordWrap
         Layout.fillWidth: true
-        opacity: 0.7
+        color: Theme.secondaryText
         font.pixelSize: 12
     }
 }

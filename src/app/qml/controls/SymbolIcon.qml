@@ -1,13 +1,18 @@
 import QtQuick
+import QtQuick.Layouts
 
-// A symbol drawn at a size, tinted with a colour.
+// A symbol drawn at a size, in the scheme's text colour unless told otherwise.
 Image {
     property string name
     property int size: 18
-    property color color: palette.windowText
-    source: name ? "image://symbols/" + name + "?color=" + encodeURIComponent(color) : ""
+    property color color: Theme.iconColor
+    source: Symbols.source(name, color)
+    // Drawn at twice the size for sharp edges; laid out at the size, which layouts would
+    // otherwise take from the picture.
     sourceSize: Qt.size(size * 2, size * 2)
     width: size
     height: size
+    Layout.preferredWidth: size
+    Layout.preferredHeight: size
     fillMode: Image.PreserveAspectFit
 }

@@ -49,7 +49,7 @@ ScrollView {
                 Layout.topMargin: 8
                 Layout.bottomMargin: 8
                 horizontalAlignment: Text.AlignHCenter
-                opacity: 0.6
+                color: Theme.secondaryText
             }
 
             Repeater {
@@ -96,7 +96,7 @@ ScrollView {
                             text: appRow.modelData.identifier
                             elide: Text.ElideMiddle
                             Layout.fillWidth: true
-                            opacity: 0.6
+                            color: Theme.secondaryText
                             font.pixelSize: 11
                         }
                     }
