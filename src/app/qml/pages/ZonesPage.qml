@@ -26,15 +26,10 @@ Item {
 
     // The inspector's captions line up in one column, as wide as the longest caption in the
     // language shown, so none is cut ("Сочетание клавиш").
-    TextMetrics { id: captionMetrics; font: captionProbe.font }
+    FontMetrics { id: captionMetrics; font: captionProbe.font }
     Label { id: captionProbe; visible: false }
     function widestText(texts) {
-        let widest = 0
-        for (const text of texts) {
-            captionMetrics.text = text
-            widest = Math.max(widest, captionMetrics.advanceWidth)
-        }
-        return Math.ceil(widest)
+        return Math.ceil(Math.max(...texts.map(text => captionMetrics.advanceWidth(text))))
     }
     readonly property real captionWidth:
         widestText([strings.tr("Name"), strings.tr("Monitors"), strings.tr("Shortcut")])
