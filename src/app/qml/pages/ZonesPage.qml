@@ -246,7 +246,9 @@ Item {
                     id: layoutStrip
                     objectName: "layoutStrip"
                     Layout.fillWidth: true
+                    // No wider than its cards, so "New…" follows right after the last one.
                     Layout.preferredWidth: contentWidth
+                    Layout.maximumWidth: contentWidth
                     implicitHeight: layoutRow.height + 10
                     contentWidth: layoutRow.width
                     contentHeight: layoutRow.height
@@ -412,6 +414,7 @@ Item {
                         }
                     }
                 }
+                Item { Layout.fillWidth: true }
             }
 
             // Above the canvas.
