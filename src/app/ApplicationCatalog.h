@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace tessera::shell {
 
@@ -21,6 +22,8 @@ public:
     virtual ~ApplicationCatalog() = default;
     // The application with this identifier; nothing when none is installed.
     virtual std::optional<CatalogEntry> find(const QString& identifier) const = 0;
+    // The applications a user can choose from, by name: those the desktop shows in its menus.
+    virtual std::vector<CatalogEntry> applications() const = 0;
 };
 
 } // namespace tessera::shell

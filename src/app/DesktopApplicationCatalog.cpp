@@ -1,6 +1,9 @@
 #include "DesktopApplicationCatalog.h"
 
+#include <QCollator>
 #include <QUrl>
+
+#include <algorithm>
 
 #include <array>
 #include <string_view>
@@ -46,8 +49,33 @@ std::optional<CatalogEntry> DesktopApplicationCatalog::find(const QString& ident
     if (found == entries_.end()) {
         return std::nullopt;
     }
-    const auto& entry = found->second;
-    return CatalogEntry{identifier, QString::fromStdString(entry.name), iconSource(entry.icon)};
+    return entryOf(found->second);
+}
+
+std::vector<CatalogEntry> DesktopApplicationCatalog::applications() const {
+    read();
+    std::vector<CatalogEntry> list;
+    for (const auto& [id, entry] : entries_) {
+        // Links and folders have no windows; entries kept out of menus are helpers and
+        // handlers the user doesn't know by name.
+        if (entry.noDisplay || (!entry.type.empty() && entry.type != "Application")) {
+            continue;
+        }
+        list.push_back(entryOf(entry));
+        if (list.back().name.isEmpty()) {
+            list.back().name = list.back().identifier;
+        }
+    }
+    const QCollator collator;
+    std::stable_sort(list.begin(), list.end(), [&](const CatalogEntry& a, const CatalogEntry& b) {
+        return collator.compare(a.name, b.name) < 0;
+    });
+    return list;
+}
+
+CatalogEntry DesktopApplicationCatalog::entryOf(const DesktopEntry& entry) const {
+    return CatalogEntry{QString::fromStdString(entry.id), QString::fromStdString(entry.name),
+                        iconSource(entry.icon)};
 }
 
 QString DesktopApplicationCatalog::iconSource(const std::string& icon) const {

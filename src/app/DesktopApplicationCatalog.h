@@ -30,12 +30,15 @@ public:
                                        Clock::duration rescanInterval = std::chrono::seconds(5));
 
     std::optional<CatalogEntry> find(const QString& identifier) const override;
+    // Read afresh each time: the chooser that asks is opened by hand, seldom.
+    std::vector<CatalogEntry> applications() const override;
 
     // A file URL of the icon an entry's Icon key names; empty when no file is found.
     QString iconSource(const std::string& icon) const;
 
 private:
     void read() const;
+    CatalogEntry entryOf(const DesktopEntry& entry) const;
 
     std::vector<std::filesystem::path> folders_;
     Clock::duration rescanInterval_;

@@ -7,40 +7,13 @@
 
 #include "core/app/Preferences.h"
 #include "core/ui/IgnoredAppsList.h"
-#include "platform/linux/DesktopEntries.h"
 
-#include <QFileInfo>
 #include <QVariantMap>
 
-#include <filesystem>
+#include <algorithm>
 #include <utility>
 
 namespace tessera::shell {
-
-namespace {
-
-namespace fs = std::filesystem;
-
-// A file URL or a plain path.
-fs::path localPath(const QVariant& file) {
-    const QUrl url = file.metaType().id() == QMetaType::QUrl ? file.toUrl() : QUrl(file.toString());
-    const QString path = url.isLocalFile() ? url.toLocalFile() : file.toString();
-    return fs::path(path.toStdString()).lexically_normal();
-}
-
-// The desktop file id: below an applications folder the subfolders count ("kde4-konsole"),
-// anywhere else only the file name does.
-std::string desktopIdOf(const fs::path& file, const std::vector<fs::path>& folders) {
-    for (const auto& folder : folders) {
-        const auto relative = file.lexically_relative(folder);
-        if (!relative.empty() && *relative.begin() != "..") {
-            return desktopFileId(relative);
-        }
-    }
-    return desktopFileId(file.filename());
-}
-
-} // namespace
 
 ExclusionsPaneModel::ExclusionsPaneModel(const ShellPorts& ports, Preferences& preferences,
                                          const Strings& strings, QObject* parent)
@@ -72,36 +45,32 @@ bool ExclusionsPaneModel::empty() const {
     return ignoredApps(ports_.defaults).empty();
 }
 
-QUrl ExclusionsPaneModel::applicationsFolder() const {
-    return QUrl::fromLocalFile(QStringLiteral("/usr/share/applications"));
+QVariantList ExclusionsPaneModel::installedApps() const {
+    const auto ignored = ignoredApps(ports_.defaults);
+    QVariantList list;
+    for (const auto& entry : ports_.applications.applications()) {
+        const bool listed = std::find(ignored.begin(), ignored.end(),
+                                      entry.identifier.toStdString()) != ignored.end();
+        list.push_back(QVariantMap{{"identifier", entry.identifier},
+                                   {"name", entry.name},
+                                   {"iconSource", entry.iconSource},
+                                   {"ignored", listed}});
+    }
+    return list;
 }
 
-int ExclusionsPaneModel::addDesktopFiles(const QVariantList& files) {
-    const auto folders = applicationFolders();
+int ExclusionsPaneModel::ignoreApps(const QStringList& identifiers) {
     std::vector<std::string> candidates;
-    QStringList skipped;
-    for (const auto& file : files) {
-        const auto path = localPath(file);
-        auto id = desktopIdOf(path, folders);
-        std::string error;
-        const auto entry = id.empty() ? std::nullopt : readDesktopEntryFile(path, id, &error);
-        // Links and folders have desktop entries too, but no windows to keep zones from.
-        if (!entry || (!entry->type.empty() && entry->type != "Application")) {
-            skipped.push_back(strings_.tr(
-                QStringLiteral("“%@” was skipped: it isn’t a readable application entry."),
-                {QString::fromStdString(path.filename().string())}));
-            continue;
-        }
-        candidates.push_back(std::move(id));
+    for (const auto& identifier : identifiers) {
+        candidates.push_back(identifier.toStdString());
     }
-
     const auto current = ignoredApps(ports_.defaults);
     const auto updated = addingIgnoredApps(current, candidates);
     const int added = static_cast<int>(updated.size() - current.size());
-    const QString previousError = std::exchange(lastError_, skipped.join(QLatin1Char('\n')));
+    const QString previousError = std::exchange(lastError_, QString());
     // A write announces itself through the preferences; one that failed still changes the list
     // for this run, and lastError, set after that announcement, says it won't last.
-    if (added > 0 ? !write(updated) : lastError_ != previousError) {
+    if (added > 0 ? !write(updated) : !previousError.isEmpty()) {
         Q_EMIT changed();
     }
     return added;

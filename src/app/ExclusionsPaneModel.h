@@ -5,13 +5,12 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QUrl>
 #include <QVariantList>
 
 namespace tessera::shell {
 
 // The Exclusions pane: the applications in "ignoredApps" with their names and icons from the
-// catalog, adding applications by their desktop entries and taking them off the list again.
+// catalog, adding applications chosen from the catalog and taking them off the list again.
 // The list is read from the preferences at each use, so a change made from the tray menu shows
 // at once.
 class ExclusionsPaneModel : public QObject {
@@ -23,8 +22,6 @@ class ExclusionsPaneModel : public QObject {
     // Why the last change did not go through completely (files skipped, a failed write);
     // empty after a change that did.
     Q_PROPERTY(QString lastError READ lastError NOTIFY changed)
-    // Where the file dialog starts.
-    Q_PROPERTY(QUrl applicationsFolder READ applicationsFolder CONSTANT)
 public:
     ExclusionsPaneModel(const ShellPorts& ports, Preferences& preferences, const Strings& strings,
                         QObject* parent = nullptr);
@@ -33,13 +30,13 @@ public:
     QVariantList apps() const;
     bool empty() const;
     QString lastError() const { return lastError_; }
-    QUrl applicationsFolder() const;
 
-    // Ignores the applications of these desktop files (file URLs or paths, as the file dialog
-    // hands them): each one's desktop file id is appended unless it is already listed. Files
-    // that can't be read as an application's desktop entry are skipped and named in lastError.
-    // Returns how many identifiers were appended.
-    Q_INVOKABLE int addDesktopFiles(const QVariantList& files);
+    // The applications to choose from: [{ identifier, name, iconSource, ignored }] by name,
+    // read from the catalog at each call.
+    Q_INVOKABLE QVariantList installedApps() const;
+    // Ignores these applications: each identifier not listed yet is appended, in the order
+    // given. Returns how many were appended.
+    Q_INVOKABLE int ignoreApps(const QStringList& identifiers);
     // Takes every copy of the identifier off the list.
     Q_INVOKABLE void stopIgnoring(const QString& identifier);
 

@@ -14,10 +14,13 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMetaObject>
 #include <QStandardPaths>
 #include <QVariantMap>
+#include <QWindow>
 
 #include <chrono>
 #include <filesystem>
@@ -154,7 +157,10 @@ void GeneralPaneModel::cancelRestoreBuiltIns() {
 }
 
 QUrl GeneralPaneModel::proposedExportFile() const {
-    auto folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    auto folder = lastBackupFolder_;
+    if (folder.isEmpty() || !QDir(folder).exists()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    }
     if (folder.isEmpty() || !QDir(folder).exists()) {
         folder = QDir::homePath();
     }
@@ -162,13 +168,62 @@ QUrl GeneralPaneModel::proposedExportFile() const {
     return QUrl::fromLocalFile(QDir(folder).filePath(name));
 }
 
+QString GeneralPaneModel::importFolder() const {
+    // Never the process's working folder: that is wherever Tessera happened to be started.
+    return !lastBackupFolder_.isEmpty() && QDir(lastBackupFolder_).exists() ? lastBackupFolder_
+                                                                            : QDir::homePath();
+}
+
+QFileDialog& GeneralPaneModel::showFileDialog(QWindow* window, const QString& title) {
+    fileDialog_ = std::make_unique<QFileDialog>();
+    auto& dialog = *fileDialog_;
+    dialog.setWindowTitle(title);
+    dialog.setNameFilter(strings_.tr("JSON files (*.json)"));
+    dialog.setWindowModality(Qt::WindowModal);
+    if (window != nullptr) {
+        // Over the main window, which is no widget the dialog could have as its parent.
+        dialog.winId();
+        dialog.windowHandle()->setTransientParent(window);
+    }
+    return dialog;
+}
+
+void GeneralPaneModel::chooseExportFile(QWindow* window) {
+    auto& dialog = showFileDialog(window, strings_.tr("Save Backup"));
+    const QFileInfo proposed(proposedExportFile().toLocalFile());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    dialog.setDirectory(proposed.absolutePath());
+    dialog.selectFile(proposed.fileName());
+    connect(&dialog, &QFileDialog::fileSelected, this,
+            [this](const QString& file) { exportTo(file); });
+    dialog.open();
+}
+
+void GeneralPaneModel::chooseImportFile(QWindow* window) {
+    auto& dialog = showFileDialog(window, strings_.tr("Open Backup"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDirectory(importFolder());
+    connect(&dialog, &QFileDialog::fileSelected, this,
+            [this](const QString& file) { readBackupFile(file); });
+    dialog.open();
+}
+
 bool GeneralPaneModel::exportTo(const QString& pathOrUrl) {
-    const auto error = exportBackup(ports_.state.backupContext(), localPath(pathOrUrl));
+    const auto file = localPath(pathOrUrl);
+    const auto error = exportBackup(ports_.state.backupContext(), file);
     if (!error.empty()) {
         showError(QString::fromStdString(failureAlertTitle(ports_.localizer)),
                   QString::fromStdString(error));
         return false;
     }
+    const QFileInfo written(QString::fromStdString(file.string()));
+    lastBackupFolder_ = written.absolutePath();
+    exportNotice_ = strings_.tr(QStringLiteral("The backup was saved as “%@”."),
+                                {QDir::toNativeSeparators(written.absoluteFilePath())});
+    Q_EMIT exportNoticeChanged();
     return true;
 }
 
@@ -244,7 +299,13 @@ void GeneralPaneModel::dismissError() {
 }
 
 void GeneralPaneModel::showAutomaticCopies() {
-    tessera::showAutomaticCopies(ports_.state.store().fileURL(), ports_.workspace);
+    const auto storeFile = ports_.state.store().fileURL();
+    if (!tessera::showAutomaticCopies(storeFile, ports_.workspace)) {
+        showError(strings_.tr("Couldn’t open the folder"),
+                  strings_.tr(QStringLiteral("No file manager could be started. The automatic "
+                                             "copies are in “%@”."),
+                              {QString::fromStdString(automaticCopiesFolder(storeFile).string())}));
+    }
 }
 
 void GeneralPaneModel::showError(const QString& title, const QString& message) {

@@ -10,6 +10,10 @@
 #include <QUrl>
 #include <QVariantList>
 
+class QFileDialog;
+class QWindow;
+
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,8 +27,9 @@ namespace shell {
 // layouts and the backup file. It holds nothing of its own beyond the alerts it is asking and a
 // backup that was read but not yet confirmed.
 //
-// The file panels live in QML and only hand a path (or a file URL) to exportTo and
-// readBackupFile, so everything after the panel runs, and is tested, without one.
+// The file panels are Qt's own file dialogs, which save under a proposed name and speak the
+// application's language; they only hand a path to exportTo and readBackupFile, so everything
+// after the panel runs, and is tested, without one.
 //
 // Alerts: at most one of them is asked at a time in practice; each has a flag QML opens its
 // dialog from, and the dialog's buttons call back here, which clears the flag.
@@ -55,6 +60,8 @@ class GeneralPaneModel : public QObject {
     Q_PROPERTY(bool showsError READ showsError NOTIFY alertsChanged)
     Q_PROPERTY(QString errorTitle READ errorTitle NOTIFY alertsChanged)
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY alertsChanged)
+    // Where the last export went ("The backup was saved as …"); empty until one succeeds.
+    Q_PROPERTY(QString exportNotice READ exportNotice NOTIFY exportNoticeChanged)
 public:
     GeneralPaneModel(const ShellPorts& ports, Preferences& preferences, const Strings& strings,
                      QObject* parent = nullptr);
@@ -78,6 +85,7 @@ public:
     bool showsError() const { return !errorMessage_.isEmpty(); }
     QString errorTitle() const { return errorTitle_; }
     QString errorMessage() const { return errorMessage_; }
+    QString exportNotice() const { return exportNotice_; }
 
     // --- Appearance and start ---
     // Saves the language at once and asks to relaunch; an unknown value changes nothing.
@@ -96,9 +104,19 @@ public:
     Q_INVOKABLE void cancelRestoreBuiltIns();
 
     // --- Backup ---
-    // Where the save panel starts: the documents folder and the proposed file name.
+    // Where the save panel starts: the folder of the last export, else the documents folder,
+    // and the proposed file name.
     Q_INVOKABLE QUrl proposedExportFile() const;
-    // Writes the current state to the file; false (with the error alert) when it can't.
+    // Where the open panel starts: the folder of the last export, else the home folder.
+    QString importFolder() const;
+    // The save and open panels, over the window; the chosen file goes to exportTo or
+    // readBackupFile.
+    Q_INVOKABLE void chooseExportFile(QWindow* window);
+    Q_INVOKABLE void chooseImportFile(QWindow* window);
+    // The panel shown, until it closes.
+    QFileDialog* fileDialog() const { return fileDialog_.get(); }
+    // Writes the current state to the file and says where it went; false (with the error
+    // alert) when it can't.
     Q_INVOKABLE bool exportTo(const QString& pathOrUrl);
     // Reads a backup and asks to import it; a file that can't be used shows the error alert.
     Q_INVOKABLE bool readBackupFile(const QString& pathOrUrl);
@@ -107,6 +125,8 @@ public:
     // "Cancel": the backup is dropped and nothing is written.
     Q_INVOKABLE void cancelImport();
     Q_INVOKABLE void dismissError();
+    // Opens the folder of automatic copies; where no file manager can be started, the error
+    // alert says where the folder is.
     Q_INVOKABLE void showAutomaticCopies();
 
     // The backup waiting for confirmation, if any.
@@ -117,6 +137,7 @@ Q_SIGNALS:
     void showsMenuBarIconChanged();
     void launchAtLoginChanged();
     void alertsChanged();
+    void exportNoticeChanged();
     // After a backup was imported: undo steps recorded before it no longer fit the layouts.
     void imported();
 
@@ -124,6 +145,7 @@ private:
     void showError(const QString& title, const QString& message);
     void notifyImportedPreferences();
     QString dateText(std::chrono::sys_seconds time) const;
+    QFileDialog& showFileDialog(QWindow* window, const QString& title);
 
     ShellPorts ports_;
     Preferences& preferences_;
@@ -142,6 +164,10 @@ private:
     QString importCancelButton_;
     QString errorTitle_;
     QString errorMessage_;
+    QString exportNotice_;
+    // The folder of the last export this run, where both panels start next time.
+    QString lastBackupFolder_;
+    std::unique_ptr<QFileDialog> fileDialog_;
 };
 
 } // namespace shell

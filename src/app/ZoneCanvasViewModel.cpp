@@ -336,6 +336,11 @@ bool ZoneCanvasViewModel::deleteCommand() {
     return announcing([&] { return model_.deleteCommand(); });
 }
 
+QString ZoneCanvasViewModel::zoneMenuRequested(double x, double y) {
+    const auto id = announcing([&] { return model_.zoneMenuRequested({x, y}); });
+    return id ? idText(*id) : QString();
+}
+
 void ZoneCanvasViewModel::menuAction(const QString& action, const QString& zoneID) {
     const auto menuAction = parseAction(action);
     const auto id = parseID(zoneID);

@@ -108,6 +108,9 @@ public:
     Q_INVOKABLE bool arrowKey(int qtKey);
     // The Delete key (and Backspace); true when a zone was selected.
     Q_INVOKABLE bool deleteCommand();
+    // A secondary click: selects the zone under the point and returns its id for the menu;
+    // empty where no zone menu opens.
+    Q_INVOKABLE QString zoneMenuRequested(double x, double y);
     // A context menu item for a zone.
     Q_INVOKABLE void menuAction(const QString& action, const QString& zoneID);
 

@@ -5,6 +5,7 @@
 #include "DesktopApplicationCatalog.h"
 #include "OverlayViewModel.h"
 #include "QtOverlaySurface.h"
+#include "QtTranslations.h"
 #include "Shell.h"
 #include "SingleInstance.h"
 #include "SymbolImageProvider.h"
@@ -124,6 +125,7 @@ int main(int argc, char** argv) {
                                   }});
     prepareLaunch(defaults, appServices);
     const TableLocalizer localizer = applicationLocalizer(defaults);
+    const auto qtTexts = shell::installQtTranslations(QString::fromStdString(localizer.language()));
 
     std::string error;
     const auto connection = X11Connection::open(displayName.toStdString(), error);

@@ -26,50 +26,46 @@ std::string stored(const SimShell& sim) {
     return text ? *text : std::string("<unset>");
 }
 
-QString app(const fs::path& folder, const std::string& name,
-            const std::string& type = "Application") {
-    const auto file = folder / name;
-    writeTestFile(file, "[Desktop Entry]\nType=" + type + "\nName=" + name + "\nExec=true\n");
-    return QString::fromStdString(file.string());
-}
-
 class ExclusionsPane : public ::testing::Test {
 protected:
     ExclusionsPane() { sim.start(); }
 
     SimShell sim;
-    TempDir files{"tessera-exclusions"};
     shell::ExclusionsPaneModel& pane = sim.shell->exclusionsPane();
 };
 
-TEST_F(ExclusionsPane, AddingSeveralAppendsEachNewOneOnceInTheOrderChosen) {
+TEST_F(ExclusionsPane, TheChooserListsAppsByNameAndAddsEachNewOneOnceInTheOrderChosen) {
+    sim.catalog.add({"org.gnome.Terminal", "Terminal", ""});
+    sim.catalog.add({"firefox", "Firefox", "file:///icons/firefox.png"});
+    sim.catalog.add({"code", "Code", ""});
     sim.defaults.set(prefs::ignoredApps, std::string("org.gnome.Terminal"));
-    const auto firefox = app(files.path(), "firefox.desktop");
-    const auto code = app(files.path(), "code.desktop");
-    const auto gimp = app(files.path(), "org.gimp.GIMP.desktop");
+    const auto choices = pane.installedApps();
+    ASSERT_EQ(choices.size(), 3);
+    EXPECT_EQ(choices[0].toMap()["name"].toString(), "Code");
+    EXPECT_EQ(choices[1].toMap()["iconSource"].toString(), "file:///icons/firefox.png");
+    EXPECT_TRUE(choices[2].toMap()["ignored"].toBool());
+    EXPECT_FALSE(choices[0].toMap()["ignored"].toBool());
 
     int added = 0;
-    EXPECT_EQ(emissions(&pane, &shell::ExclusionsPaneModel::changed,
-                        [&] {
-                            added =
-                                pane.addDesktopFiles({firefox, QUrl::fromLocalFile(code), firefox,
-                                                      gimp, QUrl::fromLocalFile(code).toString()});
-                        }),
-              1);
+    EXPECT_EQ(
+        emissions(
+            &pane, &shell::ExclusionsPaneModel::changed,
+            [&] {
+                added = pane.ignoreApps({"firefox", "code", "firefox", "org.gimp.GIMP", "code"});
+            }),
+        1);
     EXPECT_EQ(added, 3);
     EXPECT_EQ(stored(sim), "org.gnome.Terminal\nfirefox\ncode\norg.gimp.GIMP");
     EXPECT_TRUE(pane.lastError().isEmpty());
-    ASSERT_EQ(pane.apps().size(), 4);
-    EXPECT_EQ(pane.apps()[3].toMap()["identifier"].toString(), "org.gimp.GIMP");
-}
 
-TEST_F(ExclusionsPane, AddingAnAppAlreadyIgnoredLeavesTheListAsItWas) {
-    sim.defaults.set(prefs::ignoredApps, std::string("code\nfirefox"));
+    // Already listed: nothing is written.
     const auto writes = sim.defaults.writeCount();
-    EXPECT_EQ(pane.addDesktopFiles({app(files.path(), "firefox.desktop")}), 0);
-    EXPECT_EQ(stored(sim), "code\nfirefox");
+    EXPECT_EQ(pane.ignoreApps({"firefox"}), 0);
     EXPECT_EQ(sim.defaults.writeCount(), writes);
-    EXPECT_TRUE(pane.lastError().isEmpty());
+
+    sim.defaults.failWrites(true);
+    EXPECT_EQ(pane.ignoreApps({"gedit"}), 1);
+    EXPECT_FALSE(pane.lastError().isEmpty());
 }
 
 TEST_F(ExclusionsPane, StopIgnoringRemovesEveryCopyAndKeepsTheOrder) {
@@ -83,53 +79,6 @@ TEST_F(ExclusionsPane, StopIgnoringRemovesEveryCopyAndKeepsTheOrder) {
     EXPECT_EQ(stored(sim), "");
     EXPECT_TRUE(pane.empty());
     EXPECT_TRUE(pane.apps().isEmpty());
-}
-
-TEST_F(ExclusionsPane, FilesThatAreNoApplicationEntriesAreSkippedAndNamed) {
-    const auto good = app(files.path(), "good.desktop");
-    const auto link = app(files.path(), "website.desktop", "Link");
-    writeTestFile(files / "notes.desktop", "just some text\n");
-    writeTestFile(files / "readme.txt", "[Desktop Entry]\nType=Application\nName=X\n");
-    fs::create_directories(files / "folder.desktop");
-    const auto missing = QString::fromStdString((files / "gone.desktop").string());
-
-    const int added =
-        pane.addDesktopFiles({missing, QString::fromStdString((files / "notes.desktop").string()),
-                              link, QString::fromStdString((files / "readme.txt").string()),
-                              QString::fromStdString((files / "folder.desktop").string()), good});
-    EXPECT_EQ(added, 1);
-    EXPECT_EQ(stored(sim), "good");
-    for (const char* name :
-         {"gone.desktop", "notes.desktop", "website.desktop", "readme.txt", "folder.desktop"}) {
-        EXPECT_TRUE(pane.lastError().contains(name))
-            << name << ": " << pane.lastError().toStdString();
-    }
-    EXPECT_FALSE(pane.lastError().contains("good.desktop"));
-
-    // The next change that goes through clears the report.
-    pane.stopIgnoring("good");
-    EXPECT_TRUE(pane.lastError().isEmpty());
-}
-
-TEST_F(ExclusionsPane, AFailedWriteIsReported) {
-    sim.defaults.failWrites(true);
-    EXPECT_EQ(pane.addDesktopFiles({app(files.path(), "code.desktop")}), 1);
-    EXPECT_FALSE(pane.lastError().isEmpty());
-}
-
-TEST_F(ExclusionsPane, EntriesBelowAnApplicationsFolderKeepTheirSubfolderInTheId) {
-    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
-    const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((files / "home").string()));
-    qputenv("XDG_DATA_DIRS", QByteArray::fromStdString((files / "share").string()));
-    const auto konsole = app(files / "share" / "applications" / "kde4", "konsole.desktop");
-    const auto loose = app(files / "elsewhere" / "kde4", "dolphin.desktop");
-
-    pane.addDesktopFiles({konsole, loose});
-    EXPECT_EQ(stored(sim), "kde4-konsole\ndolphin");
-
-    dataHome.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", dataHome);
-    dataDirs.isNull() ? qunsetenv("XDG_DATA_DIRS") : qputenv("XDG_DATA_DIRS", dataDirs);
 }
 
 TEST_F(ExclusionsPane, RowsShowTheCatalogsNameAndIconOrTheIdentifier) {
@@ -188,6 +137,16 @@ TEST(DesktopApplicationCatalog, FindsNamesAndIconFilesOfTheDataFolders) {
     EXPECT_TRUE(catalog.find("abs")->iconSource.endsWith("/user/absolute.svg"));
     EXPECT_TRUE(catalog.find("plain")->iconSource.isEmpty());
     EXPECT_FALSE(catalog.find("missing"));
+
+    // What the chooser offers: applications the menus show, by name.
+    writeTestFile(system / "helper.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\n");
+    writeTestFile(system / "site.desktop", "[Desktop Entry]\nType=Link\nName=Site\n");
+    std::vector<QString> names;
+    for (const auto& entry : catalog.applications()) {
+        names.push_back(entry.name);
+    }
+    EXPECT_EQ(names, (std::vector<QString>{"Abs", "My Editor", "Plain", "Viewer"}));
 }
 
 TEST(DesktopApplicationCatalog, AnApplicationInstalledLaterIsFoundAfterTheRescanInterval) {

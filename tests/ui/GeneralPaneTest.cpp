@@ -1,6 +1,7 @@
 #include "GeneralPaneModel.h"
 #include "Preferences.h"
 #include "QtTestSupport.h"
+#include "QtTranslations.h"
 #include "SimShell.h"
 
 #include "core/app/Preferences.h"
@@ -9,6 +10,10 @@
 #include "core/store/BuiltInLayouts.h"
 #include "core/store/LayoutStore.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QUrl>
 
@@ -165,23 +170,49 @@ TEST_F(GeneralPaneTest, RestoringBuiltInsAsksFirstThenDropsOwnLayoutsAndTheirSho
     EXPECT_FALSE(pane().showsError());
 }
 
-TEST_F(GeneralPaneTest, ExportWritesAFileThatReadsBackAsTheCurrentState) {
+TEST_F(GeneralPaneTest, TheSavePanelKeepsTheProposedNameAndTheExportSaysWhereItWent) {
     sim.state->applyLayoutChange(ownLayout(), "Add", nullptr);
     sim.shell->preferences().setDouble("windowGap", 12);
-    const auto file = sim.temp.path() / "export.json";
+    // Before any export the open panel starts at home, not in the working folder.
+    EXPECT_EQ(pane().importFolder(), QDir::homePath());
 
-    // The save panel hands over a file URL.
-    ASSERT_TRUE(pane().exportTo(QUrl::fromLocalFile(qpath(file)).toString()));
+    pane().chooseExportFile(nullptr);
+    auto* panel = pane().fileDialog();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->acceptMode(), QFileDialog::AcceptSave);
+    const auto proposed = pane().proposedExportFile();
+    EXPECT_TRUE(proposed.fileName().startsWith("Tessera ")) << proposed.toString().toStdString();
+    EXPECT_TRUE(proposed.fileName().endsWith(".json"));
+    ASSERT_EQ(panel->selectedFiles().size(), 1);
+    EXPECT_EQ(panel->selectedFiles().front(), proposed.toLocalFile());
+
+    // Accepting as Return does, in another folder.
+    const auto file = sim.temp.path() / "export.json";
+    panel->selectFile(qpath(file));
+    QMetaObject::invokeMethod(panel, "accept");
     EXPECT_FALSE(pane().showsError());
     const auto read = readBackup(file);
     ASSERT_TRUE(read) << read.detail;
     EXPECT_EQ(read.backup->layouts.layouts, sim.state->store().layouts());
     EXPECT_EQ(read.backup->preferences.at("windowGap"), PreferenceValue(12.0));
+    EXPECT_TRUE(pane().exportNotice().contains(qpath(file))) << pane().exportNotice().toStdString();
 
-    const auto proposed = pane().proposedExportFile();
-    EXPECT_TRUE(proposed.isLocalFile());
-    EXPECT_TRUE(proposed.fileName().startsWith("Tessera ")) << proposed.toString().toStdString();
-    EXPECT_TRUE(proposed.fileName().endsWith(".json"));
+    // Both panels start where the last backup went.
+    EXPECT_EQ(pane().importFolder(), qpath(sim.temp.path()));
+    EXPECT_EQ(QFileInfo(pane().proposedExportFile().toLocalFile()).absolutePath(),
+              qpath(sim.temp.path()));
+    pane().chooseImportFile(nullptr);
+    EXPECT_EQ(pane().fileDialog()->acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(pane().fileDialog()->directory().absolutePath(), qpath(sim.temp.path()));
+    pane().fileDialog()->reject();
+}
+
+TEST(QtTranslations, QtsOwnDialogTextsFollowTheLanguageWhereQtHasThem) {
+    const auto german = shell::installQtTranslations("de");
+    ASSERT_NE(german, nullptr) << "Qt's translations (qt6-translations-l10n) are missing";
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Save").remove(u'&'), "Speichern");
+    // Qt has no Greek catalog: its texts stay English rather than fail.
+    EXPECT_EQ(shell::installQtTranslations("el"), nullptr);
 }
 
 TEST_F(GeneralPaneTest, AnExportThatCannotBeWrittenShowsWhy) {
@@ -302,13 +333,21 @@ TEST_F(GeneralPaneTest, AnImportWhoseAutomaticCopyFailsChangesNothing) {
     EXPECT_EQ(sim.state->store().layouts(), layoutsBefore);
 }
 
-TEST_F(GeneralPaneTest, ShowAutomaticCopiesRevealsTheFolderCreatingItFirst) {
+TEST_F(GeneralPaneTest, ShowAutomaticCopiesRevealsTheFolderOrSaysWhereItIs) {
     pane().showAutomaticCopies();
     ASSERT_EQ(sim.desktop.count(SimCallKind::revealInFileBrowser), 1u);
     const auto& call = sim.desktop.calls().back();
     ASSERT_EQ(call.items.size(), 1u);
     EXPECT_EQ(call.items.front(), backups());
     EXPECT_TRUE(fs::is_directory(backups()));
+    EXPECT_FALSE(pane().showsError());
+
+    // No file manager to start: not silence, but where to look.
+    sim.desktop.setOpenURLResult(false);
+    pane().showAutomaticCopies();
+    ASSERT_TRUE(pane().showsError());
+    EXPECT_TRUE(pane().errorMessage().contains(qpath(backups())))
+        << pane().errorMessage().toStdString();
 }
 
 } // namespace

@@ -24,6 +24,7 @@
 #include <QHash>
 #include <QObject>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -39,6 +40,13 @@ public:
             return std::nullopt;
         }
         return *found;
+    }
+    std::vector<shell::CatalogEntry> applications() const override {
+        std::vector<shell::CatalogEntry> list(entries_.begin(), entries_.end());
+        std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
+            return a.name.localeAwareCompare(b.name) < 0;
+        });
+        return list;
     }
 
 private:

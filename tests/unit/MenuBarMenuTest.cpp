@@ -34,7 +34,7 @@ public:
     void beep() override {}
     std::vector<WindowListEntry> onScreenWindows() const override { return {}; }
     bool openURL(std::string_view) override { return false; }
-    void revealInFileBrowser(const std::vector<std::filesystem::path>&) override {}
+    bool revealInFileBrowser(const std::vector<std::filesystem::path>&) override { return true; }
 
 private:
     std::map<ProcessId, RunningApplication> running_;

@@ -331,8 +331,8 @@ TEST_F(X11WorkspaceTest, OpenerStartsDetachedAndItsAbsenceIsReported) {
 
     fs::remove(record);
     const auto documents = temp / "documents";
-    workspace->revealInFileBrowser(
-        {documents / "a.txt", documents / "b.txt", documents / "sub" / "", temp / "other.txt"});
+    EXPECT_TRUE(workspace->revealInFileBrowser(
+        {documents / "a.txt", documents / "b.txt", documents / "sub" / "", temp / "other.txt"}));
     EXPECT_EQ(zombieChildren(), std::vector<pid_t>{});
     const auto lines = [&] {
         std::multiset<std::string> found;

@@ -62,27 +62,43 @@ ApplicationWindow {
 
     header: ToolBar {
         objectName: "toolbar"
-        RowLayout {
+        // The page picker sits in the middle of the window whatever stands on either side of
+        // it, moving aside only when a side would otherwise overlap it.
+        Item {
+            id: toolbarContent
             anchors.fill: parent
             anchors.leftMargin: 12
             anchors.rightMargin: 12
+            implicitHeight: Math.max(menuButton.implicitHeight, sectionPicker.implicitHeight,
+                                     accessNeededBadge.implicitHeight)
 
-            AppMenuButton { Layout.alignment: Qt.AlignVCenter }
-
-            Item { Layout.fillWidth: true }
+            AppMenuButton {
+                id: menuButton
+                anchors.left: parent.left
+                anchors.verticalCenter: parent.verticalCenter
+            }
 
             SegmentedPicker {
+                id: sectionPicker
                 objectName: "sectionPicker"
+                anchors.verticalCenter: parent.verticalCenter
+                // Centred on the window, not on the room left between the sides.
+                x: Math.max(menuButton.width + 12,
+                            Math.min((toolbarContent.parent.width - width) / 2
+                                     - toolbarContent.anchors.leftMargin,
+                                     (accessNeededBadge.visible ? accessNeededBadge.x
+                                                                : toolbarContent.width) - 12 - width))
                 Accessible.name: strings.tr("Section")
                 model: app.pages
                 current: app.page
                 onPicked: (rawValue) => app.page = rawValue
             }
 
-            Item { Layout.fillWidth: true }
-
             Button {
+                id: accessNeededBadge
                 objectName: "accessNeededBadge"
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
                 visible: app.accessNeeded
                 flat: true
                 text: strings.tr("Access Needed")

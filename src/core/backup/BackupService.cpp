@@ -186,10 +186,10 @@ RestoreResult restore(const SettingsBackup& backup, const BackupContext& context
     return result;
 }
 
-void showAutomaticCopies(const fs::path& storeFile, Workspace& workspace) {
+bool showAutomaticCopies(const fs::path& storeFile, Workspace& workspace) {
     const auto folder = automaticCopiesFolder(storeFile);
     createFolders(folder);
-    workspace.revealInFileBrowser({folder});
+    return workspace.revealInFileBrowser({folder});
 }
 
 ImportConfirmation importConfirmation(const Localizer& localizer, std::string_view createdAt) {

@@ -83,8 +83,9 @@ struct RestoreResult {
 // flag, shortcuts registered again, and the interface language applied.
 RestoreResult restore(const SettingsBackup& backup, const BackupContext& context);
 
-// Creates the automatic copies folder when missing (a failure is ignored) and reveals it.
-void showAutomaticCopies(const std::filesystem::path& storeFile, Workspace& workspace);
+// Creates the automatic copies folder when missing (a failure is ignored) and reveals it; false
+// when no file browser could be started.
+bool showAutomaticCopies(const std::filesystem::path& storeFile, Workspace& workspace);
 
 // The texts of the alert that asks before an import. The date is the backup's createdAt as the
 // shell shows dates (long date, short time, in the user's locale).

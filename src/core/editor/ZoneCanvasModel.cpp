@@ -375,6 +375,16 @@ bool ZoneCanvasModel::deleteCommand() {
     return true;
 }
 
+std::optional<Uuid> ZoneCanvasModel::zoneMenuRequested(Point view) {
+    const auto target = pointerTarget(view);
+    if (!target || target->handle != CanvasHandle::move) {
+        return std::nullopt;
+    }
+    state_.focused = true;
+    select(target->zoneID);
+    return target->zoneID;
+}
+
 void ZoneCanvasModel::performMenuAction(ZoneMenuAction action, const Uuid& zoneID) {
     const auto it = std::find_if(state_.zones.begin(), state_.zones.end(),
                                  [&](const Zone& z) { return z.id == zoneID; });

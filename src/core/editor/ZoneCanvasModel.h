@@ -174,6 +174,10 @@ public:
     bool arrowKey(ArrowKey key);
     // The Delete key; true when a zone was selected and its deletion requested.
     bool deleteCommand();
+    // A secondary click: the zone whose body lies under the point is selected before its menu
+    // opens, so the menu acts on the zone the user sees highlighted. Returns that zone; none
+    // over empty space or a resize handle, where no menu opens.
+    std::optional<Uuid> zoneMenuRequested(Point view);
     void performMenuAction(ZoneMenuAction action, const Uuid& zoneID);
 
     // Zones as drawn, bottom first: the live zone in place of its original while dragging,

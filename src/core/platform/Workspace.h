@@ -57,8 +57,9 @@ public:
     virtual std::vector<WindowListEntry> onScreenWindows() const = 0;
     // False when no handler took the address.
     virtual bool openURL(std::string_view url) = 0;
-    // Opens the file browser with these items selected.
-    virtual void revealInFileBrowser(const std::vector<std::filesystem::path>& items) = 0;
+    // Opens the file browser with these items selected; false when no file browser could be
+    // started.
+    virtual bool revealInFileBrowser(const std::vector<std::filesystem::path>& items) = 0;
 };
 
 } // namespace tessera

@@ -501,11 +501,13 @@ bool SimDesktop::openURL(std::string_view url) {
     return openURLResult_;
 }
 
-void SimDesktop::revealInFileBrowser(const std::vector<std::filesystem::path>& items) {
+bool SimDesktop::revealInFileBrowser(const std::vector<std::filesystem::path>& items) {
     SimCall call;
     call.kind = SimCallKind::revealInFileBrowser;
     call.items = items;
     record(std::move(call));
+    // Both go through the desktop's opener.
+    return openURLResult_;
 }
 
 // --- Displays and pointer ---

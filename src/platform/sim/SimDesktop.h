@@ -249,7 +249,7 @@ public:
     std::vector<WindowListEntry> onScreenWindows() const override;
     // Recorded; returns what setOpenURLResult() set (true at first).
     bool openURL(std::string_view url) override;
-    void revealInFileBrowser(const std::vector<std::filesystem::path>& items) override;
+    bool revealInFileBrowser(const std::vector<std::filesystem::path>& items) override;
 
     // --- Displays and pointer ---
     SimDisplays& displays() { return displays_; }

@@ -241,7 +241,7 @@ bool X11Workspace::openURL(std::string_view url) {
     return startOpener(std::string(url));
 }
 
-void X11Workspace::revealInFileBrowser(const std::vector<std::filesystem::path>& items) {
+bool X11Workspace::revealInFileBrowser(const std::vector<std::filesystem::path>& items) {
     // Linux has no common way to open a file browser with given items selected; opening the
     // folders that hold them is what every desktop understands.
     std::vector<fs::path> folders;
@@ -259,9 +259,11 @@ void X11Workspace::revealInFileBrowser(const std::vector<std::filesystem::path>&
             folders.push_back(std::move(folder));
         }
     }
+    bool started = !folders.empty();
     for (const auto& folder : folders) {
-        startOpener(folder.string());
+        started = startOpener(folder.string()) && started;
     }
+    return started;
 }
 
 } // namespace tessera

@@ -32,7 +32,7 @@ public:
     void beep() override;
     std::vector<WindowListEntry> onScreenWindows() const override;
     bool openURL(std::string_view url) override;
-    void revealInFileBrowser(const std::vector<std::filesystem::path>& items) override;
+    bool revealInFileBrowser(const std::vector<std::filesystem::path>& items) override;
 
     // Layers of onScreenWindows, in the window server's numbers: ordinary windows, dialogs and
     // windows without a type are 0; below them what the user keeps underneath

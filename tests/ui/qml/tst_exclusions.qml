@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Dialogs
 import QtTest
 
 Item {
@@ -50,42 +49,17 @@ Item {
             tryVerify(() => child("noIgnoredApps").visible)
         }
 
-        function test_addingThroughTheFileDialog() {
-            const dialog = loader.item.fileDialog
-            compare(dialog.fileMode, FileDialog.OpenFiles)
-            compare(dialog.acceptLabel, "Ignore")
-            compare(dialog.currentFolder.toString(), "file:///usr/share/applications")
-            verify(dialog.nameFilters.length === 1 && dialog.nameFilters[0].endsWith("(*.desktop)"))
-
-            const add = child("addAppsButton")
-            if (loader.item.fileDialogUsable) {
-                verify(!child("fileDialogMissing").visible)
-                mouseClick(add)
-                tryVerify(() => dialog.visible)
-                dialog.close()
-                tryVerify(() => !dialog.visible)
-            } else {
-                // Opening would crash Qt: the button says why it can't be used instead.
-                verify(!add.enabled)
-                verify(child("fileDialogMissing").visible)
-                mouseClick(add)
-                verify(!dialog.visible)
-            }
-
-            // What the dialog hands over when accepted: the chosen files' URLs.
-            prefs.setString("ignoredApps", "org.example.Sketch")
-            const sketch = Qt.resolvedUrl("data/org.example.Sketch.desktop")
-            const notes = Qt.resolvedUrl("data/notes.desktop")
-            compare(exclusionsPane.addDesktopFiles([sketch, notes]), 0)
-            compare(prefs.stringValue("ignoredApps"), "org.example.Sketch")
-            verify(child("exclusionsError").visible)
-            verify(child("exclusionsError").text.indexOf("notes.desktop") >= 0)
-
-            prefs.remove("ignoredApps")
-            compare(exclusionsPane.addDesktopFiles([sketch]), 1)
-            compare(prefs.stringValue("ignoredApps"), "org.example.Sketch")
-            verify(!child("exclusionsError").visible)
-            compare(findChild(child("ignoredApp0"), "appName").text, "org.example.Sketch")
+        function test_theChooserIsTitledAndListsNoFiles() {
+            const chooser = loader.item.chooser
+            mouseClick(child("addAppsButton"))
+            tryVerify(() => chooser.opened)
+            compare(chooser.title, strings.tr("Choose Apps to Ignore"))
+            // The simulated desktop has no applications installed.
+            verify(findChild(chooser.contentItem, "noAppsToChoose").visible)
+            verify(!findChild(chooser.footer, "ignoreChosenApps").enabled)
+            mouseClick(findChild(chooser.footer, "cancelChoosingApps"))
+            tryVerify(() => !chooser.visible)
+            compare(prefs.value("ignoredApps"), undefined)
         }
     }
 }

@@ -41,6 +41,8 @@ Item {
             tryCompare(child("inputMonitoringOpenSettings"), "visible", true)
 
             const before = sim.openedURLs().length
+            // The buttons take the check marks' places once the rows are laid out again.
+            waitForRendering(loader.item)
             mouseClick(child("accessibilityOpenSettings"))
             let opened = sim.openedURLs()
             compare(opened.length, before + 1)

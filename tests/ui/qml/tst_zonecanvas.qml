@@ -404,10 +404,14 @@ Item {
             ]
         }
 
-        // The menu acts on the zone it was opened on, selected or not.
+        // Opening the menu selects its zone, so it acts on the zone shown highlighted.
         function test_contextMenu(data) {
-            const ids = useZones([middleZone()])
+            const ids = useZones([middleZone(), { name: "Other", x: 0, y: 0, width: cellWidth(),
+                                                  height: cellHeight() }])
+            select(ids[1])
             const menu = openMenu(ids[0])
+            compare(zonesPage.selectedZoneID, ids[0])
+            tryVerify(() => shownZone(ids[0]).selected && !shownZone(ids[1]).selected)
             // Two items, a separator, the destructive item.
             compare(menu.count, 4)
             const entry = menuEntry(menu, data.tag)
@@ -416,12 +420,13 @@ Item {
 
             mouseClick(entry)
             tryCompare(menu, "opened", false)
-            const zones = sim.editedZones()
+            const zones = sim.editedZones().filter(zone => zone.id !== ids[1])
             compare(zones.length, data.zones.length)
             data.zones.forEach((zone, i) => compareZone(zones[i], zone, data.tag + " " + i))
+            verify(storedZone(ids[1]) !== null, "the zone selected before is untouched")
             compare(undo.undoActionName, strings.tr(data.undoName))
             verify(undo.undo())
-            compare(sim.editedZones().length, 1)
+            compare(sim.editedZones().length, 2)
             compareZone(storedZone(ids[0]), middleZone(), "undone")
         }
     }

@@ -390,7 +390,7 @@ Item {
             const dialog = child(page, "deleteLayoutDialog")
             tryCompare(dialog, "opened", true)
             compare(dialog.title, "Delete layout “" + firstName + " Copy”?")
-            compare(child(dialog.contentItem, "deletionMessage").text,
+            compare(dialog.contentItem.text,
                     "Monitors using it switch to a built-in layout. This can’t be undone.")
             compare(child(dialog.footer, "deletionConfirm").text, "Delete")
             keyClick(Qt.Key_Escape)
@@ -421,6 +421,23 @@ Item {
             verify(!sim.storedLayouts().some(l => l.id === deleted))
             verify(zonesPage.layoutID !== deleted)
             compare(undo.canUndo, false)
+        }
+
+        // A plain mouse wheel scrolls the row sideways; "New…" stays in sight beside it.
+        function test_layoutRowScrollsWithTheWheel() {
+            const page = loadPage()
+            const strip = child(page, "layoutStrip")
+            for (let i = 0; i < 12 && strip.contentWidth <= strip.width; ++i) {
+                zonesPage.duplicateLayout()
+                waitForItemPolished(child(page, "layoutRow"))
+            }
+            verify(strip.contentWidth > strip.width, "the layouts don't fill the row")
+            strip.contentX = 0
+            mouseWheel(strip, strip.width / 2, strip.height / 2, 0, -120)
+            verify(strip.contentX > 0)
+            const newCard = child(page, "newLayoutCard")
+            verify(newCard.mapToItem(page, newCard.width, 0).x <= page.width)
+            verify(newCard.mapToItem(page, 0, 0).x >= strip.mapToItem(page, strip.width, 0).x)
         }
 
         function test_lastLayoutCannotBeDeleted() {

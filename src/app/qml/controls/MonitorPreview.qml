@@ -51,11 +51,15 @@ Item {
                 border.color: Qt.rgba(1, 1, 1, 0.85)
                 border.width: 1
                 Label {
+                    objectName: "previewZoneName"
                     anchors.centerIn: parent
                     width: parent.width - 6
                     horizontalAlignment: Text.AlignHCenter
                     elide: Text.ElideRight
-                    visible: parent.height > 16
+                    clip: true
+                    // A name that can't keep a few letters is left out rather than run into its
+                    // neighbour's ("LeftCenterRight").
+                    visible: parent.height > 16 && width >= Math.min(implicitWidth, 24)
                     text: modelData.name
                     color: "white"
                     font.pixelSize: 10

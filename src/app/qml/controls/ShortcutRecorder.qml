@@ -23,13 +23,24 @@ RowLayout {
         objectName: "recorderButton"
         text: control.recorder ? control.recorder.label : ""
         font.weight: control.recorder && control.recorder.labelIsCombo ? Font.Medium : Font.Normal
-        // Tinted with the accent colour while a key press is awaited.
-        highlighted: control.listening
+        // While a key press is awaited the button is tinted with the accent colour and framed
+        // in it, so it is plain that the next keys go here.
         implicitWidth: Math.max(90, implicitContentWidth) + leftPadding + rightPadding
         ToolTip.visible: hovered && ToolTip.text.length > 0
         ToolTip.delay: 600
         ToolTip.text: control.recorder ? control.recorder.help : ""
         onClicked: control.recorder.click()
+
+        Rectangle {
+            objectName: "listeningTint"
+            z: -0.5
+            anchors.fill: parent
+            visible: control.listening
+            radius: 4
+            color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.16)
+            border.color: Theme.accent
+            border.width: 2
+        }
 
         // Every key press goes to the recorder first; what it swallows never reaches the
         // window (Space does not press this button, Tab does not move the focus).

@@ -459,10 +459,10 @@ Item {
             if (mouse.button === Qt.LeftButton) {
                 finish(mouse.x, mouse.y)
             } else if (mouse.button === Qt.RightButton && !gesture && root.canvas) {
-                // Only a zone's body has a menu.
-                const t = root.canvas.pointerTarget(mouse.x, mouse.y)
-                if (t.zoneID !== undefined && t.handle === "move") {
-                    zoneMenu.zoneID = t.zoneID
+                // Only a zone's body has a menu; its zone is selected first.
+                const zoneID = root.canvas.zoneMenuRequested(mouse.x, mouse.y)
+                if (zoneID.length > 0) {
+                    zoneMenu.zoneID = zoneID
                     zoneMenu.popup(root, mouse.x, mouse.y)
                 }
             }

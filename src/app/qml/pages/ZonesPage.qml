@@ -24,6 +24,18 @@ Item {
         return ""
     }
 
+    // The inspector's captions line up in one column, as wide as the longest caption in the
+    // language shown, so none is cut ("Сочетание клавиш").
+    FontMetrics { id: captionMetrics; font: captionProbe.font }
+    Label { id: captionProbe; visible: false }
+    function widestText(texts) {
+        return Math.ceil(Math.max(...texts.map(text => captionMetrics.advanceWidth(text))))
+    }
+    readonly property real captionWidth:
+        widestText([strings.tr("Name"), strings.tr("Monitors"), strings.tr("Shortcut")])
+    readonly property real exactCaptionWidth:
+        widestText([strings.tr("Left"), strings.tr("Top"), strings.tr("Width"), strings.tr("Height")])
+
     // A row of the inspector: a caption and its control.
     component InspectorRow: RowLayout {
         property alias caption: captionLabel.text
@@ -31,8 +43,7 @@ Item {
         spacing: 10
         Label {
             id: captionLabel
-            Layout.preferredWidth: 70
-            elide: Text.ElideRight
+            Layout.preferredWidth: page.captionWidth
             opacity: 0.85
         }
     }
@@ -80,8 +91,7 @@ Item {
 
         Label {
             id: exactCaption
-            Layout.preferredWidth: 52
-            elide: Text.ElideRight
+            Layout.preferredWidth: page.exactCaptionWidth
             opacity: 0.85
         }
         TextField {
@@ -227,161 +237,184 @@ Item {
                 font.pixelSize: 15
             }
 
-            // The layouts of the store in store order, then the "New…" card.
-            Flickable {
-                id: layoutStrip
-                objectName: "layoutStrip"
+            // The layouts of the store in store order, then the "New…" card, which stays in sight
+            // however many layouts there are.
+            RowLayout {
                 Layout.fillWidth: true
-                implicitHeight: layoutRow.height + 10
-                contentWidth: layoutRow.width
-                contentHeight: layoutRow.height
-                flickableDirection: Flickable.HorizontalFlick
-                boundsBehavior: Flickable.StopAtBounds
-                clip: true
-                ScrollBar.horizontal: ScrollBar { policy: ScrollBar.AsNeeded }
+                spacing: 10
+                Flickable {
+                    id: layoutStrip
+                    objectName: "layoutStrip"
+                    Layout.fillWidth: true
+                    // No wider than its cards, so "New…" follows right after the last one.
+                    Layout.preferredWidth: contentWidth
+                    Layout.maximumWidth: contentWidth
+                    implicitHeight: layoutRow.height + 10
+                    contentWidth: layoutRow.width
+                    contentHeight: layoutRow.height
+                    flickableDirection: Flickable.HorizontalFlick
+                    boundsBehavior: Flickable.StopAtBounds
+                    clip: true
+                    ScrollBar.horizontal: ScrollBar { policy: ScrollBar.AsNeeded }
 
-                // Scrolls just far enough to show the card whole.
-                function reveal(item) {
-                    if (item.x < contentX)
-                        contentX = item.x
-                    else if (item.x + item.width > contentX + width)
-                        contentX = Math.min(item.x + item.width - width,
-                                            Math.max(0, contentWidth - width))
-                }
+                    // A mouse wheel turns vertically; the row only scrolls sideways.
+                    WheelHandler {
+                        objectName: "layoutStripWheel"
+                        target: null
+                        orientation: Qt.Vertical
+                        onWheel: event => {
+                            const maximum = Math.max(0, layoutStrip.contentWidth - layoutStrip.width)
+                            const step = event.pixelDelta.y !== 0
+                                    ? event.pixelDelta.y
+                                    : event.angleDelta.y / 120 * (layoutRow.cardWidth + layoutRow.spacing)
+                            layoutStrip.contentX = Math.max(0, Math.min(maximum, layoutStrip.contentX - step))
+                        }
+                    }
 
-                Row {
-                    id: layoutRow
-                    objectName: "layoutRow"
-                    spacing: 10
-                    readonly property int cardWidth: 116
-                    readonly property real thumbnailHeight:
-                        Math.min(64, (cardWidth - 12) / Math.max(0.1, zonesPage.canvasAspect))
-                    readonly property real cardHeight: thumbnailHeight + 40
+                    // Scrolls just far enough to show the card whole.
+                    function reveal(item) {
+                        if (item.x < contentX)
+                            contentX = item.x
+                        else if (item.x + item.width > contentX + width)
+                            contentX = Math.min(item.x + item.width - width,
+                                                Math.max(0, contentWidth - width))
+                    }
 
-                    // By count: a card (and its open menu) outlives the changes it shows.
-                    Repeater {
-                        model: zonesPage.layouts.length
-                        delegate: AbstractButton {
-                            id: layoutCard
-                            required property int index
-                            readonly property var modelData: zonesPage.layouts[index] ?? ({})
-                            objectName: "layoutCard_" + index
-                            readonly property bool selected: modelData.selected === true
-                            width: layoutRow.cardWidth
-                            height: layoutRow.cardHeight
-                            hoverEnabled: true
-                            focusPolicy: Qt.TabFocus
-                            text: modelData.name ?? ""
-                            Accessible.role: Accessible.Button
-                            Accessible.name: text
-                            Accessible.selectable: true
-                            Accessible.selected: selected
-                            ToolTip.visible: hovered
-                            ToolTip.delay: 600
-                            ToolTip.text: text
-                            onClicked: zonesPage.chooseLayout(modelData.id)
-                            // The edited layout stays in sight, a new one included (the row
-                            // places a new card a moment after it is made).
-                            onSelectedChanged: if (selected) layoutStrip.reveal(layoutCard)
-                            onXChanged: if (selected) layoutStrip.reveal(layoutCard)
+                    Row {
+                        id: layoutRow
+                        objectName: "layoutRow"
+                        spacing: 10
+                        readonly property int cardWidth: 116
+                        readonly property real thumbnailHeight:
+                            Math.min(64, (cardWidth - 12) / Math.max(0.1, zonesPage.canvasAspect))
+                        readonly property real cardHeight: thumbnailHeight + 40
 
-                            background: Rectangle {
-                                radius: 8
-                                color: layoutCard.selected ? Qt.rgba(0.04, 0.52, 1, 0.12)
-                                                           : layoutCard.hovered ? Qt.darker(palette.window, 1.06)
-                                                                                : "transparent"
-                                border.color: layoutCard.selected ? Theme.accent : Qt.darker(palette.window, 1.15)
-                                border.width: layoutCard.selected ? 2 : 1
-                            }
-                            contentItem: Item {}
+                        // By count: a card (and its open menu) outlives the changes it shows.
+                        Repeater {
+                            model: zonesPage.layouts.length
+                            delegate: AbstractButton {
+                                id: layoutCard
+                                required property int index
+                                readonly property var modelData: zonesPage.layouts[index] ?? ({})
+                                objectName: "layoutCard_" + index
+                                readonly property bool selected: modelData.selected === true
+                                width: layoutRow.cardWidth
+                                height: layoutRow.cardHeight
+                                hoverEnabled: true
+                                focusPolicy: Qt.TabFocus
+                                text: modelData.name ?? ""
+                                Accessible.role: Accessible.Button
+                                Accessible.name: text
+                                Accessible.selectable: true
+                                Accessible.selected: selected
+                                ToolTip.visible: hovered
+                                ToolTip.delay: 600
+                                ToolTip.text: text
+                                onClicked: zonesPage.chooseLayout(modelData.id)
+                                // The edited layout stays in sight, a new one included (the row
+                                // places a new card a moment after it is made).
+                                onSelectedChanged: if (selected) layoutStrip.reveal(layoutCard)
+                                onXChanged: if (selected) layoutStrip.reveal(layoutCard)
 
-                            Column {
-                                id: cardColumn
-                                x: 6
-                                y: 6
-                                width: layoutCard.width - 12
-                                spacing: 4
-                                MonitorPreview {
-                                    objectName: "layoutThumbnail"
-                                    width: parent.width
-                                    height: layoutRow.thumbnailHeight
-                                    aspect: zonesPage.canvasAspect
-                                    zones: layoutCard.modelData.zones ?? []
+                                background: Rectangle {
+                                    radius: 8
+                                    color: layoutCard.selected ? Qt.rgba(0.04, 0.52, 1, 0.12)
+                                                               : layoutCard.hovered ? Qt.darker(palette.window, 1.06)
+                                                                                    : "transparent"
+                                    border.color: layoutCard.selected ? Theme.accent : Qt.darker(palette.window, 1.15)
+                                    border.width: layoutCard.selected ? 2 : 1
                                 }
-                                Label {
-                                    objectName: "layoutCardName"
-                                    width: parent.width
-                                    horizontalAlignment: Text.AlignHCenter
-                                    elide: Text.ElideRight
-                                    text: layoutCard.text
-                                    font.pixelSize: 12
-                                    font.bold: layoutCard.selected
-                                }
-                            }
+                                contentItem: Item {}
 
-                            // The card's own menu acts on its layout, not on the edited one.
-                            MouseArea {
-                                anchors.fill: parent
-                                acceptedButtons: Qt.RightButton
-                                onClicked: mouse => cardMenu.popup(mouse.x, mouse.y)
-                            }
-                            Menu {
-                                id: cardMenu
-                                objectName: "layoutCardMenu"
-                                MenuItem {
-                                    objectName: "cardDuplicate"
-                                    text: strings.tr("Duplicate")
-                                    icon.source: Symbols.source("plus.square.on.square")
-                                    onTriggered: zonesPage.duplicateLayout(layoutCard.modelData.id)
+                                Column {
+                                    id: cardColumn
+                                    x: 6
+                                    y: 6
+                                    width: layoutCard.width - 12
+                                    spacing: 4
+                                    MonitorPreview {
+                                        objectName: "layoutThumbnail"
+                                        width: parent.width
+                                        height: layoutRow.thumbnailHeight
+                                        aspect: zonesPage.canvasAspect
+                                        zones: layoutCard.modelData.zones ?? []
+                                    }
+                                    Label {
+                                        objectName: "layoutCardName"
+                                        width: parent.width
+                                        horizontalAlignment: Text.AlignHCenter
+                                        elide: Text.ElideRight
+                                        text: layoutCard.text
+                                        font.pixelSize: 12
+                                        font.bold: layoutCard.selected
+                                    }
                                 }
-                                MenuItem {
-                                    objectName: "cardDelete"
-                                    text: strings.tr("Delete…")
-                                    enabled: zonesPage.canDeleteLayout
-                                    icon.source: Symbols.source("trash")
-                                    icon.color: page.destructive
-                                    palette.text: page.destructive
-                                    palette.windowText: page.destructive
-                                    onTriggered: zonesPage.requestLayoutDeletion(layoutCard.modelData.id)
+
+                                // The card's own menu acts on its layout, not on the edited one.
+                                MouseArea {
+                                    anchors.fill: parent
+                                    acceptedButtons: Qt.RightButton
+                                    onClicked: mouse => cardMenu.popup(mouse.x, mouse.y)
+                                }
+                                Menu {
+                                    id: cardMenu
+                                    objectName: "layoutCardMenu"
+                                    MenuItem {
+                                        objectName: "cardDuplicate"
+                                        text: strings.tr("Duplicate")
+                                        icon.source: Symbols.source("plus.square.on.square")
+                                        onTriggered: zonesPage.duplicateLayout(layoutCard.modelData.id)
+                                    }
+                                    MenuItem {
+                                        objectName: "cardDelete"
+                                        text: strings.tr("Delete…")
+                                        enabled: zonesPage.canDeleteLayout
+                                        icon.source: Symbols.source("trash")
+                                        icon.color: page.destructive
+                                        palette.text: page.destructive
+                                        palette.windowText: page.destructive
+                                        onTriggered: zonesPage.requestLayoutDeletion(layoutCard.modelData.id)
+                                    }
                                 }
                             }
                         }
                     }
-
-                    AbstractButton {
-                        id: newCard
-                        objectName: "newLayoutCard"
-                        width: layoutRow.cardWidth
-                        height: layoutRow.cardHeight
-                        hoverEnabled: true
-                        text: strings.tr("New…")
-                        Accessible.role: Accessible.Button
-                        Accessible.name: text
-                        ToolTip.visible: hovered
-                        ToolTip.delay: 600
-                        ToolTip.text: strings.tr("New layout from a template")
-                        onClicked: zonesPage.showsPresets = true
-                        background: Rectangle {
-                            radius: 8
-                            color: newCard.hovered ? Qt.darker(palette.window, 1.06) : "transparent"
-                            border.color: Qt.darker(palette.window, 1.25)
+                }
+                AbstractButton {
+                    id: newCard
+                    objectName: "newLayoutCard"
+                    Layout.preferredWidth: layoutRow.cardWidth
+                    Layout.preferredHeight: layoutRow.cardHeight
+                    Layout.alignment: Qt.AlignTop
+                    hoverEnabled: true
+                    text: strings.tr("New…")
+                    Accessible.role: Accessible.Button
+                    Accessible.name: text
+                    ToolTip.visible: hovered
+                    ToolTip.delay: 600
+                    ToolTip.text: strings.tr("New layout from a template")
+                    onClicked: zonesPage.showsPresets = true
+                    background: Rectangle {
+                        radius: 8
+                        color: newCard.hovered ? Qt.darker(palette.window, 1.06) : "transparent"
+                        border.color: Qt.darker(palette.window, 1.25)
+                    }
+                    contentItem: Column {
+                        spacing: 6
+                        topPadding: Math.max(0, (newCard.height - 60) / 2)
+                        SymbolIcon {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            name: "plus"
+                            size: 24
+                            color: Theme.accent
                         }
-                        contentItem: Column {
-                            spacing: 6
-                            topPadding: Math.max(0, (newCard.height - 60) / 2)
-                            SymbolIcon {
-                                anchors.horizontalCenter: parent.horizontalCenter
-                                name: "plus"
-                                size: 24
-                                color: Theme.accent
-                            }
-                            Label {
-                                anchors.horizontalCenter: parent.horizontalCenter
-                                text: newCard.text
-                            }
+                        Label {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            text: newCard.text
                         }
                     }
                 }
+                Item { Layout.fillWidth: true }
             }
 
             // Above the canvas.
@@ -700,48 +733,24 @@ Item {
     }
 
     // --- The layout deletion confirmation ---
-    Dialog {
+    Alert {
         id: deleteDialog
         objectName: "deleteLayoutDialog"
-        readonly property bool wanted: zonesPage.confirmsLayoutDeletion
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        width: Math.min(420, parent ? parent.width - 40 : 420)
-        modal: true
-        focus: true
-        padding: 16
-        closePolicy: Popup.CloseOnEscape
         title: zonesPage.deletionTitle
-
-        onWantedChanged: wanted ? open() : close()
-        Component.onCompleted: if (wanted) open()
+        message: zonesPage.deletionMessage
+        wanted: zonesPage.confirmsLayoutDeletion
         // Escape, or closing by any other way than the buttons, keeps the layout.
-        onClosed: {
-            if (zonesPage.confirmsLayoutDeletion)
-                zonesPage.cancelLayoutDeletion()
+        onDismissed: zonesPage.cancelLayoutDeletion()
+        Button {
+            objectName: "deletionConfirm"
+            text: zonesPage.deletionButton
+            palette.buttonText: page.destructive
+            onClicked: zonesPage.confirmLayoutDeletion()
         }
-
-        Label {
-            objectName: "deletionMessage"
-            width: parent.width
-            text: zonesPage.deletionMessage
-            wrapMode: Text.WordWrap
-        }
-
-        footer: DialogButtonBox {
-            Button {
-                objectName: "deletionCancel"
-                text: strings.tr("Cancel")
-                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
-                onClicked: zonesPage.cancelLayoutDeletion()
-            }
-            Button {
-                objectName: "deletionConfirm"
-                text: zonesPage.deletionButton
-                palette.buttonText: page.destructive
-                DialogButtonBox.buttonRole: DialogButtonBox.DestructiveRole
-                onClicked: zonesPage.confirmLayoutDeletion()
-            }
+        Button {
+            objectName: "deletionCancel"
+            text: strings.tr("Cancel")
+            onClicked: zonesPage.cancelLayoutDeletion()
         }
     }
 

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import "../controls"
 
@@ -10,18 +9,7 @@ ScrollView {
     contentWidth: availableWidth
     clip: true
 
-    readonly property alias fileDialog: dialog
-    // Where the desktop offers no file dialog of its own, Qt draws one that needs the
-    // Qt.labs.folderlistmodel module; opening it without that module crashes Qt 6.4, so the
-    // button waits for the module instead.
-    readonly property bool fileDialogUsable: {
-        try {
-            Qt.createQmlObject("import Qt.labs.folderlistmodel\nFolderListModel {}", pane).destroy()
-            return true
-        } catch (error) {
-            return false
-        }
-    }
+    readonly property alias chooser: chooser
 
     ColumnLayout {
         width: pane.availableWidth - 2 * Theme.pageMargin
@@ -123,31 +111,128 @@ ScrollView {
             objectName: "addAppsButton"
             text: strings.tr("Add App…")
             icon.source: Symbols.source("plus")
-            enabled: pane.fileDialogUsable
-            onClicked: dialog.open()
-        }
-        Label {
-            objectName: "fileDialogMissing"
-            visible: !pane.fileDialogUsable
-            text: strings.tr("Choosing apps needs the Qt module Qt.labs.folderlistmodel (package qml6-module-qt-labs-folderlistmodel).")
-            wrapMode: Text.WordWrap
-            Layout.fillWidth: true
-            opacity: 0.7
-            font.pixelSize: 12
+            onClicked: chooser.open()
         }
 
         Item { implicitHeight: 1 }
     }
 
-    // Applications are chosen by their desktop entries; each one's id is what gets stored.
-    FileDialog {
-        id: dialog
-        // The pane is put into its window after the dialog is made; follow it there.
-        parentWindow: pane.Window.window
-        fileMode: FileDialog.OpenFiles
-        nameFilters: [strings.tr("Applications") + " (*.desktop)"]
-        currentFolder: exclusionsPane.applicationsFolder
-        acceptLabel: strings.tr("Ignore")
-        onAccepted: exclusionsPane.addDesktopFiles(selectedFiles)
+    // The installed applications by name and icon, as the desktop's menus show them; those
+    // already ignored are left out. Several can be ticked and ignored at once.
+    Alert {
+        id: chooser
+        objectName: "appChooser"
+        title: strings.tr("Choose Apps to Ignore")
+        width: parent ? Math.min(480, parent.width - 40) : 480
+        height: parent ? Math.min(560, parent.height - 40) : 560
+        focus: true
+
+        property var apps: []
+        property var chosen: ({})
+        readonly property int chosenCount: Object.keys(chosen).length
+        onAboutToShow: {
+            apps = exclusionsPane.installedApps().filter(app => !app.ignored)
+            chosen = {}
+            search.text = ""
+            search.forceActiveFocus()
+        }
+        function toggle(identifier) {
+            const next = Object.assign({}, chosen)
+            if (next[identifier])
+                delete next[identifier]
+            else
+                next[identifier] = true
+            chosen = next
+        }
+        function ignoreChosen() {
+            // In the order shown, which is the order the list is written in.
+            exclusionsPane.ignoreApps(apps.map(app => app.identifier).filter(id => chosen[id]))
+            close()
+        }
+
+        contentItem: ColumnLayout {
+            spacing: 8
+            TextField {
+                id: search
+                objectName: "appSearch"
+                Layout.fillWidth: true
+                placeholderText: strings.tr("Search")
+                Accessible.name: strings.tr("Search")
+            }
+            ListView {
+                id: appList
+                objectName: "appChoices"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                clip: true
+                ScrollBar.vertical: ScrollBar {}
+                model: {
+                    const needle = search.text.trim().toLowerCase()
+                    return needle.length === 0 ? chooser.apps : chooser.apps.filter(
+                        app => app.name.toLowerCase().includes(needle)
+                               || app.identifier.toLowerCase().includes(needle))
+                }
+                delegate: CheckDelegate {
+                    id: choice
+                    required property var modelData
+                    required property int index
+                    objectName: "appChoice_" + modelData.identifier
+                    width: ListView.view.width
+                    text: modelData.name
+                    checked: chooser.chosen[modelData.identifier] === true
+                    onClicked: chooser.toggle(modelData.identifier)
+                    contentItem: RowLayout {
+                        spacing: 10
+                        Item {
+                            implicitWidth: 24
+                            implicitHeight: 24
+                            Image {
+                                id: choiceIcon
+                                anchors.fill: parent
+                                source: choice.modelData.iconSource
+                                sourceSize: Qt.size(48, 48)
+                                fillMode: Image.PreserveAspectFit
+                                asynchronous: true
+                                visible: status === Image.Ready
+                            }
+                            SymbolIcon {
+                                anchors.centerIn: parent
+                                visible: choiceIcon.status !== Image.Ready
+                                name: "macwindow.on.rectangle"
+                                size: 20
+                            }
+                        }
+                        Label {
+                            Layout.fillWidth: true
+                            text: choice.text
+                            elide: Text.ElideRight
+                        }
+                        // Room for the check box the delegate draws on the right.
+                        Item { implicitWidth: choice.indicator ? choice.indicator.width : 0 }
+                    }
+                }
+            }
+            Label {
+                objectName: "noAppsToChoose"
+                visible: appList.count === 0
+                Layout.fillWidth: true
+                horizontalAlignment: Text.AlignHCenter
+                text: strings.tr("No apps found")
+                opacity: 0.6
+            }
+        }
+
+        Button {
+            objectName: "ignoreChosenApps"
+            text: strings.tr("Ignore")
+            enabled: chooser.chosenCount > 0
+            highlighted: true
+            onClicked: chooser.ignoreChosen()
+        }
+        Button {
+            objectName: "cancelChoosingApps"
+            text: strings.tr("Cancel")
+            onClicked: chooser.close()
+        }
     }
 }

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import "../controls"
 
@@ -10,7 +9,6 @@ Item {
     id: pane
     objectName: "generalPane"
 
-    // One side of a window picture.
     // One side of a window picture.
     component WindowHalf: Rectangle {
         property bool dark
@@ -64,39 +62,6 @@ Item {
                 width: (parent.width - 2) / 2
                 dark: true
                 clip: true
-            }
-        }
-    }
-
-    // A modal question to the user. The flag `wanted` comes from generalPane; closing the dialog
-    // any other way (Escape) counts as the dismissing answer.
-    component Alert: Dialog {
-        id: alert
-        property string message
-        property bool wanted
-        default property alias buttons: buttonRow.data
-        signal dismissed()
-        modal: true
-        anchors.centerIn: Overlay.overlay
-        width: 420
-        closePolicy: Popup.CloseOnEscape
-        onWantedChanged: wanted ? open() : close()
-        Component.onCompleted: if (wanted) open()
-        onClosed: if (wanted) dismissed()
-        contentItem: Label {
-            text: alert.message
-            wrapMode: Text.WordWrap
-        }
-        // The first button declared is the default one and stands on the right.
-        footer: Item {
-            implicitHeight: buttonRow.implicitHeight + 24
-            Row {
-                id: buttonRow
-                anchors.right: parent.right
-                anchors.rightMargin: 12
-                anchors.verticalCenter: parent.verticalCenter
-                spacing: 8
-                layoutDirection: Qt.RightToLeft
             }
         }
     }
@@ -187,28 +152,19 @@ Item {
                     }
                 }
 
-                Switch {
-                    id: menuBarSwitch
-                    objectName: "showsMenuBarIcon"
-                    Layout.fillWidth: true
-                    text: strings.tr("Show in Menu Bar")
-                    checked: generalPane.showsMenuBarIcon
-                    onToggled: {
-                        generalPane.showsMenuBarIcon = checked
-                        checked = Qt.binding(() => generalPane.showsMenuBarIcon)
-                    }
+                ToggleRow {
+                    switchName: "showsMenuBarIcon"
+                    title: strings.tr("Show in Menu Bar")
+                    value: generalPane.showsMenuBarIcon
+                    onToggledTo: on => generalPane.showsMenuBarIcon = on
                 }
 
-                Switch {
-                    objectName: "openAtLogin"
-                    Layout.fillWidth: true
-                    text: strings.tr("Open at Login")
-                    checked: generalPane.launchAtLogin
-                    onToggled: {
-                        generalPane.setLaunchAtLogin(checked)
-                        // The system may refuse; the switch shows what it reports.
-                        checked = Qt.binding(() => generalPane.launchAtLogin)
-                    }
+                ToggleRow {
+                    switchName: "openAtLogin"
+                    title: strings.tr("Open at Login")
+                    // The system may refuse; the switch shows what it reports.
+                    value: generalPane.launchAtLogin
+                    onToggledTo: on => generalPane.setLaunchAtLogin(on)
                 }
             }
 
@@ -218,21 +174,9 @@ Item {
                 Layout.leftMargin: Theme.pageMargin
                 Layout.rightMargin: Theme.pageMargin
 
-                RowLayout {
-                    Layout.fillWidth: true
-                    spacing: 12
-                    ColumnLayout {
-                        Layout.fillWidth: true
-                        spacing: 2
-                        Label { text: strings.tr("Built-in Layouts") }
-                        Label {
-                            Layout.fillWidth: true
-                            wrapMode: Text.WordWrap
-                            opacity: 0.7
-                            font.pixelSize: 12
-                            text: strings.tr("Brings back the original layouts. Your own layouts and zone shortcuts will be removed.")
-                        }
-                    }
+                DetailRow {
+                    title: strings.tr("Built-in Layouts")
+                    detail: strings.tr("Brings back the original layouts. Your own layouts and zone shortcuts will be removed.")
                     Button {
                         objectName: "restoreBuiltIns"
                         text: strings.tr("Restore…")
@@ -252,36 +196,28 @@ Item {
                     footer: generalPane.automaticCopiesFooter
                     Layout.fillWidth: true
 
-                    RowLayout {
-                        Layout.fillWidth: true
-                        spacing: 12
-                        ColumnLayout {
-                            Layout.fillWidth: true
-                            spacing: 2
-                            Label { text: strings.tr("Layouts and settings") }
-                            Label {
-                                Layout.fillWidth: true
-                                wrapMode: Text.WordWrap
-                                opacity: 0.7
-                                font.pixelSize: 12
-                                text: strings.tr("One file with layouts, zones, shortcuts, exclusions and preferences. Useful for a new Mac or before experimenting.")
-                            }
-                        }
+                    DetailRow {
+                        title: strings.tr("Layouts and settings")
+                        detail: strings.tr("One file with layouts, zones, shortcuts, exclusions and preferences. Useful for a new Mac or before experimenting.")
                         Button {
                             objectName: "exportBackup"
                             text: strings.tr("Export…")
-                            onClicked: {
-                                const proposed = generalPane.proposedExportFile()
-                                exportDialog.currentFolder = proposed.toString().replace(/\/[^\/]*$/, "")
-                                exportDialog.selectedFile = proposed
-                                exportDialog.open()
-                            }
+                            onClicked: generalPane.chooseExportFile(pane.Window.window)
                         }
                         Button {
                             objectName: "importBackup"
                             text: strings.tr("Import…")
-                            onClicked: importDialog.open()
+                            onClicked: generalPane.chooseImportFile(pane.Window.window)
                         }
+                    }
+                    Label {
+                        objectName: "exportNotice"
+                        visible: text.length > 0
+                        Layout.fillWidth: true
+                        text: generalPane.exportNotice
+                        wrapMode: Text.Wrap
+                        font.pixelSize: 12
+                        opacity: 0.8
                     }
                 }
 
@@ -294,25 +230,6 @@ Item {
 
             Item { Layout.preferredHeight: Theme.pageMargin }
         }
-    }
-
-    FileDialog {
-        id: exportDialog
-        objectName: "exportDialog"
-        title: strings.tr("Save Backup")
-        fileMode: FileDialog.SaveFile
-        nameFilters: [strings.tr("JSON files (*.json)")]
-        defaultSuffix: "json"
-        onAccepted: generalPane.exportTo(selectedFile.toString())
-    }
-
-    FileDialog {
-        id: importDialog
-        objectName: "importDialog"
-        title: strings.tr("Open Backup")
-        fileMode: FileDialog.OpenFile
-        nameFilters: [strings.tr("JSON files (*.json)")]
-        onAccepted: generalPane.readBackupFile(selectedFile.toString())
     }
 
     Alert {

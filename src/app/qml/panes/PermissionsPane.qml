@@ -12,34 +12,16 @@ ScrollView {
     clip: true
 
     // One permission: its name and purpose, then a check mark or the way to grant it.
-    component PermissionRow: RowLayout {
+    component PermissionRow: DetailRow {
         id: permissionRow
         property string key
-        property string title
-        property string detail
         property bool granted
         signal openSettings()
-        Layout.fillWidth: true
-        spacing: 12
 
-        ColumnLayout {
-            Layout.fillWidth: true
-            spacing: 2
-            Label { text: permissionRow.title }
-            Label {
-                Layout.fillWidth: true
-                wrapMode: Text.WordWrap
-                opacity: 0.7
-                font.pixelSize: 12
-                text: permissionRow.detail
-            }
-        }
         // The check mark or the button, whichever applies, in one slot at the row's end.
         Item {
-            Layout.alignment: Qt.AlignVCenter
-            Layout.preferredWidth: permissionRow.granted ? check.width : openButton.implicitWidth
-            Layout.preferredHeight: permissionRow.granted ? check.height
-                                                          : openButton.implicitHeight
+            width: permissionRow.granted ? check.width : openButton.implicitWidth
+            height: permissionRow.granted ? check.height : openButton.implicitHeight
             SymbolIcon {
                 id: check
                 objectName: permissionRow.key + "Granted"

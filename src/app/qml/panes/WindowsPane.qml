@@ -10,41 +10,6 @@ ScrollView {
     contentWidth: availableWidth
     clip: true
 
-    // A switch with its title and a line of explanation under it.
-    component ToggleRow: RowLayout {
-        id: row
-        property string title
-        property string detail
-        property bool value
-        property string switchName
-        signal toggledTo(bool on)
-        Layout.fillWidth: true
-        spacing: 12
-        ColumnLayout {
-            Layout.fillWidth: true
-            spacing: 2
-            opacity: row.enabled ? 1 : 0.5
-            Label { text: row.title; Layout.fillWidth: true; wrapMode: Text.WordWrap }
-            Label {
-                text: row.detail
-                Layout.fillWidth: true
-                wrapMode: Text.WordWrap
-                opacity: 0.7
-                font.pixelSize: 12
-            }
-        }
-        Switch {
-            objectName: row.switchName
-            checked: row.value
-            Accessible.name: row.title
-            onToggled: {
-                row.toggledTo(checked)
-                // The stored value decides, whether or not the write went through.
-                checked = Qt.binding(() => row.value)
-            }
-        }
-    }
-
     ColumnLayout {
         width: pane.availableWidth - 2 * Theme.pageMargin
         x: Theme.pageMargin
