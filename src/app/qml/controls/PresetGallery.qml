@@ -132,6 +132,10 @@ FocusScope {
                                             y: sheet.previewBox.height + 6
                                             width: parent.width
                                             horizontalAlignment: Text.AlignHCenter
+                                            // Longer translations take a second line rather
+                                            // than losing their end.
+                                            wrapMode: Text.Wrap
+                                            maximumLineCount: 2
                                             elide: Text.ElideRight
                                             text: tile.modelData.title
                                         }
