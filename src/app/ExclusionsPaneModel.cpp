@@ -87,7 +87,7 @@ int ExclusionsPaneModel::addDesktopFiles(const QVariantList& files) {
         const auto entry = id.empty() ? std::nullopt : readDesktopEntryFile(path, id, &error);
         // Links and folders have desktop entries too, but no windows to keep zones from.
         if (!entry || (!entry->type.empty() && entry->type != "Application")) {
-            skipped.push_back(strings_.tr(
+            skipped.push_back(strings_.localized(
                 QStringLiteral("“%@” was skipped: it isn’t a readable application entry."),
                 {QString::fromStdString(path.filename().string())}));
             continue;

@@ -67,7 +67,7 @@ QVariantList GeneralPaneModel::appearances() const {
     QVariantList list;
     for (const auto& option : appearanceOptions) {
         list.append(QVariantMap{{"rawValue", text(rawValue(option.choice))},
-                                {"title", strings_.tr(text(option.title))}});
+                                {"title", strings_.localized(text(option.title))}});
     }
     return list;
 }
@@ -102,7 +102,8 @@ void GeneralPaneModel::setLanguage(const QString& rawValue) {
     preferences_.notifyChanged(text(prefs::appleLanguages));
     if (!error.empty()) {
         // A relaunch would come back in the old language; say so instead of offering it.
-        showError(strings_.tr("Some changes couldn’t be saved"), QString::fromStdString(error));
+        showError(strings_.localized("Some changes couldn’t be saved"),
+                  QString::fromStdString(error));
         return;
     }
     confirmsRelaunch_ = true;
@@ -141,7 +142,7 @@ void GeneralPaneModel::restoreBuiltIns() {
     store.restoreBuiltIns();
     ports_.state.registerAllHotkeys();
     if (!store.lastSaveError().empty()) {
-        showError(strings_.tr("Some changes couldn’t be saved"),
+        showError(strings_.localized("Some changes couldn’t be saved"),
                   QString::fromStdString(store.lastSaveError()));
     }
 }
@@ -214,7 +215,7 @@ void GeneralPaneModel::confirmImport() {
             lines.append(QString::fromStdString(problem));
         }
         relaunchAfterError_ = result.languageChanged;
-        showError(strings_.tr("Some changes couldn’t be saved"), lines.join('\n'));
+        showError(strings_.localized("Some changes couldn’t be saved"), lines.join('\n'));
         return;
     }
     if (result.languageChanged) {

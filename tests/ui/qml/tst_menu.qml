@@ -45,8 +45,8 @@ Item {
             // The test desktop has no tray.
             compare(menu.trayAvailable, false)
             verify(button.visible)
-            compare(button.text, strings.tr("Menu"))
-            compare(button.ToolTip.text, strings.tr(
+            compare(button.text, strings.localized("Menu"))
+            compare(button.ToolTip.text, strings.localized(
                 "The desktop has no system tray. Every item of the tray menu is in this menu."))
         }
 
@@ -75,7 +75,7 @@ Item {
             compare(popup.count, 2 + items.length)
             verify(entries >= 15)
 
-            compare(entry(popup, "status").text, strings.tr("Ready to arrange windows"))
+            compare(entry(popup, "status").text, strings.localized("Ready to arrange windows"))
             compare(findChild(entry(popup, "command.zoneLeft"), "shortcut").text, "Ctrl+Alt+←")
         }
 

@@ -32,10 +32,10 @@ ScrollView {
 
         SectionBox {
             Layout.fillWidth: true
-            title: strings.tr("Ignored Apps")
+            title: strings.localized("Ignored Apps")
 
             Label {
-                text: strings.tr("Dragging windows of these apps doesn’t show zones. Keyboard shortcuts still work. The menu bar icon can add the active app in one click.")
+                text: strings.localized("Dragging windows of these apps doesn’t show zones. Keyboard shortcuts still work. The menu bar icon can add the active app in one click.")
                 wrapMode: Text.WordWrap
                 Layout.fillWidth: true
                 opacity: 0.75
@@ -44,7 +44,7 @@ ScrollView {
             Label {
                 objectName: "noIgnoredApps"
                 visible: exclusionsPane.empty
-                text: strings.tr("No ignored apps")
+                text: strings.localized("No ignored apps")
                 Layout.fillWidth: true
                 Layout.topMargin: 8
                 Layout.bottomMargin: 8
@@ -102,7 +102,7 @@ ScrollView {
                     }
                     Button {
                         objectName: "stopIgnoring"
-                        text: strings.tr("Stop Ignoring")
+                        text: strings.localized("Stop Ignoring")
                         icon.source: Symbols.source("minus.circle.fill")
                         onClicked: exclusionsPane.stopIgnoring(appRow.modelData.identifier)
                     }
@@ -121,7 +121,7 @@ ScrollView {
 
         Button {
             objectName: "addAppsButton"
-            text: strings.tr("Add App…")
+            text: strings.localized("Add App…")
             icon.source: Symbols.source("plus")
             enabled: pane.fileDialogUsable
             onClicked: dialog.open()
@@ -129,7 +129,7 @@ ScrollView {
         Label {
             objectName: "fileDialogMissing"
             visible: !pane.fileDialogUsable
-            text: strings.tr("Choosing apps needs the Qt module Qt.labs.folderlistmodel (package qml6-module-qt-labs-folderlistmodel).")
+            text: strings.localized("Choosing apps needs the Qt module Qt.labs.folderlistmodel (package qml6-module-qt-labs-folderlistmodel).")
             wrapMode: Text.WordWrap
             Layout.fillWidth: true
             opacity: 0.7
@@ -145,9 +145,9 @@ ScrollView {
         // The pane is put into its window after the dialog is made; follow it there.
         parentWindow: pane.Window.window
         fileMode: FileDialog.OpenFiles
-        nameFilters: [strings.tr("Applications") + " (*.desktop)"]
+        nameFilters: [strings.localized("Applications") + " (*.desktop)"]
         currentFolder: exclusionsPane.applicationsFolder
-        acceptLabel: strings.tr("Ignore")
+        acceptLabel: strings.localized("Ignore")
         onAccepted: exclusionsPane.addDesktopFiles(selectedFiles)
     }
 }

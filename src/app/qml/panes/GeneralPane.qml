@@ -114,7 +114,7 @@ Item {
             Item { Layout.preferredHeight: Theme.pageMargin - 24 }
 
             SectionBox {
-                title: strings.tr("Appearance")
+                title: strings.localized("Appearance")
                 Layout.fillWidth: true
                 Layout.leftMargin: Theme.pageMargin
                 Layout.rightMargin: Theme.pageMargin
@@ -164,13 +164,13 @@ Item {
                 RowLayout {
                     Layout.fillWidth: true
                     Label {
-                        text: strings.tr("Language")
+                        text: strings.localized("Language")
                         Layout.fillWidth: true
                     }
                     ComboBox {
                         id: languagePicker
                         objectName: "languagePicker"
-                        Accessible.name: strings.tr("Language")
+                        Accessible.name: strings.localized("Language")
                         model: generalPane.languages
                         textRole: "title"
                         valueRole: "rawValue"
@@ -191,7 +191,7 @@ Item {
                     id: menuBarSwitch
                     objectName: "showsMenuBarIcon"
                     Layout.fillWidth: true
-                    text: strings.tr("Show in Menu Bar")
+                    text: strings.localized("Show in Menu Bar")
                     checked: generalPane.showsMenuBarIcon
                     onToggled: {
                         generalPane.showsMenuBarIcon = checked
@@ -202,7 +202,7 @@ Item {
                 Switch {
                     objectName: "openAtLogin"
                     Layout.fillWidth: true
-                    text: strings.tr("Open at Login")
+                    text: strings.localized("Open at Login")
                     checked: generalPane.launchAtLogin
                     onToggled: {
                         generalPane.setLaunchAtLogin(checked)
@@ -213,7 +213,7 @@ Item {
             }
 
             SectionBox {
-                title: strings.tr("Layouts")
+                title: strings.localized("Layouts")
                 Layout.fillWidth: true
                 Layout.leftMargin: Theme.pageMargin
                 Layout.rightMargin: Theme.pageMargin
@@ -224,18 +224,18 @@ Item {
                     ColumnLayout {
                         Layout.fillWidth: true
                         spacing: 2
-                        Label { text: strings.tr("Built-in Layouts") }
+                        Label { text: strings.localized("Built-in Layouts") }
                         Label {
                             Layout.fillWidth: true
                             wrapMode: Text.WordWrap
                             opacity: 0.7
                             font.pixelSize: 12
-                            text: strings.tr("Brings back the original layouts. Your own layouts and zone shortcuts will be removed.")
+                            text: strings.localized("Brings back the original layouts. Your own layouts and zone shortcuts will be removed.")
                         }
                     }
                     Button {
                         objectName: "restoreBuiltIns"
-                        text: strings.tr("Restore…")
+                        text: strings.localized("Restore…")
                         onClicked: generalPane.requestRestoreBuiltIns()
                     }
                 }
@@ -248,7 +248,7 @@ Item {
                 spacing: 8
 
                 SectionBox {
-                    title: strings.tr("Backup")
+                    title: strings.localized("Backup")
                     footer: generalPane.automaticCopiesFooter
                     Layout.fillWidth: true
 
@@ -258,18 +258,18 @@ Item {
                         ColumnLayout {
                             Layout.fillWidth: true
                             spacing: 2
-                            Label { text: strings.tr("Layouts and settings") }
+                            Label { text: strings.localized("Layouts and settings") }
                             Label {
                                 Layout.fillWidth: true
                                 wrapMode: Text.WordWrap
                                 opacity: 0.7
                                 font.pixelSize: 12
-                                text: strings.tr("One file with layouts, zones, shortcuts, exclusions and preferences. Useful for a new Mac or before experimenting.")
+                                text: strings.localized("One file with layouts, zones, shortcuts, exclusions and preferences. Useful for a new Mac or before experimenting.")
                             }
                         }
                         Button {
                             objectName: "exportBackup"
-                            text: strings.tr("Export…")
+                            text: strings.localized("Export…")
                             onClicked: {
                                 const proposed = generalPane.proposedExportFile()
                                 exportDialog.currentFolder = proposed.toString().replace(/\/[^\/]*$/, "")
@@ -279,7 +279,7 @@ Item {
                         }
                         Button {
                             objectName: "importBackup"
-                            text: strings.tr("Import…")
+                            text: strings.localized("Import…")
                             onClicked: importDialog.open()
                         }
                     }
@@ -287,7 +287,7 @@ Item {
 
                 Button {
                     objectName: "showAutomaticCopies"
-                    text: strings.tr("Show Automatic Copies")
+                    text: strings.localized("Show Automatic Copies")
                     onClicked: generalPane.showAutomaticCopies()
                 }
             }
@@ -299,9 +299,9 @@ Item {
     FileDialog {
         id: exportDialog
         objectName: "exportDialog"
-        title: strings.tr("Save Backup")
+        title: strings.localized("Save Backup")
         fileMode: FileDialog.SaveFile
-        nameFilters: [strings.tr("JSON files (*.json)")]
+        nameFilters: [strings.localized("JSON files (*.json)")]
         defaultSuffix: "json"
         onAccepted: generalPane.exportTo(selectedFile.toString())
     }
@@ -309,47 +309,47 @@ Item {
     FileDialog {
         id: importDialog
         objectName: "importDialog"
-        title: strings.tr("Open Backup")
+        title: strings.localized("Open Backup")
         fileMode: FileDialog.OpenFile
-        nameFilters: [strings.tr("JSON files (*.json)")]
+        nameFilters: [strings.localized("JSON files (*.json)")]
         onAccepted: generalPane.readBackupFile(selectedFile.toString())
     }
 
     Alert {
         objectName: "relaunchAlert"
-        title: strings.tr("Relaunch to switch the language?")
-        message: strings.tr("Tessera shows the new language after it relaunches. Your layouts and settings stay as they are.")
+        title: strings.localized("Relaunch to switch the language?")
+        message: strings.localized("Tessera shows the new language after it relaunches. Your layouts and settings stay as they are.")
         wanted: generalPane.confirmsRelaunch
         onDismissed: generalPane.relaunchLater()
         Button {
             objectName: "relaunchNow"
-            text: strings.tr("Relaunch Now")
+            text: strings.localized("Relaunch Now")
             highlighted: true
             onClicked: generalPane.relaunchNow()
         }
         Button {
             objectName: "relaunchLater"
-            text: strings.tr("Later")
+            text: strings.localized("Later")
             onClicked: generalPane.relaunchLater()
         }
     }
 
     Alert {
         objectName: "restoreAlert"
-        title: strings.tr("Restore built-in layouts?")
-        message: strings.tr("Your own layouts, zones, and shortcuts will be removed.")
+        title: strings.localized("Restore built-in layouts?")
+        message: strings.localized("Your own layouts, zones, and shortcuts will be removed.")
         wanted: generalPane.confirmsRestore
         onDismissed: generalPane.cancelRestoreBuiltIns()
         Button {
             objectName: "confirmRestore"
-            text: strings.tr("Restore")
+            text: strings.localized("Restore")
             // Destructive: drawn in red so it is never taken for the safe choice.
             palette.buttonText: "#d70015"
             onClicked: generalPane.restoreBuiltIns()
         }
         Button {
             objectName: "cancelRestore"
-            text: strings.tr("Cancel")
+            text: strings.localized("Cancel")
             onClicked: generalPane.cancelRestoreBuiltIns()
         }
     }
@@ -381,7 +381,7 @@ Item {
         onDismissed: generalPane.dismissError()
         Button {
             objectName: "dismissError"
-            text: strings.tr("OK")
+            text: strings.localized("OK")
             highlighted: true
             onClicked: generalPane.dismissError()
         }
