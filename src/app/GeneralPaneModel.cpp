@@ -141,6 +141,7 @@ void GeneralPaneModel::restoreBuiltIns() {
     auto& store = ports_.state.store();
     store.restoreBuiltIns();
     ports_.state.registerAllHotkeys();
+    Q_EMIT layoutsReplaced();
     if (!store.lastSaveError().empty()) {
         showError(strings_.localized("Some changes couldn’t be saved"),
                   QString::fromStdString(store.lastSaveError()));
@@ -208,7 +209,7 @@ void GeneralPaneModel::confirmImport() {
         return;
     }
     notifyImportedPreferences();
-    Q_EMIT imported();
+    Q_EMIT layoutsReplaced();
     if (!result.unsaved.empty()) {
         QStringList lines;
         for (const auto& problem : result.unsaved) {
