@@ -35,7 +35,7 @@ ScrollView {
             title: strings.localized("Ignored Apps")
 
             Label {
-                text: strings.localized("Dragging windows of these apps doesn’t show zones. Keyboard shortcuts still work. The menu bar icon can add the active app in one click.")
+                text: strings.localized("Dragging windows of these apps doesn’t show zones. Keyboard shortcuts still work. The tray icon can add the active app in one click.")
                 wrapMode: Text.WordWrap
                 Layout.fillWidth: true
                 opacity: 0.75

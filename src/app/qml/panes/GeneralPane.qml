@@ -191,7 +191,7 @@ Item {
                     id: menuBarSwitch
                     objectName: "showsMenuBarIcon"
                     Layout.fillWidth: true
-                    text: strings.localized("Show in Menu Bar")
+                    text: strings.localized("Show in System Tray")
                     checked: generalPane.showsMenuBarIcon
                     onToggled: {
                         generalPane.showsMenuBarIcon = checked
@@ -264,7 +264,7 @@ Item {
                                 wrapMode: Text.WordWrap
                                 opacity: 0.7
                                 font.pixelSize: 12
-                                text: strings.localized("One file with layouts, zones, shortcuts, exclusions and preferences. Useful for a new Mac or before experimenting.")
+                                text: strings.localized("One file with layouts, zones, shortcuts, exclusions and preferences. Useful for a new computer or before experimenting.")
                             }
                         }
                         Button {

@@ -69,7 +69,7 @@ ScrollView {
 
         SectionBox {
             title: strings.localized("Permissions")
-            footer: strings.localized("macOS applies Accessibility access only after the app relaunches.")
+            footer: strings.localized("Some desktops apply access changes only after the app relaunches.")
             Layout.fillWidth: true
             Layout.leftMargin: Theme.pageMargin
             Layout.rightMargin: Theme.pageMargin

@@ -189,7 +189,7 @@ ScrollView {
                 switchName: "tightEdgesSwitch"
                 enabled: windowsPane.tightEdgesEnabled
                 title: strings.localized("No gap at screen edges")
-                detail: strings.localized("Windows touch the menu bar, Dock, and sides of the screen.")
+                detail: strings.localized("Windows touch the panels and sides of the screen.")
                 value: windowsPane.tightEdges
                 onToggledTo: on => windowsPane.tightEdges = on
             }
