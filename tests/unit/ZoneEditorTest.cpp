@@ -294,7 +294,6 @@ TEST(PercentText, FollowsTheLanguagesDecimalSeparator) {
     // A hand-edited file may store any finite fraction: the text stays a plain number.
     EXPECT_EQ(formatPercent(1e300, "en"), "1000000");
     EXPECT_EQ(formatPercent(-std::numeric_limits<double>::max(), "de"), "-1000000");
-    EXPECT_EQ(formatPercent(-12.3456, "de"), "-1234,6");
     EXPECT_EQ(formatPercent(std::numeric_limits<double>::denorm_min(), "en"), "0");
 
     EXPECT_EQ(parsePercent(" 33.33 % ", "en"), 33.33);

@@ -93,7 +93,7 @@ ApplicationWindow {
         // A title under the pointer when its menu closes (Esc) stays highlighted for good: the
         // bar resets itself only for a title that isn't hovered. Titles take no hover, so the
         // bar always lets go.
-        delegate: MenuBarItem { hoverEnabled: false }
+        delegate: MenuBarItem { objectName: menu.objectName + "Title"; hoverEnabled: false }
         Menu {
             objectName: "editMenu"
             title: strings.localized("Edit")
