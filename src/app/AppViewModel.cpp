@@ -19,7 +19,7 @@ namespace {
 template <typename Item> QVariantMap entry(const Strings& strings, Item item) {
     const auto meta = info(item);
     return {{"rawValue", text(meta.rawValue)},
-            {"title", strings.tr(text(meta.title))},
+            {"title", strings.localized(text(meta.title))},
             {"icon", text(meta.icon)}};
 }
 

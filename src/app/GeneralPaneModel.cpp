@@ -70,7 +70,7 @@ QVariantList GeneralPaneModel::appearances() const {
     QVariantList list;
     for (const auto& option : appearanceOptions) {
         list.append(QVariantMap{{"rawValue", text(rawValue(option.choice))},
-                                {"title", strings_.tr(text(option.title))}});
+                                {"title", strings_.localized(text(option.title))}});
     }
     return list;
 }
@@ -105,7 +105,8 @@ void GeneralPaneModel::setLanguage(const QString& rawValue) {
     preferences_.notifyChanged(text(prefs::appleLanguages));
     if (!error.empty()) {
         // A relaunch would come back in the old language; say so instead of offering it.
-        showError(strings_.tr("Some changes couldn’t be saved"), QString::fromStdString(error));
+        showError(strings_.localized("Some changes couldn’t be saved"),
+                  QString::fromStdString(error));
         return;
     }
     confirmsRelaunch_ = true;
@@ -143,8 +144,9 @@ void GeneralPaneModel::restoreBuiltIns() {
     auto& store = ports_.state.store();
     store.restoreBuiltIns();
     ports_.state.registerAllHotkeys();
+    Q_EMIT layoutsReplaced();
     if (!store.lastSaveError().empty()) {
-        showError(strings_.tr("Some changes couldn’t be saved"),
+        showError(strings_.localized("Some changes couldn’t be saved"),
                   QString::fromStdString(store.lastSaveError()));
     }
 }
@@ -178,7 +180,7 @@ QFileDialog& GeneralPaneModel::showFileDialog(QWindow* window, const QString& ti
     fileDialog_ = std::make_unique<QFileDialog>();
     auto& dialog = *fileDialog_;
     dialog.setWindowTitle(title);
-    dialog.setNameFilter(strings_.tr("JSON files (*.json)"));
+    dialog.setNameFilter(strings_.localized("JSON files (*.json)"));
     dialog.setWindowModality(Qt::WindowModal);
     if (window != nullptr) {
         // Over the main window, which is no widget the dialog could have as its parent.
@@ -189,7 +191,7 @@ QFileDialog& GeneralPaneModel::showFileDialog(QWindow* window, const QString& ti
 }
 
 void GeneralPaneModel::chooseExportFile(QWindow* window) {
-    auto& dialog = showFileDialog(window, strings_.tr("Save Backup"));
+    auto& dialog = showFileDialog(window, strings_.localized("Save Backup"));
     const QFileInfo proposed(proposedExportFile().toLocalFile());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -202,7 +204,7 @@ void GeneralPaneModel::chooseExportFile(QWindow* window) {
 }
 
 void GeneralPaneModel::chooseImportFile(QWindow* window) {
-    auto& dialog = showFileDialog(window, strings_.tr("Open Backup"));
+    auto& dialog = showFileDialog(window, strings_.localized("Open Backup"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDirectory(importFolder());
@@ -221,7 +223,7 @@ bool GeneralPaneModel::exportTo(const QString& pathOrUrl) {
     }
     const QFileInfo written(QString::fromStdString(file.string()));
     lastBackupFolder_ = written.absolutePath();
-    exportNotice_ = strings_.tr(QStringLiteral("The backup was saved as “%@”."),
+    exportNotice_ = strings_.localized(QStringLiteral("The backup was saved as “%@”."),
                                 {QDir::toNativeSeparators(written.absoluteFilePath())});
     Q_EMIT exportNoticeChanged();
     return true;
@@ -262,14 +264,14 @@ void GeneralPaneModel::confirmImport() {
         return;
     }
     notifyImportedPreferences();
-    Q_EMIT imported();
+    Q_EMIT layoutsReplaced();
     if (!result.unsaved.empty()) {
         QStringList lines;
         for (const auto& problem : result.unsaved) {
             lines.append(QString::fromStdString(problem));
         }
         relaunchAfterError_ = result.languageChanged;
-        showError(strings_.tr("Some changes couldn’t be saved"), lines.join('\n'));
+        showError(strings_.localized("Some changes couldn’t be saved"), lines.join('\n'));
         return;
     }
     if (result.languageChanged) {
@@ -301,8 +303,8 @@ void GeneralPaneModel::dismissError() {
 void GeneralPaneModel::showAutomaticCopies() {
     const auto storeFile = ports_.state.store().fileURL();
     if (!tessera::showAutomaticCopies(storeFile, ports_.workspace)) {
-        showError(strings_.tr("Couldn’t open the folder"),
-                  strings_.tr(QStringLiteral("No file manager could be started. The automatic "
+        showError(strings_.localized("Couldn’t open the folder"),
+                  strings_.localized(QStringLiteral("No file manager could be started. The automatic "
                                              "copies are in “%@”."),
                               {QString::fromStdString(automaticCopiesFolder(storeFile).string())}));
     }

@@ -138,8 +138,9 @@ Q_SIGNALS:
     void launchAtLoginChanged();
     void alertsChanged();
     void exportNoticeChanged();
-    // After a backup was imported: undo steps recorded before it no longer fit the layouts.
-    void imported();
+    // After a backup was imported or the built-in layouts restored: undo steps recorded before
+    // no longer fit the layouts, and one would bring back a layout that was just removed.
+    void layoutsReplaced();
 
 private:
     void showError(const QString& title, const QString& message);

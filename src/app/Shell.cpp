@@ -36,8 +36,8 @@ Shell::Shell(ShellPorts ports, QObject* parent)
       undo_(std::make_unique<UndoViewModel>(*strings_)),
       zonesPage_(std::make_unique<ZonesPageModel>(ports_, *preferences_, *strings_,
                                                   undo_->manager(), keyboardPane_->coordinator())) {
-    // Imported layouts replace what the zone edits' steps would bring back.
-    connect(generalPane_.get(), &GeneralPaneModel::imported, this,
+    // Imported or restored layouts replace what the zone edits' steps would bring back.
+    connect(generalPane_.get(), &GeneralPaneModel::layoutsReplaced, this,
             [this] { undo_->manager().removeAllActions(ports_.state.undoTarget()); });
 }
 

@@ -15,11 +15,11 @@ QString Strings::language() const {
     return QString::fromStdString(localizer_.language());
 }
 
-QString Strings::tr(const QString& key) const {
+QString Strings::localized(const QString& key) const {
     return QString::fromStdString(localizer_.localized(key.toStdString()));
 }
 
-QString Strings::tr(const QString& key, const QVariantList& arguments) const {
+QString Strings::localized(const QString& key, const QVariantList& arguments) const {
     std::vector<std::string> texts;
     texts.reserve(static_cast<std::size_t>(arguments.size()));
     for (const auto& argument : arguments) {

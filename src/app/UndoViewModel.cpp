@@ -2,9 +2,25 @@
 
 #include "Strings.h"
 
+#include "core/hotkeys/KeyCombos.h"
+
 #include <QVariantList>
 
+#include <cstdint>
+
 namespace tessera::shell {
+
+namespace {
+
+// Key code of Z, numbered as shortcuts are stored.
+constexpr std::uint32_t zKeyCode = 6;
+
+QString zShortcut(const Strings& strings, std::uint32_t modifiers) {
+    return QString::fromStdString(
+        linuxShortcutText(KeyCombo{zKeyCode, modifiers, {}}, strings.localizer()));
+}
+
+} // namespace
 
 UndoViewModel::UndoViewModel(const Strings& strings, QObject* parent)
     : QObject(parent), strings_(strings),
@@ -30,12 +46,22 @@ QString UndoViewModel::redoActionName() const {
 
 QString UndoViewModel::undoTitle() const {
     const auto name = undoActionName();
-    return name.isEmpty() ? strings_.tr("Undo") : strings_.tr("Undo %@", QVariantList{name});
+    return name.isEmpty() ? strings_.localized("Undo")
+                          : strings_.localized("Undo %@", QVariantList{name});
 }
 
 QString UndoViewModel::redoTitle() const {
     const auto name = redoActionName();
-    return name.isEmpty() ? strings_.tr("Redo") : strings_.tr("Redo %@", QVariantList{name});
+    return name.isEmpty() ? strings_.localized("Redo")
+                          : strings_.localized("Redo %@", QVariantList{name});
+}
+
+QString UndoViewModel::undoShortcut() const {
+    return zShortcut(strings_, carbon::controlKey);
+}
+
+QString UndoViewModel::redoShortcut() const {
+    return zShortcut(strings_, carbon::controlKey | carbon::shiftKey);
 }
 
 bool UndoViewModel::undo() {

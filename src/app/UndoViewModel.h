@@ -23,6 +23,9 @@ class UndoViewModel : public QObject {
     // The names of the steps alone, empty when there is none.
     Q_PROPERTY(QString undoActionName READ undoActionName NOTIFY changed)
     Q_PROPERTY(QString redoActionName READ redoActionName NOTIFY changed)
+    // The keys beside the menu items, as the desktop writes them ("Ctrl+Z", "Strg+Umschalt+Z").
+    Q_PROPERTY(QString undoShortcut READ undoShortcut CONSTANT)
+    Q_PROPERTY(QString redoShortcut READ redoShortcut CONSTANT)
 public:
     explicit UndoViewModel(const Strings& strings, QObject* parent = nullptr);
     ~UndoViewModel() override;
@@ -35,6 +38,8 @@ public:
     QString redoTitle() const;
     QString undoActionName() const;
     QString redoActionName() const;
+    QString undoShortcut() const;
+    QString redoShortcut() const;
 
     Q_INVOKABLE bool undo();
     Q_INVOKABLE bool redo();

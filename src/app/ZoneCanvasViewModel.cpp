@@ -254,7 +254,7 @@ QVariantList ZoneCanvasViewModel::menuItems() const {
     for (const auto& item : zoneMenuItems()) {
         list.append(QVariantMap{
             {"action", actionName(item.action)},
-            {"title", strings_.tr(QString::fromStdString(item.title))},
+            {"title", strings_.localized(QString::fromStdString(item.title))},
             {"image", QString::fromStdString(item.image)},
             {"destructive", item.destructive},
             {"dividerBefore", item.dividerBefore},

@@ -172,7 +172,7 @@ QObject* ZonesPageModel::canvasObject() {
 }
 
 QString ZonesPageModel::title() const {
-    return strings_.tr("Zones");
+    return strings_.localized("Zones");
 }
 
 // --- Displays ---
@@ -250,9 +250,9 @@ int ZonesPageModel::gridRows() const {
 
 QString ZonesPageModel::gridTitle() const {
     const auto grid = editorGrid(ports_.defaults, editor_->editedDisplay());
-    return strings_.tr("Grid %lld × %lld",
-                       {QVariant::fromValue(static_cast<qlonglong>(grid.columns)),
-                        QVariant::fromValue(static_cast<qlonglong>(grid.rows))});
+    return strings_.localized("Grid %lld × %lld",
+                              {QVariant::fromValue(static_cast<qlonglong>(grid.columns)),
+                               QVariant::fromValue(static_cast<qlonglong>(grid.rows))});
 }
 
 double ZonesPageModel::canvasAspect() const {
@@ -521,14 +521,14 @@ QVariantMap ZonesPageModel::presetGallery() const {
         }
         const bool horizontal = orientation == Orientation::horizontal;
         sections.append(QVariantMap{
-            {"title", strings_.tr(horizontal ? "Horizontal" : "Vertical")},
+            {"title", strings_.localized(horizontal ? "Horizontal" : "Vertical")},
             {"orientation", horizontal ? QStringLiteral("horizontal") : QStringLiteral("vertical")},
             {"presets", presets}});
     }
     return QVariantMap{
-        {"title", strings_.tr("New Layout")},
-        {"message", strings_.tr("Pick a template. You can change every zone afterwards.")},
-        {"cancelTitle", strings_.tr("Cancel")},
+        {"title", strings_.localized("New Layout")},
+        {"message", strings_.localized("Pick a template. You can change every zone afterwards.")},
+        {"cancelTitle", strings_.localized("Cancel")},
         {"screenID", display ? text(display->id) : QString()},
         {"aspect", display ? previewAspect(*display) : defaultGridAspect},
         {"sections", sections}};

@@ -1,25 +1,32 @@
 #include "AppViewModel.h"
+#include "MenuViewModel.h"
 #include "Preferences.h"
 #include "QtTestSupport.h"
 #include "SimShell.h"
 #include "SymbolImageProvider.h"
 #include "UndoViewModel.h"
+#include "ZonesPageModel.h"
 
 #include "GeneralPaneModel.h"
 #include "core/app/AppState.h"
 #include "core/store/LayoutStore.h"
 
 #include "core/drag/DragOverlayController.h"
+#include "core/ui/MenuBarMenu.h"
 
+#include <QGuiApplication>
+#include <QKeySequence>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QStyleHints>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 namespace tessera::test {
 namespace {
@@ -94,9 +101,11 @@ TEST(AppViewModel, QuitAndPreviewGoThroughTheApplication) {
     EXPECT_FALSE(sim.state->overlay().isVisible());
 }
 
-// The main window itself, offscreen: size limits, page picker and the page shortcuts.
+// The main window itself, offscreen: size limits, page picker, shortcuts and menus.
 class MainWindowTest : public ::testing::Test {
 protected:
+    explicit MainWindowTest(std::string language = "en") : sim({.language = std::move(language)}) {}
+
     void SetUp() override {
         sim.start();
         engine.addImageProvider("symbols",
@@ -123,29 +132,45 @@ protected:
         return nullptr;
     }
     QQuickItem* item(const char* name) const { return find(window->contentItem(), name); }
+    QObject* object(const char* name) const {
+        return engine.rootObjects().front()->findChild<QObject*>(name);
+    }
+    static QPoint centre(const QQuickItem* item) {
+        return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+    }
 
     SimShell sim;
     QQmlApplicationEngine engine;
     QQuickWindow* window = nullptr;
 };
 
-TEST_F(MainWindowTest, OpensAtItsDefaultSizeAndKeepsItsMinimum) {
-    EXPECT_EQ(window->title(), "Tessera");
-    EXPECT_EQ(window->objectName(), "main");
-    EXPECT_EQ(window->size(), QSize(1180, 780));
-    EXPECT_EQ(window->minimumSize(), QSize(960, 640));
-}
-
-TEST_F(MainWindowTest, CtrlNumbersAndCommaOpenThePages) {
+TEST_F(MainWindowTest, CtrlNumbersAndTheKeysTheMenuShowsWork) {
     window->requestActivate();
     QTest::keyClick(window, Qt::Key_2, Qt::ControlModifier);
     EXPECT_EQ(sim.state->page(), AppPage::zones);
     QTest::keyClick(window, Qt::Key_4, Qt::ControlModifier);
     EXPECT_EQ(sim.state->page(), AppPage::about);
-    QTest::keyClick(window, Qt::Key_Comma, Qt::ControlModifier);
-    EXPECT_EQ(sim.state->page(), AppPage::settings);
     QTest::keyClick(window, Qt::Key_1, Qt::ControlModifier);
     EXPECT_EQ(sim.state->page(), AppPage::overview);
+
+    // The window commands' keys are global shortcuts; the menu's own keys work in the window.
+    int pressed = 0;
+    for (const auto& group : sim.shell->menu().content().groups) {
+        for (const auto& entry : group) {
+            if (!entry.shortcut || entry.command) {
+                continue;
+            }
+            ++pressed;
+            sim.state->setPage(AppPage::about);
+            const auto quits = sim.quitRequests;
+            QTest::keySequence(window, QKeySequence::fromString(
+                                           QString::fromStdString(entry.shortcut->linuxText)));
+            EXPECT_TRUE(entry.action == MenuAction::quit ? sim.quitRequests == quits + 1
+                                                         : entry.page == sim.state->page())
+                << entry.shortcut->linuxText;
+        }
+    }
+    EXPECT_EQ(pressed, 2) << "Settings… and Quit Tessera show their keys";
 }
 
 TEST_F(MainWindowTest, TheSectionPickerSwitchesPagesAndTheBadgeFollowsPermissions) {
@@ -176,6 +201,9 @@ TEST_F(MainWindowTest, CtrlZAndTheEditMenuUndoAndRedoZoneEditsByName) {
     ASSERT_NE(redoItem, nullptr);
     EXPECT_EQ(undoItem->property("text").toString(), "Undo");
     EXPECT_FALSE(undoItem->property("enabled").toBool());
+    EXPECT_EQ(undoItem->findChild<QObject*>("shortcut")->property("text").toString(), "Ctrl+Z");
+    EXPECT_EQ(redoItem->findChild<QObject*>("shortcut")->property("text").toString(),
+              "Ctrl+Shift+Z");
 
     const auto before = sim.state->store().layouts().front();
     auto edited = before;
@@ -204,17 +232,127 @@ TEST_F(MainWindowTest, CtrlZAndTheEditMenuUndoAndRedoZoneEditsByName) {
     EXPECT_EQ(sim.state->store().layouts().front(), before);
 }
 
-TEST_F(MainWindowTest, AnImportDropsTheZoneEditsUndoSteps) {
-    auto& undo = sim.shell->undo();
-    auto edited = sim.state->store().layouts().front();
-    edited.zones.front().height = 0.5;
-    sim.state->applyLayoutChange(edited, "Edit Zone", &undo.manager());
-    ASSERT_TRUE(undo.canUndo());
-    Q_EMIT sim.shell->generalPane().imported();
-    EXPECT_FALSE(undo.canUndo());
-    EXPECT_FALSE(undo.canRedo());
-    EXPECT_EQ(undo.undoTitle(), "Undo");
+// Hover as on a desktop (the offscreen platform has it off): the pointer over a menu title is
+// part of what a menu does when it closes.
+class MenuHoverTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        QGuiApplication::styleHints()->setUseHoverEffects(true);
+        MainWindowTest::SetUp();
+    }
+    void TearDown() override { QGuiApplication::styleHints()->setUseHoverEffects(hover); }
+    const bool hover = QGuiApplication::styleHints()->useHoverEffects();
+};
+
+TEST_F(MenuHoverTest, ClosingTheEditMenuGivesTheKeysBackToTheZoneCanvas) {
+    sim.state->setPage(AppPage::zones);
+    processEvents();
+    auto* canvas = item("zoneCanvas");
+    ASSERT_NE(canvas, nullptr);
+    window->requestActivate();
+    canvas->forceActiveFocus();
+
+    auto* editTitle = item("editMenuTitle");
+    ASSERT_NE(editTitle, nullptr);
+    auto* editMenu = object("editMenu");
+    // A menu closed by Esc or by clicking its title again, the pointer over the title as a hand
+    // leaves it, then moving on.
+    for (const bool byEsc : {true, false}) {
+        const auto* how = byEsc ? "Esc" : "click";
+        QTest::mouseMove(window, centre(editTitle));
+        QTest::mouseClick(window, Qt::LeftButton, {}, centre(editTitle));
+        QTRY_VERIFY(editMenu->property("opened").toBool());
+        byEsc ? QTest::keyClick(window, Qt::Key_Escape)
+              : QTest::mouseClick(window, Qt::LeftButton, {}, centre(editTitle));
+        QTRY_VERIFY(!editMenu->property("visible").toBool());
+        QTest::mouseMove(window, centre(canvas));
+        processEvents();
+
+        EXPECT_TRUE(canvas->hasActiveFocus()) << how;
+        EXPECT_FALSE(editTitle->property("highlighted").toBool()) << how;
+        // The arrow keys nudge the selected zone again, towards whichever side has room.
+        const auto before = sim.state->store().layouts();
+        const bool atLeftEdge = sim.shell->zonesPage().exactSizeTexts().front() == "0%";
+        QTest::keyClick(window, atLeftEdge ? Qt::Key_Right : Qt::Key_Left);
+        EXPECT_NE(sim.state->store().layouts(), before) << how;
+    }
 }
+
+// The main window in another language: every text on every page, pane, sheet and menu is the
+// language's own wherever its table translates it. An English key on screen means a lookup
+// went around the tables.
+class TranslatedWindowTest : public MainWindowTest,
+                             public ::testing::WithParamInterface<const char*> {
+protected:
+    TranslatedWindowTest() : MainWindowTest(GetParam()) {}
+
+    void expectTranslated(const QString& where, QQuickItem* item = nullptr) {
+        if (!item) {
+            processEvents();
+            item = window->contentItem();
+        }
+        if (!item->isVisible()) {
+            return;
+        }
+        if (const auto text = item->property("text"); text.typeId() == QMetaType::QString) {
+            const auto shown = text.toString().toStdString();
+            const auto translation = sim.localizer.lookup(shown, GetParam());
+            ++texts;
+            EXPECT_FALSE(translation && *translation != shown && sim.localizer.lookup(shown, "en"))
+                << where.toStdString() << " shows \"" << shown << "\" for \"" << *translation
+                << "\"";
+        }
+        for (auto* child : item->childItems()) {
+            expectTranslated(where, child);
+        }
+    }
+
+    int texts = 0;
+};
+
+TEST_P(TranslatedWindowTest, EveryVisibleTextIsTheLanguagesOwn) {
+    auto& app = sim.shell->app();
+    for (const auto* page : {"overview", "zones", "about"}) {
+        app.openPage(page);
+        expectTranslated(page);
+    }
+    for (const auto& pane : app.settingsPanes()) {
+        const auto name = pane.toMap()["rawValue"].toString();
+        app.openSettings(name);
+        expectTranslated("settings " + name);
+    }
+    auto& general = sim.shell->generalPane();
+    general.requestRestoreBuiltIns();
+    expectTranslated("the restore alert");
+    general.cancelRestoreBuiltIns();
+
+    app.openPage("zones");
+    auto& zones = sim.shell->zonesPage();
+    zones.setShowsPresets(true);
+    expectTranslated("the template sheet");
+    zones.setShowsPresets(false);
+    zones.setShowsGridPicker(true);
+    expectTranslated("the grid picker");
+    zones.setShowsGridPicker(false);
+    zones.requestLayoutDeletion();
+    expectTranslated("the layout deletion alert");
+    zones.cancelLayoutDeletion();
+    // A zone's context menu: a secondary click a quarter into the canvas, inside a zone.
+    auto* canvas = item("zoneCanvas");
+    QTest::mouseClick(window, Qt::RightButton, {},
+                      canvas->mapToScene({canvas->width() / 4, canvas->height() / 4}).toPoint());
+    expectTranslated("a zone's menu");
+    QTest::keyClick(window, Qt::Key_Escape);
+
+    QMetaObject::invokeMethod(object("editMenu"), "open");
+    expectTranslated("the Edit menu");
+    QMetaObject::invokeMethod(object("editMenu"), "close");
+    QTest::mouseClick(window, Qt::LeftButton, {}, centre(item("appMenuButton")));
+    expectTranslated("the application menu");
+    EXPECT_GT(texts, 300) << "too few texts were seen to judge";
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, TranslatedWindowTest, ::testing::Values("ru", "de"));
 
 } // namespace
 } // namespace tessera::test

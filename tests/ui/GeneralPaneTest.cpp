@@ -3,6 +3,7 @@
 #include "QtTestSupport.h"
 #include "QtTranslations.h"
 #include "SimShell.h"
+#include "UndoViewModel.h"
 
 #include "core/app/Preferences.h"
 #include "core/backup/Backup.h"
@@ -151,9 +152,15 @@ TEST_F(GeneralPaneTest, OpenAtLoginFollowsTheLoginItemEvenWhenTheChangeIsRefused
     EXPECT_FALSE(pane().launchAtLogin());
 }
 
-TEST_F(GeneralPaneTest, RestoringBuiltInsAsksFirstThenDropsOwnLayoutsAndTheirShortcuts) {
-    sim.state->applyLayoutChange(ownLayout(), "Add", nullptr);
+TEST_F(GeneralPaneTest, RestoringBuiltInsAsksFirstThenDropsOwnLayoutsShortcutsAndUndoSteps) {
+    auto own = ownLayout();
+    sim.state->applyLayoutChange(own, "Add", nullptr);
     ASSERT_TRUE(sim.hotkeyPort.registeredID(40, 0x1000 | 0x0800).has_value());
+    // A zone edit whose undo step would save the own layout again.
+    auto& undo = sim.shell->undo();
+    own.zones.front().width = 0.25;
+    sim.state->applyLayoutChange(own, "Edit Zone", &undo.manager());
+    ASSERT_TRUE(undo.canUndo());
 
     pane().requestRestoreBuiltIns();
     EXPECT_TRUE(pane().confirmsRestore());
@@ -168,6 +175,8 @@ TEST_F(GeneralPaneTest, RestoringBuiltInsAsksFirstThenDropsOwnLayoutsAndTheirSho
     // Registered again: the removed zone's shortcut no longer answers.
     EXPECT_FALSE(sim.hotkeyPort.registeredID(40, 0x1000 | 0x0800).has_value());
     EXPECT_FALSE(pane().showsError());
+    EXPECT_FALSE(undo.undo()) << "the removed layout came back";
+    EXPECT_EQ(sim.state->store().layouts(), builtInLayouts());
 }
 
 TEST_F(GeneralPaneTest, TheSavePanelKeepsTheProposedNameAndTheExportSaysWhereItWent) {
@@ -286,7 +295,7 @@ TEST_F(GeneralPaneTest, ImportingReplacesTheStateAfterACopyAndOffersARelaunchFor
 
     ASSERT_TRUE(pane().readBackupFile(qpath(file)));
     QSignalSpy prefsChanged(&sim.shell->preferences(), &shell::Preferences::changed);
-    QSignalSpy imported(&pane(), &GeneralPaneModel::imported);
+    QSignalSpy imported(&pane(), &GeneralPaneModel::layoutsReplaced);
     pane().confirmImport();
 
     EXPECT_FALSE(pane().hasPendingImport());

@@ -255,7 +255,7 @@ TEST_F(MenuViewModelTest, PreviewBeforeMonitoringStartsShowsTheZonesForTwoPointF
     EXPECT_FALSE(sim.state->overlay().isVisible());
 }
 
-// --- Pages and quitting ---
+// --- Pages ---
 
 TEST_F(MenuViewModelTest, PageEntriesOpenTheMainWindowAtTheirPage) {
     startShell();
@@ -269,9 +269,6 @@ TEST_F(MenuViewModelTest, PageEntriesOpenTheMainWindowAtTheirPage) {
     EXPECT_EQ(sim.state->page(), AppPage::overview);
     EXPECT_EQ(sim.services.calls(), (std::vector<Call>{Call::showMainWindow, Call::showMainWindow,
                                                        Call::showMainWindow}));
-
-    menu().activate("quit");
-    EXPECT_EQ(sim.quitRequests, 1);
 }
 
 // --- Tray ---

@@ -18,12 +18,9 @@ namespace tessera::test {
 // What QML tests may do to the simulated desktop behind the shell (as "sim").
 class SimControl : public QObject {
     Q_OBJECT
-    Q_PROPERTY(int quitRequests READ quitRequests)
 public:
     explicit SimControl(SimShell& shell, QObject* parent = nullptr)
         : QObject(parent), shell_(shell) {}
-
-    int quitRequests() const { return shell_.quitRequests; }
 
     // Runs the delayed jobs of the next seconds on the virtual clock.
     Q_INVOKABLE void advance(double seconds) { shell_.scheduler.advance(seconds); }

@@ -493,6 +493,7 @@ TEST_F(ZoneCanvasModelTest, SizeLabelShowsOnlyOnLargeEnoughBoxes) {
     model.setSelectedID(big.id);
     EXPECT_EQ(model.sizeLabel(localizer), "50% × 100%");
     EXPECT_EQ(zoneSizeLabel(makeZone(0, 0, 1.0 / 3, 0.125), localizer), "33% × 13%");
+    EXPECT_EQ(zoneSizeLabel(makeZone(0, 0, 1e300, -4e-320), localizer), "1000000% × 0%");
 
     // A quarter of a 384-point area, less the 6-point inset, is exactly 90: not wider.
     const auto narrow = makeZone(0, 0, 0.25, 0.5);

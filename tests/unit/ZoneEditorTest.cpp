@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -290,6 +291,10 @@ TEST(PercentText, FollowsTheLanguagesDecimalSeparator) {
     EXPECT_EQ(formatPercent(1.0 / 3, "en"), "33.3");
     EXPECT_EQ(formatPercent(1.0 / 3, "de"), "33,3");
     EXPECT_EQ(formatPercent(0.99996, "en"), "100");
+    // A hand-edited file may store any finite fraction: the text stays a plain number.
+    EXPECT_EQ(formatPercent(1e300, "en"), "1000000");
+    EXPECT_EQ(formatPercent(-std::numeric_limits<double>::max(), "de"), "-1000000");
+    EXPECT_EQ(formatPercent(std::numeric_limits<double>::denorm_min(), "en"), "0");
 
     EXPECT_EQ(parsePercent(" 33.33 % ", "en"), 33.33);
     EXPECT_EQ(parsePercent("33,5", "de"), 33.5);

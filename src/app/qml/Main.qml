@@ -24,6 +24,8 @@ ApplicationWindow {
     Shortcut { sequence: "Ctrl+3"; onActivated: app.openPage("settings") }
     Shortcut { sequence: "Ctrl+4"; onActivated: app.openPage("about") }
     Shortcut { sequence: "Ctrl+,"; onActivated: app.openPage("settings") }
+    // Shown beside "Quit Tessera" in the menu.
+    Shortcut { sequence: "Ctrl+Q"; context: Qt.ApplicationShortcut; onActivated: menu.activate("quit") }
 
     // The window's undo history (zone edits). A focused text field takes Ctrl+Z for its own
     // text first, as text fields do everywhere.
@@ -40,20 +42,76 @@ ApplicationWindow {
         onActivated: undo.redo()
     }
 
+    // A menu item with its keys at the right, as desktop menus show them; the style's own item
+    // has no place for them.
+    component ShortcutMenuItem: MenuItem {
+        id: shortcutItem
+        property string shortcutText
+        contentItem: RowLayout {
+            spacing: 24
+            opacity: shortcutItem.enabled ? 1 : 0.5
+            Label {
+                text: shortcutItem.text
+                font: shortcutItem.font
+                color: shortcutItem.highlighted ? shortcutItem.palette.highlightedText
+                                                : shortcutItem.palette.windowText
+                Layout.fillWidth: true
+            }
+            Label {
+                objectName: "shortcut"
+                text: shortcutItem.shortcutText
+                color: shortcutItem.highlighted ? shortcutItem.palette.highlightedText
+                                                : shortcutItem.palette.windowText
+                opacity: 0.7
+            }
+        }
+    }
+
+    // The item that had the keyboard before a menu of the bar took it. The bar keeps the focus
+    // (and its title highlighted) when a menu closes with Esc, which would leave the arrow keys
+    // to the bar instead of the zone canvas; closing a menu hands the focus back.
+    property Item focusBeforeMenu: null
+    onActiveFocusItemChanged: {
+        if (activeFocusItem && !insideMenuOrPopup(activeFocusItem))
+            focusBeforeMenu = activeFocusItem
+    }
+    function insideMenuOrPopup(item) {
+        for (let it = item; it; it = it.parent) {
+            if (it === mainWindow.menuBar || it === Overlay.overlay)
+                return true
+        }
+        return false
+    }
+    function returnFocusFromMenu() {
+        const target = focusBeforeMenu && focusBeforeMenu.visible ? focusBeforeMenu
+                                                                   : mainWindow.contentItem
+        target.forceActiveFocus()
+    }
+
     menuBar: MenuBar {
         objectName: "menuBar"
+        // A title under the pointer when its menu closes (Esc) stays highlighted for good: the
+        // bar resets itself only for a title that isn't hovered. Titles take no hover, so the
+        // bar always lets go.
+        delegate: MenuBarItem { objectName: menu.objectName + "Title"; hoverEnabled: false }
         Menu {
             objectName: "editMenu"
-            title: strings.tr("Edit")
-            MenuItem {
+            title: strings.localized("Edit")
+            width: Math.max(200, undoItem.implicitWidth, redoItem.implicitWidth)
+            onClosed: Qt.callLater(mainWindow.returnFocusFromMenu)
+            ShortcutMenuItem {
+                id: undoItem
                 objectName: "undoItem"
                 text: undo.undoTitle
+                shortcutText: undo.undoShortcut
                 enabled: undo.canUndo
                 onTriggered: undo.undo()
             }
-            MenuItem {
+            ShortcutMenuItem {
+                id: redoItem
                 objectName: "redoItem"
                 text: undo.redoTitle
+                shortcutText: undo.redoShortcut
                 enabled: undo.canRedo
                 onTriggered: undo.redo()
             }
@@ -88,7 +146,7 @@ ApplicationWindow {
                                      - toolbarContent.anchors.leftMargin,
                                      (accessNeededBadge.visible ? accessNeededBadge.x
                                                                 : toolbarContent.width) - 12 - width))
-                Accessible.name: strings.tr("Section")
+                Accessible.name: strings.localized("Section")
                 model: app.pages
                 current: app.page
                 onPicked: (rawValue) => app.page = rawValue
@@ -101,11 +159,11 @@ ApplicationWindow {
                 anchors.verticalCenter: parent.verticalCenter
                 visible: app.accessNeeded
                 flat: true
-                text: strings.tr("Access Needed")
+                text: strings.localized("Access Needed")
                 icon.source: Symbols.source("exclamationmark.triangle.fill")
                 icon.color: Theme.warning
                 ToolTip.visible: hovered
-                ToolTip.text: strings.tr("Open Settings and grant permissions")
+                ToolTip.text: strings.localized("Open Settings and grant permissions")
                 onClicked: app.openSettings("permissions")
             }
         }

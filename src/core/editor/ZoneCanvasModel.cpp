@@ -184,10 +184,16 @@ const std::vector<ZoneMenuItem>& zoneMenuItems() {
     return items;
 }
 
+long long shownPercent(double fraction, double scale) {
+    constexpr double limit = 10'000;
+    if (std::isnan(fraction)) {
+        return 0;
+    }
+    return std::llround(std::clamp(fraction, -limit, limit) * scale);
+}
+
 std::string zoneSizeLabel(const Zone& zone, const Localizer& localizer) {
-    const auto percent = [](double value) {
-        return std::to_string(static_cast<long long>(std::round(value * 100)));
-    };
+    const auto percent = [](double value) { return std::to_string(shownPercent(value, 100)); };
     return localizedFormat(localizer, "%lld%% × %lld%%",
                            {percent(zone.width), percent(zone.height)});
 }

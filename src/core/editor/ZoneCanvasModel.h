@@ -94,6 +94,12 @@ const std::vector<ZoneMenuItem>& zoneMenuItems();
 // The text under the selected zone, such as "50% × 100%".
 std::string zoneSizeLabel(const Zone& zone, const Localizer& localizer);
 
+// fraction × scale rounded half away from zero, for the numbers shown for a stored fraction
+// (scale 100 for whole percent, 1000 for tenths). A stored fraction can be any finite double,
+// as a hand-edited file may hold one, so it is held within ±10,000 (a million percent, far past
+// any size the editor makes) before it becomes an integer.
+long long shownPercent(double fraction, double scale);
+
 // Where the pointer falls on the canvas: a zone's body or a resize handle of the selected zone.
 struct PointerTarget {
     Uuid zoneID;

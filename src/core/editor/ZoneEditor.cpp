@@ -72,7 +72,7 @@ char decimalSeparator(std::string_view language) {
 }
 
 std::string formatPercent(double fraction, std::string_view language) {
-    const long long tenths = std::llround(fraction * 1000);
+    const long long tenths = shownPercent(fraction, 1000);
     const long long magnitude = std::llabs(tenths);
     std::string text = tenths < 0 ? "-" : "";
     text += std::to_string(magnitude / 10);

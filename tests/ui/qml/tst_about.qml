@@ -33,14 +33,14 @@ Item {
 
             verify(app.version.length > 0)
             const version = findChild(page, "version").text
-            compare(version, strings.tr("Version %@", [app.version]))
+            compare(version, strings.localized("Version %@", [app.version]))
             verify(version.indexOf(app.version) >= 0)
             verify(version.indexOf("%@") < 0)
 
             compare(findChild(page, "tagline").text,
-                    strings.tr("Windows snap into your own zones — by dragging or from the keyboard."))
+                    strings.localized("Windows snap into your own zones — by dragging or from the keyboard."))
             const credit = findChild(page, "credit")
-            compare(credit.children[0].text, strings.tr("Made by"))
+            compare(credit.children[0].text, strings.localized("Made by"))
             compare(findChild(page, "maker").text, "Tessera Developers")
 
             const link = findChild(page, "websiteLink")

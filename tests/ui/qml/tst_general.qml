@@ -58,7 +58,7 @@ Item {
         function test_languagePickerWritesAtOnceAndAsksToRelaunch() {
             const picker = child("languagePicker")
             compare(picker.count, 7)
-            compare(picker.textAt(0), strings.tr("System Language"))
+            compare(picker.textAt(0), strings.localized("System Language"))
             compare(picker.textAt(6), "Deutsch")
             compare(picker.currentValue, "en")
             compare(picker.displayText, "English")
@@ -119,12 +119,12 @@ Item {
 
         function test_restoringBuiltInsAsksFirst() {
             mouseClick(child("restoreBuiltIns"))
-            compare(child("restoreAlert").title, strings.tr("Restore built-in layouts?"))
+            compare(child("restoreAlert").title, strings.localized("Restore built-in layouts?"))
             answer("restoreAlert", "cancelRestore")
             compare(generalPane.confirmsRestore, false)
 
             mouseClick(child("restoreBuiltIns"))
-            compare(child("confirmRestore").text, strings.tr("Restore"))
+            compare(child("confirmRestore").text, strings.localized("Restore"))
             answer("restoreAlert", "confirmRestore")
             compare(generalPane.confirmsRestore, false)
             compare(generalPane.showsError, false)
@@ -134,8 +134,8 @@ Item {
             const file = sim.tempFile("qml-backup.json")
             verify(generalPane.exportTo(file))
             verify(generalPane.readBackupFile(file))
-            compare(child("importAlert").title, strings.tr("Replace your layouts and settings?"))
-            verify(child("importAlert").message.indexOf(strings.tr("The backup from %@ replaces all layouts, zones and settings. The current state is saved as an automatic copy first.").split("%@")[1]) > 0)
+            compare(child("importAlert").title, strings.localized("Replace your layouts and settings?"))
+            verify(child("importAlert").message.indexOf(strings.localized("The backup from %@ replaces all layouts, zones and settings. The current state is saved as an automatic copy first.").split("%@")[1]) > 0)
             answer("importAlert", "cancelImport")
             compare(generalPane.hasPendingImport, false)
 
@@ -150,18 +150,18 @@ Item {
             verify(!generalPane.readBackupFile(sim.tempFile("missing.json")))
             const alert = child("errorAlert")
             tryCompare(alert, "opened", true)
-            compare(alert.title, strings.tr("Couldn’t use this file"))
-            compare(alert.message, strings.tr("The file isn’t a Tessera backup or is damaged."))
+            compare(alert.title, strings.localized("Couldn’t use this file"))
+            compare(alert.message, strings.localized("The file isn’t a Tessera backup or is damaged."))
             answer("errorAlert", "dismissError")
             compare(generalPane.showsError, false)
         }
 
         function test_backupSectionShowsTheFooterAndItsButtons() {
-            compare(child("exportBackup").text, strings.tr("Export…"))
-            compare(child("importBackup").text, strings.tr("Import…"))
-            compare(child("showAutomaticCopies").text, strings.tr("Show Automatic Copies"))
+            compare(child("exportBackup").text, strings.localized("Export…"))
+            compare(child("importBackup").text, strings.localized("Import…"))
+            compare(child("showAutomaticCopies").text, strings.localized("Show Automatic Copies"))
             compare(generalPane.automaticCopiesFooter,
-                    strings.tr("Before every import Tessera saves the current state as an automatic copy. The last %lld are kept.", [5]))
+                    strings.localized("Before every import Tessera saves the current state as an automatic copy. The last %lld are kept.", [5]))
         }
     }
 }

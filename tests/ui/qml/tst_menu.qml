@@ -40,16 +40,6 @@ Item {
             prefs.setBool("snapOnDrag", true)
         }
 
-        function test_shownWithoutTrayAndSaysSo() {
-            const button = createTemporaryObject(buttonComponent, root)
-            // The test desktop has no tray.
-            compare(menu.trayAvailable, false)
-            verify(button.visible)
-            compare(button.text, strings.tr("Menu"))
-            compare(button.ToolTip.text, strings.tr(
-                "The desktop has no system tray. Every item of the tray menu is in this menu."))
-        }
-
         function test_menuHoldsTheItems() {
             const popup = openMenu().menuPopup
             const note = popup.itemAt(0)
@@ -75,7 +65,6 @@ Item {
             compare(popup.count, 2 + items.length)
             verify(entries >= 15)
 
-            compare(entry(popup, "status").text, strings.tr("Ready to arrange windows"))
             compare(findChild(entry(popup, "command.zoneLeft"), "shortcut").text, "Ctrl+Alt+←")
         }
 
@@ -92,23 +81,6 @@ Item {
             compare(entry(popup, "snapOnDrag").checked, false)
             mouseClick(entry(popup, "snapOnDrag"))
             compare(prefs.boolValue("snapOnDrag"), true)
-        }
-
-        function test_statusLineCannotBeChosen() {
-            const popup = openMenu().menuPopup
-            const revision = prefs.revision
-            const quits = sim.quitRequests
-            mouseClick(entry(popup, "status"))
-            compare(popup.opened, true)
-            compare(prefs.revision, revision)
-            compare(sim.quitRequests, quits)
-        }
-
-        function test_quitComesFromTheMenu() {
-            const popup = openMenu().menuPopup
-            const quits = sim.quitRequests
-            mouseClick(entry(popup, "quit"))
-            compare(sim.quitRequests, quits + 1)
         }
     }
 }

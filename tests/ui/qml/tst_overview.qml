@@ -75,7 +75,7 @@ Item {
                 "Customize"
             ]
             for (const key of texts)
-                verify(visibleText(page, strings.tr(key)), key)
+                verify(visibleText(page, strings.localized(key)), key)
             // One display on the simulated desktop: one card, and no empty-list message.
             compare(overview.monitors.length, 1)
             verify(findChild(page, "monitorCard-0"))
@@ -103,7 +103,7 @@ Item {
             verify(row)
             const caps = findChild(row, "keyCaps")
             compare(caps.keys, ["Ctrl", "Alt", "←"])
-            verify(visibleText(row, strings.tr("Zone to the Left")))
+            verify(visibleText(row, strings.localized("Zone to the Left")))
             verify(visibleText(caps, "Ctrl"))
             verify(visibleText(caps, "←"))
             compare(findChild(row, "heldElsewhere").visible, false)
@@ -127,8 +127,8 @@ Item {
             sim.setPermissions(true, false)
             sim.runPending()
             tryCompare(warning, "visible", true)
-            verify(visibleText(warning, strings.tr("Windows can’t be moved yet")))
-            verify(visibleText(warning, strings.tr("Give Tessera Accessibility and Input Monitoring access.")))
+            verify(visibleText(warning, strings.localized("Windows can’t be moved yet")))
+            verify(visibleText(warning, strings.localized("Give Tessera Accessibility and Input Monitoring access.")))
 
             mouseClick(findChild(warning, "grantAccess"))
             tryCompare(app, "page", "settings")
@@ -184,7 +184,7 @@ Item {
             const page = loadPage()
             const button = findChild(page, "showZones")
             verify(button.visible)
-            compare(button.text, strings.tr("Show zones on all monitors"))
+            compare(button.text, strings.localized("Show zones on all monitors"))
         }
     }
 }

@@ -157,7 +157,7 @@ Item {
             compareZone(storedZone(ids[0]), {
                 x: start.x + 2 * cellWidth(), y: start.y + cellHeight(),
                 width: start.width, height: start.height }, "moved")
-            compare(undo.undoActionName, strings.tr("Edit Zone"))
+            compare(undo.undoActionName, strings.localized("Edit Zone"))
             verify(!findChild(view, "snapOutline").visible)
             tryCompare(findChild(view, "gridLines"), "opacity", 0.16)
             // The dropped box settles where its zone now is.
@@ -206,7 +206,7 @@ Item {
                 height: start.height + (top || bottom ? cellHeight() : 0)
             }
             compareZone(storedZone(ids[0]), expected, data.handle)
-            compare(undo.undoActionName, strings.tr("Edit Zone"))
+            compare(undo.undoActionName, strings.localized("Edit Zone"))
             verify(undo.undo())
             compareZone(storedZone(ids[0]), start, "undone " + data.handle)
         }
@@ -234,7 +234,7 @@ Item {
             select(ids[0])
             const label = findChild(view, "sizeLabel")
             verify(label)
-            compare(label.text, strings.tr("%lld%% × %lld%%", [Math.round(middleZone().width * 100),
+            compare(label.text, strings.localized("%lld%% × %lld%%", [Math.round(middleZone().width * 100),
                                                                Math.round(middleZone().height * 100)]))
         }
 
@@ -259,8 +259,8 @@ Item {
             const added = zones[1]
             compareZone(added, { x: cellWidth(), y: cellHeight(), width: 3 * cellWidth(),
                                  height: 2 * cellHeight() }, "drawn")
-            compare(added.name, strings.tr("Zone %lld", [2]))
-            compare(undo.undoActionName, strings.tr("Add Zone"))
+            compare(added.name, strings.localized("Zone %lld", [2]))
+            compare(undo.undoActionName, strings.localized("Add Zone"))
             tryCompare(zonesPage, "selectedZoneID", added.id)
             verify(view.activeFocus)
 
@@ -273,8 +273,8 @@ Item {
             useZones([])
             const empty = findChild(view, "emptyState")
             tryCompare(empty, "visible", true)
-            verify(visibleText(empty, strings.tr("No zones yet")))
-            verify(visibleText(empty, strings.tr("Drag on the screen to draw one, or pick a template.")))
+            verify(visibleText(empty, strings.localized("No zones yet")))
+            verify(visibleText(empty, strings.localized("Drag on the screen to draw one, or pick a template.")))
             const from = point(0.3, 0.3)
             mousePress(view, from.x, from.y)
             mouseMove(view, from.x + 80, from.y + 60, -1, Qt.LeftButton)
@@ -328,7 +328,7 @@ Item {
             keyClick(Qt.Key_Right)
             compareZone(storedZone(ids[0]), { x: start.x + cellWidth(), y: start.y,
                                               width: start.width, height: start.height }, "right")
-            compare(undo.undoActionName, strings.tr("Edit Zone"))
+            compare(undo.undoActionName, strings.localized("Edit Zone"))
             keyClick(Qt.Key_Down)
             keyClick(Qt.Key_Up)
             keyClick(Qt.Key_Up)
@@ -356,7 +356,7 @@ Item {
             keyClick(Qt.Key_Delete)
             compare(sim.editedZones().length, 1)
             compare(storedZone(ids[0]), null)
-            compare(undo.undoActionName, strings.tr("Delete Zone"))
+            compare(undo.undoActionName, strings.localized("Delete Zone"))
             verify(undo.undo())
             compareZone(storedZone(ids[0]), middleZone(), "restored")
 
@@ -415,7 +415,7 @@ Item {
             // Two items, a separator, the destructive item.
             compare(menu.count, 4)
             const entry = menuEntry(menu, data.tag)
-            compare(entry.text, strings.tr(data.title))
+            compare(entry.text, strings.localized(data.title))
             compare(entry.destructive, data.tag === "remove")
 
             mouseClick(entry)
@@ -424,7 +424,7 @@ Item {
             compare(zones.length, data.zones.length)
             data.zones.forEach((zone, i) => compareZone(zones[i], zone, data.tag + " " + i))
             verify(storedZone(ids[1]) !== null, "the zone selected before is untouched")
-            compare(undo.undoActionName, strings.tr(data.undoName))
+            compare(undo.undoActionName, strings.localized(data.undoName))
             verify(undo.undo())
             compare(sim.editedZones().length, 2)
             compareZone(storedZone(ids[0]), middleZone(), "undone")

@@ -230,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
         PageShot{"settings-general",
                  "settings",
                  "general",
-                 {"Appearance", "Language", "Show in Menu Bar", "Open at Login", "Layouts",
+                 {"Appearance", "Language", "Show in System Tray", "Open at Login", "Layouts",
                   "Built-in Layouts", "Backup", "Show Automatic Copies"}},
         PageShot{"settings-windows",
                  "settings",

@@ -12,13 +12,13 @@ ToolButton {
     readonly property QtObject entries: menu
     readonly property bool noTray: !entries.trayAvailable
     readonly property string noTrayNote:
-        strings.tr("The desktop has no system tray. Every item of the tray menu is in this menu.")
+        strings.localized("The desktop has no system tray. Every item of the tray menu is in this menu.")
 
     // For tests and for a window shortcut that opens it.
     readonly property alias menuPopup: appMenu
 
     visible: !entries.trayShown
-    text: strings.tr("Menu")
+    text: strings.localized("Menu")
     icon.source: Symbols.source("menubar")
     display: AbstractButton.TextBesideIcon
     Accessible.name: text

@@ -37,12 +37,12 @@ ColumnLayout {
     spacing: 8
 
     Label {
-        text: strings.tr("Snapping Grid")
+        text: strings.localized("Snapping Grid")
         font.bold: true
         font.pixelSize: 14
     }
     Label {
-        text: strings.tr("Rows follow the monitor’s shape so cells stay close to square.")
+        text: strings.localized("Rows follow the monitor’s shape so cells stay close to square.")
         wrapMode: Text.WordWrap
         Layout.fillWidth: true
         opacity: 0.7

@@ -42,7 +42,7 @@ FocusScope {
 
         Label {
             objectName: "presetTitle"
-            text: sheet.gallery.title ?? strings.tr("New Layout")
+            text: sheet.gallery.title ?? strings.localized("New Layout")
             font.pixelSize: 18
             font.bold: true
         }
@@ -154,7 +154,7 @@ FocusScope {
             Item { Layout.fillWidth: true }
             Button {
                 objectName: "presetCancel"
-                text: sheet.gallery.cancelTitle ?? strings.tr("Cancel")
+                text: sheet.gallery.cancelTitle ?? strings.localized("Cancel")
                 onClicked: sheet.cancel()
             }
         }

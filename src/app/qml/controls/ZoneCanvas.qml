@@ -361,7 +361,7 @@ Item {
                 id: headline
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
-                text: strings.tr("No zones yet")
+                text: strings.localized("No zones yet")
                 color: "white"
                 font.pixelSize: 17
                 font.weight: Font.DemiBold
@@ -371,7 +371,7 @@ Item {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
-                text: strings.tr("Drag on the screen to draw one, or pick a template.")
+                text: strings.localized("Drag on the screen to draw one, or pick a template.")
                 color: Qt.rgba(1, 1, 1, 0.85)
             }
         }

@@ -37,7 +37,7 @@ ScrollView {
         Label {
             objectName: "version"
             Layout.alignment: Qt.AlignHCenter
-            text: strings.tr("Version %@", [app.version])
+            text: strings.localized("Version %@", [app.version])
             opacity: 0.7
         }
 
@@ -47,7 +47,7 @@ ScrollView {
             Layout.maximumWidth: Math.min(page.availableWidth - 2 * Theme.pageMargin, 520)
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
-            text: strings.tr("Windows snap into your own zones — by dragging or from the keyboard.")
+            text: strings.localized("Windows snap into your own zones — by dragging or from the keyboard.")
         }
 
         Item { Layout.preferredHeight: 12 }
@@ -57,12 +57,12 @@ ScrollView {
             Layout.alignment: Qt.AlignHCenter
             spacing: 6
             Label {
-                text: strings.tr("Made by")
+                text: strings.localized("Made by")
                 opacity: 0.7
             }
             Label {
                 objectName: "maker"
-                text: strings.tr("Tessera Developers")
+                text: strings.localized("Tessera Developers")
                 font.bold: true
             }
         }

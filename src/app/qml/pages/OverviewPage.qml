@@ -42,18 +42,18 @@ ScrollView {
                     Layout.fillWidth: true
                     spacing: 2
                     Label {
-                        text: strings.tr("Windows can’t be moved yet")
+                        text: strings.localized("Windows can’t be moved yet")
                         font.bold: true
                     }
                     Label {
                         Layout.fillWidth: true
                         wrapMode: Text.WordWrap
-                        text: strings.tr("Give Tessera Accessibility and Input Monitoring access.")
+                        text: strings.localized("Give Tessera Accessibility and Input Monitoring access.")
                     }
                 }
                 Button {
                     objectName: "grantAccess"
-                    text: strings.tr("Grant Access")
+                    text: strings.localized("Grant Access")
                     highlighted: true
                     onClicked: app.openSettings("permissions")
                 }
@@ -65,13 +65,13 @@ ScrollView {
             Layout.fillWidth: true
             Layout.leftMargin: Theme.pageMargin
             Layout.rightMargin: Theme.pageMargin
-            title: strings.tr("Monitors")
-            footer: strings.tr("Each monitor has its own layout. Changes apply immediately.")
+            title: strings.localized("Monitors")
+            footer: strings.localized("Each monitor has its own layout. Changes apply immediately.")
 
             Label {
                 objectName: "noMonitors"
                 visible: overview.monitors.length === 0
-                text: strings.tr("No monitors found")
+                text: strings.localized("No monitors found")
                 opacity: 0.7
             }
 
@@ -124,11 +124,11 @@ ScrollView {
 
                             RowLayout {
                                 Layout.fillWidth: true
-                                Label { text: strings.tr("Layout") }
+                                Label { text: strings.localized("Layout") }
                                 ComboBox {
                                     objectName: "layoutPicker"
                                     Layout.fillWidth: true
-                                    Accessible.name: strings.tr("Layout")
+                                    Accessible.name: strings.localized("Layout")
                                     model: overview.layouts
                                     textRole: "name"
                                     valueRole: "id"
@@ -142,7 +142,7 @@ ScrollView {
                             Button {
                                 objectName: "editZones"
                                 Layout.fillWidth: true
-                                text: strings.tr("Edit zones for this monitor")
+                                text: strings.localized("Edit zones for this monitor")
                                 onClicked: app.editZones(card.modelData.id)
                             }
                         }
@@ -153,7 +153,7 @@ ScrollView {
             Button {
                 objectName: "showZones"
                 Layout.alignment: Qt.AlignRight
-                text: strings.tr("Show zones on all monitors")
+                text: strings.localized("Show zones on all monitors")
                 icon.source: Symbols.source("eye")
                 onClicked: app.previewZones()
             }
@@ -164,25 +164,25 @@ ScrollView {
             Layout.fillWidth: true
             Layout.leftMargin: Theme.pageMargin
             Layout.rightMargin: Theme.pageMargin
-            title: strings.tr("Dragging")
-            footer: strings.tr("Esc cancels while dragging. Dropping outside a zone keeps the size.")
+            title: strings.localized("Dragging")
+            footer: strings.localized("Esc cancels while dragging. Dropping outside a zone keeps the size.")
 
             Repeater {
                 model: [
                     {
                         icon: "hand.draw",
-                        title: strings.tr("Drag a window by its title bar"),
-                        text: strings.tr("Zones appear. Drop the window on one and it fills that zone.")
+                        title: strings.localized("Drag a window by its title bar"),
+                        text: strings.localized("Zones appear. Drop the window on one and it fills that zone.")
                     },
                     {
                         icon: "option",
-                        title: strings.tr("Custom title bars"),
-                        text: strings.tr("For Chrome or Telegram, hold Alt and drag from anywhere in the window.")
+                        title: strings.localized("Custom title bars"),
+                        text: strings.localized("For Chrome or Telegram, hold Alt and drag from anywhere in the window.")
                     },
                     {
                         icon: "arrow.uturn.backward",
-                        title: strings.tr("Drag a window out of its zone"),
-                        text: strings.tr("It gets back the size it had before. You can turn this off in Settings.")
+                        title: strings.localized("Drag a window out of its zone"),
+                        text: strings.localized("It gets back the size it had before. You can turn this off in Settings.")
                     }
                 ]
                 delegate: RowLayout {
@@ -219,7 +219,7 @@ ScrollView {
             Layout.leftMargin: Theme.pageMargin
             Layout.rightMargin: Theme.pageMargin
             Layout.bottomMargin: Theme.pageMargin
-            title: strings.tr("Keyboard")
+            title: strings.localized("Keyboard")
 
             Repeater {
                 model: overview.commands
@@ -268,7 +268,7 @@ ScrollView {
             Button {
                 objectName: "customize"
                 Layout.alignment: Qt.AlignRight
-                text: strings.tr("Customize")
+                text: strings.localized("Customize")
                 onClicked: app.openSettings("keyboard")
             }
         }

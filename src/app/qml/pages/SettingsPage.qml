@@ -23,7 +23,7 @@ Item {
             model: app.settingsPanes
             currentIndex: app.settingsPanes.findIndex(pane => pane.rawValue === app.settingsPane)
             keyNavigationEnabled: true
-            Accessible.name: strings.tr("Settings")
+            Accessible.name: strings.localized("Settings")
 
             delegate: ItemDelegate {
                 id: row

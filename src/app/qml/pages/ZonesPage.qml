@@ -32,9 +32,9 @@ Item {
         return Math.ceil(Math.max(...texts.map(text => captionMetrics.advanceWidth(text))))
     }
     readonly property real captionWidth:
-        widestText([strings.tr("Name"), strings.tr("Monitors"), strings.tr("Shortcut")])
+        widestText([strings.localized("Name"), strings.localized("Monitors"), strings.localized("Shortcut")])
     readonly property real exactCaptionWidth:
-        widestText([strings.tr("Left"), strings.tr("Top"), strings.tr("Width"), strings.tr("Height")])
+        widestText([strings.localized("Left"), strings.localized("Top"), strings.localized("Width"), strings.localized("Height")])
 
     // A row of the inspector: a caption and its control.
     component InspectorRow: RowLayout {
@@ -157,7 +157,7 @@ Item {
                 Item { Layout.fillWidth: true }
                 Button {
                     objectName: "showZonesButton"
-                    text: strings.tr("Show zones on all monitors")
+                    text: strings.localized("Show zones on all monitors")
                     icon.source: Symbols.source("eye")
                     onClicked: zonesPage.previewZones()
                 }
@@ -232,7 +232,7 @@ Item {
             }
 
             Label {
-                text: strings.tr("Monitor Layout")
+                text: strings.localized("Monitor Layout")
                 font.bold: true
                 font.pixelSize: 15
             }
@@ -361,13 +361,13 @@ Item {
                                     objectName: "layoutCardMenu"
                                     MenuItem {
                                         objectName: "cardDuplicate"
-                                        text: strings.tr("Duplicate")
+                                        text: strings.localized("Duplicate")
                                         icon.source: Symbols.source("plus.square.on.square")
                                         onTriggered: zonesPage.duplicateLayout(layoutCard.modelData.id)
                                     }
                                     MenuItem {
                                         objectName: "cardDelete"
-                                        text: strings.tr("Delete…")
+                                        text: strings.localized("Delete…")
                                         enabled: zonesPage.canDeleteLayout
                                         icon.source: Symbols.source("trash")
                                         icon.color: page.destructive
@@ -387,12 +387,12 @@ Item {
                     Layout.preferredHeight: layoutRow.cardHeight
                     Layout.alignment: Qt.AlignTop
                     hoverEnabled: true
-                    text: strings.tr("New…")
+                    text: strings.localized("New…")
                     Accessible.role: Accessible.Button
                     Accessible.name: text
                     ToolTip.visible: hovered
                     ToolTip.delay: 600
-                    ToolTip.text: strings.tr("New layout from a template")
+                    ToolTip.text: strings.localized("New layout from a template")
                     onClicked: zonesPage.showsPresets = true
                     background: Rectangle {
                         radius: 8
@@ -423,19 +423,19 @@ Item {
                 spacing: 8
                 Button {
                     objectName: "addZoneButton"
-                    text: strings.tr("Add Zone")
+                    text: strings.localized("Add Zone")
                     icon.source: Symbols.source("plus")
                     enabled: zonesPage.hasLayout
                     onClicked: zonesPage.addZone()
                 }
                 Button {
                     objectName: "clearButton"
-                    text: strings.tr("Clear")
+                    text: strings.localized("Clear")
                     icon.source: Symbols.source("trash")
                     enabled: zonesPage.canClear
                     ToolTip.visible: hovered
                     ToolTip.delay: 600
-                    ToolTip.text: strings.tr("Delete all zones of this layout. Ctrl+Z brings them back.")
+                    ToolTip.text: strings.localized("Delete all zones of this layout. Ctrl+Z brings them back.")
                     onClicked: zonesPage.clearZones()
                 }
                 Button {
@@ -499,7 +499,7 @@ Item {
                     anchors.top: canvasBackdrop.bottom
                     anchors.topMargin: 8
                     anchors.horizontalCenter: parent.horizontalCenter
-                    text: strings.tr("Drag a zone or its edges · draw on empty space · Ctrl+Z undoes")
+                    text: strings.localized("Drag a zone or its edges · draw on empty space · Ctrl+Z undoes")
                     opacity: 0.7
                     font.pixelSize: 12
                 }
@@ -523,22 +523,22 @@ Item {
                 SectionBox {
                     objectName: "layoutSection"
                     Layout.fillWidth: true
-                    title: strings.tr("Layout")
+                    title: strings.localized("Layout")
 
                     InspectorRow {
-                        caption: strings.tr("Name")
+                        caption: strings.localized("Name")
                         TextField {
                             objectName: "layoutNameField"
                             Layout.fillWidth: true
                             enabled: zonesPage.hasLayout
                             text: zonesPage.layoutName
                             selectByMouse: true
-                            Accessible.name: strings.tr("Name")
+                            Accessible.name: strings.localized("Name")
                             onTextEdited: zonesPage.renameLayout(text)
                         }
                     }
                     InspectorRow {
-                        caption: strings.tr("Monitors")
+                        caption: strings.localized("Monitors")
                         Label {
                             objectName: "monitorsText"
                             Layout.fillWidth: true
@@ -551,13 +551,13 @@ Item {
                         spacing: 8
                         Button {
                             objectName: "duplicateLayoutButton"
-                            text: strings.tr("Duplicate")
+                            text: strings.localized("Duplicate")
                             enabled: zonesPage.hasLayout
                             onClicked: zonesPage.duplicateLayout()
                         }
                         Button {
                             objectName: "deleteLayoutButton"
-                            text: strings.tr("Delete…")
+                            text: strings.localized("Delete…")
                             enabled: zonesPage.canDeleteLayout
                             palette.buttonText: page.destructive
                             onClicked: zonesPage.requestLayoutDeletion()
@@ -569,21 +569,21 @@ Item {
                     objectName: "zoneSection"
                     Layout.fillWidth: true
                     visible: zonesPage.hasSelection
-                    title: strings.tr("Zone")
+                    title: strings.localized("Zone")
 
                     InspectorRow {
-                        caption: strings.tr("Name")
+                        caption: strings.localized("Name")
                         TextField {
                             objectName: "zoneNameField"
                             Layout.fillWidth: true
                             text: zonesPage.zoneName
                             selectByMouse: true
-                            Accessible.name: strings.tr("Name")
+                            Accessible.name: strings.localized("Name")
                             onTextEdited: zonesPage.renameZone(text)
                         }
                     }
                     InspectorRow {
-                        caption: strings.tr("Shortcut")
+                        caption: strings.localized("Shortcut")
                         ShortcutRecorder {
                             id: zoneShortcutRecorder
                             objectName: "zoneShortcutRecorder"
@@ -611,7 +611,7 @@ Item {
                         }
                         Button {
                             objectName: "zoneRecordAnother"
-                            text: strings.tr("Record Another")
+                            text: strings.localized("Record Another")
                             visible: !zoneShortcutRecorder.listening
                             onClicked: zoneShortcutRecorder.startRecording()
                         }
@@ -642,20 +642,20 @@ Item {
                         Button {
                             id: splitButton
                             objectName: "splitMenuButton"
-                            text: strings.tr("Split in Half")
+                            text: strings.localized("Split in Half")
                             onClicked: splitMenu.popup(splitButton, 0, splitButton.height)
                             Menu {
                                 id: splitMenu
                                 objectName: "splitMenu"
                                 MenuItem {
                                     objectName: "splitLeftRight"
-                                    text: strings.tr("Left and Right")
+                                    text: strings.localized("Left and Right")
                                     icon.source: Symbols.source("rectangle.split.2x1")
                                     onTriggered: zonesPage.splitZone("", true)
                                 }
                                 MenuItem {
                                     objectName: "splitTopBottom"
-                                    text: strings.tr("Top and Bottom")
+                                    text: strings.localized("Top and Bottom")
                                     icon.source: Symbols.source("rectangle.split.1x2")
                                     onTriggered: zonesPage.splitZone("", false)
                                 }
@@ -663,7 +663,7 @@ Item {
                         }
                         Button {
                             objectName: "deleteZoneButton"
-                            text: strings.tr("Delete Zone")
+                            text: strings.localized("Delete Zone")
                             onClicked: zonesPage.deleteZone()
                         }
                     }
@@ -673,16 +673,16 @@ Item {
                     objectName: "positionSection"
                     Layout.fillWidth: true
                     visible: zonesPage.hasSelection
-                    title: strings.tr("Position")
-                    footer: strings.tr("Percent of the monitor’s free area, excluding panels and docks.")
+                    title: strings.localized("Position")
+                    footer: strings.localized("Percent of the monitor’s free area, excluding panels and docks.")
 
                     GridLayout {
                         columns: 1
                         rowSpacing: 6
-                        ExactSizeField { edge: 0; key: "left"; caption: strings.tr("Left") }
-                        ExactSizeField { edge: 1; key: "top"; caption: strings.tr("Top") }
-                        ExactSizeField { edge: 2; key: "width"; caption: strings.tr("Width") }
-                        ExactSizeField { edge: 3; key: "height"; caption: strings.tr("Height") }
+                        ExactSizeField { edge: 0; key: "left"; caption: strings.localized("Left") }
+                        ExactSizeField { edge: 1; key: "top"; caption: strings.localized("Top") }
+                        ExactSizeField { edge: 2; key: "width"; caption: strings.localized("Width") }
+                        ExactSizeField { edge: 3; key: "height"; caption: strings.localized("Height") }
                     }
                 }
 
@@ -690,7 +690,7 @@ Item {
                     objectName: "noSelectionText"
                     Layout.fillWidth: true
                     visible: !zonesPage.hasSelection
-                    text: strings.tr("Select a zone on the preview to rename it, set its exact size, or assign a shortcut.")
+                    text: strings.localized("Select a zone on the preview to rename it, set its exact size, or assign a shortcut.")
                     wrapMode: Text.WordWrap
                     opacity: 0.7
                 }
@@ -749,7 +749,7 @@ Item {
         }
         Button {
             objectName: "deletionCancel"
-            text: strings.tr("Cancel")
+            text: strings.localized("Cancel")
             onClicked: zonesPage.cancelLayoutDeletion()
         }
     }

@@ -20,10 +20,10 @@ ScrollView {
 
         SectionBox {
             Layout.fillWidth: true
-            title: strings.tr("Ignored Apps")
+            title: strings.localized("Ignored Apps")
 
             Label {
-                text: strings.tr("Dragging windows of these apps doesn’t show zones. Keyboard shortcuts still work. The menu bar icon can add the active app in one click.")
+                text: strings.localized("Dragging windows of these apps doesn’t show zones. Keyboard shortcuts still work. The tray icon can add the active app in one click.")
                 wrapMode: Text.WordWrap
                 Layout.fillWidth: true
                 opacity: 0.75
@@ -32,7 +32,7 @@ ScrollView {
             Label {
                 objectName: "noIgnoredApps"
                 visible: exclusionsPane.empty
-                text: strings.tr("No ignored apps")
+                text: strings.localized("No ignored apps")
                 Layout.fillWidth: true
                 Layout.topMargin: 8
                 Layout.bottomMargin: 8
@@ -90,7 +90,7 @@ ScrollView {
                     }
                     Button {
                         objectName: "stopIgnoring"
-                        text: strings.tr("Stop Ignoring")
+                        text: strings.localized("Stop Ignoring")
                         icon.source: Symbols.source("minus.circle.fill")
                         onClicked: exclusionsPane.stopIgnoring(appRow.modelData.identifier)
                     }
@@ -109,7 +109,7 @@ ScrollView {
 
         Button {
             objectName: "addAppsButton"
-            text: strings.tr("Add App…")
+            text: strings.localized("Add App…")
             icon.source: Symbols.source("plus")
             onClicked: chooser.open()
         }
@@ -122,7 +122,7 @@ ScrollView {
     Alert {
         id: chooser
         objectName: "appChooser"
-        title: strings.tr("Choose Apps to Ignore")
+        title: strings.localized("Choose Apps to Ignore")
         width: parent ? Math.min(480, parent.width - 40) : 480
         height: parent ? Math.min(560, parent.height - 40) : 560
         focus: true
@@ -156,8 +156,8 @@ ScrollView {
                 id: search
                 objectName: "appSearch"
                 Layout.fillWidth: true
-                placeholderText: strings.tr("Search")
-                Accessible.name: strings.tr("Search")
+                placeholderText: strings.localized("Search")
+                Accessible.name: strings.localized("Search")
             }
             ListView {
                 id: appList
@@ -217,21 +217,21 @@ ScrollView {
                 visible: appList.count === 0
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignHCenter
-                text: strings.tr("No apps found")
+                text: strings.localized("No apps found")
                 opacity: 0.6
             }
         }
 
         Button {
             objectName: "ignoreChosenApps"
-            text: strings.tr("Ignore")
+            text: strings.localized("Ignore")
             enabled: chooser.chosenCount > 0
             highlighted: true
             onClicked: chooser.ignoreChosen()
         }
         Button {
             objectName: "cancelChoosingApps"
-            text: strings.tr("Cancel")
+            text: strings.localized("Cancel")
             onClicked: chooser.close()
         }
     }

@@ -79,7 +79,7 @@ Item {
             Item { Layout.preferredHeight: Theme.pageMargin - 24 }
 
             SectionBox {
-                title: strings.tr("Appearance")
+                title: strings.localized("Appearance")
                 Layout.fillWidth: true
                 Layout.leftMargin: Theme.pageMargin
                 Layout.rightMargin: Theme.pageMargin
@@ -129,13 +129,13 @@ Item {
                 RowLayout {
                     Layout.fillWidth: true
                     Label {
-                        text: strings.tr("Language")
+                        text: strings.localized("Language")
                         Layout.fillWidth: true
                     }
                     ComboBox {
                         id: languagePicker
                         objectName: "languagePicker"
-                        Accessible.name: strings.tr("Language")
+                        Accessible.name: strings.localized("Language")
                         model: generalPane.languages
                         textRole: "title"
                         valueRole: "rawValue"
@@ -154,14 +154,14 @@ Item {
 
                 ToggleRow {
                     switchName: "showsMenuBarIcon"
-                    title: strings.tr("Show in Menu Bar")
+                    title: strings.localized("Show in System Tray")
                     value: generalPane.showsMenuBarIcon
                     onToggledTo: on => generalPane.showsMenuBarIcon = on
                 }
 
                 ToggleRow {
                     switchName: "openAtLogin"
-                    title: strings.tr("Open at Login")
+                    title: strings.localized("Open at Login")
                     // The system may refuse; the switch shows what it reports.
                     value: generalPane.launchAtLogin
                     onToggledTo: on => generalPane.setLaunchAtLogin(on)
@@ -169,17 +169,17 @@ Item {
             }
 
             SectionBox {
-                title: strings.tr("Layouts")
+                title: strings.localized("Layouts")
                 Layout.fillWidth: true
                 Layout.leftMargin: Theme.pageMargin
                 Layout.rightMargin: Theme.pageMargin
 
                 DetailRow {
-                    title: strings.tr("Built-in Layouts")
-                    detail: strings.tr("Brings back the original layouts. Your own layouts and zone shortcuts will be removed.")
+                    title: strings.localized("Built-in Layouts")
+                    detail: strings.localized("Brings back the original layouts. Your own layouts and zone shortcuts will be removed.")
                     Button {
                         objectName: "restoreBuiltIns"
-                        text: strings.tr("Restore…")
+                        text: strings.localized("Restore…")
                         onClicked: generalPane.requestRestoreBuiltIns()
                     }
                 }
@@ -192,21 +192,21 @@ Item {
                 spacing: 8
 
                 SectionBox {
-                    title: strings.tr("Backup")
+                    title: strings.localized("Backup")
                     footer: generalPane.automaticCopiesFooter
                     Layout.fillWidth: true
 
                     DetailRow {
-                        title: strings.tr("Layouts and settings")
-                        detail: strings.tr("One file with layouts, zones, shortcuts, exclusions and preferences. Useful for a new Mac or before experimenting.")
+                        title: strings.localized("Layouts and settings")
+                        detail: strings.localized("One file with layouts, zones, shortcuts, exclusions and preferences. Useful for a new computer or before experimenting.")
                         Button {
                             objectName: "exportBackup"
-                            text: strings.tr("Export…")
+                            text: strings.localized("Export…")
                             onClicked: generalPane.chooseExportFile(pane.Window.window)
                         }
                         Button {
                             objectName: "importBackup"
-                            text: strings.tr("Import…")
+                            text: strings.localized("Import…")
                             onClicked: generalPane.chooseImportFile(pane.Window.window)
                         }
                     }
@@ -223,7 +223,7 @@ Item {
 
                 Button {
                     objectName: "showAutomaticCopies"
-                    text: strings.tr("Show Automatic Copies")
+                    text: strings.localized("Show Automatic Copies")
                     onClicked: generalPane.showAutomaticCopies()
                 }
             }
@@ -234,39 +234,39 @@ Item {
 
     Alert {
         objectName: "relaunchAlert"
-        title: strings.tr("Relaunch to switch the language?")
-        message: strings.tr("Tessera shows the new language after it relaunches. Your layouts and settings stay as they are.")
+        title: strings.localized("Relaunch to switch the language?")
+        message: strings.localized("Tessera shows the new language after it relaunches. Your layouts and settings stay as they are.")
         wanted: generalPane.confirmsRelaunch
         onDismissed: generalPane.relaunchLater()
         Button {
             objectName: "relaunchNow"
-            text: strings.tr("Relaunch Now")
+            text: strings.localized("Relaunch Now")
             highlighted: true
             onClicked: generalPane.relaunchNow()
         }
         Button {
             objectName: "relaunchLater"
-            text: strings.tr("Later")
+            text: strings.localized("Later")
             onClicked: generalPane.relaunchLater()
         }
     }
 
     Alert {
         objectName: "restoreAlert"
-        title: strings.tr("Restore built-in layouts?")
-        message: strings.tr("Your own layouts, zones, and shortcuts will be removed.")
+        title: strings.localized("Restore built-in layouts?")
+        message: strings.localized("Your own layouts, zones, and shortcuts will be removed.")
         wanted: generalPane.confirmsRestore
         onDismissed: generalPane.cancelRestoreBuiltIns()
         Button {
             objectName: "confirmRestore"
-            text: strings.tr("Restore")
+            text: strings.localized("Restore")
             // Destructive: drawn in red so it is never taken for the safe choice.
             palette.buttonText: "#d70015"
             onClicked: generalPane.restoreBuiltIns()
         }
         Button {
             objectName: "cancelRestore"
-            text: strings.tr("Cancel")
+            text: strings.localized("Cancel")
             onClicked: generalPane.cancelRestoreBuiltIns()
         }
     }
@@ -298,7 +298,7 @@ Item {
         onDismissed: generalPane.dismissError()
         Button {
             objectName: "dismissError"
-            text: strings.tr("OK")
+            text: strings.localized("OK")
             highlighted: true
             onClicked: generalPane.dismissError()
         }

@@ -37,7 +37,7 @@ ScrollView {
                 objectName: permissionRow.key + "OpenSettings"
                 anchors.fill: parent
                 visible: !permissionRow.granted
-                text: strings.tr("Open System Settings")
+                text: strings.localized("Open System Settings")
                 onClicked: permissionRow.openSettings()
             }
         }
@@ -50,16 +50,16 @@ ScrollView {
         Item { Layout.preferredHeight: Theme.pageMargin - 24 }
 
         SectionBox {
-            title: strings.tr("Permissions")
-            footer: strings.tr("macOS applies Accessibility access only after the app relaunches.")
+            title: strings.localized("Permissions")
+            footer: strings.localized("Some desktops apply access changes only after the app relaunches.")
             Layout.fillWidth: true
             Layout.leftMargin: Theme.pageMargin
             Layout.rightMargin: Theme.pageMargin
 
             PermissionRow {
                 key: "accessibility"
-                title: strings.tr("Accessibility")
-                detail: strings.tr("Move and resize other apps’ windows.")
+                title: strings.localized("Accessibility")
+                detail: strings.localized("Move and resize other apps’ windows.")
                 granted: permissionsPane.accessibilityGranted
                 onOpenSettings: permissionsPane.openAccessibilitySettings()
             }
@@ -70,8 +70,8 @@ ScrollView {
             }
             PermissionRow {
                 key: "inputMonitoring"
-                title: strings.tr("Input Monitoring")
-                detail: strings.tr("Notice when a window is dragged by its title bar.")
+                title: strings.localized("Input Monitoring")
+                detail: strings.localized("Notice when a window is dragged by its title bar.")
                 granted: permissionsPane.inputMonitoringGranted
                 onOpenSettings: permissionsPane.openInputMonitoringSettings()
             }
@@ -88,11 +88,11 @@ ScrollView {
                 Label {
                     Layout.fillWidth: true
                     wrapMode: Text.WordWrap
-                    text: strings.tr("Turned access on but the status didn’t change?")
+                    text: strings.localized("Turned access on but the status didn’t change?")
                 }
                 Button {
                     objectName: "relaunchTessera"
-                    text: strings.tr("Relaunch Tessera")
+                    text: strings.localized("Relaunch Tessera")
                     onClicked: permissionsPane.relaunch()
                 }
             }

@@ -19,18 +19,18 @@ ScrollView {
 
         SectionBox {
             Layout.fillWidth: true
-            title: strings.tr("Dragging")
+            title: strings.localized("Dragging")
             ToggleRow {
                 switchName: "snapOnDragSwitch"
-                title: strings.tr("Arrange windows while dragging")
-                detail: strings.tr("Zones appear when you drag a window by its title bar.")
+                title: strings.localized("Arrange windows while dragging")
+                detail: strings.localized("Zones appear when you drag a window by its title bar.")
                 value: (prefs.revision, prefs.boolValue("snapOnDrag"))
                 onToggledTo: on => prefs.setBool("snapOnDrag", on)
             }
             ToggleRow {
                 switchName: "restoreOnDragOutSwitch"
-                title: strings.tr("Restore size when leaving a zone")
-                detail: strings.tr("A window dragged out of its zone gets back the size it had before.")
+                title: strings.localized("Restore size when leaving a zone")
+                detail: strings.localized("A window dragged out of its zone gets back the size it had before.")
                 value: (prefs.revision, prefs.boolValue("restoreOnDragOut"))
                 onToggledTo: on => prefs.setBool("restoreOnDragOut", on)
             }
@@ -38,7 +38,7 @@ ScrollView {
 
         SectionBox {
             Layout.fillWidth: true
-            title: strings.tr("Zone card size")
+            title: strings.localized("Zone card size")
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 12
@@ -51,7 +51,7 @@ ScrollView {
                     stepSize: windowsPane.cardScaleStep
                     snapMode: Slider.SnapAlways
                     value: windowsPane.cardScale
-                    Accessible.name: strings.tr("Zone card size")
+                    Accessible.name: strings.localized("Zone card size")
                     onMoved: windowsPane.cardScale = value
                 }
                 Label {
@@ -86,14 +86,14 @@ ScrollView {
             }
             Button {
                 objectName: "showZonesButton"
-                text: strings.tr("Show Zones")
+                text: strings.localized("Show Zones")
                 onClicked: app.previewZones()
             }
         }
 
         SectionBox {
             Layout.fillWidth: true
-            title: strings.tr("Spacing")
+            title: strings.localized("Spacing")
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 16
@@ -102,7 +102,7 @@ ScrollView {
                     spacing: 8
                     RowLayout {
                         spacing: 12
-                        Label { text: strings.tr("Gap between windows") }
+                        Label { text: strings.localized("Gap between windows") }
                         SpinBox {
                             id: gapStepper
                             objectName: "windowGapStepper"
@@ -111,7 +111,7 @@ ScrollView {
                             stepSize: windowsPane.windowGapStep
                             value: windowsPane.windowGap
                             editable: false
-                            Accessible.name: strings.tr("Gap between windows")
+                            Accessible.name: strings.localized("Gap between windows")
                             textFromValue: (v, locale) => windowsPane.formatWindowGap(v)
                             onValueModified: windowsPane.windowGap = value
                         }
@@ -153,8 +153,8 @@ ScrollView {
             ToggleRow {
                 switchName: "tightEdgesSwitch"
                 enabled: windowsPane.tightEdgesEnabled
-                title: strings.tr("No gap at screen edges")
-                detail: strings.tr("Windows touch the menu bar, Dock, and sides of the screen.")
+                title: strings.localized("No gap at screen edges")
+                detail: strings.localized("Windows touch the panels and sides of the screen.")
                 value: windowsPane.tightEdges
                 onToggledTo: on => windowsPane.tightEdges = on
             }
@@ -162,7 +162,7 @@ ScrollView {
 
         SectionBox {
             Layout.fillWidth: true
-            title: strings.tr("Zone Editor")
+            title: strings.localized("Zone Editor")
             GridDensityPicker {
                 objectName: "gridDensityPicker"
                 Layout.fillWidth: true
