@@ -166,13 +166,14 @@ OverlayZoneItem::OverlayZoneItem(ZoneRender render, QObject* parent)
     : QObject(parent), render_(std::move(render)), highlightAnimation_(qmlAnimation(std::nullopt)),
       cardAnimation_(qmlAnimation(std::nullopt)) {}
 
-void OverlayZoneItem::update(ZoneRender render, bool visibilityChanged) {
+void OverlayZoneItem::update(ZoneRender render, bool visibilityChanged, bool animated) {
     const ZoneRender old = std::exchange(render_, std::move(render));
+    visibilityChanged = visibilityChanged && animated;
     const auto& h0 = old.highlight;
     const auto& h = render_.highlight;
     const auto& c0 = old.card;
     const auto& c = render_.card;
-    const bool hoverChanged = render_.hovered != old.hovered;
+    const bool hoverChanged = animated && render_.hovered != old.hovered;
 
     const bool highlightRect = h.rect != h0.rect;
     const bool highlightRadius = h.cornerRadius != h0.cornerRadius;
@@ -296,7 +297,14 @@ OverlayZoneItem* OverlayViewModel::zone(qsizetype index) const {
     return zones_[static_cast<std::size_t>(index)];
 }
 
-void OverlayViewModel::refresh() {
+void OverlayViewModel::setRehearsing(bool rehearsing) {
+    if (rehearsing != rehearsing_) {
+        rehearsing_ = rehearsing;
+        refresh(false);
+    }
+}
+
+void OverlayViewModel::refresh(bool animated) {
     OverlayRenderInput input;
     input.state = state_->snapshot();
     input.colorScheme = environment_.darkScheme && environment_.darkScheme() ? ColorScheme::dark
@@ -306,7 +314,14 @@ void OverlayViewModel::refresh() {
     input.viewSize = viewSize_;
 
     const bool first = !rendered_;
-    const bool visibilityChanged = !first && input.state.visible != input_.state.visible;
+    const bool visibilityChanged = !first && input.state.visible != shownVisible_;
+    shownVisible_ = input.state.visible;
+    if (rehearsing_) {
+        input.state.visible = true;
+        if (!input.state.screen.zones.empty()) {
+            input.state.hoveredID = input.state.screen.zones.front().id;
+        }
+    }
     const bool wasDark = dark();
     input_ = std::move(input);
     auto render = renderOverlay(input_);
@@ -314,8 +329,8 @@ void OverlayViewModel::refresh() {
 
     const bool backdropChanged = first || render.backdropOpacity != render_.backdropOpacity;
     if (backdropChanged) {
-        auto animation = qmlAnimation(visibilityChanged ? std::optional(render.backdropAnimation)
-                                                        : std::nullopt);
+        auto animation = qmlAnimation(
+            visibilityChanged && animated ? std::optional(render.backdropAnimation) : std::nullopt);
         if (animation != backdropAnimation_) {
             backdropAnimation_ = std::move(animation);
             Q_EMIT backdropAnimationChanged();
@@ -341,7 +356,7 @@ void OverlayViewModel::refresh() {
     }
     if (sameZones) {
         for (std::size_t i = 0; i < zones_.size(); ++i) {
-            zones_[i]->update(render_.zones[i], visibilityChanged);
+            zones_[i]->update(render_.zones[i], visibilityChanged, animated);
         }
         return;
     }

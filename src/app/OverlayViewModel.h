@@ -92,8 +92,8 @@ public:
 
     const ZoneRender& render() const { return render_; }
     // Takes a new render of the same zone. visibilityChanged: the overlay's visible flag
-    // changed since the previous render.
-    void update(ZoneRender render, bool visibilityChanged);
+    // changed since the previous render. Not animated: every value lands at once.
+    void update(ZoneRender render, bool visibilityChanged, bool animated = true);
 
     QString zoneId() const;
     QRectF zoneRect() const;
@@ -178,6 +178,10 @@ public:
 
     // The view covers the display; its size changes with the panel's frame.
     void setViewSize(Size size);
+    // While rehearsing, the view draws the shown overlay with its first zone hovered, whatever
+    // the state says, so a window drawn ahead off screen meets every kind of item once. Both
+    // ways the values change at once.
+    void setRehearsing(bool rehearsing);
 
     // What the view draws now, and what it was computed from.
     const OverlayRender& render() const { return render_; }
@@ -199,7 +203,7 @@ Q_SIGNALS:
     void zonesChanged();
 
 private:
-    void refresh();
+    void refresh(bool animated = true);
 
     std::shared_ptr<OverlayState> state_;
     Environment environment_;
@@ -210,6 +214,9 @@ private:
     QColor accent_;
     std::vector<OverlayZoneItem*> zones_;
     bool rendered_ = false;
+    // The state's visible flag at the last render, rehearsal or not.
+    bool shownVisible_ = false;
+    bool rehearsing_ = false;
     Connection stateConnection_;
 };
 

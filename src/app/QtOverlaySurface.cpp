@@ -100,6 +100,7 @@ void QtOverlaySurface::drawAhead() {
         return;
     }
     drawingAhead_ = true;
+    viewModel_->setRehearsing(true);
     view_->setGeometry(offScreen(view_->geometry()));
     view_->show();
     // A desktop that never exposes a window out there gets it back unmapped all the same.
@@ -110,6 +111,7 @@ void QtOverlaySurface::finishDrawingAhead() {
     if (drawingAhead_) {
         drawingAhead_ = false;
         view_->hide();
+        viewModel_->setRehearsing(false);
         view_->setGeometry(toScreen_(frame_));
     }
 }

@@ -165,7 +165,17 @@ TEST_F(OverlayWindowTest, OrderingFrontAndOutShowsAndHidesTheSameWindow) {
     ASSERT_NE(surface, nullptr);
     QQuickView* window = surface->window();
 
+    // Drawn ahead beyond the desktop in the shown look; showing ends that at once, in place.
+    surface->drawAhead();
+    EXPECT_TRUE(surface->drawingAhead());
+    EXPECT_LT(window->geometry().right(), 0);
+    EXPECT_EQ(surface->viewModel().backdropOpacity(), 0.16);
+    EXPECT_TRUE(surface->viewModel().zone(0)->hovered());
     surface->orderFront();
+    EXPECT_FALSE(surface->drawingAhead());
+    EXPECT_EQ(window->geometry(), QRect(7, 0, 1440, 900));
+    EXPECT_EQ(surface->viewModel().render(), expectedRender());
+    EXPECT_EQ(surface->viewModel().backdropAnimation().value("kind"), "none");
     EXPECT_TRUE(window->isVisible());
     surface->orderFront();
     EXPECT_TRUE(window->isVisible());
