@@ -224,7 +224,7 @@ bool GeneralPaneModel::exportTo(const QString& pathOrUrl) {
     const QFileInfo written(QString::fromStdString(file.string()));
     lastBackupFolder_ = written.absolutePath();
     exportNotice_ = strings_.localized(QStringLiteral("The backup was saved as “%@”."),
-                                {QDir::toNativeSeparators(written.absoluteFilePath())});
+                                       {QDir::toNativeSeparators(written.absoluteFilePath())});
     Q_EMIT exportNoticeChanged();
     return true;
 }
@@ -304,9 +304,10 @@ void GeneralPaneModel::showAutomaticCopies() {
     const auto storeFile = ports_.state.store().fileURL();
     if (!tessera::showAutomaticCopies(storeFile, ports_.workspace)) {
         showError(strings_.localized("Couldn’t open the folder"),
-                  strings_.localized(QStringLiteral("No file manager could be started. The automatic "
-                                             "copies are in “%@”."),
-                              {QString::fromStdString(automaticCopiesFolder(storeFile).string())}));
+                  strings_.localized(
+                      QStringLiteral("No file manager could be started. The automatic "
+                                     "copies are in “%@”."),
+                      {QString::fromStdString(automaticCopiesFolder(storeFile).string())}));
     }
 }
 

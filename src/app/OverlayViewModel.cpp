@@ -166,22 +166,74 @@ OverlayZoneItem::OverlayZoneItem(ZoneRender render, QObject* parent)
     : QObject(parent), render_(std::move(render)), highlightAnimation_(qmlAnimation(std::nullopt)),
       cardAnimation_(qmlAnimation(std::nullopt)) {}
 
-void OverlayZoneItem::update(ZoneRender render, bool visibilityChanged) {
-    const bool hoverChanged = render.hovered != render_.hovered;
-    highlightAnimation_ =
-        qmlAnimation(hoverChanged ? std::optional(render.highlight.hoverAnimation) : std::nullopt);
-    // Appearing and disappearing move every card; their own motion wins over the hover spring
-    // when both change at once (a zone hovered before the overlay turned visible).
-    if (visibilityChanged) {
-        cardAnimation_ = qmlAnimation(render.card.visibilityAnimation);
-    } else if (hoverChanged) {
-        cardAnimation_ = qmlAnimation(render.card.hoverAnimation);
-    } else {
-        cardAnimation_ = qmlAnimation(std::nullopt);
+void OverlayZoneItem::update(ZoneRender render, bool visibilityChanged, bool animated) {
+    const ZoneRender old = std::exchange(render_, std::move(render));
+    visibilityChanged = visibilityChanged && animated;
+    const auto& h0 = old.highlight;
+    const auto& h = render_.highlight;
+    const auto& c0 = old.card;
+    const auto& c = render_.card;
+    const bool hoverChanged = animated && render_.hovered != old.hovered;
+
+    const bool highlightRect = h.rect != h0.rect;
+    const bool highlightRadius = h.cornerRadius != h0.cornerRadius;
+    const bool highlightOpacity = h.opacity != h0.opacity;
+    if (highlightRect || highlightRadius || highlightOpacity) {
+        replace(highlightAnimation_,
+                qmlAnimation(hoverChanged ? std::optional(h.hoverAnimation) : std::nullopt),
+                &OverlayZoneItem::highlightAnimationChanged);
     }
-    render_ = std::move(render);
-    Q_EMIT animationsChanged();
-    Q_EMIT changed();
+
+    const bool tint = c.tintOpacity.value_or(0) != c0.tintOpacity.value_or(0);
+    const bool border = c.borderOpacity != c0.borderOpacity;
+    const bool shadow = c.shadow.opacity != c0.shadow.opacity;
+    const bool shadowOffset = c.shadow.offset != c0.shadow.offset;
+    const bool scale = c.scale != c0.scale;
+    const bool offset = c.verticalOffset != c0.verticalOffset;
+    const bool opacity = c.opacity != c0.opacity;
+    if (tint || border || shadow || shadowOffset || scale || offset || opacity) {
+        // Appearing and disappearing move every card; their own motion wins over the hover
+        // spring when both change at once (a zone hovered before the overlay turned visible).
+        std::optional<OverlayAnimation> animation;
+        if (visibilityChanged) {
+            animation = c.visibilityAnimation;
+        } else if (hoverChanged) {
+            animation = c.hoverAnimation;
+        }
+        replace(cardAnimation_, qmlAnimation(animation), &OverlayZoneItem::cardAnimationChanged);
+    }
+
+    const auto announce = [this](bool changed, void (OverlayZoneItem::*signal)()) {
+        if (changed) {
+            (this->*signal)();
+        }
+    };
+    announce(render_.zoneRect != old.zoneRect || hoverChanged, &OverlayZoneItem::zoneChanged);
+    announce(highlightRect, &OverlayZoneItem::highlightRectChanged);
+    announce(highlightRadius, &OverlayZoneItem::highlightRadiusChanged);
+    announce(h.fillOpacity != h0.fillOpacity || h.strokeOpacity != h0.strokeOpacity ||
+                 h.strokeWidth != h0.strokeWidth,
+             &OverlayZoneItem::highlightStyleChanged);
+    announce(highlightOpacity, &OverlayZoneItem::highlightOpacityChanged);
+    announce(c.rect != c0.rect || c.name != c0.name || c.fontSize != c0.fontSize ||
+                 c.horizontalPadding != c0.horizontalPadding || c.cornerRadius != c0.cornerRadius ||
+                 c.borderWidth != c0.borderWidth || c.shadow.radius != c0.shadow.radius,
+             &OverlayZoneItem::cardShapeChanged);
+    announce(tint, &OverlayZoneItem::tintOpacityChanged);
+    announce(border, &OverlayZoneItem::borderOpacityChanged);
+    announce(shadow, &OverlayZoneItem::shadowOpacityChanged);
+    announce(shadowOffset, &OverlayZoneItem::shadowOffsetChanged);
+    announce(scale, &OverlayZoneItem::cardScaleChanged);
+    announce(offset, &OverlayZoneItem::cardOffsetChanged);
+    announce(opacity, &OverlayZoneItem::cardOpacityChanged);
+}
+
+void OverlayZoneItem::replace(QVariantMap& animation, QVariantMap next,
+                              void (OverlayZoneItem::*signal)()) {
+    if (animation != next) {
+        animation = std::move(next);
+        (this->*signal)();
+    }
 }
 
 QString OverlayZoneItem::zoneId() const {
@@ -245,7 +297,14 @@ OverlayZoneItem* OverlayViewModel::zone(qsizetype index) const {
     return zones_[static_cast<std::size_t>(index)];
 }
 
-void OverlayViewModel::refresh() {
+void OverlayViewModel::setRehearsing(bool rehearsing) {
+    if (rehearsing != rehearsing_) {
+        rehearsing_ = rehearsing;
+        refresh(false);
+    }
+}
+
+void OverlayViewModel::refresh(bool animated) {
     OverlayRenderInput input;
     input.state = state_->snapshot();
     input.colorScheme = environment_.darkScheme && environment_.darkScheme() ? ColorScheme::dark
@@ -254,42 +313,65 @@ void OverlayViewModel::refresh() {
     input.cardScale = preferenceDouble(environment_.defaults, prefs::cardScale);
     input.viewSize = viewSize_;
 
-    const bool visibilityChanged = rendered_ && input.state.visible != input_.state.visible;
+    const bool first = !rendered_;
+    const bool visibilityChanged = !first && input.state.visible != shownVisible_;
+    shownVisible_ = input.state.visible;
+    if (rehearsing_) {
+        input.state.visible = true;
+        if (!input.state.screen.zones.empty()) {
+            input.state.hoveredID = input.state.screen.zones.front().id;
+        }
+    }
+    const bool wasDark = dark();
     input_ = std::move(input);
     auto render = renderOverlay(input_);
-    accent_ = QGuiApplication::palette().color(QPalette::Highlight);
+    const QColor accent = QGuiApplication::palette().color(QPalette::Highlight);
 
-    backdropAnimation_ =
-        qmlAnimation(visibilityChanged ? std::optional(render.backdropAnimation) : std::nullopt);
+    const bool backdropChanged = first || render.backdropOpacity != render_.backdropOpacity;
+    if (backdropChanged) {
+        auto animation = qmlAnimation(
+            visibilityChanged && animated ? std::optional(render.backdropAnimation) : std::nullopt);
+        if (animation != backdropAnimation_) {
+            backdropAnimation_ = std::move(animation);
+            Q_EMIT backdropAnimationChanged();
+        }
+    }
+    const bool othersChanged =
+        first || render.freeArea != render_.freeArea || dark() != wasDark || accent != accent_;
+    accent_ = accent;
 
     // Same zones in the same order: update the items in place so the view animates them.
-    bool sameZones = rendered_ && render.zones.size() == zones_.size();
+    bool sameZones = !first && render.zones.size() == zones_.size();
     for (std::size_t i = 0; sameZones && i < zones_.size(); ++i) {
         sameZones = zones_[i]->render().id == render.zones[i].id;
     }
-    render_ = render;
+    render_ = std::move(render);
     rendered_ = true;
 
-    Q_EMIT animationsChanged();
+    if (backdropChanged) {
+        Q_EMIT backdropOpacityChanged();
+    }
+    if (othersChanged) {
+        Q_EMIT changed();
+    }
     if (sameZones) {
         for (std::size_t i = 0; i < zones_.size(); ++i) {
-            zones_[i]->update(render_.zones[i], visibilityChanged);
+            zones_[i]->update(render_.zones[i], visibilityChanged, animated);
         }
-    } else {
-        auto old = std::exchange(zones_, {});
-        for (const auto& zone : render_.zones) {
-            auto item = std::make_unique<OverlayZoneItem>(zone);
-            item->setParent(this);
-            zones_.push_back(item.release());
-        }
-        Q_EMIT zonesChanged();
-        // The view lets go of the old items as it handles zonesChanged; deleting them later
-        // spares its delegates a dangling reference in between.
-        for (auto* zone : old) {
-            zone->deleteLater();
-        }
+        return;
     }
-    Q_EMIT changed();
+    auto old = std::exchange(zones_, {});
+    for (const auto& zone : render_.zones) {
+        auto item = std::make_unique<OverlayZoneItem>(zone);
+        item->setParent(this);
+        zones_.push_back(item.release());
+    }
+    Q_EMIT zonesChanged();
+    // The view lets go of the old items as it handles zonesChanged; deleting them later spares
+    // its delegates a dangling reference in between.
+    for (auto* zone : old) {
+        zone->deleteLater();
+    }
 }
 
 } // namespace tessera::shell

@@ -47,47 +47,53 @@ bool desktopPrefersReducedMotion();
 
 // One zone of the overlay as QML draws it: its highlight and its card, from the core's render.
 // Stays the same object while the display shows the same zones, so property changes animate.
-// Each update announces animationsChanged() before changed(), so the Behaviors of the view pick
-// up the animation meant for the change before the values move.
+// Every value the view animates has a signal of its own, announced only when that value
+// changes: a Behavior that is written again, even with the value it is heading for, stops its
+// running animation when it is switched off, so a zone whose values stay put must not be
+// touched while others change (the appear stagger goes on while the hover moves). An animation
+// changes only with a value it animates, and is announced before that value.
 class OverlayZoneItem : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString zoneId READ zoneId CONSTANT)
-    Q_PROPERTY(QRectF zoneRect READ zoneRect NOTIFY changed)
-    Q_PROPERTY(bool hovered READ hovered NOTIFY changed)
+    Q_PROPERTY(QRectF zoneRect READ zoneRect NOTIFY zoneChanged)
+    Q_PROPERTY(bool hovered READ hovered NOTIFY zoneChanged)
 
-    Q_PROPERTY(QRectF highlightRect READ highlightRect NOTIFY changed)
-    Q_PROPERTY(double highlightRadius READ highlightRadius NOTIFY changed)
-    Q_PROPERTY(double highlightFillOpacity READ highlightFillOpacity NOTIFY changed)
-    Q_PROPERTY(double highlightStrokeOpacity READ highlightStrokeOpacity NOTIFY changed)
-    Q_PROPERTY(double highlightStrokeWidth READ highlightStrokeWidth NOTIFY changed)
-    Q_PROPERTY(double highlightOpacity READ highlightOpacity NOTIFY changed)
-    Q_PROPERTY(QVariantMap highlightAnimation READ highlightAnimation NOTIFY animationsChanged)
+    Q_PROPERTY(QRectF highlightRect READ highlightRect NOTIFY highlightRectChanged)
+    Q_PROPERTY(double highlightRadius READ highlightRadius NOTIFY highlightRadiusChanged)
+    Q_PROPERTY(double highlightFillOpacity READ highlightFillOpacity NOTIFY highlightStyleChanged)
+    Q_PROPERTY(
+        double highlightStrokeOpacity READ highlightStrokeOpacity NOTIFY highlightStyleChanged)
+    Q_PROPERTY(double highlightStrokeWidth READ highlightStrokeWidth NOTIFY highlightStyleChanged)
+    Q_PROPERTY(double highlightOpacity READ highlightOpacity NOTIFY highlightOpacityChanged)
+    Q_PROPERTY(
+        QVariantMap highlightAnimation READ highlightAnimation NOTIFY highlightAnimationChanged)
 
-    Q_PROPERTY(QRectF cardRect READ cardRect NOTIFY changed)
-    Q_PROPERTY(QString name READ name NOTIFY changed)
-    Q_PROPERTY(double fontSize READ fontSize NOTIFY changed)
-    Q_PROPERTY(double horizontalPadding READ horizontalPadding NOTIFY changed)
-    Q_PROPERTY(double cardRadius READ cardRadius NOTIFY changed)
+    Q_PROPERTY(QRectF cardRect READ cardRect NOTIFY cardShapeChanged)
+    Q_PROPERTY(QString name READ name NOTIFY cardShapeChanged)
+    Q_PROPERTY(double fontSize READ fontSize NOTIFY cardShapeChanged)
+    Q_PROPERTY(double horizontalPadding READ horizontalPadding NOTIFY cardShapeChanged)
+    Q_PROPERTY(double cardRadius READ cardRadius NOTIFY cardShapeChanged)
+    Q_PROPERTY(double borderWidth READ borderWidth NOTIFY cardShapeChanged)
+    Q_PROPERTY(double shadowRadius READ shadowRadius NOTIFY cardShapeChanged)
     // 0 for the plain glass.
-    Q_PROPERTY(double tintOpacity READ tintOpacity NOTIFY changed)
-    Q_PROPERTY(double borderOpacity READ borderOpacity NOTIFY changed)
-    Q_PROPERTY(double borderWidth READ borderWidth NOTIFY changed)
-    Q_PROPERTY(double shadowOpacity READ shadowOpacity NOTIFY changed)
-    Q_PROPERTY(double shadowRadius READ shadowRadius NOTIFY changed)
-    Q_PROPERTY(QPointF shadowOffset READ shadowOffset NOTIFY changed)
-    Q_PROPERTY(double cardScale READ cardScale NOTIFY changed)
-    Q_PROPERTY(double cardOffset READ cardOffset NOTIFY changed)
-    Q_PROPERTY(double cardOpacity READ cardOpacity NOTIFY changed)
+    Q_PROPERTY(double tintOpacity READ tintOpacity NOTIFY tintOpacityChanged)
+    Q_PROPERTY(double borderOpacity READ borderOpacity NOTIFY borderOpacityChanged)
+    Q_PROPERTY(double shadowOpacity READ shadowOpacity NOTIFY shadowOpacityChanged)
+    Q_PROPERTY(QPointF shadowOffset READ shadowOffset NOTIFY shadowOffsetChanged)
+    Q_PROPERTY(double cardScale READ cardScale NOTIFY cardScaleChanged)
+    Q_PROPERTY(double cardOffset READ cardOffset NOTIFY cardOffsetChanged)
+    Q_PROPERTY(double cardOpacity READ cardOpacity NOTIFY cardOpacityChanged)
     // The visibility animation (staggered) when the overlay appeared or disappeared, the hover
-    // spring when only this zone's hover changed, "none" otherwise.
-    Q_PROPERTY(QVariantMap cardAnimation READ cardAnimation NOTIFY animationsChanged)
+    // spring when only this zone's hover changed, "none" for other changes of the card's
+    // animated values; kept while they stay put.
+    Q_PROPERTY(QVariantMap cardAnimation READ cardAnimation NOTIFY cardAnimationChanged)
 public:
     explicit OverlayZoneItem(ZoneRender render, QObject* parent = nullptr);
 
     const ZoneRender& render() const { return render_; }
     // Takes a new render of the same zone. visibilityChanged: the overlay's visible flag
-    // changed since the previous render.
-    void update(ZoneRender render, bool visibilityChanged);
+    // changed since the previous render. Not animated: every value lands at once.
+    void update(ZoneRender render, bool visibilityChanged, bool animated = true);
 
     QString zoneId() const;
     QRectF zoneRect() const;
@@ -116,10 +122,25 @@ public:
     QVariantMap cardAnimation() const { return cardAnimation_; }
 
 Q_SIGNALS:
-    void animationsChanged();
-    void changed();
+    void zoneChanged();
+    void highlightAnimationChanged();
+    void highlightRectChanged();
+    void highlightRadiusChanged();
+    void highlightStyleChanged();
+    void highlightOpacityChanged();
+    void cardAnimationChanged();
+    void cardShapeChanged();
+    void tintOpacityChanged();
+    void borderOpacityChanged();
+    void shadowOpacityChanged();
+    void shadowOffsetChanged();
+    void cardScaleChanged();
+    void cardOffsetChanged();
+    void cardOpacityChanged();
 
 private:
+    void replace(QVariantMap& animation, QVariantMap next, void (OverlayZoneItem::*signal)());
+
     ZoneRender render_;
     QVariantMap highlightAnimation_;
     QVariantMap cardAnimation_;
@@ -128,11 +149,14 @@ private:
 // One display's overlay for QML: adapts the OverlayState the controller writes, plus the colour
 // scheme, Reduce Motion, the "cardScale" preference and the view's size, to the numbers of
 // renderOverlay. Recomputes on every change the state announces (reading the scheme, motion
-// setting and card scale afresh each time) and when the view is resized.
+// setting and card scale afresh each time) and when the view is resized, and announces only
+// what the new render changed (see OverlayZoneItem).
 class OverlayViewModel : public QObject {
     Q_OBJECT
-    Q_PROPERTY(double backdropOpacity READ backdropOpacity NOTIFY changed)
-    Q_PROPERTY(QVariantMap backdropAnimation READ backdropAnimation NOTIFY animationsChanged)
+    Q_PROPERTY(double backdropOpacity READ backdropOpacity NOTIFY backdropOpacityChanged)
+    // The backdrop's fade when the overlay appeared or disappeared, "none" when the scheme
+    // changed its opacity.
+    Q_PROPERTY(QVariantMap backdropAnimation READ backdropAnimation NOTIFY backdropAnimationChanged)
     Q_PROPERTY(QRectF freeArea READ freeArea NOTIFY changed)
     Q_PROPERTY(bool dark READ dark NOTIFY changed)
     Q_PROPERTY(QColor accentColor READ accentColor NOTIFY changed)
@@ -154,6 +178,10 @@ public:
 
     // The view covers the display; its size changes with the panel's frame.
     void setViewSize(Size size);
+    // While rehearsing, the view draws the shown overlay with its first zone hovered, whatever
+    // the state says, so a window drawn ahead off screen meets every kind of item once. Both
+    // ways the values change at once.
+    void setRehearsing(bool rehearsing);
 
     // What the view draws now, and what it was computed from.
     const OverlayRender& render() const { return render_; }
@@ -168,12 +196,14 @@ public:
     OverlayZoneItem* zone(qsizetype index) const;
 
 Q_SIGNALS:
-    void animationsChanged();
+    void backdropAnimationChanged();
+    void backdropOpacityChanged();
+    // The free area, scheme or accent colour.
     void changed();
     void zonesChanged();
 
 private:
-    void refresh();
+    void refresh(bool animated = true);
 
     std::shared_ptr<OverlayState> state_;
     Environment environment_;
@@ -184,6 +214,9 @@ private:
     QColor accent_;
     std::vector<OverlayZoneItem*> zones_;
     bool rendered_ = false;
+    // The state's visible flag at the last render, rehearsal or not.
+    bool shownVisible_ = false;
+    bool rehearsing_ = false;
     Connection stateConnection_;
 };
 

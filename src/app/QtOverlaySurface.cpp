@@ -7,6 +7,7 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSurfaceFormat>
+#include <QTimer>
 
 #include <iostream>
 #include <utility>
@@ -18,6 +19,14 @@ namespace {
 const QUrl& overlaySource() {
     static const QUrl source(QStringLiteral("qrc:/qml/Overlay.qml"));
     return source;
+}
+
+constexpr int drawAheadLimitMs = 5000;
+
+// Beyond the top-left corner of the desktop, where no display reaches.
+QRect offScreen(QRect place) {
+    place.moveTo(-place.width() - 64, -place.height() - 64);
+    return place;
 }
 
 } // namespace
@@ -56,22 +65,28 @@ QtOverlaySurface::QtOverlaySurface(const Rect& frame, std::unique_ptr<OverlayVie
     for (const auto& error : view_->errors()) {
         std::cerr << "tessera: overlay: " << error.toString().toStdString() << "\n";
     }
-    if (firstFrameShown_) {
-        QObject::connect(view_.get(), &QQuickWindow::frameSwapped, view_.get(), [this] {
-            if (awaitingFrame_) {
-                awaitingFrame_ = false;
+    // Delivered on this thread whichever thread renders.
+    QObject::connect(view_.get(), &QQuickWindow::frameSwapped, view_.get(), [this] {
+        if (drawingAhead_) {
+            // Taken down after the render loop is done with the frame.
+            QMetaObject::invokeMethod(
+                view_.get(), [this] { finishDrawingAhead(); }, Qt::QueuedConnection);
+        }
+        if (awaitingFrame_) {
+            awaitingFrame_ = false;
+            if (firstFrameShown_) {
                 firstFrameShown_(view_->geometry(),
                                  static_cast<double>(orderedFront_.nsecsElapsed()) / 1e6);
             }
-        });
-    }
+        }
+    });
 }
 
 QtOverlaySurface::~QtOverlaySurface() = default;
 
 void QtOverlaySurface::setFrame(const Rect& frame) {
     frame_ = frame;
-    view_->setGeometry(toScreen_(frame));
+    view_->setGeometry(drawingAhead_ ? offScreen(toScreen_(frame)) : toScreen_(frame));
     // A hidden window gets no resize event, so the scene would keep its old size until shown.
     if (auto* root = view_->rootObject()) {
         root->setSize(QSizeF(view_->size()));
@@ -80,7 +95,29 @@ void QtOverlaySurface::setFrame(const Rect& frame) {
     viewModel_->setViewSize(frame.size);
 }
 
+void QtOverlaySurface::drawAhead() {
+    if (view_->isVisible()) {
+        return;
+    }
+    drawingAhead_ = true;
+    viewModel_->setRehearsing(true);
+    view_->setGeometry(offScreen(view_->geometry()));
+    view_->show();
+    // A desktop that never exposes a window out there gets it back unmapped all the same.
+    QTimer::singleShot(drawAheadLimitMs, view_.get(), [this] { finishDrawingAhead(); });
+}
+
+void QtOverlaySurface::finishDrawingAhead() {
+    if (drawingAhead_) {
+        drawingAhead_ = false;
+        view_->hide();
+        viewModel_->setRehearsing(false);
+        view_->setGeometry(toScreen_(frame_));
+    }
+}
+
 void QtOverlaySurface::orderFront() {
+    finishDrawingAhead();
     if (firstFrameShown_ && !view_->isVisible()) {
         awaitingFrame_ = true;
         orderedFront_.start();
@@ -90,6 +127,7 @@ void QtOverlaySurface::orderFront() {
 }
 
 void QtOverlaySurface::orderOut() {
+    drawingAhead_ = false;
     view_->hide();
 }
 
@@ -109,8 +147,13 @@ QtOverlaySurfaceFactory::makeSurface(const Rect& displayFrame,
                                       environment_.reduceMotion},
         displayFrame.size);
     ++madeCount_;
-    return std::make_unique<QtOverlaySurface>(displayFrame, std::move(viewModel), engine_,
-                                              environment_.firstFrameShown, environment_.toScreen);
+    auto surface =
+        std::make_unique<QtOverlaySurface>(displayFrame, std::move(viewModel), engine_,
+                                           environment_.firstFrameShown, environment_.toScreen);
+    if (environment_.drawAhead) {
+        surface->drawAhead();
+    }
+    return surface;
 }
 
 } // namespace tessera::shell

@@ -37,6 +37,13 @@ public:
     QtOverlaySurface(const QtOverlaySurface&) = delete;
     QtOverlaySurface& operator=(const QtOverlaySurface&) = delete;
 
+    // Draws the window once beyond every display and takes it down again, so its graphics
+    // context, shaders, glyphs and scene are ready before the first show, which then only maps
+    // it. Showing it meanwhile ends this at once.
+    void drawAhead();
+    // Drawing ahead and not yet done.
+    bool drawingAhead() const { return drawingAhead_; }
+
     Rect frame() const override { return frame_; }
     void setFrame(const Rect& frame) override;
     void orderFront() override;
@@ -46,6 +53,8 @@ public:
     OverlayViewModel& viewModel() const { return *viewModel_; }
 
 private:
+    void finishDrawingAhead();
+
     Rect frame_;
     std::function<QRect(const Rect&)> toScreen_;
     // Declared before the view model and the view, so it is destroyed after them: the view's
@@ -56,6 +65,7 @@ private:
     FirstFrameShown firstFrameShown_;
     QElapsedTimer orderedFront_;
     bool awaitingFrame_ = false;
+    bool drawingAhead_ = false;
 };
 
 // Makes the overlay windows, all from one QML engine.
@@ -72,6 +82,8 @@ public:
         // Told, for measurements, how long a window took from being ordered front to its first
         // frame on screen (the window's place on the desktop, milliseconds).
         std::function<void(const QRect&, double)> firstFrameShown = {};
+        // Whether each window is drawn ahead (see QtOverlaySurface::drawAhead) when made.
+        bool drawAhead = false;
     };
     explicit QtOverlaySurfaceFactory(Environment environment);
     ~QtOverlaySurfaceFactory() override;

@@ -3,6 +3,7 @@
 
 #include "AppViewModel.h"
 #include "DesktopApplicationCatalog.h"
+#include "MainWindow.h"
 #include "OverlayViewModel.h"
 #include "QtOverlaySurface.h"
 #include "QtTranslations.h"
@@ -14,6 +15,7 @@
 
 #include "core/app/AppState.h"
 #include "core/app/Preferences.h"
+#include "core/drag/DragOverlayController.h"
 #include "core/hotkeys/HotkeyCenter.h"
 #include "core/model/StringTables.h"
 #include "core/store/LayoutStore.h"
@@ -150,7 +152,8 @@ int main(int argc, char** argv) {
     HotkeyDispatcher dispatcher(hotkeys);
     XdgLoginItem loginItem(folders, bundleIdentifier, ownExecutable());
 
-    // For bench/app-measure: preview the zones once up, and say when each overlay window drew.
+    // For bench/app-measure: preview the zones a few times once up, and say when each overlay
+    // window drew.
     const bool measureOverlay = qEnvironmentVariable("TESSERA_MEASURE_OVERLAY") == "1";
     std::unique_ptr<shell::Shell> shell;
     shell::QtOverlaySurfaceFactory overlaySurfaces(shell::QtOverlaySurfaceFactory::Environment{
@@ -174,6 +177,7 @@ int main(int argc, char** argv) {
                       << place.x() << "+" << place.y() << " " << milliseconds << std::endl;
         })
                        : nullptr,
+        true,
     });
 
     const AppPorts ports{accessibility, workspace, displays,    inputEvents,
@@ -199,25 +203,40 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &shell::SingleInstance::activationRequested, &app,
                      [&app] { Q_EMIT app.showWindowRequested(); });
 
-    auto engine = std::make_unique<QQmlApplicationEngine>();
-    engine->addImageProvider(QStringLiteral("symbols"),
-                             std::make_unique<shell::SymbolImageProvider>().release());
-    shell->expose(*engine->rootContext());
-    engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-    if (engine->rootObjects().isEmpty()) {
-        std::cerr << "tessera: the main window could not be loaded\n";
-        return 1;
-    }
+    auto mainWindow = std::make_unique<shell::MainWindow>(
+        app, QUrl(QStringLiteral("qrc:/qml/Main.qml")), [&shell](QQmlApplicationEngine& engine) {
+            engine.addImageProvider(QStringLiteral("symbols"),
+                                    std::make_unique<shell::SymbolImageProvider>().release());
+            shell->expose(*engine.rootContext());
+        });
     auto tray = std::make_unique<shell::TrayMenu>(*shell);
 
     state->start();
     connection->attachToMainContext();
-    if (!parser.isSet(hidden)) {
-        Q_EMIT app.showWindowRequested();
+    if (!parser.isSet(hidden) && !mainWindow->show()) {
+        return 1;
     }
     std::cout << "ready" << std::endl;
+    // The overlay's windows are made and drawn once, off screen, as soon as the start-up is
+    // done, so that the first drag finds them ready.
+    QTimer::singleShot(0, &app, [&state] { state->overlay().prepare(state->store()); });
+    int measuredShows = 0;
+    QTimer laterShows;
     if (measureOverlay) {
-        app.previewZones();
+        // A first show two seconds after start-up (a drag seldom comes sooner), then two more,
+        // each after the previous preview has ended.
+        laterShows.setInterval(3500);
+        const auto preview = [&app, &measuredShows, &laterShows] {
+            app.previewZones();
+            if (++measuredShows == 3) {
+                laterShows.stop();
+            }
+        };
+        QObject::connect(&laterShows, &QTimer::timeout, &app, preview);
+        QTimer::singleShot(2000, &app, [preview, &laterShows] {
+            preview();
+            laterShows.start();
+        });
     }
 
     const guint interrupt = g_unix_signal_add(SIGINT, &quitOnSignal, nullptr);
@@ -227,7 +246,7 @@ int main(int argc, char** argv) {
     g_source_remove(terminate);
     // Views go before the state they show; the state before the ports it uses.
     tray.reset();
-    engine.reset();
+    mainWindow.reset();
     shell.reset();
     state.reset();
     return status;

@@ -1,4 +1,5 @@
 #include "AppViewModel.h"
+#include "MainWindow.h"
 #include "MenuViewModel.h"
 #include "Preferences.h"
 #include "QtTestSupport.h"
@@ -16,6 +17,7 @@
 
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
@@ -108,14 +110,15 @@ protected:
 
     void SetUp() override {
         sim.start();
-        engine.addImageProvider("symbols",
-                                std::make_unique<shell::SymbolImageProvider>().release());
-        sim.shell->expose(*engine.rootContext());
-        engine.load(QUrl("qrc:/qml/Main.qml"));
-        ASSERT_EQ(engine.rootObjects().size(), 1);
-        window = qobject_cast<QQuickWindow*>(engine.rootObjects().front());
-        ASSERT_NE(window, nullptr);
+        host = std::make_unique<shell::MainWindow>(
+            sim.shell->app(), QUrl("qrc:/qml/Main.qml"), [this](QQmlApplicationEngine& engine) {
+                engine.addImageProvider("symbols",
+                                        std::make_unique<shell::SymbolImageProvider>().release());
+                sim.shell->expose(*engine.rootContext());
+            });
         Q_EMIT sim.shell->app().showWindowRequested();
+        window = host->window();
+        ASSERT_NE(window, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     }
 
@@ -132,15 +135,13 @@ protected:
         return nullptr;
     }
     QQuickItem* item(const char* name) const { return find(window->contentItem(), name); }
-    QObject* object(const char* name) const {
-        return engine.rootObjects().front()->findChild<QObject*>(name);
-    }
+    QObject* object(const char* name) const { return window->findChild<QObject*>(name); }
     static QPoint centre(const QQuickItem* item) {
         return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
     }
 
     SimShell sim;
-    QQmlApplicationEngine engine;
+    std::unique_ptr<shell::MainWindow> host;
     QQuickWindow* window = nullptr;
 };
 
@@ -195,8 +196,8 @@ TEST_F(MainWindowTest, TheSectionPickerSwitchesPagesAndTheBadgeFollowsPermission
 
 TEST_F(MainWindowTest, CtrlZAndTheEditMenuUndoAndRedoZoneEditsByName) {
     auto& undo = sim.shell->undo();
-    auto* undoItem = engine.rootObjects().front()->findChild<QObject*>("undoItem");
-    auto* redoItem = engine.rootObjects().front()->findChild<QObject*>("redoItem");
+    auto* undoItem = window->findChild<QObject*>("undoItem");
+    auto* redoItem = window->findChild<QObject*>("redoItem");
     ASSERT_NE(undoItem, nullptr);
     ASSERT_NE(redoItem, nullptr);
     EXPECT_EQ(undoItem->property("text").toString(), "Undo");
@@ -276,6 +277,32 @@ TEST_F(MenuHoverTest, ClosingTheEditMenuGivesTheKeysBackToTheZoneCanvas) {
         QTest::keyClick(window, atLeftEdge ? Qt::Key_Right : Qt::Key_Left);
         EXPECT_NE(sim.state->store().layouts(), before) << how;
     }
+}
+
+TEST_F(MainWindowTest, AClosedWindowLetsGoOfItsQmlAndReopensWithTheSameState) {
+    auto edited = sim.state->store().layouts().front();
+    const auto before = edited;
+    edited.zones.front().height = 0.5;
+    sim.state->applyLayoutChange(edited, "Edit Zone", &sim.shell->undo().manager());
+    sim.shell->app().setPage("zones");
+    QSignalSpy released(host.get(), &shell::MainWindow::released);
+
+    const QPointer<QQuickWindow> closed(window);
+    window->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed.isNull(); }));
+    EXPECT_EQ(host->window(), nullptr);
+    EXPECT_EQ(released.count(), 1);
+
+    // The tray's "open" and a second launch ask the same way.
+    Q_EMIT sim.shell->app().showWindowRequested();
+    window = host->window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_NE(item("zonesPage"), nullptr);
+    window->requestActivate();
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    processEvents();
+    EXPECT_EQ(sim.state->store().layouts().front(), before);
 }
 
 // The main window in another language: every text on every page, pane, sheet and menu is the

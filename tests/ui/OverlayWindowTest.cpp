@@ -13,6 +13,8 @@
 #include "platform/sim/SimLocalizer.h"
 #include "platform/sim/SimScheduler.h"
 
+#include <QAnimationDriver>
+#include <QCoreApplication>
 #include <QEasingCurve>
 #include <QGuiApplication>
 #include <QImage>
@@ -54,6 +56,37 @@ OverlayScreenModel halves(const OverlayZoneModel& left, const OverlayZoneModel& 
 QRect testScreenRect(const Rect& frame) {
     return {static_cast<int>(frame.minX()) + 7, static_cast<int>(900 - frame.maxY()),
             static_cast<int>(frame.width()), static_cast<int>(frame.height())};
+}
+
+// Qt's animation clock, moved by hand one 60 Hz frame at a time.
+class FrameClock final : public QAnimationDriver {
+public:
+    FrameClock() { install(); }
+    ~FrameClock() override { uninstall(); }
+    FrameClock(const FrameClock&) = delete;
+    FrameClock& operator=(const FrameClock&) = delete;
+
+    static constexpr qint64 frame = 16;
+    void advance() override {
+        elapsed_ += frame;
+        advanceAnimation();
+    }
+    qint64 elapsed() const override { return elapsed_; }
+
+private:
+    qint64 elapsed_ = 0;
+};
+
+QQuickItem* findItem(QQuickItem* under, const QString& name) {
+    for (auto* child : under->childItems()) {
+        if (child->objectName() == name) {
+            return child;
+        }
+        if (auto* found = findItem(child, name)) {
+            return found;
+        }
+    }
+    return nullptr;
 }
 
 class OverlayWindowTest : public ::testing::Test {
@@ -132,7 +165,17 @@ TEST_F(OverlayWindowTest, OrderingFrontAndOutShowsAndHidesTheSameWindow) {
     ASSERT_NE(surface, nullptr);
     QQuickView* window = surface->window();
 
+    // Drawn ahead beyond the desktop in the shown look; showing ends that at once, in place.
+    surface->drawAhead();
+    EXPECT_TRUE(surface->drawingAhead());
+    EXPECT_LT(window->geometry().right(), 0);
+    EXPECT_EQ(surface->viewModel().backdropOpacity(), 0.16);
+    EXPECT_TRUE(surface->viewModel().zone(0)->hovered());
     surface->orderFront();
+    EXPECT_FALSE(surface->drawingAhead());
+    EXPECT_EQ(window->geometry(), QRect(7, 0, 1440, 900));
+    EXPECT_EQ(surface->viewModel().render(), expectedRender());
+    EXPECT_EQ(surface->viewModel().backdropAnimation().value("kind"), "none");
     EXPECT_TRUE(window->isVisible());
     surface->orderFront();
     EXPECT_TRUE(window->isVisible());
@@ -308,15 +351,25 @@ TEST_F(OverlayWindowTest, AnimationsFollowWhatChanged) {
         EXPECT_EQ(key(animation, "delay"), std::min(150, 25 * i)) << i;
     }
 
-    // Hovering springs only the zone whose hover changed; the backdrop stays put.
+    // Hovering springs only the zone whose hover changed; the others and the backdrop keep the
+    // appear animation they may still be running, and hear nothing.
+    QSignalSpy untouched(model.zone(2), &OverlayZoneItem::cardAnimationChanged);
+    QSignalSpy unmoved(model.zone(2), &OverlayZoneItem::cardScaleChanged);
     state->setHoveredID(many[3].id);
-    EXPECT_EQ(key(model.backdropAnimation(), "kind"), "none");
+    EXPECT_EQ(key(model.backdropAnimation(), "kind"), "easeOut");
     EXPECT_EQ(key(model.zone(3)->cardAnimation(), "kind"), "spring");
     EXPECT_EQ(key(model.zone(3)->cardAnimation(), "response"), 0.3);
     EXPECT_EQ(key(model.zone(3)->cardAnimation(), "delay"), 0);
     EXPECT_EQ(key(model.zone(3)->highlightAnimation(), "response"), 0.36);
-    EXPECT_EQ(key(model.zone(2)->cardAnimation(), "kind"), "none");
-    EXPECT_EQ(key(model.zone(2)->highlightAnimation(), "kind"), "none");
+    EXPECT_EQ(key(model.zone(2)->cardAnimation(), "delay"), 50);
+    EXPECT_EQ(untouched.count() + unmoved.count(), 0);
+
+    // A change the overlay doesn't animate lands at once, but only on the values it moves.
+    dark = true;
+    state->setHoveredID(many[3].id);
+    EXPECT_EQ(key(model.backdropAnimation(), "kind"), "none");
+    EXPECT_EQ(key(model.zone(3)->cardAnimation(), "kind"), "none");
+    EXPECT_EQ(key(model.zone(2)->cardAnimation(), "delay"), 50);
 
     // Disappearing: everything eases in over 0.16 seconds.
     state->setVisible(false);
@@ -333,12 +386,13 @@ TEST_F(OverlayWindowTest, ZoneItemsLastAsLongAsTheDisplayShowsTheSameZones) {
     const auto before = model.zones();
 
     QSignalSpy replaced(&model, &OverlayViewModel::zonesChanged);
-    QSignalSpy animations(model.zone(0), &OverlayZoneItem::animationsChanged);
-    QSignalSpy values(model.zone(0), &OverlayZoneItem::changed);
     std::vector<const char*> order;
-    QObject::connect(model.zone(0), &OverlayZoneItem::animationsChanged,
-                     [&] { order.push_back("animations"); });
-    QObject::connect(model.zone(0), &OverlayZoneItem::changed, [&] { order.push_back("values"); });
+    QObject::connect(model.zone(0), &OverlayZoneItem::cardAnimationChanged,
+                     [&] { order.push_back("animation"); });
+    QObject::connect(model.zone(0), &OverlayZoneItem::cardScaleChanged,
+                     [&] { order.push_back("scale"); });
+    QObject::connect(model.zone(0), &OverlayZoneItem::cardShapeChanged,
+                     [&] { order.push_back("shape"); });
 
     state->setVisible(true);
     state->setHoveredID(left.id);
@@ -348,11 +402,10 @@ TEST_F(OverlayWindowTest, ZoneItemsLastAsLongAsTheDisplayShowsTheSameZones) {
     EXPECT_EQ(replaced.count(), 0);
     EXPECT_EQ(model.zones(), before);
     EXPECT_EQ(model.zone(0)->name(), "Links");
-    EXPECT_EQ(values.count(), 3);
     // The animation must be in place before the values move, or the view animates the change
-    // with the previous one.
-    EXPECT_EQ(order, (std::vector<const char*>{"animations", "values", "animations", "values",
-                                               "animations", "values"}));
+    // with the previous one; a new name moves no animated value.
+    EXPECT_EQ(order, (std::vector<const char*>{"animation", "scale", "animation", "shape", "scale",
+                                               "shape"}));
 
     state->setScreen(halves(zoneModel("Top", 0, 0, 1, 0.5), zoneModel("Bottom", 0, 0.5, 1, 0.5)));
     EXPECT_EQ(replaced.count(), 1);
@@ -477,6 +530,88 @@ TEST_F(OverlayWindowTest, HoveredZoneIsTintedAndTheRestDimmed) {
         },
         5000))
         << colourAt(inHighlight) << " " << colourAt(onCard);
+}
+
+TEST_F(OverlayWindowTest, AppearingCardsKeepMovingWhileTheHoverChanges) {
+    std::vector<OverlayZoneModel> quarters;
+    for (int i = 0; i < 4; ++i) {
+        quarters.push_back(zoneModel("Zone", 0.25 * i, 0, 0.25, 1));
+    }
+    state->setScreen({"Built-in 1440x900", displayFrame, freeFrame, quarters});
+    const auto surface = makeSurface(state);
+    ASSERT_NE(surface, nullptr);
+    QQuickView* window = surface->window();
+    window->setColor(Qt::white);
+    surface->orderFront();
+    FrameClock clock;
+    const auto tick = [&] {
+        // Qt starts new animations from its event loop, then they follow the clock.
+        QCoreApplication::processEvents();
+        clock.advance();
+    };
+    // Qt's timer goes by the clock from here on, not by the time the set-up took.
+    tick();
+    tick();
+    const auto cardOf = [&](int i) {
+        auto* zone = findItem(window->rootObject(),
+                              "zone-" + QString::fromStdString(quarters[i].id.string()));
+        return zone != nullptr ? findItem(zone, QStringLiteral("card")) : nullptr;
+    };
+    // The last card starts 75 ms late, after the hover has gone to the first one.
+    QQuickItem* last = cardOf(3);
+    ASSERT_NE(last, nullptr);
+    const QPoint onLast = surface->viewModel().zone(3)->cardRect().center().toPoint();
+    const QPoint offCards(onLast.x(), 860);
+    const double delay = 0.075;
+    const double settle = shell::springSettleSeconds(0.38, 0.8);
+
+    struct Frame {
+        double seconds;
+        double opacity;
+        double scale;
+        int card;
+        int backdrop;
+    };
+    std::vector<Frame> frames;
+    state->setVisible(true);
+    for (int i = 1; i * FrameClock::frame < 700; ++i) {
+        if (i == 3) {
+            state->setHoveredID(quarters[0].id);
+        }
+        if (i == 6) {
+            state->setHoveredID(quarters[1].id);
+        }
+        tick();
+        const QImage image = window->grabWindow();
+        ASSERT_FALSE(image.isNull());
+        frames.push_back({i * FrameClock::frame / 1000.0, last->opacity(), last->scale(),
+                          image.pixelColor(onLast).red(), image.pixelColor(offCards).red()});
+    }
+
+    // Its card follows the appear spring from start to end, whatever happened elsewhere (to two
+    // frames either way: Qt starts an animation on one of the clock's next ticks).
+    const double slack = 2.0 * FrameClock::frame / 1000.0;
+    for (const auto& f : frames) {
+        const double early = shell::springProgress(0.38, 0.8, f.seconds - delay - slack);
+        const double late = shell::springProgress(0.38, 0.8, f.seconds - delay + slack);
+        const double low = std::min(early, late) - 0.02;
+        const double high = std::max(early, late) + 0.02;
+        EXPECT_GE(f.opacity, low) << f.seconds;
+        EXPECT_LE(f.opacity, high) << f.seconds;
+        EXPECT_GE(f.scale, 0.9 + 0.1 * low - 0.002) << f.seconds;
+        EXPECT_LE(f.scale, 0.9 + 0.1 * high + 0.002) << f.seconds;
+    }
+    EXPECT_LT(frames[3].opacity, 0.5);
+    // And so does what is drawn: the backdrop darkens over 220 ms and the card lightens the spot
+    // it covers, both frame by frame rather than at the first hover change.
+    const auto& settled = frames.back();
+    EXPECT_GT(frames.back().seconds, delay + settle);
+    EXPECT_GT(frames[3].backdrop, settled.backdrop + 10);
+    EXPECT_GT(frames[3].backdrop, frames[4].backdrop);
+    EXPECT_LT(frames[5].card, settled.card - 10);
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        EXPECT_LE(frames[i].backdrop, frames[i - 1].backdrop) << frames[i].seconds;
+    }
 }
 
 } // namespace

@@ -471,9 +471,16 @@ TEST_F(OverlayControllerTest, DestroyedControllerLeavesItsPendingJobsUnrun) {
 
 // --- Surfaces --------------------------------------------------------------------------------
 
-TEST_F(OverlayControllerTest, PanelsAreReusedAcrossShows) {
+TEST_F(OverlayControllerTest, PreparedPanelsAreReusedAcrossShows) {
+    // Prepared at start-up: made with their displays' zones but left off screen.
+    controller->prepare(store);
+    ASSERT_EQ(factory.made().size(), 2u);
+    EXPECT_EQ(factory.onScreenCount(), 0u);
+    EXPECT_TRUE(recordOf(surfaceOf(builtIn)).calls.empty());
+    EXPECT_EQ(surfaceOf(external).state->screen().id, idOf(external));
     for (int i = 0; i < 3; ++i) {
         controller->show(store, std::nullopt);
+        controller->prepare(store);
         scheduler.advance(0.1);
         controller->hide();
         scheduler.advance(0.3);

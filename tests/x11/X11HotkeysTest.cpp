@@ -4,8 +4,8 @@
 #include "XServerFixture.h"
 
 #include "core/model/Records.h"
-#include "platform/sim/SimLog.h"
 #include "platform/linux/MacKeyCodes.h"
+#include "platform/sim/SimLog.h"
 #include "platform/x11/X11Hotkeys.h"
 
 #include <X11/keysym.h>

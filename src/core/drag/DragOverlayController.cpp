@@ -83,7 +83,9 @@ DragOverlayController::~DragOverlayController() = default;
 void DragOverlayController::show(const LayoutStore& store, std::optional<Uuid> hoveredID) {
     hideTask_.cancel();
     isVisible_ = true;
-    syncSurfaces(store);
+    for (auto* panel : syncSurfaces(store)) {
+        panel->orderFront();
+    }
     for (auto& [key, surface] : surfaces_) {
         if (surface.state->hoveredID() != hoveredID) {
             surface.state->setHoveredID(hoveredID);
@@ -101,6 +103,12 @@ void DragOverlayController::show(const LayoutStore& store, std::optional<Uuid> h
             }
         }
     });
+}
+
+void DragOverlayController::prepare(const LayoutStore& store) {
+    if (!isVisible_) {
+        syncSurfaces(store);
+    }
 }
 
 void DragOverlayController::hide() {
@@ -186,7 +194,7 @@ OverlayScreenModel DragOverlayController::screenModel(const SystemDisplay& displ
     return model;
 }
 
-void DragOverlayController::syncSurfaces(const LayoutStore& store) {
+std::vector<OverlaySurface*> DragOverlayController::syncSurfaces(const LayoutStore& store) {
     const auto screens = displays_.screens();
 
     std::vector<SurfaceKey> keys;
@@ -210,6 +218,8 @@ void DragOverlayController::syncSurfaces(const LayoutStore& store) {
         it = surfaces_.erase(it);
     }
 
+    std::vector<OverlaySurface*> panels;
+    panels.reserve(screens.size());
     for (std::size_t i = 0; i < screens.size(); ++i) {
         const SystemDisplay& display = screens[i];
         auto model = screenModel(display, infos[i], store);
@@ -227,8 +237,9 @@ void DragOverlayController::syncSurfaces(const LayoutStore& store) {
         if (panel.frame() != display.frame) {
             panel.setFrame(display.frame);
         }
-        panel.orderFront();
+        panels.push_back(&panel);
     }
+    return panels;
 }
 
 } // namespace tessera

@@ -47,8 +47,8 @@ std::optional<Zone> cardHitTest(const std::vector<Zone>& zones, const Rect& visi
 // are previewed, keeps the hovered zone highlighted on all of them and tells the drag monitor
 // which zone's card lies under the pointer.
 //
-// One panel per display, created the first time the overlay is shown on it and reused for the
-// rest of the run; showing only rebuilds value models and assigns those that changed. Hiding
+// One panel per display, created when the overlay is prepared or first shown on it and reused for
+// the rest of the run; showing only rebuilds value models and assigns those that changed. Hiding
 // fades the views out first and takes the panels off screen 0.26 seconds later, unless the
 // overlay is shown again in between.
 //
@@ -92,6 +92,11 @@ public:
     // fade-out wins and the panels animate back in. The states turn visible 0.016 seconds later.
     void show(const LayoutStore& store, std::optional<Uuid> hoveredID);
 
+    // Makes the panel of every connected display that has none yet and brings the states up to
+    // date, without putting anything on screen, so the first show only has to order them front.
+    // Does nothing while shown.
+    void prepare(const LayoutStore& store);
+
     // Fades the overlay out; the panels leave the screen and the hover is cleared 0.26 seconds
     // later. Does nothing while hidden.
     void hide();
@@ -117,7 +122,9 @@ public:
     const Surface* surface(const std::string& displayID) const;
 
 private:
-    void syncSurfaces(const LayoutStore& store);
+    // Makes, updates and forgets panels to match the connected displays; returns them in the
+    // displays' order.
+    std::vector<OverlaySurface*> syncSurfaces(const LayoutStore& store);
     OverlayScreenModel screenModel(const SystemDisplay& display, const ScreenInfo& info,
                                    const LayoutStore& store) const;
     double cardScalePercent() const;

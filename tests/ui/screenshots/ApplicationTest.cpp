@@ -93,6 +93,9 @@ TEST_F(TesseraProgram, ClosingTheMainWindowLeavesItRunning) {
     ASSERT_TRUE(second.waitForExit(60).has_value());
     EXPECT_NE(second.output().find("already running"), std::string::npos)
         << "closing the window quit Tessera";
+    // The closed window's QML is gone; the hand-over loads it afresh.
+    EXPECT_TRUE(server.waitUntil([&] { return mainWindowShown(); }, 30))
+        << "the window did not come back after it was closed";
     EXPECT_EQ(app.stop(SIGTERM, 30), 0) << app.errorOutput();
 }
 
