@@ -25,19 +25,6 @@ Item {
             tryCompare(app, "accessNeeded", false)
         }
 
-        function test_theListShowsTheFivePanesInOrder() {
-            const list = findChild(loader.item, "paneList")
-            verify(list)
-            compare(list.count, 5)
-            const expected = ["general", "windows", "keyboard", "exclusions", "permissions"]
-            for (let i = 0; i < expected.length; ++i) {
-                const item = row(expected[i])
-                verify(item, expected[i])
-                compare(item.text, app.settingsPanes[i].title)
-            }
-            compare(findChild(loader.item, "paneIcon-keyboard").name, "command")
-        }
-
         function test_clickingARowSwitchesThePane() {
             tryVerify(() => paneLoader().status === Loader.Ready)
             verify(String(paneLoader().source).endsWith("/qml/panes/GeneralPane.qml"))
