@@ -37,6 +37,7 @@ QVariantMap itemMap(const MenuEntry& entry) {
             {"symbol", text(entry.symbol)},
             {"shortcut", entry.shortcut ? text(entry.shortcut->linuxText) : QString()},
             {"shortcutGlyphs", entry.shortcut ? text(entry.shortcut->text) : QString()},
+            {"keys", entry.shortcut ? text(entry.shortcut->keys) : QString()},
             {"note", text(entry.note)},
             {"checkable", entry.kind == MenuEntryKind::toggle},
             {"checked", entry.checked},

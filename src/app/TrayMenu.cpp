@@ -9,6 +9,8 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QPalette>
 #include <QSystemTrayIcon>
@@ -42,6 +44,7 @@ TrayMenu::TrayMenu(Shell& shell, QObject* parent)
     icon_->setContextMenu(menu_.get());
 
     connect(menu_.get(), &QMenu::aboutToShow, this, &TrayMenu::rebuild);
+    menu_->installEventFilter(this);
     connect(&model_, &MenuViewModel::itemsChanged, this, &TrayMenu::rebuild);
     connect(&model_, &MenuViewModel::trayChanged, this, &TrayMenu::updateVisibility);
     connect(icon_.get(), &QSystemTrayIcon::activated, this,
@@ -73,6 +76,22 @@ void TrayMenu::updateVisibility() {
     icon_->setVisible(model_.trayShown());
 }
 
+bool TrayMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != menu_.get() || event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (QAction* action : menu_->actions()) {
+        if (action->isEnabled() && !action->shortcut().isEmpty() &&
+            action->shortcut().matches(pressed) == QKeySequence::ExactMatch) {
+            menu_->close();
+            action->trigger();
+            return true;
+        }
+    }
+    return false;
+}
+
 void TrayMenu::rebuild() {
     menu_->clear();
     const QColor symbolColor = menu_->palette().color(QPalette::WindowText);
@@ -85,11 +104,18 @@ void TrayMenu::rebuild() {
         }
         const auto id = item.value("id").toString();
         auto title = item.value("title").toString();
-        // QMenu shows what follows a tab as the item's shortcut, right-aligned.
-        if (const auto shortcut = item.value("shortcut").toString(); !shortcut.isEmpty()) {
+        const auto keys = item.value("keys").toString();
+        // QMenu shows what follows a tab as the item's shortcut, right-aligned. The
+        // application's own keys are bound instead (shown the same way), so they work while
+        // the open menu holds the keyboard.
+        if (const auto shortcut = item.value("shortcut").toString();
+            !shortcut.isEmpty() && keys.isEmpty()) {
             title += QLatin1Char('\t') + shortcut;
         }
         QAction* action = menu_->addAction(title);
+        if (!keys.isEmpty()) {
+            action->setShortcut(QKeySequence(keys, QKeySequence::PortableText));
+        }
         action->setObjectName(id);
         action->setData(id);
         action->setEnabled(item.value("enabled").toBool());

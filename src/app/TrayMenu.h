@@ -30,6 +30,10 @@ public:
     // Makes the menu's actions from the view model's entries.
     void rebuild();
 
+protected:
+    // The open menu holds the keyboard, so the keys bound to its entries are matched here.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void updateVisibility();
 

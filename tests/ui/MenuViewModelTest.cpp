@@ -9,7 +9,9 @@
 #include "core/placement/AccessibilityWindowMover.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
+#include <QTest>
 #include <QVariantMap>
 
 #include <gtest/gtest.h>
@@ -332,9 +334,12 @@ TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItems) {
         for (std::size_t i = 0; i < actions.size(); ++i) {
             const auto& entry = entries[i];
             auto title = entry.value("title").toString();
-            if (const auto shortcut = entry.value("shortcut").toString(); !shortcut.isEmpty()) {
+            const auto keys = entry.value("keys").toString();
+            if (const auto shortcut = entry.value("shortcut").toString();
+                !shortcut.isEmpty() && keys.isEmpty()) {
                 title += "\t" + shortcut;
             }
+            EXPECT_EQ(actions[i]->shortcut(), QKeySequence(keys));
             EXPECT_EQ(actions[i]->objectName(), entry.value("id").toString());
             EXPECT_EQ(actions[i]->text(), title);
             if (const auto note = entry.value("note").toString(); !note.isEmpty()) {
@@ -368,6 +373,13 @@ TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItems) {
     // Status text and heading cannot be chosen.
     EXPECT_FALSE(tray.menu().findChild<QAction*>("status")->isEnabled());
     EXPECT_FALSE(tray.menu().findChild<QAction*>("activeWindow")->isEnabled());
+
+    // The open menu holds the keyboard; the keys it shows beside Quit still quit.
+    tray.menu().popup(QPoint(0, 0));
+    QTest::keyClick(&tray.menu(), Qt::Key_Q, Qt::ControlModifier);
+    processEvents();
+
+    EXPECT_EQ(sim.quitRequests, 1);
 }
 
 } // namespace

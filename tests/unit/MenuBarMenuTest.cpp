@@ -128,9 +128,9 @@ TEST_F(MenuBarMenuTest, PageEntriesOpenTheirPages) {
     EXPECT_EQ(menu.find("openTessera")->page, AppPage::overview);
     EXPECT_EQ(menu.find("editZones")->page, AppPage::zones);
     EXPECT_EQ(menu.find("settings")->page, AppPage::settings);
-    EXPECT_EQ(menu.find("settings")->shortcut, (MenuShortcut{"⌘,", "Ctrl+,"}));
+    EXPECT_EQ(menu.find("settings")->shortcut, (MenuShortcut{"⌘,", "Ctrl+,", "Ctrl+,"}));
     EXPECT_EQ(menu.find("quit")->action, MenuAction::quit);
-    EXPECT_EQ(menu.find("quit")->shortcut, (MenuShortcut{"⌘Q", "Ctrl+Q"}));
+    EXPECT_EQ(menu.find("quit")->shortcut, (MenuShortcut{"⌘Q", "Ctrl+Q", "Ctrl+Q"}));
 }
 
 // --- Status line ---
@@ -147,8 +147,9 @@ TEST_F(MenuBarMenuTest, StatusIsReadyOnlyWithBothPermissions) {
 
 TEST_F(MenuBarMenuTest, CommandsShowTheirDefaultShortcutsInBothForms) {
     const auto menu = build();
-    EXPECT_EQ(menu.find("command.zoneLeft")->shortcut, (MenuShortcut{"⌃⌥←", "Ctrl+Alt+←"}));
-    EXPECT_EQ(menu.find("command.fillScreen")->shortcut, (MenuShortcut{"⌥⌘↩", "Alt+Super+Return"}));
+    EXPECT_EQ(menu.find("command.zoneLeft")->shortcut, (MenuShortcut{"⌃⌥←", "Ctrl+Alt+←", {}}));
+    EXPECT_EQ(menu.find("command.fillScreen")->shortcut,
+              (MenuShortcut{"⌥⌘↩", "Alt+Super+Return", {}}));
     EXPECT_EQ(menu.find("command.zoneLeft")->note, "");
 }
 
@@ -160,7 +161,7 @@ TEST_F(MenuBarMenuTest, AShortcutAnotherProgramHoldsIsLeftOutAndNamedInTheNote) 
     EXPECT_EQ(menu.find("command.zoneLeft")->note, "Another application uses Ctrl+Alt+←.");
     // Without a shortcut there is nothing to explain.
     EXPECT_EQ(menu.find("command.zoneDown")->note, "");
-    EXPECT_EQ(menu.find("command.zoneRight")->shortcut, (MenuShortcut{"⌃⌥→", "Ctrl+Alt+→"}));
+    EXPECT_EQ(menu.find("command.zoneRight")->shortcut, (MenuShortcut{"⌃⌥→", "Ctrl+Alt+→", {}}));
 }
 
 TEST_F(MenuBarMenuTest, AStoredShortcutReplacesTheDefaultOrRemovesIt) {
@@ -171,12 +172,12 @@ TEST_F(MenuBarMenuTest, AStoredShortcutReplacesTheDefaultOrRemovesIt) {
     defaults.set(shortcutKey(WindowCommand::previousDisplay), std::string("a string, not data"));
 
     const auto menu = build();
-    EXPECT_EQ(menu.find("command.zoneUp")->shortcut, (MenuShortcut{"stored text", "Ctrl+A"}));
+    EXPECT_EQ(menu.find("command.zoneUp")->shortcut, (MenuShortcut{"stored text", "Ctrl+A", {}}));
     EXPECT_EQ(menu.find("command.zoneDown")->shortcut, std::nullopt);
     EXPECT_EQ(menu.find("command.nextDisplay")->shortcut, std::nullopt);
     EXPECT_EQ(menu.find("command.previousDisplay")->shortcut, std::nullopt);
     // The others keep their defaults.
-    EXPECT_EQ(menu.find("command.zoneRight")->shortcut, (MenuShortcut{"⌃⌥→", "Ctrl+Alt+→"}));
+    EXPECT_EQ(menu.find("command.zoneRight")->shortcut, (MenuShortcut{"⌃⌥→", "Ctrl+Alt+→", {}}));
 }
 
 // --- Drag-to-snap switches ---

@@ -21,13 +21,15 @@ constexpr std::uint32_t commaKeyCode = 43;
 constexpr std::uint32_t qKeyCode = 12;
 
 MenuShortcut shortcutFor(const KeyCombo& combo, const Localizer& localizer) {
-    return {combo.display, linuxShortcutText(combo, localizer)};
+    return {combo.display, linuxShortcutText(combo, localizer), {}};
 }
 
 // Command plus the key where menus are the Mac's; Ctrl plus the key where they are Linux's.
-MenuShortcut commandKeyEquivalent(std::uint32_t keyCode, const Localizer& localizer) {
+MenuShortcut commandKeyEquivalent(std::uint32_t keyCode, std::string keys,
+                                  const Localizer& localizer) {
     return {shortcutText(keyCode, eventFlag::command, localizer),
-            linuxShortcutText(KeyCombo{keyCode, carbon::controlKey, {}}, localizer)};
+            linuxShortcutText(KeyCombo{keyCode, carbon::controlKey, {}}, localizer),
+            std::move(keys)};
 }
 
 MenuEntry button(std::string_view id, std::string title, MenuAction action) {
@@ -141,7 +143,7 @@ MenuBarContent buildMenuBarContent(const PermissionStatus& permissions,
 
     auto settings =
         pageButton(menuEntryID::settings, localizer.localized("Settings…"), AppPage::settings);
-    settings.shortcut = commandKeyEquivalent(commaKeyCode, localizer);
+    settings.shortcut = commandKeyEquivalent(commaKeyCode, "Ctrl+,", localizer);
     menu.groups.push_back(
         {pageButton(menuEntryID::openTessera, localizer.localized("Open Tessera"),
                     AppPage::overview),
@@ -149,7 +151,7 @@ MenuBarContent buildMenuBarContent(const PermissionStatus& permissions,
          std::move(settings)});
 
     auto quit = button(menuEntryID::quit, localizer.localized("Quit Tessera"), MenuAction::quit);
-    quit.shortcut = commandKeyEquivalent(qKeyCode, localizer);
+    quit.shortcut = commandKeyEquivalent(qKeyCode, "Ctrl+Q", localizer);
     menu.groups.push_back({std::move(quit)});
     return menu;
 }

@@ -46,6 +46,10 @@ enum class MenuAction {
 struct MenuShortcut {
     std::string text;
     std::string linuxText;
+    // As toolkits parse it ("Ctrl+Q"), for the application's own keys only: a menu that is open
+    // holds the keyboard, so a shell binds these to the entry to keep them working there. The
+    // window commands' keys are global hotkeys and have none.
+    std::string keys;
 
     friend bool operator==(const MenuShortcut&, const MenuShortcut&) = default;
 };
