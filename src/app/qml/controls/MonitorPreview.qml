@@ -15,6 +15,20 @@ Item {
     implicitWidth: 280
     implicitHeight: width / Math.max(0.1, aspect)
 
+    // Whether a zone drawn later (smaller, on top) covers the band where zone `index` writes its
+    // name: names of overlapping zones would otherwise be drawn over each other.
+    function nameCovered(index, bandHeight) {
+        const zone = zones[index]
+        const top = zone.y + zone.height / 2 - bandHeight / 2
+        for (let later = index + 1; later < zones.length; ++later) {
+            const other = zones[later]
+            if (other.x < zone.x + zone.width && zone.x < other.x + other.width
+                    && other.y < top + bandHeight && top < other.y + other.height)
+                return true
+        }
+        return false
+    }
+
     Rectangle {
         id: backdrop
         anchors.fill: parent
@@ -41,6 +55,7 @@ Item {
             model: preview.zones
             delegate: Rectangle {
                 required property var modelData
+                required property int index
                 objectName: "previewZone"
                 x: modelData.x * backdrop.width + 2
                 y: modelData.y * backdrop.height + 2
@@ -60,6 +75,7 @@ Item {
                     // A name that can't keep a few letters is left out rather than run into its
                     // neighbour's ("LeftCenterRight").
                     visible: parent.height > 16 && width >= Math.min(implicitWidth, 24)
+                             && !preview.nameCovered(index, height / Math.max(1, backdrop.height))
                     text: modelData.name
                     color: "white"
                     font.pixelSize: 10
