@@ -122,19 +122,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     }
 
-    // Walks the drawn items: delegates of a Repeater aren't QObject children of the window.
-    static QQuickItem* find(QQuickItem* item, const QString& name) {
-        if (item->objectName() == name) {
-            return item;
-        }
-        for (auto* child : item->childItems()) {
-            if (auto* found = find(child, name)) {
-                return found;
-            }
-        }
-        return nullptr;
-    }
-    QQuickItem* item(const char* name) const { return find(window->contentItem(), name); }
+    QQuickItem* item(const char* name) const { return findItem(window->contentItem(), name); }
     QObject* object(const char* name) const { return window->findChild<QObject*>(name); }
     static QPoint centre(const QQuickItem* item) {
         return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();

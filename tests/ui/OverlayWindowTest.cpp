@@ -3,6 +3,7 @@
 
 #include "OverlayViewModel.h"
 #include "QtOverlaySurface.h"
+#include "QtTestSupport.h"
 
 #include "../unit/TempDir.h"
 #include "core/app/Preferences.h"
@@ -52,6 +53,15 @@ OverlayScreenModel halves(const OverlayZoneModel& left, const OverlayZoneModel& 
     return {"Built-in 1440x900", displayFrame, freeFrame, {left, right}};
 }
 
+// `count` full-height zones side by side from the left edge, each `width` of the display.
+OverlayScreenModel columns(int count, double width) {
+    std::vector<OverlayZoneModel> zones;
+    for (int i = 0; i < count; ++i) {
+        zones.push_back(zoneModel("Zone", width * i, 0, width, 1));
+    }
+    return {"Built-in 1440x900", displayFrame, freeFrame, zones};
+}
+
 // Where the test's desktop puts a display: a root window 900 pixels high, shifted 7 pixels.
 QRect testScreenRect(const Rect& frame) {
     return {static_cast<int>(frame.minX()) + 7, static_cast<int>(900 - frame.maxY()),
@@ -76,18 +86,6 @@ public:
 private:
     qint64 elapsed_ = 0;
 };
-
-QQuickItem* findItem(QQuickItem* under, const QString& name) {
-    for (auto* child : under->childItems()) {
-        if (child->objectName() == name) {
-            return child;
-        }
-        if (auto* found = findItem(child, name)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
 
 class OverlayWindowTest : public ::testing::Test {
 protected:
@@ -328,11 +326,9 @@ TEST_F(OverlayWindowTest, ViewModelReadsSchemeMotionAndCardScaleAtEachChange) {
 }
 
 TEST_F(OverlayWindowTest, AnimationsFollowWhatChanged) {
-    std::vector<OverlayZoneModel> many;
-    for (int i = 0; i < 8; ++i) {
-        many.push_back(zoneModel("Zone", 0.1 * i, 0, 0.1, 1));
-    }
-    state->setScreen({"Built-in 1440x900", displayFrame, freeFrame, many});
+    const auto screen = columns(8, 0.1);
+    const auto& many = screen.zones;
+    state->setScreen(screen);
     const auto surface = makeSurface(state);
     ASSERT_NE(surface, nullptr);
     const auto& model = surface->viewModel();
@@ -533,11 +529,9 @@ TEST_F(OverlayWindowTest, HoveredZoneIsTintedAndTheRestDimmed) {
 }
 
 TEST_F(OverlayWindowTest, AppearingCardsKeepMovingWhileTheHoverChanges) {
-    std::vector<OverlayZoneModel> quarters;
-    for (int i = 0; i < 4; ++i) {
-        quarters.push_back(zoneModel("Zone", 0.25 * i, 0, 0.25, 1));
-    }
-    state->setScreen({"Built-in 1440x900", displayFrame, freeFrame, quarters});
+    const auto screen = columns(4, 0.25);
+    const auto& quarters = screen.zones;
+    state->setScreen(screen);
     const auto surface = makeSurface(state);
     ASSERT_NE(surface, nullptr);
     QQuickView* window = surface->window();

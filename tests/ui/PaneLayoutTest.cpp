@@ -54,18 +54,6 @@ void collectControls(QQuickItem& item, std::vector<QQuickItem*>& found) {
     }
 }
 
-QQuickItem* findItem(QQuickItem* item, const QString& name) {
-    if (item->objectName() == name) {
-        return item;
-    }
-    for (auto* child : item->childItems()) {
-        if (auto* found = findItem(child, name)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
-
 QRectF sceneRect(const QQuickItem& item) {
     return item.mapRectToScene(QRectF(0, 0, item.width(), item.height()));
 }

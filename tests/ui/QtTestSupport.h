@@ -4,6 +4,7 @@
 // after the queued deliveries of the event loop have run.
 
 #include <QCoreApplication>
+#include <QQuickItem>
 #include <QSignalSpy>
 
 #include <utility>
@@ -23,6 +24,20 @@ int emissions(Object* object, Signal signal, Act&& act) {
     std::forward<Act>(act)();
     processEvents();
     return static_cast<int>(spy.count());
+}
+
+// The drawn item of that object name at or under `item`: delegates of a Repeater and pop-up
+// contents aren't QObject children of the window, so the item tree is walked instead.
+inline QQuickItem* findItem(QQuickItem* item, const QString& name) {
+    if (item->objectName() == name) {
+        return item;
+    }
+    for (auto* child : item->childItems()) {
+        if (auto* found = findItem(child, name)) {
+            return found;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace tessera::test
