@@ -3,6 +3,8 @@
 #include "NextTurn.h"
 #include "Shell.h"
 
+#include "QmlSingleton.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -22,6 +24,8 @@ namespace shell {
 // them the way the stored state and the tray menu do.
 class AppViewModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(QString page READ page WRITE setPage NOTIFY changed)
     Q_PROPERTY(QString settingsPane READ settingsPane WRITE setSettingsPane NOTIFY changed)
     // [{ rawValue, title, icon }] in the picker's order, titles localized.
@@ -38,6 +42,9 @@ class AppViewModel : public QObject {
     Q_PROPERTY(QString version READ version CONSTANT)
     Q_PROPERTY(QString editorScreenID READ editorScreenID NOTIFY changed)
 public:
+    static AppViewModel* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<AppViewModel>(engine);
+    }
     AppViewModel(const ShellPorts& ports, Preferences& preferences, const Strings& strings,
                  QObject* parent = nullptr);
     ~AppViewModel() override;

@@ -2,6 +2,8 @@
 
 #include "Shell.h"
 
+#include "QmlSingleton.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -15,6 +17,8 @@ namespace tessera::shell {
 // at once.
 class ExclusionsPaneModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     // [{ identifier, name, iconSource, installed }] in the stored order. An identifier the
     // catalog doesn't know is its own name, without an icon.
     Q_PROPERTY(QVariantList apps READ apps NOTIFY changed)
@@ -23,6 +27,9 @@ class ExclusionsPaneModel : public QObject {
     // empty after a change that did.
     Q_PROPERTY(QString lastError READ lastError NOTIFY changed)
 public:
+    static ExclusionsPaneModel* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<ExclusionsPaneModel>(engine);
+    }
     ExclusionsPaneModel(const ShellPorts& ports, Preferences& preferences, const Strings& strings,
                         QObject* parent = nullptr);
     ~ExclusionsPaneModel() override;

@@ -5,13 +5,15 @@
 
 #include "core/backup/Backup.h"
 
+#include "QmlSingleton.h"
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
 #include <QVariantList>
+#include <QWindow>
 
 class QFileDialog;
-class QWindow;
 
 #include <memory>
 #include <optional>
@@ -35,6 +37,8 @@ namespace shell {
 // dialog from, and the dialog's buttons call back here, which clears the flag.
 class GeneralPaneModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     // [{ rawValue, title }] of the Language picker; only "System Language" is translated.
     Q_PROPERTY(QVariantList languages READ languages CONSTANT)
     // [{ rawValue, title }] of the theme picker.
@@ -63,6 +67,9 @@ class GeneralPaneModel : public QObject {
     // Where the last export went ("The backup was saved as …"); empty until one succeeds.
     Q_PROPERTY(QString exportNotice READ exportNotice NOTIFY exportNoticeChanged)
 public:
+    static GeneralPaneModel* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<GeneralPaneModel>(engine);
+    }
     GeneralPaneModel(const ShellPorts& ports, Preferences& preferences, const Strings& strings,
                      QObject* parent = nullptr);
     ~GeneralPaneModel() override;

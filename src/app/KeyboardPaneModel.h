@@ -6,6 +6,8 @@
 #include "core/model/Signal.h"
 #include "core/placement/WindowCommand.h"
 
+#include "QmlSingleton.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -36,6 +38,8 @@ class ShortcutRecorderModel;
 //   keyboardPane.heldElsewhereMessage(modelData.command)
 class KeyboardPaneModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(QString header READ header CONSTANT)
     Q_PROPERTY(QString footer READ footer CONSTANT)
     Q_PROPERTY(QString restoreDefaultsTitle READ restoreDefaultsTitle CONSTANT)
@@ -50,6 +54,9 @@ class KeyboardPaneModel : public QObject {
     // Why the last change of the shortcuts won't outlive this run; empty when it was saved.
     Q_PROPERTY(QString lastError READ lastError NOTIFY changed)
 public:
+    static KeyboardPaneModel* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<KeyboardPaneModel>(engine);
+    }
     KeyboardPaneModel(const ShellPorts& ports, Preferences& preferences, const Strings& strings,
                       QObject* parent = nullptr);
     ~KeyboardPaneModel() override;

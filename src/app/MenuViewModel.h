@@ -5,6 +5,8 @@
 
 #include "core/ui/MenuBarMenu.h"
 
+#include "QmlSingleton.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -26,6 +28,8 @@ namespace shell {
 // "button", "toggle" or "separator" (between groups). `menu.activate(id)` chooses an entry.
 class MenuViewModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(QVariantList items READ items NOTIFY itemsChanged)
     // The desktop has a system tray (the tray icon reports it).
     Q_PROPERTY(bool trayAvailable READ trayAvailable NOTIFY trayChanged)
@@ -33,6 +37,9 @@ class MenuViewModel : public QObject {
     // main window offers the menu itself.
     Q_PROPERTY(bool trayShown READ trayShown NOTIFY trayChanged)
 public:
+    static MenuViewModel* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<MenuViewModel>(engine);
+    }
     MenuViewModel(const ShellPorts& ports, Preferences& preferences, const Strings& strings,
                   QObject* parent = nullptr);
     ~MenuViewModel() override;

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
 
 #include <functional>
 #include <memory>
@@ -24,7 +25,7 @@ class Defaults;
 
 namespace shell {
 
-// An animation as Overlay.qml runs it: a pause, then one number animation along a cubic Bézier
+// An animation as ZoneOverlay.qml runs it: a pause, then one number animation along a cubic Bézier
 // spline. Keys: "kind" ("spring", "easeIn", "easeOut", or "none" for an immediate change),
 // "delay" and "duration" in milliseconds, "curve" (the spline as QML's easing.bezierCurve takes
 // it: x1, y1, x2, y2, x, y per segment, ending at 1, 1), plus "response" and "dampingFraction"
@@ -54,6 +55,8 @@ bool desktopPrefersReducedMotion();
 // changes only with a value it animates, and is announced before that value.
 class OverlayZoneItem : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("made by the view model that shows it")
     Q_PROPERTY(QString zoneId READ zoneId CONSTANT)
     Q_PROPERTY(QRectF zoneRect READ zoneRect NOTIFY zoneChanged)
     Q_PROPERTY(bool hovered READ hovered NOTIFY zoneChanged)
@@ -153,6 +156,8 @@ private:
 // what the new render changed (see OverlayZoneItem).
 class OverlayViewModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("made by the view model that shows it")
     Q_PROPERTY(double backdropOpacity READ backdropOpacity NOTIFY backdropOpacityChanged)
     // The backdrop's fade when the overlay appeared or disappeared, "none" when the scheme
     // changed its opacity.

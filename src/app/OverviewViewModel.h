@@ -3,6 +3,8 @@
 #include "NextTurn.h"
 #include "Shell.h"
 
+#include "QmlSingleton.h"
+
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -32,6 +34,8 @@ class DesktopPictureShelf;
 // re-announces every store change) and after a command's shortcut changed.
 class OverviewViewModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     // [{ id, name, aspect, zones: [{ x, y, width, height, name }], layoutID, pictureSource }],
     // one per display in the system's order. Zones are fractions of the whole display, largest
     // first; pictureSource is empty until the desktop's picture has loaded.
@@ -44,6 +48,9 @@ class OverviewViewModel : public QObject {
     Q_PROPERTY(QVariantList commands READ commands NOTIFY commandsChanged)
     Q_PROPERTY(bool accessNeeded READ accessNeeded NOTIFY accessNeededChanged)
 public:
+    static OverviewViewModel* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<OverviewViewModel>(engine);
+    }
     // The file of the desktop's picture on a display; empty when the desktop publishes none.
     // Runs on a worker thread and may block there.
     using PictureLocator = std::function<QString(const QString& screenID)>;

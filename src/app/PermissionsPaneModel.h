@@ -3,6 +3,8 @@
 #include "NextTurn.h"
 #include "Shell.h"
 
+#include "QmlSingleton.h"
+
 #include <QObject>
 
 #include <vector>
@@ -18,9 +20,14 @@ namespace shell {
 // process.
 class PermissionsPaneModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(bool accessibilityGranted READ accessibilityGranted NOTIFY changed)
     Q_PROPERTY(bool inputMonitoringGranted READ inputMonitoringGranted NOTIFY changed)
 public:
+    static PermissionsPaneModel* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<PermissionsPaneModel>(engine);
+    }
     PermissionsPaneModel(const ShellPorts& ports, Preferences& preferences, const Strings& strings,
                          QObject* parent = nullptr);
     ~PermissionsPaneModel() override;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QmlSingleton.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -17,9 +19,14 @@ namespace shell {
 // QML: `checked: prefs.revision, prefs.boolValue("snapOnDrag")` re-reads after any change.
 class Preferences : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     // Moves after every change made through this object.
     Q_PROPERTY(int revision READ revision NOTIFY changed)
 public:
+    static Preferences* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<Preferences>(engine);
+    }
     explicit Preferences(Defaults& defaults, QObject* parent = nullptr);
 
     int revision() const { return revision_; }

@@ -1,6 +1,7 @@
 #include "QtOverlaySurface.h"
 
 #include "OverlayViewModel.h"
+#include "Shell.h"
 
 #include <QQmlEngine>
 #include <QQmlError>
@@ -17,7 +18,7 @@ namespace tessera::shell {
 namespace {
 
 const QUrl& overlaySource() {
-    static const QUrl source(QStringLiteral("qrc:/qml/Overlay.qml"));
+    static const QUrl source(moduleFile(QStringLiteral("ZoneOverlay.qml")));
     return source;
 }
 
@@ -134,7 +135,9 @@ void QtOverlaySurface::orderOut() {
 // ---------------------------------------------------------------------------------------------
 
 QtOverlaySurfaceFactory::QtOverlaySurfaceFactory(Environment environment)
-    : environment_(std::move(environment)), engine_(std::make_shared<QQmlEngine>()) {}
+    : environment_(std::move(environment)), engine_(std::make_shared<QQmlEngine>()) {
+    findModule(*engine_);
+}
 
 QtOverlaySurfaceFactory::~QtOverlaySurfaceFactory() = default;
 

@@ -21,7 +21,7 @@ class OverlayViewModel;
 
 // One display's overlay panel: a frameless, transparent Qt Quick window that stays above other
 // windows, bypasses the window manager (override-redirect on X11), never takes focus and lets
-// every click through. It draws qrc:/qml/Overlay.qml over an OverlayViewModel of its state.
+// every click through. It draws the module's ZoneOverlay.qml over an OverlayViewModel of its state.
 // The window is made once and only shown and hidden afterwards.
 class QtOverlaySurface final : public OverlaySurface {
 public:

@@ -9,17 +9,33 @@
 #include "PermissionsPaneModel.h"
 #include "Preferences.h"
 #include "Strings.h"
+#include "SymbolImageProvider.h"
 #include "UndoViewModel.h"
 #include "WindowsPaneModel.h"
 #include "ZonesPageModel.h"
 
 #include "core/app/AppState.h"
 
-#include <QQmlContext>
+#include <QQmlExtensionPlugin>
+
+// The module's types and files are in a static plugin; the shell is what every program and test
+// that shows Tessera's QML links, so the import lives here once.
+Q_IMPORT_QML_PLUGIN(TesseraPlugin)
+
 #include <QQmlEngine>
 #include <QQuickImageProvider>
 
+#include <initializer_list>
+
 namespace tessera::shell {
+
+QUrl moduleFile(const QString& name) {
+    return QUrl(QStringLiteral("qrc:/qt/qml/Tessera/") + name);
+}
+
+void findModule(QQmlEngine& engine) {
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+}
 
 Shell::Shell(ShellPorts ports, QObject* parent)
     : QObject(parent), ports_(std::move(ports)),
@@ -43,23 +59,17 @@ Shell::Shell(ShellPorts ports, QObject* parent)
 
 Shell::~Shell() = default;
 
-void Shell::expose(QQmlContext& context) {
-    context.setContextProperty("strings", strings_.get());
-    context.setContextProperty("prefs", preferences_.get());
-    context.setContextProperty("app", app_.get());
-    context.setContextProperty("overview", overview_.get());
-    context.setContextProperty("zonesPage", zonesPage_.get());
-    context.setContextProperty("undo", undo_.get());
-    context.setContextProperty("generalPane", generalPane_.get());
-    context.setContextProperty("windowsPane", windowsPane_.get());
-    context.setContextProperty("keyboardPane", keyboardPane_.get());
-    context.setContextProperty("exclusionsPane", exclusionsPane_.get());
-    context.setContextProperty("permissionsPane", permissionsPane_.get());
-    context.setContextProperty("menu", menu_.get());
-    // The desktop pictures of the overview's display cards.
-    if (auto* engine = context.engine()) {
-        engine->addImageProvider("desktop", overview_->makePictureProvider().release());
+void Shell::expose(QQmlEngine& engine) {
+    findModule(engine);
+    for (QObject* model : std::initializer_list<QObject*>{
+             strings_.get(), preferences_.get(), app_.get(), overview_.get(), zonesPage_.get(),
+             undo_.get(), generalPane_.get(), windowsPane_.get(), keyboardPane_.get(),
+             exclusionsPane_.get(), permissionsPane_.get(), menu_.get()}) {
+        lendSingleton(engine, *model);
     }
+    // The desktop pictures of the overview's display cards.
+    engine.addImageProvider("desktop", overview_->makePictureProvider().release());
+    engine.addImageProvider("symbols", std::make_unique<SymbolImageProvider>().release());
 }
 
 } // namespace tessera::shell

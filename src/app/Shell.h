@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
 
-class QQmlContext;
+class QQmlEngine;
 
 namespace tessera {
 
@@ -57,17 +58,24 @@ struct ShellPorts {
     ShellHooks hooks;
 };
 
-// Owns the view models that QML sees and puts them into a QML context under fixed names:
-// strings, prefs, app, overview, zonesPage, undo, generalPane, windowsPane, keyboardPane,
-// exclusionsPane, permissionsPane, menu. The application and the QML tests build it the same way;
-// only the ports differ (X11 or the simulated desktop).
+// Owns the view models that QML sees as the singletons of the Tessera module (Strings,
+// Preferences, AppViewModel, …) and lends them to each engine that loads the module's files. The
+// application and the QML tests build it the same way; only the ports differ (X11 or the
+// simulated desktop).
+// A file of the Tessera module by name ("Main.qml"), as engines load it.
+QUrl moduleFile(const QString& name);
+// Lets the engine find the Tessera module (`import Tessera`).
+void findModule(QQmlEngine& engine);
+
 class Shell : public QObject {
     Q_OBJECT
 public:
     explicit Shell(ShellPorts ports, QObject* parent = nullptr);
     ~Shell() override;
 
-    void expose(QQmlContext& context);
+    // Before the engine loads anything: finds the module and gets this shell's view models and
+    // the image providers its files draw from.
+    void expose(QQmlEngine& engine);
 
     const ShellPorts& ports() const { return ports_; }
     Strings& strings() { return *strings_; }

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 #include <functional>
 #include <memory>
@@ -34,6 +35,8 @@ std::optional<MonitorEvent> keyDownFromQt(int qtKey, quint32 nativeVirtualKey, i
 // QML: ShortcutRecorder { recorder: someModel } — see controls/ShortcutRecorder.qml.
 class ShortcutRecorderModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("made by the view model that shows it")
     Q_PROPERTY(bool listening READ listening NOTIFY changed)
     // "Press Shortcut…", "Record", or the shortcut as Linux writes it ("Ctrl+Alt+←").
     Q_PROPERTY(QString label READ label NOTIFY changed)

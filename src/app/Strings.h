@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QmlSingleton.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -19,9 +21,14 @@ namespace shell {
 // silently and show English in every language.
 class Strings : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     // The language in effect ("en", "ru", …), for formatting dates and numbers.
     Q_PROPERTY(QString language READ language CONSTANT)
 public:
+    static Strings* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<Strings>(engine);
+    }
     explicit Strings(const Localizer& localizer, QObject* parent = nullptr);
 
     QString language() const;

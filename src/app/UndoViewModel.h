@@ -3,6 +3,8 @@
 #include "core/app/UndoManager.h"
 #include "core/model/Signal.h"
 
+#include "QmlSingleton.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,6 +17,8 @@ class Strings;
 // its steps here; the steps survive switching pages, displays and layouts.
 class UndoViewModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(bool canUndo READ canUndo NOTIFY changed)
     Q_PROPERTY(bool canRedo READ canRedo NOTIFY changed)
     // The menu items' titles: "Undo" alone when the step has no name or there is none.
@@ -27,6 +31,9 @@ class UndoViewModel : public QObject {
     Q_PROPERTY(QString undoShortcut READ undoShortcut CONSTANT)
     Q_PROPERTY(QString redoShortcut READ redoShortcut CONSTANT)
 public:
+    static UndoViewModel* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<UndoViewModel>(engine);
+    }
     explicit UndoViewModel(const Strings& strings, QObject* parent = nullptr);
     ~UndoViewModel() override;
 

@@ -3,6 +3,8 @@
 #include "NextTurn.h"
 #include "Shell.h"
 
+#include "QmlSingleton.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -26,6 +28,8 @@ namespace shell {
 // event loop later, any change of the displays.
 class WindowsPaneModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(double cardScaleMinimum READ cardScaleMinimum CONSTANT)
     Q_PROPERTY(double cardScaleMaximum READ cardScaleMaximum CONSTANT)
     Q_PROPERTY(double cardScaleStep READ cardScaleStep CONSTANT)
@@ -53,6 +57,9 @@ class WindowsPaneModel : public QObject {
     // Moves whenever anything a grid picker shows may have changed.
     Q_PROPERTY(int revision READ revision NOTIFY changed)
 public:
+    static WindowsPaneModel* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<WindowsPaneModel>(engine);
+    }
     WindowsPaneModel(const ShellPorts& ports, Preferences& preferences, const Strings& strings,
                      QObject* parent = nullptr);
     ~WindowsPaneModel() override;

@@ -111,6 +111,7 @@ ZoneCanvasViewModel::ZoneCanvasViewModel(const Strings& strings,
                                          QObject* parent)
     : QObject(parent), strings_(strings), zoneName_(std::move(zoneName)) {
     model_.callbacks = std::move(callbacks);
+    connect(this, &ZoneCanvasViewModel::changed, this, [this] { boxes_.show(shownBoxes()); });
 }
 
 ZoneCanvasViewModel::~ZoneCanvasViewModel() = default;
@@ -171,21 +172,38 @@ QRectF ZoneCanvasViewModel::area() const {
     return {a.minX(), a.minY(), a.width(), a.height()};
 }
 
-QVariantList ZoneCanvasViewModel::zones() const {
+std::vector<ZoneBox> ZoneCanvasViewModel::shownBoxes() const {
     const Rect a = model_.area();
     const auto& selected = model_.selectedID();
     const auto& live = model_.liveZone();
-    QVariantList list;
+    std::vector<ZoneBox> boxes;
     for (const auto& zone : model_.shownZones()) {
-        QVariantMap entry = rectMap(zoneBox(zone, a));
-        entry.insert("id", idText(zone.id));
-        entry.insert("name", QString::fromStdString(zoneName_ ? zoneName_(zone) : zone.name));
-        entry.insert("shortcut", zone.shortcut ? QString::fromStdString(linuxShortcutText(
-                                                     *zone.shortcut, strings_.localizer()))
-                                               : QString());
-        entry.insert("selected", selected && *selected == zone.id);
-        entry.insert("live", live && live->id == zone.id);
-        list.append(entry);
+        const Rect box = zoneBox(zone, a);
+        boxes.push_back(
+            ZoneBox{.id = idText(zone.id),
+                    .name = QString::fromStdString(zoneName_ ? zoneName_(zone) : zone.name),
+                    .shortcut = zone.shortcut ? QString::fromStdString(linuxShortcutText(
+                                                    *zone.shortcut, strings_.localizer()))
+                                              : QString(),
+                    .selected = selected && *selected == zone.id,
+                    .live = live && live->id == zone.id,
+                    .box = QRectF(box.minX(), box.minY(), box.width(), box.height())});
+    }
+    return boxes;
+}
+
+QVariantList ZoneCanvasViewModel::zones() const {
+    QVariantList list;
+    for (const ZoneBox& box : shownBoxes()) {
+        list.append(QVariantMap{{"id", box.id},
+                                {"name", box.name},
+                                {"shortcut", box.shortcut},
+                                {"selected", box.selected},
+                                {"live", box.live},
+                                {"x", box.box.x()},
+                                {"y", box.box.y()},
+                                {"width", box.box.width()},
+                                {"height", box.box.height()}});
     }
     return list;
 }

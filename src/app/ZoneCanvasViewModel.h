@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ZoneBoxModel.h"
 #include "core/editor/ZoneCanvasModel.h"
 
 #include <QObject>
@@ -8,6 +9,7 @@
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
 
 #include <functional>
 #include <optional>
@@ -25,6 +27,8 @@ class Strings;
 // Every property moves with `changed`, emitted after each gesture step, key or new content.
 class ZoneCanvasViewModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("made by the view model that shows it")
     // The item's size; QML writes it whenever the item is resized.
     Q_PROPERTY(double viewWidth READ viewWidth WRITE setViewWidth NOTIFY changed)
     Q_PROPERTY(double viewHeight READ viewHeight WRITE setViewHeight NOTIFY changed)
@@ -38,6 +42,9 @@ class ZoneCanvasViewModel : public QObject {
     // name; shortcut is the zone's shortcut as Linux writes it ("Ctrl+Alt+1"), empty for none;
     // live marks the zone following the pointer during a move or resize.
     Q_PROPERTY(QVariantList zones READ zones NOTIFY changed)
+    // The same boxes as a list model whose rows stay with their zone, for the delegates that
+    // animate them.
+    Q_PROPERTY(tessera::shell::ZoneBoxModel* zoneBoxes READ zoneBoxes CONSTANT)
     // The selected zone's resize targets: [{ handle, x, y, width, height, corner, cursor }],
     // handle "nw", "n", …; corner true for the four squares; cursor a Qt::CursorShape. Empty
     // without a selection or while it isn't drawn.
@@ -71,6 +78,7 @@ public:
     // resize in progress keeps going from where it began.
     void setContent(std::vector<Zone> zones, std::optional<Uuid> selectedID, ZoneGrid grid);
     const ZoneCanvasModel& model() const { return model_; }
+    ZoneBoxModel* zoneBoxes() { return &boxes_; }
 
     double viewWidth() const;
     void setViewWidth(double width);
@@ -120,10 +128,12 @@ Q_SIGNALS:
 private:
     // Runs an operation and emits `changed` when it altered anything the properties show.
     template <typename Action> auto announcing(Action&& action);
+    std::vector<ZoneBox> shownBoxes() const;
 
     const Strings& strings_;
     std::function<std::string(const Zone&)> zoneName_;
     ZoneCanvasModel model_;
+    ZoneBoxModel boxes_;
 };
 
 } // namespace tessera::shell

@@ -305,7 +305,7 @@ QString ZonesPageModel::zoneHeldElsewhereMessage() const {
     return text(heldElsewhereMessage(ports_.localizer));
 }
 
-QObject* ZonesPageModel::zoneRecorder() const {
+ShortcutRecorderModel* ZonesPageModel::zoneRecorder() const {
     return zoneRecorder_.get();
 }
 

@@ -6,6 +6,9 @@
 #include "core/model/Signal.h"
 #include "core/model/Uuid.h"
 
+#include "QmlSingleton.h"
+#include "ShortcutRecorderModel.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -23,7 +26,6 @@ class ZoneEditor;
 
 namespace shell {
 
-class ShortcutRecorderModel;
 class ZoneCanvasViewModel;
 
 // The "Zones" page: the display buttons, the "Monitor Layout" row, the buttons above the canvas,
@@ -40,6 +42,8 @@ class ZoneCanvasViewModel;
 // their canonical upper-case text.
 class ZonesPageModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(QString title READ title CONSTANT)
 
     // --- Displays ---
@@ -82,7 +86,7 @@ class ZonesPageModel : public QObject {
     // otherwise.
     Q_PROPERTY(QString zoneHeldElsewhereMessage READ zoneHeldElsewhereMessage NOTIFY changed)
     // The recorder bound to the selected zone's shortcut (one object, rebound on selection).
-    Q_PROPERTY(QObject* zoneRecorder READ zoneRecorder CONSTANT)
+    Q_PROPERTY(tessera::shell::ShortcutRecorderModel* zoneRecorder READ zoneRecorder CONSTANT)
     // The four exact-size fields' texts ("50%", "33.3%", locale's decimal separator), in the order
     // left, top, width, height; empty strings without a selection.
     Q_PROPERTY(QStringList exactSizeTexts READ exactSizeTexts NOTIFY changed)
@@ -103,6 +107,9 @@ class ZonesPageModel : public QObject {
     Q_PROPERTY(int revision READ revision NOTIFY changed)
 
 public:
+    static ZonesPageModel* create(QQmlEngine* engine, QJSEngine*) {
+        return lentSingleton<ZonesPageModel>(engine);
+    }
     // `undoManager` is the main window's; it and `coordinator` (shared with the Keyboard pane's
     // recorders) must outlive this object.
     ZonesPageModel(const ShellPorts& ports, Preferences& preferences, const Strings& strings,
@@ -134,7 +141,7 @@ public:
     QString zoneName() const;
     QString zoneConflictMessage() const;
     QString zoneHeldElsewhereMessage() const;
-    QObject* zoneRecorder() const;
+    ShortcutRecorderModel* zoneRecorder() const;
     ShortcutRecorderModel& zoneRecorderModel() { return *zoneRecorder_; }
     QStringList exactSizeTexts() const;
     QVariantList exactSizeSteppers() const;

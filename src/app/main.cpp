@@ -9,7 +9,6 @@
 #include "QtTranslations.h"
 #include "Shell.h"
 #include "SingleInstance.h"
-#include "SymbolImageProvider.h"
 #include "Theme.h"
 #include "TrayMenu.h"
 
@@ -37,7 +36,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTimer>
@@ -204,11 +202,8 @@ int main(int argc, char** argv) {
                      [&app] { Q_EMIT app.showWindowRequested(); });
 
     auto mainWindow = std::make_unique<shell::MainWindow>(
-        app, QUrl(QStringLiteral("qrc:/qml/Main.qml")), [&shell](QQmlApplicationEngine& engine) {
-            engine.addImageProvider(QStringLiteral("symbols"),
-                                    std::make_unique<shell::SymbolImageProvider>().release());
-            shell->expose(*engine.rootContext());
-        });
+        app, shell::moduleFile(QStringLiteral("Main.qml")),
+        [&shell](QQmlApplicationEngine& engine) { shell->expose(engine); });
     auto tray = std::make_unique<shell::TrayMenu>(*shell);
 
     state->start();

@@ -4,7 +4,6 @@
 #include "Preferences.h"
 #include "QtTestSupport.h"
 #include "SimShell.h"
-#include "SymbolImageProvider.h"
 #include "UndoViewModel.h"
 #include "ZonesPageModel.h"
 
@@ -19,7 +18,6 @@
 #include <QKeySequence>
 #include <QPointer>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QStyleHints>
@@ -111,11 +109,8 @@ protected:
     void SetUp() override {
         sim.start();
         host = std::make_unique<shell::MainWindow>(
-            sim.shell->app(), QUrl("qrc:/qml/Main.qml"), [this](QQmlApplicationEngine& engine) {
-                engine.addImageProvider("symbols",
-                                        std::make_unique<shell::SymbolImageProvider>().release());
-                sim.shell->expose(*engine.rootContext());
-            });
+            sim.shell->app(), shell::moduleFile("Main.qml"),
+            [this](QQmlApplicationEngine& engine) { sim.shell->expose(engine); });
         Q_EMIT sim.shell->app().showWindowRequested();
         window = host->window();
         ASSERT_NE(window, nullptr);

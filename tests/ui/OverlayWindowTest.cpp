@@ -1,5 +1,5 @@
 // The overlay windows: one click-through Qt Quick window per display, made once and reused, and
-// the view model that turns the controller's state into the numbers Overlay.qml draws.
+// the view model that turns the controller's state into the numbers ZoneOverlay.qml draws.
 
 #include "OverlayViewModel.h"
 #include "QtOverlaySurface.h"

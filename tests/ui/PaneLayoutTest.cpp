@@ -4,14 +4,12 @@
 #include "AppViewModel.h"
 #include "QtTestSupport.h"
 #include "SimShell.h"
-#include "SymbolImageProvider.h"
 #include "ZonesPageModel.h"
 
 #include "ShippedStrings.h"
 
 #include <QDir>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
@@ -106,10 +104,8 @@ protected:
 
     void SetUp() override {
         sim.start();
-        engine.addImageProvider("symbols",
-                                std::make_unique<shell::SymbolImageProvider>().release());
-        sim.shell->expose(*engine.rootContext());
-        engine.load(QUrl("qrc:/qml/Main.qml"));
+        sim.shell->expose(engine);
+        engine.load(shell::moduleFile("Main.qml"));
         ASSERT_EQ(engine.rootObjects().size(), 1);
         window = qobject_cast<QQuickWindow*>(engine.rootObjects().front());
         ASSERT_NE(window, nullptr);

@@ -3,7 +3,6 @@
 
 #include "SimControl.h"
 #include "SimShell.h"
-#include "SymbolImageProvider.h"
 #include "Theme.h"
 
 #include <QGuiApplication>
@@ -28,10 +27,8 @@ public Q_SLOTS:
         auto& shell = *shells_.emplace_back(std::make_unique<tessera::test::SimShell>());
         shell.start();
         auto& control = *controls_.emplace_back(std::make_unique<tessera::test::SimControl>(shell));
-        shell.shell->expose(*engine->rootContext());
+        shell.shell->expose(*engine);
         engine->rootContext()->setContextProperty(QStringLiteral("sim"), &control);
-        engine->addImageProvider(QStringLiteral("symbols"),
-                                 std::make_unique<tessera::shell::SymbolImageProvider>().release());
     }
     void cleanupTestCase() {
         controls_.clear();

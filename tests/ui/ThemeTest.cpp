@@ -62,10 +62,10 @@ TEST_F(Looks, TextReadsAt4And5To1AndIconsAt3To1OnEveryBackgroundOfBothSchemes) {
         shell::applyColorScheme(dark);
         QQmlEngine engine;
         QQmlComponent probe(&engine);
-        probe.setData("import QtQuick\nimport \"../controls\"\nQtObject {"
+        probe.setData("import QtQuick\nQtObject {"
                       " property var text: [Theme.warning, Theme.secondaryText];"
                       " property var shapes: [Theme.iconColor, Theme.success] }",
-                      QUrl(QStringLiteral("qrc:/qml/pages/ThemeProbe.qml")));
+                      shell::moduleFile(QStringLiteral("ThemeProbe.qml")));
         const std::unique_ptr<QObject> theme(probe.create());
         ASSERT_NE(theme, nullptr) << probe.errorString().toStdString();
         const QPalette palette = QGuiApplication::palette();
@@ -154,8 +154,7 @@ TEST(SymbolIcons, EverySymbolNamedHasABundledThemeIconDrawnInTheColourAskedFor) 
     // Symbols.source("…"), SymbolIcon { name: "…" } and the overview tips' icon: "…".
     const QRegularExpression named(
         R"re((?:Symbols\.source\(|\bname:\s*|\bicon:\s*)"([a-z0-9.]+)")re");
-    for (QDirIterator qml(":/qml", {"*.qml"}, QDir::Files, QDirIterator::Subdirectories);
-         qml.hasNext();) {
+    for (QDirIterator qml(":/qt/qml/Tessera", {"*.qml"}, QDir::Files); qml.hasNext();) {
         QFile file(qml.next());
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         for (const auto& match : named.globalMatch(QString::fromUtf8(file.readAll()))) {

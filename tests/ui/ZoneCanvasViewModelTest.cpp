@@ -5,6 +5,7 @@
 #include "ZoneCanvasViewModel.h"
 #include "QtTestSupport.h"
 #include "Strings.h"
+#include "ZoneBoxModel.h"
 
 #include "platform/sim/SimLocalizer.h"
 
@@ -245,6 +246,47 @@ TEST_F(ZoneCanvasViewModelTest, ChangedComesOnlyWhenSomethingShownChanges) {
     for (const auto& [what, act, expected] : steps) {
         EXPECT_EQ(emissions(canvas.get(), &ZoneCanvasViewModel::changed, act), expected) << what;
     }
+}
+
+// The list QML draws the boxes from keeps each zone's row across new content, so its delegate
+// lives on and animates; and a box's `live` changes before its place, so a box that starts
+// following the pointer doesn't animate to it.
+TEST(ZoneBoxModel, RowsStayWithTheirZoneAndLiveChangesFirst) {
+    shell::ZoneBoxModel model;
+    const auto box = [](const char* id, double x, bool live = false) {
+        return shell::ZoneBox{id, id, {}, false, live, QRectF(x, 0, 10, 10)};
+    };
+    model.show({box("a", 0), box("b", 10), box("c", 20)});
+    std::vector<std::string> events;
+    QObject::connect(&model, &QAbstractItemModel::rowsRemoved, [&](auto, int first, int) {
+        events.push_back("remove " + std::to_string(first));
+    });
+    QObject::connect(&model, &QAbstractItemModel::rowsInserted, [&](auto, int first, int) {
+        events.push_back("insert " + std::to_string(first));
+    });
+    QObject::connect(
+        &model, &QAbstractItemModel::rowsMoved, [&](auto, int from, int, auto, int to) {
+            events.push_back("move " + std::to_string(from) + " " + std::to_string(to));
+        });
+    QObject::connect(&model, &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& at, auto, const QList<int>& roles) {
+                         events.push_back(
+                             "change " + std::to_string(at.row()) +
+                             (roles.contains(shell::ZoneBoxModel::LiveRole) ? " live" : ""));
+                     });
+
+    // b gone, d new, c and a swapped, a now live and elsewhere.
+    model.show({box("c", 20), box("d", 30), box("a", 5, true)});
+    EXPECT_EQ(events, (std::vector<std::string>{"remove 1", "move 1 0", "insert 1", "change 2 live",
+                                                "change 2"}));
+    ASSERT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.boxes(), (std::vector{box("c", 20), box("d", 30), box("a", 5, true)}));
+    EXPECT_EQ(model.data(model.index(2), shell::ZoneBoxModel::BoxXRole).toDouble(), 5);
+    EXPECT_EQ(model.roleNames().value(shell::ZoneBoxModel::ZoneIDRole), "zoneID");
+
+    events.clear();
+    model.show(model.boxes());
+    EXPECT_TRUE(events.empty());
 }
 
 } // namespace

@@ -1,8 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "controls"
-import "pages"
+import Tessera
 
 // The main window: the page picker in the toolbar, the "Access Needed" badge while a permission
 // is missing, and the page chosen. Closing it leaves Tessera running.
@@ -19,27 +18,27 @@ ApplicationWindow {
     color: palette.window
 
     // Linux writes Ctrl where the Mac writes Command; the page commands keep their numbers.
-    Shortcut { sequence: "Ctrl+1"; onActivated: app.openPage("overview") }
-    Shortcut { sequence: "Ctrl+2"; onActivated: app.openPage("zones") }
-    Shortcut { sequence: "Ctrl+3"; onActivated: app.openPage("settings") }
-    Shortcut { sequence: "Ctrl+4"; onActivated: app.openPage("about") }
-    Shortcut { sequence: "Ctrl+,"; onActivated: app.openPage("settings") }
+    Shortcut { sequence: "Ctrl+1"; onActivated: AppViewModel.openPage("overview") }
+    Shortcut { sequence: "Ctrl+2"; onActivated: AppViewModel.openPage("zones") }
+    Shortcut { sequence: "Ctrl+3"; onActivated: AppViewModel.openPage("settings") }
+    Shortcut { sequence: "Ctrl+4"; onActivated: AppViewModel.openPage("about") }
+    Shortcut { sequence: "Ctrl+,"; onActivated: AppViewModel.openPage("settings") }
     // Shown beside "Quit Tessera" in the menu.
-    Shortcut { sequence: "Ctrl+Q"; context: Qt.ApplicationShortcut; onActivated: menu.activate("quit") }
+    Shortcut { sequence: "Ctrl+Q"; context: Qt.ApplicationShortcut; onActivated: MenuViewModel.activate("quit") }
 
     // The window's undo history (zone edits). A focused text field takes Ctrl+Z for its own
     // text first, as text fields do everywhere.
     Shortcut {
         objectName: "undoShortcut"
-        sequences: [StandardKey.Undo]
-        enabled: undo.canUndo
-        onActivated: undo.undo()
+        sequences: [StandardKey.Undo] // qmllint disable unqualified
+        enabled: UndoViewModel.canUndo
+        onActivated: UndoViewModel.undo()
     }
     Shortcut {
         objectName: "redoShortcut"
         sequence: "Ctrl+Shift+Z"
-        enabled: undo.canRedo
-        onActivated: undo.redo()
+        enabled: UndoViewModel.canRedo
+        onActivated: UndoViewModel.redo()
     }
 
     // A menu item with its keys at the right, as desktop menus show them; the style's own item
@@ -83,9 +82,10 @@ ApplicationWindow {
         return false
     }
     function returnFocusFromMenu() {
-        const target = focusBeforeMenu && focusBeforeMenu.visible ? focusBeforeMenu
-                                                                   : mainWindow.contentItem
-        target.forceActiveFocus()
+        if (focusBeforeMenu && focusBeforeMenu.visible)
+            focusBeforeMenu.forceActiveFocus()
+        else
+            mainWindow.contentItem.forceActiveFocus()
     }
 
     menuBar: MenuBar {
@@ -96,24 +96,24 @@ ApplicationWindow {
         delegate: MenuBarItem { objectName: menu.objectName + "Title"; hoverEnabled: false }
         Menu {
             objectName: "editMenu"
-            title: strings.localized("Edit")
+            title: Strings.localized("Edit")
             width: Math.max(200, undoItem.implicitWidth, redoItem.implicitWidth)
-            onClosed: Qt.callLater(mainWindow.returnFocusFromMenu)
+            onClosed: Qt.callLater(mainWindow.returnFocusFromMenu) // qmllint disable
             ShortcutMenuItem {
                 id: undoItem
                 objectName: "undoItem"
-                text: undo.undoTitle
-                shortcutText: undo.undoShortcut
-                enabled: undo.canUndo
-                onTriggered: undo.undo()
+                text: UndoViewModel.undoTitle
+                shortcutText: UndoViewModel.undoShortcut
+                enabled: UndoViewModel.canUndo
+                onTriggered: UndoViewModel.undo()
             }
             ShortcutMenuItem {
                 id: redoItem
                 objectName: "redoItem"
-                text: undo.redoTitle
-                shortcutText: undo.redoShortcut
-                enabled: undo.canRedo
-                onTriggered: undo.redo()
+                text: UndoViewModel.redoTitle
+                shortcutText: UndoViewModel.redoShortcut
+                enabled: UndoViewModel.canRedo
+                onTriggered: UndoViewModel.redo()
             }
         }
     }
@@ -146,10 +146,10 @@ ApplicationWindow {
                                      - toolbarContent.anchors.leftMargin,
                                      (accessNeededBadge.visible ? accessNeededBadge.x
                                                                 : toolbarContent.width) - 12 - width))
-                Accessible.name: strings.localized("Section")
-                model: app.pages
-                current: app.page
-                onPicked: (rawValue) => app.page = rawValue
+                Accessible.name: Strings.localized("Section")
+                model: AppViewModel.pages
+                current: AppViewModel.page
+                onPicked: (rawValue) => AppViewModel.page = rawValue
             }
 
             Button {
@@ -157,14 +157,14 @@ ApplicationWindow {
                 objectName: "accessNeededBadge"
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
-                visible: app.accessNeeded
+                visible: AppViewModel.accessNeeded
                 flat: true
-                text: strings.localized("Access Needed")
+                text: Strings.localized("Access Needed")
                 icon.source: Symbols.source("exclamationmark.triangle.fill")
                 icon.color: Theme.warning
                 ToolTip.visible: hovered
-                ToolTip.text: strings.localized("Open Settings and grant permissions")
-                onClicked: app.openSettings("permissions")
+                ToolTip.text: Strings.localized("Open Settings and grant permissions")
+                onClicked: AppViewModel.openSettings("permissions")
             }
         }
     }
@@ -172,16 +172,16 @@ ApplicationWindow {
     StackLayout {
         id: pages
         anchors.fill: parent
-        currentIndex: ["overview", "zones", "settings", "about"].indexOf(app.page)
+        currentIndex: ({overview: 0, zones: 1, settings: 2, about: 3})[AppViewModel.page] ?? -1
 
-        Loader { source: "pages/OverviewPage.qml"; active: pages.currentIndex === 0 }
-        Loader { source: "pages/ZonesPage.qml"; active: pages.currentIndex === 1 }
-        Loader { source: "pages/SettingsPage.qml"; active: pages.currentIndex === 2 }
-        Loader { source: "pages/AboutPage.qml"; active: pages.currentIndex === 3 }
+        Loader { source: "OverviewPage.qml"; active: pages.currentIndex === 0 }
+        Loader { source: "ZonesPage.qml"; active: pages.currentIndex === 1 }
+        Loader { source: "SettingsPage.qml"; active: pages.currentIndex === 2 }
+        Loader { source: "AboutPage.qml"; active: pages.currentIndex === 3 }
     }
 
     Connections {
-        target: app
+        target: AppViewModel
         function onShowWindowRequested() {
             mainWindow.show()
             mainWindow.raise()

@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import Tessera
 
 Item {
     id: root
@@ -9,7 +10,7 @@ Item {
     Loader {
         id: loader
         anchors.fill: parent
-        source: "qrc:/qml/panes/ExclusionsPane.qml"
+        source: "qrc:/qt/qml/Tessera/ExclusionsPane.qml"
     }
 
     TestCase {
@@ -23,7 +24,7 @@ Item {
         }
 
         function init() {
-            prefs.remove("ignoredApps")
+            Preferences.remove("ignoredApps")
             tryCompare(loader, "status", Loader.Ready)
         }
 
@@ -33,19 +34,19 @@ Item {
         }
 
         function test_stopIgnoringRemovesEveryCopy() {
-            prefs.setString("ignoredApps", "org.example.Paint\ncode\norg.example.Paint\nfirefox")
+            Preferences.setString("ignoredApps", "org.example.Paint\ncode\norg.example.Paint\nfirefox")
             verify(!child("noIgnoredApps").visible)
             const first = child("ignoredApp0")
             compare(findChild(first, "appName").text, "org.example.Paint")
 
             mouseClick(findChild(first, "stopIgnoring"))
-            compare(prefs.stringValue("ignoredApps"), "code\nfirefox")
+            compare(Preferences.stringValue("ignoredApps"), "code\nfirefox")
             tryVerify(() => findChild(loader.item, "ignoredApp2") === null)
 
             mouseClick(findChild(child("ignoredApp1"), "stopIgnoring"))
-            compare(prefs.stringValue("ignoredApps"), "code")
+            compare(Preferences.stringValue("ignoredApps"), "code")
             mouseClick(findChild(child("ignoredApp0"), "stopIgnoring"))
-            compare(prefs.stringValue("ignoredApps"), "")
+            compare(Preferences.stringValue("ignoredApps"), "")
             tryVerify(() => child("noIgnoredApps").visible)
         }
 
@@ -53,13 +54,13 @@ Item {
             const chooser = loader.item.chooser
             mouseClick(child("addAppsButton"))
             tryVerify(() => chooser.opened)
-            compare(chooser.title, strings.localized("Choose Apps to Ignore"))
+            compare(chooser.title, Strings.localized("Choose Apps to Ignore"))
             // The simulated desktop has no applications installed.
             verify(findChild(chooser.contentItem, "noAppsToChoose").visible)
             verify(!findChild(chooser.footer, "ignoreChosenApps").enabled)
             mouseClick(findChild(chooser.footer, "cancelChoosingApps"))
             tryVerify(() => !chooser.visible)
-            compare(prefs.value("ignoredApps"), undefined)
+            compare(Preferences.value("ignoredApps"), undefined)
         }
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import Tessera
 
 Item {
     id: root
@@ -9,7 +10,7 @@ Item {
     Loader {
         id: loader
         anchors.fill: parent
-        source: "qrc:/qml/panes/GeneralPane.qml"
+        source: "qrc:/qt/qml/Tessera/GeneralPane.qml"
     }
 
     TestCase {
@@ -24,10 +25,10 @@ Item {
 
         // A test that failed half-way must not leave a modal alert over the next one.
         function init() {
-            generalPane.relaunchLater()
-            generalPane.cancelRestoreBuiltIns()
-            generalPane.cancelImport()
-            generalPane.dismissError()
+            GeneralPaneModel.relaunchLater()
+            GeneralPaneModel.cancelRestoreBuiltIns()
+            GeneralPaneModel.cancelImport()
+            GeneralPaneModel.dismissError()
         }
 
         // Waits for the alert to be on screen, clicks one of its buttons, waits for it to go.
@@ -42,61 +43,61 @@ Item {
 
         function test_themePickerIsBoundToAppearance() {
             mouseClick(child("appearance-dark"))
-            compare(app.appearance, "dark")
-            compare(prefs.stringValue("appearance"), "dark")
+            compare(AppViewModel.appearance, "dark")
+            compare(Preferences.stringValue("appearance"), "dark")
             verify(child("appearance-dark").checked)
             verify(!child("appearance-system").checked)
 
             // A change made elsewhere shows here too.
-            app.appearance = "light"
+            AppViewModel.appearance = "light"
             verify(child("appearance-light").checked)
             verify(!child("appearance-dark").checked)
             mouseClick(child("appearance-system"))
-            compare(prefs.stringValue("appearance"), "system")
+            compare(Preferences.stringValue("appearance"), "system")
         }
 
         function test_languagePickerWritesAtOnceAndAsksToRelaunch() {
             const picker = child("languagePicker")
             compare(picker.count, 7)
-            compare(picker.textAt(0), strings.localized("System Language"))
+            compare(picker.textAt(0), Strings.localized("System Language"))
             compare(picker.textAt(6), "Deutsch")
             compare(picker.currentValue, "en")
             compare(picker.displayText, "English")
 
             picker.forceActiveFocus()
             keyClick(Qt.Key_Down)
-            compare(prefs.stringValue("appLanguage"), "ru")
-            compare(prefs.value("AppleLanguages"), ["ru"])
+            compare(Preferences.stringValue("appLanguage"), "ru")
+            compare(Preferences.value("AppleLanguages"), ["ru"])
             answer("relaunchAlert", "relaunchLater")
             compare(sim.relaunchRequests(), 0)
             compare(picker.currentValue, "ru")
 
             picker.forceActiveFocus()
             keyClick(Qt.Key_Up)
-            compare(prefs.stringValue("appLanguage"), "en")
+            compare(Preferences.stringValue("appLanguage"), "en")
             answer("relaunchAlert", "relaunchLater")
             picker.forceActiveFocus()
             keyClick(Qt.Key_Up)
-            compare(prefs.stringValue("appLanguage"), "system")
-            compare(prefs.value("AppleLanguages"), undefined)
+            compare(Preferences.stringValue("appLanguage"), "system")
+            compare(Preferences.value("AppleLanguages"), undefined)
             answer("relaunchAlert", "relaunchNow")
             compare(sim.relaunchRequests(), 1)
-            compare(generalPane.confirmsRelaunch, false)
+            compare(GeneralPaneModel.confirmsRelaunch, false)
 
             // A choice made elsewhere (an import) shows in the picker.
-            prefs.setString("appLanguage", "el")
+            Preferences.setString("appLanguage", "el")
             compare(picker.currentValue, "el")
         }
 
         function test_showInMenuBarIsBoundToItsPreference() {
             const toggle = child("showsMenuBarIcon")
             verify(toggle.checked, "on by default")
-            compare(prefs.value("showsMenuBarIcon"), undefined)
+            compare(Preferences.value("showsMenuBarIcon"), undefined)
             mouseClick(toggle)
-            compare(prefs.boolValue("showsMenuBarIcon"), false)
+            compare(Preferences.boolValue("showsMenuBarIcon"), false)
             verify(!toggle.checked)
             // The tray menu can turn it back on; the switch follows.
-            prefs.setBool("showsMenuBarIcon", true)
+            Preferences.setBool("showsMenuBarIcon", true)
             verify(toggle.checked)
         }
 
@@ -104,64 +105,64 @@ Item {
             const toggle = child("openAtLogin")
             verify(!toggle.checked)
             mouseClick(toggle)
-            verify(generalPane.launchAtLogin)
+            verify(GeneralPaneModel.launchAtLogin)
             tryCompare(toggle, "checked", true)
 
             sim.refuseLoginItemChanges("Operation not permitted")
             mouseClick(toggle)
-            verify(generalPane.launchAtLogin)
+            verify(GeneralPaneModel.launchAtLogin)
             tryCompare(toggle, "checked", true)
             sim.refuseLoginItemChanges("")
             mouseClick(toggle)
             tryCompare(toggle, "checked", false)
-            verify(!generalPane.launchAtLogin)
+            verify(!GeneralPaneModel.launchAtLogin)
         }
 
         function test_restoringBuiltInsAsksFirst() {
             mouseClick(child("restoreBuiltIns"))
-            compare(child("restoreAlert").title, strings.localized("Restore built-in layouts?"))
+            compare(child("restoreAlert").title, Strings.localized("Restore built-in layouts?"))
             answer("restoreAlert", "cancelRestore")
-            compare(generalPane.confirmsRestore, false)
+            compare(GeneralPaneModel.confirmsRestore, false)
 
             mouseClick(child("restoreBuiltIns"))
-            compare(child("confirmRestore").text, strings.localized("Restore"))
+            compare(child("confirmRestore").text, Strings.localized("Restore"))
             answer("restoreAlert", "confirmRestore")
-            compare(generalPane.confirmsRestore, false)
-            compare(generalPane.showsError, false)
+            compare(GeneralPaneModel.confirmsRestore, false)
+            compare(GeneralPaneModel.showsError, false)
         }
 
         function test_importAsksBeforeReplacingAndCanBeCancelled() {
             const file = sim.tempFile("qml-backup.json")
-            verify(generalPane.exportTo(file))
-            verify(generalPane.readBackupFile(file))
-            compare(child("importAlert").title, strings.localized("Replace your layouts and settings?"))
-            verify(child("importAlert").message.indexOf(strings.localized("The backup from %@ replaces all layouts, zones and settings. The current state is saved as an automatic copy first.").split("%@")[1]) > 0)
+            verify(GeneralPaneModel.exportTo(file))
+            verify(GeneralPaneModel.readBackupFile(file))
+            compare(child("importAlert").title, Strings.localized("Replace your layouts and settings?"))
+            verify(child("importAlert").message.indexOf(Strings.localized("The backup from %@ replaces all layouts, zones and settings. The current state is saved as an automatic copy first.").split("%@")[1]) > 0)
             answer("importAlert", "cancelImport")
-            compare(generalPane.hasPendingImport, false)
+            compare(GeneralPaneModel.hasPendingImport, false)
 
-            prefs.setDouble("windowGap", 16)
-            verify(generalPane.readBackupFile(file))
+            Preferences.setDouble("windowGap", 16)
+            verify(GeneralPaneModel.readBackupFile(file))
             answer("importAlert", "confirmImport")
-            compare(generalPane.hasPendingImport, false)
-            compare(prefs.doubleValue("windowGap"), 0)
+            compare(GeneralPaneModel.hasPendingImport, false)
+            compare(Preferences.doubleValue("windowGap"), 0)
         }
 
         function test_aFileThatCannotBeUsedIsReported() {
-            verify(!generalPane.readBackupFile(sim.tempFile("missing.json")))
+            verify(!GeneralPaneModel.readBackupFile(sim.tempFile("missing.json")))
             const alert = child("errorAlert")
             tryCompare(alert, "opened", true)
-            compare(alert.title, strings.localized("Couldn’t use this file"))
-            compare(alert.message, strings.localized("The file isn’t a Tessera backup or is damaged."))
+            compare(alert.title, Strings.localized("Couldn’t use this file"))
+            compare(alert.message, Strings.localized("The file isn’t a Tessera backup or is damaged."))
             answer("errorAlert", "dismissError")
-            compare(generalPane.showsError, false)
+            compare(GeneralPaneModel.showsError, false)
         }
 
         function test_backupSectionShowsTheFooterAndItsButtons() {
-            compare(child("exportBackup").text, strings.localized("Export…"))
-            compare(child("importBackup").text, strings.localized("Import…"))
-            compare(child("showAutomaticCopies").text, strings.localized("Show Automatic Copies"))
-            compare(generalPane.automaticCopiesFooter,
-                    strings.localized("Before every import Tessera saves the current state as an automatic copy. The last %lld are kept.", [5]))
+            compare(child("exportBackup").text, Strings.localized("Export…"))
+            compare(child("importBackup").text, Strings.localized("Import…"))
+            compare(child("showAutomaticCopies").text, Strings.localized("Show Automatic Copies"))
+            compare(GeneralPaneModel.automaticCopiesFooter,
+                    Strings.localized("Before every import Tessera saves the current state as an automatic copy. The last %lld are kept.", [5]))
         }
     }
 }

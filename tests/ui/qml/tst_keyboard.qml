@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtTest
+import Tessera
 
 // The pane sits in a visible item: a TestCase itself is never shown, so nothing in it could be
 // clicked or take the keyboard focus.
@@ -22,7 +23,7 @@ Item {
         Loader {
             width: root.width
             height: root.height
-            source: "qrc:/qml/panes/KeyboardPane.qml"
+            source: "qrc:/qt/qml/Tessera/KeyboardPane.qml"
         }
     }
 
@@ -33,7 +34,7 @@ Item {
 
         // Every test starts from the default shortcuts; the shell lives for the whole file.
         function cleanup() {
-            keyboardPane.restoreDefaults()
+            KeyboardPaneModel.restoreDefaults()
         }
 
         function loadPane() {
@@ -74,10 +75,10 @@ Item {
             keyClick(Qt.Key_K, Qt.ControlModifier | Qt.AltModifier)
             tryCompare(button, "text", "Ctrl+Alt+K")
             compare(root.windowShortcutCount, 0, "the window's shortcut took the keys")
-            const stored = keyboardPane.shortcut("zoneLeft")
+            const stored = KeyboardPaneModel.shortcut("zoneLeft")
             compare(stored.keyCode, 40)
             compare(stored.carbonModifiers, 0x1800)
-            verify(prefs.value("shortcut.zoneLeft") !== undefined, "nothing stored")
+            verify(Preferences.value("shortcut.zoneLeft") !== undefined, "nothing stored")
             // The other rows keep theirs.
             compare(findChild(recorderIn(pane, "zoneRight"), "recorderButton").text, "Ctrl+Alt+→")
         }
@@ -86,7 +87,7 @@ Item {
             const pane = loadPane()
             const button = record(pane, "fillScreen", Qt.Key_Escape, Qt.NoModifier)
             tryCompare(button, "text", "Alt+Super+Return")
-            compare(prefs.value("shortcut.fillScreen"), undefined)
+            compare(Preferences.value("shortcut.fillScreen"), undefined)
         }
 
         function test_conflictIsShownUnderBothRows() {
@@ -134,9 +135,9 @@ Item {
             mouseClick(clear)
             tryCompare(button, "text", "Record")
             compare(clear.visible, false)
-            compare(Object.keys(keyboardPane.shortcut("nextDisplay")).length, 0)
+            compare(Object.keys(KeyboardPaneModel.shortcut("nextDisplay")).length, 0)
             // Removed is stored, so the default does not come back on its own.
-            verify(prefs.value("shortcut.nextDisplay") !== undefined)
+            verify(Preferences.value("shortcut.nextDisplay") !== undefined)
         }
 
         function test_restoreDefaultShortcuts() {
@@ -152,8 +153,8 @@ Item {
             mouseClick(restore)
             tryCompare(up, "text", "Ctrl+Alt+↑")
             compare(down.text, "Ctrl+Alt+↓")
-            compare(prefs.value("shortcut.zoneUp"), undefined)
-            compare(prefs.value("shortcut.zoneDown"), undefined)
+            compare(Preferences.value("shortcut.zoneUp"), undefined)
+            compare(Preferences.value("shortcut.zoneDown"), undefined)
         }
 
         function test_closingThePaneWhileListeningGivesTheHotkeysBack() {
@@ -161,7 +162,7 @@ Item {
             tryCompare(loader, "status", Loader.Ready)
             const button = findChild(recorderIn(loader.item, "zoneDown"), "recorderButton")
             mouseClick(button)
-            const model = keyboardPane.recorder("zoneDown")
+            const model = KeyboardPaneModel.recorder("zoneDown")
             tryCompare(model, "listening", true)
             loader.destroy()
             tryCompare(model, "listening", false)

@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtTest
-import "qrc:/qml/controls"
+import Tessera
 
 Item {
     id: root
@@ -37,7 +37,7 @@ Item {
         }
 
         function cleanup() {
-            prefs.setBool("snapOnDrag", true)
+            Preferences.setBool("snapOnDrag", true)
         }
 
         function test_menuHoldsTheItems() {
@@ -46,7 +46,7 @@ Item {
             compare(note.objectName, "noTrayNote")
             compare(note.enabled, false)
 
-            const items = menu.items
+            const items = MenuViewModel.items
             let entries = 0
             for (let i = 0; i < items.length; ++i) {
                 if (items[i].kind === "separator")
@@ -74,13 +74,13 @@ Item {
             compare(toggle.checked, true)
             mouseClick(toggle)
             tryCompare(popup, "opened", false)
-            compare(prefs.boolValue("snapOnDrag"), false)
+            compare(Preferences.boolValue("snapOnDrag"), false)
 
             // Opened again, the switch shows the new value.
             popup = openMenu().menuPopup
             compare(entry(popup, "snapOnDrag").checked, false)
             mouseClick(entry(popup, "snapOnDrag"))
-            compare(prefs.boolValue("snapOnDrag"), true)
+            compare(Preferences.boolValue("snapOnDrag"), true)
         }
     }
 }

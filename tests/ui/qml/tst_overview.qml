@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtTest
+import Tessera
 
 // The page is shown in a visible root; a TestCase itself never is.
 Item {
@@ -18,7 +19,7 @@ Item {
             Loader {
                 width: root.width
                 height: root.height
-                source: "qrc:/qml/pages/OverviewPage.qml"
+                source: "qrc:/qt/qml/Tessera/OverviewPage.qml"
             }
         }
 
@@ -52,7 +53,7 @@ Item {
         function cleanup() {
             sim.setPermissions(true, true)
             sim.runPending()
-            app.page = "overview"
+            AppViewModel.page = "overview"
         }
 
         function test_textsOfEverySection() {
@@ -75,13 +76,13 @@ Item {
                 "Customize"
             ]
             for (const key of texts)
-                verify(visibleText(page, strings.localized(key)), key)
+                verify(visibleText(page, Strings.localized(key)), key)
             // One display on the simulated desktop: one card, and no empty-list message.
-            compare(overview.monitors.length, 1)
+            compare(OverviewViewModel.monitors.length, 1)
             verify(findChild(page, "monitorCard-0"))
             verify(!findChild(page, "monitorCard-1"))
             verify(!findChild(page, "noMonitors").visible)
-            compare(findChild(card(page, 0), "monitorName").text, overview.monitors[0].name)
+            compare(findChild(card(page, 0), "monitorName").text, OverviewViewModel.monitors[0].name)
             verify(!findChild(page, "accessWarning").visible)
         }
 
@@ -89,21 +90,21 @@ Item {
             const page = loadPage()
             const preview = findChild(card(page, 0), "monitorPreview")
             verify(preview)
-            compare(preview.aspect, overview.monitors[0].aspect)
+            compare(preview.aspect, OverviewViewModel.monitors[0].aspect)
             tryVerify(() => preview.width > 0 && preview.height > 0)
-            tryVerify(() => Math.abs(preview.width / preview.height - overview.monitors[0].aspect) < 0.02)
-            compare(preview.zones.length, overview.monitors[0].zones.length)
+            tryVerify(() => Math.abs(preview.width / preview.height - OverviewViewModel.monitors[0].aspect) < 0.02)
+            compare(preview.zones.length, OverviewViewModel.monitors[0].zones.length)
             verify(preview.zones.length > 0)
         }
 
         function test_keyboardRowsShowKeyCaps() {
             const page = loadPage()
-            compare(overview.commands.length, 7)
+            compare(OverviewViewModel.commands.length, 7)
             const row = findChild(page, "command-zoneLeft")
             verify(row)
             const caps = findChild(row, "keyCaps")
             compare(caps.keys, ["Ctrl", "Alt", "←"])
-            verify(visibleText(row, strings.localized("Zone to the Left")))
+            verify(visibleText(row, Strings.localized("Zone to the Left")))
             verify(visibleText(caps, "Ctrl"))
             verify(visibleText(caps, "←"))
             compare(findChild(row, "heldElsewhere").visible, false)
@@ -127,12 +128,12 @@ Item {
             sim.setPermissions(true, false)
             sim.runPending()
             tryCompare(warning, "visible", true)
-            verify(visibleText(warning, strings.localized("Windows can’t be moved yet")))
-            verify(visibleText(warning, strings.localized("Give Tessera Accessibility and Input Monitoring access.")))
+            verify(visibleText(warning, Strings.localized("Windows can’t be moved yet")))
+            verify(visibleText(warning, Strings.localized("Give Tessera Accessibility and Input Monitoring access.")))
 
             mouseClick(findChild(warning, "grantAccess"))
-            tryCompare(app, "page", "settings")
-            compare(app.settingsPane, "permissions")
+            tryCompare(AppViewModel, "page", "settings")
+            compare(AppViewModel.settingsPane, "permissions")
 
             sim.setPermissions(true, true)
             sim.runPending()
@@ -143,19 +144,19 @@ Item {
             const page = loadPage()
             const combo = findChild(card(page, 0), "layoutPicker")
             verify(combo)
-            verify(overview.layouts.length > 1)
-            compare(combo.count, overview.layouts.length)
+            verify(OverviewViewModel.layouts.length > 1)
+            compare(combo.count, OverviewViewModel.layouts.length)
             const before = combo.currentIndex
-            compare(overview.layouts[before].id, overview.monitors[0].layoutID)
-            compare(combo.currentText, overview.layouts[before].name)
+            compare(OverviewViewModel.layouts[before].id, OverviewViewModel.monitors[0].layoutID)
+            compare(combo.currentText, OverviewViewModel.layouts[before].name)
 
             const target = before === combo.count - 1 ? before - 1 : before + 1
             combo.forceActiveFocus()
             keyClick(before === combo.count - 1 ? Qt.Key_Up : Qt.Key_Down)
             // The store's change reaches the page through the state.
             sim.runPending()
-            const wanted = overview.layouts[target].id
-            tryVerify(() => overview.monitors[0].layoutID === wanted)
+            const wanted = OverviewViewModel.layouts[target].id
+            tryVerify(() => OverviewViewModel.monitors[0].layoutID === wanted)
             const fresh = findChild(card(page, 0), "layoutPicker")
             tryCompare(fresh, "currentIndex", target)
         }
@@ -163,28 +164,28 @@ Item {
         function test_editZonesOpensThatDisplay() {
             const page = loadPage()
             // Another display was being edited before.
-            app.editZones("1920x1080 Elsewhere 1920x1080")
-            tryCompare(app, "editorScreenID", "1920x1080 Elsewhere 1920x1080")
-            app.page = "overview"
-            tryCompare(app, "page", "overview")
+            AppViewModel.editZones("1920x1080 Elsewhere 1920x1080")
+            tryCompare(AppViewModel, "editorScreenID", "1920x1080 Elsewhere 1920x1080")
+            AppViewModel.page = "overview"
+            tryCompare(AppViewModel, "page", "overview")
 
             mouseClick(findChild(card(page, 0), "editZones"))
-            tryCompare(app, "page", "zones")
-            compare(app.editorScreenID, overview.monitors[0].id)
+            tryCompare(AppViewModel, "page", "zones")
+            compare(AppViewModel.editorScreenID, OverviewViewModel.monitors[0].id)
         }
 
         function test_customizeOpensKeyboardSettings() {
             const page = loadPage()
             mouseClick(findChild(page, "customize"))
-            tryCompare(app, "page", "settings")
-            compare(app.settingsPane, "keyboard")
+            tryCompare(AppViewModel, "page", "settings")
+            compare(AppViewModel.settingsPane, "keyboard")
         }
 
         function test_showZonesButton() {
             const page = loadPage()
             const button = findChild(page, "showZones")
             verify(button.visible)
-            compare(button.text, strings.localized("Show zones on all monitors"))
+            compare(button.text, Strings.localized("Show zones on all monitors"))
         }
     }
 }

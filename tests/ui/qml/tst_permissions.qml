@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import Tessera
 
 Item {
     id: root
@@ -9,7 +10,7 @@ Item {
     Loader {
         id: loader
         anchors.fill: parent
-        source: "qrc:/qml/panes/PermissionsPane.qml"
+        source: "qrc:/qt/qml/Tessera/PermissionsPane.qml"
     }
 
     TestCase {
@@ -52,13 +53,13 @@ Item {
             opened = sim.openedURLs()
             compare(opened.length, before + 2)
             verify(opened[opened.length - 1].endsWith("?Privacy_ListenEvent"), opened)
-            compare(child("accessibilityOpenSettings").text, strings.localized("Open System Settings"))
+            compare(child("accessibilityOpenSettings").text, Strings.localized("Open System Settings"))
         }
 
         function test_relaunchTesseraRelaunches() {
             const before = sim.relaunchRequests()
             const button = child("relaunchTessera")
-            compare(button.text, strings.localized("Relaunch Tessera"))
+            compare(button.text, Strings.localized("Relaunch Tessera"))
             mouseClick(button)
             compare(sim.relaunchRequests(), before + 1)
         }

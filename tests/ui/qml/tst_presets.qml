@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtTest
+import Tessera
 
 // The template sheet of the zone editor, opened from the "New…" card.
 Item {
@@ -13,7 +14,7 @@ Item {
         Loader {
             width: root.width
             height: root.height
-            source: "qrc:/qml/pages/ZonesPage.qml"
+            source: "qrc:/qt/qml/Tessera/ZonesPage.qml"
         }
     }
 
@@ -25,7 +26,7 @@ Item {
             const loader = createTemporaryObject(pageComponent, root)
             verify(loader)
             tryCompare(loader, "status", Loader.Ready)
-            tryVerify(() => zonesPage.layouts.length > 0, 5000, "the store shows no layouts")
+            tryVerify(() => ZonesPageModel.layouts.length > 0, 5000, "the store shows no layouts")
             return loader.item
         }
 
@@ -44,7 +45,7 @@ Item {
             child(page, "layoutStrip").reveal(newCard)
             mouseClick(newCard)
             tryCompare(sheet, "opened", true)
-            verify(zonesPage.showsPresets)
+            verify(ZonesPageModel.showsPresets)
             for (const orientation of ["horizontal", "vertical"]) {
                 const section = child(sheet.contentItem, "presetSection_" + orientation)
                 waitForItemPolished(child(section, "presetGrid"))
@@ -63,7 +64,7 @@ Item {
         }
 
         function cleanup() {
-            zonesPage.showsPresets = false
+            ZonesPageModel.showsPresets = false
             sim.setScreens("single")
         }
 
@@ -83,7 +84,7 @@ Item {
                           "presetSectionTitle").text, "Vertical")
 
             // Every template of the gallery as a tile with its title in its own section.
-            for (const section of zonesPage.presetGallery().sections) {
+            for (const section of ZonesPageModel.presetGallery().sections) {
                 const shown = child(sheet.contentItem, "presetSection_" + section.orientation)
                 for (const preset of section.presets) {
                     const tile = child(shown, "preset_" + preset.id)
@@ -106,20 +107,20 @@ Item {
         function test_escapeAndCancelAddNothing() {
             const page = loadPage()
             const before = sim.storedLayouts().length
-            const edited = zonesPage.layoutID
+            const edited = ZonesPageModel.layoutID
 
             let sheet = openSheet(page)
             keyClick(Qt.Key_Escape)
             tryCompare(sheet, "visible", false)
-            tryCompare(zonesPage, "showsPresets", false)
+            tryCompare(ZonesPageModel, "showsPresets", false)
 
             sheet = openSheet(page)
             mouseClick(child(sheet.contentItem, "presetCancel"))
             tryCompare(sheet, "visible", false)
-            tryCompare(zonesPage, "showsPresets", false)
+            tryCompare(ZonesPageModel, "showsPresets", false)
 
             compare(sim.storedLayouts().length, before)
-            compare(zonesPage.layoutID, edited)
+            compare(ZonesPageModel.layoutID, edited)
         }
 
         function test_pickingATemplateAddsAndAssignsIt() {
@@ -129,7 +130,7 @@ Item {
             const sheet = openSheet(page)
             mouseClick(child(sheet.contentItem, "preset_mainSidebar"))
             tryCompare(sheet, "visible", false)
-            tryCompare(zonesPage, "showsPresets", false)
+            tryCompare(ZonesPageModel, "showsPresets", false)
             tryCompare(sim.storedLayouts(), "length", before + 1)
 
             // The new layout is stored last, shown for the display and its first zone selected.
@@ -137,21 +138,21 @@ Item {
             compare(added.name, "Main + Sidebar")
             compare(added.zones.map(z => z.name), ["Main", "Sidebar"])
             fuzzyCompare(added.zones[0].width, 0.7, 1e-9)
-            tryCompare(zonesPage, "layoutID", added.id)
-            tryCompare(zonesPage, "selectedZoneID", added.zones[0].id)
+            tryCompare(ZonesPageModel, "layoutID", added.id)
+            tryCompare(ZonesPageModel, "selectedZoneID", added.zones[0].id)
             tryCompare(child(page, "layoutCard_" + before), "selected", true)
             compare(child(page, "layoutNameField").text, "Main + Sidebar")
-            tryVerify(() => zonesPage.canvas.zones.length === 2
-                      && added.zones.every(z => zonesPage.canvas.zones.some(c => c.id === z.id)),
+            tryVerify(() => ZonesPageModel.canvas.zones.length === 2
+                      && added.zones.every(z => ZonesPageModel.canvas.zones.some(c => c.id === z.id)),
                       3000, "the canvas shows the new layout")
         }
 
         function test_portraitDisplayListsVerticalFirst() {
             sim.setScreens("withPortrait")
             const page = loadPage()
-            tryCompare(zonesPage.screens, "length", 2)
+            tryCompare(ZonesPageModel.screens, "length", 2)
             mouseClick(child(page, "displayButton_1"))
-            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[1].id)
+            tryCompare(ZonesPageModel, "editedScreenID", ZonesPageModel.screens[1].id)
 
             const sheet = openSheet(page)
             compare(sectionOrder(sheet), ["vertical", "horizontal"])
@@ -165,12 +166,12 @@ Item {
             mouseClick(child(sheet.contentItem, "preset_verticalHalves"))
             tryCompare(sim.storedLayouts(), "length", before + 1)
             compare(sim.storedLayouts()[before].name, "Vertical Halves")
-            tryCompare(zonesPage, "layoutID", sim.storedLayouts()[before].id)
-            compare(zonesPage.editedScreenID, zonesPage.screens[1].id)
+            tryCompare(ZonesPageModel, "layoutID", sim.storedLayouts()[before].id)
+            compare(ZonesPageModel.editedScreenID, ZonesPageModel.screens[1].id)
 
             // Back on the landscape display the horizontal templates come first again.
             mouseClick(child(page, "displayButton_0"))
-            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[0].id)
+            tryCompare(ZonesPageModel, "editedScreenID", ZonesPageModel.screens[0].id)
             const reopened = openSheet(page)
             compare(sectionOrder(reopened), ["horizontal", "vertical"])
         }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import Tessera
 
 Item {
     id: root
@@ -9,7 +10,7 @@ Item {
     Loader {
         id: loader
         anchors.fill: parent
-        source: "qrc:/qml/pages/SettingsPage.qml"
+        source: "qrc:/qt/qml/Tessera/SettingsPage.qml"
     }
 
     TestCase {
@@ -20,33 +21,33 @@ Item {
         function paneLoader() { return findChild(loader.item, "paneLoader") }
 
         function init() {
-            app.settingsPane = "general"
+            AppViewModel.settingsPane = "general"
             sim.setPermissions(true, true)
-            tryCompare(app, "accessNeeded", false)
+            tryCompare(AppViewModel, "accessNeeded", false)
         }
 
         function test_clickingARowSwitchesThePane() {
             tryVerify(() => paneLoader().status === Loader.Ready)
-            verify(String(paneLoader().source).endsWith("/qml/panes/GeneralPane.qml"))
+            verify(String(paneLoader().source).endsWith("/Tessera/GeneralPane.qml"))
             compare(paneLoader().item.objectName, "generalPane")
 
             mouseClick(row("permissions"))
-            compare(app.settingsPane, "permissions")
-            tryVerify(() => String(paneLoader().source).endsWith("/qml/panes/PermissionsPane.qml"))
+            compare(AppViewModel.settingsPane, "permissions")
+            tryVerify(() => String(paneLoader().source).endsWith("/Tessera/PermissionsPane.qml"))
             tryCompare(paneLoader(), "status", Loader.Ready)
             compare(paneLoader().item.objectName, "permissionsPane")
             verify(row("permissions").highlighted)
             verify(!row("general").highlighted)
 
             mouseClick(row("exclusions"))
-            compare(app.settingsPane, "exclusions")
-            tryVerify(() => String(paneLoader().source).endsWith("/qml/panes/ExclusionsPane.qml"))
+            compare(AppViewModel.settingsPane, "exclusions")
+            tryVerify(() => String(paneLoader().source).endsWith("/Tessera/ExclusionsPane.qml"))
         }
 
         function test_theStateChoosesThePaneToo() {
             // Other places open Settings at a pane (the badge opens Permissions).
-            app.openSettings("keyboard")
-            tryVerify(() => String(paneLoader().source).endsWith("/qml/panes/KeyboardPane.qml"))
+            AppViewModel.openSettings("keyboard")
+            tryVerify(() => String(paneLoader().source).endsWith("/Tessera/KeyboardPane.qml"))
             verify(row("keyboard").highlighted)
         }
 
@@ -57,7 +58,7 @@ Item {
             tryCompare(icon, "name", "exclamationmark.circle.fill")
             compare(findChild(loader.item, "paneIcon-general").name, "gearshape")
             sim.setPermissions(false, true)
-            tryCompare(app, "inputMonitoringGranted", true)
+            tryCompare(AppViewModel, "inputMonitoringGranted", true)
             compare(icon.name, "exclamationmark.circle.fill")
             sim.setPermissions(true, true)
             tryCompare(icon, "name", "lock.shield")

@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import Tessera
 
 Item {
     id: root
@@ -9,7 +10,7 @@ Item {
     Loader {
         id: loader
         anchors.fill: parent
-        source: "qrc:/qml/panes/WindowsPane.qml"
+        source: "qrc:/qt/qml/Tessera/WindowsPane.qml"
     }
 
     TestCase {
@@ -25,7 +26,7 @@ Item {
         function init() {
             for (const key of ["snapOnDrag", "restoreOnDragOut", "cardScale", "windowGap",
                                "tightEdges", "gridColumns"])
-                prefs.remove(key)
+                Preferences.remove(key)
             tryCompare(loader, "status", Loader.Ready)
         }
 
@@ -36,18 +37,18 @@ Item {
             verify(restore.checked)
 
             mouseClick(snap)
-            compare(prefs.boolValue("snapOnDrag"), false)
+            compare(Preferences.boolValue("snapOnDrag"), false)
             verify(!snap.checked)
             mouseClick(restore)
-            compare(prefs.boolValue("restoreOnDragOut"), false)
+            compare(Preferences.boolValue("restoreOnDragOut"), false)
 
             // The key toggles the focused switch too.
             snap.forceActiveFocus()
             keyClick(Qt.Key_Space)
-            compare(prefs.boolValue("snapOnDrag"), true)
+            compare(Preferences.boolValue("snapOnDrag"), true)
 
             // A change from elsewhere (the tray menu) shows at once.
-            prefs.setBool("restoreOnDragOut", true)
+            Preferences.setBool("restoreOnDragOut", true)
             verify(restore.checked)
         }
 
@@ -59,26 +60,26 @@ Item {
             compare(label.text, "100%")
 
             mouseClick(slider, slider.width - 2, slider.height / 2)
-            compare(prefs.doubleValue("cardScale"), 160)
+            compare(Preferences.doubleValue("cardScale"), 160)
             compare(label.text, "160%")
-            tryCompare(card, "width", windowsPane.cardPreviewSize.width)
-            tryCompare(card, "height", windowsPane.cardPreviewSize.height)
-            compare(card.width, windowsPane.cardPreviewMaximumSize.width)
+            tryCompare(card, "width", WindowsPaneModel.cardPreviewSize.width)
+            tryCompare(card, "height", WindowsPaneModel.cardPreviewSize.height)
+            compare(card.width, WindowsPaneModel.cardPreviewMaximumSize.width)
 
             slider.forceActiveFocus()
             keyClick(Qt.Key_Left)
             keyClick(Qt.Key_Left)
-            compare(prefs.doubleValue("cardScale"), 140)
+            compare(Preferences.doubleValue("cardScale"), 140)
             compare(label.text, "140%")
-            tryCompare(card, "width", windowsPane.cardPreviewSize.width)
-            verify(card.width < windowsPane.cardPreviewMaximumSize.width)
+            tryCompare(card, "width", WindowsPaneModel.cardPreviewSize.width)
+            verify(card.width < WindowsPaneModel.cardPreviewMaximumSize.width)
 
             mouseClick(slider, 2, slider.height / 2)
-            compare(prefs.doubleValue("cardScale"), 60)
-            tryCompare(card, "width", windowsPane.cardPreviewSize.width)
+            compare(Preferences.doubleValue("cardScale"), 60)
+            tryCompare(card, "width", WindowsPaneModel.cardPreviewSize.width)
 
             // Stored by hand out of range: the slider shows what the overlay uses.
-            prefs.setDouble("cardScale", 300)
+            Preferences.setDouble("cardScale", 300)
             compare(slider.value, 160)
             compare(label.text, "160%")
         }
@@ -91,31 +92,31 @@ Item {
             verify(!tight.enabled)
 
             // Without a gap the edge toggle neither moves nor loses its stored value.
-            prefs.setBool("tightEdges", true)
+            Preferences.setBool("tightEdges", true)
             verify(tight.checked)
             mouseClick(tight)
-            compare(prefs.boolValue("tightEdges"), true)
+            compare(Preferences.boolValue("tightEdges"), true)
             verify(tight.checked)
 
             mouseClick(stepper.up.indicator)
             mouseClick(stepper.up.indicator)
-            compare(prefs.doubleValue("windowGap"), 4)
+            compare(Preferences.doubleValue("windowGap"), 4)
             compare(stepper.displayText, "4 pt")
             verify(tight.enabled)
             mouseClick(tight)
-            compare(prefs.boolValue("tightEdges"), false)
+            compare(Preferences.boolValue("tightEdges"), false)
 
             stepper.forceActiveFocus()
             for (let i = 0; i < 25; ++i)
                 keyClick(Qt.Key_Up)
-            compare(prefs.doubleValue("windowGap"), 40)
+            compare(Preferences.doubleValue("windowGap"), 40)
             compare(stepper.displayText, "40 pt")
 
             for (let i = 0; i < 25; ++i)
                 keyClick(Qt.Key_Down)
-            compare(prefs.doubleValue("windowGap"), 0)
+            compare(Preferences.doubleValue("windowGap"), 0)
             verify(!tight.enabled)
-            compare(prefs.boolValue("tightEdges"), false)
+            compare(Preferences.boolValue("tightEdges"), false)
         }
 
         function test_gridPicker() {
@@ -128,7 +129,7 @@ Item {
             tryCompare(highlight, "x", twelve.x - 3)
 
             mouseClick(sixteen)
-            compare(prefs.value("gridColumns"), 16)
+            compare(Preferences.value("gridColumns"), 16)
             // The tiles are made anew from the new model.
             verify(child("gridTile16").selected)
             verify(!child("gridTile12").selected)
@@ -144,10 +145,10 @@ Item {
                 compare(tile.title, tile.columns + " × " + tile.rows)
 
             // A count the picker doesn't offer selects nothing and hides the frame.
-            prefs.setInteger("gridColumns", 10)
+            Preferences.setInteger("gridColumns", 10)
             verify(!highlight.visible)
             mouseClick(child("gridTile4"))
-            compare(prefs.value("gridColumns"), 4)
+            compare(Preferences.value("gridColumns"), 4)
             verify(highlight.visible)
         }
     }

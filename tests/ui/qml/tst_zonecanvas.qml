@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtTest
-import "qrc:/qml/controls"
+import Tessera
 
 // The zone canvas of the "Zones" page driven with real pointer and key events; what it did is
 // read back from the store (sim.editedZones) and the window's undo history (undo).
@@ -13,7 +13,7 @@ Item {
     Component {
         id: canvasComponent
         ZoneCanvas {
-            canvas: zonesPage.canvas
+            canvas: ZonesPageModel.canvas
             width: 640
             height: 360
         }
@@ -25,7 +25,7 @@ Item {
         when: windowShown
 
         property var view: null
-        readonly property var model: zonesPage.canvas
+        readonly property var model: ZonesPageModel.canvas
 
         // --- Geometry, from the grid and the drawing area ---
 
@@ -84,10 +84,10 @@ Item {
             tryVerify(() => model.zones.length === rects.length
                       && ids.every(id => shownZone(id) !== null), 3000,
                       "the canvas shows the stored zones")
-            zonesPage.selectedZoneID = ""
+            ZonesPageModel.selectedZoneID = ""
             // The page may keep a zone selected in a layout that has zones; the canvas shows
             // whatever it keeps.
-            tryVerify(() => model.zones.every(z => z.selected === (z.id === zonesPage.selectedZoneID)),
+            tryVerify(() => model.zones.every(z => z.selected === (z.id === ZonesPageModel.selectedZoneID)),
                       3000, "the canvas shows the page's selection")
             return ids
         }
@@ -95,7 +95,7 @@ Item {
         function select(id) {
             const at = centre(shownZone(id))
             mouseClick(view, at.x, at.y)
-            tryCompare(zonesPage, "selectedZoneID", id)
+            tryCompare(ZonesPageModel, "selectedZoneID", id)
             tryVerify(() => model.handles.length === 8)
         }
 
@@ -150,20 +150,20 @@ Item {
             verify(findChild(view, "snapOutline").visible)
             compare(model.gridLineOpacity, 0.4)
             tryCompare(findChild(view, "gridLines"), "opacity", 0.4)
-            compare(zonesPage.selectedZoneID, ids[0], "a drag selects its zone")
+            compare(ZonesPageModel.selectedZoneID, ids[0], "a drag selects its zone")
             compare(storedZone(ids[0]).x, start.x, "nothing is stored before the drop")
             mouseRelease(view, to.x, to.y)
 
             compareZone(storedZone(ids[0]), {
                 x: start.x + 2 * cellWidth(), y: start.y + cellHeight(),
                 width: start.width, height: start.height }, "moved")
-            compare(undo.undoActionName, strings.localized("Edit Zone"))
+            compare(UndoViewModel.undoActionName, Strings.localized("Edit Zone"))
             verify(!findChild(view, "snapOutline").visible)
             tryCompare(findChild(view, "gridLines"), "opacity", 0.16)
             // The dropped box settles where its zone now is.
             tryVerify(() => Math.abs(boxItem(ids[0]).x - shownZone(ids[0]).x) < 0.5)
 
-            verify(undo.undo())
+            verify(UndoViewModel.undo())
             compareZone(storedZone(ids[0]), start, "undone")
         }
 
@@ -206,8 +206,8 @@ Item {
                 height: start.height + (top || bottom ? cellHeight() : 0)
             }
             compareZone(storedZone(ids[0]), expected, data.handle)
-            compare(undo.undoActionName, strings.localized("Edit Zone"))
-            verify(undo.undo())
+            compare(UndoViewModel.undoActionName, Strings.localized("Edit Zone"))
+            verify(UndoViewModel.undo())
             compareZone(storedZone(ids[0]), start, "undone " + data.handle)
         }
 
@@ -218,7 +218,7 @@ Item {
             verify(findChild(view, "handle_nw"))
             const empty = point(0.98, 0.98)
             mouseClick(view, empty.x, empty.y)
-            tryCompare(zonesPage, "selectedZoneID", "")
+            tryCompare(ZonesPageModel, "selectedZoneID", "")
             tryCompare(model, "handles", [])
             compare(findChild(view, "handle_nw"), null, "no handles without a selection")
 
@@ -234,7 +234,7 @@ Item {
             select(ids[0])
             const label = findChild(view, "sizeLabel")
             verify(label)
-            compare(label.text, strings.localized("%lld%% × %lld%%", [Math.round(middleZone().width * 100),
+            compare(label.text, Strings.localized("%lld%% × %lld%%", [Math.round(middleZone().width * 100),
                                                                Math.round(middleZone().height * 100)]))
         }
 
@@ -259,12 +259,12 @@ Item {
             const added = zones[1]
             compareZone(added, { x: cellWidth(), y: cellHeight(), width: 3 * cellWidth(),
                                  height: 2 * cellHeight() }, "drawn")
-            compare(added.name, strings.localized("Zone %lld", [2]))
-            compare(undo.undoActionName, strings.localized("Add Zone"))
-            tryCompare(zonesPage, "selectedZoneID", added.id)
+            compare(added.name, Strings.localized("Zone %lld", [2]))
+            compare(UndoViewModel.undoActionName, Strings.localized("Add Zone"))
+            tryCompare(ZonesPageModel, "selectedZoneID", added.id)
             verify(view.activeFocus)
 
-            verify(undo.undo())
+            verify(UndoViewModel.undo())
             compare(sim.editedZones().length, 1)
             compare(sim.editedZones()[0].id, ids[0])
         }
@@ -273,8 +273,8 @@ Item {
             useZones([])
             const empty = findChild(view, "emptyState")
             tryCompare(empty, "visible", true)
-            verify(visibleText(empty, strings.localized("No zones yet")))
-            verify(visibleText(empty, strings.localized("Drag on the screen to draw one, or pick a template.")))
+            verify(visibleText(empty, Strings.localized("No zones yet")))
+            verify(visibleText(empty, Strings.localized("Drag on the screen to draw one, or pick a template.")))
             const from = point(0.3, 0.3)
             mousePress(view, from.x, from.y)
             mouseMove(view, from.x + 80, from.y + 60, -1, Qt.LeftButton)
@@ -292,23 +292,23 @@ Item {
             ])
             const inner = centre(shownZone(ids[1]))
             mouseClick(view, inner.x, inner.y)
-            tryCompare(zonesPage, "selectedZoneID", ids[1])
+            tryCompare(ZonesPageModel, "selectedZoneID", ids[1])
             tryVerify(() => shownZone(ids[1]).selected)
 
             const big = point(0.5 * cellWidth(), 3.5 * cellHeight())
             mouseClick(view, big.x, big.y)
-            tryCompare(zonesPage, "selectedZoneID", ids[0])
+            tryCompare(ZonesPageModel, "selectedZoneID", ids[0])
 
             const empty = point(1 - 0.5 * cellWidth(), 1 - 0.5 * cellHeight())
             mouseClick(view, empty.x, empty.y)
-            tryCompare(zonesPage, "selectedZoneID", "")
+            tryCompare(ZonesPageModel, "selectedZoneID", "")
             verify(view.activeFocus)
 
             // Four points of travel on empty space draw nothing: the release is a click.
             mouseClick(view, inner.x, inner.y)
-            tryCompare(zonesPage, "selectedZoneID", ids[1])
+            tryCompare(ZonesPageModel, "selectedZoneID", ids[1])
             drag(empty, Qt.point(empty.x + 4, empty.y))
-            tryCompare(zonesPage, "selectedZoneID", "")
+            tryCompare(ZonesPageModel, "selectedZoneID", "")
             tryCompare(model, "handles", [])
             // A right click there opens no menu.
             mouseClick(view, empty.x, empty.y, Qt.RightButton)
@@ -328,7 +328,7 @@ Item {
             keyClick(Qt.Key_Right)
             compareZone(storedZone(ids[0]), { x: start.x + cellWidth(), y: start.y,
                                               width: start.width, height: start.height }, "right")
-            compare(undo.undoActionName, strings.localized("Edit Zone"))
+            compare(UndoViewModel.undoActionName, Strings.localized("Edit Zone"))
             keyClick(Qt.Key_Down)
             keyClick(Qt.Key_Up)
             keyClick(Qt.Key_Up)
@@ -338,7 +338,7 @@ Item {
             for (let i = 0; i < 5; ++i)
                 keyClick(Qt.Key_Left)
             fuzzyCompare(storedZone(ids[0]).x, 0, 1e-9)
-            verify(undo.undo())
+            verify(UndoViewModel.undo())
             fuzzyCompare(storedZone(ids[0]).x, cellWidth(), 1e-9, "the press at the border was no step")
         }
 
@@ -348,7 +348,7 @@ Item {
             select(ids[1])
             const empty = point(0.98, 0.98)
             mouseClick(view, empty.x, empty.y)
-            tryCompare(zonesPage, "selectedZoneID", "")
+            tryCompare(ZonesPageModel, "selectedZoneID", "")
             keyClick(Qt.Key_Delete)
             compare(sim.editedZones().length, 2, "nothing selected, nothing deleted")
 
@@ -356,8 +356,8 @@ Item {
             keyClick(Qt.Key_Delete)
             compare(sim.editedZones().length, 1)
             compare(storedZone(ids[0]), null)
-            compare(undo.undoActionName, strings.localized("Delete Zone"))
-            verify(undo.undo())
+            compare(UndoViewModel.undoActionName, Strings.localized("Delete Zone"))
+            verify(UndoViewModel.undo())
             compareZone(storedZone(ids[0]), middleZone(), "restored")
 
             sim.runPending()
@@ -410,12 +410,12 @@ Item {
                                                   height: cellHeight() }])
             select(ids[1])
             const menu = openMenu(ids[0])
-            compare(zonesPage.selectedZoneID, ids[0])
+            compare(ZonesPageModel.selectedZoneID, ids[0])
             tryVerify(() => shownZone(ids[0]).selected && !shownZone(ids[1]).selected)
             // Two items, a separator, the destructive item.
             compare(menu.count, 4)
             const entry = menuEntry(menu, data.tag)
-            compare(entry.text, strings.localized(data.title))
+            compare(entry.text, Strings.localized(data.title))
             compare(entry.destructive, data.tag === "remove")
 
             mouseClick(entry)
@@ -424,8 +424,8 @@ Item {
             compare(zones.length, data.zones.length)
             data.zones.forEach((zone, i) => compareZone(zones[i], zone, data.tag + " " + i))
             verify(storedZone(ids[1]) !== null, "the zone selected before is untouched")
-            compare(undo.undoActionName, strings.localized(data.undoName))
-            verify(undo.undo())
+            compare(UndoViewModel.undoActionName, Strings.localized(data.undoName))
+            verify(UndoViewModel.undo())
             compare(sim.editedZones().length, 2)
             compareZone(storedZone(ids[0]), middleZone(), "undone")
         }

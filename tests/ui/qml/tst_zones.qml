@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtTest
+import Tessera
 
 // The zone editor page on the simulated desktop. The shell (and its store) lives for the whole
 // file, so every test reads the counts and names it starts from instead of assuming them.
@@ -14,7 +15,7 @@ Item {
         Loader {
             width: root.width
             height: root.height
-            source: "qrc:/qml/pages/ZonesPage.qml"
+            source: "qrc:/qt/qml/Tessera/ZonesPage.qml"
         }
     }
 
@@ -27,7 +28,7 @@ Item {
             const loader = createTemporaryObject(pageComponent, root)
             verify(loader)
             tryCompare(loader, "status", Loader.Ready)
-            tryVerify(() => zonesPage.layouts.length > 0, 5000, "the store shows no layouts")
+            tryVerify(() => ZonesPageModel.layouts.length > 0, 5000, "the store shows no layouts")
             return loader.item
         }
 
@@ -39,7 +40,7 @@ Item {
 
         // The edited layout as the store holds it.
         function stored() {
-            const layout = sim.storedLayouts().find(l => l.id === zonesPage.layoutID)
+            const layout = sim.storedLayouts().find(l => l.id === ZonesPageModel.layoutID)
             verify(layout, "the edited layout is not stored")
             return layout
         }
@@ -62,21 +63,21 @@ Item {
         // Undo and redo reach the page through the state's announcement, a turn of the
         // (virtual) main queue later.
         function undoStep() {
-            verify(undo.undo())
+            verify(UndoViewModel.undo())
             sim.runPending()
         }
 
         function redoStep() {
-            verify(undo.redo())
+            verify(UndoViewModel.redo())
             sim.runPending()
         }
 
         function addZone(page) {
             const before = stored().zones.length
             mouseClick(child(page, "addZoneButton"))
-            tryCompare(zonesPage, "hasSelection", true)
+            tryCompare(ZonesPageModel, "hasSelection", true)
             tryCompare(stored().zones, "length", before + 1)
-            return zonesPage.selectedZoneID
+            return ZonesPageModel.selectedZoneID
         }
 
         // The cards and display buttons are made anew with every change of the page, so
@@ -102,41 +103,41 @@ Item {
         }
 
         function cleanup() {
-            zonesPage.showsPresets = false
-            zonesPage.showsGridPicker = false
-            zonesPage.cancelLayoutDeletion()
-            prefs.remove("gridColumns")
+            ZonesPageModel.showsPresets = false
+            ZonesPageModel.showsGridPicker = false
+            ZonesPageModel.cancelLayoutDeletion()
+            Preferences.remove("gridColumns")
         }
 
         function test_canvasGridButtonAndLayoutCards() {
             const page = loadPage()
-            verify(child(page, "zoneCanvas").canvas === zonesPage.canvas)
+            verify(child(page, "zoneCanvas").canvas === ZonesPageModel.canvas)
 
             // The grid button names the editor grid of the display.
             tryVerify(() => /^Grid 12 × \d+$/.test(child(page, "gridButton").text))
-            compare(child(page, "gridButton").text, zonesPage.gridTitle)
+            compare(child(page, "gridButton").text, ZonesPageModel.gridTitle)
 
             // One card per layout in store order, named as the store shows them, the edited
             // one marked.
             const layouts = sim.storedLayouts()
-            compare(zonesPage.layouts.length, layouts.length)
+            compare(ZonesPageModel.layouts.length, layouts.length)
             for (let i = 0; i < layouts.length; ++i) {
                 const card = child(page, "layoutCard_" + i)
-                compare(card.ToolTip.text, zonesPage.layouts[i].name)
-                compare(child(card, "layoutCardName").text, zonesPage.layouts[i].name)
-                compare(card.selected, layouts[i].id === zonesPage.layoutID)
+                compare(card.ToolTip.text, ZonesPageModel.layouts[i].name)
+                compare(child(card, "layoutCardName").text, ZonesPageModel.layouts[i].name)
+                compare(card.selected, layouts[i].id === ZonesPageModel.layoutID)
             }
             verify(findChild(page, "layoutCard_" + layouts.length) === null)
 
             // The inspector: the layout section always, the zone sections only with a selection.
-            compare(child(page, "layoutNameField").text, zonesPage.layoutName)
-            compare(child(page, "monitorsText").text, zonesPage.monitorsText)
-            verify(zonesPage.monitorsText.length > 0)
+            compare(child(page, "layoutNameField").text, ZonesPageModel.layoutName)
+            compare(child(page, "monitorsText").text, ZonesPageModel.monitorsText)
+            verify(ZonesPageModel.monitorsText.length > 0)
             compare(child(page, "noSelectionText").text,
                     "Select a zone on the preview to rename it, set its exact size, or assign a shortcut.")
-            compare(child(page, "noSelectionText").visible, !zonesPage.hasSelection)
-            compare(child(page, "zoneSection").visible, zonesPage.hasSelection)
-            compare(child(page, "positionSection").visible, zonesPage.hasSelection)
+            compare(child(page, "noSelectionText").visible, !ZonesPageModel.hasSelection)
+            compare(child(page, "zoneSection").visible, ZonesPageModel.hasSelection)
+            compare(child(page, "positionSection").visible, ZonesPageModel.hasSelection)
             compare(child(page, "positionSection").footer,
                     "Percent of the monitor’s free area, excluding panels and docks.")
         }
@@ -144,7 +145,7 @@ Item {
         function test_showZonesOnAllMonitors() {
             sim.setScreens("sideBySide")
             const page = loadPage()
-            tryCompare(zonesPage.screens, "length", 2)
+            tryCompare(ZonesPageModel.screens, "length", 2)
             compare(sim.overlaysOnScreen(), 0)
             mouseClick(child(page, "showZonesButton"))
             sim.advance(0.5)
@@ -169,7 +170,7 @@ Item {
             compare(child(page, "zoneNameField").text, "Zone " + (before + 1))
             compare(child(page, "exactField_left").text, "30%")
             compare(child(page, "exactField_width").text, "40%")
-            compare(undo.undoActionName, "Add Zone")
+            compare(UndoViewModel.undoActionName, "Add Zone")
 
             undoStep()
             tryCompare(stored().zones, "length", before)
@@ -183,13 +184,13 @@ Item {
             mouseClick(clear)
             tryCompare(stored().zones, "length", 0)
             tryCompare(clear, "enabled", false)
-            compare(undo.undoActionName, "Clear Zones")
+            compare(UndoViewModel.undoActionName, "Clear Zones")
             tryCompare(child(page, "noSelectionText"), "visible", true)
             verify(!child(page, "zoneSection").visible)
             verify(!child(page, "positionSection").visible)
             // A disabled button does nothing, not even an empty undo step.
             mouseClick(clear)
-            compare(undo.undoActionName, "Clear Zones")
+            compare(UndoViewModel.undoActionName, "Clear Zones")
 
             undoStep()
             tryCompare(stored().zones, "length", before + 1)
@@ -205,7 +206,7 @@ Item {
             typeInto(width, "33.33", true)
             tryCompare(width, "text", "33.3%")
             fuzzyCompare(storedZone(zoneID).width, 0.3333, 1e-9)
-            compare(undo.undoActionName, "Edit Zone")
+            compare(UndoViewModel.undoActionName, "Edit Zone")
             // (The minimum size and the clamping to the area are the editor's rules.)
 
             // Something that is no number changes nothing and shows the stored value again.
@@ -216,12 +217,12 @@ Item {
 
             // Leaving a field untouched is no edit.
             const top = child(page, "exactField_top")
-            const undoName = undo.undoActionName
+            const undoName = UndoViewModel.undoActionName
             const zonesBefore = JSON.stringify(stored().zones)
             mouseClick(top)
             mouseClick(left)
             compare(JSON.stringify(stored().zones), zonesBefore)
-            compare(undo.undoActionName, undoName)
+            compare(UndoViewModel.undoActionName, undoName)
 
             // Typing for one zone and selecting another of the same size (as a click on the
             // canvas does) before the field loses the focus changes neither zone.
@@ -229,14 +230,14 @@ Item {
             const third = addZone(page)
             tryCompare(width, "text", "40%")
             typeInto(width, "55", false)
-            zonesPage.selectedZoneID = other
-            tryCompare(zonesPage, "selectedZoneID", other)
+            ZonesPageModel.selectedZoneID = other
+            tryCompare(ZonesPageModel, "selectedZoneID", other)
             mouseClick(top)
             tryCompare(width, "text", "40%")
             fuzzyCompare(storedZone(other).width, 0.4, 1e-9)
             fuzzyCompare(storedZone(third).width, 0.4, 1e-9)
-            compare(undo.undoActionName, "Add Zone")
-            zonesPage.selectedZoneID = zoneID
+            compare(UndoViewModel.undoActionName, "Add Zone")
+            ZonesPageModel.selectedZoneID = zoneID
             tryCompare(left, "text", "30%")
 
             // The stepper moves by 5 percent from the value, each step undoable.
@@ -246,7 +247,7 @@ Item {
             mouseClick(child(page, "exactDown_top"))
             tryCompare(top, "text", "25%")
             fuzzyCompare(storedZone(zoneID).y, 0.25, 1e-9)
-            compare(undo.undoActionName, "Edit Zone")
+            compare(UndoViewModel.undoActionName, "Edit Zone")
             undoStep()
             tryCompare(top, "text", "30%")
         }
@@ -258,16 +259,16 @@ Item {
             const layoutName = child(page, "layoutNameField")
             typeInto(layoutName, "Desk", false)
             tryCompare(stored(), "name", "Desk")
-            const index = zonesPage.layouts.findIndex(l => l.id === zonesPage.layoutID)
+            const index = ZonesPageModel.layouts.findIndex(l => l.id === ZonesPageModel.layoutID)
             tryCompare(child(child(page, "layoutCard_" + index), "layoutCardName"), "text", "Desk")
             compare(layoutName.text, "Desk")
 
             const zoneName = child(page, "zoneNameField")
             typeInto(zoneName, "Mail", false)
             tryCompare(storedZone(zoneID), "name", "Mail")
-            compare(zonesPage.zoneName, "Mail")
+            compare(ZonesPageModel.zoneName, "Mail")
             // Renaming is no undo step.
-            compare(undo.undoActionName, "Add Zone")
+            compare(UndoViewModel.undoActionName, "Add Zone")
         }
 
         function record(page, key, modifiers) {
@@ -285,7 +286,7 @@ Item {
             const button = record(page, Qt.Key_J, Qt.ControlModifier | Qt.AltModifier)
             tryCompare(button, "text", "Ctrl+Alt+J")
             verify(storedZone(first).shortcut.length > 0, "no shortcut stored")
-            compare(undo.undoActionName, "Shortcut")
+            compare(UndoViewModel.undoActionName, "Shortcut")
             verify(!child(page, "zoneConflict").visible)
 
             // The same keys on a second zone: both are told.
@@ -296,7 +297,7 @@ Item {
             const conflict = child(page, "zoneConflictText")
             tryCompare(child(page, "zoneConflict"), "visible", true)
             compare(conflict.text, "Already used by “" + storedZone(first).name + "” in “"
-                    + zonesPage.layoutName + "”. Only one of them will work.")
+                    + ZonesPageModel.layoutName + "”. Only one of them will work.")
 
             // A window command's keys: the command is named first.
             record(page, Qt.Key_Left, Qt.ControlModifier | Qt.AltModifier)
@@ -333,9 +334,9 @@ Item {
             const rightHalf = zones[zones.length - 1]
             compare(leftHalf.name, name + " Left")
             compare(rightHalf.name, name + " Right")
-            tryCompare(zonesPage, "selectedZoneID", leftHalf.id)
+            tryCompare(ZonesPageModel, "selectedZoneID", leftHalf.id)
             tryCompare(child(page, "zoneNameField"), "text", name + " Left")
-            compare(undo.undoActionName, "Split Zone")
+            compare(UndoViewModel.undoActionName, "Split Zone")
 
             mouseClick(splitButton)
             tryCompare(menu, "opened", true)
@@ -344,12 +345,12 @@ Item {
             compare(stored().zones[before].name, name + " Left Top")
 
             // Delete Zone removes the selected one and selects the first zone left.
-            const selected = zonesPage.selectedZoneID
+            const selected = ZonesPageModel.selectedZoneID
             mouseClick(child(page, "deleteZoneButton"))
             tryCompare(stored().zones, "length", before + 2)
             verify(storedZone(selected) === undefined)
-            compare(undo.undoActionName, "Delete Zone")
-            tryCompare(zonesPage, "selectedZoneID", stored().zones[0].id)
+            compare(UndoViewModel.undoActionName, "Delete Zone")
+            tryCompare(ZonesPageModel, "selectedZoneID", stored().zones[0].id)
 
             undoStep()
             tryVerify(() => storedZone(selected) !== undefined)
@@ -357,23 +358,23 @@ Item {
 
         function test_duplicateAndDeleteLayout() {
             const page = loadPage()
-            const count = zonesPage.layouts.length
-            const name = zonesPage.layoutName
+            const count = ZonesPageModel.layouts.length
+            const name = ZonesPageModel.layoutName
 
             mouseClick(child(page, "duplicateLayoutButton"))
-            tryCompare(zonesPage.layouts, "length", count + 1)
-            tryCompare(zonesPage, "layoutName", name + " Copy")
+            tryCompare(ZonesPageModel.layouts, "length", count + 1)
+            tryCompare(ZonesPageModel, "layoutName", name + " Copy")
             tryVerify(() => card(page, count).selected)
 
             // The card's menu duplicates its own layout, not the edited one.
-            const firstName = zonesPage.layouts[0].name
+            const firstName = ZonesPageModel.layouts[0].name
             let menu = openCardMenu(page, 0)
             compare(menu.itemAt(0).text, "Duplicate")
             compare(menu.itemAt(1).text, "Delete…")
             verify(menu.itemAt(1).enabled)
             mouseClick(menu.itemAt(0))
-            tryCompare(zonesPage.layouts, "length", count + 2)
-            tryCompare(zonesPage, "layoutName", firstName + " Copy")
+            tryCompare(ZonesPageModel.layouts, "length", count + 2)
+            tryCompare(ZonesPageModel, "layoutName", firstName + " Copy")
 
             // Deleting from a card's menu asks first; Escape keeps the layout.
             menu = openCardMenu(page, count + 1)
@@ -386,32 +387,32 @@ Item {
             compare(child(dialog.footer, "deletionConfirm").text, "Delete")
             keyClick(Qt.Key_Escape)
             tryCompare(dialog, "visible", false)
-            tryCompare(zonesPage, "confirmsLayoutDeletion", false)
-            compare(zonesPage.layouts.length, count + 2)
+            tryCompare(ZonesPageModel, "confirmsLayoutDeletion", false)
+            compare(ZonesPageModel.layouts.length, count + 2)
 
             // Deleting another card's layout shows that one first.
             menu = openCardMenu(page, count)
             mouseClick(menu.itemAt(1))
             tryCompare(dialog, "opened", true)
             compare(dialog.title, "Delete layout “" + name + " Copy”?")
-            tryCompare(zonesPage, "layoutName", name + " Copy")
+            tryCompare(ZonesPageModel, "layoutName", name + " Copy")
             // Cancel keeps it.
             mouseClick(child(dialog.footer, "deletionCancel"))
             tryCompare(dialog, "visible", false)
-            compare(zonesPage.layouts.length, count + 2)
+            compare(ZonesPageModel.layouts.length, count + 2)
 
             // Confirming deletes it, and the undo steps of its zones go with it.
             addZone(page)
-            verify(undo.canUndo)
-            const deleted = zonesPage.layoutID
+            verify(UndoViewModel.canUndo)
+            const deleted = ZonesPageModel.layoutID
             mouseClick(child(page, "deleteLayoutButton"))
             tryCompare(dialog, "opened", true)
             mouseClick(child(dialog.footer, "deletionConfirm"))
             tryCompare(dialog, "visible", false)
-            tryCompare(zonesPage.layouts, "length", count + 1)
+            tryCompare(ZonesPageModel.layouts, "length", count + 1)
             verify(!sim.storedLayouts().some(l => l.id === deleted))
-            verify(zonesPage.layoutID !== deleted)
-            compare(undo.canUndo, false)
+            verify(ZonesPageModel.layoutID !== deleted)
+            compare(UndoViewModel.canUndo, false)
         }
 
         // A plain mouse wheel scrolls the row sideways; "New…" stays in sight beside it.
@@ -419,7 +420,7 @@ Item {
             const page = loadPage()
             const strip = child(page, "layoutStrip")
             for (let i = 0; i < 12 && strip.contentWidth <= strip.width; ++i) {
-                zonesPage.duplicateLayout()
+                ZonesPageModel.duplicateLayout()
                 waitForItemPolished(child(page, "layoutRow"))
             }
             verify(strip.contentWidth > strip.width, "the layouts don't fill the row")
@@ -435,13 +436,13 @@ Item {
             const page = loadPage()
             const deleteButton = child(page, "deleteLayoutButton")
             const dialog = child(page, "deleteLayoutDialog")
-            while (zonesPage.layouts.length > 1) {
-                const count = zonesPage.layouts.length
+            while (ZonesPageModel.layouts.length > 1) {
+                const count = ZonesPageModel.layouts.length
                 tryCompare(deleteButton, "enabled", true)
                 mouseClick(deleteButton)
                 tryCompare(dialog, "opened", true)
                 mouseClick(child(dialog.footer, "deletionConfirm"))
-                tryCompare(zonesPage.layouts, "length", count - 1)
+                tryCompare(ZonesPageModel.layouts, "length", count - 1)
                 tryCompare(dialog, "visible", false)
             }
             tryCompare(deleteButton, "enabled", false)
@@ -449,7 +450,7 @@ Item {
             verify(!menu.itemAt(1).enabled)
             keyClick(Qt.Key_Escape)
             tryCompare(menu, "visible", false)
-            verify(!zonesPage.confirmsLayoutDeletion)
+            verify(!ZonesPageModel.confirmsLayoutDeletion)
 
             // A second layout makes it deletable again.
             mouseClick(child(page, "duplicateLayoutButton"))
@@ -459,46 +460,46 @@ Item {
         function test_choosingLayoutAndDisplay() {
             sim.setScreens("sideBySide")
             const page = loadPage()
-            tryCompare(zonesPage.screens, "length", 2)
-            compare(displayButton(page, 1).text, zonesPage.screens[1].name)
+            tryCompare(ZonesPageModel.screens, "length", 2)
+            compare(displayButton(page, 1).text, ZonesPageModel.screens[1].name)
 
             mouseClick(displayButton(page, 1))
-            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[1].id)
+            tryCompare(ZonesPageModel, "editedScreenID", ZonesPageModel.screens[1].id)
             tryVerify(() => displayButton(page, 1).selected)
             verify(!displayButton(page, 0).selected)
-            compare(child(page, "gridDensityPicker").screenID, zonesPage.screens[1].id)
+            compare(child(page, "gridDensityPicker").screenID, ZonesPageModel.screens[1].id)
 
             // A card chosen for the second display becomes that display's layout only.
             mouseClick(displayButton(page, 0))
-            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[0].id)
-            const firstLayout = zonesPage.layoutID
-            while (zonesPage.layouts.length < 3) {
-                const count = zonesPage.layouts.length
-                zonesPage.duplicateLayout(zonesPage.layouts[0].id)
-                tryCompare(zonesPage.layouts, "length", count + 1)
+            tryCompare(ZonesPageModel, "editedScreenID", ZonesPageModel.screens[0].id)
+            const firstLayout = ZonesPageModel.layoutID
+            while (ZonesPageModel.layouts.length < 3) {
+                const count = ZonesPageModel.layouts.length
+                ZonesPageModel.duplicateLayout(ZonesPageModel.layouts[0].id)
+                tryCompare(ZonesPageModel.layouts, "length", count + 1)
             }
-            zonesPage.chooseLayout(firstLayout)
-            tryCompare(zonesPage, "layoutID", firstLayout)
+            ZonesPageModel.chooseLayout(firstLayout)
+            tryCompare(ZonesPageModel, "layoutID", firstLayout)
             mouseClick(displayButton(page, 1))
-            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[1].id)
-            const index = zonesPage.layouts.findIndex(l => !l.selected && l.id !== firstLayout)
+            tryCompare(ZonesPageModel, "editedScreenID", ZonesPageModel.screens[1].id)
+            const index = ZonesPageModel.layouts.findIndex(l => !l.selected && l.id !== firstLayout)
             verify(index >= 0)
-            const chosen = zonesPage.layouts[index].id
+            const chosen = ZonesPageModel.layouts[index].id
             verify(!card(page, index).selected)
             mouseClick(card(page, index))
-            tryCompare(zonesPage, "layoutID", chosen)
+            tryCompare(ZonesPageModel, "layoutID", chosen)
             tryVerify(() => card(page, index).selected)
-            compare(zonesPage.layouts.filter(l => l.selected).length, 1)
+            compare(ZonesPageModel.layouts.filter(l => l.selected).length, 1)
 
             mouseClick(displayButton(page, 0))
-            tryCompare(zonesPage, "editedScreenID", zonesPage.screens[0].id)
-            tryCompare(zonesPage, "layoutID", firstLayout)
+            tryCompare(ZonesPageModel, "editedScreenID", ZonesPageModel.screens[0].id)
+            tryCompare(ZonesPageModel, "layoutID", firstLayout)
             verify(!card(page, index).selected)
             mouseClick(displayButton(page, 1))
-            tryCompare(zonesPage, "layoutID", chosen)
+            tryCompare(ZonesPageModel, "layoutID", chosen)
 
             sim.setScreens("single")
-            tryCompare(zonesPage.screens, "length", 1)
+            tryCompare(ZonesPageModel.screens, "length", 1)
             tryVerify(() => findChild(page, "displayButton_1") === null)
         }
 
@@ -506,33 +507,33 @@ Item {
             const page = loadPage()
             const button = child(page, "gridButton")
             const popover = child(page, "gridPopover")
-            tryCompare(zonesPage, "gridColumns", 12)
+            tryCompare(ZonesPageModel, "gridColumns", 12)
             verify(!popover.visible)
 
             mouseClick(button)
             tryCompare(popover, "opened", true)
-            verify(zonesPage.showsGridPicker)
+            verify(ZonesPageModel.showsGridPicker)
             const picker = child(popover.contentItem, "gridDensityPicker")
-            compare(picker.screenID, zonesPage.editedScreenID)
+            compare(picker.screenID, ZonesPageModel.editedScreenID)
 
             mouseClick(child(picker, "gridTile24"))
-            tryCompare(zonesPage, "gridColumns", 24)
-            compare(prefs.value("gridColumns"), 24)
+            tryCompare(ZonesPageModel, "gridColumns", 24)
+            compare(Preferences.value("gridColumns"), 24)
             tryVerify(() => /^Grid 24 × \d+$/.test(button.text))
-            compare(button.text, zonesPage.gridTitle)
-            compare(zonesPage.canvas.columns, 24)
+            compare(button.text, ZonesPageModel.gridTitle)
+            compare(ZonesPageModel.canvas.columns, 24)
 
             // Escape closes it and the model hears of it.
             keyClick(Qt.Key_Escape)
             tryCompare(popover, "visible", false)
-            tryCompare(zonesPage, "showsGridPicker", false)
+            tryCompare(ZonesPageModel, "showsGridPicker", false)
 
             // The button toggles it.
             mouseClick(button)
             tryCompare(popover, "opened", true)
             mouseClick(button)
             tryCompare(popover, "visible", false)
-            compare(zonesPage.showsGridPicker, false)
+            compare(ZonesPageModel.showsGridPicker, false)
         }
     }
 }

@@ -2,7 +2,6 @@
 #include "QtOverlaySurface.h"
 #include "ScreenshotEnvironment.h"
 #include "SimShell.h"
-#include "SymbolImageProvider.h"
 #include "TextRecognition.h"
 #include "Theme.h"
 #include "ZonesPageModel.h"
@@ -16,7 +15,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTest>
@@ -136,11 +134,9 @@ protected:
 class MainWindowScreenshots : public ShellOnDesktop {
 protected:
     void SetUp() override {
-        engine.addImageProvider(QStringLiteral("symbols"),
-                                std::make_unique<shell::SymbolImageProvider>().release());
-        sim.shell->expose(*engine.rootContext());
-        engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-        ASSERT_EQ(engine.rootObjects().size(), 1) << "qrc:/qml/Main.qml did not load";
+        sim.shell->expose(engine);
+        engine.load(shell::moduleFile(QStringLiteral("Main.qml")));
+        ASSERT_EQ(engine.rootObjects().size(), 1) << "Main.qml did not load";
         window = qobject_cast<QQuickWindow*>(engine.rootObjects().front());
         ASSERT_NE(window, nullptr);
         // Tall enough for the longest page, so nothing is scrolled out of the picture.

@@ -1,24 +1,23 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Tessera
 
 // The tray menu inside the main window, for desktops without a tray and for when the tray icon
-// is switched off. The entries and their actions are the tray menu's own (`menu`).
+// is switched off. The entries and their actions are the tray menu's own (`MenuViewModel`).
 ToolButton {
     id: root
     objectName: "appMenuButton"
 
-    // The context property, under a name a MenuItem's own `menu` property cannot hide.
-    readonly property QtObject entries: menu
-    readonly property bool noTray: !entries.trayAvailable
+    readonly property bool noTray: !MenuViewModel.trayAvailable
     readonly property string noTrayNote:
-        strings.localized("The desktop has no system tray. Every item of the tray menu is in this menu.")
+        Strings.localized("The desktop has no system tray. Every item of the tray menu is in this menu.")
 
     // For tests and for a window shortcut that opens it.
     readonly property alias menuPopup: appMenu
 
-    visible: !entries.trayShown
-    text: strings.localized("Menu")
+    visible: !MenuViewModel.trayShown
+    text: Strings.localized("Menu")
     icon.source: Symbols.source("menubar")
     display: AbstractButton.TextBesideIcon
     Accessible.name: text
@@ -44,7 +43,7 @@ ToolButton {
     }
 
     Connections {
-        target: root.entries
+        target: MenuViewModel
         function onItemsChanged() {
             if (appMenu.visible)
                 root.rebuild()
@@ -62,12 +61,12 @@ ToolButton {
             property bool heading: false
 
             font.bold: heading
-            onTriggered: root.entries.activate(itemId)
+            onTriggered: MenuViewModel.activate(itemId)
             ToolTip.visible: hovered && note !== ""
             ToolTip.text: note
             ToolTip.delay: 500
 
-            contentItem: Item {
+            contentItem: Item { // qmllint disable deferred-property-id
                 implicitWidth: row.implicitWidth + row.anchors.leftMargin
                 implicitHeight: row.implicitHeight
                 RowLayout {
@@ -126,7 +125,7 @@ ToolButton {
             }))
             appMenu.addItem(separatorComponent.createObject(root))
         }
-        const items = entries.items
+        const items = MenuViewModel.items
         for (let i = 0; i < items.length; ++i) {
             const item = items[i]
             if (item.kind === "separator") {

@@ -1,6 +1,9 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Tessera
 
 // The snapping grid's column count: one tile per offered count, each a miniature of the display
 // with its grid. The rows follow the display's shape, so the tiles differ from display to
@@ -11,11 +14,14 @@ ColumnLayout {
     // The display whose shape sets the rows; empty for the first display.
     property string screenID: ""
     // The bound column count.
-    property int columns: windowsPane.gridColumns
+    property int columns: WindowsPaneModel.gridColumns
     // After a tile was chosen and written.
     signal picked(int columns)
 
-    readonly property var model: (windowsPane.revision, windowsPane.gridPicker(screenID, columns))
+    // Reads the revision to be evaluated again when the grid changes (a comma expression would
+    // be dropped by the QML compiler).
+    readonly property var model: WindowsPaneModel.revision >= 0
+        ? WindowsPaneModel.gridPicker(screenID, columns) : ({})
     readonly property real tileWidth: model.tileWidth
     readonly property real tileSpacing: model.tileSpacing
     readonly property int tilesPerRow: model.tilesPerRow
@@ -30,19 +36,19 @@ ColumnLayout {
     }
 
     function choose(count) {
-        windowsPane.gridColumns = count
+        WindowsPaneModel.gridColumns = count
         picker.picked(count)
     }
 
     spacing: 8
 
     Label {
-        text: strings.localized("Snapping Grid")
+        text: Strings.localized("Snapping Grid")
         font.bold: true
         font.pixelSize: 14
     }
     Label {
-        text: strings.localized("Rows follow the monitor’s shape so cells stay close to square.")
+        text: Strings.localized("Rows follow the monitor’s shape so cells stay close to square.")
         wrapMode: Text.WordWrap
         Layout.fillWidth: true
         opacity: 0.7

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 
@@ -16,6 +18,7 @@ Row {
     Repeater {
         model: caps.keys
         delegate: Rectangle {
+            id: keyCap
             required property string modelData
             width: Math.max(24, cap.implicitWidth + 12)
             height: 22
@@ -25,7 +28,7 @@ Row {
             Label {
                 id: cap
                 anchors.centerIn: parent
-                text: modelData
+                text: keyCap.modelData
                 font.pixelSize: 12
             }
         }

@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 
@@ -54,6 +56,7 @@ Item {
         Repeater {
             model: preview.zones
             delegate: Rectangle {
+                id: previewZone
                 required property var modelData
                 required property int index
                 objectName: "previewZone"
@@ -75,8 +78,8 @@ Item {
                     // A name that can't keep a few letters is left out rather than run into its
                     // neighbour's ("LeftCenterRight").
                     visible: parent.height > 16 && width >= Math.min(implicitWidth, 24)
-                             && !preview.nameCovered(index, height / Math.max(1, backdrop.height))
-                    text: modelData.name
+                             && !preview.nameCovered(previewZone.index, height / Math.max(1, backdrop.height))
+                    text: previewZone.modelData.name
                     color: "white"
                     font.pixelSize: 10
                 }

@@ -1,6 +1,9 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Tessera
 
 // The template sheet's content: the templates of both orientations (the display's own first),
 // each drawn on a miniature of the display being edited. A tile adds its template as a new
@@ -22,12 +25,12 @@ FocusScope {
     signal closed()
 
     function cancel() {
-        zonesPage.showsPresets = false
+        ZonesPageModel.showsPresets = false
         sheet.closed()
     }
 
     function pick(presetID) {
-        zonesPage.pickPreset(presetID)
+        ZonesPageModel.pickPreset(presetID)
         sheet.closed()
     }
 
@@ -42,7 +45,7 @@ FocusScope {
 
         Label {
             objectName: "presetTitle"
-            text: sheet.gallery.title ?? strings.localized("New Layout")
+            text: sheet.gallery.title ?? Strings.localized("New Layout")
             font.pixelSize: 18
             font.bold: true
         }
@@ -116,7 +119,7 @@ FocusScope {
                                         border.color: tile.hovered || tile.visualFocus
                                                       ? Theme.accent : "transparent"
                                     }
-                                    contentItem: Item {
+                                    contentItem: Item { // qmllint disable deferred-property-id
                                         MonitorPreview {
                                             objectName: "presetPreview"
                                             anchors.horizontalCenter: parent.horizontalCenter
@@ -154,7 +157,7 @@ FocusScope {
             Item { Layout.fillWidth: true }
             Button {
                 objectName: "presetCancel"
-                text: sheet.gallery.cancelTitle ?? strings.localized("Cancel")
+                text: sheet.gallery.cancelTitle ?? Strings.localized("Cancel")
                 onClicked: sheet.cancel()
             }
         }

@@ -1,6 +1,7 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Layouts
 
 // A row of segments, one per entry of the model ({ rawValue, title, icon }); exactly one is on.
 Row {

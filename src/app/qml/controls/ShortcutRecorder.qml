@@ -1,12 +1,13 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Tessera
 
 // Records one shortcut: click the button, then press the keys. Esc cancels; the clear button
 // after it removes the shortcut. `recorder` is a ShortcutRecorderModel.
 RowLayout {
     id: control
-    property QtObject recorder
+    property ShortcutRecorderModel recorder
     readonly property bool listening: recorder !== null && recorder.listening
     spacing: 6
 

@@ -9,7 +9,8 @@ Image {
     source: Symbols.source(name, color)
     // Drawn at twice the size for sharp edges; laid out at the size, which layouts would
     // otherwise take from the picture.
-    sourceSize: Qt.size(size * 2, size * 2)
+    sourceSize.width: size * 2
+    sourceSize.height: size * 2
     width: size
     height: size
     Layout.preferredWidth: size

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Shapes
+import Tessera
 
 // The interactive picture of one layout: zone boxes to select, move and resize, empty space to
 // draw new zones on, arrow keys and Delete while focused, a context menu per zone. `canvas` (a
@@ -39,60 +40,8 @@ Item {
         value: root.activeFocus
     }
 
-    onCanvasChanged: {
-        syncZones()
-        buildMenu()
-    }
-    Component.onCompleted: {
-        syncZones()
-        buildMenu()
-    }
-    Connections {
-        target: root.canvas
-        function onChanged() { root.syncZones() }
-    }
-
-    // The boxes live in a model whose rows stay with their zone, so a box animates from where
-    // it was to where its zone is now instead of being created afresh.
-    ListModel { id: zoneModel }
-
-    function syncZones() {
-        const zones = canvas ? canvas.zones : []
-        const ids = zones.map(z => z.id)
-        for (let i = zoneModel.count - 1; i >= 0; --i) {
-            if (ids.indexOf(zoneModel.get(i).zoneID) < 0)
-                zoneModel.remove(i)
-        }
-        for (let i = 0; i < zones.length; ++i) {
-            const z = zones[i]
-            let at = -1
-            for (let j = i; j < zoneModel.count; ++j) {
-                if (zoneModel.get(j).zoneID === z.id) {
-                    at = j
-                    break
-                }
-            }
-            if (at < 0) {
-                zoneModel.insert(i, {
-                    zoneID: z.id, name: z.name, shortcut: z.shortcut, selected: z.selected,
-                    live: z.live, boxX: z.x, boxY: z.y, boxWidth: z.width, boxHeight: z.height
-                })
-                continue
-            }
-            if (at !== i)
-                zoneModel.move(at, i, 1)
-            // `live` first: a box that starts following the pointer must not animate to it,
-            // and one that stops must animate to where it lands.
-            zoneModel.setProperty(i, "live", z.live)
-            zoneModel.setProperty(i, "name", z.name)
-            zoneModel.setProperty(i, "shortcut", z.shortcut)
-            zoneModel.setProperty(i, "selected", z.selected)
-            zoneModel.setProperty(i, "boxX", z.x)
-            zoneModel.setProperty(i, "boxY", z.y)
-            zoneModel.setProperty(i, "boxWidth", z.width)
-            zoneModel.setProperty(i, "boxHeight", z.height)
-        }
-    }
+    onCanvasChanged: buildMenu()
+    Component.onCompleted: buildMenu()
 
     // --- Drawing ---
 
@@ -138,7 +87,9 @@ Item {
         anchors.fill: parent
 
         Repeater {
-            model: zoneModel
+            // Rows stay with their zone, so a box animates from where it was to where its zone
+            // is now instead of being made afresh.
+            model: root.canvas ? root.canvas.zoneBoxes : null
             delegate: Item {
                 id: box
                 required property int index
@@ -163,19 +114,19 @@ Item {
                 // A critically damped spring: response 0.22 s after a drag, 0.18 s after a key.
                 Behavior on x {
                     enabled: !box.live
-                    SpringAnimation { spring: root.nudging ? 19.5 : 13.05; damping: root.nudging ? 1.12 : 0.91; epsilon: 0.1 }
+                    SpringAnimation { spring: root.nudging ? 19.5 : 13.05; damping: root.nudging ? 1.12 : 0.91; epsilon: 0.1 } // qmllint disable unqualified
                 }
                 Behavior on y {
                     enabled: !box.live
-                    SpringAnimation { spring: root.nudging ? 19.5 : 13.05; damping: root.nudging ? 1.12 : 0.91; epsilon: 0.1 }
+                    SpringAnimation { spring: root.nudging ? 19.5 : 13.05; damping: root.nudging ? 1.12 : 0.91; epsilon: 0.1 } // qmllint disable unqualified
                 }
                 Behavior on width {
                     enabled: !box.live
-                    SpringAnimation { spring: root.nudging ? 19.5 : 13.05; damping: root.nudging ? 1.12 : 0.91; epsilon: 0.1 }
+                    SpringAnimation { spring: root.nudging ? 19.5 : 13.05; damping: root.nudging ? 1.12 : 0.91; epsilon: 0.1 } // qmllint disable unqualified
                 }
                 Behavior on height {
                     enabled: !box.live
-                    SpringAnimation { spring: root.nudging ? 19.5 : 13.05; damping: root.nudging ? 1.12 : 0.91; epsilon: 0.1 }
+                    SpringAnimation { spring: root.nudging ? 19.5 : 13.05; damping: root.nudging ? 1.12 : 0.91; epsilon: 0.1 } // qmllint disable unqualified
                 }
 
                 Rectangle {
@@ -230,10 +181,10 @@ Item {
                     anchors.bottom: parent.bottom
                     anchors.rightMargin: 8
                     anchors.bottomMargin: 6
-                    active: box.selected && root.canvas !== null && root.canvas.sizeLabel !== ""
+                    active: box.selected && root.canvas !== null && root.canvas.sizeLabel !== "" // qmllint disable unqualified
                     sourceComponent: Label {
                         objectName: "sizeLabel"
-                        text: root.canvas.sizeLabel
+                        text: root.canvas.sizeLabel // qmllint disable unqualified
                         color: Qt.rgba(1, 1, 1, 0.85)
                         font.pixelSize: 11
                         font.weight: Font.Medium
@@ -307,6 +258,7 @@ Item {
     Repeater {
         model: root.canvas ? root.canvas.handles : []
         delegate: Item {
+            id: handle
             required property var modelData
             objectName: "handle_" + modelData.handle
             x: modelData.x
@@ -315,7 +267,7 @@ Item {
             height: modelData.height
 
             Rectangle {
-                visible: modelData.corner
+                visible: handle.modelData.corner
                 anchors.centerIn: parent
                 anchors.verticalCenterOffset: 0.5
                 width: 10
@@ -324,7 +276,7 @@ Item {
                 color: Qt.rgba(0, 0, 0, 0.18)
             }
             Rectangle {
-                visible: modelData.corner
+                visible: handle.modelData.corner
                 anchors.centerIn: parent
                 width: 9
                 height: 9
@@ -361,7 +313,7 @@ Item {
                 id: headline
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
-                text: strings.localized("No zones yet")
+                text: Strings.localized("No zones yet")
                 color: "white"
                 font.pixelSize: 17
                 font.weight: Font.DemiBold
@@ -371,7 +323,7 @@ Item {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
-                text: strings.localized("Drag on the screen to draw one, or pick a template.")
+                text: Strings.localized("Drag on the screen to draw one, or pick a template.")
                 color: Qt.rgba(1, 1, 1, 0.85)
             }
         }
@@ -476,20 +428,23 @@ Item {
         property string zoneID
     }
 
+    // The menu's entries are made at run time, which Qt 6.4 refuses for a component bound to its
+    // file (pragma ComponentBehavior: Bound); so this file's delegates reach `root` unbound, as
+    // the lint directives on those lines say.
     Component {
         id: menuItemComponent
         MenuItem {
             property string menuAction
             property bool destructive: false
-            icon.color: destructive ? root.destructiveColor : root.palette.windowText
+            icon.color: destructive ? root.destructiveColor : root.palette.windowText // qmllint disable unqualified
             Component.onCompleted: {
                 if (destructive) {
-                    palette.windowText = root.destructiveColor
+                    palette.windowText = root.destructiveColor // qmllint disable unqualified
                     palette.highlightedText = root.destructiveColor
                 }
             }
             onTriggered: {
-                if (root.canvas)
+                if (root.canvas) // qmllint disable unqualified
                     root.canvas.menuAction(menuAction, zoneMenu.zoneID)
             }
         }

@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "../controls"
+import Tessera
 
 // Who made Tessera and which version runs.
 ScrollView {
@@ -20,7 +20,8 @@ ScrollView {
             objectName: "appIcon"
             Layout.alignment: Qt.AlignHCenter
             source: "qrc:/images/tessera.svg"
-            sourceSize: Qt.size(256, 256)
+            sourceSize.width: 256
+            sourceSize.height: 256
             Layout.preferredWidth: 128
             Layout.preferredHeight: 128
             fillMode: Image.PreserveAspectFit
@@ -37,7 +38,7 @@ ScrollView {
         Label {
             objectName: "version"
             Layout.alignment: Qt.AlignHCenter
-            text: strings.localized("Version %@", [app.version])
+            text: Strings.localized("Version %@", [AppViewModel.version])
             opacity: 0.7
         }
 
@@ -47,7 +48,7 @@ ScrollView {
             Layout.maximumWidth: Math.min(page.availableWidth - 2 * Theme.pageMargin, 520)
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
-            text: strings.localized("Windows snap into your own zones — by dragging or from the keyboard.")
+            text: Strings.localized("Windows snap into your own zones — by dragging or from the keyboard.")
         }
 
         Item { Layout.preferredHeight: 12 }
@@ -57,12 +58,12 @@ ScrollView {
             Layout.alignment: Qt.AlignHCenter
             spacing: 6
             Label {
-                text: strings.localized("Made by")
+                text: Strings.localized("Made by")
                 opacity: 0.7
             }
             Label {
                 objectName: "maker"
-                text: strings.localized("Tessera Developers")
+                text: Strings.localized("Tessera Developers")
                 font.bold: true
             }
         }

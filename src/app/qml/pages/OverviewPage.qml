@@ -1,7 +1,9 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "../controls"
+import Tessera
 
 // The displays and their layouts, how dragging works, and the window commands' shortcuts.
 ScrollView {
@@ -19,7 +21,7 @@ ScrollView {
         // While a permission is missing nothing can be moved; say so first.
         Rectangle {
             objectName: "accessWarning"
-            visible: overview.accessNeeded
+            visible: OverviewViewModel.accessNeeded
             Layout.fillWidth: true
             Layout.leftMargin: Theme.pageMargin
             Layout.rightMargin: Theme.pageMargin
@@ -42,20 +44,20 @@ ScrollView {
                     Layout.fillWidth: true
                     spacing: 2
                     Label {
-                        text: strings.localized("Windows can’t be moved yet")
+                        text: Strings.localized("Windows can’t be moved yet")
                         font.bold: true
                     }
                     Label {
                         Layout.fillWidth: true
                         wrapMode: Text.WordWrap
-                        text: strings.localized("Give Tessera Accessibility and Input Monitoring access.")
+                        text: Strings.localized("Give Tessera Accessibility and Input Monitoring access.")
                     }
                 }
                 Button {
                     objectName: "grantAccess"
-                    text: strings.localized("Grant Access")
+                    text: Strings.localized("Grant Access")
                     highlighted: true
-                    onClicked: app.openSettings("permissions")
+                    onClicked: AppViewModel.openSettings("permissions")
                 }
             }
         }
@@ -65,13 +67,13 @@ ScrollView {
             Layout.fillWidth: true
             Layout.leftMargin: Theme.pageMargin
             Layout.rightMargin: Theme.pageMargin
-            title: strings.localized("Monitors")
-            footer: strings.localized("Each monitor has its own layout. Changes apply immediately.")
+            title: Strings.localized("Monitors")
+            footer: Strings.localized("Each monitor has its own layout. Changes apply immediately.")
 
             Label {
                 objectName: "noMonitors"
-                visible: overview.monitors.length === 0
-                text: strings.localized("No monitors found")
+                visible: OverviewViewModel.monitors.length === 0
+                text: Strings.localized("No monitors found")
                 opacity: 0.7
             }
 
@@ -80,13 +82,13 @@ ScrollView {
                 objectName: "monitorCards"
                 readonly property int cardWidth: 320
                 Layout.fillWidth: true
-                visible: overview.monitors.length > 0
+                visible: OverviewViewModel.monitors.length > 0
                 columns: Math.max(1, Math.floor((width + columnSpacing) / (cardWidth + columnSpacing)))
                 columnSpacing: 16
                 rowSpacing: 16
 
                 Repeater {
-                    model: overview.monitors
+                    model: OverviewViewModel.monitors
                     delegate: Rectangle {
                         id: card
                         required property var modelData
@@ -124,26 +126,26 @@ ScrollView {
 
                             RowLayout {
                                 Layout.fillWidth: true
-                                Label { text: strings.localized("Layout") }
+                                Label { text: Strings.localized("Layout") }
                                 ComboBox {
                                     objectName: "layoutPicker"
                                     Layout.fillWidth: true
-                                    Accessible.name: strings.localized("Layout")
-                                    model: overview.layouts
+                                    Accessible.name: Strings.localized("Layout")
+                                    model: OverviewViewModel.layouts
                                     textRole: "name"
                                     valueRole: "id"
-                                    currentIndex: overview.layouts.findIndex(
+                                    currentIndex: OverviewViewModel.layouts.findIndex( // qmllint disable
                                                       entry => entry.id === card.modelData.layoutID)
-                                    onActivated: (index) => overview.assignLayout(
-                                                     card.modelData.id, overview.layouts[index].id)
+                                    onActivated: (index) => OverviewViewModel.assignLayout(
+                                                     card.modelData.id, OverviewViewModel.layouts[index].id)
                                 }
                             }
 
                             Button {
                                 objectName: "editZones"
                                 Layout.fillWidth: true
-                                text: strings.localized("Edit zones for this monitor")
-                                onClicked: app.editZones(card.modelData.id)
+                                text: Strings.localized("Edit zones for this monitor")
+                                onClicked: AppViewModel.editZones(card.modelData.id)
                             }
                         }
                     }
@@ -153,9 +155,9 @@ ScrollView {
             Button {
                 objectName: "showZones"
                 Layout.alignment: Qt.AlignRight
-                text: strings.localized("Show zones on all monitors")
+                text: Strings.localized("Show zones on all monitors")
                 icon.source: Symbols.source("eye")
-                onClicked: app.previewZones()
+                onClicked: AppViewModel.previewZones()
             }
         }
 
@@ -164,34 +166,35 @@ ScrollView {
             Layout.fillWidth: true
             Layout.leftMargin: Theme.pageMargin
             Layout.rightMargin: Theme.pageMargin
-            title: strings.localized("Dragging")
-            footer: strings.localized("Esc cancels while dragging. Dropping outside a zone keeps the size.")
+            title: Strings.localized("Dragging")
+            footer: Strings.localized("Esc cancels while dragging. Dropping outside a zone keeps the size.")
 
             Repeater {
                 model: [
                     {
                         icon: "hand.draw",
-                        title: strings.localized("Drag a window by its title bar"),
-                        text: strings.localized("Zones appear. Drop the window on one and it fills that zone.")
+                        title: Strings.localized("Drag a window by its title bar"),
+                        text: Strings.localized("Zones appear. Drop the window on one and it fills that zone.")
                     },
                     {
                         icon: "option",
-                        title: strings.localized("Custom title bars"),
-                        text: strings.localized("For Chrome or Telegram, hold Alt and drag from anywhere in the window.")
+                        title: Strings.localized("Custom title bars"),
+                        text: Strings.localized("For Chrome or Telegram, hold Alt and drag from anywhere in the window.")
                     },
                     {
                         icon: "arrow.uturn.backward",
-                        title: strings.localized("Drag a window out of its zone"),
-                        text: strings.localized("It gets back the size it had before. You can turn this off in Settings.")
+                        title: Strings.localized("Drag a window out of its zone"),
+                        text: Strings.localized("It gets back the size it had before. You can turn this off in Settings.")
                     }
                 ]
                 delegate: RowLayout {
+                    id: tip
                     required property var modelData
                     Layout.fillWidth: true
                     spacing: 12
                     SymbolIcon {
                         Layout.alignment: Qt.AlignTop
-                        name: modelData.icon
+                        name: tip.modelData.icon
                         size: 22
                         color: Theme.accent
                     }
@@ -199,13 +202,13 @@ ScrollView {
                         Layout.fillWidth: true
                         spacing: 2
                         Label {
-                            text: modelData.title
+                            text: tip.modelData.title
                             font.bold: true
                         }
                         Label {
                             Layout.fillWidth: true
                             wrapMode: Text.WordWrap
-                            text: modelData.text
+                            text: tip.modelData.text
                             opacity: 0.8
                         }
                     }
@@ -219,10 +222,10 @@ ScrollView {
             Layout.leftMargin: Theme.pageMargin
             Layout.rightMargin: Theme.pageMargin
             Layout.bottomMargin: Theme.pageMargin
-            title: strings.localized("Keyboard")
+            title: Strings.localized("Keyboard")
 
             Repeater {
-                model: overview.commands
+                model: OverviewViewModel.commands
                 delegate: ColumnLayout {
                     id: commandRow
                     required property var modelData
@@ -268,8 +271,8 @@ ScrollView {
             Button {
                 objectName: "customize"
                 Layout.alignment: Qt.AlignRight
-                text: strings.localized("Customize")
-                onClicked: app.openSettings("keyboard")
+                text: Strings.localized("Customize")
+                onClicked: AppViewModel.openSettings("keyboard")
             }
         }
     }

@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "../controls"
+import Tessera
 
 // The Settings page: the list of panes on the left, the chosen pane on the right. The choice is
 // the application state's, so other places (the badge, the overview) can open a given pane.
@@ -20,10 +20,10 @@ Item {
             Layout.fillHeight: true
             Layout.topMargin: 12
             clip: true
-            model: app.settingsPanes
-            currentIndex: app.settingsPanes.findIndex(pane => pane.rawValue === app.settingsPane)
+            model: AppViewModel.settingsPanes
+            currentIndex: AppViewModel.settingsPanes.findIndex(pane => pane.rawValue === AppViewModel.settingsPane) // qmllint disable
             keyNavigationEnabled: true
-            Accessible.name: strings.localized("Settings")
+            Accessible.name: Strings.localized("Settings")
 
             delegate: ItemDelegate {
                 id: row
@@ -31,7 +31,7 @@ Item {
                 required property int index
                 // While a permission is missing, the Permissions row says so with its icon.
                 readonly property string iconName: modelData.rawValue === "permissions"
-                                                   && app.accessNeeded
+                                                   && AppViewModel.accessNeeded
                                                    ? "exclamationmark.circle.fill"
                                                    : modelData.icon
                 objectName: "paneRow-" + modelData.rawValue
@@ -57,7 +57,7 @@ Item {
                         color: row.highlighted ? palette.highlightedText : palette.windowText
                     }
                 }
-                onClicked: app.settingsPane = modelData.rawValue
+                onClicked: AppViewModel.settingsPane = modelData.rawValue
             }
         }
 
@@ -72,11 +72,11 @@ Item {
             objectName: "paneLoader"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            readonly property string paneName: app.settingsPane.length > 0
-                                               ? app.settingsPane.charAt(0).toUpperCase()
-                                                 + app.settingsPane.slice(1)
+            readonly property string paneName: AppViewModel.settingsPane.length > 0
+                                               ? AppViewModel.settingsPane.charAt(0).toUpperCase()
+                                                 + AppViewModel.settingsPane.slice(1)
                                                : "General"
-            source: "qrc:/qml/panes/" + paneName + "Pane.qml"
+            source: Qt.resolvedUrl(paneName + "Pane.qml")
         }
     }
 }

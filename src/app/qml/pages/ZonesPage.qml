@@ -1,7 +1,9 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "../controls"
+import Tessera
 
 // The zone editor: one display at a time, its layout on the canvas, the layouts to choose from,
 // and the inspector of the layout and the selected zone. Everything shown comes from
@@ -11,12 +13,12 @@ Item {
     objectName: "zonesPage"
 
     // Destructive actions ("Delete…", the confirmation's button) are drawn in red.
-    readonly property color destructive: app.darkScheme ? "#ff453a" : "#d70015"
+    readonly property color destructive: AppViewModel.darkScheme ? "#ff453a" : "#d70015"
     readonly property int inspectorWidth: 300
 
     // The desktop picture of a display, as the overview has loaded it.
     function pictureOf(screenID) {
-        const monitors = overview.monitors
+        const monitors = OverviewViewModel.monitors
         for (let i = 0; i < monitors.length; ++i) {
             if (monitors[i].id === screenID)
                 return monitors[i].pictureSource
@@ -32,9 +34,9 @@ Item {
         return Math.ceil(Math.max(...texts.map(text => captionMetrics.advanceWidth(text))))
     }
     readonly property real captionWidth:
-        widestText([strings.localized("Name"), strings.localized("Monitors"), strings.localized("Shortcut")])
+        widestText([Strings.localized("Name"), Strings.localized("Monitors"), Strings.localized("Shortcut")])
     readonly property real exactCaptionWidth:
-        widestText([strings.localized("Left"), strings.localized("Top"), strings.localized("Width"), strings.localized("Height")])
+        widestText([Strings.localized("Left"), Strings.localized("Top"), Strings.localized("Width"), Strings.localized("Height")])
 
     // A row of the inspector: a caption and its control.
     component InspectorRow: RowLayout {
@@ -76,8 +78,8 @@ Item {
         property int edge
         property string key
         property alias caption: exactCaption.text
-        readonly property string shown: zonesPage.exactSizeTexts[edge] ?? ""
-        readonly property var stepper: zonesPage.exactSizeSteppers[edge] ?? ({})
+        readonly property string shown: ZonesPageModel.exactSizeTexts[edge] ?? ""
+        readonly property var stepper: ZonesPageModel.exactSizeSteppers[edge] ?? ({})
         spacing: 4
 
         function discardEdit() {
@@ -86,7 +88,7 @@ Item {
         }
 
         // Another zone selected: what was typed for the last one is dropped.
-        readonly property string zoneID: zonesPage.selectedZoneID
+        readonly property string zoneID: ZonesPageModel.selectedZoneID
         onZoneIDChanged: discardEdit()
 
         Label {
@@ -107,13 +109,13 @@ Item {
             // The zone being typed for: an edit belongs to it even if the selection moves on
             // before the field loses the focus.
             property string editedZoneID
-            onTextEdited: editedZoneID = zonesPage.selectedZoneID
+            onTextEdited: editedZoneID = ZonesPageModel.selectedZoneID
             onEditingFinished: {
                 // Leaving the field untouched is no edit (and no undo step); a text that is no
                 // number gives way to the stored value again.
-                if (editedZoneID.length > 0 && editedZoneID === zonesPage.selectedZoneID
+                if (editedZoneID.length > 0 && editedZoneID === ZonesPageModel.selectedZoneID
                         && text !== exact.shown)
-                    zonesPage.setExactSizeText(exact.edge, text)
+                    ZonesPageModel.setExactSizeText(exact.edge, text)
                 exact.discardEdit()
             }
         }
@@ -123,13 +125,13 @@ Item {
                 objectName: "exactUp_" + exact.key
                 glyph: "\u25B4"
                 enabled: exact.stepper.up === true
-                onClicked: zonesPage.stepExactSize(exact.edge, true)
+                onClicked: ZonesPageModel.stepExactSize(exact.edge, true)
             }
             StepButton {
                 objectName: "exactDown_" + exact.key
                 glyph: "\u25BE"
                 enabled: exact.stepper.down === true
-                onClicked: zonesPage.stepExactSize(exact.edge, false)
+                onClicked: ZonesPageModel.stepExactSize(exact.edge, false)
             }
         }
     }
@@ -150,16 +152,16 @@ Item {
                 spacing: 12
                 Label {
                     objectName: "zonesTitle"
-                    text: zonesPage.title
+                    text: ZonesPageModel.title
                     font.pixelSize: 22
                     font.bold: true
                 }
                 Item { Layout.fillWidth: true }
                 Button {
                     objectName: "showZonesButton"
-                    text: strings.localized("Show zones on all monitors")
+                    text: Strings.localized("Show zones on all monitors")
                     icon.source: Symbols.source("eye")
-                    onClicked: zonesPage.previewZones()
+                    onClicked: ZonesPageModel.previewZones()
                 }
             }
 
@@ -168,16 +170,16 @@ Item {
                 objectName: "displayButtons"
                 Layout.fillWidth: true
                 spacing: 10
-                visible: zonesPage.screens.length > 0
+                visible: ZonesPageModel.screens.length > 0
 
                 // By count, so that the buttons stay (with their hover and focus) while what
                 // they show changes.
                 Repeater {
-                    model: zonesPage.screens.length
+                    model: ZonesPageModel.screens.length
                     delegate: AbstractButton {
                         id: displayButton
                         required property int index
-                        readonly property var modelData: zonesPage.screens[index] ?? ({})
+                        readonly property var modelData: ZonesPageModel.screens[index] ?? ({})
                         objectName: "displayButton_" + index
                         readonly property bool selected: modelData.selected === true
                         focusPolicy: Qt.TabFocus
@@ -188,7 +190,7 @@ Item {
                         Accessible.selected: selected
                         implicitWidth: Math.max(miniature.width, nameLabel.width) + 12
                         implicitHeight: miniature.height + nameLabel.implicitHeight + 16
-                        onClicked: zonesPage.chooseDisplay(modelData.id)
+                        onClicked: ZonesPageModel.chooseDisplay(modelData.id)
 
                         background: Rectangle {
                             radius: 8
@@ -198,7 +200,7 @@ Item {
                             border.color: displayButton.selected ? Theme.accent : "transparent"
                             border.width: 2
                         }
-                        contentItem: Item {
+                        contentItem: Item { // qmllint disable deferred-property-id
                             MonitorPreview {
                                 id: miniature
                                 objectName: "displayPreview"
@@ -232,7 +234,7 @@ Item {
             }
 
             Label {
-                text: strings.localized("Monitor Layout")
+                text: Strings.localized("Monitor Layout")
                 font.bold: true
                 font.pixelSize: 15
             }
@@ -286,16 +288,16 @@ Item {
                         spacing: 10
                         readonly property int cardWidth: 116
                         readonly property real thumbnailHeight:
-                            Math.min(64, (cardWidth - 12) / Math.max(0.1, zonesPage.canvasAspect))
+                            Math.min(64, (cardWidth - 12) / Math.max(0.1, ZonesPageModel.canvasAspect))
                         readonly property real cardHeight: thumbnailHeight + 40
 
                         // By count: a card (and its open menu) outlives the changes it shows.
                         Repeater {
-                            model: zonesPage.layouts.length
+                            model: ZonesPageModel.layouts.length
                             delegate: AbstractButton {
                                 id: layoutCard
                                 required property int index
-                                readonly property var modelData: zonesPage.layouts[index] ?? ({})
+                                readonly property var modelData: ZonesPageModel.layouts[index] ?? ({})
                                 objectName: "layoutCard_" + index
                                 readonly property bool selected: modelData.selected === true
                                 width: layoutRow.cardWidth
@@ -310,7 +312,7 @@ Item {
                                 ToolTip.visible: hovered
                                 ToolTip.delay: 600
                                 ToolTip.text: text
-                                onClicked: zonesPage.chooseLayout(modelData.id)
+                                onClicked: ZonesPageModel.chooseLayout(modelData.id)
                                 // The edited layout stays in sight, a new one included (the row
                                 // places a new card a moment after it is made).
                                 onSelectedChanged: if (selected) layoutStrip.reveal(layoutCard)
@@ -336,7 +338,7 @@ Item {
                                         objectName: "layoutThumbnail"
                                         width: parent.width
                                         height: layoutRow.thumbnailHeight
-                                        aspect: zonesPage.canvasAspect
+                                        aspect: ZonesPageModel.canvasAspect
                                         zones: layoutCard.modelData.zones ?? []
                                     }
                                     Label {
@@ -361,19 +363,19 @@ Item {
                                     objectName: "layoutCardMenu"
                                     MenuItem {
                                         objectName: "cardDuplicate"
-                                        text: strings.localized("Duplicate")
+                                        text: Strings.localized("Duplicate")
                                         icon.source: Symbols.source("plus.square.on.square")
-                                        onTriggered: zonesPage.duplicateLayout(layoutCard.modelData.id)
+                                        onTriggered: ZonesPageModel.duplicateLayout(layoutCard.modelData.id)
                                     }
                                     MenuItem {
                                         objectName: "cardDelete"
-                                        text: strings.localized("Delete…")
-                                        enabled: zonesPage.canDeleteLayout
+                                        text: Strings.localized("Delete…")
+                                        enabled: ZonesPageModel.canDeleteLayout
                                         icon.source: Symbols.source("trash")
                                         icon.color: page.destructive
                                         palette.text: page.destructive
                                         palette.windowText: page.destructive
-                                        onTriggered: zonesPage.requestLayoutDeletion(layoutCard.modelData.id)
+                                        onTriggered: ZonesPageModel.requestLayoutDeletion(layoutCard.modelData.id)
                                     }
                                 }
                             }
@@ -387,13 +389,13 @@ Item {
                     Layout.preferredHeight: layoutRow.cardHeight
                     Layout.alignment: Qt.AlignTop
                     hoverEnabled: true
-                    text: strings.localized("New…")
+                    text: Strings.localized("New…")
                     Accessible.role: Accessible.Button
                     Accessible.name: text
                     ToolTip.visible: hovered
                     ToolTip.delay: 600
-                    ToolTip.text: strings.localized("New layout from a template")
-                    onClicked: zonesPage.showsPresets = true
+                    ToolTip.text: Strings.localized("New layout from a template")
+                    onClicked: ZonesPageModel.showsPresets = true
                     background: Rectangle {
                         radius: 8
                         color: newCard.hovered ? Qt.darker(palette.window, 1.06) : "transparent"
@@ -423,28 +425,28 @@ Item {
                 spacing: 8
                 Button {
                     objectName: "addZoneButton"
-                    text: strings.localized("Add Zone")
+                    text: Strings.localized("Add Zone")
                     icon.source: Symbols.source("plus")
-                    enabled: zonesPage.hasLayout
-                    onClicked: zonesPage.addZone()
+                    enabled: ZonesPageModel.hasLayout
+                    onClicked: ZonesPageModel.addZone()
                 }
                 Button {
                     objectName: "clearButton"
-                    text: strings.localized("Clear")
+                    text: Strings.localized("Clear")
                     icon.source: Symbols.source("trash")
-                    enabled: zonesPage.canClear
+                    enabled: ZonesPageModel.canClear
                     ToolTip.visible: hovered
                     ToolTip.delay: 600
-                    ToolTip.text: strings.localized("Delete all zones of this layout. Ctrl+Z brings them back.")
-                    onClicked: zonesPage.clearZones()
+                    ToolTip.text: Strings.localized("Delete all zones of this layout. Ctrl+Z brings them back.")
+                    onClicked: ZonesPageModel.clearZones()
                 }
                 Button {
                     id: gridButton
                     objectName: "gridButton"
-                    text: zonesPage.gridTitle
+                    text: ZonesPageModel.gridTitle
                     icon.source: Symbols.source("squareshape.split.3x3")
                     checked: gridPopover.visible
-                    onClicked: zonesPage.showsGridPicker = !zonesPage.showsGridPicker
+                    onClicked: ZonesPageModel.showsGridPicker = !ZonesPageModel.showsGridPicker
                 }
                 Item { Layout.fillWidth: true }
             }
@@ -456,7 +458,7 @@ Item {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 Layout.minimumHeight: 160
-                readonly property real aspect: Math.max(0.1, zonesPage.canvasAspect)
+                readonly property real aspect: Math.max(0.1, ZonesPageModel.canvasAspect)
                 // The hint sits right under the canvas, however tall the window is.
                 readonly property real fittedWidth:
                     Math.max(0, Math.min(width, (height - canvasHint.height - 8) * aspect))
@@ -476,7 +478,7 @@ Item {
                     Image {
                         objectName: "canvasPicture"
                         anchors.fill: parent
-                        source: page.pictureOf(zonesPage.editedScreenID)
+                        source: page.pictureOf(ZonesPageModel.editedScreenID)
                         visible: status === Image.Ready
                         fillMode: Image.PreserveAspectCrop
                         asynchronous: true
@@ -487,7 +489,7 @@ Item {
                         id: zoneCanvas
                         objectName: "zoneCanvas"
                         anchors.fill: parent
-                        canvas: zonesPage.canvas
+                        canvas: ZonesPageModel.canvas
                         // The page draws the gradient and the desktop picture itself.
                         showsBackdrop: false
                     }
@@ -499,7 +501,7 @@ Item {
                     anchors.top: canvasBackdrop.bottom
                     anchors.topMargin: 8
                     anchors.horizontalCenter: parent.horizontalCenter
-                    text: strings.localized("Drag a zone or its edges · draw on empty space · Ctrl+Z undoes")
+                    text: Strings.localized("Drag a zone or its edges · draw on empty space · Ctrl+Z undoes")
                     opacity: 0.7
                     font.pixelSize: 12
                 }
@@ -523,27 +525,27 @@ Item {
                 SectionBox {
                     objectName: "layoutSection"
                     Layout.fillWidth: true
-                    title: strings.localized("Layout")
+                    title: Strings.localized("Layout")
 
                     InspectorRow {
-                        caption: strings.localized("Name")
+                        caption: Strings.localized("Name")
                         TextField {
                             objectName: "layoutNameField"
                             Layout.fillWidth: true
-                            enabled: zonesPage.hasLayout
-                            text: zonesPage.layoutName
+                            enabled: ZonesPageModel.hasLayout
+                            text: ZonesPageModel.layoutName
                             selectByMouse: true
-                            Accessible.name: strings.localized("Name")
-                            onTextEdited: zonesPage.renameLayout(text)
+                            Accessible.name: Strings.localized("Name")
+                            onTextEdited: ZonesPageModel.renameLayout(text)
                         }
                     }
                     InspectorRow {
-                        caption: strings.localized("Monitors")
+                        caption: Strings.localized("Monitors")
                         Label {
                             objectName: "monitorsText"
                             Layout.fillWidth: true
                             wrapMode: Text.WordWrap
-                            text: zonesPage.monitorsText
+                            text: ZonesPageModel.monitorsText
                         }
                     }
                     RowLayout {
@@ -551,16 +553,16 @@ Item {
                         spacing: 8
                         Button {
                             objectName: "duplicateLayoutButton"
-                            text: strings.localized("Duplicate")
-                            enabled: zonesPage.hasLayout
-                            onClicked: zonesPage.duplicateLayout()
+                            text: Strings.localized("Duplicate")
+                            enabled: ZonesPageModel.hasLayout
+                            onClicked: ZonesPageModel.duplicateLayout()
                         }
                         Button {
                             objectName: "deleteLayoutButton"
-                            text: strings.localized("Delete…")
-                            enabled: zonesPage.canDeleteLayout
+                            text: Strings.localized("Delete…")
+                            enabled: ZonesPageModel.canDeleteLayout
                             palette.buttonText: page.destructive
-                            onClicked: zonesPage.requestLayoutDeletion()
+                            onClicked: ZonesPageModel.requestLayoutDeletion()
                         }
                     }
                 }
@@ -568,32 +570,32 @@ Item {
                 SectionBox {
                     objectName: "zoneSection"
                     Layout.fillWidth: true
-                    visible: zonesPage.hasSelection
-                    title: strings.localized("Zone")
+                    visible: ZonesPageModel.hasSelection
+                    title: Strings.localized("Zone")
 
                     InspectorRow {
-                        caption: strings.localized("Name")
+                        caption: Strings.localized("Name")
                         TextField {
                             objectName: "zoneNameField"
                             Layout.fillWidth: true
-                            text: zonesPage.zoneName
+                            text: ZonesPageModel.zoneName
                             selectByMouse: true
-                            Accessible.name: strings.localized("Name")
-                            onTextEdited: zonesPage.renameZone(text)
+                            Accessible.name: Strings.localized("Name")
+                            onTextEdited: ZonesPageModel.renameZone(text)
                         }
                     }
                     InspectorRow {
-                        caption: strings.localized("Shortcut")
+                        caption: Strings.localized("Shortcut")
                         ShortcutRecorder {
                             id: zoneShortcutRecorder
                             objectName: "zoneShortcutRecorder"
-                            recorder: zonesPage.zoneRecorder
+                            recorder: ZonesPageModel.zoneRecorder
                         }
                         Item { Layout.fillWidth: true }
                     }
                     RowLayout {
                         objectName: "zoneHeldElsewhere"
-                        visible: zonesPage.zoneHeldElsewhereMessage.length > 0
+                        visible: ZonesPageModel.zoneHeldElsewhereMessage.length > 0
                         Layout.fillWidth: true
                         spacing: 6
                         SymbolIcon {
@@ -604,21 +606,21 @@ Item {
                         Label {
                             objectName: "zoneHeldElsewhereText"
                             Layout.fillWidth: true
-                            text: zonesPage.zoneHeldElsewhereMessage
+                            text: ZonesPageModel.zoneHeldElsewhereMessage
                             color: Theme.warning
                             font.pixelSize: 12
                             wrapMode: Text.WordWrap
                         }
                         Button {
                             objectName: "zoneRecordAnother"
-                            text: strings.localized("Record Another")
+                            text: Strings.localized("Record Another")
                             visible: !zoneShortcutRecorder.listening
                             onClicked: zoneShortcutRecorder.startRecording()
                         }
                     }
                     RowLayout {
                         objectName: "zoneConflict"
-                        visible: zonesPage.zoneConflictMessage.length > 0
+                        visible: ZonesPageModel.zoneConflictMessage.length > 0
                         Layout.fillWidth: true
                         spacing: 6
                         SymbolIcon {
@@ -630,7 +632,7 @@ Item {
                         Label {
                             objectName: "zoneConflictText"
                             Layout.fillWidth: true
-                            text: zonesPage.zoneConflictMessage
+                            text: ZonesPageModel.zoneConflictMessage
                             color: Theme.warning
                             font.pixelSize: 12
                             wrapMode: Text.WordWrap
@@ -642,29 +644,29 @@ Item {
                         Button {
                             id: splitButton
                             objectName: "splitMenuButton"
-                            text: strings.localized("Split in Half")
+                            text: Strings.localized("Split in Half")
                             onClicked: splitMenu.popup(splitButton, 0, splitButton.height)
                             Menu {
                                 id: splitMenu
                                 objectName: "splitMenu"
                                 MenuItem {
                                     objectName: "splitLeftRight"
-                                    text: strings.localized("Left and Right")
+                                    text: Strings.localized("Left and Right")
                                     icon.source: Symbols.source("rectangle.split.2x1")
-                                    onTriggered: zonesPage.splitZone("", true)
+                                    onTriggered: ZonesPageModel.splitZone("", true)
                                 }
                                 MenuItem {
                                     objectName: "splitTopBottom"
-                                    text: strings.localized("Top and Bottom")
+                                    text: Strings.localized("Top and Bottom")
                                     icon.source: Symbols.source("rectangle.split.1x2")
-                                    onTriggered: zonesPage.splitZone("", false)
+                                    onTriggered: ZonesPageModel.splitZone("", false)
                                 }
                             }
                         }
                         Button {
                             objectName: "deleteZoneButton"
-                            text: strings.localized("Delete Zone")
-                            onClicked: zonesPage.deleteZone()
+                            text: Strings.localized("Delete Zone")
+                            onClicked: ZonesPageModel.deleteZone()
                         }
                     }
                 }
@@ -672,25 +674,25 @@ Item {
                 SectionBox {
                     objectName: "positionSection"
                     Layout.fillWidth: true
-                    visible: zonesPage.hasSelection
-                    title: strings.localized("Position")
-                    footer: strings.localized("Percent of the monitor’s free area, excluding panels and docks.")
+                    visible: ZonesPageModel.hasSelection
+                    title: Strings.localized("Position")
+                    footer: Strings.localized("Percent of the monitor’s free area, excluding panels and docks.")
 
                     GridLayout {
                         columns: 1
                         rowSpacing: 6
-                        ExactSizeField { edge: 0; key: "left"; caption: strings.localized("Left") }
-                        ExactSizeField { edge: 1; key: "top"; caption: strings.localized("Top") }
-                        ExactSizeField { edge: 2; key: "width"; caption: strings.localized("Width") }
-                        ExactSizeField { edge: 3; key: "height"; caption: strings.localized("Height") }
+                        ExactSizeField { edge: 0; key: "left"; caption: Strings.localized("Left") }
+                        ExactSizeField { edge: 1; key: "top"; caption: Strings.localized("Top") }
+                        ExactSizeField { edge: 2; key: "width"; caption: Strings.localized("Width") }
+                        ExactSizeField { edge: 3; key: "height"; caption: Strings.localized("Height") }
                     }
                 }
 
                 Label {
                     objectName: "noSelectionText"
                     Layout.fillWidth: true
-                    visible: !zonesPage.hasSelection
-                    text: strings.localized("Select a zone on the preview to rename it, set its exact size, or assign a shortcut.")
+                    visible: !ZonesPageModel.hasSelection
+                    text: Strings.localized("Select a zone on the preview to rename it, set its exact size, or assign a shortcut.")
                     wrapMode: Text.WordWrap
                     opacity: 0.7
                 }
@@ -701,9 +703,9 @@ Item {
     }
 
     // A recorder whose zone went away stops listening, so the hotkeys come back.
-    readonly property bool hasSelection: zonesPage.hasSelection
+    readonly property bool hasSelection: ZonesPageModel.hasSelection
     onHasSelectionChanged: {
-        const recorder = zonesPage.zoneRecorder
+        const recorder = ZonesPageModel.zoneRecorder
         if (!hasSelection && recorder && recorder.listening)
             recorder.stopListening()
     }
@@ -712,7 +714,7 @@ Item {
     Popup {
         id: gridPopover
         objectName: "gridPopover"
-        readonly property bool wanted: zonesPage.showsGridPicker
+        readonly property bool wanted: ZonesPageModel.showsGridPicker
         parent: gridButton
         y: gridButton.height + 6
         padding: 16
@@ -722,13 +724,13 @@ Item {
         onWantedChanged: wanted ? open() : close()
         Component.onCompleted: if (wanted) open()
         onClosed: {
-            if (zonesPage.showsGridPicker)
-                zonesPage.showsGridPicker = false
+            if (ZonesPageModel.showsGridPicker)
+                ZonesPageModel.showsGridPicker = false
         }
 
         GridDensityPicker {
             objectName: "gridDensityPicker"
-            screenID: zonesPage.editedScreenID
+            screenID: ZonesPageModel.editedScreenID
         }
     }
 
@@ -736,21 +738,21 @@ Item {
     Alert {
         id: deleteDialog
         objectName: "deleteLayoutDialog"
-        title: zonesPage.deletionTitle
-        message: zonesPage.deletionMessage
-        wanted: zonesPage.confirmsLayoutDeletion
+        title: ZonesPageModel.deletionTitle
+        message: ZonesPageModel.deletionMessage
+        wanted: ZonesPageModel.confirmsLayoutDeletion
         // Escape, or closing by any other way than the buttons, keeps the layout.
-        onDismissed: zonesPage.cancelLayoutDeletion()
+        onDismissed: ZonesPageModel.cancelLayoutDeletion()
         Button {
             objectName: "deletionConfirm"
-            text: zonesPage.deletionButton
+            text: ZonesPageModel.deletionButton
             palette.buttonText: page.destructive
-            onClicked: zonesPage.confirmLayoutDeletion()
+            onClicked: ZonesPageModel.confirmLayoutDeletion()
         }
         Button {
             objectName: "deletionCancel"
-            text: strings.localized("Cancel")
-            onClicked: zonesPage.cancelLayoutDeletion()
+            text: Strings.localized("Cancel")
+            onClicked: ZonesPageModel.cancelLayoutDeletion()
         }
     }
 
@@ -758,7 +760,7 @@ Item {
     Popup {
         id: presetSheet
         objectName: "presetSheet"
-        readonly property bool wanted: zonesPage.showsPresets
+        readonly property bool wanted: ZonesPageModel.showsPresets
         parent: Overlay.overlay
         anchors.centerIn: parent
         width: parent ? Math.min(900, parent.width - 60) : 900
@@ -771,10 +773,10 @@ Item {
         onWantedChanged: wanted ? open() : close()
         Component.onCompleted: if (wanted) open()
         // The previews are built afresh for each opening, for the display edited now.
-        onAboutToShow: presetGallery.gallery = zonesPage.presetGallery()
+        onAboutToShow: presetGallery.gallery = ZonesPageModel.presetGallery()
         onClosed: {
-            if (zonesPage.showsPresets)
-                zonesPage.showsPresets = false
+            if (ZonesPageModel.showsPresets)
+                ZonesPageModel.showsPresets = false
         }
 
         background: Rectangle {

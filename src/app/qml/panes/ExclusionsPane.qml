@@ -1,7 +1,9 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "../controls"
+import Tessera
 
 // The applications whose windows never show zones while dragged.
 ScrollView {
@@ -20,10 +22,10 @@ ScrollView {
 
         SectionBox {
             Layout.fillWidth: true
-            title: strings.localized("Ignored Apps")
+            title: Strings.localized("Ignored Apps")
 
             Label {
-                text: strings.localized("Dragging windows of these apps doesn’t show zones. Keyboard shortcuts still work. The tray icon can add the active app in one click.")
+                text: Strings.localized("Dragging windows of these apps doesn’t show zones. Keyboard shortcuts still work. The tray icon can add the active app in one click.")
                 wrapMode: Text.WordWrap
                 Layout.fillWidth: true
                 opacity: 0.75
@@ -31,8 +33,8 @@ ScrollView {
 
             Label {
                 objectName: "noIgnoredApps"
-                visible: exclusionsPane.empty
-                text: strings.localized("No ignored apps")
+                visible: ExclusionsPaneModel.empty
+                text: Strings.localized("No ignored apps")
                 Layout.fillWidth: true
                 Layout.topMargin: 8
                 Layout.bottomMargin: 8
@@ -42,7 +44,7 @@ ScrollView {
 
             Repeater {
                 objectName: "ignoredAppsList"
-                model: exclusionsPane.apps
+                model: ExclusionsPaneModel.apps
                 delegate: RowLayout {
                     id: appRow
                     required property var modelData
@@ -58,7 +60,8 @@ ScrollView {
                             id: appIcon
                             anchors.fill: parent
                             source: appRow.modelData.iconSource
-                            sourceSize: Qt.size(56, 56)
+                            sourceSize.width: 56
+                            sourceSize.height: 56
                             fillMode: Image.PreserveAspectFit
                             asynchronous: true
                             visible: status === Image.Ready
@@ -90,9 +93,9 @@ ScrollView {
                     }
                     Button {
                         objectName: "stopIgnoring"
-                        text: strings.localized("Stop Ignoring")
+                        text: Strings.localized("Stop Ignoring")
                         icon.source: Symbols.source("minus.circle.fill")
-                        onClicked: exclusionsPane.stopIgnoring(appRow.modelData.identifier)
+                        onClicked: ExclusionsPaneModel.stopIgnoring(appRow.modelData.identifier)
                     }
                 }
             }
@@ -101,7 +104,7 @@ ScrollView {
         Label {
             objectName: "exclusionsError"
             visible: text.length > 0
-            text: exclusionsPane.lastError
+            text: ExclusionsPaneModel.lastError
             color: Theme.warning
             wrapMode: Text.WordWrap
             Layout.fillWidth: true
@@ -109,7 +112,7 @@ ScrollView {
 
         Button {
             objectName: "addAppsButton"
-            text: strings.localized("Add App…")
+            text: Strings.localized("Add App…")
             icon.source: Symbols.source("plus")
             onClicked: chooser.open()
         }
@@ -122,7 +125,7 @@ ScrollView {
     Alert {
         id: chooser
         objectName: "appChooser"
-        title: strings.localized("Choose Apps to Ignore")
+        title: Strings.localized("Choose Apps to Ignore")
         width: parent ? Math.min(480, parent.width - 40) : 480
         height: parent ? Math.min(560, parent.height - 40) : 560
         focus: true
@@ -131,7 +134,7 @@ ScrollView {
         property var chosen: ({})
         readonly property int chosenCount: Object.keys(chosen).length
         onAboutToShow: {
-            apps = exclusionsPane.installedApps().filter(app => !app.ignored)
+            apps = ExclusionsPaneModel.installedApps().filter(app => !app.ignored) // qmllint disable
             chosen = {}
             search.text = ""
             search.forceActiveFocus()
@@ -146,18 +149,18 @@ ScrollView {
         }
         function ignoreChosen() {
             // In the order shown, which is the order the list is written in.
-            exclusionsPane.ignoreApps(apps.map(app => app.identifier).filter(id => chosen[id]))
+            ExclusionsPaneModel.ignoreApps(apps.map(app => app.identifier).filter(id => chosen[id]))
             close()
         }
 
-        contentItem: ColumnLayout {
+        contentItem: ColumnLayout { // qmllint disable deferred-property-id
             spacing: 8
             TextField {
                 id: search
                 objectName: "appSearch"
                 Layout.fillWidth: true
-                placeholderText: strings.localized("Search")
-                Accessible.name: strings.localized("Search")
+                placeholderText: Strings.localized("Search")
+                Accessible.name: Strings.localized("Search")
             }
             ListView {
                 id: appList
@@ -170,7 +173,7 @@ ScrollView {
                     const needle = search.text.trim().toLowerCase()
                     return needle.length === 0 ? chooser.apps : chooser.apps.filter(
                         app => app.name.toLowerCase().includes(needle)
-                               || app.identifier.toLowerCase().includes(needle))
+                               || AppViewModel.identifier.toLowerCase().includes(needle))
                 }
                 delegate: CheckDelegate {
                     id: choice
@@ -181,7 +184,7 @@ ScrollView {
                     text: modelData.name
                     checked: chooser.chosen[modelData.identifier] === true
                     onClicked: chooser.toggle(modelData.identifier)
-                    contentItem: RowLayout {
+                    contentItem: RowLayout { // qmllint disable deferred-property-id
                         spacing: 10
                         Item {
                             implicitWidth: 24
@@ -190,7 +193,8 @@ ScrollView {
                                 id: choiceIcon
                                 anchors.fill: parent
                                 source: choice.modelData.iconSource
-                                sourceSize: Qt.size(48, 48)
+                                sourceSize.width: 48
+                                sourceSize.height: 48
                                 fillMode: Image.PreserveAspectFit
                                 asynchronous: true
                                 visible: status === Image.Ready
@@ -217,21 +221,21 @@ ScrollView {
                 visible: appList.count === 0
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignHCenter
-                text: strings.localized("No apps found")
+                text: Strings.localized("No apps found")
                 opacity: 0.6
             }
         }
 
         Button {
             objectName: "ignoreChosenApps"
-            text: strings.localized("Ignore")
+            text: Strings.localized("Ignore")
             enabled: chooser.chosenCount > 0
             highlighted: true
             onClicked: chooser.ignoreChosen()
         }
         Button {
             objectName: "cancelChoosingApps"
-            text: strings.localized("Cancel")
+            text: Strings.localized("Cancel")
             onClicked: chooser.close()
         }
     }

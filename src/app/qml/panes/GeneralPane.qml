@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "../controls"
+import Tessera
 
 // General settings: appearance, language, menu-bar icon, open at login, the built-in layouts
 // and the backup file. The file panels only pick a path; generalPane does the rest.
@@ -79,7 +79,7 @@ Item {
             Item { Layout.preferredHeight: Theme.pageMargin - 24 }
 
             SectionBox {
-                title: strings.localized("Appearance")
+                title: Strings.localized("Appearance")
                 Layout.fillWidth: true
                 Layout.leftMargin: Theme.pageMargin
                 Layout.rightMargin: Theme.pageMargin
@@ -88,20 +88,20 @@ Item {
                     objectName: "themePicker"
                     spacing: 16
                     Repeater {
-                        model: generalPane.appearances
+                        model: GeneralPaneModel.appearances
                         delegate: AbstractButton {
                             id: theme
                             required property var modelData
                             objectName: "appearance-" + modelData.rawValue
                             checkable: true
-                            checked: app.appearance === modelData.rawValue
+                            checked: AppViewModel.appearance === modelData.rawValue
                             text: modelData.title
                             Accessible.name: modelData.title
                             onClicked: {
-                                app.appearance = modelData.rawValue
-                                checked = Qt.binding(() => app.appearance === theme.modelData.rawValue)
+                                AppViewModel.appearance = modelData.rawValue
+                                checked = Qt.binding(() => AppViewModel.appearance === theme.modelData.rawValue)
                             }
-                            contentItem: Column {
+                            contentItem: Column { // qmllint disable deferred-property-id
                                 spacing: 6
                                 Rectangle {
                                     width: picture.implicitWidth + 6
@@ -129,58 +129,58 @@ Item {
                 RowLayout {
                     Layout.fillWidth: true
                     Label {
-                        text: strings.localized("Language")
+                        text: Strings.localized("Language")
                         Layout.fillWidth: true
                     }
                     ComboBox {
                         id: languagePicker
                         objectName: "languagePicker"
-                        Accessible.name: strings.localized("Language")
-                        model: generalPane.languages
+                        Accessible.name: Strings.localized("Language")
+                        model: GeneralPaneModel.languages
                         textRole: "title"
                         valueRole: "rawValue"
                         implicitContentWidthPolicy: ComboBox.WidestText
                         // Not indexOfValue: that is read before the model is set and never again.
-                        currentIndex: generalPane.languages.findIndex(
-                                          entry => entry.rawValue === generalPane.language)
+                        currentIndex: GeneralPaneModel.languages.findIndex( // qmllint disable
+                                          entry => entry.rawValue === GeneralPaneModel.language)
                         onActivated: {
-                            generalPane.setLanguage(currentValue)
-                            currentIndex = Qt.binding(() => generalPane.languages.findIndex(
+                            GeneralPaneModel.setLanguage(currentValue)
+                            currentIndex = Qt.binding(() => GeneralPaneModel.languages.findIndex(
                                                           entry => entry.rawValue
-                                                                   === generalPane.language))
+                                                                   === GeneralPaneModel.language))
                         }
                     }
                 }
 
                 ToggleRow {
                     switchName: "showsMenuBarIcon"
-                    title: strings.localized("Show in System Tray")
-                    value: generalPane.showsMenuBarIcon
-                    onToggledTo: on => generalPane.showsMenuBarIcon = on
+                    title: Strings.localized("Show in System Tray")
+                    value: GeneralPaneModel.showsMenuBarIcon
+                    onToggledTo: on => GeneralPaneModel.showsMenuBarIcon = on
                 }
 
                 ToggleRow {
                     switchName: "openAtLogin"
-                    title: strings.localized("Open at Login")
+                    title: Strings.localized("Open at Login")
                     // The system may refuse; the switch shows what it reports.
-                    value: generalPane.launchAtLogin
-                    onToggledTo: on => generalPane.setLaunchAtLogin(on)
+                    value: GeneralPaneModel.launchAtLogin
+                    onToggledTo: on => GeneralPaneModel.setLaunchAtLogin(on)
                 }
             }
 
             SectionBox {
-                title: strings.localized("Layouts")
+                title: Strings.localized("Layouts")
                 Layout.fillWidth: true
                 Layout.leftMargin: Theme.pageMargin
                 Layout.rightMargin: Theme.pageMargin
 
                 DetailRow {
-                    title: strings.localized("Built-in Layouts")
-                    detail: strings.localized("Brings back the original layouts. Your own layouts and zone shortcuts will be removed.")
+                    title: Strings.localized("Built-in Layouts")
+                    detail: Strings.localized("Brings back the original layouts. Your own layouts and zone shortcuts will be removed.")
                     Button {
                         objectName: "restoreBuiltIns"
-                        text: strings.localized("Restore…")
-                        onClicked: generalPane.requestRestoreBuiltIns()
+                        text: Strings.localized("Restore…")
+                        onClicked: GeneralPaneModel.requestRestoreBuiltIns()
                     }
                 }
             }
@@ -192,29 +192,29 @@ Item {
                 spacing: 8
 
                 SectionBox {
-                    title: strings.localized("Backup")
-                    footer: generalPane.automaticCopiesFooter
+                    title: Strings.localized("Backup")
+                    footer: GeneralPaneModel.automaticCopiesFooter
                     Layout.fillWidth: true
 
                     DetailRow {
-                        title: strings.localized("Layouts and settings")
-                        detail: strings.localized("One file with layouts, zones, shortcuts, exclusions and preferences. Useful for a new computer or before experimenting.")
+                        title: Strings.localized("Layouts and settings")
+                        detail: Strings.localized("One file with layouts, zones, shortcuts, exclusions and preferences. Useful for a new computer or before experimenting.")
                         Button {
                             objectName: "exportBackup"
-                            text: strings.localized("Export…")
-                            onClicked: generalPane.chooseExportFile(pane.Window.window)
+                            text: Strings.localized("Export…")
+                            onClicked: GeneralPaneModel.chooseExportFile(pane.Window.window)
                         }
                         Button {
                             objectName: "importBackup"
-                            text: strings.localized("Import…")
-                            onClicked: generalPane.chooseImportFile(pane.Window.window)
+                            text: Strings.localized("Import…")
+                            onClicked: GeneralPaneModel.chooseImportFile(pane.Window.window)
                         }
                     }
                     Label {
                         objectName: "exportNotice"
                         visible: text.length > 0
                         Layout.fillWidth: true
-                        text: generalPane.exportNotice
+                        text: GeneralPaneModel.exportNotice
                         wrapMode: Text.Wrap
                         font.pixelSize: 12
                         opacity: 0.8
@@ -223,8 +223,8 @@ Item {
 
                 Button {
                     objectName: "showAutomaticCopies"
-                    text: strings.localized("Show Automatic Copies")
-                    onClicked: generalPane.showAutomaticCopies()
+                    text: Strings.localized("Show Automatic Copies")
+                    onClicked: GeneralPaneModel.showAutomaticCopies()
                 }
             }
 
@@ -234,73 +234,73 @@ Item {
 
     Alert {
         objectName: "relaunchAlert"
-        title: strings.localized("Relaunch to switch the language?")
-        message: strings.localized("Tessera shows the new language after it relaunches. Your layouts and settings stay as they are.")
-        wanted: generalPane.confirmsRelaunch
-        onDismissed: generalPane.relaunchLater()
+        title: Strings.localized("Relaunch to switch the language?")
+        message: Strings.localized("Tessera shows the new language after it relaunches. Your layouts and settings stay as they are.")
+        wanted: GeneralPaneModel.confirmsRelaunch
+        onDismissed: GeneralPaneModel.relaunchLater()
         Button {
             objectName: "relaunchNow"
-            text: strings.localized("Relaunch Now")
+            text: Strings.localized("Relaunch Now")
             highlighted: true
-            onClicked: generalPane.relaunchNow()
+            onClicked: GeneralPaneModel.relaunchNow()
         }
         Button {
             objectName: "relaunchLater"
-            text: strings.localized("Later")
-            onClicked: generalPane.relaunchLater()
+            text: Strings.localized("Later")
+            onClicked: GeneralPaneModel.relaunchLater()
         }
     }
 
     Alert {
         objectName: "restoreAlert"
-        title: strings.localized("Restore built-in layouts?")
-        message: strings.localized("Your own layouts, zones, and shortcuts will be removed.")
-        wanted: generalPane.confirmsRestore
-        onDismissed: generalPane.cancelRestoreBuiltIns()
+        title: Strings.localized("Restore built-in layouts?")
+        message: Strings.localized("Your own layouts, zones, and shortcuts will be removed.")
+        wanted: GeneralPaneModel.confirmsRestore
+        onDismissed: GeneralPaneModel.cancelRestoreBuiltIns()
         Button {
             objectName: "confirmRestore"
-            text: strings.localized("Restore")
+            text: Strings.localized("Restore")
             // Destructive: drawn in red so it is never taken for the safe choice.
             palette.buttonText: "#d70015"
-            onClicked: generalPane.restoreBuiltIns()
+            onClicked: GeneralPaneModel.restoreBuiltIns()
         }
         Button {
             objectName: "cancelRestore"
-            text: strings.localized("Cancel")
-            onClicked: generalPane.cancelRestoreBuiltIns()
+            text: Strings.localized("Cancel")
+            onClicked: GeneralPaneModel.cancelRestoreBuiltIns()
         }
     }
 
     Alert {
         objectName: "importAlert"
-        title: generalPane.importTitle
-        message: generalPane.importMessage
-        wanted: generalPane.hasPendingImport
-        onDismissed: generalPane.cancelImport()
+        title: GeneralPaneModel.importTitle
+        message: GeneralPaneModel.importMessage
+        wanted: GeneralPaneModel.hasPendingImport
+        onDismissed: GeneralPaneModel.cancelImport()
         Button {
             objectName: "confirmImport"
-            text: generalPane.importButton
+            text: GeneralPaneModel.importButton
             highlighted: true
-            onClicked: generalPane.confirmImport()
+            onClicked: GeneralPaneModel.confirmImport()
         }
         Button {
             objectName: "cancelImport"
-            text: generalPane.importCancelButton
-            onClicked: generalPane.cancelImport()
+            text: GeneralPaneModel.importCancelButton
+            onClicked: GeneralPaneModel.cancelImport()
         }
     }
 
     Alert {
         objectName: "errorAlert"
-        title: generalPane.errorTitle
-        message: generalPane.errorMessage
-        wanted: generalPane.showsError
-        onDismissed: generalPane.dismissError()
+        title: GeneralPaneModel.errorTitle
+        message: GeneralPaneModel.errorMessage
+        wanted: GeneralPaneModel.showsError
+        onDismissed: GeneralPaneModel.dismissError()
         Button {
             objectName: "dismissError"
-            text: strings.localized("OK")
+            text: Strings.localized("OK")
             highlighted: true
-            onClicked: generalPane.dismissError()
+            onClicked: GeneralPaneModel.dismissError()
         }
     }
 }

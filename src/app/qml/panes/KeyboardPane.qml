@@ -1,7 +1,9 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "../controls"
+import Tessera
 
 // The window commands' shortcuts: one recorder per command, the warnings under them (a clash, or
 // keys another program holds) and the way back to the default shortcuts. Scrolled and within the page margins, like the other
@@ -20,20 +22,22 @@ ScrollView {
 
         SectionBox {
             Layout.fillWidth: true
-            title: keyboardPane.header
-            footer: keyboardPane.footer
+            title: KeyboardPaneModel.header
+            footer: KeyboardPaneModel.footer
 
             Repeater {
-                model: keyboardPane.commands
+                model: KeyboardPaneModel.commands
 
                 delegate: ColumnLayout {
                     id: row
+                    required property var modelData
                     objectName: "commandRow_" + modelData.command
-                    readonly property string conflict:
-                        (keyboardPane.revision, keyboardPane.conflictMessage(modelData.command))
-                    readonly property string heldElsewhere:
-                        (keyboardPane.revision,
-                         keyboardPane.heldElsewhereMessage(modelData.command))
+                    // Reads the revision to be evaluated again when the shortcuts change (a
+                    // comma expression would be dropped by the QML compiler).
+                    readonly property string conflict: KeyboardPaneModel.revision >= 0
+                        ? KeyboardPaneModel.conflictMessage(row.modelData.command) : ""
+                    readonly property string heldElsewhere: KeyboardPaneModel.revision >= 0
+                        ? KeyboardPaneModel.heldElsewhereMessage(row.modelData.command) : ""
                     Layout.fillWidth: true
                     spacing: 4
 
@@ -41,22 +45,22 @@ ScrollView {
                         Layout.fillWidth: true
                         spacing: 8
                         SymbolIcon {
-                            name: modelData.icon
+                            name: row.modelData.icon
                             size: 18
                         }
                         Label {
-                            text: modelData.title
+                            text: row.modelData.title
                             elide: Text.ElideRight
                             Layout.fillWidth: true
                         }
                         ShortcutRecorder {
                             id: rowRecorder
-                            objectName: "recorder_" + modelData.command
-                            recorder: modelData.recorder
+                            objectName: "recorder_" + row.modelData.command
+                            recorder: row.modelData.recorder
                         }
                     }
                     RowLayout {
-                        objectName: "heldElsewhereRow_" + modelData.command
+                        objectName: "heldElsewhereRow_" + row.modelData.command
                         visible: row.heldElsewhere.length > 0
                         Layout.fillWidth: true
                         spacing: 6
@@ -66,7 +70,7 @@ ScrollView {
                             color: Theme.warning
                         }
                         Label {
-                            objectName: "heldElsewhere_" + modelData.command
+                            objectName: "heldElsewhere_" + row.modelData.command
                             text: row.heldElsewhere
                             color: Theme.warning
                             font.pixelSize: 12
@@ -74,8 +78,8 @@ ScrollView {
                             Layout.fillWidth: true
                         }
                         Button {
-                            objectName: "recordAnother_" + modelData.command
-                            text: keyboardPane.recordAnotherTitle
+                            objectName: "recordAnother_" + row.modelData.command
+                            text: KeyboardPaneModel.recordAnotherTitle
                             visible: !rowRecorder.listening
                             onClicked: rowRecorder.startRecording()
                         }
@@ -90,7 +94,7 @@ ScrollView {
                             color: Theme.warning
                         }
                         Label {
-                            objectName: "conflict_" + modelData.command
+                            objectName: "conflict_" + row.modelData.command
                             text: row.conflict
                             color: Theme.warning
                             font.pixelSize: 12
@@ -103,16 +107,16 @@ ScrollView {
 
             Button {
                 objectName: "restoreDefaultShortcuts"
-                text: keyboardPane.restoreDefaultsTitle
+                text: KeyboardPaneModel.restoreDefaultsTitle
                 Layout.alignment: Qt.AlignRight
-                onClicked: keyboardPane.restoreDefaults()
+                onClicked: KeyboardPaneModel.restoreDefaults()
             }
         }
 
         Label {
             objectName: "keyboardError"
             visible: text.length > 0
-            text: keyboardPane.lastError
+            text: KeyboardPaneModel.lastError
             color: Theme.warning
             wrapMode: Text.WordWrap
             Layout.fillWidth: true

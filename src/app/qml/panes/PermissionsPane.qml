@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "../controls"
+import Tessera
 
 // The two permissions Tessera needs, each with a way to the system's page for it, and a
 // relaunch for when access was given but the running process doesn't see it yet.
@@ -37,7 +37,7 @@ ScrollView {
                 objectName: permissionRow.key + "OpenSettings"
                 anchors.fill: parent
                 visible: !permissionRow.granted
-                text: strings.localized("Open System Settings")
+                text: Strings.localized("Open System Settings")
                 onClicked: permissionRow.openSettings()
             }
         }
@@ -50,18 +50,18 @@ ScrollView {
         Item { Layout.preferredHeight: Theme.pageMargin - 24 }
 
         SectionBox {
-            title: strings.localized("Permissions")
-            footer: strings.localized("Some desktops apply access changes only after the app relaunches.")
+            title: Strings.localized("Permissions")
+            footer: Strings.localized("Some desktops apply access changes only after the app relaunches.")
             Layout.fillWidth: true
             Layout.leftMargin: Theme.pageMargin
             Layout.rightMargin: Theme.pageMargin
 
             PermissionRow {
                 key: "accessibility"
-                title: strings.localized("Accessibility")
-                detail: strings.localized("Move and resize other apps’ windows.")
-                granted: permissionsPane.accessibilityGranted
-                onOpenSettings: permissionsPane.openAccessibilitySettings()
+                title: Strings.localized("Accessibility")
+                detail: Strings.localized("Move and resize other apps’ windows.")
+                granted: PermissionsPaneModel.accessibilityGranted
+                onOpenSettings: PermissionsPaneModel.openAccessibilitySettings()
             }
             Rectangle {
                 Layout.fillWidth: true
@@ -70,10 +70,10 @@ ScrollView {
             }
             PermissionRow {
                 key: "inputMonitoring"
-                title: strings.localized("Input Monitoring")
-                detail: strings.localized("Notice when a window is dragged by its title bar.")
-                granted: permissionsPane.inputMonitoringGranted
-                onOpenSettings: permissionsPane.openInputMonitoringSettings()
+                title: Strings.localized("Input Monitoring")
+                detail: Strings.localized("Notice when a window is dragged by its title bar.")
+                granted: PermissionsPaneModel.inputMonitoringGranted
+                onOpenSettings: PermissionsPaneModel.openInputMonitoringSettings()
             }
         }
 
@@ -88,12 +88,12 @@ ScrollView {
                 Label {
                     Layout.fillWidth: true
                     wrapMode: Text.WordWrap
-                    text: strings.localized("Turned access on but the status didn’t change?")
+                    text: Strings.localized("Turned access on but the status didn’t change?")
                 }
                 Button {
                     objectName: "relaunchTessera"
-                    text: strings.localized("Relaunch Tessera")
-                    onClicked: permissionsPane.relaunch()
+                    text: Strings.localized("Relaunch Tessera")
+                    onClicked: PermissionsPaneModel.relaunch()
                 }
             }
         }

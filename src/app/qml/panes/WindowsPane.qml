@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "../controls"
+import Tessera
 
 // Dragging, the size of the zone cards, the spacing between placed windows and the editor's
 // snapping grid.
@@ -19,26 +19,28 @@ ScrollView {
 
         SectionBox {
             Layout.fillWidth: true
-            title: strings.localized("Dragging")
+            title: Strings.localized("Dragging")
             ToggleRow {
                 switchName: "snapOnDragSwitch"
-                title: strings.localized("Arrange windows while dragging")
-                detail: strings.localized("Zones appear when you drag a window by its title bar.")
-                value: (prefs.revision, prefs.boolValue("snapOnDrag"))
-                onToggledTo: on => prefs.setBool("snapOnDrag", on)
+                title: Strings.localized("Arrange windows while dragging")
+                detail: Strings.localized("Zones appear when you drag a window by its title bar.")
+                // Reads the revision to follow changes made elsewhere (a comma expression would
+                // be dropped by the QML compiler).
+                value: Preferences.revision >= 0 && Preferences.boolValue("snapOnDrag")
+                onToggledTo: on => Preferences.setBool("snapOnDrag", on)
             }
             ToggleRow {
                 switchName: "restoreOnDragOutSwitch"
-                title: strings.localized("Restore size when leaving a zone")
-                detail: strings.localized("A window dragged out of its zone gets back the size it had before.")
-                value: (prefs.revision, prefs.boolValue("restoreOnDragOut"))
-                onToggledTo: on => prefs.setBool("restoreOnDragOut", on)
+                title: Strings.localized("Restore size when leaving a zone")
+                detail: Strings.localized("A window dragged out of its zone gets back the size it had before.")
+                value: Preferences.revision >= 0 && Preferences.boolValue("restoreOnDragOut")
+                onToggledTo: on => Preferences.setBool("restoreOnDragOut", on)
             }
         }
 
         SectionBox {
             Layout.fillWidth: true
-            title: strings.localized("Zone card size")
+            title: Strings.localized("Zone card size")
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 12
@@ -46,17 +48,17 @@ ScrollView {
                     id: cardSlider
                     objectName: "cardScaleSlider"
                     Layout.fillWidth: true
-                    from: windowsPane.cardScaleMinimum
-                    to: windowsPane.cardScaleMaximum
-                    stepSize: windowsPane.cardScaleStep
+                    from: WindowsPaneModel.cardScaleMinimum
+                    to: WindowsPaneModel.cardScaleMaximum
+                    stepSize: WindowsPaneModel.cardScaleStep
                     snapMode: Slider.SnapAlways
-                    value: windowsPane.cardScale
-                    Accessible.name: strings.localized("Zone card size")
-                    onMoved: windowsPane.cardScale = value
+                    value: WindowsPaneModel.cardScale
+                    Accessible.name: Strings.localized("Zone card size")
+                    onMoved: WindowsPaneModel.cardScale = value
                 }
                 Label {
                     objectName: "cardScaleLabel"
-                    text: windowsPane.cardScaleText
+                    text: WindowsPaneModel.cardScaleText
                     horizontalAlignment: Text.AlignRight
                     Layout.preferredWidth: 48
                 }
@@ -64,13 +66,13 @@ ScrollView {
             // One card as the overlay draws it at this size, with room for the largest one.
             Item {
                 Layout.fillWidth: true
-                implicitHeight: windowsPane.cardPreviewMaximumSize.height + 16
+                implicitHeight: WindowsPaneModel.cardPreviewMaximumSize.height + 16
                 Rectangle {
                     id: cardPreview
                     objectName: "cardPreview"
                     anchors.centerIn: parent
-                    width: windowsPane.cardPreviewSize.width
-                    height: windowsPane.cardPreviewSize.height
+                    width: WindowsPaneModel.cardPreviewSize.width
+                    height: WindowsPaneModel.cardPreviewSize.height
                     radius: Math.min(Math.min(width, height) / 2, 20)
                     color: Qt.rgba(1, 1, 1, 0.55)
                     border.color: Qt.rgba(0, 0, 0, 0.18)
@@ -86,14 +88,14 @@ ScrollView {
             }
             Button {
                 objectName: "showZonesButton"
-                text: strings.localized("Show Zones")
-                onClicked: app.previewZones()
+                text: Strings.localized("Show Zones")
+                onClicked: AppViewModel.previewZones()
             }
         }
 
         SectionBox {
             Layout.fillWidth: true
-            title: strings.localized("Spacing")
+            title: Strings.localized("Spacing")
             RowLayout {
                 Layout.fillWidth: true
                 spacing: 16
@@ -102,18 +104,18 @@ ScrollView {
                     spacing: 8
                     RowLayout {
                         spacing: 12
-                        Label { text: strings.localized("Gap between windows") }
+                        Label { text: Strings.localized("Gap between windows") }
                         SpinBox {
                             id: gapStepper
                             objectName: "windowGapStepper"
-                            from: windowsPane.windowGapMinimum
-                            to: windowsPane.windowGapMaximum
-                            stepSize: windowsPane.windowGapStep
-                            value: windowsPane.windowGap
+                            from: WindowsPaneModel.windowGapMinimum
+                            to: WindowsPaneModel.windowGapMaximum
+                            stepSize: WindowsPaneModel.windowGapStep
+                            value: WindowsPaneModel.windowGap
                             editable: false
-                            Accessible.name: strings.localized("Gap between windows")
-                            textFromValue: (v, locale) => windowsPane.formatWindowGap(v)
-                            onValueModified: windowsPane.windowGap = value
+                            Accessible.name: Strings.localized("Gap between windows")
+                            textFromValue: (v, locale) => WindowsPaneModel.formatWindowGap(v)
+                            onValueModified: WindowsPaneModel.windowGap = value
                         }
                     }
                 }
@@ -121,7 +123,7 @@ ScrollView {
                 Rectangle {
                     id: gapPicture
                     objectName: "gapPreview"
-                    readonly property var preview: windowsPane.gapPreview
+                    readonly property var preview: WindowsPaneModel.gapPreview
                     readonly property real scale_: width / preview.width
                     width: 176
                     height: preview.height * scale_
@@ -152,17 +154,17 @@ ScrollView {
             }
             ToggleRow {
                 switchName: "tightEdgesSwitch"
-                enabled: windowsPane.tightEdgesEnabled
-                title: strings.localized("No gap at screen edges")
-                detail: strings.localized("Windows touch the panels and sides of the screen.")
-                value: windowsPane.tightEdges
-                onToggledTo: on => windowsPane.tightEdges = on
+                enabled: WindowsPaneModel.tightEdgesEnabled
+                title: Strings.localized("No gap at screen edges")
+                detail: Strings.localized("Windows touch the panels and sides of the screen.")
+                value: WindowsPaneModel.tightEdges
+                onToggledTo: on => WindowsPaneModel.tightEdges = on
             }
         }
 
         SectionBox {
             Layout.fillWidth: true
-            title: strings.localized("Zone Editor")
+            title: Strings.localized("Zone Editor")
             GridDensityPicker {
                 objectName: "gridDensityPicker"
                 Layout.fillWidth: true

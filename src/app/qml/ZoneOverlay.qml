@@ -1,4 +1,7 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
+import Tessera
 
 // One display's overlay: the dimmed backdrop and, zone by zone, the highlight that grows over
 // the hovered zone and the frosted card bearing the zone's name. Every number comes from
@@ -7,7 +10,7 @@ import QtQuick
 Item {
     id: root
 
-    required property QtObject overlay
+    required property OverlayViewModel overlay
 
     readonly property color accent: overlay.accentColor
     readonly property bool dark: overlay.dark
@@ -50,12 +53,12 @@ Item {
     }
 
     Repeater {
-        model: root.overlay.zones
+        model: root.overlay.zones // qmllint disable type
 
         delegate: Item {
             id: zoneView
-            required property QtObject modelData
-            readonly property QtObject zone: modelData
+            required property OverlayZoneItem modelData
+            readonly property OverlayZoneItem zone: modelData
             objectName: "zone-" + zone.zoneId
             anchors.fill: parent
 
