@@ -4,6 +4,7 @@
 
 #include <QQmlEngine>
 #include <QQmlError>
+#include <QQuickGraphicsConfiguration>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSurfaceFormat>
@@ -51,7 +52,16 @@ QtOverlaySurface::QtOverlaySurface(const Rect& frame, std::unique_ptr<OverlayVie
     // (without one the X server shows it opaque, still letting clicks through).
     QSurfaceFormat format = view_->format();
     format.setAlphaBufferSize(8);
+    // No depth buffer (the renderer then draws the few items in their order instead of sorting
+    // opaque ones by depth) and no stencil (nothing is clipped or rotated): a software
+    // rasterizer then neither clears nor tests a display-sized buffer every frame, and the
+    // window does not hold one for the whole run.
+    format.setDepthBufferSize(0);
+    format.setStencilBufferSize(0);
     view_->setFormat(format);
+    QQuickGraphicsConfiguration graphics = view_->graphicsConfiguration();
+    graphics.setDepthBufferFor2D(false);
+    view_->setGraphicsConfiguration(graphics);
     view_->setColor(Qt::transparent);
     view_->setTitle(QStringLiteral("Tessera Overlay"));
     view_->setResizeMode(QQuickView::SizeRootObjectToView);
