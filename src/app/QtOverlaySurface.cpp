@@ -75,24 +75,33 @@ QtOverlaySurface::QtOverlaySurface(const Rect& frame, std::unique_ptr<OverlayVie
     for (const auto& error : view_->errors()) {
         std::cerr << "tessera: overlay: " << error.toString().toStdString() << "\n";
     }
-    // Delivered on this thread whichever thread renders.
-    QObject::connect(view_.get(), &QQuickWindow::frameSwapped, view_.get(), [this] {
-        if (drawingAhead_) {
-            // Taken down after the render loop is done with the frame.
+    // Runs on the thread that renders, right after the frame went to the display server; the
+    // time is taken there, since the GUI thread may be held up by the next frame before it
+    // hears of this one.
+    QObject::connect(
+        view_.get(), &QQuickWindow::frameSwapped, view_.get(),
+        [this] {
+            const double shownAfter = awaitingFrame_.exchange(false)
+                                          ? static_cast<double>(orderedFront_.nsecsElapsed()) / 1e6
+                                          : -1.0;
             QMetaObject::invokeMethod(
-                view_.get(), [this] { finishDrawingAhead(); }, Qt::QueuedConnection);
-        }
-        if (awaitingFrame_) {
-            awaitingFrame_ = false;
-            if (firstFrameShown_) {
-                firstFrameShown_(view_->geometry(),
-                                 static_cast<double>(orderedFront_.nsecsElapsed()) / 1e6);
-            }
-        }
-    });
+                view_.get(),
+                [this, shownAfter] {
+                    // Taken down after the render loop is done with the frame.
+                    finishDrawingAhead();
+                    if (shownAfter >= 0 && firstFrameShown_) {
+                        firstFrameShown_(view_->geometry(), shownAfter);
+                    }
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::DirectConnection);
 }
 
-QtOverlaySurface::~QtOverlaySurface() = default;
+QtOverlaySurface::~QtOverlaySurface() {
+    // First, so the render thread is done before the members its frame handler reads go.
+    view_.reset();
+}
 
 void QtOverlaySurface::setFrame(const Rect& frame) {
     frame_ = frame;
@@ -129,8 +138,8 @@ void QtOverlaySurface::finishDrawingAhead() {
 void QtOverlaySurface::orderFront() {
     finishDrawingAhead();
     if (firstFrameShown_ && !view_->isVisible()) {
-        awaitingFrame_ = true;
         orderedFront_.start();
+        awaitingFrame_.store(true);
     }
     view_->show();
     view_->raise();
