@@ -13,6 +13,10 @@
 #include <iostream>
 #include <utility>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace tessera::shell {
 
 namespace {
@@ -132,6 +136,11 @@ void QtOverlaySurface::finishDrawingAhead() {
         view_->hide();
         viewModel_->setRehearsing(false);
         view_->setGeometry(toScreen_(frame_));
+#if defined(__GLIBC__)
+        // Compiling the shaders for the first frame leaves megabytes of scratch memory free in
+        // the heaps; give it back, or the process carries it through its whole idle run.
+        malloc_trim(0);
+#endif
     }
 }
 
