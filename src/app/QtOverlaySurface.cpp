@@ -81,15 +81,16 @@ QtOverlaySurface::QtOverlaySurface(const Rect& frame, std::unique_ptr<OverlayVie
     }
     // Runs on the thread that renders, right after the frame went to the display server; the
     // time is taken there, since the GUI thread may be held up by the next frame before it
-    // hears of this one.
+    // hears of this one. It keeps to the view itself, not the pointer the destructor resets.
+    auto* view = view_.get();
     QObject::connect(
-        view_.get(), &QQuickWindow::frameSwapped, view_.get(),
-        [this] {
+        view, &QQuickWindow::frameSwapped, view,
+        [this, view] {
             const double shownAfter = awaitingFrame_.exchange(false)
                                           ? static_cast<double>(orderedFront_.nsecsElapsed()) / 1e6
                                           : -1.0;
             QMetaObject::invokeMethod(
-                view_.get(),
+                view,
                 [this, shownAfter] {
                     // Taken down after the render loop is done with the frame.
                     finishDrawingAhead();
