@@ -5,6 +5,7 @@
 
 #include <QQmlEngine>
 #include <QQmlError>
+#include <QQuickGraphicsConfiguration>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSurfaceFormat>
@@ -12,6 +13,10 @@
 
 #include <iostream>
 #include <utility>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace tessera::shell {
 
@@ -52,7 +57,16 @@ QtOverlaySurface::QtOverlaySurface(const Rect& frame, std::unique_ptr<OverlayVie
     // (without one the X server shows it opaque, still letting clicks through).
     QSurfaceFormat format = view_->format();
     format.setAlphaBufferSize(8);
+    // No depth buffer (the renderer then draws the few items in their order instead of sorting
+    // opaque ones by depth) and no stencil (nothing is clipped or rotated): a software
+    // rasterizer then neither clears nor tests a display-sized buffer every frame, and the
+    // window does not hold one for the whole run.
+    format.setDepthBufferSize(0);
+    format.setStencilBufferSize(0);
     view_->setFormat(format);
+    QQuickGraphicsConfiguration graphics = view_->graphicsConfiguration();
+    graphics.setDepthBufferFor2D(false);
+    view_->setGraphicsConfiguration(graphics);
     view_->setColor(Qt::transparent);
     view_->setTitle(QStringLiteral("Tessera Overlay"));
     view_->setResizeMode(QQuickView::SizeRootObjectToView);
@@ -66,24 +80,34 @@ QtOverlaySurface::QtOverlaySurface(const Rect& frame, std::unique_ptr<OverlayVie
     for (const auto& error : view_->errors()) {
         std::cerr << "tessera: overlay: " << error.toString().toStdString() << "\n";
     }
-    // Delivered on this thread whichever thread renders.
-    QObject::connect(view_.get(), &QQuickWindow::frameSwapped, view_.get(), [this] {
-        if (drawingAhead_) {
-            // Taken down after the render loop is done with the frame.
+    // Runs on the thread that renders, right after the frame went to the display server; the
+    // time is taken there, since the GUI thread may be held up by the next frame before it
+    // hears of this one. It keeps to the view itself, not the pointer the destructor resets.
+    auto* view = view_.get();
+    QObject::connect(
+        view, &QQuickWindow::frameSwapped, view,
+        [this, view] {
+            const double shownAfter = awaitingFrame_.exchange(false)
+                                          ? static_cast<double>(orderedFront_.nsecsElapsed()) / 1e6
+                                          : -1.0;
             QMetaObject::invokeMethod(
-                view_.get(), [this] { finishDrawingAhead(); }, Qt::QueuedConnection);
-        }
-        if (awaitingFrame_) {
-            awaitingFrame_ = false;
-            if (firstFrameShown_) {
-                firstFrameShown_(view_->geometry(),
-                                 static_cast<double>(orderedFront_.nsecsElapsed()) / 1e6);
-            }
-        }
-    });
+                view,
+                [this, shownAfter] {
+                    // Taken down after the render loop is done with the frame.
+                    finishDrawingAhead();
+                    if (shownAfter >= 0 && firstFrameShown_) {
+                        firstFrameShown_(view_->geometry(), shownAfter);
+                    }
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::DirectConnection);
 }
 
-QtOverlaySurface::~QtOverlaySurface() = default;
+QtOverlaySurface::~QtOverlaySurface() {
+    // First, so the render thread is done before the members its frame handler reads go.
+    view_.reset();
+}
 
 void QtOverlaySurface::setFrame(const Rect& frame) {
     frame_ = frame;
@@ -114,14 +138,19 @@ void QtOverlaySurface::finishDrawingAhead() {
         view_->hide();
         viewModel_->setRehearsing(false);
         view_->setGeometry(toScreen_(frame_));
+#if defined(__GLIBC__)
+        // Compiling the shaders for the first frame leaves megabytes of scratch memory free in
+        // the heaps; give it back, or the process carries it through its whole idle run.
+        malloc_trim(0);
+#endif
     }
 }
 
 void QtOverlaySurface::orderFront() {
     finishDrawingAhead();
     if (firstFrameShown_ && !view_->isVisible()) {
-        awaitingFrame_ = true;
         orderedFront_.start();
+        awaitingFrame_.store(true);
     }
     view_->show();
     view_->raise();

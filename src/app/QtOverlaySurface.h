@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QRect>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -64,7 +65,8 @@ private:
     std::unique_ptr<QQuickView> view_;
     FirstFrameShown firstFrameShown_;
     QElapsedTimer orderedFront_;
-    bool awaitingFrame_ = false;
+    // Set on this thread, taken by the render thread.
+    std::atomic<bool> awaitingFrame_ = false;
     bool drawingAhead_ = false;
 };
 
