@@ -137,6 +137,8 @@ const std::vector<Shown>& everythingShown() {
          [](SimShell&, QQuickWindow& window) {
              clickCentre(window, "zoneBox_0", Qt::RightButton);
          }},
+        {"split-menu", "zones", nullptr, "splitMenu",
+         [](SimShell&, QQuickWindow& window) { clickCentre(window, "splitMenuButton"); }},
         {"edit-menu", "zones", nullptr, "editMenu",
          [](SimShell&, QQuickWindow& window) { clickCentre(window, "editMenuTitle"); }},
         {"app-menu", "overview", nullptr, "appMenu",
