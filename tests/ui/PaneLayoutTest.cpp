@@ -5,6 +5,7 @@
 #include "AppViewModel.h"
 #include "GeneralPaneModel.h"
 #include "KeyboardPaneModel.h"
+#include "MainWindow.h"
 #include "QtTestSupport.h"
 #include "ShortcutRecorderModel.h"
 #include "SimShell.h"
@@ -15,6 +16,8 @@
 #include "ShippedStrings.h"
 
 #include <QDir>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
@@ -252,20 +255,15 @@ protected:
             shell::followAppearance(sim.shell->app(), desktopScheme);
             sim.shell->app().setAppearance("dark");
         }
-        engine.addImageProvider("symbols",
-                                std::make_unique<shell::SymbolImageProvider>().release());
-        sim.shell->expose(*engine.rootContext());
-        engine.load(QUrl("qrc:/qml/Main.qml"));
-        ASSERT_EQ(engine.rootObjects().size(), 1);
-        window = qobject_cast<QQuickWindow*>(engine.rootObjects().front());
-        ASSERT_NE(window, nullptr);
-        // The smallest window: the width where long texts wrap most.
-        window->resize(window->minimumSize());
         sim.shell->app().setPage(shown.page);
         if (shown.pane != nullptr) {
             sim.shell->app().setSettingsPane(shown.pane);
         }
         Q_EMIT sim.shell->app().showWindowRequested();
+        window = mainWindow.window();
+        ASSERT_NE(window, nullptr);
+        // The smallest window: the width where long texts wrap most.
+        window->resize(window->minimumSize());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         processEvents();
         // The first frame lays the page out; what it shows is what the user gets to click.
@@ -336,7 +334,13 @@ protected:
     FrameClock clock;
     const shell::DesktopColorScheme desktopScheme;
     SimShell sim{SimShellOptions{.language = GetParam().language}};
-    QQmlApplicationEngine engine;
+    // Made afresh on every show, as the application makes it.
+    shell::MainWindow mainWindow{
+        sim.shell->app(), QUrl("qrc:/qml/Main.qml"), [this](QQmlApplicationEngine& engine) {
+            engine.addImageProvider("symbols",
+                                    std::make_unique<shell::SymbolImageProvider>().release());
+            sim.shell->expose(*engine.rootContext());
+        }};
     QQuickWindow* window = nullptr;
     QQuickItem* root = nullptr;
 };
@@ -354,6 +358,11 @@ TEST_P(FirstLayout, NoControlsOverlapNothingIsCutAndEverySwitchTogglesWhereItIsD
     }
 
     settleAndKeepPicture();
+    // The window opened in the scheme chosen, not in the style's own colours.
+    const auto* palette = window->property("palette").value<QObject*>();
+    ASSERT_NE(palette, nullptr);
+    EXPECT_EQ(palette->property("window").value<QColor>(),
+              QGuiApplication::palette().color(QPalette::Window));
     const QRectF inWindow(0, 0, window->width(), window->height());
     EXPECT_TRUE(inWindow.contains(sceneRect(*root))) << describe(*root) << " leaves the window";
     std::vector<std::string> truncated;
