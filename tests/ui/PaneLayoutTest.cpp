@@ -1,6 +1,7 @@
 // Every page, pane, sheet, alert and menu of the main window as a user first sees it, in every
-// language and in both schemes: long translations wrap, and the first layout pass must already
-// put every control where it can be seen and clicked. Each picture is kept to be looked at.
+// language and in both schemes: long translations wrap, the first layout pass must already put
+// every control where it can be seen and clicked, and every text is the language's own where
+// its table translates it. Each picture is kept to be looked at.
 
 #include "AppViewModel.h"
 #include "GeneralPaneModel.h"
@@ -172,8 +173,8 @@ const std::vector<Shown>& everythingShown() {
         {"app-chooser", "settings", "exclusions", "appChooser",
          [](SimShell&, QQuickWindow& window) { clickCentre(window, "addAppsButton"); },
          [](SimShell& sim) {
-             sim.catalog.add({"org.gnome.Terminal", "Terminal", ""});
-             sim.catalog.add({"org.gnome.TextEditor", "Text Editor", ""});
+             sim.catalog.add({"org.kde.krita", "Krita", ""});
+             sim.catalog.add({"gimp", "GNU Image Manipulation Program", ""});
              sim.catalog.add({"firefox", "Firefox Web Browser", ""});
          }},
     };
@@ -221,20 +222,37 @@ std::string describe(const QQuickItem& item) {
            std::to_string(rect.width()) + "x" + std::to_string(rect.height());
 }
 
-// Texts cut short by their item's width, under the item. Names the user chose may be of any
-// length: a layout's miniature, its card and a zone's box show what fits (the card's tooltip
-// and the inspector show all); Tessera's own texts must show whole.
-void collectTruncated(QQuickItem& item, std::vector<std::string>& found) {
-    if (!item.isVisible() ||
-        QByteArray(item.metaObject()->className()).startsWith("MonitorPreview") ||
-        item.objectName() == "layoutCardName" || item.objectName() == "zoneName") {
+struct TextsSeen {
+    int count = 0;
+    std::vector<std::string> cut;
+    // Shown in English where the language's table translates them: a lookup went around the
+    // tables.
+    std::vector<std::string> english;
+};
+
+// The texts under the item. Names the user chose may be of any length: a layout's miniature, its
+// card and a zone's box show what fits (the card's tooltip and the inspector show all);
+// Tessera's own texts must show whole.
+void collectTexts(QQuickItem& item, const TableLocalizer& tables, const std::string& language,
+                  TextsSeen& seen, bool mayCut = false) {
+    if (!item.isVisible()) {
         return;
     }
-    if (item.inherits("QQuickText") && item.property("truncated").toBool()) {
-        found.push_back(item.property("text").toString().toStdString());
+    mayCut = mayCut || QByteArray(item.metaObject()->className()).startsWith("MonitorPreview") ||
+             item.objectName() == "layoutCardName" || item.objectName() == "zoneName";
+    if (const auto text = item.property("text"); text.typeId() == QMetaType::QString) {
+        const auto shown = text.toString().toStdString();
+        ++seen.count;
+        const auto translation = tables.lookup(shown, language);
+        if (translation && *translation != shown && tables.lookup(shown, "en")) {
+            seen.english.push_back(shown);
+        }
+        if (!mayCut && item.inherits("QQuickText") && item.property("truncated").toBool()) {
+            seen.cut.push_back(shown);
+        }
     }
     for (auto* child : item.childItems()) {
-        collectTruncated(*child, found);
+        collectTexts(*child, tables, language, seen, mayCut);
     }
 }
 
@@ -345,7 +363,7 @@ protected:
     QQuickItem* root = nullptr;
 };
 
-TEST_P(FirstLayout, NoControlsOverlapNothingIsCutAndEverySwitchTogglesWhereItIsDrawn) {
+TEST_P(FirstLayout, NothingOverlapsIsCutOrEnglishAndEverySwitchTogglesWhereItIsDrawn) {
     std::vector<QQuickItem*> controls;
     ASSERT_TRUE(root->isVisible() && !sceneRect(*root).isEmpty()) << describe(*root);
     collectControls(*root, controls);
@@ -365,9 +383,11 @@ TEST_P(FirstLayout, NoControlsOverlapNothingIsCutAndEverySwitchTogglesWhereItIsD
               QGuiApplication::palette().color(QPalette::Window));
     const QRectF inWindow(0, 0, window->width(), window->height());
     EXPECT_TRUE(inWindow.contains(sceneRect(*root))) << describe(*root) << " leaves the window";
-    std::vector<std::string> truncated;
-    collectTruncated(*root, truncated);
-    EXPECT_EQ(truncated, std::vector<std::string>{});
+    TextsSeen texts;
+    collectTexts(*root, sim.localizer, GetParam().language, texts);
+    EXPECT_GT(texts.count, 0);
+    EXPECT_EQ(texts.cut, std::vector<std::string>{});
+    EXPECT_EQ(texts.english, std::vector<std::string>{});
 
     int switches = 0;
     for (auto* control : controls) {
