@@ -155,13 +155,5 @@ Item {
             answer("errorAlert", "dismissError")
             compare(generalPane.showsError, false)
         }
-
-        function test_backupSectionShowsTheFooterAndItsButtons() {
-            compare(child("exportBackup").text, strings.localized("Export…"))
-            compare(child("importBackup").text, strings.localized("Import…"))
-            compare(child("showAutomaticCopies").text, strings.localized("Show Automatic Copies"))
-            compare(generalPane.automaticCopiesFooter,
-                    strings.localized("Before every import Tessera saves the current state as an automatic copy. The last %lld are kept.", [5]))
-        }
     }
 }

@@ -55,27 +55,9 @@ Item {
             app.page = "overview"
         }
 
-        function test_textsOfEverySection() {
+        // The section texts are read back from the page's pictures.
+        function test_oneCardPerMonitor() {
             const page = loadPage()
-            const texts = [
-                "Monitors",
-                "Each monitor has its own layout. Changes apply immediately.",
-                "Layout",
-                "Edit zones for this monitor",
-                "Show zones on all monitors",
-                "Dragging",
-                "Esc cancels while dragging. Dropping outside a zone keeps the size.",
-                "Drag a window by its title bar",
-                "Zones appear. Drop the window on one and it fills that zone.",
-                "Custom title bars",
-                "For Chrome or Telegram, hold Alt and drag from anywhere in the window.",
-                "Drag a window out of its zone",
-                "It gets back the size it had before. You can turn this off in Settings.",
-                "Keyboard",
-                "Customize"
-            ]
-            for (const key of texts)
-                verify(visibleText(page, strings.localized(key)), key)
             // One display on the simulated desktop: one card, and no empty-list message.
             compare(overview.monitors.length, 1)
             verify(findChild(page, "monitorCard-0"))

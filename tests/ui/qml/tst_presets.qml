@@ -70,11 +70,6 @@ Item {
         function test_sheetContent() {
             const page = loadPage()
             const sheet = openSheet(page)
-            compare(child(sheet.contentItem, "presetTitle").text, "New Layout")
-            compare(child(sheet.contentItem, "presetMessage").text,
-                    "Pick a template. You can change every zone afterwards.")
-            compare(child(sheet.contentItem, "presetCancel").text, "Cancel")
-
             // A landscape display lists the horizontal templates first.
             compare(sectionOrder(sheet), ["horizontal", "vertical"])
             const horizontal = child(sheet.contentItem, "presetSection_horizontal")
