@@ -44,8 +44,11 @@ struct Shown {
     // The object checked: a page, or the pop-up (sheet, alert, menu) that was opened. None: the
     // Settings pane shown.
     const char* item = nullptr;
-    // What the user did once the page was on screen.
-    void (*open)(SimShell&, QQuickWindow&) = nullptr;
+    // What the user clicked once the page was on screen, with the secondary button for a
+    // context menu, or what else they did.
+    const char* clicked = nullptr;
+    Qt::MouseButton button = Qt::LeftButton;
+    void (*open)(SimShell&) = nullptr;
     // How things stood before Tessera started.
     void (*before)(SimShell&) = nullptr;
 };
@@ -67,13 +70,6 @@ std::ostream& operator<<(std::ostream& out, const ShownCase& shown) {
 
 QRectF sceneRect(const QQuickItem& item) {
     return item.mapRectToScene(QRectF(0, 0, item.width(), item.height()));
-}
-
-void clickCentre(QQuickWindow& window, const QString& name,
-                 Qt::MouseButton button = Qt::LeftButton) {
-    auto* item = findItem(window.contentItem(), name);
-    ASSERT_NE(item, nullptr) << name.toStdString();
-    QTest::mouseClick(&window, button, {}, sceneRect(*item).center().toPoint());
 }
 
 // The object of that name owned by an item at or under `item`: pop-ups are no items, and those
@@ -112,6 +108,8 @@ std::string backupFile(SimShell& sim, const char* contents = nullptr) {
 }
 
 const std::vector<Shown>& everythingShown() {
+    constexpr auto left = Qt::LeftButton;
+    constexpr auto right = Qt::RightButton;
     static const std::vector<Shown> shown{
         {"overview", "overview", nullptr, "overviewPage"},
         {"about", "about", nullptr, "aboutPage"},
@@ -122,56 +120,45 @@ const std::vector<Shown>& everythingShown() {
         {"exclusions", "settings", "exclusions"},
         {"permissions", "settings", "permissions"},
         // Conflicts and keys another program holds, written under their rows.
-        {"keyboard-conflicts", "settings", "keyboard", nullptr,
-         [](SimShell& sim, QQuickWindow&) { recordKeys(sim, "zoneUp", Qt::Key_Down); },
+        {"keyboard-conflicts", "settings", "keyboard", nullptr, nullptr, left,
+         [](SimShell& sim) { recordKeys(sim, "zoneUp", Qt::Key_Down); },
          [](SimShell& sim) { sim.hotkeyPort.markTakenByOtherApplication(123, 0x1800); }},
-        {"general-exported", "settings", "general", nullptr,
-         [](SimShell& sim, QQuickWindow&) { backupFile(sim); }},
-        {"templates", "zones", nullptr, "presetSheet",
-         [](SimShell& sim, QQuickWindow&) { sim.shell->zonesPage().setShowsPresets(true); }},
-        {"grid", "zones", nullptr, "gridPopover",
-         [](SimShell&, QQuickWindow& window) { clickCentre(window, "gridButton"); }},
-        {"delete-layout", "zones", nullptr, "deleteLayoutDialog",
-         [](SimShell& sim, QQuickWindow&) { sim.shell->zonesPage().requestLayoutDeletion(); }},
-        {"layout-menu", "zones", nullptr, "layoutCardMenu",
-         [](SimShell&, QQuickWindow& window) {
-             clickCentre(window, "layoutCard_0", Qt::RightButton);
-         }},
-        {"zone-menu", "zones", nullptr, "zoneContextMenu",
-         [](SimShell&, QQuickWindow& window) {
-             clickCentre(window, "zoneBox_0", Qt::RightButton);
-         }},
-        {"split-menu", "zones", nullptr, "splitMenu",
-         [](SimShell&, QQuickWindow& window) { clickCentre(window, "splitMenuButton"); }},
-        {"edit-menu", "zones", nullptr, "editMenu",
-         [](SimShell&, QQuickWindow& window) { clickCentre(window, "editMenuTitle"); }},
-        {"app-menu", "overview", nullptr, "appMenu",
-         [](SimShell&, QQuickWindow& window) { clickCentre(window, "appMenuButton"); }},
-        {"relaunch", "settings", "general", "relaunchAlert",
-         [](SimShell& sim, QQuickWindow&) { sim.shell->generalPane().setLanguage("fr"); }},
-        {"restore", "settings", "general", "restoreAlert",
-         [](SimShell& sim, QQuickWindow&) { sim.shell->generalPane().requestRestoreBuiltIns(); }},
-        {"import", "settings", "general", "importAlert",
-         [](SimShell& sim, QQuickWindow&) {
+        {"general-exported", "settings", "general", nullptr, nullptr, left,
+         [](SimShell& sim) { backupFile(sim); }},
+        {"templates", "zones", nullptr, "presetSheet", nullptr, left,
+         [](SimShell& sim) { sim.shell->zonesPage().setShowsPresets(true); }},
+        {"grid", "zones", nullptr, "gridPopover", "gridButton"},
+        {"delete-layout", "zones", nullptr, "deleteLayoutDialog", nullptr, left,
+         [](SimShell& sim) { sim.shell->zonesPage().requestLayoutDeletion(); }},
+        {"layout-menu", "zones", nullptr, "layoutCardMenu", "layoutCard_0", right},
+        {"zone-menu", "zones", nullptr, "zoneContextMenu", "zoneBox_0", right},
+        {"split-menu", "zones", nullptr, "splitMenu", "splitMenuButton"},
+        {"edit-menu", "zones", nullptr, "editMenu", "editMenuTitle"},
+        {"app-menu", "overview", nullptr, "appMenu", "appMenuButton"},
+        {"relaunch", "settings", "general", "relaunchAlert", nullptr, left,
+         [](SimShell& sim) { sim.shell->generalPane().setLanguage("fr"); }},
+        {"restore", "settings", "general", "restoreAlert", nullptr, left,
+         [](SimShell& sim) { sim.shell->generalPane().requestRestoreBuiltIns(); }},
+        {"import", "settings", "general", "importAlert", nullptr, left,
+         [](SimShell& sim) {
              sim.shell->generalPane().readBackupFile(QString::fromStdString(backupFile(sim)));
          }},
-        {"unreadable-backup", "settings", "general", "errorAlert",
-         [](SimShell& sim, QQuickWindow&) {
+        {"unreadable-backup", "settings", "general", "errorAlert", nullptr, left,
+         [](SimShell& sim) {
              sim.shell->generalPane().readBackupFile(
                  QString::fromStdString(backupFile(sim, "{ not a backup")));
          }},
-        {"unsaved-changes", "settings", "general", "errorAlert",
-         [](SimShell& sim, QQuickWindow&) {
+        {"unsaved-changes", "settings", "general", "errorAlert", nullptr, left,
+         [](SimShell& sim) {
              sim.defaults.failWrites(true);
              sim.shell->generalPane().setLanguage("de");
          }},
-        {"no-file-manager", "settings", "general", "errorAlert",
-         [](SimShell& sim, QQuickWindow&) {
+        {"no-file-manager", "settings", "general", "errorAlert", nullptr, left,
+         [](SimShell& sim) {
              sim.desktop.setOpenURLResult(false);
              sim.shell->generalPane().showAutomaticCopies();
          }},
-        {"app-chooser", "settings", "exclusions", "appChooser",
-         [](SimShell&, QQuickWindow& window) { clickCentre(window, "addAppsButton"); },
+        {"app-chooser", "settings", "exclusions", "appChooser", "addAppsButton", left, nullptr,
          [](SimShell& sim) {
              sim.catalog.add({"org.kde.krita", "Krita", ""});
              sim.catalog.add({"gimp", "GNU Image Manipulation Program", ""});
@@ -286,14 +273,21 @@ protected:
         processEvents();
         // The first frame lays the page out; what it shows is what the user gets to click.
         window->grabWindow();
-        if (shown.open != nullptr) {
+        const bool opens = shown.clicked != nullptr || shown.open != nullptr;
+        if (opens) {
             // The user acts on what stands still on screen.
             settle();
-            shown.open(sim, *window);
+            if (shown.open != nullptr) {
+                shown.open(sim);
+            } else {
+                auto* clicked = findItem(window->contentItem(), shown.clicked);
+                ASSERT_NE(clicked, nullptr) << shown.clicked;
+                QTest::mouseClick(window, shown.button, {}, sceneRect(*clicked).center().toPoint());
+            }
             processEvents();
         }
         ASSERT_NO_FATAL_FAILURE(findShown(shown));
-        if (shown.open != nullptr) {
+        if (opens) {
             // The frame that first shows what was opened.
             window->grabWindow();
         }

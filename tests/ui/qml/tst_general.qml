@@ -145,15 +145,5 @@ Item {
             compare(generalPane.hasPendingImport, false)
             compare(prefs.doubleValue("windowGap"), 0)
         }
-
-        function test_aFileThatCannotBeUsedIsReported() {
-            verify(!generalPane.readBackupFile(sim.tempFile("missing.json")))
-            const alert = child("errorAlert")
-            tryCompare(alert, "opened", true)
-            compare(alert.title, strings.localized("Couldn’t use this file"))
-            compare(alert.message, strings.localized("The file isn’t a Tessera backup or is damaged."))
-            answer("errorAlert", "dismissError")
-            compare(generalPane.showsError, false)
-        }
     }
 }
