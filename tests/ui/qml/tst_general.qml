@@ -119,12 +119,10 @@ Item {
 
         function test_restoringBuiltInsAsksFirst() {
             mouseClick(child("restoreBuiltIns"))
-            compare(child("restoreAlert").title, strings.localized("Restore built-in layouts?"))
             answer("restoreAlert", "cancelRestore")
             compare(generalPane.confirmsRestore, false)
 
             mouseClick(child("restoreBuiltIns"))
-            compare(child("confirmRestore").text, strings.localized("Restore"))
             answer("restoreAlert", "confirmRestore")
             compare(generalPane.confirmsRestore, false)
             compare(generalPane.showsError, false)
@@ -134,8 +132,6 @@ Item {
             const file = sim.tempFile("qml-backup.json")
             verify(generalPane.exportTo(file))
             verify(generalPane.readBackupFile(file))
-            compare(child("importAlert").title, strings.localized("Replace your layouts and settings?"))
-            verify(child("importAlert").message.indexOf(strings.localized("The backup from %@ replaces all layouts, zones and settings. The current state is saved as an automatic copy first.").split("%@")[1]) > 0)
             answer("importAlert", "cancelImport")
             compare(generalPane.hasPendingImport, false)
 

@@ -368,8 +368,6 @@ Item {
             // The card's menu duplicates its own layout, not the edited one.
             const firstName = zonesPage.layouts[0].name
             let menu = openCardMenu(page, 0)
-            compare(menu.itemAt(0).text, "Duplicate")
-            compare(menu.itemAt(1).text, "Delete…")
             verify(menu.itemAt(1).enabled)
             mouseClick(menu.itemAt(0))
             tryCompare(zonesPage.layouts, "length", count + 2)
@@ -381,9 +379,6 @@ Item {
             const dialog = child(page, "deleteLayoutDialog")
             tryCompare(dialog, "opened", true)
             compare(dialog.title, "Delete layout “" + firstName + " Copy”?")
-            compare(dialog.contentItem.text,
-                    "Monitors using it switch to a built-in layout. This can’t be undone.")
-            compare(child(dialog.footer, "deletionConfirm").text, "Delete")
             keyClick(Qt.Key_Escape)
             tryCompare(dialog, "visible", false)
             tryCompare(zonesPage, "confirmsLayoutDeletion", false)
