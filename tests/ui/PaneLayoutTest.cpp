@@ -168,19 +168,15 @@ const std::vector<Shown>& everythingShown() {
     return shown;
 }
 
-bool isControl(const QQuickItem& item) {
-    return item.inherits("QQuickAbstractButton") || item.inherits("QQuickComboBox") ||
-           item.inherits("QQuickSpinBox") || item.inherits("QQuickSlider") ||
-           item.inherits("QQuickTextField");
-}
-
 // The visible controls under the item; a control's own parts (a spin box's buttons) are not
 // controls of the pane.
 void collectControls(QQuickItem& item, std::vector<QQuickItem*>& found) {
     if (!item.isVisible() || item.opacity() == 0) {
         return;
     }
-    if (isControl(item)) {
+    if (item.inherits("QQuickAbstractButton") || item.inherits("QQuickComboBox") ||
+        item.inherits("QQuickSpinBox") || item.inherits("QQuickSlider") ||
+        item.inherits("QQuickTextField")) {
         found.push_back(&item);
         return;
     }
@@ -243,11 +239,6 @@ void collectTexts(QQuickItem& item, const TableLocalizer& tables, const std::str
     }
 }
 
-QString pictureFolder() {
-    const auto chosen = qEnvironmentVariable("TESSERA_SCREENSHOT_DIR");
-    return chosen.isEmpty() ? QStringLiteral(TESSERA_LAYOUT_PICTURES) : chosen;
-}
-
 class FirstLayout : public ::testing::TestWithParam<ShownCase> {
 protected:
     void SetUp() override {
@@ -293,20 +284,10 @@ protected:
         }
     }
 
-    // Once the springs and fades have run their course.
     void settle() {
         for (int frame = 0; frame < 90; ++frame) {
             tick();
         }
-    }
-
-    // Kept to be looked at.
-    void settleAndKeepPicture() {
-        settle();
-        const auto folder = pictureFolder();
-        QDir().mkpath(folder);
-        const auto file = QDir(folder).filePath(QString::fromStdString(caseName(GetParam())));
-        EXPECT_TRUE(window->grabWindow().save(file + ".png")) << file.toStdString();
     }
 
     void findShown(const Shown& shown) {
@@ -369,7 +350,12 @@ TEST_P(FirstLayout, NothingOverlapsIsCutOrEnglishAndEverySwitchTogglesWhereItIsD
         }
     }
 
-    settleAndKeepPicture();
+    // The picture, kept to be looked at, once the springs and fades have run their course.
+    settle();
+    const auto folder = qEnvironmentVariable("TESSERA_SCREENSHOT_DIR", TESSERA_LAYOUT_PICTURES);
+    QDir().mkpath(folder);
+    const auto file = QDir(folder).filePath(QString::fromStdString(caseName(GetParam())));
+    EXPECT_TRUE(window->grabWindow().save(file + ".png")) << file.toStdString();
     // The window opened in the scheme chosen, not in the style's own colours.
     const auto* palette = window->property("palette").value<QObject*>();
     ASSERT_NE(palette, nullptr);
