@@ -16,6 +16,7 @@
 
 #include "ShippedStrings.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPalette>
@@ -62,10 +63,6 @@ struct ShownCase {
 std::string caseName(const ShownCase& shown) {
     return std::string(shown.shown->name) + "-" + shown.language + "-" +
            (shown.dark ? "dark" : "light");
-}
-
-std::ostream& operator<<(std::ostream& out, const ShownCase& shown) {
-    return out << caseName(shown);
 }
 
 QRectF sceneRect(const QQuickItem& item) {
@@ -198,11 +195,9 @@ QRectF seenRect(const QQuickItem& item) {
 }
 
 std::string describe(const QQuickItem& item) {
-    const auto rect = sceneRect(item);
-    return item.metaObject()->className() + std::string(" '") + item.objectName().toStdString() +
-           "' " + item.property("text").toString().toStdString() + " at " +
-           std::to_string(rect.x()) + "," + std::to_string(rect.y()) + " " +
-           std::to_string(rect.width()) + "x" + std::to_string(rect.height());
+    QString text;
+    QDebug(&text) << &item << item.property("text").toString() << sceneRect(item);
+    return text.toStdString();
 }
 
 struct TextsSeen {

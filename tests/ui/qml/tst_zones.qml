@@ -132,13 +132,9 @@ Item {
             compare(child(page, "layoutNameField").text, zonesPage.layoutName)
             compare(child(page, "monitorsText").text, zonesPage.monitorsText)
             verify(zonesPage.monitorsText.length > 0)
-            compare(child(page, "noSelectionText").text,
-                    "Select a zone on the preview to rename it, set its exact size, or assign a shortcut.")
             compare(child(page, "noSelectionText").visible, !zonesPage.hasSelection)
             compare(child(page, "zoneSection").visible, zonesPage.hasSelection)
             compare(child(page, "positionSection").visible, zonesPage.hasSelection)
-            compare(child(page, "positionSection").footer,
-                    "Percent of the monitor’s free area, excluding panels and docks.")
         }
 
         function test_showZonesOnAllMonitors() {
@@ -317,12 +313,9 @@ Item {
             const name = storedZone(zoneID).name
 
             const splitButton = child(page, "splitMenuButton")
-            compare(splitButton.text, "Split in Half")
             mouseClick(splitButton)
             const menu = child(page, "splitMenu")
             tryCompare(menu, "opened", true)
-            compare(menu.itemAt(0).text, "Left and Right")
-            compare(menu.itemAt(1).text, "Top and Bottom")
             mouseClick(menu.itemAt(0))
             tryCompare(stored().zones, "length", before + 2)
             verify(storedZone(zoneID) === undefined)
