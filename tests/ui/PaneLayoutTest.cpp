@@ -65,6 +65,10 @@ std::string caseName(const ShownCase& shown) {
            (shown.dark ? "dark" : "light");
 }
 
+std::ostream& operator<<(std::ostream& out, const ShownCase& shown) {
+    return out << caseName(shown);
+}
+
 QRectF sceneRect(const QQuickItem& item) {
     return item.mapRectToScene(QRectF(0, 0, item.width(), item.height()));
 }
