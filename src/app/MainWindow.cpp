@@ -2,6 +2,8 @@
 
 #include "AppViewModel.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 
@@ -43,6 +45,10 @@ bool MainWindow::load() {
         std::cerr << "tessera: the main window could not be loaded\n";
         return false;
     }
+    // A new window takes the style's own colours until the application's palette changes; the
+    // palette of the scheme was set before, so the window is told now, as it would be later.
+    QEvent paletteChange(QEvent::ApplicationPaletteChange);
+    QCoreApplication::sendEvent(window, &paletteChange);
     engine_ = std::move(engine);
     window_ = window;
     connect(window_, &QWindow::visibleChanged, this, [this](bool visible) {

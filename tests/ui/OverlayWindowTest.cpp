@@ -14,7 +14,6 @@
 #include "platform/sim/SimLocalizer.h"
 #include "platform/sim/SimScheduler.h"
 
-#include <QAnimationDriver>
 #include <QCoreApplication>
 #include <QEasingCurve>
 #include <QGuiApplication>
@@ -67,25 +66,6 @@ QRect testScreenRect(const Rect& frame) {
     return {static_cast<int>(frame.minX()) + 7, static_cast<int>(900 - frame.maxY()),
             static_cast<int>(frame.width()), static_cast<int>(frame.height())};
 }
-
-// Qt's animation clock, moved by hand one 60 Hz frame at a time.
-class FrameClock final : public QAnimationDriver {
-public:
-    FrameClock() { install(); }
-    ~FrameClock() override { uninstall(); }
-    FrameClock(const FrameClock&) = delete;
-    FrameClock& operator=(const FrameClock&) = delete;
-
-    static constexpr qint64 frame = 16;
-    void advance() override {
-        elapsed_ += frame;
-        advanceAnimation();
-    }
-    qint64 elapsed() const override { return elapsed_; }
-
-private:
-    qint64 elapsed_ = 0;
-};
 
 class OverlayWindowTest : public ::testing::Test {
 protected:

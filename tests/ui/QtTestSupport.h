@@ -3,6 +3,7 @@
 // Signal counting for view-model tests: spy on a signal, act, and read how often it came,
 // after the queued deliveries of the event loop have run.
 
+#include <QAnimationDriver>
 #include <QCoreApplication>
 #include <QQuickItem>
 #include <QSignalSpy>
@@ -39,5 +40,24 @@ inline QQuickItem* findItem(QQuickItem* item, const QString& name) {
     }
     return nullptr;
 }
+
+// Qt's animation clock, moved by hand one 60 Hz frame at a time.
+class FrameClock final : public QAnimationDriver {
+public:
+    FrameClock() { install(); }
+    ~FrameClock() override { uninstall(); }
+    FrameClock(const FrameClock&) = delete;
+    FrameClock& operator=(const FrameClock&) = delete;
+
+    static constexpr qint64 frame = 16;
+    void advance() override {
+        elapsed_ += frame;
+        advanceAnimation();
+    }
+    qint64 elapsed() const override { return elapsed_; }
+
+private:
+    qint64 elapsed_ = 0;
+};
 
 } // namespace tessera::test

@@ -114,7 +114,6 @@ Item {
             compare(findChild(pane, "heldElsewhereRow_zoneRight").visible, false)
 
             const another = findChild(pane, "recordAnother_zoneLeft")
-            compare(another.text, "Record Another")
             mouseClick(another)
             const button = findChild(recorderIn(pane, "zoneLeft"), "recorderButton")
             tryCompare(button, "text", "Press Shortcut…")
@@ -149,7 +148,6 @@ Item {
             tryCompare(down, "text", "Record")
 
             const restore = findChild(pane, "restoreDefaultShortcuts")
-            compare(restore.text, "Restore Default Shortcuts")
             mouseClick(restore)
             tryCompare(up, "text", "Ctrl+Alt+↑")
             compare(down.text, "Ctrl+Alt+↓")

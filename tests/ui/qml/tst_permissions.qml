@@ -53,13 +53,11 @@ Item {
             opened = sim.openedURLs()
             compare(opened.length, before + 2)
             verify(opened[opened.length - 1].endsWith("?Privacy_ListenEvent"), opened)
-            compare(child("accessibilityOpenSettings").text, Strings.localized("Open System Settings"))
         }
 
         function test_relaunchTesseraRelaunches() {
             const before = sim.relaunchRequests()
             const button = child("relaunchTessera")
-            compare(button.text, Strings.localized("Relaunch Tessera"))
             mouseClick(button)
             compare(sim.relaunchRequests(), before + 1)
         }

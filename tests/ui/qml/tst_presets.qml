@@ -71,11 +71,6 @@ Item {
         function test_sheetContent() {
             const page = loadPage()
             const sheet = openSheet(page)
-            compare(child(sheet.contentItem, "presetTitle").text, "New Layout")
-            compare(child(sheet.contentItem, "presetMessage").text,
-                    "Pick a template. You can change every zone afterwards.")
-            compare(child(sheet.contentItem, "presetCancel").text, "Cancel")
-
             // A landscape display lists the horizontal templates first.
             compare(sectionOrder(sheet), ["horizontal", "vertical"])
             const horizontal = child(sheet.contentItem, "presetSection_horizontal")
@@ -88,12 +83,10 @@ Item {
                 const shown = child(sheet.contentItem, "presetSection_" + section.orientation)
                 for (const preset of section.presets) {
                     const tile = child(shown, "preset_" + preset.id)
-                    compare(tile.text, preset.title)
                     compare(child(tile, "presetTileTitle").text, preset.title)
                 }
             }
             const quarters = child(horizontal, "preset_quarters")
-            compare(quarters.text, "Quarters")
             const preview = child(quarters, "presetPreview")
             compare(preview.zones.length, 4)
             // The miniature has the display's shape.

@@ -133,13 +133,9 @@ Item {
             compare(child(page, "layoutNameField").text, ZonesPageModel.layoutName)
             compare(child(page, "monitorsText").text, ZonesPageModel.monitorsText)
             verify(ZonesPageModel.monitorsText.length > 0)
-            compare(child(page, "noSelectionText").text,
-                    "Select a zone on the preview to rename it, set its exact size, or assign a shortcut.")
             compare(child(page, "noSelectionText").visible, !ZonesPageModel.hasSelection)
             compare(child(page, "zoneSection").visible, ZonesPageModel.hasSelection)
             compare(child(page, "positionSection").visible, ZonesPageModel.hasSelection)
-            compare(child(page, "positionSection").footer,
-                    "Percent of the monitor’s free area, excluding panels and docks.")
         }
 
         function test_showZonesOnAllMonitors() {
@@ -318,12 +314,9 @@ Item {
             const name = storedZone(zoneID).name
 
             const splitButton = child(page, "splitMenuButton")
-            compare(splitButton.text, "Split in Half")
             mouseClick(splitButton)
             const menu = child(page, "splitMenu")
             tryCompare(menu, "opened", true)
-            compare(menu.itemAt(0).text, "Left and Right")
-            compare(menu.itemAt(1).text, "Top and Bottom")
             mouseClick(menu.itemAt(0))
             tryCompare(stored().zones, "length", before + 2)
             verify(storedZone(zoneID) === undefined)
@@ -369,8 +362,6 @@ Item {
             // The card's menu duplicates its own layout, not the edited one.
             const firstName = ZonesPageModel.layouts[0].name
             let menu = openCardMenu(page, 0)
-            compare(menu.itemAt(0).text, "Duplicate")
-            compare(menu.itemAt(1).text, "Delete…")
             verify(menu.itemAt(1).enabled)
             mouseClick(menu.itemAt(0))
             tryCompare(ZonesPageModel.layouts, "length", count + 2)
@@ -382,9 +373,6 @@ Item {
             const dialog = child(page, "deleteLayoutDialog")
             tryCompare(dialog, "opened", true)
             compare(dialog.title, "Delete layout “" + firstName + " Copy”?")
-            compare(dialog.contentItem.text,
-                    "Monitors using it switch to a built-in layout. This can’t be undone.")
-            compare(child(dialog.footer, "deletionConfirm").text, "Delete")
             keyClick(Qt.Key_Escape)
             tryCompare(dialog, "visible", false)
             tryCompare(ZonesPageModel, "confirmsLayoutDeletion", false)

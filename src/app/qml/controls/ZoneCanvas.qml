@@ -473,6 +473,11 @@ Item {
                 "icon.source": Symbols.source(entry.image)
             }))
         }
+        // As wide as its widest entry: the style's fixed width cuts longer translations.
+        let widest = 0
+        for (let i = 0; i < zoneMenu.count; ++i)
+            widest = Math.max(widest, zoneMenu.itemAt(i).implicitWidth)
+        zoneMenu.width = Math.max(200, widest + zoneMenu.leftPadding + zoneMenu.rightPadding)
     }
 
     // --- Keys ---

@@ -184,6 +184,9 @@ ScrollView {
                     text: modelData.name
                     checked: chooser.chosen[modelData.identifier] === true
                     onClicked: chooser.toggle(modelData.identifier)
+                    // The style draws the box's border a shade darker than the window, which is
+                    // the dark list's own colour: the box alone takes a window light enough for 3:1.
+                    palette.window: Theme.dark ? "#8a8a8e" : Theme.palette.window
                     contentItem: RowLayout { // qmllint disable deferred-property-id
                         spacing: 10
                         Item {

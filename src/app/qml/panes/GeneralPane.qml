@@ -260,8 +260,9 @@ Item {
         Button {
             objectName: "confirmRestore"
             text: Strings.localized("Restore")
-            // Destructive: drawn in red so it is never taken for the safe choice.
-            palette.buttonText: "#d70015"
+            // Destructive: drawn in red so it is never taken for the safe choice; the dark
+            // scheme's red is lighter, as the deep one is hard to read on a dark button.
+            palette.buttonText: Theme.dark ? "#ff453a" : "#d70015"
             onClicked: GeneralPaneModel.restoreBuiltIns()
         }
         Button {
