@@ -8,7 +8,7 @@ FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut fuzz-backup fuzz-pro
 
 CMAKE_FLAGS := -DTESSERA_WERROR=$(WERROR)
 
-.PHONY: all bootstrap configure build test run run-services bench bench-x11 bench-app fuzz asan format format-check clean
+.PHONY: all bootstrap configure build test run run-services bench bench-x11 bench-app fuzz fuzz-long asan format format-check clean
 
 all: build
 
@@ -65,6 +65,13 @@ fuzz: bootstrap
 	  $(BUILD)-fuzz/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	    -print_final_stats=1 $$scratch fuzz/corpus/$$name; \
 	done
+
+# Each target until 10 million executions (FUZZ_RUNS) or FUZZ_MAX_SECONDS for a slow one, going
+# on from what earlier long runs found; a table of executions, coverage and crashes at the end.
+fuzz-long: bootstrap
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz $(CMAKE_FLAGS) -DTESSERA_FUZZ=ON -DTESSERA_TESTS=OFF -DTESSERA_APP=OFF
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	scripts/fuzz-long $(BUILD)-fuzz $(FUZZ_TARGETS)
 
 # The desktop matrix drives other programs (window managers, GTK) far more than Tessera's own
 # code, which the other X11 tests reach as well; it runs once, in `make test`.
