@@ -325,10 +325,9 @@ protected:
     const shell::DesktopColorScheme desktopScheme;
     SimShell sim{SimShellOptions{.language = GetParam().language}};
     // Made afresh on every show, as the application makes it.
-    shell::MainWindow mainWindow{sim.shell->app(), shell::moduleFile("Main.qml"),
-                                 [this](QQmlApplicationEngine& engine) {
-                                     sim.shell->expose(engine);
-                                 }};
+    shell::MainWindow mainWindow{
+        sim.shell->app(), shell::moduleFile("Main.qml"),
+        [this](QQmlApplicationEngine& engine) { sim.shell->expose(engine); }};
     QQuickWindow* window = nullptr;
     QQuickItem* root = nullptr;
 };
