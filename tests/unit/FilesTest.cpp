@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace tessera;
 namespace fs = std::filesystem;
@@ -65,4 +68,50 @@ TEST_F(FilesTest, UnreadableCopiesKeepTheBytesAndNeverOverwriteEachOther) {
     EXPECT_EQ(contents(*second), "{ broken");
     EXPECT_FALSE(keepUnreadableCopy(dir / "absent", now, &error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST_F(FilesTest, LeftoversOfCutShortWritesGoButNothingInUseOrNotOursDoes) {
+    const auto file = dir / "layouts.json";
+    const std::vector<std::string> leftovers{".layouts.json.ab12CD", ".layouts.json.Zz0009"};
+    // Near misses of the pattern, another target's leftover, and things that aren't plain files.
+    const std::vector<std::string> kept{".layouts.json.ab12C", ".layouts.json.ab-2CD",
+                                        "layouts.json.ab12CD", ".layouts.jsonXab12CD",
+                                        ".other.json.ab12CD",  ".layouts.json.ab12CD.json"};
+    for (const auto& name : leftovers) {
+        std::ofstream(dir / name) << "torn";
+    }
+    for (const auto& name : kept) {
+        std::ofstream(dir / name) << "mine";
+    }
+    fs::create_directory(dir / ".layouts.json.folder");
+    std::ofstream(dir / "elsewhere") << "target of a link";
+    fs::create_symlink(dir / "elsewhere", dir / ".layouts.json.link00");
+    // A write in progress in another process holds its temporary file's lock.
+    std::ofstream(dir / ".layouts.json.busy00") << "being written";
+    const int holder = ::open((dir / ".layouts.json.busy00").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    ASSERT_EQ(writeFileAtomically(file, "new"), "");
+    for (const auto& name : leftovers) {
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
+    }
+    for (const auto& name : kept) {
+        EXPECT_EQ(contents(dir / name), "mine") << name;
+    }
+    EXPECT_TRUE(fs::is_directory(dir / ".layouts.json.folder"));
+    EXPECT_TRUE(fs::is_symlink(dir / ".layouts.json.link00"));
+    EXPECT_EQ(contents(dir / "elsewhere"), "target of a link");
+    EXPECT_EQ(contents(dir / ".layouts.json.busy00"), "being written");
+
+    // Once the writer is gone (its lock ends with it), the next start removes what it left.
+    ::close(holder);
+    EXPECT_EQ(removeLeftoverTemporaryFiles(file),
+              std::vector<fs::path>{dir / ".layouts.json.busy00"});
+    EXPECT_EQ(contents(file), "new");
+
+    EXPECT_EQ(targetOfTemporaryFile(".preferences.plist.x1Y2z3"), "preferences.plist");
+    EXPECT_EQ(targetOfTemporaryFile(".Before import 2026.json.AAAAAA"), "Before import 2026.json");
+    EXPECT_FALSE(targetOfTemporaryFile("..abcdef"));
+    EXPECT_FALSE(targetOfTemporaryFile(".a.abcdef~"));
 }
