@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -30,17 +31,30 @@ struct Files {
     fs::path copies() const { return automaticCopiesFolder(layouts); }
 };
 
-// Imports backup after backup, as `tesseractl backup import --yes` does (an automatic copy, then
-// every preference, then the layouts, each its own atomic write), telling `progress` after each.
-[[noreturn]] void importForever(const Files& files, int progress) {
+enum class Writer { preferences, layouts, import };
+
+// Writes as `tesseractl prefs set`, a layout edit or `tesseractl backup import --yes` do (an
+// automatic copy, then every preference, then the layouts, each its own atomic write), over
+// and over, telling `progress` after each change.
+[[noreturn]] void writeForever(Writer kind, const Files& files, int progress) {
     PlistDefaults defaults(files.preferences, nullptr);
     LayoutStore store(files.layouts);
     const BackupContext context{store, defaults, std::nullopt, {}, {}, {}, {}};
     for (std::int64_t round = 0; round < 1000; ++round) {
         auto backup = makeBackup(context);
-        backup.preferences[std::string(prefs::windowGap)] = round % 40;
         backup.layouts.layouts.front().name = "Round " + std::to_string(round);
-        restore(backup, context);
+        switch (kind) {
+        case Writer::preferences:
+            defaults.set(prefs::windowGap, DefaultsValue(round % 40));
+            break;
+        case Writer::layouts:
+            store.apply(backup.layouts);
+            break;
+        case Writer::import:
+            backup.preferences[std::string(prefs::windowGap)] = round % 40;
+            restore(backup, context);
+            break;
+        }
         if (::write(progress, "x", 1) != 1) {
             break;
         }
@@ -79,7 +93,7 @@ TEST(InterruptedWritesTest, EveryFileStaysReadableAndTheNextStartLeavesNoTempora
     fs::create_directories(files.preferences.parent_path());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     int rounds = 0;
-    int interrupted = 0;
+    std::array<int, 3> interrupted{}; // rounds that left a temporary file, per folder
     for (; rounds < 300 && std::chrono::steady_clock::now() < deadline; ++rounds) {
         int progress[2];
         ASSERT_EQ(::pipe2(progress, O_CLOEXEC), 0);
@@ -87,7 +101,7 @@ TEST(InterruptedWritesTest, EveryFileStaysReadableAndTheNextStartLeavesNoTempora
         ASSERT_GE(writer, 0);
         if (writer == 0) {
             ::close(progress[0]);
-            importForever(files, progress[1]);
+            writeForever(static_cast<Writer>(rounds % 3), files, progress[1]);
         }
         ::close(progress[1]);
         char report = 0;
@@ -100,12 +114,11 @@ TEST(InterruptedWritesTest, EveryFileStaysReadableAndTheNextStartLeavesNoTempora
         ::close(progress[0]);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended on its own in round " << rounds;
 
-        std::size_t left = 0;
-        for (const auto& folder :
-             {files.layouts.parent_path(), files.preferences.parent_path(), files.copies()}) {
-            left += temporaryFiles(folder).size();
+        const std::array<fs::path, 3> folders{files.layouts.parent_path(),
+                                              files.preferences.parent_path(), files.copies()};
+        for (std::size_t i = 0; i < folders.size(); ++i) {
+            interrupted[i] += temporaryFiles(folders[i]).empty() ? 0 : 1;
         }
-        interrupted += left > 0 ? 1 : 0;
 
         // The next start: each file is read as the application reads it.
         std::ostringstream diagnostics;
@@ -119,14 +132,16 @@ TEST(InterruptedWritesTest, EveryFileStaysReadableAndTheNextStartLeavesNoTempora
              it.increment(ec)) {
             ASSERT_TRUE(readBackup(it->path())) << it->path() << " in round " << rounds;
         }
-        for (const auto& folder :
-             {files.layouts.parent_path(), files.preferences.parent_path(), files.copies()}) {
+        for (const auto& folder : folders) {
             ASSERT_EQ(temporaryFiles(folder), std::vector<std::string>{})
                 << folder << " in round " << rounds;
         }
     }
-    // Without a single write cut short the test would have proved nothing.
-    EXPECT_GT(interrupted, 0) << "of " << rounds << " rounds";
-    std::cout << "[ killed ] " << rounds << " writers, " << interrupted
-              << " in the middle of a write\n";
+    std::cout << "[ killed ] " << rounds << " writers; cut short: " << interrupted[0]
+              << " layouts, " << interrupted[1] << " preferences, " << interrupted[2]
+              << " automatic copies\n";
+    // Unless writes of each kind were cut short, the test would have proved nothing.
+    for (const int count : interrupted) {
+        EXPECT_GT(count, 0);
+    }
 }
