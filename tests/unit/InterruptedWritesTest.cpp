@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <iostream>
 #include <random>
@@ -25,35 +25,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Files {
-    fs::path layouts;
-    fs::path preferences;
-    fs::path copies() const { return automaticCopiesFolder(layouts); }
-};
-
-enum class Writer { preferences, layouts, import };
-
-// Writes as `tesseractl prefs set`, a layout edit or `tesseractl backup import --yes` do (an
-// automatic copy, then every preference, then the layouts, each its own atomic write), over
-// and over, telling `progress` after each change.
-[[noreturn]] void writeForever(Writer kind, const Files& files, int progress) {
-    PlistDefaults defaults(files.preferences, nullptr);
-    LayoutStore store(files.layouts);
+// Changes the preferences as `tesseractl prefs set` does (kind 0), the layouts as an edit does
+// (1), or imports a backup as `tesseractl backup import --yes` does (2: an automatic copy, then
+// every preference, then the layouts), over and over, telling `progress` after each change.
+[[noreturn]] void writeForever(int kind, const fs::path& layouts, const fs::path& preferences,
+                               int progress) {
+    PlistDefaults defaults(preferences, nullptr);
+    LayoutStore store(layouts);
     const BackupContext context{store, defaults, std::nullopt, {}, {}, {}, {}};
     for (std::int64_t round = 0; round < 1000; ++round) {
         auto backup = makeBackup(context);
         backup.layouts.layouts.front().name = "Round " + std::to_string(round);
-        switch (kind) {
-        case Writer::preferences:
+        backup.preferences[std::string(prefs::windowGap)] = round % 40;
+        if (kind == 0) {
             defaults.set(prefs::windowGap, DefaultsValue(round % 40));
-            break;
-        case Writer::layouts:
+        } else if (kind == 1) {
             store.apply(backup.layouts);
-            break;
-        case Writer::import:
-            backup.preferences[std::string(prefs::windowGap)] = round % 40;
+        } else {
             restore(backup, context);
-            break;
         }
         if (::write(progress, "x", 1) != 1) {
             break;
@@ -62,86 +51,76 @@ enum class Writer { preferences, layouts, import };
     ::_exit(0);
 }
 
-std::vector<std::string> temporaryFiles(const fs::path& folder) {
-    std::vector<std::string> found;
+bool holdsTemporaryFiles(const fs::path& folder) {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator();
          it.increment(ec)) {
         if (targetOfTemporaryFile(it->path().filename().string())) {
-            found.push_back(it->path().filename().string());
+            return true;
         }
     }
-    return found;
+    return false;
 }
 
 } // namespace
 
-// Kills a writer at arbitrary moments of its work, as a crash or a power cut would: every file
-// must stay readable and the next start must leave no temporary file behind. The moment of each
-// kill is wherever the writer got to while this process noticed its progress; the seed (print
-// on failure, set with TESSERA_SEED) only chooses how much progress to wait for.
+// A writer killed as a crash or a power cut would, wherever it got to while this process noticed
+// its progress; the seed (printed on failure, set with TESSERA_SEED) chooses how much progress
+// to wait for.
 TEST(InterruptedWritesTest, EveryFileStaysReadableAndTheNextStartLeavesNoTemporaryFile) {
     const char* given = std::getenv("TESSERA_SEED");
-    const auto seed =
-        given ? static_cast<unsigned>(std::strtoul(given, nullptr, 10)) : std::random_device{}();
+    const auto seed = given ? std::stoul(given) : std::random_device{}();
     SCOPED_TRACE("TESSERA_SEED=" + std::to_string(seed));
-    std::mt19937 random(seed);
+    std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
     std::uniform_int_distribution<int> progressBeforeKill(0, 2);
 
     test::TempDir temp("tessera-kill");
-    const Files files{temp / "data" / "layouts.json", temp / "config" / "preferences.plist"};
-    fs::create_directories(files.preferences.parent_path());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    int rounds = 0;
+    const auto layouts = temp / "data" / "layouts.json";
+    const auto preferences = temp / "config" / "preferences.plist";
+    const std::array<fs::path, 3> folders{layouts.parent_path(), preferences.parent_path(),
+                                          automaticCopiesFolder(layouts)};
     std::array<int, 3> interrupted{}; // rounds that left a temporary file, per folder
-    for (; rounds < 300 && std::chrono::steady_clock::now() < deadline; ++rounds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int round = 0;
+    for (; round < 300 && std::chrono::steady_clock::now() < deadline; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
         int progress[2];
         ASSERT_EQ(::pipe2(progress, O_CLOEXEC), 0);
         const pid_t writer = ::fork();
         ASSERT_GE(writer, 0);
         if (writer == 0) {
-            ::close(progress[0]);
-            writeForever(static_cast<Writer>(rounds % 3), files, progress[1]);
+            writeForever(round % 3, layouts, preferences, progress[1]);
         }
         ::close(progress[1]);
         char report = 0;
-        for (int seen = progressBeforeKill(random);
-             seen > 0 && ::read(progress[0], &report, 1) == 1; --seen) {
+        for (int n = progressBeforeKill(random); n > 0 && ::read(progress[0], &report, 1) == 1;) {
+            --n;
         }
         ::kill(writer, SIGKILL);
         int status = 0;
         ::waitpid(writer, &status, 0);
         ::close(progress[0]);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended on its own in round " << rounds;
-
-        const std::array<fs::path, 3> folders{files.layouts.parent_path(),
-                                              files.preferences.parent_path(), files.copies()};
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended on its own";
         for (std::size_t i = 0; i < folders.size(); ++i) {
-            interrupted[i] += temporaryFiles(folders[i]).empty() ? 0 : 1;
+            interrupted[i] += holdsTemporaryFiles(folders[i]) ? 1 : 0;
         }
 
-        // The next start: each file is read as the application reads it.
+        // The next start reads each file as the application does.
         std::ostringstream diagnostics;
-        const PlistDefaults defaults(files.preferences, &diagnostics);
-        ASSERT_EQ(defaults.loadError(), "") << "round " << rounds;
-        const LayoutStore store(files.layouts);
-        ASSERT_FALSE(store.recovery()) << "round " << rounds << ": " << store.recovery()->reason;
-        removeLeftoverAutomaticCopyFiles(files.layouts);
+        ASSERT_EQ(PlistDefaults(preferences, &diagnostics).loadError(), "");
+        ASSERT_FALSE(LayoutStore(layouts).recovery());
+        removeLeftoverAutomaticCopyFiles(layouts);
         std::error_code ec;
-        for (fs::directory_iterator it(files.copies(), ec); !ec && it != fs::directory_iterator();
+        for (fs::directory_iterator it(folders[2], ec); !ec && it != fs::directory_iterator();
              it.increment(ec)) {
-            ASSERT_TRUE(readBackup(it->path())) << it->path() << " in round " << rounds;
+            ASSERT_TRUE(readBackup(it->path())) << it->path();
         }
         for (const auto& folder : folders) {
-            ASSERT_EQ(temporaryFiles(folder), std::vector<std::string>{})
-                << folder << " in round " << rounds;
+            ASSERT_FALSE(holdsTemporaryFiles(folder)) << folder;
         }
     }
-    std::cout << "[ killed ] " << rounds << " writers; cut short: " << interrupted[0]
-              << " layouts, " << interrupted[1] << " preferences, " << interrupted[2]
-              << " automatic copies\n";
+    std::cout << "[ killed ] " << round << " writers; cut short: " << interrupted[0] << " layouts, "
+              << interrupted[1] << " preferences, " << interrupted[2] << " automatic copies\n";
     // Unless writes of each kind were cut short, the test would have proved nothing.
-    for (const int count : interrupted) {
-        EXPECT_GT(count, 0);
-    }
+    EXPECT_GT(*std::min_element(interrupted.begin(), interrupted.end()), 0);
 }
