@@ -215,21 +215,27 @@ TEST_F(BackupServiceTest, SixImportsKeepTheFiveNewestCopies) {
     }
 }
 
-TEST_F(BackupServiceTest, PruningTouchesOnlyAutomaticCopies) {
+TEST_F(BackupServiceTest, PruningAndCleanUpTouchOnlyAutomaticCopies) {
     fs::create_directories(copiesFolder());
     const auto old = fileTime(now - chrono::hours(24 * 365));
-    const std::vector<std::string> others{"Before import notes.txt", "Before import 1.JSON",
-                                          "Before import", "Tessera 2020-01-01.json",
-                                          "before import 2020-01-01T00-00-00.json"};
+    const std::vector<std::string> others{"Before import notes.txt",
+                                          "Before import 1.JSON",
+                                          "Before import",
+                                          "Tessera 2020-01-01.json",
+                                          "before import 2020-01-01T00-00-00.json",
+                                          ".Before import notes.txt.ab12CD"};
     for (const auto& name : others) {
         test::writeTestFile(copiesFolder() / name, "{}");
         fs::last_write_time(copiesFolder() / name, old);
     }
     fs::create_directory(copiesFolder() / "Before import folder.json");
     fs::last_write_time(copiesFolder() / "Before import folder.json", old);
+    // What a cut-short write of a copy left goes with the next copy.
+    test::writeTestFile(copiesFolder() / ".Before import 1.json.ab12CD", "{");
     for (int i = 0; i < 7; ++i) {
         importOnce();
     }
+    EXPECT_FALSE(fs::exists(copiesFolder() / ".Before import 1.json.ab12CD"));
     for (const auto& name : others) {
         EXPECT_TRUE(fs::exists(copiesFolder() / name)) << name;
     }
