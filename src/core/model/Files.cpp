@@ -22,10 +22,6 @@ std::string errnoText(const std::string& what, const fs::path& path) {
     return what + " " + path.string() + ": " + std::strerror(errno);
 }
 
-} // namespace
-
-namespace {
-
 constexpr std::size_t randomPartLength = 6; // mkstemp's "XXXXXX"
 constexpr int temporaryAttempts = 8;
 
