@@ -180,61 +180,51 @@ TEST_F(BackupServiceTest, ExportThenImportBringsBackTheExportedState) {
 
 // ---- Automatic copies -------------------------------------------------------------------------
 
-TEST_F(BackupServiceTest, AnAutomaticCopyHoldsTheStateBeforeTheImport) {
+TEST_F(BackupServiceTest, EachImportKeepsTheStateBeforeItInACopyOfItsOwn) {
     defaults.set("gridColumns", std::int64_t{8});
     const auto before = makeBackup(context());
-    const auto result = restore(otherState(), context());
-    ASSERT_TRUE(result) << result.error;
-    EXPECT_EQ(result.automaticCopy, copiesFolder() / "Before import 2026-12-05T05-52-09.json");
-    const auto copy = readBackup(result.automaticCopy);
-    ASSERT_TRUE(copy) << copy.detail;
-    EXPECT_EQ(*copy.backup, before);
-    EXPECT_EQ(copiesFolder(), storeFile.parent_path() / "Backups");
-}
-
-TEST_F(BackupServiceTest, TwoImportsInOneSecondKeepBothCopies) {
     const auto first = restore(otherState(), context());
-    const auto second = restore(otherState(), context());
-    ASSERT_TRUE(first && second);
-    EXPECT_NE(first.automaticCopy, second.automaticCopy);
+    const auto second = restore(otherState(), context()); // in the same second
+    ASSERT_TRUE(first && second) << first.error << second.error;
+    EXPECT_EQ(copiesFolder(), storeFile.parent_path() / "Backups");
     EXPECT_EQ(folderNames(), (std::vector<std::string>{"Before import 2026-12-05T05-52-09 2.json",
                                                        "Before import 2026-12-05T05-52-09.json"}));
-    // The first copy still holds the state before the first import.
-    EXPECT_EQ(readBackup(first.automaticCopy).backup->layouts.layouts, builtInLayouts());
+    EXPECT_EQ(first.automaticCopy, copiesFolder() / "Before import 2026-12-05T05-52-09.json");
+    const auto copy = readBackup(first.automaticCopy);
+    ASSERT_TRUE(copy) << copy.detail;
+    EXPECT_EQ(*copy.backup, before);
 }
 
-TEST_F(BackupServiceTest, SixImportsKeepTheFiveNewestCopies) {
-    std::vector<fs::path> copies;
-    for (int i = 0; i < 6; ++i) {
-        copies.push_back(importOnce());
-        EXPECT_EQ(folderNames().size(), static_cast<std::size_t>(std::min(i + 1, 5)));
-    }
-    EXPECT_FALSE(fs::exists(copies[0])) << "the oldest copy goes";
-    for (int i = 1; i < 6; ++i) {
-        EXPECT_TRUE(fs::exists(copies[i])) << copies[i];
-    }
-}
-
-TEST_F(BackupServiceTest, PruningTouchesOnlyAutomaticCopies) {
+TEST_F(BackupServiceTest, TheFiveNewestCopiesStayAndPruningAndCleanUpTouchNothingElse) {
     fs::create_directories(copiesFolder());
     const auto old = fileTime(now - chrono::hours(24 * 365));
-    const std::vector<std::string> others{"Before import notes.txt", "Before import 1.JSON",
-                                          "Before import", "Tessera 2020-01-01.json",
-                                          "before import 2020-01-01T00-00-00.json"};
+    const std::vector<std::string> others{"Before import notes.txt",
+                                          "Before import 1.JSON",
+                                          "Before import",
+                                          "Tessera 2020-01-01.json",
+                                          "before import 2020-01-01T00-00-00.json",
+                                          ".Before import notes.txt.ab12CD"};
     for (const auto& name : others) {
         test::writeTestFile(copiesFolder() / name, "{}");
         fs::last_write_time(copiesFolder() / name, old);
     }
     fs::create_directory(copiesFolder() / "Before import folder.json");
     fs::last_write_time(copiesFolder() / "Before import folder.json", old);
+    // What a cut-short write of a copy left goes with the next copy.
+    test::writeTestFile(copiesFolder() / ".Before import 1.json.ab12CD", "{");
+    std::vector<fs::path> copies;
     for (int i = 0; i < 7; ++i) {
-        importOnce();
+        copies.push_back(importOnce());
+        EXPECT_EQ(folderNames().size(), others.size() + 1 + std::min<std::size_t>(i + 1, 5));
     }
+    EXPECT_FALSE(fs::exists(copiesFolder() / ".Before import 1.json.ab12CD"));
+    EXPECT_FALSE(fs::exists(copies[0]) || fs::exists(copies[1])) << "the oldest copies go";
+    EXPECT_TRUE(std::ranges::all_of(copies.begin() + 2, copies.end(),
+                                    [](const fs::path& copy) { return fs::exists(copy); }));
     for (const auto& name : others) {
         EXPECT_TRUE(fs::exists(copiesFolder() / name)) << name;
     }
     EXPECT_TRUE(fs::is_directory(copiesFolder() / "Before import folder.json"));
-    EXPECT_EQ(folderNames().size(), others.size() + 1 + 5);
 }
 
 TEST_F(BackupServiceTest, AnUndatedItemCountsAsTheOldest) {

@@ -1,5 +1,6 @@
 #include "AppState.h"
 
+#include "../backup/BackupService.h"
 #include "../drag/DragMonitor.h"
 #include "../drag/DragOverlayController.h"
 #include "../hotkeys/HotkeyCenter.h"
@@ -57,6 +58,7 @@ AppState::AppState(const AppPorts& ports, std::optional<std::filesystem::path> s
                                                 ports_.appServices.bundleIdentifier());
     }
     store_ = std::make_unique<LayoutStore>(std::move(*storeFile));
+    removeLeftoverAutomaticCopyFiles(store_->fileURL());
     permissionsMonitor_ = std::make_unique<PermissionMonitor>(
         ports_.accessibility, ports_.inputEvents, ports_.workspace, ports_.scheduler);
     mover_ = std::make_unique<AccessibilityWindowMover>(ports_.accessibility, ports_.workspace,

@@ -114,6 +114,12 @@ fs::path automaticCopiesFolder(const fs::path& storeFile) {
     return storeFile.parent_path() / copiesFolderName;
 }
 
+void removeLeftoverAutomaticCopyFiles(const fs::path& storeFile) {
+    removeLeftoverTemporaryFiles(automaticCopiesFolder(storeFile), [](std::string_view target) {
+        return target.starts_with(copyPrefix) && target.ends_with(".json");
+    });
+}
+
 SettingsBackup makeBackup(const BackupContext& context) {
     return makeBackupAt(context, currentTime(context));
 }
@@ -137,6 +143,7 @@ AutomaticCopyResult makeAutomaticCopy(const BackupContext& context) {
     }
     result.file = file;
     pruneAutomaticCopies(folder, file);
+    removeLeftoverAutomaticCopyFiles(context.store.fileURL());
     return result;
 }
 

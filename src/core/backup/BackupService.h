@@ -37,6 +37,11 @@ struct BackupContext {
 // "Backups" beside the layouts file: where automatic copies go.
 std::filesystem::path automaticCopiesFolder(const std::filesystem::path& storeFile);
 
+// Removes what cut-short writes of automatic copies left there (see
+// removeLeftoverTemporaryFiles); each copy has a name of its own, so no later write to the same
+// name would.
+void removeLeftoverAutomaticCopyFiles(const std::filesystem::path& storeFile);
+
 // At most this many automatic copies are kept; older ones are removed after each new one.
 inline constexpr std::size_t automaticCopiesKept = 5;
 

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -21,20 +22,75 @@ std::string errnoText(const std::string& what, const fs::path& path) {
     return what + " " + path.string() + ": " + std::strerror(errno);
 }
 
+constexpr std::size_t randomPartLength = 6; // mkstemp's "XXXXXX"
+constexpr int temporaryAttempts = 8;
+
+fs::path folderOf(const fs::path& target) {
+    return target.has_parent_path() ? target.parent_path() : fs::path(".");
+}
+
+// A fresh temporary file for `target`, locked for as long as it stays open. A clean-up in another
+// process may take the file between its creation and the lock: it then holds the lock itself, or
+// has already removed the name, and another file is made.
+int createLockedTemporary(const fs::path& target, fs::path& temporary, std::string& error) {
+    const auto folder = folderOf(target);
+    for (int attempt = 0; attempt < temporaryAttempts; ++attempt) {
+        auto pattern =
+            (folder / ("." + target.filename().string() + "." + std::string(randomPartLength, 'X')))
+                .string();
+        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0) {
+            error = errnoText("Can't create a temporary file in", folder);
+            return -1;
+        }
+        // A folder whose file system has no locks can't be cleaned up concurrently either: the
+        // clean-up leaves any file it can't lock.
+        const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        struct stat status {};
+        if (!taken && ::fstat(fd, &status) == 0 && status.st_nlink > 0) {
+            temporary = pattern;
+            return fd;
+        }
+        ::close(fd);
+    }
+    error = "Can't create a temporary file in " + folder.string() +
+            ": each one was removed as it was made";
+    return -1;
+}
+
+// Removes the file only if it is this user's plain file that nobody holds locked, and still the
+// one that was examined.
+bool removeIfUnused(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool removed = false;
+    struct stat opened {};
+    struct stat named {};
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid() &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+        removed = ::unlink(path.c_str()) == 0;
+    }
+    ::close(fd);
+    return removed;
+}
+
 } // namespace
 
 std::string writeFileAtomically(const fs::path& target, std::string_view bytes) {
-    const auto folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    auto pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
+    fs::path temporary;
+    std::string createError;
+    const int fd = createLockedTemporary(target, temporary, createError);
     if (fd < 0) {
-        return errnoText("Can't create a temporary file in", folder);
+        return createError;
     }
-    const fs::path temporary(pattern);
+    // The name goes before the descriptor, so the file is never unlocked while it has a name.
     const auto fail = [&](const std::string& what, const fs::path& path) {
         auto message = errnoText(what, path);
-        ::close(fd);
         ::unlink(temporary.c_str());
+        ::close(fd);
         return message;
     };
     // mkstemp creates the file 0600; a settings file is as readable as any file the user writes.
@@ -55,17 +111,56 @@ std::string writeFileAtomically(const fs::path& target, std::string_view bytes) 
     if (::fsync(fd) != 0) {
         return fail("Can't flush", temporary);
     }
-    if (::close(fd) != 0) {
-        auto message = errnoText("Can't close", temporary);
-        ::unlink(temporary.c_str());
-        return message;
-    }
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        auto message = errnoText("Can't replace", target);
-        ::unlink(temporary.c_str());
-        return message;
+        return fail("Can't replace", target);
     }
+    // The bytes reached the disk with fsync and the new file is in place: whatever close says,
+    // the write happened, and reporting it as failed would hide the new file from its caller.
+    ::close(fd);
+    removeLeftoverTemporaryFiles(target);
     return {};
+}
+
+std::optional<std::string_view> targetOfTemporaryFile(std::string_view name) {
+    const auto suffix = randomPartLength + 1;
+    if (name.size() < suffix + 2 || name.front() != '.' || name[name.size() - suffix] != '.') {
+        return std::nullopt;
+    }
+    for (const char c : name.substr(name.size() - randomPartLength)) {
+        const bool alphanumeric =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alphanumeric) {
+            return std::nullopt;
+        }
+    }
+    return name.substr(1, name.size() - suffix - 1);
+}
+
+std::vector<fs::path>
+removeLeftoverTemporaryFiles(const fs::path& folder,
+                             const std::function<bool(std::string_view target)>& isOwnTarget) {
+    std::vector<fs::path> candidates;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const auto name = it->path().filename().string();
+        if (const auto target = targetOfTemporaryFile(name); target && isOwnTarget(*target)) {
+            candidates.push_back(it->path());
+        }
+    }
+    std::vector<fs::path> removed;
+    for (auto& candidate : candidates) {
+        if (removeIfUnused(candidate)) {
+            removed.push_back(std::move(candidate));
+        }
+    }
+    return removed;
+}
+
+std::vector<fs::path> removeLeftoverTemporaryFiles(const fs::path& target) {
+    const auto name = target.filename().string();
+    return removeLeftoverTemporaryFiles(
+        folderOf(target), [&](std::string_view candidate) { return candidate == name; });
 }
 
 std::string createFolders(const fs::path& folder) {

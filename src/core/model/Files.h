@@ -2,16 +2,37 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessera {
 
 // Writes the bytes to a temporary file in the target's folder, flushes it to disk and renames
 // it over the target, so a reader sees either the old file or the new one, never a torn one.
 // Returns an error text, empty on success. The folder must exist.
+// The temporary file is ".<name>.XXXXXX" and holds an exclusive flock(2) until it has been renamed
+// or removed, which tells a concurrent clean-up that it is in use. After a successful write the
+// leftovers of earlier, interrupted writes to the same target are removed.
 std::string writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+// Whether `name` is a temporary file of an atomic write, and of which target: the target's name,
+// or nothing.
+std::optional<std::string_view> targetOfTemporaryFile(std::string_view name);
+
+// Removes the temporary files that interrupted atomic writes left in `folder` for targets that
+// `isOwnTarget` accepts. A file is left alone when any process still holds its lock (a write in
+// progress, in this process or another) or when it is not a plain file; nothing else in the folder
+// is touched. Returns the files removed.
+std::vector<std::filesystem::path>
+removeLeftoverTemporaryFiles(const std::filesystem::path& folder,
+                             const std::function<bool(std::string_view target)>& isOwnTarget);
+
+// The same for the one target file, as a program does when it starts and opens the file.
+std::vector<std::filesystem::path>
+removeLeftoverTemporaryFiles(const std::filesystem::path& target);
 
 // Creates the folder and every missing parent; an existing folder is no error.
 std::string createFolders(const std::filesystem::path& folder);

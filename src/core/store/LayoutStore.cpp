@@ -79,6 +79,8 @@ void copyFolderInto(const fs::path& source, const fs::path& destination) {
 LayoutStore::LayoutStore(fs::path fileURL)
     : fileURL_(std::move(fileURL)), layouts_(builtInLayouts()), assignments_(defaultAssignments()),
       seeded_(allBuiltInIDs()) {
+    // A write that was cut short (a crash, a power cut) leaves its temporary file behind.
+    removeLeftoverTemporaryFiles(fileURL_);
     load();
 }
 

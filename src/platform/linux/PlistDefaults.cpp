@@ -202,6 +202,8 @@ PlistDefaults::PlistDefaults(fs::path file) : PlistDefaults(std::move(file), &st
 
 PlistDefaults::PlistDefaults(fs::path file, std::ostream* diagnostics)
     : file_(std::move(file)), diagnostics_(diagnostics) {
+    // A write that was cut short (a crash, a power cut) leaves its temporary file behind.
+    removeLeftoverTemporaryFiles(file_);
     load(diagnostics_);
 }
 
