@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <sys/stat.h>
 
 using namespace tessera;
 namespace fs = std::filesystem;
@@ -25,16 +26,18 @@ std::string contents(const fs::path& file) {
 
 } // namespace
 
-TEST_F(FilesTest, AtomicWriteReplacesTheTargetAndLeavesNothingBehind) {
+TEST_F(FilesTest, AtomicWriteReplacesTheTargetKeepingItsModeAndLeavesNothingBehind) {
     const auto file = dir / "layouts.json";
+    const mode_t previous = ::umask(022);
     EXPECT_EQ(writeFileAtomically(file, "first"), "");
+    EXPECT_EQ(fs::status(file).permissions(), static_cast<fs::perms>(0644)) << "as the umask says";
+    fs::permissions(file, static_cast<fs::perms>(0640));
     EXPECT_EQ(writeFileAtomically(file, std::string("second\0with zero", 16)), "");
+    ::umask(previous);
+    EXPECT_EQ(fs::status(file).permissions(), static_cast<fs::perms>(0640));
     EXPECT_EQ(contents(file), std::string("second\0with zero", 16));
-    int entries = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1) << "no temporary file may be left beside the target";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
+        << "no temporary file may be left beside the target";
 }
 
 TEST_F(FilesTest, AtomicWriteReportsAMissingFolder) {

@@ -10,7 +10,8 @@ namespace tessera {
 
 // Writes the bytes to a temporary file in the target's folder, flushes it to disk and renames
 // it over the target, so a reader sees either the old file or the new one, never a torn one.
-// Returns an error text, empty on success. The folder must exist.
+// A replaced file keeps its permissions; a new one gets 0666 less the umask. Returns an error
+// text, empty on success. The folder must exist.
 std::string writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
 // Creates the folder and every missing parent; an existing folder is no error.
