@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <numeric>
 
 using namespace tessera;
 namespace fs = std::filesystem;
@@ -234,6 +235,8 @@ TEST(BackupDates, RefusesWhatIsNotAnInternetDateTime) {
              "2026-02-29T05:52:09Z",
              "2026-12-05T24:00:00Z",
              "2026-12-05T05:60:00Z",
+             // Even a real leap second: the clock has none, so it couldn't be written back.
+             "2016-12-31T23:59:60Z",
              "+2026-12-05T05:52:09Z",
              "20261205T055209Z",
              // Before the year 0000 once the offset is taken off: can't be written back.
@@ -256,13 +259,8 @@ TEST(BackupBase64, FollowsTheStandardAlphabetWithPadding) {
         EXPECT_EQ(base64Encoded(bytesOf(plain)), coded);
         EXPECT_EQ(base64Decoded(coded), bytesOf(plain)) << coded;
     }
-    const Bytes everyByte = [] {
-        Bytes bytes;
-        for (int b = 0; b < 256; ++b) {
-            bytes.push_back(static_cast<std::uint8_t>(b));
-        }
-        return bytes;
-    }();
+    Bytes everyByte(256);
+    std::iota(everyByte.begin(), everyByte.end(), std::uint8_t{0});
     const auto text = base64Encoded(everyByte);
     EXPECT_NE(text.find('+'), std::string::npos);
     EXPECT_NE(text.find('/'), std::string::npos);

@@ -19,6 +19,7 @@
 #include <random>
 #include <set>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,6 +73,17 @@ bool holdsTemporaryFiles(const fs::path& folder) {
 }
 
 } // namespace
+
+TEST_F(FilesTest, AtomicWriteGivesANewFileTheUmasksModeAndKeepsAReplacedFilesMode) {
+    const auto file = dir / "layouts.json";
+    const mode_t previous = ::umask(022);
+    EXPECT_EQ(writeFileAtomically(file, "first"), "");
+    EXPECT_EQ(fs::status(file).permissions(), static_cast<fs::perms>(0644)) << "as the umask says";
+    fs::permissions(file, static_cast<fs::perms>(0640));
+    EXPECT_EQ(writeFileAtomically(file, "second"), "");
+    ::umask(previous);
+    EXPECT_EQ(fs::status(file).permissions(), static_cast<fs::perms>(0640));
+}
 
 TEST_F(FilesTest, UnreadableCopiesKeepTheBytesAndNeverOverwriteEachOther) {
     const auto file = dir / "layouts.json";

@@ -322,6 +322,8 @@ TEST_F(LayoutStoreTest, DefaultsResolveByPointsOrPixelsAndOrientation) {
     EXPECT_EQ(store.layoutFor(screen("Wide", 3440, 1440, 1)).id, halfStack);
     EXPECT_EQ(store.layoutFor(screen("Portrait", 1440, 2560, 1)).id, verticalRowsLayoutID());
     EXPECT_EQ(store.layoutFor(screen("Other", 1920, 1080, 1)).id, stackHalf);
+    // Portrait is strictly narrower than tall: a square display is not.
+    EXPECT_EQ(store.layoutFor(screen("Square", 1920, 1920, 1)).id, stackHalf);
 
     // The default keys are assignments like any other: the user's choice wins over them.
     const auto points = LayoutStore::resolveLayout(screen("A", 2560, 1440, 2), store.layouts(),

@@ -455,7 +455,8 @@ TEST_F(MoverTest, ActiveWindowFallsFromFocusedToMainToFirstWindow) {
     EXPECT_EQ(activeWindow(desktop, desktop, 42, std::nullopt), back);
 
     desktop.setFocusedWindow(editor, std::nullopt);
-    EXPECT_EQ(activeWindowOfApplication(desktop, editor), front);
+    desktop.setMainWindow(editor, back); // not the first listed window, which is the front one
+    EXPECT_EQ(activeWindowOfApplication(desktop, editor), back);
     desktop.setMainWindow(editor, std::nullopt);
     desktop.setWindowsAttribute(editor, std::vector<AccessibilityElement>{back, front});
     EXPECT_EQ(activeWindowOfApplication(desktop, editor), back);

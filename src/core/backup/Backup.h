@@ -91,8 +91,8 @@ std::string encodeBackup(const SettingsBackup& backup, const std::filesystem::pa
 // "2026-12-05T05:52:09Z". Throws std::out_of_range outside the years 0000 to 9999.
 std::string iso8601(std::chrono::sys_seconds time);
 // An internet date-time: "YYYY-MM-DDTHH:MM:SS", optional fraction (dropped), then "Z" or an
-// offset "+HH:MM"/"-HH:MM". Nothing for any other text or a time outside the years 0000 to
-// 9999 in UTC.
+// offset "+HH:MM"/"-HH:MM". Nothing for any other text, a leap second (":60") or a time
+// outside the years 0000 to 9999 in UTC.
 std::optional<std::chrono::sys_seconds> parseIso8601(std::string_view text);
 
 // Standard Base64 with padding (RFC 4648, section 4). Decoding refuses anything else,

@@ -93,10 +93,16 @@ std::string writeFileAtomically(const fs::path& target, std::string_view bytes) 
         ::close(fd);
         return message;
     };
-    // mkstemp creates the file 0600; a settings file is as readable as any file the user writes.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    // mkstemp creates the file 0600. A file being replaced keeps its mode, so one the user made
+    // private stays private; a new one is as readable as any file the user writes.
+    struct stat replaced {};
+    if (::stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+        ::fchmod(fd, replaced.st_mode & 0777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
     std::size_t written = 0;
     while (written < bytes.size()) {
         const auto n = ::write(fd, bytes.data() + written, bytes.size() - written);

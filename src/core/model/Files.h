@@ -12,7 +12,8 @@ namespace tessera {
 
 // Writes the bytes to a temporary file in the target's folder, flushes it to disk and renames
 // it over the target, so a reader sees either the old file or the new one, never a torn one.
-// Returns an error text, empty on success. The folder must exist.
+// Returns an error text, empty on success. The folder must exist. A replaced file keeps its
+// permissions; a new one gets 0666 less the umask.
 // The temporary file is ".<name>.XXXXXX" and holds an exclusive flock(2) until it has been renamed
 // or removed, which tells a concurrent clean-up that it is in use. After a successful write the
 // leftovers of earlier, interrupted writes to the same target are removed.
