@@ -19,11 +19,15 @@ namespace {
 
 constexpr std::string_view shortcutKeyPrefix = "shortcut.";
 
+QString commandForQml(WindowCommand command) {
+    return QString::fromUtf8(rawValue(command).data(),
+                             static_cast<qsizetype>(rawValue(command).size()));
+}
+
 QString preferenceKey(WindowCommand command) {
     return QString::fromUtf8(shortcutKeyPrefix.data(),
                              static_cast<qsizetype>(shortcutKeyPrefix.size())) +
-           QString::fromUtf8(rawValue(command).data(),
-                             static_cast<qsizetype>(rawValue(command).size()));
+           commandForQml(command);
 }
 
 std::optional<WindowCommand> commandFromQml(const QString& command) {
@@ -78,9 +82,7 @@ QVariantList KeyboardPaneModel::commands() const {
     QVariantList list;
     for (const auto& row : section_->rows()) {
         list.append(QVariantMap{
-            {QStringLiteral("command"),
-             QString::fromUtf8(rawValue(row.command).data(),
-                               static_cast<qsizetype>(rawValue(row.command).size()))},
+            {QStringLiteral("command"), commandForQml(row.command)},
             {QStringLiteral("title"), QString::fromStdString(row.title)},
             {QStringLiteral("icon"), QString::fromStdString(row.symbol)},
             {QStringLiteral("recorder"),
@@ -90,22 +92,26 @@ QVariantList KeyboardPaneModel::commands() const {
     return list;
 }
 
-QString KeyboardPaneModel::conflictMessage(const QString& command) const {
-    const auto known = commandFromQml(command);
-    if (!known) {
-        return {};
+QVariantMap KeyboardPaneModel::conflicts() const {
+    QVariantMap messages;
+    for (const auto& row : section_->rows()) {
+        if (row.conflictMessage) {
+            messages.insert(commandForQml(row.command),
+                            QString::fromStdString(*row.conflictMessage));
+        }
     }
-    const auto message = section_->row(*known).conflictMessage;
-    return message ? QString::fromStdString(*message) : QString();
+    return messages;
 }
 
-QString KeyboardPaneModel::heldElsewhereMessage(const QString& command) const {
-    const auto known = commandFromQml(command);
-    if (!known) {
-        return {};
+QVariantMap KeyboardPaneModel::heldElsewhere() const {
+    QVariantMap messages;
+    for (const auto& row : section_->rows()) {
+        if (row.heldElsewhereMessage) {
+            messages.insert(commandForQml(row.command),
+                            QString::fromStdString(*row.heldElsewhereMessage));
+        }
     }
-    const auto message = section_->row(*known).heldElsewhereMessage;
-    return message ? QString::fromStdString(*message) : QString();
+    return messages;
 }
 
 QVariantMap KeyboardPaneModel::shortcut(const QString& command) const {

@@ -51,6 +51,11 @@ class KeyboardPaneModel : public QObject {
     Q_PROPERTY(QVariantList commands READ commands CONSTANT)
     // Moves after every change of a command shortcut or of the zones; bind to it to re-read.
     Q_PROPERTY(int revision READ revision NOTIFY changed)
+    // The rows' messages by command (raw value), only for the rows that have one: the clash with
+    // another shortcut ("Also used by “…”. …" or "Already used by “…” in “…”. …"), and why a
+    // shortcut does nothing while another program holds its keys.
+    Q_PROPERTY(QVariantMap conflicts READ conflicts NOTIFY changed)
+    Q_PROPERTY(QVariantMap heldElsewhere READ heldElsewhere NOTIFY changed)
     // Why the last change of the shortcuts won't outlive this run; empty when it was saved.
     Q_PROPERTY(QString lastError READ lastError NOTIFY changed)
 public:
@@ -69,12 +74,8 @@ public:
     int revision() const { return revision_; }
     QString lastError() const { return lastError_; }
 
-    // "Also used by “…”. …" or "Already used by “…” in “…”. …"; empty without a clash or for an
-    // unknown command.
-    Q_INVOKABLE QString conflictMessage(const QString& command) const;
-    // Why the command's shortcut does nothing while another program holds its keys; empty
-    // otherwise or for an unknown command.
-    Q_INVOKABLE QString heldElsewhereMessage(const QString& command) const;
+    QVariantMap conflicts() const;
+    QVariantMap heldElsewhere() const;
     // The command's shortcut in effect: {keyCode, carbonModifiers, label}, or an empty map when
     // it has none.
     Q_INVOKABLE QVariantMap shortcut(const QString& command) const;

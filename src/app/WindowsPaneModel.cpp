@@ -127,6 +127,22 @@ QVariantMap WindowsPaneModel::gapPreview() const {
             {"right", rectMap(preview.right)}};
 }
 
+bool WindowsPaneModel::snapOnDrag() const {
+    return preferenceBool(ports_.defaults, prefs::snapOnDrag);
+}
+
+void WindowsPaneModel::setSnapOnDrag(bool on) {
+    preferences_.setBool(text(prefs::snapOnDrag), on);
+}
+
+bool WindowsPaneModel::restoreOnDragOut() const {
+    return preferenceBool(ports_.defaults, prefs::restoreOnDragOut);
+}
+
+void WindowsPaneModel::setRestoreOnDragOut(bool on) {
+    preferences_.setBool(text(prefs::restoreOnDragOut), on);
+}
+
 bool WindowsPaneModel::tightEdges() const {
     return preferenceBool(ports_.defaults, prefs::tightEdges);
 }

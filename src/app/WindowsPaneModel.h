@@ -48,6 +48,9 @@ class WindowsPaneModel : public QObject {
     Q_PROPERTY(QString windowGapText READ windowGapText NOTIFY changed)
     // { width, height, left: rect, right: rect } in points of a small display.
     Q_PROPERTY(QVariantMap gapPreview READ gapPreview NOTIFY changed)
+    // "snapOnDrag" and "restoreOnDragOut" as stored.
+    Q_PROPERTY(bool snapOnDrag READ snapOnDrag WRITE setSnapOnDrag NOTIFY changed)
+    Q_PROPERTY(bool restoreOnDragOut READ restoreOnDragOut WRITE setRestoreOnDragOut NOTIFY changed)
     // "tightEdges" as stored; it can be changed only while there is a gap.
     Q_PROPERTY(bool tightEdges READ tightEdges WRITE setTightEdges NOTIFY changed)
     Q_PROPERTY(bool tightEdgesEnabled READ tightEdgesEnabled NOTIFY changed)
@@ -82,6 +85,10 @@ public:
     // The stepper's text for a value it shows ("12 pt").
     Q_INVOKABLE QString formatWindowGap(double points) const;
     QVariantMap gapPreview() const;
+    bool snapOnDrag() const;
+    void setSnapOnDrag(bool on);
+    bool restoreOnDragOut() const;
+    void setRestoreOnDragOut(bool on);
     bool tightEdges() const;
     // Ignored while the gap is 0: the stored choice stays for when a gap comes back.
     void setTightEdges(bool on);

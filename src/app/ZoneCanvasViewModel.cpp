@@ -192,22 +192,6 @@ std::vector<ZoneBox> ZoneCanvasViewModel::shownBoxes() const {
     return boxes;
 }
 
-QVariantList ZoneCanvasViewModel::zones() const {
-    QVariantList list;
-    for (const ZoneBox& box : shownBoxes()) {
-        list.append(QVariantMap{{"id", box.id},
-                                {"name", box.name},
-                                {"shortcut", box.shortcut},
-                                {"selected", box.selected},
-                                {"live", box.live},
-                                {"x", box.box.x()},
-                                {"y", box.box.y()},
-                                {"width", box.box.width()},
-                                {"height", box.box.height()}});
-    }
-    return list;
-}
-
 QVariantList ZoneCanvasViewModel::handles() const {
     const auto& selected = model_.selectedID();
     if (!selected) {

@@ -37,13 +37,9 @@ class ZoneCanvasViewModel : public QObject {
 
     // The drawing area (the item inset by 3 points).
     Q_PROPERTY(QRectF area READ area NOTIFY changed)
-    // The zones as drawn, bottom first: [{ id, name, shortcut, x, y, width, height, selected,
-    // live }]. x…height are the rounded box actually drawn (inset 3 points); name is the display
-    // name; shortcut is the zone's shortcut as Linux writes it ("Ctrl+Alt+1"), empty for none;
-    // live marks the zone following the pointer during a move or resize.
-    Q_PROPERTY(QVariantList zones READ zones NOTIFY changed)
-    // The same boxes as a list model whose rows stay with their zone, for the delegates that
-    // animate them.
+    // The zones as drawn, bottom first, as a list model whose rows stay with their zone, for the
+    // delegates that animate them. Each box is the rounded box actually drawn (inset 3 points);
+    // the name is the display name.
     Q_PROPERTY(tessera::shell::ZoneBoxModel* zoneBoxes READ zoneBoxes CONSTANT)
     // The selected zone's resize targets: [{ handle, x, y, width, height, corner, cursor }],
     // handle "nw", "n", …; corner true for the four squares; cursor a Qt::CursorShape. Empty
@@ -87,7 +83,6 @@ public:
     bool focused() const;
     void setFocused(bool focused);
     QRectF area() const;
-    QVariantList zones() const;
     QVariantList handles() const;
     QVariant snapRect() const;
     QVariant drawnRect() const;

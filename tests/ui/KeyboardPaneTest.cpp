@@ -171,7 +171,7 @@ TEST(KeyboardPane, RowsNameEveryCommandInOrderWithItsRecorder) {
     EXPECT_TRUE(zoneLeft.showsRemoveButton());
     EXPECT_EQ(zoneLeft.help(), "Click, then press a shortcut");
     EXPECT_EQ(zoneLeft.removeHelp(), "Remove Shortcut");
-    EXPECT_EQ(pane.conflictMessage("zoneLeft"), "");
+    EXPECT_EQ(pane.conflicts().value("zoneLeft").toString(), "");
     EXPECT_EQ(pane.shortcut("previousDisplay")["carbonModifiers"].toInt(),
               static_cast<int>(controlOptionCommand));
 }
@@ -269,16 +269,16 @@ TEST(KeyboardPane, ACombinationOfAnotherCommandIsReportedUnderBothRows) {
     zoneLeft.click();
     zoneLeft.keyPressed(Qt::Key_Right, 0, ctrlAlt);
 
-    EXPECT_EQ(pane.conflictMessage("zoneLeft"),
+    EXPECT_EQ(pane.conflicts().value("zoneLeft").toString(),
               "Also used by “Zone to the Right”. Only one of them will work.");
-    EXPECT_EQ(pane.conflictMessage("zoneRight"),
+    EXPECT_EQ(pane.conflicts().value("zoneRight").toString(),
               "Also used by “Zone to the Left”. Only one of them will work.");
-    EXPECT_EQ(pane.conflictMessage("zoneUp"), "");
+    EXPECT_EQ(pane.conflicts().value("zoneUp").toString(), "");
 
     // Resolving it takes the warnings away.
     zoneLeft.removeShortcut();
-    EXPECT_EQ(pane.conflictMessage("zoneLeft"), "");
-    EXPECT_EQ(pane.conflictMessage("zoneRight"), "");
+    EXPECT_EQ(pane.conflicts().value("zoneLeft").toString(), "");
+    EXPECT_EQ(pane.conflicts().value("zoneRight").toString(), "");
 }
 
 TEST(KeyboardPane, AZoneTakingACommandsShortcutShowsUpOnceTheStoreChanged) {
@@ -296,7 +296,7 @@ TEST(KeyboardPane, AZoneTakingACommandsShortcutShowsUpOnceTheStoreChanged) {
     const auto expected = "Already used by “" + displayName(zone.id, zone.name, sim.localizer) +
                           "” in “" + displayName(layout.id, layout.name, sim.localizer) +
                           "”. Only one of them will work.";
-    EXPECT_EQ(pane.conflictMessage("nextDisplay").toStdString(), expected);
+    EXPECT_EQ(pane.conflicts().value("nextDisplay").toString().toStdString(), expected);
 }
 
 TEST(KeyboardPane, AShortcutAnotherProgramHoldsIsMarkedWhereverItIsShownUntilReplaced) {
@@ -316,8 +316,8 @@ TEST(KeyboardPane, AShortcutAnotherProgramHoldsIsMarkedWhereverItIsShownUntilRep
     };
     processEvents();
 
-    EXPECT_EQ(pane.heldElsewhereMessage("zoneLeft"), reason);
-    EXPECT_EQ(pane.heldElsewhereMessage("zoneRight"), "");
+    EXPECT_EQ(pane.heldElsewhere().value("zoneLeft").toString(), reason);
+    EXPECT_EQ(pane.heldElsewhere().value("zoneRight").toString(), "");
     EXPECT_EQ(pane.recordAnotherTitle(), "Record Another");
     // The overview keeps the keys and says why they do nothing.
     EXPECT_EQ(overviewRow(WindowCommand::zoneLeft)["heldElsewhere"].toString(), reason);
@@ -342,7 +342,7 @@ TEST(KeyboardPane, AShortcutAnotherProgramHoldsIsMarkedWhereverItIsShownUntilRep
     recorder.click();
     recorder.keyPressed(Qt::Key_K, 0, ctrlAlt);
     processEvents();
-    EXPECT_EQ(pane.heldElsewhereMessage("zoneLeft"), "");
+    EXPECT_EQ(pane.heldElsewhere().value("zoneLeft").toString(), "");
     EXPECT_EQ(overviewRow(WindowCommand::zoneLeft)["heldElsewhere"].toString(), "");
     ASSERT_TRUE(menuEntry(WindowCommand::zoneLeft).shortcut);
     EXPECT_EQ(menuEntry(WindowCommand::zoneLeft).note, "");

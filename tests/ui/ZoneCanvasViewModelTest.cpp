@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,6 +25,7 @@
 namespace tessera::test {
 namespace {
 
+using shell::ZoneBox;
 using shell::ZoneCanvasViewModel;
 
 // A 646 × 366 view leaves a 640 × 360 drawing area at (3, 3); boxes sit 3 points further in.
@@ -87,7 +89,14 @@ protected:
         }
         return {};
     }
-    QVariantMap zoneEntry(const Uuid& id) const { return find(canvas->zones(), "id", text(id)); }
+    const ZoneBox& zoneEntry(const Uuid& id) const {
+        const auto& boxes = canvas->zoneBoxes()->boxes();
+        const auto found = std::find_if(boxes.begin(), boxes.end(),
+                                        [&](const ZoneBox& box) { return box.id == text(id); });
+        EXPECT_NE(found, boxes.end()) << "the canvas shows the zone";
+        static const ZoneBox none;
+        return found == boxes.end() ? none : *found;
+    }
     QVariantMap handleEntry(const QString& name) const {
         return find(canvas->handles(), "handle", name);
     }
@@ -116,25 +125,25 @@ TEST_F(ZoneCanvasViewModelTest, ZonesComeLargestFirstWithTheirDrawnBoxesInViewPo
     canvas->setContent({small, topRight, left}, topRight.id, grid);
 
     EXPECT_EQ(canvas->area(), QRectF(areaOrigin, areaOrigin, areaWidth, areaHeight));
-    const auto zones = canvas->zones();
-    ASSERT_EQ(zones.size(), 3);
+    const auto& zones = canvas->zoneBoxes()->boxes();
+    ASSERT_EQ(zones.size(), 3U);
     // Areas 0.5, 0.25 and 0.15: the smallest on top, whatever the layout's own order.
-    EXPECT_EQ(zones[0].toMap().value("id").toString(), text(left.id));
-    EXPECT_EQ(zones[1].toMap().value("id").toString(), text(topRight.id));
-    EXPECT_EQ(zones[2].toMap().value("id").toString(), text(small.id));
+    EXPECT_EQ(zones[0].id, text(left.id));
+    EXPECT_EQ(zones[1].id, text(topRight.id));
+    EXPECT_EQ(zones[2].id, text(small.id));
 
-    const auto entry = zones[1].toMap();
-    EXPECT_DOUBLE_EQ(entry.value("x").toDouble(), areaOrigin + 0.5 * areaWidth + 3);
-    EXPECT_DOUBLE_EQ(entry.value("y").toDouble(), areaOrigin + 3);
-    EXPECT_DOUBLE_EQ(entry.value("width").toDouble(), 0.5 * areaWidth - 6);
-    EXPECT_DOUBLE_EQ(entry.value("height").toDouble(), 0.5 * areaHeight - 6);
-    EXPECT_TRUE(entry.value("selected").toBool());
-    EXPECT_FALSE(zones[0].toMap().value("selected").toBool());
+    const QRectF box = zones[1].box;
+    EXPECT_DOUBLE_EQ(box.x(), areaOrigin + 0.5 * areaWidth + 3);
+    EXPECT_DOUBLE_EQ(box.y(), areaOrigin + 3);
+    EXPECT_DOUBLE_EQ(box.width(), 0.5 * areaWidth - 6);
+    EXPECT_DOUBLE_EQ(box.height(), 0.5 * areaHeight - 6);
+    EXPECT_TRUE(zones[1].selected);
+    EXPECT_FALSE(zones[0].selected);
 
     // Names come from the owner's display name; shortcuts in the Linux form, empty for none.
-    EXPECT_EQ(zones[0].toMap().value("name").toString(), "Shown Left");
-    EXPECT_EQ(zones[0].toMap().value("shortcut").toString(), "Ctrl+Alt+1");
-    EXPECT_EQ(entry.value("shortcut").toString(), "");
+    EXPECT_EQ(zones[0].name, "Shown Left");
+    EXPECT_EQ(zones[0].shortcut, "Ctrl+Alt+1");
+    EXPECT_EQ(zones[1].shortcut, "");
 
     // Grid lines: the inner columns first, as vertical lines across the area, then the rows.
     EXPECT_EQ(canvas->gridLines().size(), 11 + 5);
@@ -152,24 +161,17 @@ TEST_F(ZoneCanvasViewModelTest, OnlyTheSelectedZoneHasHandlesAndTheyFollowItsLiv
     canvas->setContent({left, topRight}, topRight.id, grid);
     ASSERT_EQ(canvas->handles().size(), 8);
     // The left half's corner is just its body, and the gap between two boxes is empty space.
-    const auto leftBox = zoneEntry(left.id);
-    EXPECT_EQ(
-        canvas->pointerTarget(leftBox.value("x").toDouble() + 1, leftBox.value("y").toDouble() + 1)
-            .value("handle")
-            .toString(),
-        "move");
+    const QRectF leftBox = zoneEntry(left.id).box;
+    EXPECT_EQ(canvas->pointerTarget(leftBox.x() + 1, leftBox.y() + 1).value("handle").toString(),
+              "move");
     const QPointF gap = at(0.5, 0.75);
     EXPECT_TRUE(canvas->pointerTarget(gap.x() + 1, gap.y()).isEmpty());
 
     canvas->zoneDragChanged(text(topRight.id), "move", -40, 30);
-    const auto live = zoneEntry(topRight.id);
-    ASSERT_TRUE(live.value("live").toBool());
-    const QPointF nw = centre(handleEntry("nw"));
-    EXPECT_DOUBLE_EQ(nw.x(), live.value("x").toDouble());
-    EXPECT_DOUBLE_EQ(nw.y(), live.value("y").toDouble());
-    const QPointF se = centre(handleEntry("se"));
-    EXPECT_DOUBLE_EQ(se.x(), live.value("x").toDouble() + live.value("width").toDouble());
-    EXPECT_DOUBLE_EQ(se.y(), live.value("y").toDouble() + live.value("height").toDouble());
+    ASSERT_TRUE(zoneEntry(topRight.id).live);
+    const QRectF live = zoneEntry(topRight.id).box;
+    EXPECT_EQ(centre(handleEntry("nw")), live.topLeft());
+    EXPECT_EQ(centre(handleEntry("se")), live.bottomRight());
 }
 
 TEST_F(ZoneCanvasViewModelTest, AMoveSurvivesNewContentAndCommitsOnce) {
@@ -182,7 +184,7 @@ TEST_F(ZoneCanvasViewModelTest, AMoveSurvivesNewContentAndCommitsOnce) {
     renamed.name = "Renamed";
     canvas->setContent({renamed, topRight}, topRight.id, grid);
     EXPECT_TRUE(canvas->movingOrResizing());
-    EXPECT_EQ(zoneEntry(left.id).value("name").toString(), "Shown Renamed");
+    EXPECT_EQ(zoneEntry(left.id).name, "Shown Renamed");
 
     canvas->zoneDragChanged(text(topRight.id), "move", 0, 0.34 * areaHeight);
     // Another handle's gesture is ignored while this one runs.

@@ -135,8 +135,16 @@ Item {
             tryCompare(ZonesPageModel, "selectedZoneID", added.zones[0].id)
             tryCompare(child(page, "layoutCard_" + before), "selected", true)
             compare(child(page, "layoutNameField").text, "Main + Sidebar")
-            tryVerify(() => ZonesPageModel.canvas.zones.length === 2
-                      && added.zones.every(z => ZonesPageModel.canvas.zones.some(c => c.id === z.id)),
+            const shown = () => {
+                const layer = child(page, "zoneBoxes")
+                const ids = []
+                for (let i = 0; i < layer.children.length; ++i) {
+                    if (layer.children[i].zoneID !== undefined)
+                        ids.push(layer.children[i].zoneID)
+                }
+                return ids.sort()
+            }
+            tryVerify(() => JSON.stringify(shown()) === JSON.stringify(added.zones.map(z => z.id).sort()),
                       3000, "the canvas shows the new layout")
         }
 

@@ -32,12 +32,10 @@ ScrollView {
                     id: row
                     required property var modelData
                     objectName: "commandRow_" + modelData.command
-                    // Reads the revision to be evaluated again when the shortcuts change (a
-                    // comma expression would be dropped by the QML compiler).
-                    readonly property string conflict: KeyboardPaneModel.revision >= 0
-                        ? KeyboardPaneModel.conflictMessage(row.modelData.command) : ""
-                    readonly property string heldElsewhere: KeyboardPaneModel.revision >= 0
-                        ? KeyboardPaneModel.heldElsewhereMessage(row.modelData.command) : ""
+                    readonly property string conflict:
+                        KeyboardPaneModel.conflicts[row.modelData.command] ?? ""
+                    readonly property string heldElsewhere:
+                        KeyboardPaneModel.heldElsewhere[row.modelData.command] ?? ""
                     Layout.fillWidth: true
                     spacing: 4
 

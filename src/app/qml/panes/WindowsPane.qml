@@ -24,17 +24,15 @@ ScrollView {
                 switchName: "snapOnDragSwitch"
                 title: Strings.localized("Arrange windows while dragging")
                 detail: Strings.localized("Zones appear when you drag a window by its title bar.")
-                // Reads the revision to follow changes made elsewhere (a comma expression would
-                // be dropped by the QML compiler).
-                value: Preferences.revision >= 0 && Preferences.boolValue("snapOnDrag")
-                onToggledTo: on => Preferences.setBool("snapOnDrag", on)
+                value: WindowsPaneModel.snapOnDrag
+                onToggledTo: on => WindowsPaneModel.snapOnDrag = on
             }
             ToggleRow {
                 switchName: "restoreOnDragOutSwitch"
                 title: Strings.localized("Restore size when leaving a zone")
                 detail: Strings.localized("A window dragged out of its zone gets back the size it had before.")
-                value: Preferences.revision >= 0 && Preferences.boolValue("restoreOnDragOut")
-                onToggledTo: on => Preferences.setBool("restoreOnDragOut", on)
+                value: WindowsPaneModel.restoreOnDragOut
+                onToggledTo: on => WindowsPaneModel.restoreOnDragOut = on
             }
         }
 
