@@ -8,7 +8,7 @@ FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut fuzz-backup fuzz-pro
 
 CMAKE_FLAGS := -DTESSERA_WERROR=$(WERROR)
 
-.PHONY: all bootstrap configure build test run run-services bench bench-x11 bench-app fuzz fuzz-long asan format format-check clean
+.PHONY: all bootstrap configure build test run run-services bench bench-x11 bench-app fuzz fuzz-long mutants asan format format-check clean
 
 all: build
 
@@ -53,6 +53,10 @@ bench-x11: bootstrap
 bench-app: bootstrap
 	cmake -S . -B $(BUILD)-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DTESSERA_TESTS=OFF -DTESSERA_BENCH=ON
 	bench/app-measure $(BUILD)-bench
+
+# The suite against the deliberately broken copies in tests/mutants/ (slow; not part of CI).
+mutants: bootstrap
+	scripts/mutants
 
 # Each target runs for FUZZ_SECONDS from the seeds in fuzz/corpus/<name>; what it discovers goes
 # to a scratch folder so the checked-in seeds stay small.
