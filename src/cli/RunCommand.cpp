@@ -5,14 +5,14 @@
 #include "core/hotkeys/HotkeyCenter.h"
 #include "core/hotkeys/KeyCombos.h"
 #include "core/store/LayoutStore.h"
+#include "platform/kwin/KWinBridge.h"
+#include "platform/kwin/KWinPorts.h"
 #include "platform/linux/LinuxAppServices.h"
 #include "platform/linux/LogOverlaySurface.h"
 #include "platform/linux/PlistDefaults.h"
 #include "platform/linux/StderrLog.h"
 #include "platform/linux/XdgFolders.h"
 #include "platform/linux/XdgLoginItem.h"
-#include "platform/kwin/KWinBridge.h"
-#include "platform/kwin/KWinPorts.h"
 #include "platform/x11/GlibScheduler.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Connection.h"
@@ -194,7 +194,6 @@ private:
     std::set<std::pair<std::uint32_t, std::uint32_t>> reported_;
 };
 
-
 // What both platforms share once their ports exist: the application state on GLib's main loop
 // until a signal ends it. started runs once the state has started.
 struct Session {
@@ -333,7 +332,8 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
         const AppPorts ports{accessibility, workspace, displays,    inputEvents,
                              dispatcher,    scheduler, log,         defaults,
                              localizer,     loginItem, appServices, overlaySurfaces};
-        return serve(session, ports, [] {}, exitStatus);
+        return serve(
+            session, ports, [] {}, exitStatus);
     }
 
     std::string error;
@@ -367,7 +367,8 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
     const AppPorts ports{accessibility, workspace, displays,    inputEvents,
                          dispatcher,    scheduler, log,         defaults,
                          localizer,     loginItem, appServices, overlaySurfaces};
-    return serve(session, ports, [&] { connection->attachToMainContext(); }, exitStatus);
+    return serve(
+        session, ports, [&] { connection->attachToMainContext(); }, exitStatus);
 }
 
 } // namespace tessera::cli

@@ -125,8 +125,8 @@ bool KWinBridge::load(std::string& error) {
     // One Tessera per session: a second one would fight the first over every window.
     GVariant* reply = g_dbus_connection_call_sync(
         bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "RequestName", g_variant_new("(su)", busName, 4U /* do not queue */),
-        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &failure);
+        "RequestName", g_variant_new("(su)", busName, 4U /* do not queue */), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &failure);
     if (reply == nullptr) {
         error = std::string("can't take the name ") + busName + ": " + messageOf(failure);
         return false;
@@ -161,8 +161,8 @@ bool KWinBridge::load(std::string& error) {
     }
 
     // A copy an earlier run left (it ended without unloading it) goes first, handlers and all.
-    if (GVariant* loaded = callScripting(bus_, "isScriptLoaded", g_variant_new("(s)", pluginName),
-                                         "(b)", error)) {
+    if (GVariant* loaded =
+            callScripting(bus_, "isScriptLoaded", g_variant_new("(s)", pluginName), "(b)", error)) {
         gboolean isLoaded = FALSE;
         g_variant_get(loaded, "(b)", &isLoaded);
         g_variant_unref(loaded);
@@ -175,9 +175,8 @@ bool KWinBridge::load(std::string& error) {
     } else {
         return false;
     }
-    GVariant* id = callScripting(bus_, "loadScript",
-                                 g_variant_new("(ss)", scriptFile_.c_str(), pluginName), "(i)",
-                                 error);
+    GVariant* id = callScripting(
+        bus_, "loadScript", g_variant_new("(ss)", scriptFile_.c_str(), pluginName), "(i)", error);
     if (id == nullptr) {
         return false;
     }
@@ -231,8 +230,8 @@ KWinBridge::~KWinBridge() {
     }
     if (loaded_) {
         std::string ignored;
-        if (GVariant* unloaded = callScripting(
-                bus_, "unloadScript", g_variant_new("(s)", pluginName), "(b)", ignored)) {
+        if (GVariant* unloaded = callScripting(bus_, "unloadScript",
+                                               g_variant_new("(s)", pluginName), "(b)", ignored)) {
             g_variant_unref(unloaded);
         }
     }

@@ -126,14 +126,17 @@ json rectJson(const Rect& r) {
 // Keys whose Qt name is not the character they type.
 std::optional<std::string_view> namedKey(std::uint32_t keysym) {
     constexpr std::array<std::pair<std::uint32_t, std::string_view>, 22> names{{
-        {XK_Return, "Return"},   {XK_Tab, "Tab"},        {XK_space, "Space"},
-        {XK_BackSpace, "Backspace"}, {XK_Escape, "Esc"}, {XK_Delete, "Del"},
-        {XK_Insert, "Ins"},      {XK_Home, "Home"},      {XK_End, "End"},
-        {XK_Page_Up, "PgUp"},    {XK_Page_Down, "PgDown"}, {XK_Left, "Left"},
-        {XK_Right, "Right"},     {XK_Up, "Up"},          {XK_Down, "Down"},
-        {XK_KP_Enter, "Enter"},  {XK_KP_Add, "Num++"},   {XK_KP_Subtract, "Num+-"},
-        {XK_KP_Multiply, "Num+*"}, {XK_KP_Divide, "Num+/"}, {XK_KP_Decimal, "Num+."},
-        {XK_KP_Equal, "Num+="},
+        {XK_Return, "Return"},     {XK_Tab, "Tab"},
+        {XK_space, "Space"},       {XK_BackSpace, "Backspace"},
+        {XK_Escape, "Esc"},        {XK_Delete, "Del"},
+        {XK_Insert, "Ins"},        {XK_Home, "Home"},
+        {XK_End, "End"},           {XK_Page_Up, "PgUp"},
+        {XK_Page_Down, "PgDown"},  {XK_Left, "Left"},
+        {XK_Right, "Right"},       {XK_Up, "Up"},
+        {XK_Down, "Down"},         {XK_KP_Enter, "Enter"},
+        {XK_KP_Add, "Num++"},      {XK_KP_Subtract, "Num+-"},
+        {XK_KP_Multiply, "Num+*"}, {XK_KP_Divide, "Num+/"},
+        {XK_KP_Decimal, "Num+."},  {XK_KP_Equal, "Num+="},
     }};
     for (const auto& [sym, name] : names) {
         if (sym == keysym) {
@@ -255,7 +258,8 @@ std::string commandsJson(const std::vector<BridgeCommand>& commands) {
     for (const auto& command : commands) {
         switch (command.op) {
         case BridgeCommand::Op::frame:
-            list.push_back({{"op", "frame"}, {"id", command.id}, {"frame", rectJson(command.frame)}});
+            list.push_back(
+                {{"op", "frame"}, {"id", command.id}, {"frame", rectJson(command.frame)}});
             break;
         case BridgeCommand::Op::activate:
             list.push_back({{"op", "activate"}, {"id", command.id}});

@@ -271,15 +271,14 @@ std::optional<RunningApplication> KWinWorkspace::runningApplication(ProcessId pr
 }
 
 Connection KWinWorkspace::onDidActivateApplication(std::function<void(ProcessId)> handler) {
-    return bridge_.onActivated(
-        [this, handler = std::move(handler), last = std::optional<ProcessId>()](
-            const std::string&) mutable {
-            const auto front = frontmostApplication();
-            if (front && front != last) {
-                handler(*front);
-            }
-            last = front;
-        });
+    return bridge_.onActivated([this, handler = std::move(handler),
+                                last = std::optional<ProcessId>()](const std::string&) mutable {
+        const auto front = frontmostApplication();
+        if (front && front != last) {
+            handler(*front);
+        }
+        last = front;
+    });
 }
 
 void KWinWorkspace::beep() {
@@ -305,8 +304,8 @@ bool KWinWorkspace::open(const std::string& argument) {
                       nullptr, nullptr, nullptr, &error) == FALSE) {
         log_.write(logCategory, LogLevel::error,
                    "Can't start xdg-open: " + std::string(error != nullptr && error->message
-                                                               ? error->message
-                                                               : "unknown error"));
+                                                              ? error->message
+                                                              : "unknown error"));
         g_clear_error(&error);
         return false;
     }
@@ -357,8 +356,8 @@ Connection KWinHotkeys::installHandler(std::function<void(HotkeyID)> handler) {
     return pressed_.connect(std::move(handler));
 }
 
-HotkeyRegistration KWinHotkeys::registerHotkey(std::uint32_t keyCode,
-                                               std::uint32_t carbonModifiers, HotkeyID id) {
+HotkeyRegistration KWinHotkeys::registerHotkey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+                                               HotkeyID id) {
     const auto name = shortcutName(keyCode, carbonModifiers);
     if (!name) {
         return {HotkeyStatus::invalid, std::nullopt};
@@ -390,18 +389,18 @@ namespace {
 class MoveTap final : public EventTap {
 public:
     MoveTap(KWinBridge& bridge, EventMask mask, std::function<void(const TapEvent&)> callback) {
-        moves_ = bridge.onMove([this, mask, callback = std::move(callback)](MovePhase phase,
-                                                                            Point cursor) {
-            if (!enabled_) {
-                return;
-            }
-            const auto type = phase == MovePhase::start  ? InputEventType::leftMouseDown
-                              : phase == MovePhase::step ? InputEventType::leftMouseDragged
-                                                         : InputEventType::leftMouseUp;
-            if ((mask & eventMaskBit(type)) != 0) {
-                callback(TapEvent{type, cursor, 0, 0});
-            }
-        });
+        moves_ = bridge.onMove(
+            [this, mask, callback = std::move(callback)](MovePhase phase, Point cursor) {
+                if (!enabled_) {
+                    return;
+                }
+                const auto type = phase == MovePhase::start  ? InputEventType::leftMouseDown
+                                  : phase == MovePhase::step ? InputEventType::leftMouseDragged
+                                                             : InputEventType::leftMouseUp;
+                if ((mask & eventMaskBit(type)) != 0) {
+                    callback(TapEvent{type, cursor, 0, 0});
+                }
+            });
     }
     void setEnabled(bool enabled) override { enabled_ = enabled; }
     bool isEnabled() const override { return enabled_; }
@@ -416,7 +415,8 @@ private:
 KWinInputEvents::KWinInputEvents(KWinBridge& bridge) : bridge_(bridge) {}
 
 std::unique_ptr<EventTap>
-KWinInputEvents::createListenOnlyTap(EventMask mask, std::function<void(const TapEvent&)> callback) {
+KWinInputEvents::createListenOnlyTap(EventMask mask,
+                                     std::function<void(const TapEvent&)> callback) {
     return std::make_unique<MoveTap>(bridge_, mask, std::move(callback));
 }
 

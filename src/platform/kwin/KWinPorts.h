@@ -138,9 +138,8 @@ class KWinInputEvents final : public InputEvents {
 public:
     explicit KWinInputEvents(KWinBridge& bridge);
 
-    std::unique_ptr<EventTap> createListenOnlyTap(EventMask mask,
-                                                  std::function<void(const TapEvent&)> callback)
-        override;
+    std::unique_ptr<EventTap>
+    createListenOnlyTap(EventMask mask, std::function<void(const TapEvent&)> callback) override;
     [[nodiscard]] Connection
     addGlobalMonitor(EventMask mask, std::function<void(const MonitorEvent&)> handler) override;
     [[nodiscard]] Connection
