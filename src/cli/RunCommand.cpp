@@ -323,6 +323,11 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
             context.err << "tesseractl: can't reach KWin: " << error << "\n";
             return 1;
         }
+        const Connection gone = bridge->onKWinGone([&] {
+            context.err << "tesseractl: KWin left the session bus; the services stop\n";
+            exitStatus = 1;
+            loop.quit();
+        });
         KWinDisplays displays(*bridge);
         KWinAccessibility accessibility(*bridge);
         KWinWorkspace workspace(*bridge, log);

@@ -103,5 +103,13 @@ TEST(KWinRun, ATesseraThatFollowsOneThatDiedReplacesItsScriptAndUnloadsItAtExit)
     EXPECT_FALSE(session.scriptLoaded(KWinBridge::pluginName));
 }
 
+TEST(KWinRun, SaysSoAndStopsWhenKWinEnds) {
+    KWinSession session;
+    const auto tessera = session.startTessera();
+    session.stopKWin();
+    EXPECT_EQ(tessera->waitForExit(), 1);
+    EXPECT_EQ(tessera->errorOutput(), "tesseractl: KWin left the session bus; the services stop\n");
+}
+
 } // namespace
 } // namespace tessera::kwintest

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -248,6 +249,10 @@ bool KWinSession::scriptLoaded(const std::string& pluginName) {
     g_variant_get(reply, "(b)", &loaded);
     g_variant_unref(reply);
     return loaded != FALSE;
+}
+
+void KWinSession::stopKWin() {
+    kwin_->stop(SIGTERM);
 }
 
 bool KWinSession::waitUntil(const std::function<bool()>& condition, double timeoutSeconds) {

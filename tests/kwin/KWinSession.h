@@ -43,6 +43,8 @@ public:
     // Presses a global shortcut through kglobalaccel, as KDE's shortcut settings name it.
     void invokeShortcut(const std::string& name);
     bool scriptLoaded(const std::string& pluginName);
+    // Ends kwin_wayland, as a crash or the end of the session would.
+    void stopKWin();
 
     // Checks the condition until it holds or the time is up; other processes change what it
     // reads, so it looks again every 20 ms.

@@ -213,10 +213,19 @@ bool KWinBridge::load(std::string& error) {
         error = "the KWin script did not report (is KWin's scripting enabled?)";
         return false;
     }
+    kwinWatch_ = g_bus_watch_name_on_connection(
+        bus_, "org.kde.KWin", G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr,
+        [](GDBusConnection*, const gchar*, gpointer self) {
+            static_cast<KWinBridge*>(self)->kwinGone_.emit();
+        },
+        this, nullptr);
     return true;
 }
 
 KWinBridge::~KWinBridge() {
+    if (kwinWatch_ != 0) {
+        g_bus_unwatch_name(kwinWatch_);
+    }
     if (flush_ != 0) {
         g_source_remove(flush_);
     }
@@ -440,6 +449,10 @@ Connection KWinBridge::onShortcut(std::function<void(const std::string&)> handle
 
 Connection KWinBridge::onMove(std::function<void(MovePhase, Point)> handler) {
     return moved_.connect(std::move(handler));
+}
+
+Connection KWinBridge::onKWinGone(std::function<void()> handler) {
+    return kwinGone_.connect(std::move(handler));
 }
 
 bool kwinSessionAvailable() {

@@ -79,6 +79,8 @@ public:
     [[nodiscard]] Connection onActivated(std::function<void(const std::string& id)> handler);
     [[nodiscard]] Connection onShortcut(std::function<void(const std::string& name)> handler);
     [[nodiscard]] Connection onMove(std::function<void(MovePhase, Point cursor)> handler);
+    // KWin left the session bus (it ended or crashed), taking the script with it.
+    [[nodiscard]] Connection onKWinGone(std::function<void()> handler);
 
     // What a D-Bus call from the script comes to; public for the C callback only.
     void handleCall(const char* method, const char* argument, _GDBusMethodInvocation* invocation);
@@ -94,6 +96,7 @@ private:
 
     _GDBusConnection* bus_;
     unsigned registration_ = 0;
+    unsigned kwinWatch_ = 0;
     std::string token_;
     std::filesystem::path scriptFile_;
     bool loaded_ = false;
@@ -117,6 +120,7 @@ private:
     Signal<const std::string&> activated_;
     Signal<const std::string&> shortcut_;
     Signal<MovePhase, Point> moved_;
+    Signal<> kwinGone_;
 };
 
 // Whether this session is KDE Plasma on Wayland with KWin on the session bus.
