@@ -13,10 +13,12 @@
 #include "platform/kwin/KWinPorts.h"
 #include "platform/sim/SimDefaults.h"
 
+#include <QtCore/qnamespace.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <sstream>
+#include <vector>
 
 namespace tessera::kwintest {
 namespace {
@@ -75,6 +77,11 @@ TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
     const Placed xwayland{session.openWindow("tessera-xwayland-window", false), false};
     const auto tessera = session.startTessera();
     EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
+    // KDE's settings show the stored keys: Command is Meta, Option is Alt.
+    EXPECT_EQ(session.shortcutKeys(shortcutOf(WindowCommand::fillScreen)),
+              std::vector<int>{QKeyCombination(Qt::META | Qt::ALT, Qt::Key_Return).toCombined()});
+    EXPECT_EQ(session.shortcutKeys(shortcutOf(WindowCommand::zoneLeft)),
+              std::vector<int>{QKeyCombination(Qt::CTRL | Qt::ALT, Qt::Key_Left).toCombined()});
 
     for (const auto& window : {wayland, xwayland}) {
         session.activate(window.id);

@@ -251,6 +251,23 @@ bool KWinSession::scriptLoaded(const std::string& pluginName) {
     return loaded != FALSE;
 }
 
+std::vector<int> KWinSession::shortcutKeys(const std::string& name) {
+    const char* action[] = {"kwin", name.c_str(), "KWin", name.c_str(), nullptr};
+    GVariant* reply =
+        call(connection_, "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel",
+             "shortcut", g_variant_new("(^as)", action), "(ai)");
+    GVariant* keys = g_variant_get_child_value(reply, 0);
+    std::vector<int> result;
+    for (gsize i = 0; i < g_variant_n_children(keys); ++i) {
+        GVariant* key = g_variant_get_child_value(keys, i);
+        result.push_back(g_variant_get_int32(key));
+        g_variant_unref(key);
+    }
+    g_variant_unref(keys);
+    g_variant_unref(reply);
+    return result;
+}
+
 void KWinSession::stopKWin() {
     kwin_->stop(SIGTERM);
 }

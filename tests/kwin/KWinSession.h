@@ -43,6 +43,8 @@ public:
     // Presses a global shortcut through kglobalaccel, as KDE's shortcut settings name it.
     void invokeShortcut(const std::string& name);
     bool scriptLoaded(const std::string& pluginName);
+    // The keys KDE's shortcut settings hold for a KWin shortcut, as Qt key combinations.
+    std::vector<int> shortcutKeys(const std::string& name);
     // Ends kwin_wayland, as a crash or the end of the session would.
     void stopKWin();
 
