@@ -5,12 +5,15 @@
 
 #include "KWinSession.h"
 
+#include "../x11/ZoneTargets.h"
+
 #include "core/app/Preferences.h"
 #include "core/model/Screens.h"
 #include "core/placement/AccessibilityWindowMover.h"
 #include "core/placement/WindowCommand.h"
 #include "platform/kwin/KWinBridge.h"
 #include "platform/kwin/KWinPorts.h"
+#include "platform/linux/PlistDefaults.h"
 #include "platform/sim/SimDefaults.h"
 
 #include <QtCore/qnamespace.h>
@@ -108,6 +111,53 @@ TEST(KWinRun, ATesseraThatFollowsOneThatDiedReplacesItsScriptAndUnloadsItAtExit)
 
     EXPECT_EQ(tessera->stop(SIGTERM), 0);
     EXPECT_FALSE(session.scriptLoaded(KWinBridge::pluginName));
+}
+
+// Brings the window to the front, drags it by its title bar to the point with the left button,
+// in steps as a hand would, and releases it there.
+void drag(KWinSession& session, const std::string& id, Point to) {
+    session.activate(id);
+    const auto frame = session.frame(id);
+    ASSERT_TRUE(frame);
+    const Point from{frame->minX() + frame->width() / 2, frame->minY() + 12};
+    std::vector<std::string> steps{"to", std::to_string(from.x), std::to_string(from.y), "down"};
+    constexpr int count = 12;
+    for (int i = 1; i <= count; ++i) {
+        steps.insert(steps.end(), {"to", std::to_string(from.x + (to.x - from.x) * i / count),
+                                   std::to_string(from.y + (to.y - from.y) * i / count)});
+    }
+    steps.emplace_back("up");
+    session.input(steps);
+}
+
+TEST(KWinRun, ADropOnACardPlacesTheWindowUnlessItsApplicationIsExcluded) {
+    KWinSession session;
+    const auto excluded = session.openWindow("tessera-xwayland-window", false);
+    const auto window = session.openWindow("tessera-wayland-window", true);
+    SimDefaults preferences;
+    registerPreferenceDefaults(preferences);
+    setIgnoredApps(preferences, {session.application(excluded)});
+    const auto tessera = session.startTessera(encodePreferences(preferences.persistentDomain()));
+    const std::vector<SystemDisplay> outputs{
+        {Rect(0, 0, 1920, 1080), Rect(0, 0, 1920, 1080), 1, "output-0"},
+        {Rect(1920, 0, 1920, 1080), Rect(1920, 0, 1920, 1080), 1, "output-1"}};
+    const auto targets =
+        x11test::zoneTargets(outputs, session.layoutsFile(), preferences.persistentDomain());
+    ASSERT_FALSE(targets.empty());
+    const auto& target = targets.front();
+
+    drag(session, excluded, target.cardCentre);
+    drag(session, window, target.cardCentre);
+    std::optional<Rect> frame;
+    EXPECT_TRUE(session.waitUntil([&] {
+        frame = session.frame(window);
+        return frame == target.windowFrame;
+    })) << "expected "
+        << describe(target.windowFrame) << ", got " << describe(frame);
+    // Its drop was handled before the other's: the excluded window stays where KWin left it.
+    const auto left = session.frame(excluded);
+    ASSERT_TRUE(left);
+    EXPECT_FALSE(framesMatch(*left, target.windowFrame)) << describe(left);
 }
 
 TEST(KWinRun, SaysSoAndStopsWhenKWinEnds) {

@@ -94,8 +94,9 @@ KWinSession::KWinSession() : folder_(makeFolder()) {
     std::ofstream(folder_ + "/announce.sh") << "#!/bin/sh\necho \"$DISPLAY\" > " << fifo << "\n";
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     auto env = environment();
-    env.insert(env.end(),
-               {"KWIN_COMPOSE=Q", "LIBGL_ALWAYS_SOFTWARE=1", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+    // Fake input is offered only without KWin's permission checks: test sessions only.
+    env.insert(env.end(), {"KWIN_COMPOSE=Q", "LIBGL_ALWAYS_SOFTWARE=1", "WAYLAND_DISPLAY",
+                           "QT_QPA_PLATFORM", "KWIN_WAYLAND_NO_PERMISSION_CHECKS=1"});
     // A copy of kwin_wayland, which the installed binary's file capability would keep from
     // starting where that capability is not allowed.
     kwin_ = std::make_unique<ChildProcess>(
@@ -191,9 +192,12 @@ std::string KWinSession::openWindow(const std::string& caption, bool wayland) {
     return id;
 }
 
-std::unique_ptr<ChildProcess> KWinSession::startTessera() {
+std::unique_ptr<ChildProcess> KWinSession::startTessera(const std::string& preferencesXml) {
     const auto home = folder_ + "/tessera-home";
-    fs::create_directories(home);
+    fs::create_directories(home + "/.config/Tessera");
+    if (!preferencesXml.empty()) {
+        std::ofstream(home + "/.config/Tessera/preferences.plist") << preferencesXml;
+    }
     auto process = start({TESSERA_TESSERACTL, "run", "--platform", "kwin"},
                          {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
                           "XDG_DATA_HOME=" + home + "/.local/share"});
@@ -201,6 +205,35 @@ std::unique_ptr<ChildProcess> KWinSession::startTessera() {
         throw std::runtime_error("tesseractl run did not get ready: " + process->errorOutput());
     }
     return process;
+}
+
+std::string KWinSession::layoutsFile() const {
+    return folder_ + "/tessera-home/.local/share/Tessera/layouts.json";
+}
+
+void KWinSession::input(const std::vector<std::string>& steps) {
+    auto argv = steps;
+    argv.insert(argv.begin(), TESSERA_FAKE_INPUT);
+    const auto process = start(argv);
+    if (process->waitForExit() != 0) {
+        throw std::runtime_error("fake input failed: " + process->errorOutput());
+    }
+}
+
+std::string KWinSession::application(const std::string& id) {
+    GVariant* reply = call(connection_, "org.kde.KWin", "/KWin", "org.kde.KWin", "getWindowInfo",
+                           g_variant_new("(s)", id.c_str()), "(a{sv})");
+    GVariant* map = g_variant_get_child_value(reply, 0);
+    std::string name;
+    for (const char* key : {"desktopFile", "resourceClass"}) {
+        const gchar* value = nullptr;
+        if (name.empty() && g_variant_lookup(map, key, "&s", &value)) {
+            name = value;
+        }
+    }
+    g_variant_unref(map);
+    g_variant_unref(reply);
+    return name;
 }
 
 std::optional<Rect> KWinSession::frame(const std::string& id) {

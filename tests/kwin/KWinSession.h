@@ -34,11 +34,18 @@ public:
     // Starts a window (Wayland-native with wayland true, else an Xwayland xterm) titled caption
     // and waits until KWin shows it; its KWin id (a UUID in braces).
     std::string openWindow(const std::string& caption, bool wayland);
-    // `tesseractl run --platform kwin` with a fresh home, once it is ready.
-    std::unique_ptr<ChildProcess> startTessera();
+    // `tesseractl run --platform kwin` with a fresh home (and these preferences, a whole
+    // property list document, when not empty), once it is ready.
+    std::unique_ptr<ChildProcess> startTessera(const std::string& preferencesXml = {});
+    // The layouts file of that home.
+    std::string layoutsFile() const;
+    // Runs fake input steps (see FakeInput.cpp) and returns once KWin has handled them all.
+    void input(const std::vector<std::string>& steps);
 
     // KWin's own view of a window, from getWindowInfo; nothing once it is gone.
     std::optional<Rect> frame(const std::string& id);
+    // What KWin says of the window's application: its desktop file name, else its class.
+    std::string application(const std::string& id);
     void activate(const std::string& id);
     // Presses a global shortcut through kglobalaccel, as KDE's shortcut settings name it.
     void invokeShortcut(const std::string& name);
