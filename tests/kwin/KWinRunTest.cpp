@@ -114,8 +114,8 @@ TEST(KWinRun, ATesseraThatFollowsOneThatDiedReplacesItsScriptAndUnloadsItAtExit)
 }
 
 // Brings the window to the front, drags it by its title bar to the point with the left button,
-// in steps as a hand would, and releases it there.
-void drag(KWinSession& session, const std::string& id, Point to) {
+// in steps as a hand would, and releases it there (after pressing Escape, when asked).
+void drag(KWinSession& session, const std::string& id, Point to, bool escape = false) {
     session.activate(id);
     const auto frame = session.frame(id);
     ASSERT_TRUE(frame);
@@ -126,17 +126,20 @@ void drag(KWinSession& session, const std::string& id, Point to) {
         steps.insert(steps.end(), {"to", std::to_string(from.x + (to.x - from.x) * i / count),
                                    std::to_string(from.y + (to.y - from.y) * i / count)});
     }
+    if (escape) {
+        steps.insert(steps.end(), {"key", "1", "1", "key", "1", "0"});
+    }
     steps.emplace_back("up");
     session.input(steps);
 }
 
-TEST(KWinRun, ADropOnACardPlacesTheWindowUnlessItsApplicationIsExcluded) {
+TEST(KWinRun, ADropOnACardPlacesTheWindowUnlessEscapeOrAnExclusionSaysOtherwise) {
     KWinSession session;
-    const auto excluded = session.openWindow("tessera-xwayland-window", false);
+    const Placed excluded{session.openWindow("tessera-xwayland-window", false), false};
     const auto window = session.openWindow("tessera-wayland-window", true);
     SimDefaults preferences;
     registerPreferenceDefaults(preferences);
-    setIgnoredApps(preferences, {session.application(excluded)});
+    setIgnoredApps(preferences, {session.application(excluded.id)});
     const auto tessera = session.startTessera(encodePreferences(preferences.persistentDomain()));
     const std::vector<SystemDisplay> outputs{
         {Rect(0, 0, 1920, 1080), Rect(0, 0, 1920, 1080), 1, "output-0"},
@@ -146,7 +149,15 @@ TEST(KWinRun, ADropOnACardPlacesTheWindowUnlessItsApplicationIsExcluded) {
     ASSERT_FALSE(targets.empty());
     const auto& target = targets.front();
 
-    drag(session, excluded, target.cardCentre);
+    // Escape: KWin puts the window back and Tessera places nothing, as a shortcut handled after
+    // the drop shows (exclusions hold for drags only).
+    const auto start = session.frame(window);
+    drag(session, window, target.cardCentre, true);
+    session.activate(excluded.id);
+    pressAndExpect(session, excluded, WindowCommand::fillScreen, filled(0));
+    EXPECT_EQ(session.frame(window), start);
+
+    drag(session, excluded.id, target.cardCentre);
     drag(session, window, target.cardCentre);
     std::optional<Rect> frame;
     EXPECT_TRUE(session.waitUntil([&] {
@@ -155,7 +166,7 @@ TEST(KWinRun, ADropOnACardPlacesTheWindowUnlessItsApplicationIsExcluded) {
     })) << "expected "
         << describe(target.windowFrame) << ", got " << describe(frame);
     // Its drop was handled before the other's: the excluded window stays where KWin left it.
-    const auto left = session.frame(excluded);
+    const auto left = session.frame(excluded.id);
     ASSERT_TRUE(left);
     EXPECT_FALSE(framesMatch(*left, target.windowFrame)) << describe(left);
 }

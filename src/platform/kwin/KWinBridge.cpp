@@ -377,7 +377,9 @@ void KWinBridge::apply(const BridgeEvent& event) {
         return;
     case BridgeEventType::move:
         cursor_ = event.cursor;
-        moving_ = event.phase == MovePhase::finish ? std::string() : event.id;
+        moving_ = event.phase == MovePhase::finish || event.phase == MovePhase::cancel
+                      ? std::string()
+                      : event.id;
         moved_.emit(event.phase, event.cursor);
         return;
     case BridgeEventType::shortcut:

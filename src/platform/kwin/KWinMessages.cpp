@@ -224,6 +224,8 @@ std::optional<BridgeEvent> parseBridgeEvent(std::string_view text) {
             event.phase = MovePhase::start;
         } else if (*phase == "step") {
             event.phase = MovePhase::step;
+        } else if (*phase == "cancel") {
+            event.phase = MovePhase::cancel;
         } else if (*phase == "finish") {
             event.phase = MovePhase::finish;
         } else {

@@ -39,7 +39,8 @@ struct KWinOutputInfo {
 };
 
 enum class BridgeEventType { hello, outputs, window, removed, activated, move, shortcut };
-enum class MovePhase { start, step, finish };
+// cancel: Escape ended the move; its finish follows.
+enum class MovePhase { start, step, cancel, finish };
 
 // One report of the script. Which fields mean something depends on the type: hello carries
 // everything (api, outputs, windows, id of the active window), outputs the outputs, window one

@@ -386,6 +386,9 @@ void KWinHotkeys::unregisterHotkey(HotkeyRef ref) {
 
 namespace {
 
+// Escape's macOS key code, as the drag monitor expects it.
+constexpr std::uint16_t escapeKeyCode = 53;
+
 class MoveTap final : public EventTap {
 public:
     MoveTap(KWinBridge& bridge, EventMask mask, std::function<void(const TapEvent&)> callback) {
@@ -394,11 +397,14 @@ public:
                 if (!enabled_) {
                     return;
                 }
-                const auto type = phase == MovePhase::start  ? InputEventType::leftMouseDown
-                                  : phase == MovePhase::step ? InputEventType::leftMouseDragged
-                                                             : InputEventType::leftMouseUp;
+                // Escape, which the script can't see, shows as the cancel of the move.
+                const auto type = phase == MovePhase::start    ? InputEventType::leftMouseDown
+                                  : phase == MovePhase::step   ? InputEventType::leftMouseDragged
+                                  : phase == MovePhase::cancel ? InputEventType::keyDown
+                                                               : InputEventType::leftMouseUp;
                 if ((mask & eventMaskBit(type)) != 0) {
-                    callback(TapEvent{type, cursor, 0, 0});
+                    const bool escape = type == InputEventType::keyDown;
+                    callback(TapEvent{type, cursor, 0, escape ? escapeKeyCode : std::uint16_t{0}});
                 }
             });
     }

@@ -91,11 +91,46 @@
         return {x: p.x, y: p.y};
     }
 
+    // Moves under way: the frame each started from.
+    var moving = {};
+    // A move that has just finished, until it is known whether Escape cancelled it.
+    var finishing = null;
+
+    function sameRect(a, b) {
+        return a.x === b.x && a.y === b.y && a.width === b.width && a.height === b.height;
+    }
+
     function moveEvent(phase, w) {
-        if (!w.move && phase !== "finish") {
+        var id = idOf(w);
+        if (phase === "start") {
+            if (!w.move) {
+                return;
+            }
+            moving[id] = rect(w.frameGeometry);
+        } else if (!moving.hasOwnProperty(id)) {
             return;
         }
-        send("move", {phase: phase, id: idOf(w), cursor: cursor(), frame: rect(w.frameGeometry)});
+        if (phase !== "finish") {
+            send("move", {phase: phase, id: id, cursor: cursor()});
+            return;
+        }
+        // Escape ends a move with this same signal; KWin puts the window back only after it,
+        // in the same turn of its loop. A round trip to Tessera comes back after that turn, so
+        // its answer tells a drop from a cancel.
+        finishing = {id: id, start: moving[id], cancelled: false, cursor: cursor()};
+        delete moving[id];
+        callDBus(tessera.service, tessera.path, tessera.iface, "Event",
+                 JSON.stringify({type: "tick", token: tessera.token}), function () {
+            var done = finishing;
+            finishing = null;
+            if (done === null) {
+                return;
+            }
+            if (done.cancelled) {
+                send("move", {phase: "cancel", id: done.id, cursor: done.cursor});
+            }
+            send("move", {phase: "finish", id: done.id, cursor: done.cursor});
+        });
     }
 
     function watch(w) {
@@ -105,6 +140,10 @@
         }
         windows[id] = w;
         w.frameGeometryChanged.connect(function () {
+            if (finishing !== null && finishing.id === id &&
+                sameRect(w.frameGeometry, finishing.start)) {
+                finishing.cancelled = true;
+            }
             send("window", {window: describe(w)});
         });
         w.fullScreenChanged.connect(function () {
