@@ -133,7 +133,7 @@ void drag(KWinSession& session, const std::string& id, Point to, bool escape = f
     session.input(steps);
 }
 
-TEST(KWinRun, ADropOnACardPlacesTheWindowUnlessEscapeOrAnExclusionSaysOtherwise) {
+TEST(KWinRun, DragToSnapPlacesOnDropRestoresOnDragOutAndIgnoresEscapeAndExcludedApplications) {
     KWinSession session;
     const Placed excluded{session.openWindow("tessera-xwayland-window", false), false};
     const auto window = session.openWindow("tessera-wayland-window", true);
@@ -169,6 +169,14 @@ TEST(KWinRun, ADropOnACardPlacesTheWindowUnlessEscapeOrAnExclusionSaysOtherwise)
     const auto left = session.frame(excluded.id);
     ASSERT_TRUE(left);
     EXPECT_FALSE(framesMatch(*left, target.windowFrame)) << describe(left);
+
+    // Dragged out of its zone, it gets back the size it had before.
+    drag(session, window, Point{1400, 700});
+    EXPECT_TRUE(session.waitUntil([&] {
+        frame = session.frame(window);
+        return frame && frame->size == start->size;
+    })) << "expected the size of "
+        << describe(start) << ", got " << describe(frame);
 }
 
 TEST(KWinRun, SaysSoAndStopsWhenKWinEnds) {
