@@ -238,6 +238,10 @@
                 width: command.frame.width,
                 height: command.frame.height
             };
+            // Tessera took the frame as asked; a window that refuses it (or keeps part of it)
+            // changes nothing, so no change would correct that. A Wayland window's new size
+            // comes later, with its own change.
+            send("window", {window: describe(w)});
         } else if (command.op === "activate") {
             if (kwin6) {
                 workspace.activeWindow = w;
