@@ -100,7 +100,7 @@ TEST(KWinRun, ATesseraThatFollowsOneThatDiedReplacesItsScriptAndUnloadsItAtExit)
     const Placed window{session.openWindow("tessera-wayland-window", true), true};
     // Killed, so the script it loaded stays behind with its shortcuts and a poll of a peer
     // that is gone.
-    session.startTessera()->stop(SIGKILL);
+    session.startTessera({"--platform", "kwin"})->stop(SIGKILL);
     ASSERT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
 
     const auto tessera = session.startTessera();
@@ -140,7 +140,8 @@ TEST(KWinRun, DragToSnapPlacesOnDropRestoresOnDragOutAndIgnoresEscapeAndExcluded
     SimDefaults preferences;
     registerPreferenceDefaults(preferences);
     setIgnoredApps(preferences, {session.application(excluded.id)});
-    const auto tessera = session.startTessera(encodePreferences(preferences.persistentDomain()));
+    const auto tessera =
+        session.startTessera({}, encodePreferences(preferences.persistentDomain()));
     const std::vector<SystemDisplay> outputs{
         {Rect(0, 0, 1920, 1080), Rect(0, 0, 1920, 1080), 1, "output-0"},
         {Rect(1920, 0, 1920, 1080), Rect(1920, 0, 1920, 1080), 1, "output-1"}};

@@ -34,9 +34,11 @@ public:
     // Starts a window (Wayland-native with wayland true, else an Xwayland xterm) titled caption
     // and waits until KWin shows it; its KWin id (a UUID in braces).
     std::string openWindow(const std::string& caption, bool wayland);
-    // `tesseractl run --platform kwin` with a fresh home (and these preferences, a whole
-    // property list document, when not empty), once it is ready.
-    std::unique_ptr<ChildProcess> startTessera(const std::string& preferencesXml = {});
+    // `tesseractl run` with these arguments and a fresh home (and these preferences, a whole
+    // property list document, when not empty), once it is ready. Without arguments it has to
+    // find KWin itself, though Xwayland's DISPLAY is set too.
+    std::unique_ptr<ChildProcess> startTessera(const std::vector<std::string>& arguments = {},
+                                               const std::string& preferencesXml = {});
     // The layouts file of that home.
     std::string layoutsFile() const;
     // Runs fake input steps (see FakeInput.cpp) and returns once KWin has handled them all.
