@@ -203,8 +203,10 @@ struct Session {
     const TableLocalizer& localizer;
 };
 
+// settle calls its argument once the platform has carried out what the services asked of it
+// so far (the shortcuts registered), so "ready" means a press will be heard.
 int serve(const Session& session, const AppPorts& ports, const std::function<void()>& started,
-          const int& exitStatus) {
+          const std::function<void(std::function<void()>)>& settle, const int& exitStatus) {
     const auto& context = session.context;
     auto& scheduler = session.scheduler;
     // Declared after every port it refers to, so it goes first at the end.
@@ -250,7 +252,7 @@ int serve(const Session& session, const AppPorts& ports, const std::function<voi
         }
         ready = true;
         stateChanges.disconnect();
-        context.out << "ready" << std::endl;
+        settle([&context] { context.out << "ready" << std::endl; });
     };
     scheduler.post(announceIfUp);
     // Should Accessibility only come later, the services start on that change.
@@ -338,7 +340,9 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
                              dispatcher,    scheduler, log,         defaults,
                              localizer,     loginItem, appServices, overlaySurfaces};
         return serve(
-            session, ports, [] {}, exitStatus);
+            session, ports, [] {},
+            [&bridge](std::function<void()> done) { bridge->whenSettled(std::move(done)); },
+            exitStatus);
     }
 
     std::string error;
@@ -373,7 +377,8 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
                          dispatcher,    scheduler, log,         defaults,
                          localizer,     loginItem, appServices, overlaySurfaces};
     return serve(
-        session, ports, [&] { connection->attachToMainContext(); }, exitStatus);
+        session, ports, [&] { connection->attachToMainContext(); },
+        [](const std::function<void()>& done) { done(); }, exitStatus);
 }
 
 } // namespace tessera::cli

@@ -275,6 +275,8 @@ void KWinBridge::poll(const std::string& token, GDBusMethodInvocation* invocatio
         answer(invocation, stopJson());
         return;
     }
+    // The script polls again only after carrying out what the last answer held.
+    inFlight_ = false;
     if (poll_ != nullptr) {
         answer(std::exchange(poll_, nullptr), commandsJson({}));
     }
@@ -294,12 +296,28 @@ void KWinBridge::poll(const std::string& token, GDBusMethodInvocation* invocatio
     if (!queued_.empty()) {
         answerPoll();
     }
+    notifyIfSettled();
+}
+
+void KWinBridge::notifyIfSettled() {
+    if (!queued_.empty() || inFlight_) {
+        return;
+    }
+    for (const auto& done : std::exchange(settledCallbacks_, {})) {
+        done();
+    }
+}
+
+void KWinBridge::whenSettled(std::function<void()> done) {
+    settledCallbacks_.push_back(std::move(done));
+    notifyIfSettled();
 }
 
 void KWinBridge::answerPoll() {
     if (poll_ == nullptr) {
         return;
     }
+    inFlight_ = inFlight_ || !queued_.empty();
     answer(std::exchange(poll_, nullptr), commandsJson(std::exchange(queued_, {})));
     if (pollTimeout_ != 0) {
         g_source_remove(std::exchange(pollTimeout_, 0U));

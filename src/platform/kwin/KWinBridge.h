@@ -74,6 +74,9 @@ public:
     void registerShortcut(const std::string& name, const std::string& text,
                           const std::string& keys);
     void unregisterShortcut(const std::string& name);
+    // Calls done once the script has carried out every command asked for so far (its next poll
+    // says so), at once when nothing is outstanding.
+    void whenSettled(std::function<void()> done);
 
     [[nodiscard]] Connection onOutputsChanged(std::function<void()> handler);
     [[nodiscard]] Connection onActivated(std::function<void(const std::string& id)> handler);
@@ -92,6 +95,7 @@ private:
     void queue(BridgeCommand command);
     // Answers the open poll with what is queued (nothing: an empty answer).
     void answerPoll();
+    void notifyIfSettled();
     void touch(const std::string& id);
 
     _GDBusConnection* bus_;
@@ -106,6 +110,9 @@ private:
     unsigned pollTimeout_ = 0;
     unsigned flush_ = 0;
     std::vector<BridgeCommand> queued_;
+    // Commands answered to the script that its next poll has not yet confirmed.
+    bool inFlight_ = false;
+    std::vector<std::function<void()>> settledCallbacks_;
 
     int api_ = 0;
     std::vector<KWinOutputInfo> outputs_;
