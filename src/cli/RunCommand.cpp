@@ -326,7 +326,10 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
             return 1;
         }
         const Connection gone = bridge->onKWinGone([&] {
-            context.err << "tesseractl: KWin left the session bus; the services stop\n";
+            context.err << "tesseractl: KWin left the session bus; waiting for it to come back\n";
+        });
+        const Connection failed = bridge->onAttachFailed([&](const std::string& reason) {
+            context.err << "tesseractl: can't reach KWin: " << reason << "\n";
             exitStatus = 1;
             loop.quit();
         });
@@ -336,6 +339,9 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
         KWinInputEvents inputEvents(*bridge);
         KWinHotkeys hotkeys(*bridge);
         HotkeyDispatcher dispatcher(hotkeys);
+        // After the hotkeys', whose shortcuts this waits for.
+        const Connection back = bridge->onKWinBack(
+            [&] { bridge->whenSettled([&context] { context.out << "ready" << std::endl; }); });
         const AppPorts ports{accessibility, workspace, displays,    inputEvents,
                              dispatcher,    scheduler, log,         defaults,
                              localizer,     loginItem, appServices, overlaySurfaces};

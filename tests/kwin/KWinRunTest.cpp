@@ -180,12 +180,18 @@ TEST(KWinRun, DragToSnapPlacesOnDropRestoresOnDragOutAndIgnoresEscapeAndExcluded
         << describe(start) << ", got " << describe(frame);
 }
 
-TEST(KWinRun, SaysSoAndStopsWhenKWinEnds) {
+TEST(KWinRun, FollowsKWinThroughARestart) {
     KWinSession session;
     const auto tessera = session.startTessera();
-    session.stopKWin();
-    EXPECT_EQ(tessera->waitForExit(), 1);
-    EXPECT_EQ(tessera->errorOutput(), "tesseractl: KWin left the session bus; the services stop\n");
+    session.restartKWin();
+    ASSERT_TRUE(tessera->waitForLine("ready", 30)) << tessera->errorOutput();
+    EXPECT_EQ(tessera->errorOutput(),
+              "tesseractl: KWin left the session bus; waiting for it to come back\n");
+    EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
+
+    const Placed window{session.openWindow("tessera-wayland-window", true), true};
+    session.activate(window.id);
+    pressAndExpect(session, window, WindowCommand::fillScreen, filled(0));
 }
 
 } // namespace

@@ -72,7 +72,6 @@ KWinSession::KWinSession() : folder_(makeFolder()) {
     fs::create_directories(runtime_);
     fs::permissions(runtime_, fs::perms::owner_all, fs::perm_options::replace);
     fs::create_directories(folder_ + "/home");
-    socket_ = "tessera-" + std::to_string(::getpid()) + "-" + fs::path(folder_).filename().string();
 
     bus_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--nopidfile",
@@ -85,13 +84,31 @@ KWinSession::KWinSession() : folder_(makeFolder()) {
     }
     busAddress_ = *address;
 
+    startKWin();
+
+    GError* error = nullptr;
+    connection_ = g_dbus_connection_new_for_address_sync(
+        busAddress_.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, &error);
+    if (connection_ == nullptr) {
+        throw std::runtime_error("cannot reach the session bus: " + messageOf(error));
+    }
+}
+
+void KWinSession::startKWin() {
+    socket_ = "tessera-" + std::to_string(::getpid()) + "-" +
+              fs::path(folder_).filename().string() + "-" + std::to_string(kwinStarts_ + 1);
     // KWin starts the applications it is given once Xwayland is up; this one tells which X
     // display that is.
-    const auto fifo = folder_ + "/display";
+    ++kwinStarts_;
+    const auto fifo = folder_ + "/display-" + std::to_string(kwinStarts_);
     if (::mkfifo(fifo.c_str(), 0600) != 0) {
         throw std::runtime_error("mkfifo failed");
     }
-    std::ofstream(folder_ + "/announce.sh") << "#!/bin/sh\necho \"$DISPLAY\" > " << fifo << "\n";
+    const auto announce = fifo + ".sh";
+    std::ofstream(announce) << "#!/bin/sh\necho \"$DISPLAY\" > " << fifo << "\n";
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     auto env = environment();
     // Fake input is offered only without KWin's permission checks: test sessions only.
@@ -102,7 +119,7 @@ KWinSession::KWinSession() : folder_(makeFolder()) {
     kwin_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{TESSERA_KWIN_WAYLAND, "--virtual", "--width", "1920", "--height",
                                  "1080", "--output-count", "2", "--socket", socket_, "--xwayland",
-                                 "sh " + folder_ + "/announce.sh"},
+                                 "sh " + announce},
         env);
     pollfd descriptor{reader, POLLIN, 0};
     const bool announced = ::poll(&descriptor, 1, 30000) > 0;
@@ -116,16 +133,12 @@ KWinSession::KWinSession() : folder_(makeFolder()) {
     if (display_.empty()) {
         throw std::runtime_error("kwin_wayland did not start: " + kwin_->errorOutput());
     }
+}
 
-    GError* error = nullptr;
-    connection_ = g_dbus_connection_new_for_address_sync(
-        busAddress_.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-    if (connection_ == nullptr) {
-        throw std::runtime_error("cannot reach the session bus: " + messageOf(error));
-    }
+void KWinSession::restartKWin() {
+    kwin_->stop(SIGTERM);
+    clients_.clear();
+    startKWin();
 }
 
 KWinSession::~KWinSession() {
@@ -301,10 +314,6 @@ std::vector<int> KWinSession::shortcutKeys(const std::string& name) {
     g_variant_unref(keys);
     g_variant_unref(reply);
     return result;
-}
-
-void KWinSession::stopKWin() {
-    kwin_->stop(SIGTERM);
 }
 
 bool KWinSession::waitUntil(const std::function<bool()>& condition, double timeoutSeconds) {

@@ -54,8 +54,9 @@ public:
     bool scriptLoaded(const std::string& pluginName);
     // The keys KDE's shortcut settings hold for a KWin shortcut, as Qt key combinations.
     std::vector<int> shortcutKeys(const std::string& name);
-    // Ends kwin_wayland, as a crash or the end of the session would.
-    void stopKWin();
+    // Ends kwin_wayland, as a crash would, and starts another on the same bus; the windows go
+    // with the first.
+    void restartKWin();
 
     // Checks the condition until it holds or the time is up; other processes change what it
     // reads, so it looks again every 20 ms.
@@ -63,6 +64,7 @@ public:
 
 private:
     std::vector<std::string> environment() const;
+    void startKWin();
 
     std::string folder_;
     std::string runtime_;
@@ -71,6 +73,7 @@ private:
     std::string display_;
     std::unique_ptr<ChildProcess> bus_;
     std::unique_ptr<ChildProcess> kwin_;
+    int kwinStarts_ = 0;
     std::vector<std::unique_ptr<ChildProcess>> clients_;
     _GDBusConnection* connection_ = nullptr;
 };

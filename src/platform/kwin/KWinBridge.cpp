@@ -33,6 +33,9 @@ constexpr const char* introspection = R"(<node>
 constexpr guint pollAnswerSeconds = 10;
 // KWin reports its windows within a fraction of a second of loading the script.
 constexpr guint helloTimeoutMilliseconds = 5000;
+// How a KWin that came back is given its script again: every 100 ms, for at most 5 s.
+constexpr guint attachRetryMilliseconds = 100;
+constexpr int attachAttempts = 50;
 
 std::string messageOf(GError* error) {
     std::string text = error != nullptr && error->message != nullptr ? error->message : "unknown";
@@ -84,11 +87,7 @@ void answer(GDBusMethodInvocation* invocation, const std::string& text) {
 
 } // namespace
 
-KWinBridge::KWinBridge(Key, GDBusConnection* bus) : bus_(bus) {
-    gchar* token = g_uuid_string_random();
-    token_ = token;
-    g_free(token);
-}
+KWinBridge::KWinBridge(Key, GDBusConnection* bus) : bus_(bus) {}
 
 std::unique_ptr<KWinBridge> KWinBridge::start(std::string& error) {
     GError* failure = nullptr;
@@ -151,6 +150,46 @@ bool KWinBridge::load(std::string& error) {
         return false;
     }
     scriptFile_ = folder / "kwin-bridge.js";
+    if (!loadScript(error)) {
+        return false;
+    }
+
+    // The first report brings every output and window; nothing can be answered before it.
+    bool timedOut = false;
+    const guint timer = g_timeout_add(
+        helloTimeoutMilliseconds,
+        [](gpointer flag) {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &timedOut);
+    while (!greeted_ && !timedOut) {
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    if (!timedOut) {
+        g_source_remove(timer);
+    }
+    if (!greeted_) {
+        error = "the KWin script did not report (is KWin's scripting enabled?)";
+        return false;
+    }
+    kwinWatch_ = g_bus_watch_name_on_connection(
+        bus_, "org.kde.KWin", G_BUS_NAME_WATCHER_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, const gchar*, gpointer self) {
+            static_cast<KWinBridge*>(self)->kwinAppeared();
+        },
+        [](GDBusConnection*, const gchar*, gpointer self) {
+            static_cast<KWinBridge*>(self)->kwinVanished();
+        },
+        this, nullptr);
+    return true;
+}
+
+bool KWinBridge::loadScript(std::string& error) {
+    // Each load has a token of its own, so reports and polls of an earlier one are told apart.
+    gchar* token = g_uuid_string_random();
+    token_ = token;
+    g_free(token);
     const nlohmann::json header{
         {"service", busName}, {"path", objectPath}, {"iface", interfaceName}, {"token", token_}};
     const std::string script =
@@ -193,36 +232,66 @@ bool KWinBridge::load(std::string& error) {
         return false;
     }
     g_variant_unref(started);
-
-    // The first report brings every output and window; nothing can be answered before it.
-    bool timedOut = false;
-    const guint timer = g_timeout_add(
-        helloTimeoutMilliseconds,
-        [](gpointer flag) {
-            *static_cast<bool*>(flag) = true;
-            return G_SOURCE_REMOVE;
-        },
-        &timedOut);
-    while (!greeted_ && !timedOut) {
-        g_main_context_iteration(nullptr, TRUE);
-    }
-    if (!timedOut) {
-        g_source_remove(timer);
-    }
-    if (!greeted_) {
-        error = "the KWin script did not report (is KWin's scripting enabled?)";
-        return false;
-    }
-    kwinWatch_ = g_bus_watch_name_on_connection(
-        bus_, "org.kde.KWin", G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr,
-        [](GDBusConnection*, const gchar*, gpointer self) {
-            static_cast<KWinBridge*>(self)->kwinGone_.emit();
-        },
-        this, nullptr);
     return true;
 }
 
+void KWinBridge::kwinVanished() {
+    if (std::exchange(lost_, true)) {
+        return;
+    }
+    // Whatever the old KWin's script was told or asked is gone with it.
+    loaded_ = false;
+    if (poll_ != nullptr) {
+        answer(std::exchange(poll_, nullptr), stopJson());
+    }
+    if (pollTimeout_ != 0) {
+        g_source_remove(std::exchange(pollTimeout_, 0U));
+    }
+    queued_.clear();
+    inFlight_ = false;
+    windows_.clear();
+    recency_.clear();
+    active_.clear();
+    moving_.clear();
+    kwinGone_.emit();
+}
+
+void KWinBridge::kwinAppeared() {
+    if (!lost_ || retry_ != 0) {
+        return;
+    }
+    attempts_ = 0;
+    attach();
+}
+
+void KWinBridge::attach() {
+    // A KWin that has just taken its name may not offer its scripting yet: tried again a few
+    // times, then given up with a message.
+    std::string error;
+    if (loadScript(error)) {
+        lost_ = false;
+        reattaching_ = true;
+        return;
+    }
+    if (++attempts_ >= attachAttempts) {
+        attachFailed_.emit(error);
+        return;
+    }
+    retry_ = g_timeout_add(
+        attachRetryMilliseconds,
+        [](gpointer self) {
+            auto& bridge = *static_cast<KWinBridge*>(self);
+            bridge.retry_ = 0;
+            bridge.attach();
+            return G_SOURCE_REMOVE;
+        },
+        this);
+}
+
 KWinBridge::~KWinBridge() {
+    if (retry_ != 0) {
+        g_source_remove(retry_);
+    }
     if (kwinWatch_ != 0) {
         g_bus_unwatch_name(kwinWatch_);
     }
@@ -361,6 +430,9 @@ void KWinBridge::apply(const BridgeEvent& event) {
             touch(active_);
         }
         outputsChanged_.emit();
+        if (std::exchange(reattaching_, false)) {
+            kwinBack_.emit();
+        }
         return;
     case BridgeEventType::outputs:
         if (event.outputs != outputs_) {
@@ -473,6 +545,14 @@ Connection KWinBridge::onMove(std::function<void(MovePhase, Point)> handler) {
 
 Connection KWinBridge::onKWinGone(std::function<void()> handler) {
     return kwinGone_.connect(std::move(handler));
+}
+
+Connection KWinBridge::onKWinBack(std::function<void()> handler) {
+    return kwinBack_.connect(std::move(handler));
+}
+
+Connection KWinBridge::onAttachFailed(std::function<void(const std::string&)> handler) {
+    return attachFailed_.connect(std::move(handler));
 }
 
 bool kwinSessionAvailable() {

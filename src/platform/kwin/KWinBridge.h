@@ -82,14 +82,25 @@ public:
     [[nodiscard]] Connection onActivated(std::function<void(const std::string& id)> handler);
     [[nodiscard]] Connection onShortcut(std::function<void(const std::string& name)> handler);
     [[nodiscard]] Connection onMove(std::function<void(MovePhase, Point cursor)> handler);
-    // KWin left the session bus (it ended or crashed), taking the script with it.
+    // KWin left the session bus (it ended or crashed), taking the script with it; the model
+    // keeps the outputs and forgets the windows.
     [[nodiscard]] Connection onKWinGone(std::function<void()> handler);
+    // A KWin that came onto the bus again runs the script and has reported; what the script
+    // was told before (shortcuts) has to be told again.
+    [[nodiscard]] Connection onKWinBack(std::function<void()> handler);
+    // That KWin would not load the script; the reason.
+    [[nodiscard]] Connection onAttachFailed(std::function<void(const std::string&)> handler);
 
     // What a D-Bus call from the script comes to; public for the C callback only.
     void handleCall(const char* method, const char* argument, _GDBusMethodInvocation* invocation);
 
 private:
     bool load(std::string& error);
+    // Writes the script with a new token and has KWin run it in place of any earlier copy.
+    bool loadScript(std::string& error);
+    void kwinVanished();
+    void kwinAppeared();
+    void attach();
     void apply(const BridgeEvent& event);
     void poll(const std::string& token, _GDBusMethodInvocation* invocation);
     void queue(BridgeCommand command);
@@ -101,6 +112,10 @@ private:
     _GDBusConnection* bus_;
     unsigned registration_ = 0;
     unsigned kwinWatch_ = 0;
+    bool lost_ = false;
+    bool reattaching_ = false;
+    unsigned retry_ = 0;
+    int attempts_ = 0;
     std::string token_;
     std::filesystem::path scriptFile_;
     bool loaded_ = false;
@@ -128,6 +143,8 @@ private:
     Signal<const std::string&> shortcut_;
     Signal<MovePhase, Point> moved_;
     Signal<> kwinGone_;
+    Signal<> kwinBack_;
+    Signal<const std::string&> attachFailed_;
 };
 
 // Whether this session is KDE Plasma on Wayland with KWin on the session bus.

@@ -341,6 +341,11 @@ KWinHotkeys::KWinHotkeys(KWinBridge& bridge) : bridge_(bridge) {
             }
         }
     });
+    kwinBack_ = bridge_.onKWinBack([this] {
+        for (const auto& [ref, registration] : registrations_) {
+            bridge_.registerShortcut(registration.name, registration.name, registration.keys);
+        }
+    });
 }
 
 std::optional<std::string> KWinHotkeys::shortcutName(std::uint32_t keyCode,
@@ -367,9 +372,10 @@ HotkeyRegistration KWinHotkeys::registerHotkey(std::uint32_t keyCode, std::uint3
     if (held) {
         return {HotkeyStatus::alreadyTaken, std::nullopt};
     }
-    bridge_.registerShortcut(*name, *name, *qtKeySequence(keyCode, carbonModifiers));
+    const auto keys = *qtKeySequence(keyCode, carbonModifiers);
+    bridge_.registerShortcut(*name, *name, keys);
     const HotkeyRef ref{nextRef_++};
-    registrations_.emplace(ref.value, Registration{*name, id});
+    registrations_.emplace(ref.value, Registration{*name, keys, id});
     return {HotkeyStatus::ok, ref};
 }
 

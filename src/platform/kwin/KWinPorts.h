@@ -102,8 +102,9 @@ private:
 };
 
 // Global shortcuts registered by the script with KWin (so they show in KDE's shortcut
-// settings), named after their keys. KWin does not say when its own shortcuts hold the keys;
-// only a second registration of the same keys here is refused as taken.
+// settings), named after their keys, and registered again with a KWin that restarted. KWin does not
+// say when its own shortcuts hold the keys; only a second registration of the same keys here is
+// refused as taken.
 class KWinHotkeys final : public Hotkeys {
 public:
     explicit KWinHotkeys(KWinBridge& bridge);
@@ -121,6 +122,7 @@ public:
 private:
     struct Registration {
         std::string name;
+        std::string keys;
         HotkeyID id;
     };
 
@@ -129,6 +131,7 @@ private:
     std::uint64_t nextRef_ = 1;
     Signal<HotkeyID> pressed_;
     Connection shortcuts_;
+    Connection kwinBack_;
 };
 
 // The mouse as the compositor's interactive moves show it: a move's start is a left mouse down
