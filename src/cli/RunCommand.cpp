@@ -5,6 +5,8 @@
 #include "core/hotkeys/HotkeyCenter.h"
 #include "core/hotkeys/KeyCombos.h"
 #include "core/store/LayoutStore.h"
+#include "platform/kwin/KWinBridge.h"
+#include "platform/kwin/KWinPorts.h"
 #include "platform/linux/LinuxAppServices.h"
 #include "platform/linux/LogOverlaySurface.h"
 #include "platform/linux/PlistDefaults.h"
@@ -27,7 +29,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string_view>
@@ -40,14 +44,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* usage = R"(Usage: tesseractl run [--display NAME]
+constexpr const char* usage = R"(Usage: tesseractl run [--platform x11|kwin] [--display NAME]
 
-Runs drag-to-snap and the keyboard shortcuts on the X display (NAME, else $DISPLAY) until
-interrupted (SIGINT or SIGTERM). Prints "ready" once the services are up. The overlay is not
-drawn: what it would show is logged on standard error; TESSERA_DEBUG=1 adds the debug lines.
-Setting the root window's CARDINAL property _TESSERA_SYNC to n prints "sync n" once every event
-the server sent before that change has been handled; with TESSERA_DEBUG=1 a line "round trips:
-N" follows it, the blocking waits for the server so far.
+Runs drag-to-snap and the keyboard shortcuts until interrupted (SIGINT or SIGTERM), on the X
+display (NAME, else $DISPLAY) or, in KDE Plasma on Wayland, through a KWin script. Without
+--platform, KWin is used when WAYLAND_DISPLAY is set and KWin is on the session bus, X11 when
+there is an X display and no Wayland session. Prints "ready" once the services are up. The
+overlay is not drawn: what it would show is logged on standard error; TESSERA_DEBUG=1 adds the
+debug lines. On X11, setting the root window's CARDINAL property _TESSERA_SYNC to n prints
+"sync n" once every event the server sent before that change has been handled; with
+TESSERA_DEBUG=1 a line "round trips: N" follows it, the blocking waits for the server so far.
 )";
 
 // The root window property whose changes tesseractl answers with "sync <n>".
@@ -90,9 +96,32 @@ private:
     guint id_;
 };
 
+enum class Platform { automatic, x11, kwin };
+
 struct Options {
     std::string display;
+    Platform platform = Platform::automatic;
 };
+
+bool hasValue(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+// KWin inside a Plasma Wayland session; X11 where there is an X display and no Wayland session
+// (Xwayland's display inside another compositor can't reach the other clients' windows).
+std::optional<Platform> choosePlatform(const Options& options) {
+    if (options.platform != Platform::automatic) {
+        return options.platform;
+    }
+    if (kwinSessionAvailable()) {
+        return Platform::kwin;
+    }
+    if (!hasValue("WAYLAND_DISPLAY") && (!options.display.empty() || hasValue("DISPLAY"))) {
+        return Platform::x11;
+    }
+    return std::nullopt;
+}
 
 // Answers changes of the root window's sync property with "sync <n>" on standard output.
 // Events reach handlers in the order the server sent them, so the line proves that every
@@ -165,6 +194,77 @@ private:
     std::set<std::pair<std::uint32_t, std::uint32_t>> reported_;
 };
 
+// What both platforms share once their ports exist: the application state on GLib's main loop
+// until a signal ends it. started runs once the state has started.
+struct Session {
+    const Context& context;
+    const MainLoop& loop;
+    GlibScheduler& scheduler;
+    const TableLocalizer& localizer;
+};
+
+// settle calls its argument once the platform has carried out what the services asked of it
+// so far (the shortcuts registered), so "ready" means a press will be heard.
+int serve(const Session& session, const AppPorts& ports, const std::function<void()>& started,
+          const std::function<void(std::function<void()>)>& settle, const int& exitStatus) {
+    const auto& context = session.context;
+    auto& scheduler = session.scheduler;
+    // Declared after every port it refers to, so it goes first at the end.
+    auto state = std::make_unique<AppState>(ports);
+    const auto& store = state->store();
+    if (const auto& recovery = store.recovery(); recovery && !recovery->keptCopy.empty()) {
+        context.err << "tesseractl: " << store.fileURL().string() << " could not be read ("
+                    << recovery->reason << "); it was kept as " << recovery->keptCopy.string()
+                    << " and replaced by the built-in layouts\n";
+    }
+    if (!store.lastSaveError().empty()) {
+        context.err << "tesseractl: can't save the layouts: " << store.lastSaveError() << "\n";
+    }
+
+    const QuitOnSignal interrupt(SIGINT, session.loop);
+    const QuitOnSignal terminate(SIGTERM, session.loop);
+
+    // Connected before start(), whose first registration may already find shortcuts taken. The
+    // state announces a change before making it; the report reads it a turn later, once.
+    HeldShortcutsReport heldReport(session.localizer, context.err);
+    bool reportPending = false;
+    const Connection heldChanges = state->onWillChange([&] {
+        if (std::exchange(reportPending, true)) {
+            return;
+        }
+        scheduler.post([&] {
+            reportPending = false;
+            heldReport.update(state->shortcutsHeldElsewhere());
+        });
+    });
+
+    state->start();
+    started();
+
+    // start() hands the permission status on a turn later, and that turn sets the services up
+    // again; "ready" waits for a turn after it, and for the drag monitor and the hotkey center
+    // to exist.
+    bool ready = false;
+    Connection stateChanges;
+    const auto announceIfUp = [&] {
+        if (ready || state->dragMonitor() == nullptr || state->hotkeys() == nullptr) {
+            return;
+        }
+        ready = true;
+        stateChanges.disconnect();
+        settle([&context] { context.out << "ready" << std::endl; });
+    };
+    scheduler.post(announceIfUp);
+    // Should Accessibility only come later, the services start on that change.
+    stateChanges = state->onWillChange([&] { scheduler.post(announceIfUp); });
+
+    g_main_loop_run(session.loop.loop);
+
+    // The state goes before the ports it uses: its hotkey center gives the shortcuts back.
+    state.reset();
+    return exitStatus;
+}
+
 } // namespace
 
 int runRun(const Context& context, const std::vector<std::string>& arguments,
@@ -177,6 +277,15 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
                 return usageError(context, "--display needs a display name");
             }
             options.display = arguments[++i];
+        } else if (argument == "--platform") {
+            const std::string value = i + 1 < arguments.size() ? arguments[++i] : "";
+            if (value == "x11") {
+                options.platform = Platform::x11;
+            } else if (value == "kwin") {
+                options.platform = Platform::kwin;
+            } else {
+                return usageError(context, "--platform takes x11 or kwin");
+            }
         } else if (argument == "--help" || argument == "-h") {
             context.out << usage;
             return 0;
@@ -184,16 +293,11 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
             return usageError(context, "unexpected argument \"" + argument + "\"");
         }
     }
-
-    std::string error;
-    const auto connection = X11Connection::open(options.display, error);
-    if (!connection) {
-        const char* variable = std::getenv("DISPLAY");
-        if (options.display.empty() && (variable == nullptr || *variable == '\0')) {
-            context.err << "tesseractl: no X display — set DISPLAY or pass --display\n";
-        } else {
-            context.err << "tesseractl: " << error << "\n";
-        }
+    const auto platform = choosePlatform(options);
+    if (!platform) {
+        context.err << "tesseractl: no supported desktop found — run it in an X11 session "
+                       "(DISPLAY) or in KDE Plasma on Wayland (KWin on the session bus), or "
+                       "choose one with --platform x11|kwin\n";
         return 1;
     }
 
@@ -209,8 +313,54 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
          [&log] { log.write("app", LogLevel::info, "tesseractl run has no window to show"); }});
     prepareLaunch(defaults, appServices);
     const TableLocalizer localizer = applicationLocalizer(defaults);
-
     GlibScheduler scheduler;
+    XdgLoginItem loginItem(context.folders, bundleIdentifier, applicationExecutable());
+    LogOverlaySurfaceFactory overlaySurfaces(log, defaults);
+    const Session session{context, loop, scheduler, localizer};
+
+    if (*platform == Platform::kwin) {
+        std::string error;
+        const auto bridge = KWinBridge::start(error);
+        if (!bridge) {
+            context.err << "tesseractl: can't reach KWin: " << error << "\n";
+            return 1;
+        }
+        const Connection gone = bridge->onKWinGone([&] {
+            context.err << "tesseractl: KWin left the session bus; waiting for it to come back\n";
+        });
+        const Connection failed = bridge->onAttachFailed([&](const std::string& reason) {
+            context.err << "tesseractl: can't reach KWin: " << reason << "\n";
+            exitStatus = 1;
+            loop.quit();
+        });
+        KWinDisplays displays(*bridge);
+        KWinAccessibility accessibility(*bridge);
+        KWinWorkspace workspace(*bridge, log);
+        KWinInputEvents inputEvents(*bridge);
+        KWinHotkeys hotkeys(*bridge);
+        HotkeyDispatcher dispatcher(hotkeys);
+        // After the hotkeys', whose shortcuts this waits for.
+        const Connection back = bridge->onKWinBack(
+            [&] { bridge->whenSettled([&context] { context.out << "ready" << std::endl; }); });
+        const AppPorts ports{accessibility, workspace, displays,    inputEvents,
+                             dispatcher,    scheduler, log,         defaults,
+                             localizer,     loginItem, appServices, overlaySurfaces};
+        return serve(
+            session, ports, [] {},
+            [&bridge](std::function<void()> done) { bridge->whenSettled(std::move(done)); },
+            exitStatus);
+    }
+
+    std::string error;
+    const auto connection = X11Connection::open(options.display, error);
+    if (!connection) {
+        if (options.display.empty() && !hasValue("DISPLAY")) {
+            context.err << "tesseractl: no X display — set DISPLAY or pass --display\n";
+        } else {
+            context.err << "tesseractl: " << error << "\n";
+        }
+        return 1;
+    }
     X11Windows windows(*connection);
     X11Displays displays(*connection);
     X11Accessibility accessibility(windows);
@@ -220,8 +370,6 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
     displays.sharePointer(inputEvents.sharedPointer());
     X11Hotkeys hotkeys(*connection, log);
     HotkeyDispatcher dispatcher(hotkeys);
-    XdgLoginItem loginItem(context.folders, bundleIdentifier, applicationExecutable());
-    LogOverlaySurfaceFactory overlaySurfaces(log, defaults);
     const SyncBarrier syncBarrier(*connection, context.out, debugRequested());
 
     const Connection lost = connection->onConnectionLost([&] {
@@ -234,60 +382,9 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
     const AppPorts ports{accessibility, workspace, displays,    inputEvents,
                          dispatcher,    scheduler, log,         defaults,
                          localizer,     loginItem, appServices, overlaySurfaces};
-    // Declared after every port it refers to, so it goes first at the end.
-    auto state = std::make_unique<AppState>(ports);
-    const auto& store = state->store();
-    if (const auto& recovery = store.recovery(); recovery && !recovery->keptCopy.empty()) {
-        context.err << "tesseractl: " << store.fileURL().string() << " could not be read ("
-                    << recovery->reason << "); it was kept as " << recovery->keptCopy.string()
-                    << " and replaced by the built-in layouts\n";
-    }
-    if (!store.lastSaveError().empty()) {
-        context.err << "tesseractl: can't save the layouts: " << store.lastSaveError() << "\n";
-    }
-
-    const QuitOnSignal interrupt(SIGINT, loop);
-    const QuitOnSignal terminate(SIGTERM, loop);
-
-    // Connected before start(), whose first registration may already find shortcuts taken. The
-    // state announces a change before making it; the report reads it a turn later, once.
-    HeldShortcutsReport heldReport(localizer, context.err);
-    bool reportPending = false;
-    const Connection heldChanges = state->onWillChange([&] {
-        if (std::exchange(reportPending, true)) {
-            return;
-        }
-        scheduler.post([&] {
-            reportPending = false;
-            heldReport.update(state->shortcutsHeldElsewhere());
-        });
-    });
-
-    state->start();
-    connection->attachToMainContext();
-
-    // start() hands the permission status on a turn later, and that turn sets the services up
-    // again; "ready" waits for a turn after it, and for the drag monitor and the hotkey center
-    // to exist.
-    bool ready = false;
-    Connection stateChanges;
-    const auto announceIfUp = [&] {
-        if (ready || state->dragMonitor() == nullptr || state->hotkeys() == nullptr) {
-            return;
-        }
-        ready = true;
-        stateChanges.disconnect();
-        context.out << "ready" << std::endl;
-    };
-    scheduler.post(announceIfUp);
-    // Should Accessibility only come later, the services start on that change.
-    stateChanges = state->onWillChange([&] { scheduler.post(announceIfUp); });
-
-    g_main_loop_run(loop.loop);
-
-    // The state goes before the ports it uses: its hotkey center gives the key grabs back.
-    state.reset();
-    return exitStatus;
+    return serve(
+        session, ports, [&] { connection->attachToMainContext(); },
+        [](const std::function<void()>& done) { done(); }, exitStatus);
 }
 
 } // namespace tessera::cli

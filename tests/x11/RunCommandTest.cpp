@@ -113,11 +113,19 @@ TEST(RunCommand, PrintsReadyAndEndsCleanlyOnInterruptAndTermination) {
 TEST(RunCommand, RefusesToStartWithoutADisplayOrWithBadArguments) {
     Folder home;
     {
-        // ChildProcess never passes the tests' own DISPLAY on.
-        ChildProcess run({tesseractlPath(), "run"}, userEnvironment(home.path()));
+        // ChildProcess never passes the tests' own DISPLAY on; nor a Wayland session here.
+        auto environment = userEnvironment(home.path());
+        environment.emplace_back("WAYLAND_DISPLAY");
+        ChildProcess run({tesseractlPath(), "run"}, environment);
         EXPECT_EQ(run.waitForExit(), 1);
-        EXPECT_EQ(run.errorOutput(), "tesseractl: no X display — set DISPLAY or pass --display\n");
+        EXPECT_EQ(run.errorOutput(),
+                  "tesseractl: no supported desktop found — run it in an X11 session (DISPLAY) or "
+                  "in KDE Plasma on Wayland (KWin on the session bus), or choose one with "
+                  "--platform x11|kwin\n");
         EXPECT_EQ(run.output(), "");
+        ChildProcess x11({tesseractlPath(), "run", "--platform", "x11"}, environment);
+        EXPECT_EQ(x11.waitForExit(), 1);
+        EXPECT_EQ(x11.errorOutput(), "tesseractl: no X display — set DISPLAY or pass --display\n");
     }
     {
         // A display nobody serves: the reason names it.
@@ -126,8 +134,11 @@ TEST(RunCommand, RefusesToStartWithoutADisplayOrWithBadArguments) {
         EXPECT_EQ(run.waitForExit(), 1);
         EXPECT_NE(run.errorOutput().find("\":65000\""), std::string::npos) << run.errorOutput();
     }
-    for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {"run", "--display"}, {"run", "--displays", ":0"}, {"run", "extra"}}) {
+    for (const auto& arguments :
+         std::vector<std::vector<std::string>>{{"run", "--display"},
+                                               {"run", "--displays", ":0"},
+                                               {"run", "extra"},
+                                               {"run", "--platform", "wayland"}}) {
         auto argv = arguments;
         argv.insert(argv.begin(), tesseractlPath());
         ChildProcess run(argv, userEnvironment(home.path()));

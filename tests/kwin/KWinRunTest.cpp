@@ -1,0 +1,198 @@
+// `tesseractl run --platform kwin` end to end: a headless kwin_wayland with two outputs, a
+// Wayland-native window and an Xwayland one, shortcuts pressed through kglobalaccel and every
+// frame read back from KWin itself. The expected frames come from the core's own frame rule
+// applied to the outputs KWin was started with.
+
+#include "KWinSession.h"
+
+#include "../x11/ZoneTargets.h"
+
+#include "core/app/Preferences.h"
+#include "core/model/Screens.h"
+#include "core/placement/AccessibilityWindowMover.h"
+#include "core/placement/WindowCommand.h"
+#include "platform/kwin/KWinBridge.h"
+#include "platform/kwin/KWinPorts.h"
+#include "platform/linux/PlistDefaults.h"
+#include "platform/sim/SimDefaults.h"
+
+#include <QtCore/qnamespace.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sstream>
+#include <vector>
+
+namespace tessera::kwintest {
+namespace {
+
+std::string describe(const std::optional<Rect>& frame) {
+    if (!frame) {
+        return "nowhere";
+    }
+    std::ostringstream text;
+    text << "(" << frame->minX() << ", " << frame->minY() << ", " << frame->width() << ", "
+         << frame->height() << ")";
+    return text.str();
+}
+
+// The name KWin lists a command's default shortcut under.
+std::string shortcutOf(WindowCommand command) {
+    const auto row = info(command);
+    return *KWinHotkeys::shortcutName(row.defaultKeyCode, row.defaultCarbonModifiers);
+}
+
+// What "Fill Screen" makes of a window on output 0 or 1 (top-left system; no panels, so the
+// free area is the whole output).
+Rect filled(int output) {
+    SimDefaults defaults;
+    registerPreferenceDefaults(defaults);
+    const Rect primary(0, 0, 1920, 1080);
+    const Rect frame(1920.0 * output, 0, 1920, 1080);
+    Zone whole;
+    whole.width = 1;
+    whole.height = 1;
+    return zoneWindowFrame(whole, frame, primary, gapRule(defaults));
+}
+
+struct Placed {
+    std::string id;
+    // xterm sizes itself in character cells: within the core's own tolerance is there.
+    bool exact = true;
+};
+
+// Presses the shortcut and waits until KWin has the window at the frame.
+void pressAndExpect(KWinSession& session, const Placed& window, WindowCommand command,
+                    const Rect& expected) {
+    session.invokeShortcut(shortcutOf(command));
+    std::optional<Rect> frame;
+    const bool placed = session.waitUntil([&] {
+        frame = session.frame(window.id);
+        return frame && (window.exact ? *frame == expected : framesMatch(*frame, expected));
+    });
+    EXPECT_TRUE(placed) << shortcutOf(command) << ": expected " << describe(expected) << ", got "
+                        << describe(frame);
+}
+
+TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
+    KWinSession session;
+    const Placed wayland{session.openWindow("tessera-wayland-window", true), true};
+    const Placed xwayland{session.openWindow("tessera-xwayland-window", false), false};
+    const auto tessera = session.startTessera();
+    EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
+    // KDE's settings show the stored keys: Command is Meta, Option is Alt.
+    EXPECT_EQ(session.shortcutKeys(shortcutOf(WindowCommand::fillScreen)),
+              std::vector<int>{QKeyCombination(Qt::META | Qt::ALT, Qt::Key_Return).toCombined()});
+    EXPECT_EQ(session.shortcutKeys(shortcutOf(WindowCommand::zoneLeft)),
+              std::vector<int>{QKeyCombination(Qt::CTRL | Qt::ALT, Qt::Key_Left).toCombined()});
+
+    for (const auto& window : {wayland, xwayland}) {
+        session.activate(window.id);
+        pressAndExpect(session, window, WindowCommand::fillScreen, filled(0));
+        // Only a second output known to tesseractl takes it there, and back.
+        pressAndExpect(session, window, WindowCommand::nextDisplay, filled(1));
+        pressAndExpect(session, window, WindowCommand::nextDisplay, filled(0));
+    }
+}
+
+TEST(KWinRun, ATesseraThatFollowsOneThatDiedReplacesItsScriptAndUnloadsItAtExit) {
+    KWinSession session;
+    const Placed window{session.openWindow("tessera-wayland-window", true), true};
+    // Killed, so the script it loaded stays behind with its shortcuts and a poll of a peer
+    // that is gone.
+    session.startTessera({"--platform", "kwin"})->stop(SIGKILL);
+    ASSERT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
+
+    const auto tessera = session.startTessera();
+    session.activate(window.id);
+    pressAndExpect(session, window, WindowCommand::fillScreen, filled(0));
+    // Handled twice, the press would take the window to the other output and back.
+    pressAndExpect(session, window, WindowCommand::nextDisplay, filled(1));
+
+    EXPECT_EQ(tessera->stop(SIGTERM), 0);
+    EXPECT_FALSE(session.scriptLoaded(KWinBridge::pluginName));
+}
+
+// Brings the window to the front, drags it by its title bar to the point with the left button,
+// in steps as a hand would, and releases it there (after pressing Escape, when asked).
+void drag(KWinSession& session, const std::string& id, Point to, bool escape = false) {
+    session.activate(id);
+    const auto frame = session.frame(id);
+    ASSERT_TRUE(frame);
+    const Point from{frame->minX() + frame->width() / 2, frame->minY() + 12};
+    std::vector<std::string> steps{"to", std::to_string(from.x), std::to_string(from.y), "down"};
+    constexpr int count = 12;
+    for (int i = 1; i <= count; ++i) {
+        steps.insert(steps.end(), {"to", std::to_string(from.x + (to.x - from.x) * i / count),
+                                   std::to_string(from.y + (to.y - from.y) * i / count)});
+    }
+    if (escape) {
+        steps.insert(steps.end(), {"key", "1", "1", "key", "1", "0"});
+    }
+    steps.emplace_back("up");
+    session.input(steps);
+}
+
+TEST(KWinRun, DragToSnapPlacesOnDropRestoresOnDragOutAndIgnoresEscapeAndExcludedApplications) {
+    KWinSession session;
+    const Placed excluded{session.openWindow("tessera-xwayland-window", false), false};
+    const auto window = session.openWindow("tessera-wayland-window", true);
+    SimDefaults preferences;
+    registerPreferenceDefaults(preferences);
+    setIgnoredApps(preferences, {session.application(excluded.id)});
+    const auto tessera =
+        session.startTessera({}, encodePreferences(preferences.persistentDomain()));
+    const std::vector<SystemDisplay> outputs{
+        {Rect(0, 0, 1920, 1080), Rect(0, 0, 1920, 1080), 1, "output-0"},
+        {Rect(1920, 0, 1920, 1080), Rect(1920, 0, 1920, 1080), 1, "output-1"}};
+    const auto targets =
+        x11test::zoneTargets(outputs, session.layoutsFile(), preferences.persistentDomain());
+    ASSERT_FALSE(targets.empty());
+    const auto& target = targets.front();
+
+    // Escape: KWin puts the window back and Tessera places nothing, as a shortcut handled after
+    // the drop shows (exclusions hold for drags only).
+    const auto start = session.frame(window);
+    drag(session, window, target.cardCentre, true);
+    session.activate(excluded.id);
+    pressAndExpect(session, excluded, WindowCommand::fillScreen, filled(0));
+    EXPECT_EQ(session.frame(window), start);
+
+    drag(session, excluded.id, target.cardCentre);
+    drag(session, window, target.cardCentre);
+    std::optional<Rect> frame;
+    EXPECT_TRUE(session.waitUntil([&] {
+        frame = session.frame(window);
+        return frame == target.windowFrame;
+    })) << "expected "
+        << describe(target.windowFrame) << ", got " << describe(frame);
+    // Its drop was handled before the other's: the excluded window stays where KWin left it.
+    const auto left = session.frame(excluded.id);
+    ASSERT_TRUE(left);
+    EXPECT_FALSE(framesMatch(*left, target.windowFrame)) << describe(left);
+
+    // Dragged out of its zone, it gets back the size it had before.
+    drag(session, window, Point{1400, 700});
+    EXPECT_TRUE(session.waitUntil([&] {
+        frame = session.frame(window);
+        return frame && frame->size == start->size;
+    })) << "expected the size of "
+        << describe(start) << ", got " << describe(frame);
+}
+
+TEST(KWinRun, FollowsKWinThroughARestart) {
+    KWinSession session;
+    const auto tessera = session.startTessera();
+    session.restartKWin();
+    ASSERT_TRUE(tessera->waitForLine("ready", 30)) << tessera->errorOutput();
+    EXPECT_EQ(tessera->errorOutput(),
+              "tesseractl: KWin left the session bus; waiting for it to come back\n");
+    EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
+
+    const Placed window{session.openWindow("tessera-wayland-window", true), true};
+    session.activate(window.id);
+    pressAndExpect(session, window, WindowCommand::fillScreen, filled(0));
+}
+
+} // namespace
+} // namespace tessera::kwintest
