@@ -102,7 +102,7 @@ TEST_F(FilesTest, UnreadableCopiesKeepTheBytesAndNeverOverwriteEachOther) {
     EXPECT_FALSE(error.empty());
 }
 
-TEST_F(FilesTest, AtomicWriteReplacesTheTargetRemovesOnlyUnusedLeftoversAndNamesAMissingFolder) {
+TEST_F(FilesTest, AtomicWriteReplacesTheTargetAndTheCleanUpRemovesOnlyUnusedLeftovers) {
     const auto file = dir / "layouts.json";
     // A leftover of a cut-short write, one still being written, and near misses of the pattern.
     const std::set<std::string> kept{".layouts.json.busy00", ".layouts.json.ab12C",
@@ -120,6 +120,8 @@ TEST_F(FilesTest, AtomicWriteReplacesTheTargetRemovesOnlyUnusedLeftoversAndNames
     EXPECT_EQ(writeFileAtomically(file, "first"), "");
     EXPECT_EQ(writeFileAtomically(file, std::string("second\0with zero", 16)), "");
     EXPECT_EQ(contents(file), std::string("second\0with zero", 16));
+    EXPECT_EQ(removeLeftoverTemporaryFiles(file),
+              std::vector<fs::path>{dir / ".layouts.json.Zz0009"});
     auto expected = kept;
     expected.insert({"layouts.json", ".layouts.json.folder", ".layouts.json.link00"});
     std::set<std::string> names;
