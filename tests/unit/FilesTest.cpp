@@ -213,8 +213,6 @@ enum class Cause { diskFullWhileWriting, diskFullOnFlush, readOnlyFolder, fileBe
 // superuser), it does; otherwise the file layer's fault fails the step as the system would.
 class FailedWriteTest : public ::testing::TestWithParam<std::tuple<Writer, Cause>> {
 protected:
-    FailedWriteTest() { context.writeFault = fault; }
-
     // Makes change `n` and writes it; the error text.
     std::string write(int n) {
         const Layout layout{Uuid::random(), "Change " + std::to_string(n), {}};
@@ -269,7 +267,7 @@ protected:
     };
     LayoutStore store{layouts, fault};
     PlistDefaults defaults{preferences, nullptr, fault};
-    BackupContext context{store, defaults, std::nullopt, {}, {}, {}, {}};
+    BackupContext context{store, defaults, std::nullopt, {}, {}, {}, {}, fault};
 };
 
 std::string failedWriteName(const ::testing::TestParamInfo<std::tuple<Writer, Cause>>& info) {
