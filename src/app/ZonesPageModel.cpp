@@ -285,6 +285,15 @@ QString ZonesPageModel::zoneName() const {
     return selection ? text(editor_->zoneNameText(*selection)) : QString();
 }
 
+QString ZonesPageModel::saveError() const {
+    return QString::fromStdString(ports_.state.store().lastSaveError());
+}
+
+void ZonesPageModel::saveAgain() {
+    ports_.state.store().save();
+    refresh();
+}
+
 QString ZonesPageModel::zoneConflictMessage() const {
     const auto zone = editor_->selectedZone();
     if (!zone) {

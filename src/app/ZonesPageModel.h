@@ -104,6 +104,8 @@ class ZonesPageModel : public QObject {
     // The canvas of the edited layout.
     Q_PROPERTY(QObject* canvas READ canvasObject CONSTANT)
     // Moves with every `changed`, for bindings on invokables.
+    // Why the last change of the layouts could not be written, empty once a write succeeded.
+    Q_PROPERTY(QString saveError READ saveError NOTIFY changed)
     Q_PROPERTY(int revision READ revision NOTIFY changed)
 
 public:
@@ -140,6 +142,9 @@ public:
     bool hasSelection() const;
     QString zoneName() const;
     QString zoneConflictMessage() const;
+    QString saveError() const;
+    // Writes the layouts again; the change that failed is still in effect.
+    Q_INVOKABLE void saveAgain();
     QString zoneHeldElsewhereMessage() const;
     ShortcutRecorderModel* zoneRecorder() const;
     ShortcutRecorderModel& zoneRecorderModel() { return *zoneRecorder_; }

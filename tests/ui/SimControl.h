@@ -67,6 +67,9 @@ public:
                                                         : std::optional(reason.toStdString()));
     }
 
+    // From now on every preference write fails (false: they succeed again).
+    Q_INVOKABLE void failPreferenceWrites(bool on) { shell_.defaults.failWrites(on); }
+
     // Replaces the displays with one of the arrangements the tests share: "single",
     // "sideBySide" or "withPortrait" (anything else: no display at all).
     Q_INVOKABLE void setScreens(const QString& arrangement) {

@@ -1,7 +1,7 @@
 // What the "Zones" page's view model does that its Qt Quick tests (tst_zones.qml,
 // tst_zonecanvas.qml, tst_presets.qml) can't see through the user's events: when it announces
 // changes, the wiring to the store, the state and the hotkeys, ids it doesn't know, the language's
-// number format and the desk without displays.
+// number format, the desk without displays and a change the layouts file did not take.
 
 #include "GeneralPaneModel.h"
 #include "Preferences.h"
@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -185,6 +186,20 @@ TEST_F(ZonesPageTest, OperationsAnnounceAtOnce) {
     EXPECT_EQ(spy.count(), 3);
     page().setShowsGridPicker(true);
     EXPECT_EQ(spy.count(), 3) << "nothing changed";
+}
+
+TEST_F(ZonesPageTest, AChangeTheFileDidNotTakeIsShownAndTryAgainWritesIt) {
+    const auto file = store().fileURL();
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    page().addZone();
+    settle();
+    EXPECT_TRUE(page().saveError().endsWith("it is a folder")) << page().saveError().toStdString();
+
+    std::filesystem::remove(file);
+    EXPECT_EQ(emissions(&page(), &ZonesPageModel::changed, [&] { page().saveAgain(); }), 1);
+    EXPECT_EQ(page().saveError(), "");
+    EXPECT_EQ(LayoutStore(file).layoutFor(firstScreen()), edited());
 }
 
 // --- Selection, layouts and displays ---

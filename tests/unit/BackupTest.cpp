@@ -194,19 +194,6 @@ TEST(BackupFormat, DateCanOnlyBeWrittenForFourDigitYears) {
     EXPECT_FALSE(fs::exists(file)) << "nothing is written for a backup that can't be encoded";
 }
 
-TEST(BackupFormat, EncodeWritesTheFileAndReportsAFolderThatIsMissing) {
-    test::TempDir dir;
-    const auto file = dir / "backup.json";
-    ASSERT_EQ(encodeBackup(sampleBackup(), file), "");
-    EXPECT_EQ(test::readTestFile(file), encoded(sampleBackup()));
-    const auto read = readBackup(file);
-    ASSERT_TRUE(read) << read.detail;
-    EXPECT_EQ(*read.backup, sampleBackup());
-
-    const auto error = encodeBackup(sampleBackup(), dir / "missing" / "backup.json");
-    EXPECT_NE(error.find((dir / "missing").string()), std::string::npos) << error;
-}
-
 // ---- Dates, Base64, file names ----------------------------------------------------------------
 
 TEST(BackupDates, WritesUtcWithWholeSecondsAndReadsInternetDateTimes) {

@@ -234,22 +234,6 @@ TEST_F(LayoutStoreTest, UnreadableFileIsNeverReplacedWhileNoCopyCanBeKept) {
 
 // --- Saving and folders ---------------------------------------------------------------------
 
-TEST_F(LayoutStoreTest, SaveFailsWithTheFolderNamedWhenAFileIsInTheWay) {
-    write(root / "Tessera", "a file where the folder belongs");
-
-    LayoutStore store(file);
-    EXPECT_EQ(store.layouts(), builtInLayouts());
-    EXPECT_NE(store.lastSaveError().find((root / "Tessera").string()), std::string::npos);
-    EXPECT_FALSE(store.save());
-
-    // Changes stay in memory and the first save that can write writes all of them.
-    store.upsert(userLayout("Kept in memory"));
-    fs::remove(root / "Tessera");
-    EXPECT_TRUE(store.save());
-    EXPECT_TRUE(store.lastSaveError().empty());
-    EXPECT_EQ(filePayload().layouts.back().name, "Kept in memory");
-}
-
 TEST_F(LayoutStoreTest, DefaultFileTakesOverTheFormerFolderOnce) {
     UserFolders folders{root / "home", root / "data", root / "config", root / "tmp"};
     write(root / "data" / "Mosaicor" / "layouts.json", "old");

@@ -393,13 +393,14 @@ std::string encodeBackupBytes(const SettingsBackup& backup, std::string* error) 
     }
 }
 
-std::string encodeBackup(const SettingsBackup& backup, const std::filesystem::path& file) {
+std::string encodeBackup(const SettingsBackup& backup, const std::filesystem::path& file,
+                         const WriteFault& writeFault) {
     std::string error;
     const auto bytes = encodeBackupBytes(backup, &error);
     if (!error.empty()) {
         return error;
     }
-    return writeFileAtomically(file, bytes);
+    return writeFileAtomically(file, bytes, writeFault);
 }
 
 std::string iso8601(chrono::sys_seconds time) {

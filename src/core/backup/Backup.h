@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../model/Files.h"
 #include "../model/Records.h"
 #include "../platform/Defaults.h"
 #include "../platform/Localizer.h"
@@ -86,7 +87,8 @@ nlohmann::json toJson(const SettingsBackup& backup);
 std::string encodeBackupBytes(const SettingsBackup& backup, std::string* error);
 // Writes the document to the file atomically. Returns the reason it couldn't, empty on success;
 // the folder must exist.
-std::string encodeBackup(const SettingsBackup& backup, const std::filesystem::path& file);
+std::string encodeBackup(const SettingsBackup& backup, const std::filesystem::path& file,
+                         const WriteFault& writeFault = {});
 
 // "2026-12-05T05:52:09Z". Throws std::out_of_range outside the years 0000 to 9999.
 std::string iso8601(std::chrono::sys_seconds time);

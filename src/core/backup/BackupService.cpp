@@ -125,7 +125,7 @@ SettingsBackup makeBackup(const BackupContext& context) {
 }
 
 std::string exportBackup(const BackupContext& context, const fs::path& file) {
-    return encodeBackup(makeBackup(context), file);
+    return encodeBackup(makeBackup(context), file, context.writeFault);
 }
 
 AutomaticCopyResult makeAutomaticCopy(const BackupContext& context) {
@@ -137,7 +137,8 @@ AutomaticCopyResult makeAutomaticCopy(const BackupContext& context) {
     }
     const auto now = currentTime(context);
     const auto file = freshCopyPath(folder, now);
-    if (auto error = encodeBackup(makeBackupAt(context, now), file); !error.empty()) {
+    if (auto error = encodeBackup(makeBackupAt(context, now), file, context.writeFault);
+        !error.empty()) {
         result.error = std::move(error);
         return result;
     }

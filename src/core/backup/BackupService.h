@@ -32,6 +32,8 @@ struct BackupContext {
     std::function<void()> registerAll;
     // The current time; the system clock when empty.
     std::function<std::chrono::system_clock::time_point()> now;
+    // Makes writes of exports and automatic copies fail, for tests.
+    WriteFault writeFault = {};
 };
 
 // "Backups" beside the layouts file: where automatic copies go.

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -22,25 +23,67 @@ std::string errnoText(const std::string& what, const fs::path& path) {
     return what + " " + path.string() + ": " + std::strerror(errno);
 }
 
-constexpr std::size_t randomPartLength = 6; // mkstemp's "XXXXXX"
-constexpr int temporaryAttempts = 8;
+constexpr std::size_t randomPartLength = 6; // as mkstemp's "XXXXXX"
+constexpr int temporaryAttempts = 100;
 
 fs::path folderOf(const fs::path& target) {
     return target.has_parent_path() ? target.parent_path() : fs::path(".");
 }
 
-// A fresh temporary file for `target`, locked for as long as it stays open. A clean-up in another
-// process may take the file between its creation and the lock: it then holds the lock itself, or
-// has already removed the name, and another file is made.
-int createLockedTemporary(const fs::path& target, fs::path& temporary, std::string& error) {
-    const auto folder = folderOf(target);
+std::string randomPart(std::random_device& random) {
+    constexpr std::string_view alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    std::string part(randomPartLength, ' ');
+    for (auto& c : part) {
+        c = alphabet[pick(random)];
+    }
+    return part;
+}
+
+// The errno the fault gives the step, 0 when the step is to run.
+int injected(const WriteFault& fault, WriteStep step) {
+    return fault ? fault(step) : 0;
+}
+
+// What the user can do something about, named as such: the rest in the system's words.
+std::string saveFailure(const fs::path& target, int error) {
+    const auto prefix = "Can't save " + target.string() + ": ";
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return prefix + "the disk is full";
+    case EROFS:
+    case EACCES:
+        return prefix + "the folder " + folderOf(target).string() + " is read-only";
+    case EISDIR:
+        return prefix + "it is a folder";
+    default:
+        return prefix + std::error_code(error, std::generic_category()).message();
+    }
+}
+
+// A fresh temporary file for `target`, locked for as long as it stays open, created 0666 so that
+// the kernel applies the umask (asking for the umask means changing it, which races with every
+// other thread creating a file). A clean-up in another process may take the file between its
+// creation and the lock: it then holds the lock itself, or has already removed the name, and
+// another file is made. On failure, returns -1 with the reason in `error`.
+int createLockedTemporary(const fs::path& target, const WriteFault& fault, fs::path& temporary,
+                          int& error) {
+    const auto prefix = "." + target.filename().string() + ".";
+    std::random_device random;
     for (int attempt = 0; attempt < temporaryAttempts; ++attempt) {
-        auto pattern =
-            (folder / ("." + target.filename().string() + "." + std::string(randomPartLength, 'X')))
-                .string();
-        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        const auto candidate = folderOf(target) / (prefix + randomPart(random));
+        error = injected(fault, WriteStep::createTemporary);
+        const int fd = error != 0
+                           ? -1
+                           : ::open(candidate.c_str(),
+                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
-            error = errnoText("Can't create a temporary file in", folder);
+            error = error != 0 ? error : errno;
+            if (error == EEXIST) {
+                continue;
+            }
             return -1;
         }
         // A folder whose file system has no locks can't be cleaned up concurrently either: the
@@ -48,13 +91,12 @@ int createLockedTemporary(const fs::path& target, fs::path& temporary, std::stri
         const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
         struct stat status {};
         if (!taken && ::fstat(fd, &status) == 0 && status.st_nlink > 0) {
-            temporary = pattern;
+            temporary = candidate;
             return fd;
         }
         ::close(fd);
     }
-    error = "Can't create a temporary file in " + folder.string() +
-            ": each one was removed as it was made";
+    error = EEXIST;
     return -1;
 }
 
@@ -79,51 +121,54 @@ bool removeIfUnused(const fs::path& path) {
 
 } // namespace
 
-std::string writeFileAtomically(const fs::path& target, std::string_view bytes) {
+std::string writeFileAtomically(const fs::path& target, std::string_view bytes,
+                                const WriteFault& fault) {
     fs::path temporary;
-    std::string createError;
-    const int fd = createLockedTemporary(target, temporary, createError);
+    int error = 0;
+    const int fd = createLockedTemporary(target, fault, temporary, error);
     if (fd < 0) {
-        return createError;
+        return saveFailure(target, error);
     }
     // The name goes before the descriptor, so the file is never unlocked while it has a name.
-    const auto fail = [&](const std::string& what, const fs::path& path) {
-        auto message = errnoText(what, path);
+    const auto fail = [&](int cause) {
         ::unlink(temporary.c_str());
         ::close(fd);
-        return message;
+        return saveFailure(target, cause);
     };
-    // mkstemp creates the file 0600. A file being replaced keeps its mode, so one the user made
-    // private stays private; a new one is as readable as any file the user writes.
+    // A file being replaced keeps its mode, so one the user made private stays private.
     struct stat replaced {};
     if (::stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
         ::fchmod(fd, replaced.st_mode & 0777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
     }
     std::size_t written = 0;
     while (written < bytes.size()) {
+        if (const int cause = injected(fault, WriteStep::writeBytes); cause != 0) {
+            return fail(cause);
+        }
         const auto n = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return fail("Can't write", temporary);
+            return fail(errno);
         }
         written += static_cast<std::size_t>(n);
     }
+    if (const int cause = injected(fault, WriteStep::flush); cause != 0) {
+        return fail(cause);
+    }
     if (::fsync(fd) != 0) {
-        return fail("Can't flush", temporary);
+        return fail(errno);
+    }
+    if (const int cause = injected(fault, WriteStep::replace); cause != 0) {
+        return fail(cause);
     }
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        return fail("Can't replace", target);
+        return fail(errno);
     }
     // The bytes reached the disk with fsync and the new file is in place: whatever close says,
     // the write happened, and reporting it as failed would hide the new file from its caller.
     ::close(fd);
-    removeLeftoverTemporaryFiles(target);
     return {};
 }
 

@@ -10,14 +10,26 @@
 
 namespace tessera {
 
+// One step of an atomic write, for a WriteFault to fail.
+enum class WriteStep { createTemporary, writeBytes, flush, replace };
+
+// Makes a step of an atomic write fail as the system would: the errno that step fails with, or 0
+// to let it run. Empty in the program; tests hand one in for what they can't bring about for
+// real, such as a full disk or, for the superuser, a read-only folder.
+using WriteFault = std::function<int(WriteStep step)>;
+
 // Writes the bytes to a temporary file in the target's folder, flushes it to disk and renames
 // it over the target, so a reader sees either the old file or the new one, never a torn one.
-// Returns an error text, empty on success. The folder must exist. A replaced file keeps its
-// permissions; a new one gets 0666 less the umask.
+// Returns an error text naming the target, empty on success; a full disk, a read-only folder and
+// a folder where the file belongs are named as such, anything else by the system's text. A
+// failed write leaves the target as it was and no temporary file. The folder must exist. A
+// replaced file keeps its permissions; a new one gets 0666 less the umask.
 // The temporary file is ".<name>.XXXXXX" and holds an exclusive flock(2) until it has been renamed
-// or removed, which tells a concurrent clean-up that it is in use. After a successful write the
-// leftovers of earlier, interrupted writes to the same target are removed.
-std::string writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+// or removed, which tells a concurrent clean-up that it is in use. Leftovers of interrupted writes
+// are the owner's to remove when it starts (removeLeftoverTemporaryFiles): looking for them on
+// every write would list the folder each time a preference changes.
+std::string writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,
+                                const WriteFault& fault = {});
 
 // Whether `name` is a temporary file of an atomic write, and of which target: the target's name,
 // or nothing.

@@ -76,9 +76,9 @@ void copyFolderInto(const fs::path& source, const fs::path& destination) {
 
 } // namespace
 
-LayoutStore::LayoutStore(fs::path fileURL)
-    : fileURL_(std::move(fileURL)), layouts_(builtInLayouts()), assignments_(defaultAssignments()),
-      seeded_(allBuiltInIDs()) {
+LayoutStore::LayoutStore(fs::path fileURL, WriteFault writeFault)
+    : fileURL_(std::move(fileURL)), writeFault_(std::move(writeFault)), layouts_(builtInLayouts()),
+      assignments_(defaultAssignments()), seeded_(allBuiltInIDs()) {
     // A write that was cut short (a crash, a power cut) leaves its temporary file behind.
     removeLeftoverTemporaryFiles(fileURL_);
     load();
@@ -188,7 +188,7 @@ bool LayoutStore::save() {
         lastSaveError_ = "Can't encode the layouts for " + fileURL_.string() + ": " + error.what();
         return false;
     }
-    if (auto error = writeFileAtomically(fileURL_, bytes); !error.empty()) {
+    if (auto error = writeFileAtomically(fileURL_, bytes, writeFault_); !error.empty()) {
         lastSaveError_ = std::move(error);
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../model/Files.h"
 #include "../model/Records.h"
 #include "../model/Signal.h"
 #include "../platform/AppServices.h"
@@ -32,7 +33,8 @@ struct StoreRecovery {
 // Owns layouts.json: reads it once on creation and rewrites it whole after every change.
 class LayoutStore {
 public:
-    explicit LayoutStore(std::filesystem::path fileURL);
+    // `writeFault` makes saves fail, for tests.
+    explicit LayoutStore(std::filesystem::path fileURL, WriteFault writeFault = {});
 
     // "Tessera/layouts.json" in the user's application data folder; takes over the folder of
     // earlier versions and the former container's copy once.
@@ -91,6 +93,7 @@ private:
     void setAssignments(std::map<std::string, Uuid> assignments);
 
     std::filesystem::path fileURL_;
+    WriteFault writeFault_;
     std::vector<Layout> layouts_;
     std::map<std::string, Uuid> assignments_;
     std::set<Uuid> seeded_;

@@ -200,8 +200,8 @@ std::string encodePreferences(const DefaultsDomain& domain) {
 
 PlistDefaults::PlistDefaults(fs::path file) : PlistDefaults(std::move(file), &std::cerr) {}
 
-PlistDefaults::PlistDefaults(fs::path file, std::ostream* diagnostics)
-    : file_(std::move(file)), diagnostics_(diagnostics) {
+PlistDefaults::PlistDefaults(fs::path file, std::ostream* diagnostics, WriteFault writeFault)
+    : file_(std::move(file)), diagnostics_(diagnostics), writeFault_(std::move(writeFault)) {
     // A write that was cut short (a crash, a power cut) leaves its temporary file behind.
     removeLeftoverTemporaryFiles(file_);
     load(diagnostics_);
@@ -223,6 +223,15 @@ void PlistDefaults::load(std::ostream* diagnostics) {
 
     std::string reason;
     std::optional<std::string> bytes;
+    if (status.type() == fs::file_type::directory) {
+        // Nothing to lose and nothing a write could replace: every write names the folder.
+        loadError_ = "it is a folder";
+        if (diagnostics != nullptr) {
+            *diagnostics << "tessera: preferences file " << file_.string()
+                         << " is a folder; starting with defaults\n";
+        }
+        return;
+    }
     if (ec) {
         reason = "Can't reach " + file_.string() + ": " + ec.message();
     } else if (status.type() != fs::file_type::regular) {
@@ -275,9 +284,18 @@ bool PlistDefaults::set(std::string_view key, DefaultsValue value) {
         return false;
     }
     reloadIfChanged();
-    document_.foreign.erase(std::string(key));
-    document_.values.insert_or_assign(std::string(key), std::move(value));
+    change(key, std::move(value));
     return write();
+}
+
+void PlistDefaults::change(std::string_view key, std::optional<DefaultsValue> value) {
+    document_.foreign.erase(std::string(key));
+    if (value) {
+        document_.values.insert_or_assign(std::string(key), *value);
+    } else if (const auto it = document_.values.find(key); it != document_.values.end()) {
+        document_.values.erase(it);
+    }
+    unsaved_.insert_or_assign(std::string(key), std::move(value));
 }
 
 bool PlistDefaults::remove(std::string_view key) {
@@ -285,20 +303,18 @@ bool PlistDefaults::remove(std::string_view key) {
     const auto value = document_.values.find(key);
     const auto foreign = document_.foreign.find(key);
     if (value == document_.values.end() && foreign == document_.foreign.end()) {
-        return true;
+        return unsaved_.empty() || write();
     }
-    if (value != document_.values.end()) {
-        document_.values.erase(value);
-    }
-    if (foreign != document_.foreign.end()) {
-        document_.foreign.erase(foreign);
-    }
+    change(key, std::nullopt);
     return write();
 }
 
 void PlistDefaults::reloadIfChanged() {
     if (stampOf(file_) != stamp_) {
         load(diagnostics_);
+        for (const auto& [key, value] : std::exchange(unsaved_, {})) {
+            change(key, value);
+        }
     }
 }
 
@@ -324,15 +340,17 @@ bool PlistDefaults::write() {
                      ") and no copy of it could be kept, so it is left untouched";
         return false;
     }
-    auto error = createFolders(file_.parent_path());
-    if (error.empty()) {
-        error = writeFileAtomically(file_, encodePreferencesDocument(document_));
-    }
-    if (!error.empty()) {
+    if (auto error = createFolders(file_.parent_path()); !error.empty()) {
         lastError_ = "Can't save preferences to " + file_.string() + ": " + error;
         return false;
     }
+    if (auto error = writeFileAtomically(file_, encodePreferencesDocument(document_), writeFault_);
+        !error.empty()) {
+        lastError_ = std::move(error);
+        return false;
+    }
     stamp_ = stampOf(file_);
+    unsaved_.clear();
     lastError_.clear();
     return true;
 }

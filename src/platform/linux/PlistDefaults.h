@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/model/Files.h"
 #include "core/platform/Defaults.h"
 
 #include <cstdint>
@@ -32,13 +33,17 @@ struct PreferencesDocument {
 // every change rewrites the file atomically, first reading it again when another process
 // (tesseractl, a second instance) changed it meanwhile, so that neither loses the other's
 // changes. Entries of other types are not readable through object() but survive every rewrite.
+// A change that could not be written stays in effect and is written with the next one, also when
+// the file was read again in between.
 class PlistDefaults final : public Defaults {
 public:
     // A file that exists but can't be read is reported on `diagnostics` (standard error unless
     // given; nothing when null), naming the file and the copy of it that was kept, and the
     // domain starts empty.
     explicit PlistDefaults(std::filesystem::path file);
-    PlistDefaults(std::filesystem::path file, std::ostream* diagnostics);
+    // `writeFault` makes writes fail, for tests.
+    PlistDefaults(std::filesystem::path file, std::ostream* diagnostics,
+                  WriteFault writeFault = {});
 
     std::optional<DefaultsValue> object(std::string_view key) const override;
     DefaultsDomain persistentDomain() const override { return document_.values; }
@@ -72,6 +77,7 @@ private:
     void load(std::ostream* diagnostics);
     void reloadIfChanged();
     bool write();
+    void change(std::string_view key, std::optional<DefaultsValue> value);
 
     std::filesystem::path file_;
     std::ostream* diagnostics_ = nullptr;
@@ -81,6 +87,10 @@ private:
     std::string lastError_;
     std::string loadError_;
     std::optional<std::filesystem::path> keptCopy_;
+    WriteFault writeFault_;
+    // The changes since the last successful write, a removal as nothing: what reading the file
+    // again must not undo.
+    std::map<std::string, std::optional<DefaultsValue>, std::less<>> unsaved_;
     // The file could not be read and no copy of it could be kept: replacing it would lose the
     // user's bytes, so every write is refused.
     bool mustNotOverwrite_ = false;

@@ -75,7 +75,10 @@ std::string execArgument(const std::string& argument) {
 XdgLoginItem::XdgLoginItem(const UserFolders& folders, std::string_view bundleIdentifier,
                            fs::path executable)
     : file_(folders.preferences / "autostart" / (std::string(bundleIdentifier) + ".desktop")),
-      executable_(std::move(executable)) {}
+      executable_(std::move(executable)) {
+    // A write that was cut short (a crash, a power cut) leaves its temporary file behind.
+    removeLeftoverTemporaryFiles(file_);
+}
 
 LoginItemStatus XdgLoginItem::status() const {
     std::error_code ec;

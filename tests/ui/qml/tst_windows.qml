@@ -50,6 +50,18 @@ Item {
             // A change from elsewhere (the tray menu) shows at once.
             Preferences.setBool("restoreOnDragOut", true)
             verify(restore.checked)
+
+            // A change the file did not take holds, and the pane says so until a write succeeds.
+            const note = child("preferencesSaveError")
+            verify(!note.visible)
+            sim.failPreferenceWrites(true)
+            mouseClick(snap)
+            verify(!snap.checked)
+            verify(note.visible)
+            sim.failPreferenceWrites(false)
+            mouseClick(restore)
+            verify(!note.visible)
+            compare(Preferences.boolValue("snapOnDrag"), false)
         }
 
         function test_cardScaleSlider() {

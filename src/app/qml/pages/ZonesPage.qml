@@ -165,6 +165,43 @@ Item {
                 }
             }
 
+            // A change the layouts file did not take stays in effect; the next change, or
+            // "Try Again", writes it.
+            RowLayout {
+                objectName: "layoutsSaveError"
+                visible: ZonesPageModel.saveError.length > 0
+                Layout.fillWidth: true
+                spacing: 6
+                SymbolIcon {
+                    Layout.alignment: Qt.AlignTop
+                    name: "exclamationmark.triangle.fill"
+                    size: 14
+                    color: Theme.warning
+                }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 2
+                    Label {
+                        text: Strings.localized("Some changes couldn’t be saved")
+                        color: Theme.warning
+                        font.bold: true
+                    }
+                    Label {
+                        objectName: "layoutsSaveErrorText"
+                        Layout.fillWidth: true
+                        text: ZonesPageModel.saveError
+                        color: Theme.warning
+                        font.pixelSize: 12
+                        wrapMode: Text.WordWrap
+                    }
+                }
+                Button {
+                    objectName: "layoutsSaveAgain"
+                    text: Strings.localized("Try Again")
+                    onClicked: ZonesPageModel.saveAgain()
+                }
+            }
+
             // The displays, each in miniature; the edited one is framed.
             Flow {
                 objectName: "displayButtons"

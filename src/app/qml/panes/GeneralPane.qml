@@ -78,6 +78,12 @@ Item {
 
             Item { Layout.preferredHeight: Theme.pageMargin - 24 }
 
+            PreferencesSaveNote {
+                Layout.fillWidth: true
+                Layout.leftMargin: Theme.pageMargin
+                Layout.rightMargin: Theme.pageMargin
+            }
+
             SectionBox {
                 title: Strings.localized("Appearance")
                 Layout.fillWidth: true

@@ -17,6 +17,8 @@ ScrollView {
 
         Item { implicitHeight: 1 }
 
+        PreferencesSaveNote { Layout.fillWidth: true }
+
         SectionBox {
             Layout.fillWidth: true
             title: Strings.localized("Dragging")
