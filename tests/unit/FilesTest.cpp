@@ -281,9 +281,6 @@ std::string failedWriteName(const ::testing::TestParamInfo<std::tuple<Writer, Ca
 } // namespace
 
 TEST_P(FailedWriteTest, NamesTheCauseKeepsThePreviousFileAndTheNextWriteCarriesTheChange) {
-    if (file().empty() && cause == Cause::fileBecameFolder) {
-        GTEST_SKIP() << "each automatic copy gets a name that nothing has";
-    }
     fs::create_directories(exportFile.parent_path());
     ASSERT_EQ(write(1), "");
     if (cause == Cause::diskFullWhileWriting || cause == Cause::diskFullOnFlush) {
@@ -319,10 +316,21 @@ TEST_P(FailedWriteTest, NamesTheCauseKeepsThePreviousFileAndTheNextWriteCarriesT
     EXPECT_EQ(holds(2), writer != Writer::automaticCopy);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    , FailedWriteTest,
-    ::testing::Combine(::testing::Values(Writer::layouts, Writer::preferences, Writer::backupExport,
-                                         Writer::automaticCopy),
-                       ::testing::Values(Cause::diskFullWhileWriting, Cause::diskFullOnFlush,
-                                         Cause::readOnlyFolder, Cause::fileBecameFolder)),
-    failedWriteName);
+// Every writer with every cause, except an automatic copy in the way of a folder: each copy gets
+// a name that nothing has.
+std::vector<std::tuple<Writer, Cause>> failedWriteCases() {
+    std::vector<std::tuple<Writer, Cause>> cases;
+    for (const auto writer :
+         {Writer::layouts, Writer::preferences, Writer::backupExport, Writer::automaticCopy}) {
+        for (const auto cause : {Cause::diskFullWhileWriting, Cause::diskFullOnFlush,
+                                 Cause::readOnlyFolder, Cause::fileBecameFolder}) {
+            if (writer != Writer::automaticCopy || cause != Cause::fileBecameFolder) {
+                cases.emplace_back(writer, cause);
+            }
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(, FailedWriteTest, ::testing::ValuesIn(failedWriteCases()),
+                         failedWriteName);
