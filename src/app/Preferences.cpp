@@ -95,7 +95,27 @@ QString Preferences::lastError() const {
     return QString::fromStdString(defaults_.lastError());
 }
 
+bool Preferences::saveAgain() {
+    if (!unsavedKey_) {
+        return defaults_.lastError().empty();
+    }
+    const auto key = *unsavedKey_;
+    // The persistent domain, not the registered defaults: a removal that failed is removed again
+    // rather than written out as the default.
+    const auto domain = defaults_.persistentDomain();
+    const auto stored = domain.find(key);
+    const bool ok =
+        stored == domain.end() ? defaults_.remove(key) : defaults_.set(key, stored->second);
+    notifyChanged(QString::fromStdString(key));
+    return ok;
+}
+
 void Preferences::notifyChanged(const QString& key) {
+    if (defaults_.lastError().empty()) {
+        unsavedKey_.reset();
+    } else {
+        unsavedKey_ = key.toStdString();
+    }
     ++revision_;
     Q_EMIT changed(key);
 }

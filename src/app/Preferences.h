@@ -6,6 +6,9 @@
 #include <QString>
 #include <QVariant>
 
+#include <optional>
+#include <string>
+
 namespace tessera {
 
 class Defaults;
@@ -23,6 +26,9 @@ class Preferences : public QObject {
     QML_SINGLETON
     // Moves after every change made through this object.
     Q_PROPERTY(int revision READ revision NOTIFY changed)
+    // Why the last change made through this object (or announced to it) could not be saved;
+    // empty once a write succeeds.
+    Q_PROPERTY(QString saveError READ lastError NOTIFY changed)
 public:
     static Preferences* create(QQmlEngine* engine, QJSEngine*) {
         return lentSingleton<Preferences>(engine);
@@ -47,6 +53,9 @@ public:
     Q_INVOKABLE bool setString(const QString& key, const QString& value);
     Q_INVOKABLE bool remove(const QString& key);
     Q_INVOKABLE QString lastError() const;
+    // Writes the change that could not be saved again (and with it every other change the file
+    // has not taken); false while it still fails.
+    Q_INVOKABLE bool saveAgain();
 
     // For view models that wrote through the Defaults port themselves (the core's operations
     // do): everything bound re-reads.
@@ -60,6 +69,8 @@ Q_SIGNALS:
 private:
     Defaults& defaults_;
     int revision_ = 0;
+    // The key of the last change the file did not take.
+    std::optional<std::string> unsavedKey_;
 };
 
 } // namespace shell

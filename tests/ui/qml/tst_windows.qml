@@ -51,15 +51,18 @@ Item {
             Preferences.setBool("restoreOnDragOut", true)
             verify(restore.checked)
 
-            // A change the file did not take holds, and the pane says so until a write succeeds.
+            // A change the file did not take holds, and the pane says so, offering to write it
+            // again, until a write succeeds.
             const note = child("preferencesSaveError")
             verify(!note.visible)
             sim.failPreferenceWrites(true)
             mouseClick(snap)
             verify(!snap.checked)
             verify(note.visible)
+            mouseClick(child("preferencesSaveAgain"))
+            verify(note.visible, "still failing")
             sim.failPreferenceWrites(false)
-            mouseClick(restore)
+            mouseClick(child("preferencesSaveAgain"))
             verify(!note.visible)
             compare(Preferences.boolValue("snapOnDrag"), false)
         }
