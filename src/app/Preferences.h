@@ -18,8 +18,7 @@ namespace shell {
 // The preferences as QML binds to them. Every write the shell makes goes through here, so every
 // control bound to a key follows a change made anywhere else in the window or the tray menu.
 // Values are read from the Defaults port at each use and never cached.
-//
-// QML: `checked: prefs.revision, prefs.boolValue("snapOnDrag")` re-reads after any change.
+// The panes bind to their own models' properties, which follow `changed`.
 class Preferences : public QObject {
     Q_OBJECT
     QML_ELEMENT
