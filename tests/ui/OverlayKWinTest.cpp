@@ -1,10 +1,12 @@
 // The overlay windows as a native Wayland client of KWin: each sits on its output, stays above a
-// full-screen window and leaves the focus where it was, seen through KWin's own list of windows.
+// full-screen window, lets a click through to it and leaves the focus where it was, seen through
+// KWin's own list of windows.
 // Runs inside the private session of tests/ui/kwin-session, never in the user's.
 
 #include "OverlayViewModel.h"
 #include "QtOverlaySurface.h"
 #include "WaylandOverlayRole.h"
+#include "fake-input-client-protocol.h"
 
 #include "core/app/Preferences.h"
 #include "platform/sim/SimDefaults.h"
@@ -23,9 +25,14 @@
 #include <QScreen>
 #include <QTemporaryFile>
 #include <QTest>
+#include <qpa/qplatformnativeinterface.h>
+
+#include <linux/input-event-codes.h>
+#include <wayland-client.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -55,6 +62,44 @@ callDBus("org.tessera.OverlayKWinTest", "/", "org.tessera.OverlayKWinTest", "rep
                 stacking: w.stackingOrder};
     })));
 )";
+
+// KWin's fake input, which a session started with KWIN_WAYLAND_NO_PERMISSION_CHECKS offers to
+// every client. Its first device gives the seat a pointer, so it is made before anything is
+// clicked.
+org_kde_kwin_fake_input* bindFakeInput() {
+    auto* display = static_cast<wl_display*>(
+        QGuiApplication::platformNativeInterface()->nativeResourceForIntegration("wl_display"));
+    auto* registry = wl_display_get_registry(display);
+    org_kde_kwin_fake_input* input = nullptr;
+    static const wl_registry_listener listener{
+        [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+           std::uint32_t) {
+            if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0) {
+                *static_cast<org_kde_kwin_fake_input**>(data) =
+                    static_cast<org_kde_kwin_fake_input*>(
+                        wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4));
+            }
+        },
+        [](void*, wl_registry*, std::uint32_t) {}};
+    wl_registry_add_listener(registry, &listener, &input);
+    wl_display_roundtrip(display);
+    wl_registry_destroy(registry);
+    if (input != nullptr) {
+        org_kde_kwin_fake_input_authenticate(input, "tessera test", "clicks through the overlay");
+        wl_display_roundtrip(display);
+    }
+    return input;
+}
+
+// A left click at a point of the desktop.
+void clickAt(org_kde_kwin_fake_input* input, const QPoint& place) {
+    org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_int(place.x()),
+                                                    wl_fixed_from_int(place.y()));
+    org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
+    org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
+    wl_display_flush(static_cast<wl_display*>(
+        QGuiApplication::platformNativeInterface()->nativeResourceForIntegration("wl_display")));
+}
 
 QDBusMessage callScripting(const QString& method, const QVariantList& arguments) {
     auto message =
@@ -109,15 +154,22 @@ QRect frameOf(const QJsonObject& window) {
             window[QStringLiteral("width")].toInt(), window[QStringLiteral("height")].toInt()};
 }
 
-TEST_F(OverlayKWin, PanelsSitOnTheirOutputsAboveAFullScreenWindowWithoutTakingFocus) {
+TEST_F(OverlayKWin, PanelsSitOnTheirOutputsAboveAFullScreenWindowClickThroughWithoutFocus) {
     const auto screens = QGuiApplication::screens();
     ASSERT_EQ(screens.size(), 2);
+    auto* const input = bindFakeInput();
+    ASSERT_NE(input, nullptr);
 
     // An ordinary application, full screen and active, on the first output.
     class Filled : public QRasterWindow {
+    public:
+        int presses = 0;
+
+    private:
         void paintEvent(QPaintEvent*) override {
             QPainter(this).fillRect(QRect(QPoint(), size()), Qt::white);
         }
+        void mousePressEvent(QMouseEvent*) override { ++presses; }
     } fullScreen;
     fullScreen.setTitle(QStringLiteral("Full screen"));
     fullScreen.setScreen(screens.front());
@@ -192,6 +244,9 @@ TEST_F(OverlayKWin, PanelsSitOnTheirOutputsAboveAFullScreenWindowWithoutTakingFo
     show();
     EXPECT_TRUE(QTest::qWaitFor(overlaysInPlace, 10000))
         << QJsonDocument(windows).toJson().toStdString();
+    // A click on the overlay reaches the window beneath.
+    clickAt(input, outputs.front().center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fullScreen.presses == 1; }, 10000));
     // Activating the full-screen window raises it, yet not over the overlay.
     kwinWindows(R"(workspace.clientList().forEach(function (w) {
         if (w.caption == "Full screen") workspace.activeClient = w; });)");
