@@ -2,6 +2,7 @@
 
 #include "OverlayViewModel.h"
 #include "Shell.h"
+#include "WaylandOverlayRole.h"
 
 #include <QQmlEngine>
 #include <QQmlError>
@@ -48,9 +49,11 @@ Qt::WindowFlags QtOverlaySurface::windowFlags() {
 QtOverlaySurface::QtOverlaySurface(const Rect& frame, std::unique_ptr<OverlayViewModel> viewModel,
                                    std::shared_ptr<QQmlEngine> engine,
                                    FirstFrameShown firstFrameShown,
-                                   std::function<QRect(const Rect&)> toScreen)
-    : frame_(frame), toScreen_(std::move(toScreen)), engine_(std::move(engine)),
-      viewModel_(std::move(viewModel)), view_(std::make_unique<QQuickView>(engine_.get(), nullptr)),
+                                   std::function<QRect(const Rect&)> toScreen,
+                                   std::shared_ptr<WaylandOverlayRole> wayland)
+    : frame_(frame), toScreen_(std::move(toScreen)), wayland_(std::move(wayland)),
+      engine_(std::move(engine)), viewModel_(std::move(viewModel)),
+      view_(std::make_unique<QQuickView>(engine_.get(), nullptr)),
       firstFrameShown_(std::move(firstFrameShown)) {
     view_->setFlags(windowFlags());
     // Drawn over a transparent background, so a compositor blends the backdrop with the desktop
@@ -105,6 +108,9 @@ QtOverlaySurface::QtOverlaySurface(const Rect& frame, std::unique_ptr<OverlayVie
 }
 
 QtOverlaySurface::~QtOverlaySurface() {
+    if (wayland_) {
+        wayland_->hidden(*view_);
+    }
     // First, so the render thread is done before the members its frame handler reads go.
     view_.reset();
 }
@@ -112,6 +118,9 @@ QtOverlaySurface::~QtOverlaySurface() {
 void QtOverlaySurface::setFrame(const Rect& frame) {
     frame_ = frame;
     view_->setGeometry(drawingAhead_ ? offScreen(toScreen_(frame)) : toScreen_(frame));
+    if (wayland_ && view_->isVisible()) {
+        wayland_->moved(*view_, view_->geometry().topLeft());
+    }
     // A hidden window gets no resize event, so the scene would keep its old size until shown.
     if (auto* root = view_->rootObject()) {
         root->setSize(QSizeF(view_->size()));
@@ -127,7 +136,7 @@ void QtOverlaySurface::drawAhead() {
     drawingAhead_ = true;
     viewModel_->setRehearsing(true);
     view_->setGeometry(offScreen(view_->geometry()));
-    view_->show();
+    showWindow();
     // A desktop that never exposes a window out there gets it back unmapped all the same.
     QTimer::singleShot(drawAheadLimitMs, view_.get(), [this] { finishDrawingAhead(); });
 }
@@ -135,7 +144,7 @@ void QtOverlaySurface::drawAhead() {
 void QtOverlaySurface::finishDrawingAhead() {
     if (drawingAhead_) {
         drawingAhead_ = false;
-        view_->hide();
+        hideWindow();
         viewModel_->setRehearsing(false);
         view_->setGeometry(toScreen_(frame_));
 #if defined(__GLIBC__)
@@ -152,19 +161,35 @@ void QtOverlaySurface::orderFront() {
         orderedFront_.start();
         awaitingFrame_.store(true);
     }
-    view_->show();
+    showWindow();
     view_->raise();
 }
 
 void QtOverlaySurface::orderOut() {
     drawingAhead_ = false;
+    hideWindow();
+}
+
+void QtOverlaySurface::showWindow() {
+    const bool wasVisible = view_->isVisible();
+    view_->show();
+    if (wayland_ && !wasVisible) {
+        wayland_->shown(*view_, view_->geometry().topLeft());
+    }
+}
+
+void QtOverlaySurface::hideWindow() {
     view_->hide();
+    if (wayland_) {
+        wayland_->hidden(*view_);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
 
 QtOverlaySurfaceFactory::QtOverlaySurfaceFactory(Environment environment)
-    : environment_(std::move(environment)), engine_(std::make_shared<QQmlEngine>()) {
+    : environment_(std::move(environment)), engine_(std::make_shared<QQmlEngine>()),
+      wayland_(WaylandOverlayRole::forApplication()) {
     findModule(*engine_);
 }
 
@@ -179,9 +204,9 @@ QtOverlaySurfaceFactory::makeSurface(const Rect& displayFrame,
                                       environment_.reduceMotion},
         displayFrame.size);
     ++madeCount_;
-    auto surface =
-        std::make_unique<QtOverlaySurface>(displayFrame, std::move(viewModel), engine_,
-                                           environment_.firstFrameShown, environment_.toScreen);
+    auto surface = std::make_unique<QtOverlaySurface>(displayFrame, std::move(viewModel), engine_,
+                                                      environment_.firstFrameShown,
+                                                      environment_.toScreen, wayland_);
     if (environment_.drawAhead) {
         surface->drawAhead();
     }

@@ -19,11 +19,13 @@ class Defaults;
 namespace shell {
 
 class OverlayViewModel;
+class WaylandOverlayRole;
 
 // One display's overlay panel: a frameless, transparent Qt Quick window that stays above other
 // windows, bypasses the window manager (override-redirect on X11), never takes focus and lets
 // every click through. It draws the module's ZoneOverlay.qml over an OverlayViewModel of its state.
-// The window is made once and only shown and hidden afterwards.
+// The window is made once and only shown and hidden afterwards. On Wayland, where the flags do
+// nothing, a WaylandOverlayRole gives it the same behaviour.
 class QtOverlaySurface final : public OverlaySurface {
 public:
     // The window flags every overlay window carries.
@@ -33,7 +35,8 @@ public:
 
     QtOverlaySurface(const Rect& frame, std::unique_ptr<OverlayViewModel> viewModel,
                      std::shared_ptr<QQmlEngine> engine, FirstFrameShown firstFrameShown,
-                     std::function<QRect(const Rect&)> toScreen);
+                     std::function<QRect(const Rect&)> toScreen,
+                     std::shared_ptr<WaylandOverlayRole> wayland = nullptr);
     ~QtOverlaySurface() override;
     QtOverlaySurface(const QtOverlaySurface&) = delete;
     QtOverlaySurface& operator=(const QtOverlaySurface&) = delete;
@@ -55,9 +58,13 @@ public:
 
 private:
     void finishDrawingAhead();
+    // Shows the window where its geometry says, with the Wayland role when there is one.
+    void showWindow();
+    void hideWindow();
 
     Rect frame_;
     std::function<QRect(const Rect&)> toScreen_;
+    std::shared_ptr<WaylandOverlayRole> wayland_;
     // Declared before the view model and the view, so it is destroyed after them: the view's
     // objects belong to this engine.
     std::shared_ptr<QQmlEngine> engine_;
@@ -95,10 +102,13 @@ public:
 
     // Windows made so far, the removed ones included.
     int madeCount() const { return madeCount_; }
+    // Nothing unless Qt runs on Wayland.
+    const WaylandOverlayRole* waylandRole() const { return wayland_.get(); }
 
 private:
     Environment environment_;
     std::shared_ptr<QQmlEngine> engine_;
+    std::shared_ptr<WaylandOverlayRole> wayland_;
     int madeCount_ = 0;
 };
 

@@ -3,6 +3,7 @@
 
 #include "AppViewModel.h"
 #include "DesktopApplicationCatalog.h"
+#include "DesktopSession.h"
 #include "MainWindow.h"
 #include "OverlayViewModel.h"
 #include "QtOverlaySurface.h"
@@ -25,13 +26,6 @@
 #include "platform/linux/XdgFolders.h"
 #include "platform/linux/XdgLoginItem.h"
 #include "platform/x11/GlibScheduler.h"
-#include "platform/x11/X11Accessibility.h"
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11Displays.h"
-#include "platform/x11/X11Hotkeys.h"
-#include "platform/x11/X11InputEvents.h"
-#include "platform/x11/X11Windows.h"
-#include "platform/x11/X11Workspace.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -90,9 +84,25 @@ int main(int argc, char** argv) {
     mallopt(M_ARENA_MAX, 2);
 #endif
     const std::vector<std::string> commandLine(argv, argv + argc);
-    // The services speak X11; so must the windows, whatever the session prefers.
-    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("xcb"));
-    QApplication application(argc, argv);
+    std::vector<char*> arguments(argv, argv + argc);
+    std::string error;
+    const auto desktop = shell::chooseDesktop(arguments, error);
+    if (!desktop) {
+        std::cerr << "tessera: " << error << "\n";
+        return 1;
+    }
+    StderrLog log(std::cerr, debugRequested());
+    // The desktop first: the windows must live on its display server, and one that can't be
+    // served ends the program before any window exists.
+    const auto session = shell::openDesktopSession(*desktop, log, error);
+    if (!session) {
+        std::cerr << "tessera: " << error << "\n";
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", shell::qtPlatformFor(desktop->platform));
+    int qtArgc = static_cast<int>(arguments.size());
+    arguments.push_back(nullptr);
+    QApplication application(qtArgc, arguments.data());
     QApplication::setApplicationName(QStringLiteral("Tessera"));
     QApplication::setApplicationVersion(QStringLiteral(TESSERA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tessera"));
@@ -111,7 +121,7 @@ int main(int argc, char** argv) {
     parser.addOption(hidden);
     parser.process(application);
 
-    const auto displayName = qEnvironmentVariable("DISPLAY");
+    const auto displayName = QString::fromStdString(desktop->displayName);
     shell::SingleInstance instance(shell::SingleInstance::socketName(displayName));
     if (!instance.claim()) {
         std::cout << "tessera: already running on " << displayName.toStdString()
@@ -122,7 +132,6 @@ int main(int argc, char** argv) {
     // Read before the main window's scheme replaces the application palette.
     const shell::DesktopColorScheme desktopScheme;
     const UserFolders folders = xdgUserFolders();
-    StderrLog log(std::cerr, debugRequested());
     PlistDefaults defaults(preferencesFile(folders), &std::cerr);
 
     std::function<void()> showMainWindow;
@@ -137,27 +146,13 @@ int main(int argc, char** argv) {
     const TableLocalizer localizer = applicationLocalizer(defaults);
     const auto qtTexts = shell::installQtTranslations(QString::fromStdString(localizer.language()));
 
-    std::string error;
-    const auto connection = X11Connection::open(displayName.toStdString(), error);
-    if (!connection) {
-        std::cerr << "tessera: " << error << "\n";
-        return 1;
-    }
-    const Connection lost = connection->onConnectionLost([&] {
-        std::cerr << "tessera: lost the connection to the X display\n";
+    const Connection lost = session->onLost([](const std::string& reason) {
+        std::cerr << "tessera: " << reason << "\n";
         QApplication::exit(1);
     });
 
     GlibScheduler scheduler;
-    X11Windows windows(*connection);
-    X11Displays displays(*connection);
-    X11Accessibility accessibility(windows);
-    X11Workspace workspace(windows, log);
-    X11InputEvents inputEvents(*connection, log);
-    // One pointer query per input event serves its handlers and the pointer position alike.
-    displays.sharePointer(inputEvents.sharedPointer());
-    X11Hotkeys hotkeys(*connection, log);
-    HotkeyDispatcher dispatcher(hotkeys);
+    HotkeyDispatcher dispatcher(session->hotkeys());
     XdgLoginItem loginItem(folders, bundleIdentifier, ownExecutable());
 
     // For bench/app-measure: preview the zones a few times once up, and say when each overlay
@@ -166,15 +161,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<shell::Shell> shell;
     shell::QtOverlaySurfaceFactory overlaySurfaces(shell::QtOverlaySurfaceFactory::Environment{
         defaults,
-        [&connection](const Rect& frame) {
-            // Bottom-left points to the root window's top-left pixels, through the primary
-            // monitor the core measures from.
-            const auto primary = connection->primaryMonitorFrame();
-            const Point topLeft{frame.minX(), primary.height() - frame.maxY()};
-            const auto root = connection->toRoot(topLeft);
-            return QRect(static_cast<int>(root.x), static_cast<int>(root.y),
-                         static_cast<int>(frame.width()), static_cast<int>(frame.height()));
-        },
+        [&session](const Rect& frame) { return session->toScreen(frame); },
         // The overlay lies over other applications' windows: it follows the desktop, not the
         // main window's "appearance".
         [&desktopScheme] { return desktopScheme.dark(); },
@@ -188,9 +175,18 @@ int main(int argc, char** argv) {
         true,
     });
 
-    const AppPorts ports{accessibility, workspace, displays,    inputEvents,
-                         dispatcher,    scheduler, log,         defaults,
-                         localizer,     loginItem, appServices, overlaySurfaces};
+    const AppPorts ports{session->accessibility(),
+                         session->workspace(),
+                         session->displays(),
+                         session->inputEvents(),
+                         dispatcher,
+                         scheduler,
+                         log,
+                         defaults,
+                         localizer,
+                         loginItem,
+                         appServices,
+                         overlaySurfaces};
     auto state = std::make_unique<AppState>(ports);
     if (const auto& recovery = state->store().recovery(); recovery && !recovery->keptCopy.empty()) {
         std::cerr << "tessera: " << state->store().fileURL().string() << " could not be read ("
@@ -200,10 +196,11 @@ int main(int argc, char** argv) {
 
     shell::DesktopApplicationCatalog catalog;
     shell = std::make_unique<shell::Shell>(
-        shell::ShellPorts{*state, defaults, localizer, inputEvents, workspace, scheduler, catalog,
+        shell::ShellPorts{*state, defaults, localizer, session->inputEvents(), session->workspace(),
+                          scheduler, catalog,
                           shell::ShellHooks{[] { QApplication::quit(); },
-                                            [&inputEvents](const MonitorEvent& event) {
-                                                return inputEvents.deliverLocalEvent(event);
+                                            [&session](const MonitorEvent& event) {
+                                                return session->deliverLocalEvent(event);
                                             }}});
     auto& app = shell->app();
     shell::followAppearance(app, desktopScheme);
@@ -217,7 +214,7 @@ int main(int argc, char** argv) {
     auto tray = std::make_unique<shell::TrayMenu>(*shell);
 
     state->start();
-    connection->attachToMainContext();
+    session->attach();
     if (!parser.isSet(hidden) && !mainWindow->show()) {
         return 1;
     }

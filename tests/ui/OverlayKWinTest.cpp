@@ -1,0 +1,285 @@
+// The overlay windows as a native Wayland client of KWin: each sits on its output, stays above a
+// full-screen window, lets a click through to it and leaves the focus where it was, seen through
+// KWin's own list of windows.
+// Runs inside the private session of tests/ui/kwin-session, never in the user's.
+
+#include "OverlayViewModel.h"
+#include "QtOverlaySurface.h"
+#include "WaylandOverlayRole.h"
+#include "fake-input-client-protocol.h"
+
+#include "core/app/Preferences.h"
+#include "platform/sim/SimDefaults.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QQuickWindow>
+#include <QRasterWindow>
+#include <QSGRendererInterface>
+#include <QScreen>
+#include <QTemporaryFile>
+#include <QTest>
+#include <qpa/qplatformnativeinterface.h>
+
+#include <linux/input-event-codes.h>
+#include <wayland-client.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace tessera::test {
+namespace {
+
+// What KWin's script reports back: every window it manages, as it sees them.
+class WindowReport : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.tessera.OverlayKWinTest")
+public:
+    std::optional<QJsonArray> windows;
+
+public Q_SLOTS:
+    Q_SCRIPTABLE void report(const QString& json) {
+        windows = QJsonDocument::fromJson(json.toUtf8()).array();
+    }
+};
+
+constexpr const char* listScript = R"(
+callDBus("org.tessera.OverlayKWinTest", "/", "org.tessera.OverlayKWinTest", "report",
+    JSON.stringify(workspace.clientList().map(function (w) {
+        var g = w.frameGeometry;
+        return {caption: w.caption, x: g.x, y: g.y, width: g.width, height: g.height,
+                active: w.active, fullScreen: w.fullScreen, osd: w.onScreenDisplay,
+                skipTaskbar: w.skipTaskbar, skipSwitcher: w.skipSwitcher,
+                stacking: w.stackingOrder};
+    })));
+)";
+
+// KWin's fake input, which a session started with KWIN_WAYLAND_NO_PERMISSION_CHECKS offers to
+// every client. Its first device gives the seat a pointer, so it is made before anything is
+// clicked.
+org_kde_kwin_fake_input* bindFakeInput() {
+    auto* display = static_cast<wl_display*>(
+        QGuiApplication::platformNativeInterface()->nativeResourceForIntegration("wl_display"));
+    auto* registry = wl_display_get_registry(display);
+    org_kde_kwin_fake_input* input = nullptr;
+    static const wl_registry_listener listener{
+        [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+           std::uint32_t) {
+            if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0) {
+                *static_cast<org_kde_kwin_fake_input**>(data) =
+                    static_cast<org_kde_kwin_fake_input*>(
+                        wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4));
+            }
+        },
+        [](void*, wl_registry*, std::uint32_t) {}};
+    wl_registry_add_listener(registry, &listener, &input);
+    wl_display_roundtrip(display);
+    wl_registry_destroy(registry);
+    if (input != nullptr) {
+        org_kde_kwin_fake_input_authenticate(input, "tessera test", "clicks through the overlay");
+        wl_display_roundtrip(display);
+    }
+    return input;
+}
+
+// A left click at a point of the desktop.
+void clickAt(org_kde_kwin_fake_input* input, const QPoint& place) {
+    org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_int(place.x()),
+                                                    wl_fixed_from_int(place.y()));
+    org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
+    org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
+    wl_display_flush(static_cast<wl_display*>(
+        QGuiApplication::platformNativeInterface()->nativeResourceForIntegration("wl_display")));
+}
+
+QDBusMessage callScripting(const QString& method, const QVariantList& arguments) {
+    auto message =
+        QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
+                                       QStringLiteral("org.kde.kwin.Scripting"), method);
+    message.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(message);
+}
+
+class OverlayKWin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto bus = QDBusConnection::sessionBus();
+        ASSERT_TRUE(bus.registerService(QStringLiteral("org.tessera.OverlayKWinTest")));
+        ASSERT_TRUE(bus.registerObject(QStringLiteral("/"), &report_,
+                                       QDBusConnection::ExportScriptableSlots));
+        ASSERT_TRUE(script_.open());
+    }
+
+    // KWin's windows now, after the script's first lines: a script loaded for one report and
+    // unloaded again.
+    QJsonArray kwinWindows(const QByteArray& first = {}) {
+        script_.resize(0);
+        script_.write(first + listScript);
+        script_.flush();
+        report_.windows.reset();
+        const auto name = QStringLiteral("tessera-overlay-test");
+        callScripting(QStringLiteral("loadScript"), {script_.fileName(), name});
+        callScripting(QStringLiteral("start"), {});
+        // A report that doesn't come leaves the list empty, which no check accepts.
+        (void)QTest::qWaitFor([&] { return report_.windows.has_value(); }, 5000);
+        callScripting(QStringLiteral("unloadScript"), {name});
+        return report_.windows.value_or(QJsonArray());
+    }
+
+    std::vector<QJsonObject> windowsTitled(const QJsonArray& windows, const QString& caption) {
+        std::vector<QJsonObject> found;
+        for (const auto& window : windows) {
+            if (window[QStringLiteral("caption")].toString() == caption) {
+                found.push_back(window.toObject());
+            }
+        }
+        return found;
+    }
+
+    WindowReport report_;
+    QTemporaryFile script_;
+};
+
+QRect frameOf(const QJsonObject& window) {
+    return {window[QStringLiteral("x")].toInt(), window[QStringLiteral("y")].toInt(),
+            window[QStringLiteral("width")].toInt(), window[QStringLiteral("height")].toInt()};
+}
+
+TEST_F(OverlayKWin, PanelsSitOnTheirOutputsAboveAFullScreenWindowClickThroughWithoutFocus) {
+    const auto screens = QGuiApplication::screens();
+    ASSERT_EQ(screens.size(), 2);
+    auto* const input = bindFakeInput();
+    ASSERT_NE(input, nullptr);
+
+    // An ordinary application, full screen and active, on the first output.
+    class Filled : public QRasterWindow {
+    public:
+        int presses = 0;
+
+    private:
+        void paintEvent(QPaintEvent*) override {
+            QPainter(this).fillRect(QRect(QPoint(), size()), Qt::white);
+        }
+        void mousePressEvent(QMouseEvent*) override { ++presses; }
+    } fullScreen;
+    fullScreen.setTitle(QStringLiteral("Full screen"));
+    fullScreen.setScreen(screens.front());
+    fullScreen.showFullScreen();
+    const auto fullScreenCaption = QStringLiteral("Full screen");
+    QJsonArray windows;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            windows = kwinWindows();
+            const auto found = windowsTitled(windows, fullScreenCaption);
+            return found.size() == 1 && found[0][QStringLiteral("active")].toBool() &&
+                   found[0][QStringLiteral("fullScreen")].toBool();
+        },
+        10000))
+        << QJsonDocument(windows).toJson().toStdString();
+
+    SimDefaults defaults;
+    registerPreferenceDefaults(defaults);
+    // The core's bottom-left display frames, measured from the first output, to KWin's
+    // top-left logical coordinates.
+    const double primaryHeight = screens.front()->geometry().height();
+    shell::QtOverlaySurfaceFactory factory(
+        {defaults,
+         [primaryHeight](const Rect& r) {
+             return QRect(static_cast<int>(r.minX()), static_cast<int>(primaryHeight - r.maxY()),
+                          static_cast<int>(r.width()), static_cast<int>(r.height()));
+         },
+         [] { return false; }, [] { return false; }});
+    ASSERT_NE(factory.waylandRole(), nullptr);
+    EXPECT_TRUE(factory.waylandRole()->hasPlasmaShell());
+    std::vector<std::unique_ptr<OverlaySurface>> surfaces;
+    std::vector<std::shared_ptr<OverlayState>> states;
+    std::vector<QRect> outputs;
+    for (const auto* screen : screens) {
+        const QRect place = screen->geometry();
+        outputs.push_back(place);
+        const Rect frame(place.x(), primaryHeight - place.y() - place.height(), place.width(),
+                         place.height());
+        const OverlayZoneModel zone{Uuid::random(), "Left", Rect(0, 0, 0.5, 1)};
+        states.push_back(
+            std::make_shared<OverlayState>(OverlayScreenModel{"Screen", frame, frame, {zone}}));
+        surfaces.push_back(factory.makeSurface(frame, states.back()));
+    }
+
+    const auto overlaysInPlace = [&] {
+        windows = kwinWindows();
+        const auto overlays = windowsTitled(windows, QStringLiteral("Tessera Overlay"));
+        const auto below = windowsTitled(windows, fullScreenCaption);
+        if (overlays.size() != outputs.size() || below.size() != 1 ||
+            !below[0][QStringLiteral("active")].toBool()) {
+            return false;
+        }
+        std::vector<QRect> frames;
+        for (const auto& overlay : overlays) {
+            if (!overlay[QStringLiteral("osd")].toBool() ||
+                !overlay[QStringLiteral("skipTaskbar")].toBool() ||
+                !overlay[QStringLiteral("skipSwitcher")].toBool() ||
+                overlay[QStringLiteral("stacking")].toInt() <=
+                    below[0][QStringLiteral("stacking")].toInt()) {
+                return false;
+            }
+            frames.push_back(frameOf(overlay));
+        }
+        return std::is_permutation(frames.begin(), frames.end(), outputs.begin());
+    };
+    const auto show = [&] {
+        for (std::size_t i = 0; i < surfaces.size(); ++i) {
+            surfaces[i]->orderFront();
+            states[i]->setVisible(true);
+        }
+    };
+    show();
+    EXPECT_TRUE(QTest::qWaitFor(overlaysInPlace, 10000))
+        << QJsonDocument(windows).toJson().toStdString();
+    // A click on the overlay reaches the window beneath.
+    clickAt(input, outputs.front().center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fullScreen.presses == 1; }, 10000));
+    // Activating the full-screen window raises it, yet not over the overlay.
+    kwinWindows(R"(workspace.clientList().forEach(function (w) {
+        if (w.caption == "Full screen") workspace.activeClient = w; });)");
+    EXPECT_TRUE(QTest::qWaitFor(overlaysInPlace, 10000))
+        << QJsonDocument(windows).toJson().toStdString();
+
+    // Qt makes new surfaces for a window shown again; they get the same role.
+    for (const auto& surface : surfaces) {
+        surface->orderOut();
+    }
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return windowsTitled(kwinWindows(), QStringLiteral("Tessera Overlay")).empty(); },
+        10000));
+    show();
+    EXPECT_TRUE(QTest::qWaitFor(overlaysInPlace, 10000))
+        << QJsonDocument(windows).toJson().toStdString();
+}
+
+} // namespace
+} // namespace tessera::test
+
+int main(int argc, char** argv) {
+    // Only inside the session tests/ui/kwin-session made, where the runtime folder is its own.
+    const auto session = qgetenv("TESSERA_KWIN_SESSION");
+    if (session.isEmpty() || session != qgetenv("XDG_RUNTIME_DIR")) {
+        std::fprintf(stderr, "run this through tests/ui/kwin-session, never in a real session\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("wayland"));
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+#include "OverlayKWinTest.moc"
