@@ -1,5 +1,7 @@
 #include "DesktopSession.h"
 
+#include "platform/kwin/KWinBridge.h"
+#include "platform/kwin/KWinPorts.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Displays.h"
@@ -67,6 +69,49 @@ private:
     X11Hotkeys hotkeys_;
 };
 
+// KDE Plasma on Wayland: the ports over the KWin script's bridge. Tessera's windows are a Wayland
+// client of the same KWin, placed in its logical coordinates.
+class KWinSession final : public DesktopSession {
+public:
+    KWinSession(std::unique_ptr<KWinBridge> bridge, Log& log)
+        : bridge_(std::move(bridge)), displays_(*bridge_), accessibility_(*bridge_),
+          workspace_(*bridge_, log), inputEvents_(*bridge_), hotkeys_(*bridge_) {}
+
+    Accessibility& accessibility() override { return accessibility_; }
+    Workspace& workspace() override { return workspace_; }
+    Displays& displays() override { return displays_; }
+    InputEvents& inputEvents() override { return inputEvents_; }
+    Hotkeys& hotkeys() override { return hotkeys_; }
+    bool deliverLocalEvent(const MonitorEvent& event) override {
+        return inputEvents_.deliverLocalEvent(event);
+    }
+
+    QRect toScreen(const Rect& frame) const override {
+        const auto placed = displays_.toKWin(frame);
+        return {static_cast<int>(placed.minX()), static_cast<int>(placed.minY()),
+                static_cast<int>(placed.width()), static_cast<int>(placed.height())};
+    }
+
+    // The bridge runs on the default GLib context from its start, which Qt's loop drives.
+    void attach() override {}
+
+    Connection onLost(std::function<void(const std::string&)> handler) override {
+        // A KWin that leaves the bus and comes back gets the script again; only one that
+        // refuses it leaves nothing to serve.
+        return bridge_->onAttachFailed([handler = std::move(handler)](const std::string& reason) {
+            handler("can't reach KWin: " + reason);
+        });
+    }
+
+private:
+    std::unique_ptr<KWinBridge> bridge_;
+    KWinDisplays displays_;
+    KWinAccessibility accessibility_;
+    KWinWorkspace workspace_;
+    KWinInputEvents inputEvents_;
+    KWinHotkeys hotkeys_;
+};
+
 } // namespace
 
 std::optional<DesktopChoice> chooseDesktop(std::vector<char*>& arguments, std::string& error) {
@@ -92,11 +137,15 @@ std::optional<DesktopChoice> chooseDesktop(std::vector<char*>& arguments, std::s
     if (asked == "x11" || (!asked && wayland.empty() && !x11.empty())) {
         return DesktopChoice{DesktopPlatform::x11, x11};
     }
-    if (asked == "kwin" || !wayland.empty()) {
+    if (asked == "kwin" || (!wayland.empty() && kwinSessionAvailable())) {
         return DesktopChoice{DesktopPlatform::kwin, wayland};
     }
-    error = "no desktop to serve: Tessera runs on an X11 display (DISPLAY) or in KDE Plasma on "
-            "Wayland; choose one with --platform x11|kwin";
+    error = wayland.empty()
+                ? "no desktop to serve: Tessera runs on an X11 display (DISPLAY) or in KDE Plasma "
+                  "on Wayland; choose one with --platform x11|kwin"
+                : "this Wayland session is not KDE Plasma's (KWin is not on the session bus): "
+                  "Tessera serves KDE Plasma on Wayland and X11 sessions; --platform x11 reaches "
+                  "only the windows of X11 applications here";
     return std::nullopt;
 }
 
@@ -115,10 +164,10 @@ std::unique_ptr<DesktopSession> openDesktopSession(const DesktopChoice& choice, 
         }
         return nullptr;
     case DesktopPlatform::kwin:
-        // The KWin bridge's ports (src/platform/kwin) come in here: a session over the bridge,
-        // whose toScreen is the output's logical geometry, top-left.
-        error = "this Wayland session can't be served yet: Tessera needs an X11 session for now "
-                "(or --platform x11, which reaches only the windows of X11 applications)";
+        if (auto bridge = KWinBridge::start(error)) {
+            return std::make_unique<KWinSession>(std::move(bridge), log);
+        }
+        error = "can't reach KWin: " + error;
         return nullptr;
     }
     return nullptr;

@@ -29,7 +29,8 @@ struct DesktopChoice {
 
 // "--platform x11|kwin" (or "--platform=…") when given, removed from the arguments: Qt would
 // take it for its own option and look for a platform plugin of that name. Otherwise KWin inside
-// a Wayland session, X11 where there is an X display and no Wayland session. Nothing, with a
+// a Plasma Wayland session (KWin on the session bus), X11 where there is an X display and no
+// Wayland session. Nothing, with a
 // message for the user, when there is neither or the option is wrong.
 std::optional<DesktopChoice> chooseDesktop(std::vector<char*>& arguments, std::string& error);
 

@@ -95,6 +95,23 @@ TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
     }
 }
 
+#ifdef TESSERA_APPLICATION
+// The application serves Plasma on Wayland as `tesseractl run` does, its windows a Wayland client
+// of the same KWin: it finds KWin itself and its shortcuts place windows.
+TEST(KWinRun, TheApplicationFindsKWinAndItsShortcutsPlaceWindows) {
+    KWinSession session;
+    const Placed wayland{session.openWindow("tessera-wayland-window", true), true};
+    const auto tessera = session.startTessera({TESSERA_APPLICATION, "--hidden"}, {}, {});
+    // "ready" comes before KWin has the shortcuts; KDE's settings say when it does.
+    ASSERT_TRUE(session.waitUntil([&] {
+        return !session.shortcutKeys(shortcutOf(WindowCommand::fillScreen)).empty();
+    })) << tessera->errorOutput();
+    session.activate(wayland.id);
+    pressAndExpect(session, wayland, WindowCommand::fillScreen, filled(0));
+    pressAndExpect(session, wayland, WindowCommand::nextDisplay, filled(1));
+}
+#endif
+
 TEST(KWinRun, ATesseraThatFollowsOneThatDiedReplacesItsScriptAndUnloadsItAtExit) {
     KWinSession session;
     const Placed window{session.openWindow("tessera-wayland-window", true), true};

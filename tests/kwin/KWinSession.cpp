@@ -207,17 +207,22 @@ std::string KWinSession::openWindow(const std::string& caption, bool wayland) {
 
 std::unique_ptr<ChildProcess> KWinSession::startTessera(const std::vector<std::string>& arguments,
                                                         const std::string& preferencesXml) {
+    return startTessera({TESSERA_TESSERACTL, "run"}, arguments, preferencesXml);
+}
+
+std::unique_ptr<ChildProcess> KWinSession::startTessera(std::vector<std::string> argv,
+                                                        const std::vector<std::string>& arguments,
+                                                        const std::string& preferencesXml) {
     const auto home = folder_ + "/tessera-home";
     fs::create_directories(home + "/.config/Tessera");
     if (!preferencesXml.empty()) {
         std::ofstream(home + "/.config/Tessera/preferences.plist") << preferencesXml;
     }
-    std::vector<std::string> argv{TESSERA_TESSERACTL, "run"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     auto process = start(argv, {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
                                 "XDG_DATA_HOME=" + home + "/.local/share"});
     if (!process->waitForLine("ready", 30)) {
-        throw std::runtime_error("tesseractl run did not get ready: " + process->errorOutput());
+        throw std::runtime_error(argv.front() + " did not get ready: " + process->errorOutput());
     }
     return process;
 }

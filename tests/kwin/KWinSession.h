@@ -39,6 +39,10 @@ public:
     // find KWin itself, though Xwayland's DISPLAY is set too.
     std::unique_ptr<ChildProcess> startTessera(const std::vector<std::string>& arguments = {},
                                                const std::string& preferencesXml = {});
+    // The same with another program in place of `tesseractl run` (the application).
+    std::unique_ptr<ChildProcess> startTessera(std::vector<std::string> argv,
+                                               const std::vector<std::string>& arguments,
+                                               const std::string& preferencesXml);
     // The layouts file of that home.
     std::string layoutsFile() const;
     // Runs fake input steps (see FakeInput.cpp) and returns once KWin has handled them all.

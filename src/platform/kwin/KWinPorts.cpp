@@ -71,6 +71,11 @@ Connection KWinDisplays::onChange(std::function<void()> handler) {
     return bridge_.onOutputsChanged(std::move(handler));
 }
 
+Rect KWinDisplays::toKWin(const Rect& frame) const {
+    const auto primary = primaryFrame(bridge_.outputs());
+    return primary ? toTopLeft(frame, *primary) : frame;
+}
+
 // --- Accessibility ---
 
 KWinAccessibility::KWinAccessibility(KWinBridge& bridge) : bridge_(bridge) {}
@@ -436,8 +441,36 @@ Connection KWinInputEvents::addGlobalMonitor(EventMask, std::function<void(const
     return {};
 }
 
-Connection KWinInputEvents::addLocalMonitor(EventMask, std::function<bool(const MonitorEvent&)>) {
-    return {};
+Connection KWinInputEvents::addLocalMonitor(EventMask mask,
+                                            std::function<bool(const MonitorEvent&)> handler) {
+    const auto id = nextLocal_++;
+    locals_->emplace(id, LocalMonitor{mask, std::move(handler)});
+    return Connection([weak = std::weak_ptr(locals_), id] {
+        if (const auto locals = weak.lock()) {
+            locals->erase(id);
+        }
+    });
+}
+
+bool KWinInputEvents::deliverLocalEvent(const MonitorEvent& event) {
+    const auto locals = locals_;
+    std::vector<std::uint64_t> ids;
+    for (const auto& entry : *locals) {
+        ids.push_back(entry.first);
+    }
+    for (const auto id : ids) {
+        // A handler may end its own monitor or another one; each is looked up afresh and
+        // called through a copy.
+        const auto it = locals->find(id);
+        if (it == locals->end() || (it->second.mask & eventMaskBit(event.type)) == 0) {
+            continue;
+        }
+        const auto handler = it->second.handler;
+        if (handler(event)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace tessera

@@ -31,6 +31,10 @@ public:
     Point mouseLocation() const override;
     [[nodiscard]] Connection onChange(std::function<void()> handler) override;
 
+    // A frame of the core's (bottom-left) system in KWin's logical top-left coordinates, where
+    // Tessera's own windows are placed; unchanged while KWin has reported no output.
+    Rect toKWin(const Rect& frame) const;
+
 private:
     KWinBridge& bridge_;
 };
@@ -149,8 +153,21 @@ public:
     addLocalMonitor(EventMask mask, std::function<bool(const MonitorEvent&)> handler) override;
     bool preflightListenEventAccess() const override { return true; }
 
+    // Hands an event of one of Tessera's own windows (a key press the toolkit saw) to the local
+    // monitors, newest last, until one swallows it; true when one did.
+    bool deliverLocalEvent(const MonitorEvent& event);
+
 private:
+    struct LocalMonitor {
+        EventMask mask;
+        std::function<bool(const MonitorEvent&)> handler;
+    };
+
     KWinBridge& bridge_;
+    // Shared with the monitors' connections, which may outlive this object.
+    std::shared_ptr<std::map<std::uint64_t, LocalMonitor>> locals_ =
+        std::make_shared<std::map<std::uint64_t, LocalMonitor>>();
+    std::uint64_t nextLocal_ = 1;
 };
 
 } // namespace tessera
