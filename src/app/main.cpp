@@ -92,12 +92,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     StderrLog log(std::cerr, debugRequested());
-    // The desktop first: the windows must live on its display server, and one that can't be
-    // served ends the program before any window exists.
-    const auto session = shell::openDesktopSession(*desktop, log, error);
-    if (!session) {
-        std::cerr << "tessera: " << error << "\n";
-        return 1;
+    // An X display first: Qt would abort on one it can't open, before any clear message. KWin's
+    // bridge comes after the single-instance check below, since it takes the bus name a running
+    // Tessera holds and a second launch must bring that one forward instead.
+    std::unique_ptr<shell::DesktopSession> session;
+    if (desktop->platform == shell::DesktopPlatform::x11) {
+        session = shell::openDesktopSession(*desktop, log, error);
+        if (!session) {
+            std::cerr << "tessera: " << error << "\n";
+            return 1;
+        }
     }
     qputenv("QT_QPA_PLATFORM", shell::qtPlatformFor(desktop->platform));
     int qtArgc = static_cast<int>(arguments.size());
@@ -127,6 +131,13 @@ int main(int argc, char** argv) {
         std::cout << "tessera: already running on " << displayName.toStdString()
                   << "; brought its window forward" << std::endl;
         return 0;
+    }
+    if (!session) {
+        session = shell::openDesktopSession(*desktop, log, error);
+        if (!session) {
+            std::cerr << "tessera: " << error << "\n";
+            return 1;
+        }
     }
 
     // Read before the main window's scheme replaces the application palette.
