@@ -220,6 +220,10 @@ TEST(DesktopEntryMatching, StartupWMClassFirstThenTheIdIgnoringCase) {
     EXPECT_EQ(foundId(entries, "", ""), "<none>")
         << "an empty WM_CLASS matches no entry without StartupWMClass";
     EXPECT_EQ(foundId(entries, "xlogo", "XLogo"), "<none>");
+
+    auto hidden = entry("xlogo", "XLogo");
+    hidden.hidden = true;
+    EXPECT_EQ(foundId({hidden}, "xlogo", "XLogo"), "<none>") << "a hidden entry names nothing";
 }
 
 TEST(DesktopEntryFolders, ComeFromTheXdgVariables) {

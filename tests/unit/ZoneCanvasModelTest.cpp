@@ -430,7 +430,9 @@ TEST_F(ZoneCanvasModelTest, ArrowKeysMoveACellAndAreConsumedWhenSelected) {
     expectGeometry(model.zones()[0], 0.3, 3.0 / 6, 0.2, 0.2);
     EXPECT_TRUE(model.arrowKey(ArrowKey::left));
     expectGeometry(model.zones()[0], 3.0 / 12, 0.5, 0.2, 0.2);
-    EXPECT_EQ(recorder.beginEdits, 3);
+    EXPECT_TRUE(model.arrowKey(ArrowKey::up));
+    expectGeometry(model.zones()[0], 3.0 / 12, 2.0 / 6, 0.2, 0.2);
+    EXPECT_EQ(recorder.beginEdits, 4);
     EXPECT_TRUE(recorder.beginEditPrecededEveryChange);
 
     model.setSelectedID(Uuid::random());
