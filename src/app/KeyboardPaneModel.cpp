@@ -30,6 +30,18 @@ QString preferenceKey(WindowCommand command) {
            commandForQml(command);
 }
 
+// One of the rows' messages by command, for the rows that have it.
+QVariantMap messagesByCommand(const std::vector<CommandShortcutRow>& rows,
+                              std::optional<std::string> CommandShortcutRow::*message) {
+    QVariantMap messages;
+    for (const auto& row : rows) {
+        if (const auto& text = row.*message) {
+            messages.insert(commandForQml(row.command), QString::fromStdString(*text));
+        }
+    }
+    return messages;
+}
+
 std::optional<WindowCommand> commandFromQml(const QString& command) {
     return windowCommandFromRaw(command.toStdString());
 }
@@ -93,25 +105,11 @@ QVariantList KeyboardPaneModel::commands() const {
 }
 
 QVariantMap KeyboardPaneModel::conflicts() const {
-    QVariantMap messages;
-    for (const auto& row : section_->rows()) {
-        if (row.conflictMessage) {
-            messages.insert(commandForQml(row.command),
-                            QString::fromStdString(*row.conflictMessage));
-        }
-    }
-    return messages;
+    return messagesByCommand(section_->rows(), &CommandShortcutRow::conflictMessage);
 }
 
 QVariantMap KeyboardPaneModel::heldElsewhere() const {
-    QVariantMap messages;
-    for (const auto& row : section_->rows()) {
-        if (row.heldElsewhereMessage) {
-            messages.insert(commandForQml(row.command),
-                            QString::fromStdString(*row.heldElsewhereMessage));
-        }
-    }
-    return messages;
+    return messagesByCommand(section_->rows(), &CommandShortcutRow::heldElsewhereMessage);
 }
 
 QVariantMap KeyboardPaneModel::shortcut(const QString& command) const {
