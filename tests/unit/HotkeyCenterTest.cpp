@@ -668,43 +668,4 @@ TEST_F(HotkeyCenterTest, PerformAsksForThePreferredApplicationOnce) {
     EXPECT_EQ(asked, 1);
 }
 
-// --- The simulated hotkey table ---
-
-TEST(SimHotkeysTest, RefusesTakenCombinationsAndDeliversPressesByID) {
-    SimHotkeys hotkeys;
-    std::vector<HotkeyID> heard;
-    auto connection = hotkeys.installHandler([&](HotkeyID id) { heard.push_back(id); });
-
-    const auto first = hotkeys.registerHotkey(18, ctrlOption, HotkeyID{hotkeySignature, 7});
-    ASSERT_TRUE(first.registered());
-    ASSERT_TRUE(first.ref.has_value());
-    const auto again = hotkeys.registerHotkey(18, ctrlOption, HotkeyID{hotkeySignature, 8});
-    EXPECT_EQ(again.status, HotkeyStatus::alreadyTaken);
-    EXPECT_FALSE(again.ref.has_value());
-    // Same key, other modifiers: a different combination.
-    EXPECT_TRUE(
-        hotkeys.registerHotkey(18, carbon::cmdKey, HotkeyID{hotkeySignature, 9}).registered());
-
-    hotkeys.markTakenByOtherApplication(19, ctrlOption);
-    EXPECT_NE(hotkeys.registerHotkey(19, ctrlOption, HotkeyID{}).status, HotkeyStatus::ok);
-
-    EXPECT_TRUE(hotkeys.press(18, ctrlOption));
-    EXPECT_FALSE(hotkeys.press(19, ctrlOption));
-    EXPECT_FALSE(hotkeys.press(20, ctrlOption));
-    EXPECT_EQ(heard, (std::vector<HotkeyID>{{hotkeySignature, 7}}));
-
-    // Unregistered, the combination is free again and presses reach nobody.
-    hotkeys.unregisterHotkey(*first.ref);
-    EXPECT_FALSE(hotkeys.press(18, ctrlOption));
-    EXPECT_EQ(hotkeys.registeredIDs(), IDs{9});
-    EXPECT_TRUE(hotkeys.registerHotkey(18, ctrlOption, HotkeyID{hotkeySignature, 10}).registered());
-    EXPECT_EQ(hotkeys.registeredIDs(), (IDs{9, 10}));
-    EXPECT_EQ(hotkeys.registerCount(), 5u);
-    EXPECT_EQ(hotkeys.unregisterCount(), 1u);
-
-    connection.disconnect();
-    EXPECT_TRUE(hotkeys.press(18, ctrlOption));
-    EXPECT_EQ(heard.size(), 1u);
-}
-
 } // namespace
