@@ -35,7 +35,7 @@ void SimShell::start() {
 
 UserFolders SimShell::folders() const {
     return {temp.path() / "home", temp.path() / "data", temp.path() / "config",
-            temp.path() / "tmp"};
+            temp.path() / "tmp", std::nullopt};
 }
 
 } // namespace tessera::test

@@ -97,7 +97,7 @@ private:
 class AppStateTest : public ::testing::Test {
 protected:
     UserFolders folders() const {
-        return {temp / "home", temp / "data", temp / "config", temp / "tmp"};
+        return {temp / "home", temp / "data", temp / "config", temp / "tmp", std::nullopt};
     }
     fs::path defaultStoreFile() const { return temp / "data" / "Tessera" / "layouts.json"; }
 
@@ -665,7 +665,7 @@ protected:
                             "<plist version=\"1.0\"><dict>" +
                                 entries + "</dict></plist>\n");
     }
-    UserFolders folders() const { return {home.path(), std::nullopt, {}, {}}; }
+    UserFolders folders() const { return {home.path(), std::nullopt, {}, {}, std::nullopt}; }
     std::optional<DefaultsValue> value(std::string_view key) const {
         const auto domain = defaults.persistentDomain();
         const auto it = domain.find(key);
