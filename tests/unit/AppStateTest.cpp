@@ -693,7 +693,7 @@ TEST_F(PrepareLaunchTest, CurrentValuesWinOldOnesAreCopiedAndTheMigratedLanguage
     // Later launches migrate nothing, even a changed old file, but still apply the language.
     writeOldPreferences("<key>gridColumns</key><integer>24</integer>");
     defaults.set(prefs::appLanguage, std::string("fr"));
-    SimAppServices app({home.path(), std::nullopt, {}, {}}, tesseraProcess, bundleID);
+    SimAppServices app({home.path(), std::nullopt, {}, {}, std::nullopt}, tesseraProcess, bundleID);
     EXPECT_FALSE(prepareLaunch(defaults, app).ran);
     EXPECT_EQ(value("gridColumns"), std::nullopt);
     EXPECT_EQ(value(prefs::appleLanguages), DefaultsValue(std::vector<std::string>{"fr"}));

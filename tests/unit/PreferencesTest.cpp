@@ -33,7 +33,7 @@ TEST_F(PreferencesTest, AFreshUserReadsTheDefaults) {
               DefaultsValue(std::vector<std::string>{"en"}));
 }
 
-TEST_F(PreferencesTest, TheKeyTableRegistersExactlySixDefaults) {
+TEST_F(PreferencesTest, TheKeyTableRegistersExactlyEightDefaults) {
     EXPECT_EQ(registeredDefaults().size(), 8u);
     EXPECT_EQ(registeredDefaults().at("gridColumns"), DefaultsValue(std::int64_t{12}));
     EXPECT_EQ(registeredDefaults().at("cardScale"), DefaultsValue(100.0));

@@ -175,7 +175,7 @@ TEST_F(ZoneMemoryTest, AnUnreadableFileIsKeptAsACopyAndTheMemoryStartsEmpty) {
         return text;
     };
     ASSERT_TRUE(decodeRememberedWindows(withIDs(valid))) << decodeRememberedWindows(valid).error;
-    for (const std::string bad :
+    for (const auto& bad :
          {std::string("not json"), withIDs(R"({"version": 2, "windows": []})"),
           withIDs(valid.substr(0, valid.find("\"layout\""))) + "\"zone\": 1}]}",
           std::string(R"({"version": 1, "windows": [[[[]]]]})"),
