@@ -4,7 +4,7 @@ JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 WERROR       ?= ON
 FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut fuzz-backup fuzz-property-list \
-                fuzz-desktop-entry fuzz-gsettings-picture fuzz-kwin-report
+                fuzz-desktop-entry fuzz-gsettings-picture fuzz-kwin-report fuzz-windows
 
 CMAKE_FLAGS := -DTESSERA_WERROR=$(WERROR)
 

@@ -143,6 +143,22 @@ void WindowsPaneModel::setRestoreOnDragOut(bool on) {
     preferences_.setBool(text(prefs::restoreOnDragOut), on);
 }
 
+bool WindowsPaneModel::returnToZonesOnReconnect() const {
+    return preferenceBool(ports_.defaults, prefs::returnToZonesOnReconnect);
+}
+
+void WindowsPaneModel::setReturnToZonesOnReconnect(bool on) {
+    preferences_.setBool(text(prefs::returnToZonesOnReconnect), on);
+}
+
+bool WindowsPaneModel::openInLastZone() const {
+    return preferenceBool(ports_.defaults, prefs::openInLastZone);
+}
+
+void WindowsPaneModel::setOpenInLastZone(bool on) {
+    preferences_.setBool(text(prefs::openInLastZone), on);
+}
+
 bool WindowsPaneModel::tightEdges() const {
     return preferenceBool(ports_.defaults, prefs::tightEdges);
 }

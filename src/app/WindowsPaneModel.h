@@ -51,6 +51,10 @@ class WindowsPaneModel : public QObject {
     // "snapOnDrag" and "restoreOnDragOut" as stored.
     Q_PROPERTY(bool snapOnDrag READ snapOnDrag WRITE setSnapOnDrag NOTIFY changed)
     Q_PROPERTY(bool restoreOnDragOut READ restoreOnDragOut WRITE setRestoreOnDragOut NOTIFY changed)
+    // "returnToZonesOnReconnect" and "openInLastZone" as stored.
+    Q_PROPERTY(bool returnToZonesOnReconnect READ returnToZonesOnReconnect WRITE
+                   setReturnToZonesOnReconnect NOTIFY changed)
+    Q_PROPERTY(bool openInLastZone READ openInLastZone WRITE setOpenInLastZone NOTIFY changed)
     // "tightEdges" as stored; it can be changed only while there is a gap.
     Q_PROPERTY(bool tightEdges READ tightEdges WRITE setTightEdges NOTIFY changed)
     Q_PROPERTY(bool tightEdgesEnabled READ tightEdgesEnabled NOTIFY changed)
@@ -89,6 +93,10 @@ public:
     void setSnapOnDrag(bool on);
     bool restoreOnDragOut() const;
     void setRestoreOnDragOut(bool on);
+    bool returnToZonesOnReconnect() const;
+    void setReturnToZonesOnReconnect(bool on);
+    bool openInLastZone() const;
+    void setOpenInLastZone(bool on);
     bool tightEdges() const;
     // Ignored while the gap is 0: the stored choice stays for when a gap comes back.
     void setTightEdges(bool on);

@@ -95,6 +95,28 @@ TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
     }
 }
 
+// With "openInLastZone" on, a window put into a zone opens there again once closed.
+TEST(KWinRun, AWindowClosedAndOpenedAgainOpensInItsZone) {
+    KWinSession session;
+    const auto first = session.openWindow("tessera-reopened", true);
+    SimDefaults preferences;
+    preferences.set(prefs::openInLastZone, DefaultsValue{true});
+    const auto tessera =
+        session.startTessera({}, encodePreferences(preferences.persistentDomain()));
+    session.activate(first);
+    const auto opened = session.frame(first);
+    session.invokeShortcut(shortcutOf(WindowCommand::zoneRight));
+    std::optional<Rect> zoned;
+    ASSERT_TRUE(session.waitUntil([&] {
+        zoned = session.frame(first);
+        return zoned && zoned != opened;
+    })) << tessera->errorOutput();
+    session.closeLastWindow(first);
+    const auto again = session.openWindow("tessera-reopened", true);
+    EXPECT_TRUE(session.waitUntil([&] { return session.frame(again) == zoned; }))
+        << describe(session.frame(again)) << ", expected " << describe(zoned);
+}
+
 #ifdef TESSERA_APPLICATION
 // The application serves Plasma on Wayland as `tesseractl run` does, its windows a Wayland client
 // of the same KWin: it finds KWin itself and its shortcuts place windows.

@@ -205,6 +205,14 @@ std::string KWinSession::openWindow(const std::string& caption, bool wayland) {
     return id;
 }
 
+void KWinSession::closeLastWindow(const std::string& id) {
+    clients_.back()->stop(SIGTERM);
+    clients_.pop_back();
+    if (!waitUntil([&] { return !frame(id).has_value(); })) {
+        throw std::runtime_error("KWin still shows window " + id);
+    }
+}
+
 std::unique_ptr<ChildProcess> KWinSession::startTessera(const std::vector<std::string>& arguments,
                                                         const std::string& preferencesXml) {
     return startTessera({TESSERA_TESSERACTL, "run"}, arguments, preferencesXml);

@@ -34,6 +34,9 @@ public:
     // Starts a window (Wayland-native with wayland true, else an Xwayland xterm) titled caption
     // and waits until KWin shows it; its KWin id (a UUID in braces).
     std::string openWindow(const std::string& caption, bool wayland);
+    // Ends the program of the window opened last, which is that window, and waits until KWin
+    // no longer has it.
+    void closeLastWindow(const std::string& id);
     // `tesseractl run` with these arguments and a fresh home (and these preferences, a whole
     // property list document, when not empty), once it is ready. Without arguments it has to
     // find KWin itself, though Xwayland's DISPLAY is set too.

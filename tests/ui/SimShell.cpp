@@ -34,8 +34,8 @@ void SimShell::start() {
 }
 
 UserFolders SimShell::folders() const {
-    return {temp.path() / "home", temp.path() / "data", temp.path() / "config",
-            temp.path() / "tmp"};
+    return {temp.path() / "home", temp.path() / "data", temp.path() / "config", temp.path() / "tmp",
+            std::nullopt};
 }
 
 } // namespace tessera::test

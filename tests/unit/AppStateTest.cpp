@@ -97,7 +97,7 @@ private:
 class AppStateTest : public ::testing::Test {
 protected:
     UserFolders folders() const {
-        return {temp / "home", temp / "data", temp / "config", temp / "tmp"};
+        return {temp / "home", temp / "data", temp / "config", temp / "tmp", std::nullopt};
     }
     fs::path defaultStoreFile() const { return temp / "data" / "Tessera" / "layouts.json"; }
 
@@ -665,7 +665,7 @@ protected:
                             "<plist version=\"1.0\"><dict>" +
                                 entries + "</dict></plist>\n");
     }
-    UserFolders folders() const { return {home.path(), std::nullopt, {}, {}}; }
+    UserFolders folders() const { return {home.path(), std::nullopt, {}, {}, std::nullopt}; }
     std::optional<DefaultsValue> value(std::string_view key) const {
         const auto domain = defaults.persistentDomain();
         const auto it = domain.find(key);
@@ -693,7 +693,7 @@ TEST_F(PrepareLaunchTest, CurrentValuesWinOldOnesAreCopiedAndTheMigratedLanguage
     // Later launches migrate nothing, even a changed old file, but still apply the language.
     writeOldPreferences("<key>gridColumns</key><integer>24</integer>");
     defaults.set(prefs::appLanguage, std::string("fr"));
-    SimAppServices app({home.path(), std::nullopt, {}, {}}, tesseraProcess, bundleID);
+    SimAppServices app({home.path(), std::nullopt, {}, {}, std::nullopt}, tesseraProcess, bundleID);
     EXPECT_FALSE(prepareLaunch(defaults, app).ran);
     EXPECT_EQ(value("gridColumns"), std::nullopt);
     EXPECT_EQ(value(prefs::appleLanguages), DefaultsValue(std::vector<std::string>{"fr"}));

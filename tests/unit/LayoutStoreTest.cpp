@@ -235,7 +235,7 @@ TEST_F(LayoutStoreTest, UnreadableFileIsNeverReplacedWhileNoCopyCanBeKept) {
 // --- Saving and folders ---------------------------------------------------------------------
 
 TEST_F(LayoutStoreTest, DefaultFileTakesOverTheFormerFolderOnce) {
-    UserFolders folders{root / "home", root / "data", root / "config", root / "tmp"};
+    UserFolders folders{root / "home", root / "data", root / "config", root / "tmp", std::nullopt};
     write(root / "data" / "Mosaicor" / "layouts.json", "old");
 
     const auto url = LayoutStore::defaultFileURL(folders, "app.tessera.Tessera");
@@ -245,7 +245,7 @@ TEST_F(LayoutStoreTest, DefaultFileTakesOverTheFormerFolderOnce) {
 }
 
 TEST_F(LayoutStoreTest, DefaultFileCopiesTheContainerFolderAndLeavesItInPlace) {
-    UserFolders folders{root / "home", root / "data", root / "config", root / "tmp"};
+    UserFolders folders{root / "home", root / "data", root / "config", root / "tmp", std::nullopt};
     const auto container = root / "home" / "Library" / "Containers" / "app.tessera.Tessera" /
                            "Data" / "Library" / "Application Support" / "Tessera";
     write(container / "layouts.json", "from the container");
@@ -259,7 +259,7 @@ TEST_F(LayoutStoreTest, DefaultFileCopiesTheContainerFolderAndLeavesItInPlace) {
 
 TEST_F(LayoutStoreTest, DefaultFileKeepsAnExistingFolder) {
     // No application data folder named: the temporary folder stands in.
-    UserFolders folders{root / "home", std::nullopt, root / "config", root / "tmp"};
+    UserFolders folders{root / "home", std::nullopt, root / "config", root / "tmp", std::nullopt};
     const auto container = root / "home" / "Library" / "Containers" / "app.tessera.Tessera" /
                            "Data" / "Library" / "Application Support" / "Tessera";
     write(root / "tmp" / "Tessera" / "layouts.json", "current");

@@ -217,7 +217,9 @@ TEST_F(PreferenceMigrationTest, TheOldFileLivesInTheFormerContainer) {
         std::string bundleIdentifier() const override { return std::string(bundleID); }
         std::optional<std::string> shortVersionString() const override { return std::nullopt; }
         int processIdentifier() const override { return 1; }
-        UserFolders userFolders() const override { return {home_, std::nullopt, {}, {}}; }
+        UserFolders userFolders() const override {
+            return {home_, std::nullopt, {}, {}, std::nullopt};
+        }
         void relaunch() override {}
         void showMainWindow() override {}
 

@@ -33,11 +33,11 @@ TEST_F(PreferencesTest, AFreshUserReadsTheDefaults) {
               DefaultsValue(std::vector<std::string>{"en"}));
 }
 
-TEST_F(PreferencesTest, TheKeyTableRegistersExactlySixDefaults) {
-    EXPECT_EQ(registeredDefaults().size(), 6u);
+TEST_F(PreferencesTest, TheKeyTableRegistersExactlyEightDefaults) {
+    EXPECT_EQ(registeredDefaults().size(), 8u);
     EXPECT_EQ(registeredDefaults().at("gridColumns"), DefaultsValue(std::int64_t{12}));
     EXPECT_EQ(registeredDefaults().at("cardScale"), DefaultsValue(100.0));
-    EXPECT_EQ(preferenceKeys().size(), 19u);
+    EXPECT_EQ(preferenceKeys().size(), 21u);
     ASSERT_NE(findPreferenceKey("shortcut.previousDisplay"), nullptr);
     EXPECT_EQ(findPreferenceKey("shortcut.previousDisplay")->type, PreferenceType::data);
     EXPECT_EQ(findPreferenceKey("appearance")->defaultValue, DefaultsValue(std::string("system")));

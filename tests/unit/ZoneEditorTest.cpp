@@ -84,7 +84,9 @@ protected:
     TableLocalizer localizer = makeSimLocalizer();
     SimLoginItem loginItem;
     SimAppServices services{
-        {temp / "home", temp / "data", temp / "config", temp / "tmp"}, tesseraProcess, bundleID};
+        {temp / "home", temp / "data", temp / "config", temp / "tmp", std::nullopt},
+        tesseraProcess,
+        bundleID};
     SimOverlaySurfaceFactory surfaces;
     UndoManager undo;
     std::unique_ptr<AppState> state;

@@ -213,6 +213,7 @@ struct DeskOptions {
     ServerOptions server;
     double windowGap = 10;
     std::vector<ZoneShortcut> zoneShortcuts;
+    bool openInLastZone = false;
 };
 
 class Desk {
@@ -220,6 +221,7 @@ public:
     explicit Desk(DeskOptions options) : options_(std::move(options)), server_(options_.server) {
         registerPreferenceDefaults(preferences_);
         preferences_.set(prefs::windowGap, options_.windowGap);
+        preferences_.set(prefs::openInLastZone, options_.openInLastZone);
         if (!options_.zoneShortcuts.empty()) {
             writeZoneShortcuts();
         }
@@ -451,6 +453,35 @@ Rect frameAround(const Rect& display, double fx, double fy) {
     constexpr double height = 300;
     return {std::round(display.minX() + fx * display.width() - width / 2),
             std::round(display.minY() + fy * display.height() - height / 2), width, height};
+}
+
+// --- Windows back in their zones ---
+
+TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturnsAndWhenReopened) {
+    auto options = sideBySide();
+    options.openInLastZone = true;
+    Desk desk(options);
+    desk.start();
+    const auto right = desk.display("RIGHT");
+    const auto zoned = desk.zoneFrame(right, "Bottom Left");
+    const auto client = desk.launch("xlogo");
+    desk.placeByHand(client, frameAround(desk.topLeftFrame(right), 0.5, 0.8));
+    desk.press(WindowCommand::zoneLeft);
+    ASSERT_TRUE(desk.arrives(client, zoned));
+
+    // The monitor goes, the window is moved by the user meanwhile, the monitor comes back.
+    desk.server().setMonitors({options.server.monitors.front()});
+    desk.run().sync();
+    desk.placeByHand(client, frameAround(desk.topLeftFrame(desk.display("LEFT")), 0.5, 0.5));
+    desk.server().setMonitors(options.server.monitors);
+    desk.run().sync();
+    EXPECT_TRUE(desk.arrives(client, zoned));
+
+    // Quit and started again, it opens in that zone.
+    xcb_kill_client(desk.server().connection(), client.window);
+    xcb_flush(desk.server().connection());
+    ASSERT_TRUE(desk.server().waitUntil([&] { return !desk.server().outerFrame(client.window); }));
+    EXPECT_TRUE(desk.arrives(desk.launch("xlogo"), zoned));
 }
 
 // --- Neighbouring zones ---

@@ -6,6 +6,7 @@
 #include "../hotkeys/HotkeyCenter.h"
 #include "../model/Screens.h"
 #include "../placement/AccessibilityWindowMover.h"
+#include "../placement/ZoneMemory.h"
 #include "../platform/Displays.h"
 #include "../platform/LoginItem.h"
 #include "../platform/Workspace.h"
@@ -66,6 +67,10 @@ AppState::AppState(const AppPorts& ports, std::optional<std::filesystem::path> s
     overlay_ =
         std::make_unique<DragOverlayController>(ports_.displays, ports_.scheduler, ports_.localizer,
                                                 ports_.defaults, ports_.overlaySurfaces);
+    zoneMemory_ = std::make_unique<ZoneMemory>(
+        ZoneMemoryContext{ports_.accessibility, ports_.workspace, ports_.displays, ports_.defaults,
+                          ports_.scheduler, ports_.log, *store_, *mover_},
+        ZoneMemory::defaultFile(ports_.appServices.userFolders()));
     ownPID_ = ports_.appServices.processIdentifier();
     permissions_ = permissionsMonitor_->status();
     launchAtLogin_ = ports_.loginItem.status() == LoginItemStatus::enabled;
@@ -148,6 +153,7 @@ void AppState::start() {
 
     // The notification always republishes, even when nothing visible changed.
     cancellables_.push_back(ports_.displays.onChange([this] { setScreens(displayList()); }));
+    zoneMemory_->start();
 
     updateServices();
 }

@@ -36,6 +36,7 @@ class Log;
 class LoginItem;
 class OverlaySurfaceFactory;
 class Workspace;
+class ZoneMemory;
 
 // The pages of the main window.
 enum class AppPage { overview, zones, settings, about };
@@ -105,6 +106,8 @@ public:
     const LayoutStore& store() const { return *store_; }
     PermissionMonitor& permissionsMonitor() { return *permissionsMonitor_; }
     AccessibilityWindowMover& mover() { return *mover_; }
+    // Which zone each placed window went into, kept across runs.
+    ZoneMemory& zoneMemory() { return *zoneMemory_; }
     DragOverlayController& overlay() { return *overlay_; }
     const DragOverlayController& overlay() const { return *overlay_; }
     ProcessId ownPID() const { return ownPID_; }
@@ -189,6 +192,7 @@ private:
     std::unique_ptr<PermissionMonitor> permissionsMonitor_;
     std::unique_ptr<AccessibilityWindowMover> mover_;
     std::unique_ptr<DragOverlayController> overlay_;
+    std::unique_ptr<ZoneMemory> zoneMemory_;
     ProcessId ownPID_ = 0;
 
     std::vector<ScreenInfo> screens_;

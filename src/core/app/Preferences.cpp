@@ -46,6 +46,11 @@ const std::vector<PreferenceKey>& preferenceKeys() {
         for (auto command : allWindowCommands) {
             table.push_back({shortcutKey(command), T::data, std::nullopt, false});
         }
+        // Later additions go last, so the order people have seen in listings stays.
+        table.push_back(
+            {std::string(prefs::returnToZonesOnReconnect), T::boolean, DefaultsValue{true}, true});
+        table.push_back(
+            {std::string(prefs::openInLastZone), T::boolean, DefaultsValue{false}, true});
         return table;
     }();
     return keys;

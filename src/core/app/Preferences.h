@@ -18,6 +18,8 @@ inline constexpr std::string_view cardScale = "cardScale";
 inline constexpr std::string_view windowGap = "windowGap";
 inline constexpr std::string_view tightEdges = "tightEdges";
 inline constexpr std::string_view gridColumns = "gridColumns";
+inline constexpr std::string_view returnToZonesOnReconnect = "returnToZonesOnReconnect";
+inline constexpr std::string_view openInLastZone = "openInLastZone";
 inline constexpr std::string_view ignoredApps = "ignoredApps";
 inline constexpr std::string_view appearance = "appearance";
 inline constexpr std::string_view appLanguage = "appLanguage";
@@ -44,7 +46,7 @@ struct PreferenceKey {
 const std::vector<PreferenceKey>& preferenceKeys();
 const PreferenceKey* findPreferenceKey(std::string_view key);
 
-// The six defaults registered at start, before anything reads a preference.
+// The defaults registered at start, before anything reads a preference.
 const DefaultsDomain& registeredDefaults();
 void registerPreferenceDefaults(Defaults& defaults);
 

@@ -294,6 +294,10 @@ void DragMonitor::mouseUp(Point point) {
         }
         write(LogLevel::debug,
               "drop without zone, overlay shown: " + describe(session.overlayShown));
+        // A window the user took somewhere of their own choosing no longer belongs to a zone.
+        if (session.leftZone) {
+            mover_.windowMovedByHand(session.window);
+        }
         return;
     }
     const auto expected = mover_.zoneWindowFrame(target->zone, target->display);

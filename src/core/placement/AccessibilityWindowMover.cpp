@@ -152,7 +152,9 @@ void AccessibilityWindowMover::recordAfterPlacing(const AccessibilityElement& wi
     // Applications round or clamp what they are given; what they made of it is what later
     // tolerance checks compare against.
     const auto placed = windowFrame(accessibility_, window).value_or(target);
-    recordPlacement(window, Placement{zoneID, makeScreenInfo(display).id, placed, original});
+    const Placement placement{zoneID, makeScreenInfo(display).id, placed, original};
+    recordPlacement(window, placement);
+    placementChanged_.emit(window, placement);
 }
 
 bool AccessibilityWindowMover::placeAndRecord(const AccessibilityElement& window,
@@ -187,6 +189,7 @@ bool AccessibilityWindowMover::restoreSizeAfterDragOut(const AccessibilityElemen
     }
     const auto placement = it->second;
     placements_.erase(it);
+    placementChanged_.emit(window, std::nullopt);
     if (!startFrame) {
         return false;
     }
@@ -218,6 +221,11 @@ AccessibilityWindowMover::confirmRestoredSize(const AccessibilityElement& window
     // the size its move started with as the move ends, at the very release being handled here.
     accessibility_.setAttribute(window, ax::size, wanted);
     return hasSize(window, wanted);
+}
+
+void AccessibilityWindowMover::windowMovedByHand(const AccessibilityElement& window) {
+    // The table's entry stays: it no longer matches the window's frame, so nothing builds on it.
+    placementChanged_.emit(window, std::nullopt);
 }
 
 void AccessibilityWindowMover::forgetRestoredSize(const AccessibilityElement& window) {

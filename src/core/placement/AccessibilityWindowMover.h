@@ -3,6 +3,7 @@
 #include "../model/Geometry.h"
 #include "../model/Records.h"
 #include "../model/Screens.h"
+#include "../model/Signal.h"
 #include "../model/Uuid.h"
 #include "../platform/Accessibility.h"
 #include "../platform/Defaults.h"
@@ -117,6 +118,19 @@ public:
     void recordPlacement(const AccessibilityElement& window,
                          const std::optional<Placement>& placement);
 
+    // The user moved the window away by hand (a drag that ended elsewhere than on a zone): it
+    // is no longer in the zone Tessera put it in.
+    void windowMovedByHand(const AccessibilityElement& window);
+
+    // Called after a window was put into a zone (with that placement), was made to fill its
+    // display (a placement without zone) or left its zone by hand (none). Closed windows
+    // dropped from the table are not announced: they may come back.
+    [[nodiscard]] Connection onPlacementChange(
+        std::function<void(const AccessibilityElement&, const std::optional<Placement>&)>
+            observer) {
+        return placementChanged_.connect(std::move(observer));
+    }
+
     // Window commands. Each acts on the active window (see activeWindow). The result says
     // whether the window was moved; no caller needs it.
 
@@ -152,6 +166,7 @@ private:
     PlacementTable placements_;
     // Sizes restored during a drag that still wait for its release.
     std::unordered_map<AccessibilityElement, Size> restoring_;
+    Signal<const AccessibilityElement&, const std::optional<Placement>&> placementChanged_;
 };
 
 } // namespace tessera

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../model/Geometry.h"
+#include "../model/Signal.h"
 #include "ProcessId.h"
 
 #include <cstddef>
@@ -23,6 +24,17 @@ struct AccessibilityElement {
     std::uint64_t id = 0;
 
     friend bool operator==(const AccessibilityElement&, const AccessibilityElement&) = default;
+};
+
+// What recognises a window again once it has been closed and opened anew, or after a restart:
+// the class its application gives it, its role among that application's windows, and its
+// title. Any of them is empty where the platform has none.
+struct WindowIdentity {
+    std::string windowClass;
+    std::string role;
+    std::string title;
+
+    friend bool operator==(const WindowIdentity&, const WindowIdentity&) = default;
 };
 
 // The outcome of an accessibility call. The values are the platform's own error codes, kept so
@@ -100,6 +112,13 @@ public:
     // Always yields an element; whether the process exists shows only in later reads.
     virtual AccessibilityElement applicationElement(ProcessId process) = 0;
     virtual std::optional<ProcessId> processId(const AccessibilityElement& element) = 0;
+    // How the window can be recognised later; empty fields for what can't be read.
+    virtual WindowIdentity windowIdentity(const AccessibilityElement& window) = 0;
+    // Called on the main loop once for each window that opens after the subscription, as soon
+    // as the platform shows it with its class and title set. Windows already open are not
+    // reported.
+    [[nodiscard]] virtual Connection
+    onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) = 0;
     // Never shows the system's permission prompt.
     virtual bool isProcessTrusted() = 0;
     // With prompt true the system may ask the user to grant access; Tessera passes false and

@@ -15,6 +15,9 @@ struct UserFolders {
     // Where the preferences file lives ($XDG_CONFIG_HOME on Linux).
     std::filesystem::path preferences;
     std::filesystem::path temporary;
+    // Where state worth keeping across runs but not worth backing up lives ($XDG_STATE_HOME on
+    // Linux). Absent when there is none: such state then lasts only for the run.
+    std::optional<std::filesystem::path> state;
 };
 
 // What the application knows of itself.

@@ -442,10 +442,14 @@ void KWinBridge::apply(const BridgeEvent& event) {
         return;
     case BridgeEventType::window: {
         const auto& window = event.windows.front();
-        if (!windows_.contains(window.id)) {
+        const bool added = !windows_.contains(window.id);
+        if (added) {
             recency_.insert(recency_.begin(), window.id);
         }
         windows_.insert_or_assign(window.id, window);
+        if (added) {
+            windowAdded_.emit(window.id);
+        }
         return;
     }
     case BridgeEventType::removed:
@@ -529,6 +533,10 @@ void KWinBridge::unregisterShortcut(const std::string& name) {
 
 Connection KWinBridge::onOutputsChanged(std::function<void()> handler) {
     return outputsChanged_.connect(std::move(handler));
+}
+
+Connection KWinBridge::onWindowAdded(std::function<void(const std::string&)> handler) {
+    return windowAdded_.connect(std::move(handler));
 }
 
 Connection KWinBridge::onActivated(std::function<void(const std::string&)> handler) {

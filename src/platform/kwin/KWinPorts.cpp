@@ -80,6 +80,23 @@ Rect KWinDisplays::toKWin(const Rect& frame) const {
 
 KWinAccessibility::KWinAccessibility(KWinBridge& bridge) : bridge_(bridge) {}
 
+WindowIdentity KWinAccessibility::windowIdentity(const AccessibilityElement& element) {
+    const auto* window = windowOf(element);
+    if (window == nullptr) {
+        return {};
+    }
+    return {window->resourceClass, std::string(), window->caption};
+}
+
+Connection
+KWinAccessibility::onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) {
+    return bridge_.onWindowAdded([this, handler = std::move(handler)](const std::string& id) {
+        if (const auto* window = bridge_.window(id); window != nullptr && window->normal) {
+            handler(windowElement(id));
+        }
+    });
+}
+
 AccessibilityElement KWinAccessibility::windowElement(const std::string& id) {
     const auto [it, added] = windowIds_.try_emplace(id, nextId_);
     if (added) {

@@ -65,6 +65,11 @@ public:
     std::optional<ProcessId> processId(const AccessibilityElement& element) override;
     bool isProcessTrusted() override { return true; }
     bool isProcessTrustedWithPrompt(bool) override { return true; }
+    // Resource class and caption; KWin's scripts see no window role.
+    WindowIdentity windowIdentity(const AccessibilityElement& window) override;
+    // Ordinary windows the script reports as added.
+    [[nodiscard]] Connection
+    onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) override;
 
     AccessibilityElement windowElement(const std::string& id);
 

@@ -42,6 +42,8 @@ UserFolders xdgUserFolders(const EnvironmentLookup& getenv) {
     folders.preferences =
         absoluteVariable(getenv, "XDG_CONFIG_HOME").value_or(folders.home / ".config");
     folders.temporary = absoluteVariable(getenv, "TMPDIR").value_or("/tmp");
+    folders.state =
+        absoluteVariable(getenv, "XDG_STATE_HOME").value_or(folders.home / ".local" / "state");
     return folders;
 }
 

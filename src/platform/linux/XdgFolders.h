@@ -12,7 +12,9 @@ namespace tessera {
 inline constexpr const char* bundleIdentifier = "app.tessera.Tessera";
 
 // The user's folders from the environment: HOME, XDG_DATA_HOME (default ~/.local/share) as the
-// application data folder, XDG_CONFIG_HOME (default ~/.config) for preferences, TMPDIR (default
+// application data folder, XDG_CONFIG_HOME (default ~/.config) for preferences, XDG_STATE_HOME
+// (default
+// ~/.local/state) for state kept across runs, TMPDIR (default
 // /tmp). XDG variables that are empty or relative are ignored, as XDG base directories
 // require.
 using EnvironmentLookup = std::function<const char*(const char*)>;

@@ -626,6 +626,18 @@ void SimDesktop::resetApplicationAttributes(ProcessId process) {
 
 // --- Windows and their elements ---
 
+WindowIdentity SimDesktop::windowIdentity(const AccessibilityElement& window) {
+    const Node* node = liveNode(window);
+    if (node == nullptr || node->kind != NodeKind::window) {
+        return {};
+    }
+    return {node->windowClass, node->windowRole, node->title};
+}
+
+Connection SimDesktop::onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) {
+    return appeared_.connect(std::move(handler));
+}
+
 AccessibilityElement SimDesktop::addWindow(ProcessId process, const Rect& topLeftFrame,
                                            SimWindowOptions options) {
     const Application* app = runningApp(process);
@@ -645,8 +657,11 @@ AccessibilityElement SimDesktop::addWindow(ProcessId process, const Rect& topLef
     node.layer = options.layer;
     node.onScreen = options.onScreen;
     node.faults = options.faults;
+    node.windowClass = std::move(options.windowClass);
+    node.windowRole = std::move(options.windowRole);
     nodes_.emplace(id, std::move(node));
     stacking_.insert(stacking_.begin(), id);
+    appeared_.emit(AccessibilityElement{id});
     return AccessibilityElement{id};
 }
 

@@ -104,6 +104,10 @@ struct SimWindowOptions {
     // on-screen window list nor found under a point.
     bool onScreen = true;
     SimWindowFaults faults;
+    // What windowIdentity() answers besides the title: the application's class for the window
+    // and its role among the application's windows.
+    std::string windowClass;
+    std::string windowRole;
 
     // Fluent building: SimWindowOptions{}.titled("Notes").inFullScreen().withFaults(f).
     [[nodiscard]] SimWindowOptions titled(std::string text) const {
@@ -129,6 +133,12 @@ struct SimWindowOptions {
     [[nodiscard]] SimWindowOptions offScreen() const {
         auto copy = *this;
         copy.onScreen = false;
+        return copy;
+    }
+    [[nodiscard]] SimWindowOptions ofClass(std::string className, std::string role = {}) const {
+        auto copy = *this;
+        copy.windowClass = std::move(className);
+        copy.windowRole = std::move(role);
         return copy;
     }
     [[nodiscard]] SimWindowOptions withFaults(SimWindowFaults value) const {
@@ -235,6 +245,12 @@ public:
     bool isProcessTrusted() override;
     // Reports the trusted flag; the prompt never changes it.
     bool isProcessTrustedWithPrompt(bool prompt) override;
+    // The class, role and title the window was added with (its title as it is now); empty for
+    // anything but a live window. Not recorded, like the inspection calls.
+    WindowIdentity windowIdentity(const AccessibilityElement& window) override;
+    // Handlers run synchronously inside addWindow(), once the window is in place.
+    [[nodiscard]] Connection
+    onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) override;
 
     // --- Workspace ---
     // The process last set or activated, whether or not it was added as an application (a
@@ -369,6 +385,8 @@ private:
         std::uint64_t window = 0;
         std::string role;
         std::string title;
+        std::string windowClass;
+        std::string windowRole;
         // Absolute for windows; relative to the window's top-left corner for children.
         Rect frame;
         bool fullScreen = false;
@@ -414,6 +432,7 @@ private:
     std::vector<std::uint64_t> stacking_;
     std::optional<ProcessId> frontmost_;
     Signal<ProcessId> activated_;
+    Signal<const AccessibilityElement&> appeared_;
     std::vector<SimCall> calls_;
     std::function<void(const SimCall&)> hook_;
     bool inHook_ = false;

@@ -577,6 +577,71 @@ void X11Accessibility::noteEvent(const X11Event& event, bool whileWaiting) {
     }
 }
 
+// --- Windows that appear ---
+
+WindowIdentity X11Accessibility::windowIdentity(const AccessibilityElement& element) {
+    const auto window = resolve(element).window;
+    if (!window) {
+        return {};
+    }
+    WindowIdentity identity;
+    if (const auto names = windows_.windowClass(*window)) {
+        identity.windowClass = names->second;
+    }
+    identity.role = windows_.role(*window);
+    identity.title = windows_.title(*window).value_or(std::string());
+    return identity;
+}
+
+Connection
+X11Accessibility::onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) {
+    if (!knownClients_) {
+        const auto clients = windows_.clientsBottomToTop();
+        knownClients_.emplace(clients.begin(), clients.end());
+        appearances_ =
+            connection_.onEvent([this](const X11Event& event) { noteAppearance(event); });
+    }
+    return appeared_.connect(std::move(handler));
+}
+
+void X11Accessibility::noteAppearance(const X11Event& event) {
+    if (event.responseType == XCB_PROPERTY_NOTIFY) {
+        const auto& notify = event.as<xcb_property_notify_event_t>();
+        if (notify.window == connection_.root() &&
+            (notify.atom == connection_.atom("_NET_CLIENT_LIST") ||
+             notify.atom == connection_.atom("_NET_CLIENT_LIST_STACKING"))) {
+            lookForNewClients();
+        }
+    } else if (event.responseType == XCB_MAP_NOTIFY) {
+        const XWindow window = event.as<xcb_map_notify_event_t>().window;
+        if (awaitingMap_.erase(window) > 0 && windows_.isViewable(window)) {
+            appeared_.emit(windowElement(window));
+        }
+    }
+}
+
+void X11Accessibility::lookForNewClients() {
+    const auto clients = windows_.clientsBottomToTop();
+    std::unordered_set<XWindow> now(clients.begin(), clients.end());
+    std::erase_if(awaitingMap_, [&](XWindow window) { return now.count(window) == 0; });
+    std::vector<XWindow> shown;
+    for (const XWindow window : clients) {
+        if (knownClients_->count(window) > 0) {
+            continue;
+        }
+        // Reading it starts watching it, so a later MapNotify reaches us.
+        if (windows_.isViewable(window)) {
+            shown.push_back(window);
+        } else {
+            awaitingMap_.insert(window);
+        }
+    }
+    knownClients_ = std::move(now);
+    for (const XWindow window : shown) {
+        appeared_.emit(windowElement(window));
+    }
+}
+
 void X11Accessibility::takeNoticeOfPendingEvents() {
     connection_.waitForEvent(
         [this](const X11Event& event) {

@@ -39,6 +39,11 @@ public:
     std::optional<ProcessId> processId(const AccessibilityElement& element) override;
     bool isProcessTrusted() override { return true; }
     bool isProcessTrustedWithPrompt(bool) override { return true; }
+    // WM_CLASS's class, WM_WINDOW_ROLE and the title.
+    WindowIdentity windowIdentity(const AccessibilityElement& window) override;
+    // A client the window manager adds to its client list, once it is mapped.
+    [[nodiscard]] Connection
+    onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) override;
 
     // The element of a client window, the same one every lookup of it gives.
     AccessibilityElement windowElement(XWindow window);
@@ -97,6 +102,14 @@ private:
     std::unordered_map<std::uint64_t, ProcessId> applicationsById_;
     std::unordered_set<const void*> seenWhileWaiting_;
     Connection events_;
+    // New clients are looked for only while someone listens: known from the first subscription
+    // on, and those that came in unmapped wait for their MapNotify.
+    void lookForNewClients();
+    void noteAppearance(const X11Event& event);
+    Signal<const AccessibilityElement&> appeared_;
+    std::optional<std::unordered_set<XWindow>> knownClients_;
+    std::unordered_set<XWindow> awaitingMap_;
+    Connection appearances_;
 };
 
 } // namespace tessera

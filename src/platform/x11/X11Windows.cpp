@@ -87,7 +87,7 @@ X11Windows::X11Windows(X11Connection& connection) : connection_(connection) {
                               "_NET_WM_PID", "WM_CLASS", "_NET_WM_NAME", "WM_NAME",
                               "_NET_WM_WINDOW_TYPE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN",
                               "_NET_FRAME_EXTENTS", "_GTK_FRAME_EXTENTS", "WM_NORMAL_HINTS",
-                              "WINDOW", "CARDINAL", "ATOM", "WM_SIZE_HINTS"});
+                              "WINDOW", "CARDINAL", "ATOM", "WM_SIZE_HINTS", "WM_WINDOW_ROLE"});
     atoms_ = Atoms{connection_.atom("_NET_CLIENT_LIST_STACKING"),
                    connection_.atom("_NET_CLIENT_LIST"),
                    connection_.atom("_NET_ACTIVE_WINDOW"),
@@ -103,7 +103,8 @@ X11Windows::X11Windows(X11Connection& connection) : connection_(connection) {
                    connection_.atom("WINDOW"),
                    connection_.atom("CARDINAL"),
                    connection_.atom("ATOM"),
-                   connection_.atom("WM_SIZE_HINTS")};
+                   connection_.atom("WM_SIZE_HINTS"),
+                   connection_.atom("WM_WINDOW_ROLE")};
     events_ = connection_.onEventRead([this](const X11Event& event) { noteEvent(event); });
     // The client list and the active window are root properties; the frames are children of
     // the root, so their moves show there.
@@ -252,8 +253,8 @@ X11Windows::Client* X11Windows::watched(XWindow window) {
     }
     // Everything the ports ask of a client comes in one round trip.
     const std::array wanted{
-        atoms_.pid,   atoms_.wmClass,      atoms_.netName,         atoms_.wmName,     atoms_.type,
-        atoms_.state, atoms_.frameExtents, atoms_.gtkFrameExtents, atoms_.normalHints};
+        atoms_.pid,   atoms_.wmClass,      atoms_.netName,         atoms_.wmName,      atoms_.type,
+        atoms_.state, atoms_.frameExtents, atoms_.gtkFrameExtents, atoms_.normalHints, atoms_.role};
     std::array<xcb_get_property_cookie_t, wanted.size()> cookies{};
     for (std::size_t index = 0; index < wanted.size(); ++index) {
         cookies[index] = xcb_get_property(xcb, 0, window, wanted[index], XCB_GET_PROPERTY_TYPE_ANY,
@@ -521,6 +522,11 @@ std::optional<std::pair<std::string, std::string>> X11Windows::windowClass(XWind
     }
     // A client that sets a single string gets it as both instance and class.
     return std::pair(values[0], values.size() > 1 ? values[1] : values[0]);
+}
+
+std::string X11Windows::role(XWindow window) {
+    connection_.readArrivedEvents();
+    return text(window, atoms_.role).value_or(std::string());
 }
 
 std::optional<std::string> X11Windows::title(XWindow window) {

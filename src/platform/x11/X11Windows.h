@@ -82,6 +82,9 @@ public:
     std::vector<XWindow> clientsOf(ProcessId process);
     // WM_CLASS: instance and class, when set.
     std::optional<std::pair<std::string, std::string>> windowClass(XWindow window);
+    // WM_WINDOW_ROLE: which of its application's windows this is, kept across runs; empty
+    // when unset.
+    std::string role(XWindow window);
     // _NET_WM_NAME, else WM_NAME.
     std::optional<std::string> title(XWindow window);
     // _NET_FRAME_EXTENTS; zeros when the window manager publishes none or nonsense (a negative
@@ -171,7 +174,7 @@ private:
     std::unordered_multimap<XWindow, XWindow> topLevels_;
     struct Atoms {
         XAtom stacking, list, active, pid, wmClass, netName, wmName, type, state, frameExtents,
-            gtkFrameExtents, normalHints, window, cardinal, atom, sizeHints;
+            gtkFrameExtents, normalHints, window, cardinal, atom, sizeHints, role;
     } atoms_{};
     Connection events_;
 };

@@ -25,7 +25,8 @@ Item {
 
         function init() {
             for (const key of ["snapOnDrag", "restoreOnDragOut", "cardScale", "windowGap",
-                               "tightEdges", "gridColumns"])
+                               "tightEdges", "gridColumns", "returnToZonesOnReconnect",
+                               "openInLastZone"])
                 Preferences.remove(key)
             tryCompare(loader, "status", Loader.Ready)
         }
@@ -41,6 +42,15 @@ Item {
             verify(!snap.checked)
             mouseClick(restore)
             compare(Preferences.boolValue("restoreOnDragOut"), false)
+
+            // The remembered-zone switches start as registered and write their own keys.
+            const reconnect = child("returnToZonesOnReconnectSwitch")
+            const reopen = child("openInLastZoneSwitch")
+            verify(reconnect.checked)
+            verify(!reopen.checked)
+            mouseClick(reopen)
+            compare(Preferences.boolValue("openInLastZone"), true)
+            compare(Preferences.boolValue("returnToZonesOnReconnect"), true)
 
             // The key toggles the focused switch too.
             snap.forceActiveFocus()

@@ -3,7 +3,7 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Tessera
 
-// Dragging, the size of the zone cards, the spacing between placed windows and the editor's
+// Dragging, windows going back to their zones, the size of the zone cards, the spacing between placed windows and the editor's
 // snapping grid.
 ScrollView {
     id: pane
@@ -35,6 +35,23 @@ ScrollView {
                 detail: Strings.localized("A window dragged out of its zone gets back the size it had before.")
                 value: WindowsPaneModel.restoreOnDragOut
                 onToggledTo: on => WindowsPaneModel.restoreOnDragOut = on
+            }
+        }
+
+        SectionBox {
+            Layout.fillWidth: true
+            title: Strings.localized("Remembered zones")
+            ToggleRow {
+                switchName: "returnToZonesOnReconnectSwitch"
+                title: Strings.localized("Return windows to their zones when a display reconnects")
+                value: WindowsPaneModel.returnToZonesOnReconnect
+                onToggledTo: on => WindowsPaneModel.returnToZonesOnReconnect = on
+            }
+            ToggleRow {
+                switchName: "openInLastZoneSwitch"
+                title: Strings.localized("Open windows in the zone they had last time")
+                value: WindowsPaneModel.openInLastZone
+                onToggledTo: on => WindowsPaneModel.openInLastZone = on
             }
         }
 
