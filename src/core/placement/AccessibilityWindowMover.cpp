@@ -152,7 +152,9 @@ void AccessibilityWindowMover::recordAfterPlacing(const AccessibilityElement& wi
     // Applications round or clamp what they are given; what they made of it is what later
     // tolerance checks compare against.
     const auto placed = windowFrame(accessibility_, window).value_or(target);
-    recordPlacement(window, Placement{zoneID, makeScreenInfo(display).id, placed, original});
+    const Placement placement{zoneID, makeScreenInfo(display).id, placed, original};
+    recordPlacement(window, placement);
+    didPlace_.emit(window, placement);
 }
 
 bool AccessibilityWindowMover::placeAndRecord(const AccessibilityElement& window,

@@ -3,12 +3,14 @@
 #include "../model/Geometry.h"
 #include "../model/Records.h"
 #include "../model/Screens.h"
+#include "../model/Signal.h"
 #include "../model/Uuid.h"
 #include "../platform/Accessibility.h"
 #include "../platform/Defaults.h"
 #include "../platform/Displays.h"
 #include "../platform/ProcessId.h"
 #include "../platform/Workspace.h"
+#include "WindowCommand.h"
 
 #include <cstddef>
 #include <optional>
@@ -132,6 +134,17 @@ public:
     // failure before the move.
     bool moveToDisplay(int step, const LayoutStore& store, ProcessId ownProcess,
                        std::optional<ProcessId> preferredProcess);
+    // The one place a command becomes its operation, whoever asks (a shortcut, the menu, a
+    // script). Whether the window was moved.
+    bool perform(WindowCommand command, const LayoutStore& store, ProcessId ownProcess,
+                 std::optional<ProcessId> preferredProcess);
+
+    // Called after the mover put a window into a zone or made it fill its display, with the
+    // placement it remembers for it.
+    [[nodiscard]] Connection
+    onDidPlace(std::function<void(const AccessibilityElement&, const Placement&)> observer) {
+        return didPlace_.connect(std::move(observer));
+    }
 
 private:
     Rect primaryFrameFor(const SystemDisplay& display) const;
@@ -152,6 +165,7 @@ private:
     PlacementTable placements_;
     // Sizes restored during a drag that still wait for its release.
     std::unordered_map<AccessibilityElement, Size> restoring_;
+    Signal<const AccessibilityElement&, const Placement&> didPlace_;
 };
 
 } // namespace tessera

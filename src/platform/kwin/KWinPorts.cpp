@@ -80,6 +80,14 @@ Rect KWinDisplays::toKWin(const Rect& frame) const {
 
 KWinAccessibility::KWinAccessibility(KWinBridge& bridge) : bridge_(bridge) {}
 
+std::optional<AccessibilityElement> KWinAccessibility::windowWithSystemID(std::string_view id) {
+    const std::string key(id);
+    if (bridge_.window(key) == nullptr) {
+        return std::nullopt;
+    }
+    return windowElement(key);
+}
+
 AccessibilityElement KWinAccessibility::windowElement(const std::string& id) {
     const auto [it, added] = windowIds_.try_emplace(id, nextId_);
     if (added) {

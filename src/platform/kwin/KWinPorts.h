@@ -65,6 +65,8 @@ public:
     std::optional<ProcessId> processId(const AccessibilityElement& element) override;
     bool isProcessTrusted() override { return true; }
     bool isProcessTrustedWithPrompt(bool) override { return true; }
+    // A window by KWin's own id for it (its internalId).
+    std::optional<AccessibilityElement> windowWithSystemID(std::string_view id) override;
 
     AccessibilityElement windowElement(const std::string& id);
 

@@ -39,6 +39,9 @@ public:
     std::optional<ProcessId> processId(const AccessibilityElement& element) override;
     bool isProcessTrusted() override { return true; }
     bool isProcessTrustedWithPrompt(bool) override { return true; }
+    // A managed client by its X window number, decimal or 0x hexadecimal (as xdotool, xprop
+    // and wmctrl print it).
+    std::optional<AccessibilityElement> windowWithSystemID(std::string_view id) override;
 
     // The element of a client window, the same one every lookup of it gives.
     AccessibilityElement windowElement(XWindow window);
