@@ -48,6 +48,7 @@ Commands:
                                 Run drag-to-snap and the keyboard shortcuts until interrupted
                                 (on the X display NAME, else $DISPLAY, or through KWin), and
                                 answer the requests below; prints "ready" once up.
+  help                          Show this text.
 
 Requests to the running Tessera (tessera or tesseractl run), over the session bus:
   place ZONE [--window ID]      Put the active window (or window ID) into a zone: a zone id or
@@ -59,7 +60,6 @@ Requests to the running Tessera (tessera or tesseractl run), over the session bu
   displays [--json]             List displays, their layouts and zones with their frames.
   preview                       Show the zones for a moment.
   show [PAGE]                   Bring the main window forward, at a page.
-  help                          Show this text.
 
 Files: layouts in $XDG_DATA_HOME/Tessera/layouts.json (default ~/.local/share),
 automatic copies in $XDG_DATA_HOME/Tessera/Backups, preferences in
