@@ -156,7 +156,7 @@ const char* qtPlatformFor(DesktopPlatform platform) {
 }
 
 std::unique_ptr<DesktopSession> openDesktopSession(const DesktopChoice& choice, Log& log,
-                                                   std::string& error) {
+                                                   SessionBus* bus, std::string& error) {
     switch (choice.platform) {
     case DesktopPlatform::x11:
         if (auto connection = X11Connection::open(choice.displayName, error)) {
@@ -164,7 +164,11 @@ std::unique_ptr<DesktopSession> openDesktopSession(const DesktopChoice& choice, 
         }
         return nullptr;
     case DesktopPlatform::kwin:
-        if (auto bridge = KWinBridge::start(error)) {
+        if (bus == nullptr) {
+            error = "can't reach KWin: no session bus";
+            return nullptr;
+        }
+        if (auto bridge = KWinBridge::start(*bus, error)) {
             return std::make_unique<KWinSession>(std::move(bridge), log);
         }
         error = "can't reach KWin: " + error;

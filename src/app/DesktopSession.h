@@ -17,6 +17,10 @@
 #include <string>
 #include <vector>
 
+namespace tessera {
+class SessionBus;
+}
+
 namespace tessera::shell {
 
 enum class DesktopPlatform { x11, kwin };
@@ -59,8 +63,9 @@ public:
     [[nodiscard]] virtual Connection onLost(std::function<void(const std::string&)> handler) = 0;
 };
 
-// The session for the chosen desktop, or nothing with a message for the user.
+// The session for the chosen desktop, or nothing with a message for the user. KWin's bridge
+// needs the session bus (which must outlive the session) and claims its name.
 std::unique_ptr<DesktopSession> openDesktopSession(const DesktopChoice& choice, Log& log,
-                                                   std::string& error);
+                                                   SessionBus* bus, std::string& error);
 
 } // namespace tessera::shell

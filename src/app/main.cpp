@@ -14,11 +14,14 @@
 #include "TrayMenu.h"
 
 #include "core/app/AppState.h"
+#include "core/app/ControlRequests.h"
 #include "core/app/Preferences.h"
 #include "core/drag/DragOverlayController.h"
 #include "core/hotkeys/HotkeyCenter.h"
 #include "core/model/StringTables.h"
 #include "core/store/LayoutStore.h"
+#include "platform/dbus/SessionBus.h"
+#include "platform/dbus/TesseraService.h"
 #include "platform/linux/ApplicationLocalizer.h"
 #include "platform/linux/LinuxAppServices.h"
 #include "platform/linux/PlistDefaults.h"
@@ -92,12 +95,19 @@ int main(int argc, char** argv) {
         return 1;
     }
     StderrLog log(std::cerr, debugRequested());
+    // One connection for all Tessera offers on the session bus; the name is claimed once the
+    // objects are there (the KWin bridge's at its start, the scripting interface's below).
+    std::string busError;
+    const auto bus = SessionBus::connect(busError);
+    if (!bus) {
+        log.write("dbus", LogLevel::debug, "not on the session bus: " + busError);
+    }
     // An X display first: Qt would abort on one it can't open, before any clear message. KWin's
     // bridge comes after the single-instance check below, since it takes the bus name a running
     // Tessera holds and a second launch must bring that one forward instead.
     std::unique_ptr<shell::DesktopSession> session;
     if (desktop->platform == shell::DesktopPlatform::x11) {
-        session = shell::openDesktopSession(*desktop, log, error);
+        session = shell::openDesktopSession(*desktop, log, bus.get(), error);
         if (!session) {
             std::cerr << "tessera: " << error << "\n";
             return 1;
@@ -133,7 +143,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!session) {
-        session = shell::openDesktopSession(*desktop, log, error);
+        session = shell::openDesktopSession(*desktop, log, bus.get(), error);
         if (!session) {
             std::cerr << "tessera: " << error << "\n";
             return 1;
@@ -224,6 +234,17 @@ int main(int argc, char** argv) {
         [&shell](QQmlApplicationEngine& engine) { shell->expose(engine); });
     auto tray = std::make_unique<shell::TrayMenu>(*shell);
 
+    // Scripts (tesseractl place, command, assign) reach the same rules as the windows.
+    auto requests = std::make_unique<ControlRequests>(*state, ports);
+    std::unique_ptr<TesseraService> service;
+    if (bus) {
+        service = TesseraService::start(*bus, *requests, error);
+        if (!service) {
+            std::cerr << "tessera: tesseractl place, command and assign can't reach Tessera: "
+                      << error << "\n";
+        }
+    }
+
     state->start();
     session->attach();
     if (!parser.isSet(hidden) && !mainWindow->show()) {
@@ -261,6 +282,8 @@ int main(int argc, char** argv) {
     tray.reset();
     mainWindow.reset();
     shell.reset();
+    service.reset();
+    requests.reset();
     state.reset();
     return status;
 }

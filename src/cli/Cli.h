@@ -31,6 +31,9 @@ std::filesystem::path applicationExecutable();
 int runLayouts(const Context& context, const std::vector<std::string>& arguments);
 int runPrefs(const Context& context, const std::vector<std::string>& arguments);
 int runBackup(const Context& context, const std::vector<std::string>& arguments);
+// place, command, assign, displays, preview and show: requests to the running Tessera.
+int runControl(const Context& context, const std::string& command,
+               const std::vector<std::string>& arguments);
 // commandLine: main's arguments, program first, which a relaunch starts again.
 int runRun(const Context& context, const std::vector<std::string>& arguments,
            const std::vector<std::string>& commandLine);

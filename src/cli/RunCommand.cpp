@@ -1,10 +1,13 @@
 #include "Cli.h"
 
 #include "core/app/AppState.h"
+#include "core/app/ControlRequests.h"
 #include "core/drag/DragMonitor.h"
 #include "core/hotkeys/HotkeyCenter.h"
 #include "core/hotkeys/KeyCombos.h"
 #include "core/store/LayoutStore.h"
+#include "platform/dbus/SessionBus.h"
+#include "platform/dbus/TesseraService.h"
 #include "platform/kwin/KWinBridge.h"
 #include "platform/kwin/KWinPorts.h"
 #include "platform/linux/LinuxAppServices.h"
@@ -51,7 +54,8 @@ display (NAME, else $DISPLAY) or, in KDE Plasma on Wayland, through a KWin scrip
 --platform, KWin is used when WAYLAND_DISPLAY is set and KWin is on the session bus, X11 when
 there is an X display and no Wayland session. Prints "ready" once the services are up. The
 overlay is not drawn: what it would show is logged on standard error; TESSERA_DEBUG=1 adds the
-debug lines. On X11, setting the root window's CARDINAL property _TESSERA_SYNC to n prints
+debug lines. It answers the requests of tesseractl place, command, assign and displays on the
+session bus (as app.tessera.Tessera), when there is a session bus. On X11, setting the root window's CARDINAL property _TESSERA_SYNC to n prints
 "sync n" once every event the server sent before that change has been handled; with
 TESSERA_DEBUG=1 a line "round trips: N" follows it, the blocking waits for the server so far.
 )";
@@ -201,6 +205,8 @@ struct Session {
     const MainLoop& loop;
     GlibScheduler& scheduler;
     const TableLocalizer& localizer;
+    // Null without a session bus: the services run, scripts can't reach them.
+    SessionBus* bus;
 };
 
 // settle calls its argument once the platform has carried out what the services asked of it
@@ -238,6 +244,20 @@ int serve(const Session& session, const AppPorts& ports, const std::function<voi
         });
     });
 
+    // Scripts reach the run through the same rules as the application; without the name they
+    // would reach nothing, which the user is told, but drag-to-snap and the shortcuts go on.
+    auto requests = std::make_unique<ControlRequests>(*state, ports);
+    std::unique_ptr<TesseraService> service;
+    if (session.bus != nullptr) {
+        std::string error;
+        service = TesseraService::start(*session.bus, *requests, error);
+        if (!service) {
+            context.err << "tesseractl: tesseractl place, command and assign can't reach this "
+                           "run: "
+                        << error << "\n";
+        }
+    }
+
     state->start();
     started();
 
@@ -261,6 +281,8 @@ int serve(const Session& session, const AppPorts& ports, const std::function<voi
     g_main_loop_run(session.loop.loop);
 
     // The state goes before the ports it uses: its hotkey center gives the shortcuts back.
+    service.reset();
+    requests.reset();
     state.reset();
     return exitStatus;
 }
@@ -316,11 +338,13 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
     GlibScheduler scheduler;
     XdgLoginItem loginItem(context.folders, bundleIdentifier, applicationExecutable());
     LogOverlaySurfaceFactory overlaySurfaces(log, defaults);
-    const Session session{context, loop, scheduler, localizer};
+    std::string busError;
+    const auto bus = SessionBus::connect(busError);
+    const Session session{context, loop, scheduler, localizer, bus.get()};
 
     if (*platform == Platform::kwin) {
-        std::string error;
-        const auto bridge = KWinBridge::start(error);
+        std::string error = busError;
+        const auto bridge = bus ? KWinBridge::start(*bus, error) : nullptr;
         if (!bridge) {
             context.err << "tesseractl: can't reach KWin: " << error << "\n";
             return 1;
@@ -351,6 +375,10 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
             exitStatus);
     }
 
+    if (!bus) {
+        // Without a session bus nothing could ask anything; that alone is no fault of the run.
+        log.write("dbus", LogLevel::debug, "not on the session bus: " + busError);
+    }
     std::string error;
     const auto connection = X11Connection::open(options.display, error);
     if (!connection) {

@@ -44,9 +44,22 @@ Commands:
   backup check FILE             Tell whether a file is a backup Tessera can import.
   backup import FILE [--yes]    Replace layouts and settings by a backup, after asking (--yes
                                 doesn't ask); the current state is saved in "Backups" first.
-  run [--display NAME]          Run drag-to-snap and the keyboard shortcuts on the X display
-                                (NAME, else $DISPLAY) until interrupted; prints "ready" once up.
+  run [--platform x11|kwin] [--display NAME]
+                                Run drag-to-snap and the keyboard shortcuts until interrupted
+                                (on the X display NAME, else $DISPLAY, or through KWin), and
+                                answer the requests below; prints "ready" once up.
   help                          Show this text.
+
+Requests to the running Tessera (tessera or tesseractl run), over the session bus:
+  place ZONE [--window ID]      Put the active window (or window ID) into a zone: a zone id or
+                                LAYOUT:INDEX, e.g. "Halves:2" (layout id or name, zone from 1).
+  command NAME                  Run a window command: fillScreen, zoneLeft, zoneRight, zoneUp,
+                                zoneDown, previousDisplay, nextDisplay.
+  assign DISPLAY LAYOUT         Show a layout on a display (display id, name or position from
+                                1; layout id or name).
+  displays [--json]             List displays, their layouts and zones with their frames.
+  preview                       Show the zones for a moment.
+  show [PAGE]                   Bring the main window forward, at a page.
 
 Files: layouts in $XDG_DATA_HOME/Tessera/layouts.json (default ~/.local/share),
 automatic copies in $XDG_DATA_HOME/Tessera/Backups, preferences in
@@ -76,6 +89,10 @@ int main(int argc, char** argv) {
     }
     if (command == "run") {
         return tessera::cli::runRun(context, arguments, commandLine);
+    }
+    if (command == "place" || command == "command" || command == "assign" ||
+        command == "displays" || command == "preview" || command == "show") {
+        return tessera::cli::runControl(context, command, arguments);
     }
     if (command == "help" || command == "--help" || command == "-h") {
         std::cout << usage;

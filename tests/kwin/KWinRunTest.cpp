@@ -18,6 +18,7 @@
 
 #include <QtCore/qnamespace.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <csignal>
 #include <sstream>
@@ -131,6 +132,19 @@ TEST(KWinRun, TheApplicationFindsKWinAndItsShortcutsPlaceWindows) {
     session.activate(wayland.id);
     pressAndExpect(session, wayland, WindowCommand::fillScreen, filled(0));
     pressAndExpect(session, wayland, WindowCommand::nextDisplay, filled(1));
+
+    // Scripts reach it on the name its bridge claimed: one owner and connection for both.
+    const auto listed = session.start({TESSERA_TESSERACTL, "displays", "--json"});
+    ASSERT_EQ(listed->waitForExit(), 0) << listed->errorOutput();
+    const auto zone =
+        nlohmann::json::parse(listed->output()).at("displays").at(0).at("zones").at(0);
+    const auto& f = zone.at("frame");
+    const Rect expected{f.at("x").get<double>(), f.at("y").get<double>(),
+                        f.at("width").get<double>(), f.at("height").get<double>()};
+    const auto placed = session.start(
+        {TESSERA_TESSERACTL, "place", zone.at("id").get<std::string>(), "--window", wayland.id});
+    EXPECT_EQ(placed->waitForExit(), 0) << placed->errorOutput();
+    EXPECT_TRUE(session.waitUntil([&] { return session.frame(wayland.id) == expected; }));
 }
 #endif
 

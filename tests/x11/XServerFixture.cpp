@@ -904,9 +904,13 @@ TesseraRun::TesseraRun(XServer& server, const std::string& preferencesXml,
         std::ofstream(config / "Tessera" / "preferences.plist") << preferencesXml;
     }
     auto environment = env;
-    environment.insert(environment.begin(), {"DISPLAY=" + server.display(), "HOME=" + home_,
-                                             "XDG_CONFIG_HOME=" + config.string(),
-                                             "XDG_DATA_HOME=" + home_ + "/.local/share", "LANG=C"});
+    // Off every session bus unless the test gives one: runs of parallel tests (or the user's
+    // own Tessera) would contend for the name.
+    environment.insert(environment.begin(),
+                       {"DISPLAY=" + server.display(), "HOME=" + home_,
+                        "XDG_CONFIG_HOME=" + config.string(),
+                        "XDG_DATA_HOME=" + home_ + "/.local/share", "LANG=C",
+                        "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR=" + home_});
     process_ = std::make_unique<ChildProcess>(std::vector<std::string>{tesseractlPath(), "run"},
                                               environment);
     if (!process_->waitForLine("ready", 30)) {

@@ -210,39 +210,21 @@ void HotkeyCenter::unregisterAll() {
 }
 
 void HotkeyCenter::perform(WindowCommand command) {
-    const auto preferred = preferredForeignPID();
-    switch (command) {
-    case WindowCommand::fillScreen:
-        mover_.fillScreen(ownPID_, preferred);
-        return;
-    case WindowCommand::zoneLeft:
-        mover_.moveToNeighbouringZone(ZoneDirection::left, store_, ownPID_, preferred);
-        return;
-    case WindowCommand::zoneRight:
-        mover_.moveToNeighbouringZone(ZoneDirection::right, store_, ownPID_, preferred);
-        return;
-    case WindowCommand::zoneUp:
-        mover_.moveToNeighbouringZone(ZoneDirection::up, store_, ownPID_, preferred);
-        return;
-    case WindowCommand::zoneDown:
-        mover_.moveToNeighbouringZone(ZoneDirection::down, store_, ownPID_, preferred);
-        return;
-    case WindowCommand::previousDisplay:
-        mover_.moveToDisplay(-1, store_, ownPID_, preferred);
-        return;
-    case WindowCommand::nextDisplay:
-        mover_.moveToDisplay(+1, store_, ownPID_, preferred);
-        return;
-    }
+    mover_.perform(command, store_, ownPID_, preferredForeignPID());
 }
 
 std::optional<SystemDisplay> HotkeyCenter::chooseDisplay(const Uuid& layoutID) const {
-    const auto screens = displays_.screens();
+    return displayForLayout(layoutID, store_, displays_);
+}
+
+std::optional<SystemDisplay> displayForLayout(const Uuid& layoutID, const LayoutStore& store,
+                                              const Displays& displays) {
+    const auto screens = displays.screens();
     if (screens.empty()) {
         return std::nullopt;
     }
-    const auto& layouts = store_.layouts();
-    const auto& assignments = store_.assignments();
+    const auto& layouts = store.layouts();
+    const auto& assignments = store.assignments();
     std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < screens.size(); ++i) {
         const auto resolved =
@@ -252,7 +234,7 @@ std::optional<SystemDisplay> HotkeyCenter::chooseDisplay(const Uuid& layoutID) c
             candidates.push_back(i);
         }
     }
-    const auto mouse = displays_.mouseLocation();
+    const auto mouse = displays.mouseLocation();
     const auto pointer = std::find_if(screens.begin(), screens.end(), [&](const SystemDisplay& s) {
         return s.frame.contains(mouse);
     });

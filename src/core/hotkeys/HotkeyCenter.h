@@ -59,6 +59,13 @@ private:
 // The application to act on when Tessera itself is in front; nothing when there is none.
 using PreferredProcessProvider = std::function<std::optional<ProcessId>()>;
 
+// The display a zone of this layout is placed on when only the zone is named (a shortcut, a
+// script): among the displays that show the layout, the one under the pointer, else the first;
+// when none shows it, the one under the pointer, else the first display. Nothing without
+// displays. Where the window lies plays no part.
+std::optional<SystemDisplay> displayForLayout(const Uuid& layoutID, const LayoutStore& store,
+                                              const Displays& displays);
+
 // A zone hotkey's target: the zone and the layout it belongs to.
 struct ZoneHotkeyTarget {
     Uuid layoutID;
@@ -149,9 +156,7 @@ public:
     // name nothing any more are ignored.
     void handleHotkey(std::uint32_t id);
 
-    // The display a zone hotkey of this layout acts on: among the displays that show the layout,
-    // the one under the pointer, else the first; when none shows it, the one under the pointer,
-    // else the first display. Nothing without displays. Where the window lies plays no part.
+    // The display a zone hotkey of this layout acts on (displayForLayout).
     std::optional<SystemDisplay> chooseDisplay(const Uuid& layoutID) const;
 
     // What the last registration that was not suspended found held by other programs.

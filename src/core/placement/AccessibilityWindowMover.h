@@ -10,6 +10,7 @@
 #include "../platform/Displays.h"
 #include "../platform/ProcessId.h"
 #include "../platform/Workspace.h"
+#include "WindowCommand.h"
 
 #include <cstddef>
 #include <optional>
@@ -146,6 +147,10 @@ public:
     // failure before the move.
     bool moveToDisplay(int step, const LayoutStore& store, ProcessId ownProcess,
                        std::optional<ProcessId> preferredProcess);
+    // The one place a command becomes its operation, whoever asks (a shortcut, the menu, a
+    // script). Whether the window was moved.
+    bool perform(WindowCommand command, const LayoutStore& store, ProcessId ownProcess,
+                 std::optional<ProcessId> preferredProcess);
 
 private:
     Rect primaryFrameFor(const SystemDisplay& display) const;

@@ -225,4 +225,26 @@ bool AccessibilityWindowMover::moveToDisplay(int step, const LayoutStore& store,
     return setWindowFrame(accessibility_, *window, moved);
 }
 
+bool AccessibilityWindowMover::perform(WindowCommand command, const LayoutStore& store,
+                                       ProcessId ownProcess,
+                                       std::optional<ProcessId> preferredProcess) {
+    switch (command) {
+    case WindowCommand::fillScreen:
+        return fillScreen(ownProcess, preferredProcess);
+    case WindowCommand::zoneLeft:
+        return moveToNeighbouringZone(ZoneDirection::left, store, ownProcess, preferredProcess);
+    case WindowCommand::zoneRight:
+        return moveToNeighbouringZone(ZoneDirection::right, store, ownProcess, preferredProcess);
+    case WindowCommand::zoneUp:
+        return moveToNeighbouringZone(ZoneDirection::up, store, ownProcess, preferredProcess);
+    case WindowCommand::zoneDown:
+        return moveToNeighbouringZone(ZoneDirection::down, store, ownProcess, preferredProcess);
+    case WindowCommand::previousDisplay:
+        return moveToDisplay(-1, store, ownProcess, preferredProcess);
+    case WindowCommand::nextDisplay:
+        return moveToDisplay(+1, store, ownProcess, preferredProcess);
+    }
+    return false;
+}
+
 } // namespace tessera

@@ -124,6 +124,12 @@ public:
     // With prompt true the system may ask the user to grant access; Tessera passes false and
     // sends the user to the settings instead.
     virtual bool isProcessTrustedWithPrompt(bool prompt) = 0;
+    // The window the desktop itself knows by this id (what its own tools print for a window),
+    // so a script outside Tessera can name one; nothing when no such window exists.
+    virtual std::optional<AccessibilityElement> windowWithSystemID(std::string_view id) {
+        (void)id;
+        return std::nullopt;
+    }
 };
 
 } // namespace tessera

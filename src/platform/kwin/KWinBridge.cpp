@@ -1,6 +1,7 @@
 #include "KWinBridge.h"
 
 #include "core/model/Files.h"
+#include "platform/dbus/SessionBus.h"
 
 #include <gio/gio.h>
 #include <nlohmann/json.hpp>
@@ -89,21 +90,16 @@ void answer(GDBusMethodInvocation* invocation, const std::string& text) {
 
 KWinBridge::KWinBridge(Key, GDBusConnection* bus) : bus_(bus) {}
 
-std::unique_ptr<KWinBridge> KWinBridge::start(std::string& error) {
-    GError* failure = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &failure);
-    if (bus == nullptr) {
-        error = "no session bus: " + messageOf(failure);
-        return nullptr;
-    }
-    auto bridge = std::make_unique<KWinBridge>(Key{}, bus);
-    if (!bridge->load(error)) {
+std::unique_ptr<KWinBridge> KWinBridge::start(SessionBus& bus, std::string& error) {
+    auto bridge = std::make_unique<KWinBridge>(
+        Key{}, static_cast<GDBusConnection*>(g_object_ref(bus.connection())));
+    if (!bridge->load(bus, error)) {
         return nullptr;
     }
     return bridge;
 }
 
-bool KWinBridge::load(std::string& error) {
+bool KWinBridge::load(SessionBus& bus, std::string& error) {
     if (!nameHasOwner(bus_, "org.kde.KWin")) {
         error = "KWin (org.kde.KWin) is not on the session bus";
         return false;
@@ -122,20 +118,7 @@ bool KWinBridge::load(std::string& error) {
         return false;
     }
     // One Tessera per session: a second one would fight the first over every window.
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "RequestName", g_variant_new("(su)", busName, 4U /* do not queue */), G_VARIANT_TYPE("(u)"),
-        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &failure);
-    if (reply == nullptr) {
-        error = std::string("can't take the name ") + busName + ": " + messageOf(failure);
-        return false;
-    }
-    guint32 result = 0;
-    g_variant_get(reply, "(u)", &result);
-    g_variant_unref(reply);
-    if (result != 1 && result != 4) {
-        error = std::string("another Tessera runs in this session (") + busName +
-                " is taken on the session bus)";
+    if (!bus.claimName(error)) {
         return false;
     }
 
@@ -190,8 +173,10 @@ bool KWinBridge::loadScript(std::string& error) {
     gchar* token = g_uuid_string_random();
     token_ = token;
     g_free(token);
-    const nlohmann::json header{
-        {"service", busName}, {"path", objectPath}, {"iface", interfaceName}, {"token", token_}};
+    const nlohmann::json header{{"service", SessionBus::name},
+                                {"path", objectPath},
+                                {"iface", interfaceName},
+                                {"token", token_}};
     const std::string script =
         "var tessera = " + header.dump() + ";\n" + std::string(kwinBridgeScript());
     if (auto problem = writeFileAtomically(scriptFile_, script); !problem.empty()) {

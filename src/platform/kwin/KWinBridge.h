@@ -18,7 +18,9 @@ struct _GDBusMethodInvocation;
 
 namespace tessera {
 
-// Tessera's end of the KWin script bridge. It owns Tessera's name on the session bus, writes the
+class SessionBus;
+
+// Tessera's end of the KWin script bridge. It claims Tessera's name on the session bus, writes the
 // bridge script (shipped inside the program) to the runtime folder, has KWin load it in place
 // of any copy an earlier run left, and keeps a model of KWin's outputs and windows from the
 // script's reports, so every read is local; only changes go to KWin, as commands answering the
@@ -32,7 +34,6 @@ namespace tessera {
 class KWinBridge {
 public:
     // The well-known name and the object the script calls.
-    static constexpr const char* busName = "app.tessera.Tessera";
     static constexpr const char* objectPath = "/app/tessera/KWinBridge";
     static constexpr const char* interfaceName = "app.tessera.KWinBridge";
     // The name KWin knows the script by: a second load replaces the first.
@@ -41,8 +42,9 @@ public:
     // Connects, loads the script and waits (at most a few seconds, running the default GLib
     // main context) for its first report. Nothing, with the reason in error, when there is no
     // session bus, another Tessera holds the name, KWin is not on the bus or the script does
-    // not report.
-    static std::unique_ptr<KWinBridge> start(std::string& error);
+    // not report. The bridge shares the bus's connection and claims its name once its own
+    // object is offered; the bus must outlive it.
+    static std::unique_ptr<KWinBridge> start(SessionBus& bus, std::string& error);
     // Only start() makes one.
     class Key {
         friend class KWinBridge;
@@ -98,7 +100,7 @@ public:
     void handleCall(const char* method, const char* argument, _GDBusMethodInvocation* invocation);
 
 private:
-    bool load(std::string& error);
+    bool load(SessionBus& bus, std::string& error);
     // Writes the script with a new token and has KWin run it in place of any earlier copy.
     bool loadScript(std::string& error);
     void kwinVanished();

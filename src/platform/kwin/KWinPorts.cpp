@@ -97,6 +97,14 @@ KWinAccessibility::onWindowAppeared(std::function<void(const AccessibilityElemen
     });
 }
 
+std::optional<AccessibilityElement> KWinAccessibility::windowWithSystemID(std::string_view id) {
+    const std::string key(id);
+    if (bridge_.window(key) == nullptr) {
+        return std::nullopt;
+    }
+    return windowElement(key);
+}
+
 AccessibilityElement KWinAccessibility::windowElement(const std::string& id) {
     const auto [it, added] = windowIds_.try_emplace(id, nextId_);
     if (added) {

@@ -3,6 +3,7 @@
 #include "core/model/Screens.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <iterator>
 #include <ostream>
@@ -423,6 +424,21 @@ AccessibilityElement SimDesktop::applicationElement(ProcessId process) {
     call.element = element;
     call.process = process;
     record(std::move(call));
+    return element;
+}
+
+std::optional<AccessibilityElement> SimDesktop::windowWithSystemID(std::string_view id) {
+    std::uint64_t value = 0;
+    const auto* end = id.data() + id.size();
+    if (const auto [rest, error] = std::from_chars(id.data(), end, value);
+        error != std::errc{} || rest != end) {
+        return std::nullopt;
+    }
+    const AccessibilityElement element{value};
+    const Node* node = liveNode(element);
+    if (node == nullptr || node->kind != NodeKind::window) {
+        return std::nullopt;
+    }
     return element;
 }
 

@@ -242,6 +242,8 @@ public:
     ElementResult elementAtPosition(Point topLeft) override;
     AccessibilityElement applicationElement(ProcessId process) override;
     std::optional<ProcessId> processId(const AccessibilityElement& element) override;
+    // The desktop's id of a window is its element id in decimal.
+    std::optional<AccessibilityElement> windowWithSystemID(std::string_view id) override;
     bool isProcessTrusted() override;
     // Reports the trusted flag; the prompt never changes it.
     bool isProcessTrustedWithPrompt(bool prompt) override;

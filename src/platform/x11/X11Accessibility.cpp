@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <variant>
 
 namespace tessera {
@@ -83,6 +84,23 @@ X11Accessibility::X11Accessibility(X11Windows& windows)
 X11Accessibility::~X11Accessibility() = default;
 
 // --- Elements ---
+
+std::optional<AccessibilityElement> X11Accessibility::windowWithSystemID(std::string_view id) {
+    const std::string text(id);
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+    if (text.empty() || text.front() == '-' || end != text.c_str() + text.size() || errno != 0 ||
+        value == 0 || value > 0xFFFFFFFFULL) {
+        return std::nullopt;
+    }
+    const auto window = static_cast<XWindow>(value);
+    const auto clients = windows_.clientsBottomToTop();
+    if (std::find(clients.begin(), clients.end(), window) == clients.end()) {
+        return std::nullopt;
+    }
+    return windowElement(window);
+}
 
 AccessibilityElement X11Accessibility::windowElement(XWindow window) {
     takeNoticeOfPendingEvents();

@@ -44,6 +44,9 @@ public:
     // A client the window manager adds to its client list, once it is mapped.
     [[nodiscard]] Connection
     onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) override;
+    // A managed client by its X window number, decimal or 0x hexadecimal (as xdotool, xprop
+    // and wmctrl print it).
+    std::optional<AccessibilityElement> windowWithSystemID(std::string_view id) override;
 
     // The element of a client window, the same one every lookup of it gives.
     AccessibilityElement windowElement(XWindow window);

@@ -1,0 +1,227 @@
+// What a script may ask of the running Tessera, on the simulated desktop: the same placements,
+// commands and assignments the application makes, and a typed failure for every wrong name.
+
+#include "PlacementTestSupport.h"
+#include "TempDir.h"
+
+#include "core/app/ControlRequests.h"
+#include "core/app/Preferences.h"
+#include "core/hotkeys/HotkeyCenter.h"
+#include "core/model/Screens.h"
+#include "core/placement/AccessibilityWindowMover.h"
+#include "core/store/LayoutStore.h"
+#include "platform/sim/SimAppServices.h"
+#include "platform/sim/SimDefaults.h"
+#include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimHotkeys.h"
+#include "platform/sim/SimInputEvents.h"
+#include "platform/sim/SimLocalizer.h"
+#include "platform/sim/SimLog.h"
+#include "platform/sim/SimLoginItem.h"
+#include "platform/sim/SimOverlaySurface.h"
+#include "platform/sim/SimScheduler.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace tessera;
+using placementtest::sameFrame;
+using placementtest::zone;
+
+namespace {
+
+constexpr ProcessId tesseraProcess = 42;
+constexpr ProcessId editor = 501;
+constexpr ProcessId ignored = 502;
+
+class ControlRequestsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        state = std::make_unique<AppState>(ports(), temp / "layouts.json");
+        state->store().upsert(halves);
+        // The second display shows the halves; the first keeps its built-in layout.
+        state->assignLayout(halves.id, state->screens().at(1));
+        scheduler.runPending();
+        requests = std::make_unique<ControlRequests>(*state, ports());
+        desktop.addApplication(editor, "com.example.editor", "Editor");
+        desktop.addApplication(ignored, "com.example.ignored", "Ignored");
+        defaults.set(prefs::ignoredApps, encodeIgnoredApps({"com.example.ignored"}));
+        other = desktop.addWindow(ignored, {40, 40, 300, 200});
+        window = desktop.addWindow(editor, {100, 100, 400, 300});
+        desktop.setFrontmostApplication(editor);
+    }
+    AppPorts ports() {
+        return {desktop, desktop,  desktop.displays(), input,     dispatcher, scheduler,
+                log,     defaults, localizer,          loginItem, services,   surfaces};
+    }
+    SystemDisplay display(std::size_t index) const {
+        return desktop.displays().screens().at(index);
+    }
+    Rect frameIn(std::size_t zoneIndex) const {
+        return state->mover().zoneWindowFrame(halves.zones.at(zoneIndex), display(1));
+    }
+
+    test::TempDir temp{"tessera-control"};
+    SimDesktop desktop{simscreens::sideBySide()};
+    SimInputEvents input{desktop.displays()};
+    SimHotkeys hotkeyPort;
+    HotkeyDispatcher dispatcher{hotkeyPort};
+    SimScheduler scheduler;
+    SimLog log;
+    SimDefaults defaults;
+    TableLocalizer localizer = makeSimLocalizer();
+    SimLoginItem loginItem;
+    SimAppServices services{{temp / "home", temp / "data", temp / "config", temp / "tmp", std::nullopt},
+                            tesseraProcess,
+                            "app.tessera.Tessera"};
+    SimOverlaySurfaceFactory surfaces;
+    const Layout halves{
+        Uuid::random(), "Halves", {zone(0, 0, 0.5, 1, "Left"), zone(0.5, 0, 0.5, 1, "Right")}};
+    AccessibilityElement window;
+    AccessibilityElement other;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<ControlRequests> requests;
+};
+
+TEST_F(ControlRequestsTest, ListsDisplaysWithTheirLayoutsAndTheFramesItsZonesGiveAWindow) {
+    const auto displays = nlohmann::json::parse(requests->displays()).at("displays");
+    ASSERT_EQ(displays.size(), 2u);
+    const auto& second = displays.at(1);
+    EXPECT_EQ(second.at("id"), makeScreenInfo(display(1)).id);
+    EXPECT_EQ(second.at("frame").at("x"), desktop.topLeftFrame(1).minX());
+    EXPECT_EQ(second.at("layout").at("id"), halves.id.string());
+    const auto& right = second.at("zones").at(1);
+    EXPECT_EQ(right.at("index"), 2);
+    EXPECT_EQ(right.at("name"), "Right");
+    EXPECT_EQ(right.at("frame").at("x"), frameIn(1).minX());
+    EXPECT_EQ(right.at("frame").at("width"), frameIn(1).width());
+
+    const auto layouts = nlohmann::json::parse(requests->layouts()).at("layouts");
+    const auto listed = std::find_if(layouts.begin(), layouts.end(), [&](const auto& layout) {
+        return layout.at("id") == halves.id.string();
+    });
+    ASSERT_NE(listed, layouts.end());
+    EXPECT_EQ(listed->at("displays"), nlohmann::json::array({makeScreenInfo(display(1)).id}));
+    EXPECT_EQ(listed->at("zones").at(0).at("rect").at("width"), 0.5);
+}
+
+TEST_F(ControlRequestsTest, PlacesTheActiveWindowOrOneByIdAsAZoneShortcutWouldAndSaysSo) {
+    std::vector<std::pair<std::optional<Uuid>, std::string>> placed;
+    const auto watch =
+        requests->onPlaced([&](const std::optional<Uuid>& zone, const std::string& screen) {
+            placed.emplace_back(zone, screen);
+        });
+
+    EXPECT_EQ(requests->place(halves.zones[1].id.string()), std::nullopt);
+    EXPECT_TRUE(sameFrame(*desktop.frame(window), frameIn(1)));
+    EXPECT_EQ(requests->place("Halves:1"), std::nullopt);
+    EXPECT_TRUE(sameFrame(*desktop.frame(window), frameIn(0)));
+    // The mover remembers the first frame, as for a shortcut: a drag out gives it back.
+    EXPECT_EQ(state->mover().placements().at(window).original, Rect(100, 100, 400, 300));
+
+    const auto second = desktop.addWindow(editor, {0, 0, 200, 200});
+    desktop.setFrontmostApplication(editor);
+    EXPECT_EQ(requests->place(halves.id.string() + ":2", std::to_string(window.id)), std::nullopt);
+    EXPECT_TRUE(sameFrame(*desktop.frame(window), frameIn(1)));
+    EXPECT_EQ(*desktop.frame(second), Rect(0, 0, 200, 200));
+
+    const auto screen = makeScreenInfo(display(1)).id;
+    EXPECT_EQ(placed, (decltype(placed){{halves.zones[1].id, screen},
+                                        {halves.zones[0].id, screen},
+                                        {halves.zones[1].id, screen}}));
+}
+
+TEST_F(ControlRequestsTest, CommandsGoThroughTheMoverAndAssignmentsThroughTheState) {
+    bool moved = false;
+    EXPECT_EQ(requests->perform("fillScreen", &moved), std::nullopt);
+    EXPECT_TRUE(moved);
+    EXPECT_TRUE(sameFrame(*desktop.frame(window), state->mover().fillWindowFrame(display(0))));
+
+    int layoutChanges = 0;
+    int assignmentChanges = 0;
+    const auto layoutsWatch = requests->onLayoutsChanged([&] { ++layoutChanges; });
+    const auto assignmentsWatch = requests->onAssignmentsChanged([&] { ++assignmentChanges; });
+    // By position and by the shown name alike.
+    EXPECT_EQ(requests->assign("1", "Halves"), std::nullopt);
+    EXPECT_EQ(requests->assign(display(1).name, halves.id.string()), std::nullopt);
+    EXPECT_EQ(state->layoutIDForDisplay(makeScreenInfo(display(0))), halves.id);
+    scheduler.runPending();
+    EXPECT_EQ(assignmentChanges, 1);
+    EXPECT_EQ(layoutChanges, 0);
+    auto renamed = halves;
+    renamed.name = "Two";
+    state->applyLayoutChange(renamed, "Rename", nullptr);
+    scheduler.runPending();
+    EXPECT_EQ(layoutChanges, 1);
+
+    EXPECT_EQ(requests->showMainWindow("keyboard"), std::nullopt);
+    EXPECT_EQ(state->page(), AppPage::settings);
+    EXPECT_EQ(state->settingsPane(), SettingsPane::keyboard);
+    EXPECT_EQ(services.count(SimAppServices::Call::showMainWindow), 1u);
+}
+
+struct FailureCase {
+    const char* name;
+    std::function<ControlResult(ControlRequests&, SimDesktop&)> request;
+    ControlFailure failure;
+    const char* message;
+};
+
+class ControlFailures : public ControlRequestsTest,
+                        public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(ControlFailures, AreTypedWithAMessageAndMoveNothing) {
+    const auto& param = GetParam();
+    const auto before = desktop.frame(window);
+    const auto result = param.request(*requests, desktop);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->failure, param.failure);
+    EXPECT_EQ(result->message, param.message);
+    EXPECT_EQ(desktop.frame(window), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ControlRequestsTest, ControlFailures,
+    ::testing::Values(
+        FailureCase{"NoZone", [](auto& r, auto&) { return r.place("Left"); },
+                    ControlFailure::unknownZone,
+                    "unknown zone \"Left\" (give a zone id or LAYOUT:INDEX)"},
+        FailureCase{"NoLayout", [](auto& r, auto&) { return r.place("Thirds:1"); },
+                    ControlFailure::unknownLayout, "unknown layout \"Thirds\""},
+        FailureCase{"IndexOutOfRange", [](auto& r, auto&) { return r.place("Halves:0"); },
+                    ControlFailure::unknownZone,
+                    "unknown zone \"Halves:0\": layout \"Halves\" has zones 1 to 2"},
+        FailureCase{"NoWindow", [](auto& r, auto&) { return r.place("Halves:1", "99999"); },
+                    ControlFailure::unknownWindow, "unknown window \"99999\""},
+        FailureCase{"NoActiveWindow",
+                    [](auto& r, SimDesktop& d) {
+                        d.setFrontmostApplication(std::nullopt);
+                        return r.place("Halves:1");
+                    },
+                    ControlFailure::noActiveWindow, "no active window"},
+        FailureCase{"Excluded",
+                    [](auto& r, SimDesktop& d) {
+                        d.setFrontmostApplication(ignored);
+                        return r.place("Halves:1");
+                    },
+                    ControlFailure::excluded,
+                    "the window's application (com.example.ignored) is excluded"},
+        FailureCase{"NoCommand", [](auto& r, auto&) { return r.perform("zoneSideways"); },
+                    ControlFailure::unknownCommand,
+                    "unknown command \"zoneSideways\" (one of fillScreen, zoneLeft, zoneRight, "
+                    "zoneUp, zoneDown, previousDisplay, nextDisplay)"},
+        FailureCase{"NoDisplay", [](auto& r, auto&) { return r.assign("3", "Halves"); },
+                    ControlFailure::unknownDisplay, "unknown display \"3\""},
+        FailureCase{"NoLayoutToAssign", [](auto& r, auto&) { return r.assign("1", "Quarters"); },
+                    ControlFailure::unknownLayout, "unknown layout \"Quarters\""},
+        FailureCase{"NoPage", [](auto& r, auto&) { return r.showMainWindow("help"); },
+                    ControlFailure::unknownPage, "unknown page \"help\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
