@@ -8,13 +8,16 @@
 #include "../x11/ZoneTargets.h"
 
 #include "core/app/Preferences.h"
+#include "core/hotkeys/KeyCombos.h"
 #include "core/model/Screens.h"
 #include "core/placement/AccessibilityWindowMover.h"
+#include "core/placement/CommandShortcuts.h"
 #include "core/placement/WindowCommand.h"
 #include "platform/kwin/KWinBridge.h"
 #include "platform/kwin/KWinPorts.h"
 #include "platform/linux/PlistDefaults.h"
 #include "platform/sim/SimDefaults.h"
+#include "platform/sim/SimLocalizer.h"
 
 #include <QtCore/qnamespace.h>
 #include <gtest/gtest.h>
@@ -78,13 +81,19 @@ TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
     KWinSession session;
     const Placed wayland{session.openWindow("tessera-wayland-window", true), true};
     const Placed xwayland{session.openWindow("tessera-xwayland-window", false), false};
-    const auto tessera = session.startTessera();
+    // Zone Above on Meta+Up, which KWin's own "Quick Tile Window to the Top" holds.
+    SimDefaults preferences;
+    const KeyCombo metaUp{126, carbon::cmdKey, "Meta+Up"};
+    ASSERT_TRUE(setShortcut(WindowCommand::zoneUp, metaUp, preferences));
+    const auto tessera =
+        session.startTessera({}, encodePreferences(preferences.persistentDomain()));
     EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
     // KDE's settings show the stored keys: Command is Meta, Option is Alt.
     EXPECT_EQ(session.shortcutKeys(shortcutOf(WindowCommand::fillScreen)),
               std::vector<int>{QKeyCombination(Qt::META | Qt::ALT, Qt::Key_Return).toCombined()});
     EXPECT_EQ(session.shortcutKeys(shortcutOf(WindowCommand::zoneLeft)),
               std::vector<int>{QKeyCombination(Qt::CTRL | Qt::ALT, Qt::Key_Left).toCombined()});
+    EXPECT_TRUE(session.shortcutKeys("Tessera Meta+Up").empty());
 
     for (const auto& window : {wayland, xwayland}) {
         session.activate(window.id);
@@ -93,6 +102,11 @@ TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
         pressAndExpect(session, window, WindowCommand::nextDisplay, filled(1));
         pressAndExpect(session, window, WindowCommand::nextDisplay, filled(0));
     }
+    // Named once, as on X11, though every shortcut is registered twice at start.
+    EXPECT_EQ(tessera->errorOutput(),
+              "tesseractl: " + linuxShortcutText(metaUp, makeSimLocalizer("en")) +
+                  " is taken by another application; that shortcut does nothing until it is "
+                  "free\n");
 }
 
 #ifdef TESSERA_APPLICATION

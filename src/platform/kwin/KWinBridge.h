@@ -74,6 +74,14 @@ public:
     void registerShortcut(const std::string& name, const std::string& text,
                           const std::string& keys);
     void unregisterShortcut(const std::string& name);
+    // KDE's global shortcuts (kglobalaccel's, KWin's own among them) on a key combination in
+    // Qt's code, as {component, action}; nothing when there are none or kglobalaccel does not
+    // answer.
+    struct GlobalShortcut {
+        std::string component;
+        std::string action;
+    };
+    std::vector<GlobalShortcut> globalShortcutsOn(std::int32_t qtKeys) const;
     // Calls done once the script has carried out every command asked for so far (its next poll
     // says so), at once when nothing is outstanding.
     void whenSettled(std::function<void()> done);

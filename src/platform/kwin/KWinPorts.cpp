@@ -355,11 +355,11 @@ KWinHotkeys::KWinHotkeys(KWinBridge& bridge) : bridge_(bridge) {
 
 std::optional<std::string> KWinHotkeys::shortcutName(std::uint32_t keyCode,
                                                      std::uint32_t carbonModifiers) {
-    const auto keys = qtKeySequence(keyCode, carbonModifiers);
+    const auto keys = qtKeys(keyCode, carbonModifiers);
     if (!keys) {
         return std::nullopt;
     }
-    return "Tessera " + *keys;
+    return "Tessera " + keys->text;
 }
 
 Connection KWinHotkeys::installHandler(std::function<void(HotkeyID)> handler) {
@@ -368,19 +368,29 @@ Connection KWinHotkeys::installHandler(std::function<void(HotkeyID)> handler) {
 
 HotkeyRegistration KWinHotkeys::registerHotkey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
                                                HotkeyID id) {
-    const auto name = shortcutName(keyCode, carbonModifiers);
-    if (!name) {
+    const auto keys = qtKeys(keyCode, carbonModifiers);
+    if (!keys) {
         return {HotkeyStatus::invalid, std::nullopt};
     }
+    const auto name = *shortcutName(keyCode, carbonModifiers);
     const bool held = std::ranges::any_of(
-        registrations_, [&](const auto& entry) { return entry.second.name == *name; });
+        registrations_, [&](const auto& entry) { return entry.second.name == name; });
     if (held) {
         return {HotkeyStatus::alreadyTaken, std::nullopt};
     }
-    const auto keys = *qtKeySequence(keyCode, carbonModifiers);
-    bridge_.registerShortcut(*name, *name, keys);
+    // Nothing refuses a script's shortcut on keys another action holds (inside KWin's own
+    // component kglobalaccel even hands them to both), so kglobalaccel is asked first, as an X
+    // server refuses a grab. Only this very action (left by an earlier run in this KWin) is no
+    // other's.
+    const auto holders = bridge_.globalShortcutsOn(keys->code);
+    if (std::ranges::any_of(holders, [&](const KWinBridge::GlobalShortcut& holder) {
+            return holder.component != "kwin" || holder.action != name;
+        })) {
+        return {HotkeyStatus::alreadyTaken, std::nullopt};
+    }
+    bridge_.registerShortcut(name, name, keys->text);
     const HotkeyRef ref{nextRef_++};
-    registrations_.emplace(ref.value, Registration{*name, keys, id});
+    registrations_.emplace(ref.value, Registration{name, keys->text, id});
     return {HotkeyStatus::ok, ref};
 }
 

@@ -106,9 +106,9 @@ private:
 };
 
 // Global shortcuts registered by the script with KWin (so they show in KDE's shortcut
-// settings), named after their keys, and registered again with a KWin that restarted. KWin does not
-// say when its own shortcuts hold the keys; only a second registration of the same keys here is
-// refused as taken.
+// settings), named after their keys, and registered again with a KWin that restarted. Keys that
+// one of KDE's global shortcuts holds (KWin's own, another application's) are refused as taken,
+// as is a second registration of the same keys here.
 class KWinHotkeys final : public Hotkeys {
 public:
     explicit KWinHotkeys(KWinBridge& bridge);
