@@ -493,6 +493,12 @@ std::vector<const KWinWindowInfo*> KWinBridge::windowsByRecency() const {
     return list;
 }
 
+std::vector<const KWinWindowInfo*> KWinBridge::windowsFrontToBack() const {
+    auto list = windowsByRecency();
+    std::ranges::stable_sort(list, std::ranges::greater(), &KWinWindowInfo::stacking);
+    return list;
+}
+
 void KWinBridge::setFrame(const std::string& id, const Rect& frame) {
     if (auto it = windows_.find(id); it != windows_.end()) {
         it->second.frame = frame;

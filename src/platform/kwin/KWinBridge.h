@@ -60,6 +60,9 @@ public:
     const KWinWindowInfo* window(const std::string& id) const;
     // Windows, the most recently activated (or newest) first.
     std::vector<const KWinWindowInfo*> windowsByRecency() const;
+    // Windows as KWin stacks them, the frontmost first (of two at one place, the more recently
+    // activated).
+    std::vector<const KWinWindowInfo*> windowsFrontToBack() const;
     // Empty when no window is active.
     const std::string& activeWindow() const { return active_; }
     // The window KWin is moving interactively, if any.

@@ -78,6 +78,8 @@ std::optional<KWinWindowInfo> windowFrom(const json& object) {
     window.normal = flagAt(object, "normal");
     window.fullScreen = flagAt(object, "fullScreen");
     window.minimized = flagAt(object, "minimized");
+    const auto stacking = numberAt(object, "stacking");
+    window.stacking = stacking && std::abs(*stacking) < 1e9 ? static_cast<int>(*stacking) : 0;
     return window;
 }
 

@@ -26,6 +26,8 @@ struct KWinWindowInfo {
     bool normal = false;
     bool fullScreen = false;
     bool minimized = false;
+    // The window's place in KWin's stacking order: higher is nearer the front.
+    int stacking = 0;
 
     friend bool operator==(const KWinWindowInfo&, const KWinWindowInfo&) = default;
 };

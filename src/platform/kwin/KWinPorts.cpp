@@ -220,7 +220,7 @@ ElementResult KWinAccessibility::elementAtPosition(Point topLeft) {
         moving != nullptr && moving->frame.contains(topLeft)) {
         return {AccessibilityStatus::success, windowElement(moving->id)};
     }
-    for (const auto* window : bridge_.windowsByRecency()) {
+    for (const auto* window : bridge_.windowsFrontToBack()) {
         if (window->normal && !window->minimized && window->frame.contains(topLeft)) {
             return {AccessibilityStatus::success, windowElement(window->id)};
         }
@@ -292,7 +292,7 @@ void KWinWorkspace::beep() {
 
 std::vector<WindowListEntry> KWinWorkspace::onScreenWindows() const {
     std::vector<WindowListEntry> entries;
-    for (const auto* window : bridge_.windowsByRecency()) {
+    for (const auto* window : bridge_.windowsFrontToBack()) {
         if (window->normal && !window->minimized) {
             entries.push_back({window->pid, 0, window->frame});
         }
