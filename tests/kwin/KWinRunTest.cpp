@@ -144,23 +144,35 @@ TEST(KWinRun, ATesseraThatFollowsOneThatDiedReplacesItsScriptAndUnloadsItAtExit)
     EXPECT_FALSE(session.scriptLoaded(KWinBridge::pluginName));
 }
 
-// Brings the window to the front, drags it by its title bar to the point with the left button,
-// in steps as a hand would, and releases it there (after pressing Escape, when asked).
-void drag(KWinSession& session, const std::string& id, Point to, bool escape = false) {
+enum class Grip { titleBar, titleBarThenEscape, metaAnywhere };
+
+// Brings the window to the front, takes it with the left button (by its title bar, or with Meta
+// held anywhere on it), moves it to the point in steps as a hand would and releases it there.
+void drag(KWinSession& session, const std::string& id, Point to, Grip grip = Grip::titleBar) {
     session.activate(id);
     const auto frame = session.frame(id);
     ASSERT_TRUE(frame);
-    const Point from{frame->minX() + frame->width() / 2, frame->minY() + 12};
-    std::vector<std::string> steps{"to", std::to_string(from.x), std::to_string(from.y), "down"};
+    const bool meta = grip == Grip::metaAnywhere;
+    const Point from{frame->minX() + frame->width() / 2,
+                     meta ? frame->minY() + frame->height() / 2 : frame->minY() + 12};
+    const std::string leftMeta = "125";
+    std::vector<std::string> steps{"to", std::to_string(from.x), std::to_string(from.y)};
+    if (meta) {
+        steps.insert(steps.end(), {"key", leftMeta, "1"});
+    }
+    steps.emplace_back("down");
     constexpr int count = 12;
     for (int i = 1; i <= count; ++i) {
         steps.insert(steps.end(), {"to", std::to_string(from.x + (to.x - from.x) * i / count),
                                    std::to_string(from.y + (to.y - from.y) * i / count)});
     }
-    if (escape) {
+    if (grip == Grip::titleBarThenEscape) {
         steps.insert(steps.end(), {"key", "1", "1", "key", "1", "0"});
     }
     steps.emplace_back("up");
+    if (meta) {
+        steps.insert(steps.end(), {"key", leftMeta, "0"});
+    }
     session.input(steps);
 }
 
@@ -184,7 +196,7 @@ TEST(KWinRun, DragToSnapPlacesOnDropRestoresOnDragOutAndIgnoresEscapeAndExcluded
     // Escape: KWin puts the window back and Tessera places nothing, as a shortcut handled after
     // the drop shows (exclusions hold for drags only).
     const auto start = session.frame(window);
-    drag(session, window, target.cardCentre, true);
+    drag(session, window, target.cardCentre, Grip::titleBarThenEscape);
     session.activate(excluded.id);
     pressAndExpect(session, excluded, WindowCommand::fillScreen, filled(0));
     EXPECT_EQ(session.frame(window), start);
@@ -209,6 +221,15 @@ TEST(KWinRun, DragToSnapPlacesOnDropRestoresOnDragOutAndIgnoresEscapeAndExcluded
         return frame && frame->size == start->size;
     })) << "expected the size of "
         << describe(start) << ", got " << describe(frame);
+
+    // KWin's other way to move a window, Meta held anywhere on it, drops on a card too.
+    const auto& other = targets.back();
+    drag(session, window, other.cardCentre, Grip::metaAnywhere);
+    EXPECT_TRUE(session.waitUntil([&] {
+        frame = session.frame(window);
+        return frame == other.windowFrame;
+    })) << "expected "
+        << describe(other.windowFrame) << ", got " << describe(frame);
 }
 
 TEST(KWinRun, FollowsKWinThroughARestart) {

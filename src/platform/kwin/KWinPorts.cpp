@@ -413,21 +413,26 @@ constexpr std::uint16_t escapeKeyCode = 53;
 class MoveTap final : public EventTap {
 public:
     MoveTap(KWinBridge& bridge, EventMask mask, std::function<void(const TapEvent&)> callback) {
-        moves_ = bridge.onMove(
-            [this, mask, callback = std::move(callback)](MovePhase phase, Point cursor) {
-                if (!enabled_) {
-                    return;
-                }
-                // Escape, which the script can't see, shows as the cancel of the move.
-                const auto type = phase == MovePhase::start    ? InputEventType::leftMouseDown
-                                  : phase == MovePhase::step   ? InputEventType::leftMouseDragged
-                                  : phase == MovePhase::cancel ? InputEventType::keyDown
-                                                               : InputEventType::leftMouseUp;
-                if ((mask & eventMaskBit(type)) != 0) {
-                    const bool escape = type == InputEventType::keyDown;
-                    callback(TapEvent{type, cursor, 0, escape ? escapeKeyCode : std::uint16_t{0}});
-                }
-            });
+        moves_ = bridge.onMove([this, mask, callback = std::move(callback)](MovePhase phase,
+                                                                            Point cursor) {
+            if (!enabled_) {
+                return;
+            }
+            // Escape, which the script can't see, shows as the cancel of the move.
+            const auto type = phase == MovePhase::start    ? InputEventType::leftMouseDown
+                              : phase == MovePhase::step   ? InputEventType::leftMouseDragged
+                              : phase == MovePhase::cancel ? InputEventType::keyDown
+                                                           : InputEventType::leftMouseUp;
+            if ((mask & eventMaskBit(type)) != 0) {
+                const bool escape = type == InputEventType::keyDown;
+                // KWin moves a window only when it was taken as a whole (by its title bar,
+                // or anywhere with Meta held): the press carries the modifier that makes
+                // the whole window a handle, so a Meta+drag from its middle counts too.
+                const std::uint64_t flags =
+                    type == InputEventType::leftMouseDown ? eventFlags::option : 0;
+                callback(TapEvent{type, cursor, flags, escape ? escapeKeyCode : std::uint16_t{0}});
+            }
+        });
     }
     void setEnabled(bool enabled) override { enabled_ = enabled; }
     bool isEnabled() const override { return enabled_; }
