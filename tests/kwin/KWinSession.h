@@ -66,8 +66,10 @@ public:
     // reads, so it looks again every 20 ms.
     bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds = 10.0);
 
-private:
+    // What a program of this session has in its environment, as NAME=value.
     std::vector<std::string> environment() const;
+
+private:
     void startKWin();
 
     std::string folder_;
