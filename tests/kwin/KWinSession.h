@@ -56,6 +56,8 @@ public:
     // Presses a global shortcut through kglobalaccel, as KDE's shortcut settings name it.
     void invokeShortcut(const std::string& name);
     bool scriptLoaded(const std::string& pluginName);
+    // Loads a KWin script from the file and starts it (for measuring KWin without Tessera).
+    void runScript(const std::string& file);
     // The keys KDE's shortcut settings hold for a KWin shortcut, as Qt key combinations.
     std::vector<int> shortcutKeys(const std::string& name);
     // Ends kwin_wayland, as a crash would, and starts another on the same bus; the windows go
@@ -80,6 +82,7 @@ private:
     std::unique_ptr<ChildProcess> bus_;
     std::unique_ptr<ChildProcess> kwin_;
     int kwinStarts_ = 0;
+    int scripts_ = 0;
     std::vector<std::unique_ptr<ChildProcess>> clients_;
     _GDBusConnection* connection_ = nullptr;
 };
