@@ -8,7 +8,7 @@ FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut fuzz-backup fuzz-pro
 
 CMAKE_FLAGS := -DTESSERA_WERROR=$(WERROR)
 
-.PHONY: all bootstrap configure build test run run-services bench bench-x11 bench-app fuzz fuzz-long mutants asan format format-check clean
+.PHONY: all bootstrap configure build test run run-services bench bench-x11 bench-kwin bench-app fuzz fuzz-long mutants asan format format-check clean
 
 all: build
 
@@ -47,6 +47,11 @@ bench: bootstrap
 bench-x11: bootstrap
 	cmake -S . -B $(BUILD)-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DTESSERA_TESTS=OFF -DTESSERA_BENCH=ON
 	bench/x11-measure $(BUILD)-bench
+
+# Tessera on a headless kwin_wayland: drop and shortcut latencies beside KWin's own times (the
+# KWin tests' session, so the development build with tests).
+bench-kwin: configure
+	bench/kwin-measure $(BUILD)
 
 # The application on a private X server: start-up time, memory beside an empty Qt Quick window,
 # the overlay's first frame.

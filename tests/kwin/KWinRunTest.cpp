@@ -8,13 +8,16 @@
 #include "../x11/ZoneTargets.h"
 
 #include "core/app/Preferences.h"
+#include "core/hotkeys/KeyCombos.h"
 #include "core/model/Screens.h"
 #include "core/placement/AccessibilityWindowMover.h"
+#include "core/placement/CommandShortcuts.h"
 #include "core/placement/WindowCommand.h"
 #include "platform/kwin/KWinBridge.h"
 #include "platform/kwin/KWinPorts.h"
 #include "platform/linux/PlistDefaults.h"
 #include "platform/sim/SimDefaults.h"
+#include "platform/sim/SimLocalizer.h"
 
 #include <QtCore/qnamespace.h>
 #include <gtest/gtest.h>
@@ -79,13 +82,19 @@ TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
     KWinSession session;
     const Placed wayland{session.openWindow("tessera-wayland-window", true), true};
     const Placed xwayland{session.openWindow("tessera-xwayland-window", false), false};
-    const auto tessera = session.startTessera();
+    // Zone Above on Meta+Up, which KWin's own "Quick Tile Window to the Top" holds.
+    SimDefaults preferences;
+    const KeyCombo metaUp{126, carbon::cmdKey, "Meta+Up"};
+    ASSERT_TRUE(setShortcut(WindowCommand::zoneUp, metaUp, preferences));
+    const auto tessera =
+        session.startTessera({}, encodePreferences(preferences.persistentDomain()));
     EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
     // KDE's settings show the stored keys: Command is Meta, Option is Alt.
     EXPECT_EQ(session.shortcutKeys(shortcutOf(WindowCommand::fillScreen)),
               std::vector<int>{QKeyCombination(Qt::META | Qt::ALT, Qt::Key_Return).toCombined()});
     EXPECT_EQ(session.shortcutKeys(shortcutOf(WindowCommand::zoneLeft)),
               std::vector<int>{QKeyCombination(Qt::CTRL | Qt::ALT, Qt::Key_Left).toCombined()});
+    EXPECT_TRUE(session.shortcutKeys("Tessera Meta+Up").empty());
 
     for (const auto& window : {wayland, xwayland}) {
         session.activate(window.id);
@@ -94,6 +103,11 @@ TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
         pressAndExpect(session, window, WindowCommand::nextDisplay, filled(1));
         pressAndExpect(session, window, WindowCommand::nextDisplay, filled(0));
     }
+    // Named once, as on X11, though every shortcut is registered twice at start.
+    EXPECT_EQ(tessera->errorOutput(),
+              "tesseractl: " + linuxShortcutText(metaUp, makeSimLocalizer("en")) +
+                  " is taken by another application; that shortcut does nothing until it is "
+                  "free\n");
 }
 
 // With "openInLastZone" on, a window put into a zone opens there again once closed.
@@ -166,23 +180,35 @@ TEST(KWinRun, ATesseraThatFollowsOneThatDiedReplacesItsScriptAndUnloadsItAtExit)
     EXPECT_FALSE(session.scriptLoaded(KWinBridge::pluginName));
 }
 
-// Brings the window to the front, drags it by its title bar to the point with the left button,
-// in steps as a hand would, and releases it there (after pressing Escape, when asked).
-void drag(KWinSession& session, const std::string& id, Point to, bool escape = false) {
+enum class Grip { titleBar, titleBarThenEscape, metaAnywhere };
+
+// Brings the window to the front, takes it with the left button (by its title bar, or with Meta
+// held anywhere on it), moves it to the point in steps as a hand would and releases it there.
+void drag(KWinSession& session, const std::string& id, Point to, Grip grip = Grip::titleBar) {
     session.activate(id);
     const auto frame = session.frame(id);
     ASSERT_TRUE(frame);
-    const Point from{frame->minX() + frame->width() / 2, frame->minY() + 12};
-    std::vector<std::string> steps{"to", std::to_string(from.x), std::to_string(from.y), "down"};
+    const bool meta = grip == Grip::metaAnywhere;
+    const Point from{frame->minX() + frame->width() / 2,
+                     meta ? frame->minY() + frame->height() / 2 : frame->minY() + 12};
+    const std::string leftMeta = "125";
+    std::vector<std::string> steps{"to", std::to_string(from.x), std::to_string(from.y)};
+    if (meta) {
+        steps.insert(steps.end(), {"key", leftMeta, "1"});
+    }
+    steps.emplace_back("down");
     constexpr int count = 12;
     for (int i = 1; i <= count; ++i) {
         steps.insert(steps.end(), {"to", std::to_string(from.x + (to.x - from.x) * i / count),
                                    std::to_string(from.y + (to.y - from.y) * i / count)});
     }
-    if (escape) {
+    if (grip == Grip::titleBarThenEscape) {
         steps.insert(steps.end(), {"key", "1", "1", "key", "1", "0"});
     }
     steps.emplace_back("up");
+    if (meta) {
+        steps.insert(steps.end(), {"key", leftMeta, "0"});
+    }
     session.input(steps);
 }
 
@@ -206,7 +232,7 @@ TEST(KWinRun, DragToSnapPlacesOnDropRestoresOnDragOutAndIgnoresEscapeAndExcluded
     // Escape: KWin puts the window back and Tessera places nothing, as a shortcut handled after
     // the drop shows (exclusions hold for drags only).
     const auto start = session.frame(window);
-    drag(session, window, target.cardCentre, true);
+    drag(session, window, target.cardCentre, Grip::titleBarThenEscape);
     session.activate(excluded.id);
     pressAndExpect(session, excluded, WindowCommand::fillScreen, filled(0));
     EXPECT_EQ(session.frame(window), start);
@@ -231,6 +257,15 @@ TEST(KWinRun, DragToSnapPlacesOnDropRestoresOnDragOutAndIgnoresEscapeAndExcluded
         return frame && frame->size == start->size;
     })) << "expected the size of "
         << describe(start) << ", got " << describe(frame);
+
+    // KWin's other way to move a window, Meta held anywhere on it, drops on a card too.
+    const auto& other = targets.back();
+    drag(session, window, other.cardCentre, Grip::metaAnywhere);
+    EXPECT_TRUE(session.waitUntil([&] {
+        frame = session.frame(window);
+        return frame == other.windowFrame;
+    })) << "expected "
+        << describe(other.windowFrame) << ", got " << describe(frame);
 }
 
 TEST(KWinRun, FollowsKWinThroughARestart) {

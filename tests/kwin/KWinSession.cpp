@@ -312,6 +312,14 @@ bool KWinSession::scriptLoaded(const std::string& pluginName) {
     return loaded != FALSE;
 }
 
+void KWinSession::runScript(const std::string& file) {
+    const auto name = "tessera-measure-" + std::to_string(++scripts_);
+    g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
+                         "loadScript", g_variant_new("(ss)", file.c_str(), name.c_str()), "(i)"));
+    g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
+                         "start", nullptr, "()"));
+}
+
 std::vector<int> KWinSession::shortcutKeys(const std::string& name) {
     const char* action[] = {"kwin", name.c_str(), "KWin", name.c_str(), nullptr};
     GVariant* reply =

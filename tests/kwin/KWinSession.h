@@ -59,6 +59,8 @@ public:
     // Presses a global shortcut through kglobalaccel, as KDE's shortcut settings name it.
     void invokeShortcut(const std::string& name);
     bool scriptLoaded(const std::string& pluginName);
+    // Loads a KWin script from the file and starts it (for measuring KWin without Tessera).
+    void runScript(const std::string& file);
     // The keys KDE's shortcut settings hold for a KWin shortcut, as Qt key combinations.
     std::vector<int> shortcutKeys(const std::string& name);
     // Ends kwin_wayland, as a crash would, and starts another on the same bus; the windows go
@@ -69,8 +71,10 @@ public:
     // reads, so it looks again every 20 ms.
     bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds = 10.0);
 
-private:
+    // What a program of this session has in its environment, as NAME=value.
     std::vector<std::string> environment() const;
+
+private:
     void startKWin();
 
     std::string folder_;
@@ -81,6 +85,7 @@ private:
     std::unique_ptr<ChildProcess> bus_;
     std::unique_ptr<ChildProcess> kwin_;
     int kwinStarts_ = 0;
+    int scripts_ = 0;
     std::vector<std::unique_ptr<ChildProcess>> clients_;
     _GDBusConnection* connection_ = nullptr;
 };

@@ -1,8 +1,8 @@
 // The overlay windows as a native Wayland client of KWin: each sits on its output, stays above a
 // full-screen window, lets a click through to it and leaves the focus where it was, seen through
-// KWin's own list of windows.
-// Runs inside the private session of tests/ui/kwin-session, never in the user's.
+// KWin's own list of windows, in a private headless session (never the user's).
 
+#include "KWinSession.h"
 #include "OverlayViewModel.h"
 #include "QtOverlaySurface.h"
 #include "WaylandOverlayRole.h"
@@ -32,6 +32,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -269,11 +270,11 @@ TEST_F(OverlayKWin, PanelsSitOnTheirOutputsAboveAFullScreenWindowClickThroughWit
 } // namespace tessera::test
 
 int main(int argc, char** argv) {
-    // Only inside the session tests/ui/kwin-session made, where the runtime folder is its own.
-    const auto session = qgetenv("TESSERA_KWIN_SESSION");
-    if (session.isEmpty() || session != qgetenv("XDG_RUNTIME_DIR")) {
-        std::fprintf(stderr, "run this through tests/ui/kwin-session, never in a real session\n");
-        return 2;
+    // KWin first: the application is its Wayland client and reaches it on its bus.
+    const tessera::kwintest::KWinSession session;
+    for (const auto& variable : session.environment()) {
+        const auto equals = variable.find('=');
+        ::setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
     }
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("wayland"));
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);

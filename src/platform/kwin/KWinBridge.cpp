@@ -482,6 +482,12 @@ std::vector<const KWinWindowInfo*> KWinBridge::windowsByRecency() const {
     return list;
 }
 
+std::vector<const KWinWindowInfo*> KWinBridge::windowsFrontToBack() const {
+    auto list = windowsByRecency();
+    std::ranges::stable_sort(list, std::ranges::greater(), &KWinWindowInfo::stacking);
+    return list;
+}
+
 void KWinBridge::setFrame(const std::string& id, const Rect& frame) {
     if (auto it = windows_.find(id); it != windows_.end()) {
         it->second.frame = frame;
@@ -514,6 +520,28 @@ void KWinBridge::unregisterShortcut(const std::string& name) {
     command.op = BridgeCommand::Op::unshortcut;
     command.name = name;
     queue(std::move(command));
+}
+
+std::vector<KWinBridge::GlobalShortcut> KWinBridge::globalShortcutsOn(std::int32_t qtKeys) const {
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus_, "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel",
+        "getGlobalShortcutsByKey", g_variant_new("(i)", qtKeys), G_VARIANT_TYPE("(a(ssssssaiai))"),
+        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+    std::vector<GlobalShortcut> found;
+    if (reply == nullptr) {
+        return found;
+    }
+    GVariantIter* entries = nullptr;
+    g_variant_get(reply, "(a(ssssssaiai))", &entries);
+    const gchar* action = nullptr;
+    const gchar* component = nullptr;
+    while (g_variant_iter_next(entries, "(&s&s&s&s&s&s@ai@ai)", &action, nullptr, &component,
+                               nullptr, nullptr, nullptr, nullptr, nullptr)) {
+        found.push_back({component, action});
+    }
+    g_variant_iter_free(entries);
+    g_variant_unref(reply);
+    return found;
 }
 
 Connection KWinBridge::onOutputsChanged(std::function<void()> handler) {

@@ -62,6 +62,9 @@ public:
     const KWinWindowInfo* window(const std::string& id) const;
     // Windows, the most recently activated (or newest) first.
     std::vector<const KWinWindowInfo*> windowsByRecency() const;
+    // Windows as KWin stacks them, the frontmost first (of two at one place, the more recently
+    // activated).
+    std::vector<const KWinWindowInfo*> windowsFrontToBack() const;
     // Empty when no window is active.
     const std::string& activeWindow() const { return active_; }
     // The window KWin is moving interactively, if any.
@@ -76,6 +79,14 @@ public:
     void registerShortcut(const std::string& name, const std::string& text,
                           const std::string& keys);
     void unregisterShortcut(const std::string& name);
+    // KDE's global shortcuts (kglobalaccel's, KWin's own among them) on a key combination in
+    // Qt's code, as {component, action}; nothing when there are none or kglobalaccel does not
+    // answer.
+    struct GlobalShortcut {
+        std::string component;
+        std::string action;
+    };
+    std::vector<GlobalShortcut> globalShortcutsOn(std::int32_t qtKeys) const;
     // Calls done once the script has carried out every command asked for so far (its next poll
     // says so), at once when nothing is outstanding.
     void whenSettled(std::function<void()> done);

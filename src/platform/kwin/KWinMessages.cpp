@@ -78,6 +78,8 @@ std::optional<KWinWindowInfo> windowFrom(const json& object) {
     window.normal = flagAt(object, "normal");
     window.fullScreen = flagAt(object, "fullScreen");
     window.minimized = flagAt(object, "minimized");
+    const auto stacking = numberAt(object, "stacking");
+    window.stacking = stacking && std::abs(*stacking) < 1e9 ? static_cast<int>(*stacking) : 0;
     return window;
 }
 
@@ -123,24 +125,46 @@ json rectJson(const Rect& r) {
     return {{"x", r.minX()}, {"y", r.minY()}, {"width", r.width()}, {"height", r.height()}};
 }
 
+// Qt's key codes and modifier bits (Qt::Key, Qt::KeyboardModifier), which kglobalaccel
+// answers in; the program does not link Qt for these few numbers.
+constexpr std::int32_t qtKeypad = 0x20000000;
+constexpr std::int32_t qtF1 = 0x01000030;
+
+struct NamedKey {
+    std::uint32_t keysym;
+    std::string_view name;
+    std::int32_t code;
+};
+
 // Keys whose Qt name is not the character they type.
-std::optional<std::string_view> namedKey(std::uint32_t keysym) {
-    constexpr std::array<std::pair<std::uint32_t, std::string_view>, 22> names{{
-        {XK_Return, "Return"},     {XK_Tab, "Tab"},
-        {XK_space, "Space"},       {XK_BackSpace, "Backspace"},
-        {XK_Escape, "Esc"},        {XK_Delete, "Del"},
-        {XK_Insert, "Ins"},        {XK_Home, "Home"},
-        {XK_End, "End"},           {XK_Page_Up, "PgUp"},
-        {XK_Page_Down, "PgDown"},  {XK_Left, "Left"},
-        {XK_Right, "Right"},       {XK_Up, "Up"},
-        {XK_Down, "Down"},         {XK_KP_Enter, "Enter"},
-        {XK_KP_Add, "Num++"},      {XK_KP_Subtract, "Num+-"},
-        {XK_KP_Multiply, "Num+*"}, {XK_KP_Divide, "Num+/"},
-        {XK_KP_Decimal, "Num+."},  {XK_KP_Equal, "Num+="},
+std::optional<NamedKey> namedKey(std::uint32_t keysym) {
+    constexpr std::array<NamedKey, 22> names{{
+        {XK_Return, "Return", 0x01000004},
+        {XK_Tab, "Tab", 0x01000001},
+        {XK_space, "Space", 0x20},
+        {XK_BackSpace, "Backspace", 0x01000003},
+        {XK_Escape, "Esc", 0x01000000},
+        {XK_Delete, "Del", 0x01000007},
+        {XK_Insert, "Ins", 0x01000006},
+        {XK_Home, "Home", 0x01000010},
+        {XK_End, "End", 0x01000011},
+        {XK_Page_Up, "PgUp", 0x01000016},
+        {XK_Page_Down, "PgDown", 0x01000017},
+        {XK_Left, "Left", 0x01000012},
+        {XK_Right, "Right", 0x01000014},
+        {XK_Up, "Up", 0x01000013},
+        {XK_Down, "Down", 0x01000015},
+        {XK_KP_Enter, "Enter", qtKeypad | 0x01000005},
+        {XK_KP_Add, "Num++", qtKeypad | '+'},
+        {XK_KP_Subtract, "Num+-", qtKeypad | '-'},
+        {XK_KP_Multiply, "Num+*", qtKeypad | '*'},
+        {XK_KP_Divide, "Num+/", qtKeypad | '/'},
+        {XK_KP_Decimal, "Num+.", qtKeypad | '.'},
+        {XK_KP_Equal, "Num+=", qtKeypad | '='},
     }};
-    for (const auto& [sym, name] : names) {
-        if (sym == keysym) {
-            return name;
+    for (const auto& key : names) {
+        if (key.keysym == keysym) {
+            return key;
         }
     }
     return std::nullopt;
@@ -284,36 +308,47 @@ std::string stopJson() {
     return json{{"stop", true}}.dump();
 }
 
-std::optional<std::string> qtKeySequence(std::uint32_t macKeyCode, std::uint32_t carbonModifiers) {
+std::optional<QtKeys> qtKeys(std::uint32_t macKeyCode, std::uint32_t carbonModifiers) {
     const auto keysym = keysymForMacKeyCode(macKeyCode);
     if (!keysym) {
         return std::nullopt;
     }
-    std::string key;
-    if (const auto name = namedKey(*keysym)) {
-        key = *name;
+    QtKeys keys;
+    if (const auto named = namedKey(*keysym)) {
+        keys = {std::string(named->name), named->code};
     } else if (*keysym > XK_space && *keysym <= XK_asciitilde) {
-        key = static_cast<char>(std::toupper(static_cast<int>(*keysym)));
+        const auto upper = std::toupper(static_cast<int>(*keysym));
+        keys = {std::string(1, static_cast<char>(upper)), upper};
     } else if (*keysym >= XK_F1 && *keysym <= XK_F35) {
-        key = "F" + std::to_string(*keysym - XK_F1 + 1);
+        const auto number = static_cast<std::int32_t>(*keysym - XK_F1);
+        keys = {"F" + std::to_string(number + 1), qtF1 + number};
     } else if (*keysym >= XK_KP_0 && *keysym <= XK_KP_9) {
-        key = "Num+" + std::to_string(*keysym - XK_KP_0);
+        const auto digit = static_cast<std::int32_t>(*keysym - XK_KP_0);
+        keys = {"Num+" + std::to_string(digit), qtKeypad | ('0' + digit)};
     } else {
         return std::nullopt;
     }
-    std::string sequence;
-    constexpr std::array<std::pair<std::uint32_t, std::string_view>, 4> modifiers{{
-        {carbon::cmdKey, "Meta+"},
-        {carbon::controlKey, "Ctrl+"},
-        {carbon::optionKey, "Alt+"},
-        {carbon::shiftKey, "Shift+"},
+    struct Modifier {
+        std::uint32_t carbon;
+        std::string_view name;
+        std::int32_t qt;
+    };
+    // In the order Qt writes them.
+    constexpr std::array<Modifier, 4> modifiers{{
+        {carbon::cmdKey, "Meta+", 0x10000000},
+        {carbon::controlKey, "Ctrl+", 0x04000000},
+        {carbon::optionKey, "Alt+", 0x08000000},
+        {carbon::shiftKey, "Shift+", 0x02000000},
     }};
-    for (const auto& [bit, text] : modifiers) {
-        if ((carbonModifiers & bit) != 0) {
-            sequence += text;
+    std::string prefix;
+    for (const auto& modifier : modifiers) {
+        if ((carbonModifiers & modifier.carbon) != 0) {
+            prefix += modifier.name;
+            keys.code |= modifier.qt;
         }
     }
-    return sequence + key;
+    keys.text = prefix + keys.text;
+    return keys;
 }
 
 } // namespace tessera

@@ -3,6 +3,7 @@
 #include "core/model/Geometry.h"
 #include "core/platform/ProcessId.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,8 @@ struct KWinWindowInfo {
     bool normal = false;
     bool fullScreen = false;
     bool minimized = false;
+    // The window's place in KWin's stacking order: higher is nearer the front.
+    int stacking = 0;
 
     friend bool operator==(const KWinWindowInfo&, const KWinWindowInfo&) = default;
 };
@@ -82,8 +85,13 @@ std::string commandsJson(const std::vector<BridgeCommand>& commands);
 // The answer to a poll from a load of the script that is no longer Tessera's: it stops polling.
 std::string stopJson();
 
-// A stored shortcut (macOS key code, Carbon modifier bits) in Qt's key sequence notation, which
-// KWin's global shortcuts take; nothing for a key without a name there.
-std::optional<std::string> qtKeySequence(std::uint32_t macKeyCode, std::uint32_t carbonModifiers);
+// A stored shortcut (macOS key code, Carbon modifier bits) as Qt has it: the key sequence text
+// KWin's scripts register ("Meta+Ctrl+Left") and the key combination kglobalaccel answers in.
+struct QtKeys {
+    std::string text;
+    std::int32_t code = 0;
+};
+// Nothing for a key without a name there.
+std::optional<QtKeys> qtKeys(std::uint32_t macKeyCode, std::uint32_t carbonModifiers);
 
 } // namespace tessera

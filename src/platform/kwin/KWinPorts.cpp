@@ -245,7 +245,7 @@ ElementResult KWinAccessibility::elementAtPosition(Point topLeft) {
         moving != nullptr && moving->frame.contains(topLeft)) {
         return {AccessibilityStatus::success, windowElement(moving->id)};
     }
-    for (const auto* window : bridge_.windowsByRecency()) {
+    for (const auto* window : bridge_.windowsFrontToBack()) {
         if (window->normal && !window->minimized && window->frame.contains(topLeft)) {
             return {AccessibilityStatus::success, windowElement(window->id)};
         }
@@ -317,7 +317,7 @@ void KWinWorkspace::beep() {
 
 std::vector<WindowListEntry> KWinWorkspace::onScreenWindows() const {
     std::vector<WindowListEntry> entries;
-    for (const auto* window : bridge_.windowsByRecency()) {
+    for (const auto* window : bridge_.windowsFrontToBack()) {
         if (window->normal && !window->minimized) {
             entries.push_back({window->pid, 0, window->frame});
         }
@@ -380,11 +380,11 @@ KWinHotkeys::KWinHotkeys(KWinBridge& bridge) : bridge_(bridge) {
 
 std::optional<std::string> KWinHotkeys::shortcutName(std::uint32_t keyCode,
                                                      std::uint32_t carbonModifiers) {
-    const auto keys = qtKeySequence(keyCode, carbonModifiers);
+    const auto keys = qtKeys(keyCode, carbonModifiers);
     if (!keys) {
         return std::nullopt;
     }
-    return "Tessera " + *keys;
+    return "Tessera " + keys->text;
 }
 
 Connection KWinHotkeys::installHandler(std::function<void(HotkeyID)> handler) {
@@ -393,19 +393,29 @@ Connection KWinHotkeys::installHandler(std::function<void(HotkeyID)> handler) {
 
 HotkeyRegistration KWinHotkeys::registerHotkey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
                                                HotkeyID id) {
-    const auto name = shortcutName(keyCode, carbonModifiers);
-    if (!name) {
+    const auto keys = qtKeys(keyCode, carbonModifiers);
+    if (!keys) {
         return {HotkeyStatus::invalid, std::nullopt};
     }
+    const auto name = *shortcutName(keyCode, carbonModifiers);
     const bool held = std::ranges::any_of(
-        registrations_, [&](const auto& entry) { return entry.second.name == *name; });
+        registrations_, [&](const auto& entry) { return entry.second.name == name; });
     if (held) {
         return {HotkeyStatus::alreadyTaken, std::nullopt};
     }
-    const auto keys = *qtKeySequence(keyCode, carbonModifiers);
-    bridge_.registerShortcut(*name, *name, keys);
+    // Nothing refuses a script's shortcut on keys another action holds (inside KWin's own
+    // component kglobalaccel even hands them to both), so kglobalaccel is asked first, as an X
+    // server refuses a grab. Only this very action (left by an earlier run in this KWin) is no
+    // other's.
+    const auto holders = bridge_.globalShortcutsOn(keys->code);
+    if (std::ranges::any_of(holders, [&](const KWinBridge::GlobalShortcut& holder) {
+            return holder.component != "kwin" || holder.action != name;
+        })) {
+        return {HotkeyStatus::alreadyTaken, std::nullopt};
+    }
+    bridge_.registerShortcut(name, name, keys->text);
     const HotkeyRef ref{nextRef_++};
-    registrations_.emplace(ref.value, Registration{*name, keys, id});
+    registrations_.emplace(ref.value, Registration{name, keys->text, id});
     return {HotkeyStatus::ok, ref};
 }
 
@@ -428,21 +438,26 @@ constexpr std::uint16_t escapeKeyCode = 53;
 class MoveTap final : public EventTap {
 public:
     MoveTap(KWinBridge& bridge, EventMask mask, std::function<void(const TapEvent&)> callback) {
-        moves_ = bridge.onMove(
-            [this, mask, callback = std::move(callback)](MovePhase phase, Point cursor) {
-                if (!enabled_) {
-                    return;
-                }
-                // Escape, which the script can't see, shows as the cancel of the move.
-                const auto type = phase == MovePhase::start    ? InputEventType::leftMouseDown
-                                  : phase == MovePhase::step   ? InputEventType::leftMouseDragged
-                                  : phase == MovePhase::cancel ? InputEventType::keyDown
-                                                               : InputEventType::leftMouseUp;
-                if ((mask & eventMaskBit(type)) != 0) {
-                    const bool escape = type == InputEventType::keyDown;
-                    callback(TapEvent{type, cursor, 0, escape ? escapeKeyCode : std::uint16_t{0}});
-                }
-            });
+        moves_ = bridge.onMove([this, mask, callback = std::move(callback)](MovePhase phase,
+                                                                            Point cursor) {
+            if (!enabled_) {
+                return;
+            }
+            // Escape, which the script can't see, shows as the cancel of the move.
+            const auto type = phase == MovePhase::start    ? InputEventType::leftMouseDown
+                              : phase == MovePhase::step   ? InputEventType::leftMouseDragged
+                              : phase == MovePhase::cancel ? InputEventType::keyDown
+                                                           : InputEventType::leftMouseUp;
+            if ((mask & eventMaskBit(type)) != 0) {
+                const bool escape = type == InputEventType::keyDown;
+                // KWin moves a window only when it was taken as a whole (by its title bar,
+                // or anywhere with Meta held): the press carries the modifier that makes
+                // the whole window a handle, so a Meta+drag from its middle counts too.
+                const std::uint64_t flags =
+                    type == InputEventType::leftMouseDown ? eventFlags::option : 0;
+                callback(TapEvent{type, cursor, flags, escape ? escapeKeyCode : std::uint16_t{0}});
+            }
+        });
     }
     void setEnabled(bool enabled) override { enabled_ = enabled; }
     bool isEnabled() const override { return enabled_; }

@@ -58,8 +58,8 @@ public:
                                       std::string_view action) override;
     AccessibilityStatus moveAndResize(const AccessibilityElement& window,
                                       const Rect& frame) override;
-    // The window being moved when the point is on it, else the most recently active window
-    // holding the point (KWin's stacking order follows activation).
+    // The window being moved when the point is on it, else the frontmost window holding the
+    // point in KWin's stacking order.
     ElementResult elementAtPosition(Point topLeft) override;
     AccessibilityElement applicationElement(ProcessId process) override;
     std::optional<ProcessId> processId(const AccessibilityElement& element) override;
@@ -100,7 +100,7 @@ public:
     onDidActivateApplication(std::function<void(ProcessId)> handler) override;
     // A script has no sound to play; the log says a command could not act.
     void beep() override;
-    // Ordinary windows, most recently active first, all in layer 0.
+    // Ordinary windows as KWin stacks them, the frontmost first, all in layer 0.
     std::vector<WindowListEntry> onScreenWindows() const override;
     bool openURL(std::string_view url) override;
     bool revealInFileBrowser(const std::vector<std::filesystem::path>& items) override;
@@ -113,9 +113,9 @@ private:
 };
 
 // Global shortcuts registered by the script with KWin (so they show in KDE's shortcut
-// settings), named after their keys, and registered again with a KWin that restarted. KWin does not
-// say when its own shortcuts hold the keys; only a second registration of the same keys here is
-// refused as taken.
+// settings), named after their keys, and registered again with a KWin that restarted. Keys that
+// one of KDE's global shortcuts holds (KWin's own, another application's) are refused as taken,
+// as is a second registration of the same keys here.
 class KWinHotkeys final : public Hotkeys {
 public:
     explicit KWinHotkeys(KWinBridge& bridge);

@@ -49,7 +49,10 @@
             frame: rect(w.frameGeometry),
             normal: !!w.normalWindow,
             fullScreen: !!w.fullScreen,
-            minimized: !!w.minimized
+            minimized: !!w.minimized,
+            // Higher is nearer the front. Scripts of 5.27 see no workspace-wide stacking order,
+            // only each window's place in it.
+            stacking: typeof w.stackingOrder === "number" ? w.stackingOrder : 0
         };
     }
 
@@ -149,6 +152,11 @@
         w.fullScreenChanged.connect(function () {
             send("window", {window: describe(w)});
         });
+        if (w.stackingOrderChanged) {
+            w.stackingOrderChanged.connect(function () {
+                send("window", {window: describe(w)});
+            });
+        }
         if (kwin6) {
             w.interactiveMoveResizeStarted.connect(function () {
                 moveEvent("start", w);
