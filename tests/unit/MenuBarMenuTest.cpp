@@ -218,6 +218,10 @@ TEST_F(MenuBarMenuTest, MenuBarIconIsOnUnlessSwitchedOff) {
     EXPECT_FALSE(showsMenuBarIcon(defaults));
     defaults.set(prefs::showsMenuBarIcon, std::int64_t{0});
     EXPECT_FALSE(showsMenuBarIcon(defaults));
-    defaults.set(prefs::showsMenuBarIcon, std::string("no"));
-    EXPECT_TRUE(showsMenuBarIcon(defaults));
+    // Only exactly 0 or 1 written by hand counts; anything else leaves the icon on.
+    for (const DefaultsValue& other :
+         {DefaultsValue(std::string("no")), DefaultsValue(std::int64_t{2}), DefaultsValue(0.5)}) {
+        defaults.set(prefs::showsMenuBarIcon, other);
+        EXPECT_TRUE(showsMenuBarIcon(defaults)) << other.index();
+    }
 }
