@@ -46,56 +46,34 @@ TEST(FrameTolerance, OriginsWithinTwelveAndSizesWithinTwentyFourPoints) {
     EXPECT_FALSE(framesMatch(placed, {100, 100, 500, 376}));
 }
 
-TEST(GapRule, GapIsUsedBetweenNothingAndFortyPoints) {
-    EXPECT_EQ(effectiveGap(10), 10);
-    EXPECT_EQ(effectiveGap(40), 40);
-    EXPECT_EQ(effectiveGap(100), 40);
-    EXPECT_EQ(effectiveGap(std::numeric_limits<double>::infinity()), 40);
-    EXPECT_EQ(effectiveGap(0), 0);
-    EXPECT_EQ(effectiveGap(-5), 0);
-    EXPECT_EQ(effectiveGap(std::numeric_limits<double>::quiet_NaN()), 0);
-}
-
-TEST(ZoneWindowFrame, WholeGapAtTheEdgesOfTheFreeAreaAndHalfAGapBetweenZones) {
-    const GapRule gap10{10, false};
-    const auto left = zoneWindowFrame(zone(0, 0, 0.5, 1), freeArea, primaryFrame, gap10);
-    const auto right = zoneWindowFrame(zone(0.5, 0, 0.5, 1), freeArea, primaryFrame, gap10);
-    // Bottom-left (10, 10, 485, 780) seen from the top of the 825-point primary display.
-    EXPECT_EQ(left, Rect(10, 35, 485, 780));
-    EXPECT_EQ(right, Rect(505, 35, 485, 780));
-    EXPECT_EQ(right.minX() - left.maxX(), 10);
-
-    const auto topLeft = zoneWindowFrame(zone(0, 0, 0.5, 0.5), freeArea, primaryFrame, gap10);
-    const auto bottomRight =
-        zoneWindowFrame(zone(0.5, 0.5, 0.5, 0.5), freeArea, primaryFrame, gap10);
-    EXPECT_EQ(topLeft, Rect(10, 35, 485, 385));
-    EXPECT_EQ(bottomRight, Rect(505, 430, 485, 385));
-    EXPECT_EQ(bottomRight.minY() - topLeft.maxY(), 10);
-}
-
-TEST(ZoneWindowFrame, TightEdgesDropTheGapOnlyAtTheEdgesOfTheFreeArea) {
-    const GapRule tight{10, true};
-    // Bottom-left (0, 0, 495, 800): only the shared right edge keeps its half gap.
-    EXPECT_EQ(zoneWindowFrame(zone(0, 0, 0.5, 1), freeArea, primaryFrame, tight),
-              Rect(0, 25, 495, 800));
-    EXPECT_EQ(zoneWindowFrame(zone(0.5, 0, 0.5, 1), freeArea, primaryFrame, tight),
-              Rect(505, 25, 495, 800));
-    EXPECT_EQ(zoneWindowFrame(zone(0, 0, 1, 1), freeArea, primaryFrame, tight),
-              Rect(0, 25, 1000, 800));
-}
-
-TEST(ZoneWindowFrame, GapIsClampedAndNonsenseMeansNone) {
-    const auto left = zone(0, 0, 0.5, 1);
-    const auto at40 = zoneWindowFrame(left, freeArea, primaryFrame, {40, false});
-    EXPECT_EQ(at40, Rect(40, 65, 440, 720));
-    EXPECT_EQ(zoneWindowFrame(left, freeArea, primaryFrame, {100, false}), at40);
-
-    const Rect noGap{0, 25, 500, 800};
-    EXPECT_EQ(zoneWindowFrame(left, freeArea, primaryFrame, {-5, false}), noGap);
-    EXPECT_EQ(zoneWindowFrame(left, freeArea, primaryFrame, {0, false}), noGap);
-    EXPECT_EQ(zoneWindowFrame(left, freeArea, primaryFrame,
-                              {std::numeric_limits<double>::quiet_NaN(), false}),
-              noGap);
+TEST(ZoneWindowFrame, WholeGapAtTheEdgesHalfAGapBetweenZonesAndNoneAtTightEdges) {
+    struct Case {
+        Zone zone;
+        GapRule gap;
+        Rect frame;
+    };
+    // Bottom-left rectangles seen from the top of the 825-point primary display. The gap is
+    // clamped to 40 points, and nonsense means none.
+    const Case cases[] = {
+        {zone(0, 0, 0.5, 1), {10, false}, {10, 35, 485, 780}},
+        {zone(0.5, 0, 0.5, 1), {10, false}, {505, 35, 485, 780}},
+        {zone(0, 0, 0.5, 0.5), {10, false}, {10, 35, 485, 385}},
+        {zone(0.5, 0.5, 0.5, 0.5), {10, false}, {505, 430, 485, 385}},
+        {zone(0, 0, 0.5, 1), {10, true}, {0, 25, 495, 800}},
+        {zone(0.5, 0, 0.5, 1), {10, true}, {505, 25, 495, 800}},
+        {zone(0, 0, 1, 1), {10, true}, {0, 25, 1000, 800}},
+        {zone(0, 0, 0.5, 1), {40, false}, {40, 65, 440, 720}},
+        {zone(0, 0, 0.5, 1), {100, false}, {40, 65, 440, 720}},
+        {zone(0, 0, 0.5, 1), {std::numeric_limits<double>::infinity(), false}, {40, 65, 440, 720}},
+        {zone(0, 0, 0.5, 1), {-5, false}, {0, 25, 500, 800}},
+        {zone(0, 0, 0.5, 1), {0, false}, {0, 25, 500, 800}},
+        {zone(0, 0, 0.5, 1), {std::numeric_limits<double>::quiet_NaN(), false}, {0, 25, 500, 800}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(zoneWindowFrame(c.zone, freeArea, primaryFrame, c.gap), c.frame)
+            << c.zone.x << ", " << c.zone.y << " gap " << c.gap.gap << " tight "
+            << c.gap.tightEdges;
+    }
 }
 
 TEST(ZoneWindowFrame, ZoneTooSmallForTheGapKeepsItsWholeRectangle) {
@@ -251,6 +229,8 @@ TEST_F(MoverTest, OriginalSurvivesMovesFromZoneToZoneButNotAMoveByHand) {
     mover.placeInZone(w, rightHalf, display);
     EXPECT_EQ(mover.placements().at(w).original, byHand);
     EXPECT_EQ(mover.placements().size(), 1u);
+    mover.recordPlacement(w, std::nullopt);
+    EXPECT_TRUE(mover.placements().empty());
 }
 
 TEST_F(MoverTest, RemembersTheFrameReadBackOrTheRequestedOneWhenItCannotBeRead) {
@@ -318,7 +298,7 @@ TEST_F(MoverTest, SetWindowFrameMakesAllThreeCallsAndCountsAnyAcceptedOne) {
 
 TEST_F(MoverTest, PruningAboveFortyEightEntriesDropsOnlyWindowsThatAreGone) {
     std::vector<AccessibilityElement> editorWindows;
-    for (int i = 0; i < 46; ++i) {
+    for (int i = 0; i < 45; ++i) {
         editorWindows.push_back(window({10.0 * i, 100, 300, 200}));
         mover.placeInZone(editorWindows.back(), leftHalf, display);
     }
@@ -327,6 +307,9 @@ TEST_F(MoverTest, PruningAboveFortyEightEntriesDropsOnlyWindowsThatAreGone) {
         viewerWindows.push_back(window({10.0 * i, 200, 300, 200}, {}, viewer));
         mover.placeInZone(viewerWindows.back(), rightHalf, display);
     }
+    // Up to 48 entries nothing is pruned, gone or not.
+    desktop.closeWindow(editorWindows[0]);
+    mover.placeInZone(window(start), leftHalf, display);
     ASSERT_EQ(mover.placements().size(), 49u);
 
     // Ten are gone: seven closed, three with their application.
@@ -337,6 +320,7 @@ TEST_F(MoverTest, PruningAboveFortyEightEntriesDropsOnlyWindowsThatAreGone) {
     const auto next = window(start);
     mover.placeInZone(next, leftHalf, display);
     EXPECT_EQ(mover.placements().size(), 40u);
+    EXPECT_FALSE(mover.placements().contains(editorWindows[1]));
     EXPECT_TRUE(mover.placements().contains(next));
     EXPECT_FALSE(mover.placements().contains(editorWindows[0]));
     EXPECT_FALSE(mover.placements().contains(viewerWindows[0]));
@@ -347,18 +331,6 @@ TEST_F(MoverTest, PruningAboveFortyEightEntriesDropsOnlyWindowsThatAreGone) {
         mover.placeInZone(window({10.0 * i, 300, 300, 200}), leftHalf, display);
     }
     EXPECT_EQ(mover.placements().size(), 50u);
-}
-
-TEST_F(MoverTest, NoPruningUpToFortyEightEntries) {
-    std::vector<AccessibilityElement> windows;
-    for (int i = 0; i < 48; ++i) {
-        windows.push_back(window({10.0 * i, 100, 300, 200}));
-        mover.placeInZone(windows.back(), leftHalf, display);
-    }
-    desktop.closeWindow(windows[0]);
-    desktop.closeWindow(windows[1]);
-    mover.placeInZone(window(start), leftHalf, display);
-    EXPECT_EQ(mover.placements().size(), 49u);
 }
 
 TEST_F(MoverTest, RestoreAfterDragOutGivesBackTheOriginalSizeWherever) {
@@ -417,33 +389,24 @@ TEST_F(MoverTest, RestoreAfterDragOutForgetsThePlacementOnEveryOtherPath) {
     EXPECT_TRUE(mover.placements().empty());
 }
 
-TEST_F(MoverTest, RecordPlacementReplacesAndRemoves) {
-    const auto w = window(start);
-    const Placement first{leftHalf.id, screenID(), leftFrame, start};
-    const Placement second{std::nullopt, screenID(), rightFrame, start};
-    mover.recordPlacement(w, first);
-    mover.recordPlacement(w, second);
-    EXPECT_EQ(mover.placements().size(), 1u);
-    EXPECT_EQ(mover.placementFor(w, rightFrame), second);
-    // Far from where it was put: no placement, and the table is left alone.
-    EXPECT_EQ(mover.placementFor(w, leftFrame), std::nullopt);
-    EXPECT_EQ(mover.placements().size(), 1u);
-    mover.recordPlacement(w, std::nullopt);
-    EXPECT_TRUE(mover.placements().empty());
-}
-
-TEST_F(MoverTest, WindowFrameNeedsBothReadsWithValuesOfTheRightKind) {
+TEST_F(MoverTest, FrameAndFullScreenReadsNeedSuccessAndValuesOfTheRightKind) {
     const auto w = window(start);
     EXPECT_EQ(windowFrame(desktop, w), start);
     desktop.overrideAttribute(w, "AXSize", AttributeResult{AccessibilityStatus::success, Point{}});
-    EXPECT_EQ(windowFrame(desktop, w), std::nullopt);
-    desktop.overrideAttribute(w, "AXSize", AttributeResult{AccessibilityStatus::success, {}});
     EXPECT_EQ(windowFrame(desktop, w), std::nullopt);
     desktop.overrideAttribute(w, "AXSize", std::nullopt);
     desktop.overrideAttribute(w, "AXPosition",
                               AttributeResult{AccessibilityStatus::cannotComplete, Point{1, 2}});
     EXPECT_EQ(windowFrame(desktop, w), std::nullopt);
-    desktop.overrideAttribute(w, "AXPosition", std::nullopt);
+
+    desktop.setFullScreen(w, true);
+    EXPECT_TRUE(isFullScreen(desktop, w));
+    desktop.overrideAttribute(w, "AXFullScreen",
+                              AttributeResult{AccessibilityStatus::failure, true});
+    EXPECT_FALSE(isFullScreen(desktop, w));
+    desktop.overrideAttribute(w, "AXFullScreen",
+                              AttributeResult{AccessibilityStatus::success, std::string("1")});
+    EXPECT_FALSE(isFullScreen(desktop, w));
     desktop.closeWindow(w);
     EXPECT_EQ(windowFrame(desktop, w), std::nullopt);
 }
@@ -510,21 +473,6 @@ TEST_F(MoverTest, WindowOfElementWalksUpAtMostSixteenElements) {
     SimWindowOptions sheet;
     sheet.role = "AXSheet";
     EXPECT_EQ(windowOfElement(desktop, window(start, sheet)), std::nullopt);
-}
-
-TEST_F(MoverTest, FullScreenOnlyWhenTheWindowSaysTrue) {
-    SimWindowOptions full;
-    full.fullScreen = true;
-    const auto w = window(start, full);
-    EXPECT_TRUE(isFullScreen(desktop, w));
-    desktop.setFullScreen(w, false);
-    EXPECT_FALSE(isFullScreen(desktop, w));
-    desktop.overrideAttribute(w, "AXFullScreen",
-                              AttributeResult{AccessibilityStatus::failure, true});
-    EXPECT_FALSE(isFullScreen(desktop, w));
-    desktop.overrideAttribute(w, "AXFullScreen",
-                              AttributeResult{AccessibilityStatus::success, std::string("1")});
-    EXPECT_FALSE(isFullScreen(desktop, w));
 }
 
 TEST(DisplayOfWindow, DisplayHoldingTheCentreElseTheMainDisplay) {

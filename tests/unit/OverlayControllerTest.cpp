@@ -36,155 +36,119 @@ Point centre(const Rect& r) {
     return {r.minX() + r.width() / 2, r.minY() + r.height() / 2};
 }
 
-// ---------------------------------------------------------------------------------------------
-// Card size and the rounded-card test: pure geometry.
+// Card size and hit test: pure geometry.
 
-TEST(CardSize, FollowsTheZoneBetweenFloorAndCeiling) {
-    EXPECT_EQ(cardSize(1280, 720, 100), (Size{260, 110}));
-    EXPECT_EQ(cardSize(300, 200, 100), (Size{132, 64}));
-    EXPECT_EQ(cardSize(60, 40, 100), (Size{48, 32}));
-    // Between the limits the card is 42 % by 28 % of the zone.
-    EXPECT_DOUBLE_EQ(cardSize(500, 300, 100).width, 210);
-    EXPECT_DOUBLE_EQ(cardSize(500, 300, 100).height, 84);
-    // The zone minus 16 points caps the card before the scaled base does.
-    EXPECT_EQ(cardSize(140, 70, 160), (Size{124, 54}));
-    // A zone of no size still gets the 48 × 32 floor.
-    EXPECT_EQ(cardSize(0, 0, 100), (Size{48, 32}));
+TEST(CardSize, FollowsTheZoneBetweenFloorAndCeilingAtAClampedScale) {
+    struct Case {
+        double width, height, scale;
+        Size card;
+    };
+    const Case cases[] = {
+        {1280, 720, 100, {260, 110}},
+        {300, 200, 100, {132, 64}},
+        {60, 40, 100, {48, 32}},
+        // Between the limits the card is 42 % by 28 % of the zone.
+        {500, 300, 100, {210, 84}},
+        // The zone minus 16 points caps the card before the scaled base does.
+        {140, 70, 160, {124, 54}},
+        {0, 0, 100, {48, 32}},
+        // The scale is clamped to 60–160 %; a scale that is not a number is the default.
+        {1280, 720, 30, {156, 66}},
+        {1280, 720, -5, {156, 66}},
+        {1280, 720, 61, {158.6, 67.1}},
+        {1280, 720, 400, {416, 176}},
+        {1280, 720, std::numeric_limits<double>::infinity(), {416, 176}},
+        {1280, 720, nan, {260, 110}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " at " +
+                     std::to_string(c.scale));
+        const Size card = cardSize(c.width, c.height, c.scale);
+        EXPECT_NEAR(card.width, c.card.width, 1e-9);
+        EXPECT_NEAR(card.height, c.card.height, 1e-9);
+    }
+    // A zone that is not a number gives no usable card.
+    EXPECT_FALSE(cardSize(nan, 200, 100).width > 0);
 }
 
-TEST(CardSize, ScaleIsClampedToSixtyAndOneHundredSixtyPercent) {
-    EXPECT_EQ(cardSize(1280, 720, 60), (Size{156, 66}));
-    EXPECT_EQ(cardSize(1280, 720, 30), (Size{156, 66}));
-    EXPECT_EQ(cardSize(1280, 720, -5), (Size{156, 66}));
-    EXPECT_DOUBLE_EQ(cardSize(1280, 720, 61).width, 0.61 * 260);
-    EXPECT_EQ(cardSize(1280, 720, 160), (Size{416, 176}));
-    EXPECT_EQ(cardSize(1280, 720, 400), (Size{416, 176}));
-    EXPECT_EQ(cardSize(1280, 720, std::numeric_limits<double>::infinity()), (Size{416, 176}));
-}
-
-TEST(CardSize, ScaleThatIsNotANumberCountsAsTheDefault) {
-    EXPECT_EQ(cardSize(1280, 720, nan), cardSize(1280, 720, 100));
-}
-
-TEST(CardSize, ZoneThatIsNotANumberGivesNoUsableCard) {
-    const Size card = cardSize(nan, 200, 100);
-    EXPECT_FALSE(card.width > 0);
-    EXPECT_FALSE(pointInRoundedCard({0, 0}, Rect(0, 0, card.width, card.height)));
-}
-
-TEST(RoundedCard, MinimumEdgesAreInsideMaximumEdgesOutside) {
-    const Rect card(100, 50, 260, 110);
-    EXPECT_TRUE(pointInRoundedCard({100, 105}, card));  // left edge, middle
-    EXPECT_TRUE(pointInRoundedCard({230, 50}, card));   // bottom edge, middle
-    EXPECT_FALSE(pointInRoundedCard({360, 105}, card)); // right edge
-    EXPECT_FALSE(pointInRoundedCard({230, 160}, card)); // top edge
-    EXPECT_TRUE(pointInRoundedCard({359.999, 105}, card));
-    EXPECT_FALSE(pointInRoundedCard({99.999, 105}, card));
-}
-
-TEST(RoundedCard, CornersAreCutAway) {
+TEST(RoundedCard, HoldsMinimumEdgesButNotMaximumEdgesNorCutCorners) {
     const Rect card(100, 50, 260, 110); // radius 20
-    // One point inside both edges at every corner: 19² + 19² = 722 > 400.5.
-    EXPECT_FALSE(pointInRoundedCard({101, 51}, card));
-    EXPECT_FALSE(pointInRoundedCard({359, 51}, card));
-    EXPECT_FALSE(pointInRoundedCard({101, 159}, card));
-    EXPECT_FALSE(pointInRoundedCard({359, 159}, card));
-    // Where the straight edges end the cross still holds them.
-    EXPECT_TRUE(pointInRoundedCard({120, 50}, card));
-    EXPECT_TRUE(pointInRoundedCard({100, 70}, card));
-    // On the curve (distance 20 from the corner centre at 45°) and just beyond it.
+    struct Case {
+        Point point;
+        bool inside;
+    };
+    // Half a square point of slack at the corners: a squared distance of 400.4 counts.
     const double onCurve = 20 - 20 / std::sqrt(2.0);
-    EXPECT_TRUE(pointInRoundedCard({100 + onCurve, 50 + onCurve}, card));
     const double beyond = 20 - 20.1 / std::sqrt(2.0);
-    EXPECT_FALSE(pointInRoundedCard({100 + beyond, 50 + beyond}, card));
-    // Half a square point of slack: a squared distance of 400.4 counts, 400.6 does not.
-    const double inside = std::sqrt(400.4 / 2);
+    const double slack = std::sqrt(400.4 / 2);
     const double outside = std::sqrt(400.6 / 2);
-    EXPECT_TRUE(pointInRoundedCard({120 - inside, 70 - inside}, card));
-    EXPECT_FALSE(pointInRoundedCard({120 - outside, 70 - outside}, card));
-    EXPECT_TRUE(pointInRoundedCard({340 + inside, 140 + inside}, card));
-    EXPECT_FALSE(pointInRoundedCard({340 + outside, 140 + outside}, card));
+    const Case cases[] = {
+        {{100, 105}, true},
+        {{230, 50}, true},
+        {{360, 105}, false},
+        {{230, 160}, false},
+        {{359.999, 105}, true},
+        {{99.999, 105}, false},
+        {{101, 51}, false},
+        {{359, 51}, false},
+        {{101, 159}, false},
+        {{359, 159}, false},
+        {{120, 50}, true},
+        {{100, 70}, true},
+        {{100 + onCurve, 50 + onCurve}, true},
+        {{100 + beyond, 50 + beyond}, false},
+        {{120 - slack, 70 - slack}, true},
+        {{120 - outside, 70 - outside}, false},
+        {{340 + slack, 140 + slack}, true},
+        {{340 + outside, 140 + outside}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(pointInRoundedCard(c.point, card), c.inside) << c.point.x << ", " << c.point.y;
+    }
+    // Small cards use half the shorter side as radius.
+    const Rect small(0, 0, 48, 32);
+    EXPECT_TRUE(pointInRoundedCard({16, 0}, small));
+    EXPECT_FALSE(pointInRoundedCard({1, 1}, small));
+    EXPECT_TRUE(pointInRoundedCard({6, 6}, small));
+    for (const Rect& empty :
+         {Rect(0, 0, 0, 0), Rect(0, 0, 10, 0), Rect(0, 0, -10, 10), Rect(0, 0, nan, 10)}) {
+        EXPECT_FALSE(pointInRoundedCard({0, 0}, empty));
+        EXPECT_FALSE(pointInRoundedCard({5, 5}, empty));
+    }
 }
 
-TEST(RoundedCard, SmallCardsUseHalfTheShorterSideAsRadius) {
-    const Rect card(0, 0, 48, 32); // radius 16
-    EXPECT_TRUE(pointInRoundedCard({16, 0}, card));
-    EXPECT_TRUE(pointInRoundedCard({0, 16}, card));
-    // Near the corner: (1, 1) is 15·√2 ≈ 21.2 from the corner centre (16, 16).
-    EXPECT_FALSE(pointInRoundedCard({1, 1}, card));
-    EXPECT_TRUE(pointInRoundedCard({6, 6}, card)); // 10·√2 ≈ 14.1
-}
-
-TEST(RoundedCard, CardsWithoutPositiveSizeHoldNothing) {
-    EXPECT_FALSE(pointInRoundedCard({0, 0}, Rect(0, 0, 0, 0)));
-    EXPECT_FALSE(pointInRoundedCard({5, 5}, Rect(0, 0, 10, 0)));
-    EXPECT_FALSE(pointInRoundedCard({5, 5}, Rect(0, 0, -10, 10)));
-    EXPECT_FALSE(pointInRoundedCard({5, 5}, Rect(0, 0, nan, 10)));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Card hit test over a layout.
-
-class CardHitTest : public ::testing::Test {
-protected:
+TEST(CardHitTest, SmallestCardWinsAndEqualCardsGoToTheEarlierZone) {
     // A free area 1440 × 875 points, like the built-in display below a menu bar.
     const Rect visible{0, 0, 1440, 875};
-
-    Point cardCentre(const Zone& z) const { return centre(zoneRect(z, visible)); }
-};
-
-TEST_F(CardHitTest, SmallestCardWinsWhereCardsOverlap) {
+    const auto cardCentre = [&](const Zone& z) { return centre(zoneRect(z, visible)); };
     const Zone whole = zone("Whole", 0, 0, 1, 1);
     const Zone middle = zone("Middle", 0.45, 0.45, 0.1, 0.1);
-    // Both cards are centred on the same point; the order of the layout must not matter.
     EXPECT_EQ(cardHitTest({whole, middle}, visible, cardCentre(middle), 100), middle);
     EXPECT_EQ(cardHitTest({middle, whole}, visible, cardCentre(middle), 100), middle);
-    // Off the small card but on the large one, the large one takes it.
     const Rect small = centredCard(zoneRect(middle, visible), cardSize(144, 87.5, 100));
     EXPECT_EQ(cardHitTest({whole, middle}, visible, {small.maxX() + 10, centre(small).y}, 100),
               whole);
-}
 
-TEST_F(CardHitTest, EqualCardsGoToTheZoneEarlierInTheLayout) {
     const Zone first = zone("First", 0.25, 0.25, 0.5, 0.5);
     const Zone second = zone("Second", 0.25, 0.25, 0.5, 0.5);
     EXPECT_EQ(cardHitTest({first, second}, visible, cardCentre(first), 100), first);
     EXPECT_EQ(cardHitTest({second, first}, visible, cardCentre(first), 100), second);
-}
 
-TEST_F(CardHitTest, InsideTheZoneButOffItsCardIsNoTarget) {
+    // Inside the zone but off its card is no target; a zone that is not a number hides nothing.
     const Zone left = zone("Left", 0, 0, 0.5, 1);
     const Rect z = zoneRect(left, visible);
-    EXPECT_EQ(cardHitTest({left}, visible, centre(z), 100), left);
     EXPECT_EQ(cardHitTest({left}, visible, {z.minX() + 5, z.minY() + 5}, 100), std::nullopt);
     EXPECT_EQ(cardHitTest({}, visible, centre(z), 100), std::nullopt);
-}
-
-TEST_F(CardHitTest, CardScaleChangesWhatIsHit) {
-    const Zone left = zone("Left", 0, 0, 0.5, 1); // 720 × 875: card 260 × 110 at 100 %
-    const Point c = cardCentre(left);
-    const Point nearEdge{c.x + 150, c.y};
-    EXPECT_EQ(cardHitTest({left}, visible, nearEdge, 100), std::nullopt);
-    EXPECT_EQ(cardHitTest({left}, visible, nearEdge, 160), left);
-}
-
-TEST_F(CardHitTest, ZoneOfNoSizeIsHitOnItsMinimumCard) {
-    // The overlay draws a 48 × 32 card even for a zone of no size, so that card is a target.
-    const Zone dot = zone("Dot", 0.5, 0.5, 0, 0);
-    const Point p = cardCentre(dot);
-    EXPECT_EQ(cardHitTest({dot}, visible, p, 100), dot);
-    EXPECT_EQ(cardHitTest({dot}, visible, {p.x + 23, p.y}, 100), dot);
-    EXPECT_EQ(cardHitTest({dot}, visible, {p.x + 24, p.y}, 100), std::nullopt);
-    // On a free area of no size every zone is such a dot at the area's corner.
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
-    EXPECT_EQ(cardHitTest({whole}, Rect(10, 10, 0, 0), {10, 10}, 100), whole);
-}
-
-TEST_F(CardHitTest, ZoneThatIsNotANumberIsNeverHitNorHidesOthers) {
     const Zone broken = zone("Broken", nan, 0, 0.5, 1);
-    const Zone left = zone("Left", 0, 0, 0.5, 1);
     EXPECT_EQ(cardHitTest({broken, left}, visible, cardCentre(left), 100), left);
     EXPECT_EQ(cardHitTest({broken}, visible, cardCentre(left), 100), std::nullopt);
+
+    // A zone of no size is hit on the 48 × 32 card the overlay draws for it.
+    const Zone dot = zone("Dot", 0.5, 0.5, 0, 0);
+    const Point p = cardCentre(dot);
+    EXPECT_EQ(cardHitTest({dot}, visible, {p.x + 23, p.y}, 100), dot);
+    EXPECT_EQ(cardHitTest({dot}, visible, {p.x + 24, p.y}, 100), std::nullopt);
+    EXPECT_EQ(cardHitTest({whole}, Rect(10, 10, 0, 0), {10, 10}, 100), whole);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -266,29 +230,26 @@ protected:
 
 // --- Drop targets over display arrangements --------------------------------------------------
 
-TEST_F(OverlayControllerTest, DropTargetFindsTheDisplayAndZoneUnderThePoint) {
+TEST_F(OverlayControllerTest, DropTargetFindsTheDisplayAndZoneUnderThePointShownOrNot) {
     const Zone left = zone("Left", 0, 0, 0.5, 1);
     const Zone right = zone("Right", 0.5, 0, 0.5, 1);
     const Zone whole = zone("Whole", 0, 0, 1, 1);
     assign(builtIn, {left, right});
     assign(external, {whole});
-
+    EXPECT_FALSE(controller->isVisible());
     EXPECT_EQ(controller->dropTarget(cardCentreOf(builtIn, right), store),
               (DropTarget{builtIn, right}));
     EXPECT_EQ(controller->dropTarget(cardCentreOf(external, whole), store),
               (DropTarget{external, whole}));
-    // The same spot of the built-in display's right zone, but shifted onto the external display:
-    // the external layout has no card there.
+    // The same spot shifted onto the external display: its layout has no card there.
     const Point onBuiltIn = cardCentreOf(builtIn, right);
     EXPECT_EQ(controller->dropTarget({onBuiltIn.x + 1440, onBuiltIn.y}, store), std::nullopt);
-}
 
-TEST_F(OverlayControllerTest, DropTargetWorksWithoutTheOverlayShown) {
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
-    assign(builtIn, {whole});
-    EXPECT_FALSE(controller->isVisible());
-    EXPECT_EQ(controller->dropTarget(cardCentreOf(builtIn, whole), store),
-              (DropTarget{builtIn, whole}));
+    assign(builtIn, {});
+    EXPECT_EQ(controller->dropTarget(onBuiltIn, store), std::nullopt);
+    EXPECT_EQ(controller->dropTarget({-500, 100}, store), std::nullopt);
+    displays.setScreens({});
+    EXPECT_EQ(controller->dropTarget({100, 100}, store), std::nullopt);
 }
 
 TEST_F(OverlayControllerTest, DropTargetOnTheOuterEdgeUsesTheTwoPointMargin) {
@@ -321,16 +282,6 @@ TEST_F(OverlayControllerTest, DropTargetOnArrangementsLeftOfAndAboveThePrimary) 
     }
 }
 
-TEST_F(OverlayControllerTest, DropTargetIsNoneOffEveryDisplayAndOnEmptyLayouts) {
-    assign(builtIn, {});
-    assign(external, {zone("Whole", 0, 0, 1, 1)});
-    EXPECT_EQ(controller->dropTarget(cardCentreOf(builtIn, zone("Any", 0, 0, 1, 1)), store),
-              std::nullopt);
-    EXPECT_EQ(controller->dropTarget({-500, 100}, store), std::nullopt);
-    displays.setScreens({});
-    EXPECT_EQ(controller->dropTarget({100, 100}, store), std::nullopt);
-}
-
 TEST_F(OverlayControllerTest, DropTargetReadsCardScaleAtEachCall) {
     const Zone whole = zone("Whole", 0, 0, 1, 1); // 1440 × 875: card 260 × 110 at 100 %
     assign(builtIn, {whole});
@@ -349,45 +300,34 @@ TEST_F(OverlayControllerTest, DropTargetReadsCardScaleAtEachCall) {
 
 // --- Show, hide and the delayed jobs ---------------------------------------------------------
 
-TEST_F(OverlayControllerTest, ShowOrdersPanelsFrontAndFadesInAfterSixteenMilliseconds) {
-    controller->show(store, std::nullopt);
+TEST_F(OverlayControllerTest, ShowFadesInAfterSixteenMillisecondsAndHideOrdersOutAfter260) {
+    const Zone whole = zone("Whole", 0, 0, 1, 1);
+    assign(builtIn, {whole});
+    controller->hide();
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
+
+    controller->show(store, whole.id);
     EXPECT_TRUE(controller->isVisible());
     ASSERT_EQ(controller->surfaces().size(), 2u);
     for (const auto* display : {&builtIn, &external}) {
-        const auto& surface = surfaceOf(*display);
-        const auto& record = recordOf(surface);
+        const auto& record = recordOf(surfaceOf(*display));
         EXPECT_EQ(record.createdFrame, display->frame);
-        EXPECT_TRUE(record.onScreen);
         EXPECT_EQ(record.calls, std::vector<Call>{Call::orderFront});
-        EXPECT_FALSE(surface.state->visible());
-        EXPECT_EQ(surface.state->screen().id, idOf(*display));
+        EXPECT_EQ(surfaceOf(*display).state->screen().id, idOf(*display));
     }
     scheduler.advance(0.015);
     EXPECT_FALSE(surfaceOf(builtIn).state->visible());
     scheduler.advance(0.001);
     EXPECT_TRUE(surfaceOf(builtIn).state->visible());
     EXPECT_TRUE(surfaceOf(external).state->visible());
-    EXPECT_EQ(recordOf(surfaceOf(builtIn)).visibleAssignments, 1u);
-}
 
-TEST_F(OverlayControllerTest, FadeInDoesNothingAfterAHide) {
-    controller->show(store, std::nullopt);
-    scheduler.advance(0.01);
-    controller->hide();
-    scheduler.advance(0.01);
-    EXPECT_FALSE(surfaceOf(builtIn).state->visible());
-    EXPECT_EQ(recordOf(surfaceOf(builtIn)).visibleAssignments, 0u);
-}
-
-TEST_F(OverlayControllerTest, HideFadesOutThenOrdersOutAfterTwoHundredSixtyMilliseconds) {
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
-    assign(builtIn, {whole});
-    controller->show(store, whole.id);
     scheduler.advance(0.1);
     controller->hide();
     EXPECT_FALSE(controller->isVisible());
     EXPECT_FALSE(surfaceOf(builtIn).state->visible());
-    scheduler.advance(0.259);
+    scheduler.advance(0.1);
+    controller->hide(); // must not restart the 0.26 seconds
+    scheduler.advance(0.159);
     EXPECT_EQ(factory.onScreenCount(), 2u);
     EXPECT_EQ(surfaceOf(builtIn).state->hoveredID(), whole.id);
     scheduler.advance(0.001);
@@ -395,8 +335,15 @@ TEST_F(OverlayControllerTest, HideFadesOutThenOrdersOutAfterTwoHundredSixtyMilli
     EXPECT_EQ(surfaceOf(builtIn).state->hoveredID(), std::nullopt);
     EXPECT_EQ(recordOf(surfaceOf(builtIn)).calls,
               (std::vector<Call>{Call::orderFront, Call::orderOut}));
-    // Panels are kept for the next show.
     EXPECT_EQ(factory.liveCount(), 2u);
+
+    // A hide before the fade-in: the fade-in does nothing.
+    controller->show(store, std::nullopt);
+    scheduler.advance(0.01);
+    controller->hide();
+    scheduler.advance(0.01);
+    EXPECT_FALSE(surfaceOf(builtIn).state->visible());
+    EXPECT_EQ(recordOf(surfaceOf(builtIn)).visibleAssignments, 2u);
 }
 
 TEST_F(OverlayControllerTest, ShowDuringTheFadeOutWinsAndNothingIsOrderedOut) {
@@ -431,19 +378,6 @@ TEST_F(OverlayControllerTest, OnlyTheLastHideOrdersOut) {
     for (const auto& record : factory.made()) {
         EXPECT_EQ(record->count(Call::orderOut), 1u);
     }
-}
-
-TEST_F(OverlayControllerTest, HideWhileHiddenDoesNothing) {
-    controller->hide();
-    EXPECT_EQ(scheduler.pendingCount(), 0u);
-    controller->show(store, std::nullopt);
-    scheduler.advance(0.1);
-    controller->hide();
-    scheduler.advance(0.1);
-    controller->hide(); // must not restart the 0.26 seconds
-    scheduler.advance(0.16);
-    EXPECT_EQ(factory.onScreenCount(), 0u);
-    EXPECT_EQ(recordOf(surfaceOf(builtIn)).visibleAssignments, 2u);
 }
 
 TEST_F(OverlayControllerTest, DestroyedControllerLeavesItsPendingJobsUnrun) {
@@ -529,38 +463,25 @@ TEST_F(OverlayControllerTest, MovedDisplayKeepsItsPanelWhichFollowsTheFrame) {
     EXPECT_EQ(recordOf(surfaceOf(builtIn)).count(Call::setFrame), 0u);
 }
 
-TEST_F(OverlayControllerTest, UnpluggedDisplayLosesItsSurfaceAtTheNextShow) {
+TEST_F(OverlayControllerTest, UnpluggedDisplayLosesItsPanelAtTheNextShowAndGetsANewOneBack) {
     controller->show(store, std::nullopt);
     const auto& externalRecord = recordOf(surfaceOf(external));
-    controller->hide();
-    scheduler.advance(0.3);
     displays.setScreens(simscreens::single());
-    // Nothing happens until the overlay is shown again.
+    // Nothing happens until the overlay is shown again; a panel on screen is ordered out first.
     EXPECT_EQ(controller->surfaces().size(), 2u);
     controller->show(store, std::nullopt);
     EXPECT_EQ(controller->surfaces().size(), 1u);
     EXPECT_EQ(controller->surface(idOf(external)), nullptr);
+    EXPECT_EQ(externalRecord.calls, (std::vector<Call>{Call::orderFront, Call::orderOut}));
     EXPECT_TRUE(externalRecord.destroyed);
-    EXPECT_EQ(externalRecord.calls.back(), Call::orderOut);
+    scheduler.advance(0.02);
+    EXPECT_TRUE(surfaceOf(builtIn).state->visible());
 
-    // Plugged in again, it gets a new panel.
     displays.setScreens(simscreens::sideBySide());
     controller->show(store, std::nullopt);
     EXPECT_EQ(factory.made().size(), 3u);
     EXPECT_EQ(factory.liveCount(), 2u);
     EXPECT_EQ(factory.onScreenCount(), 2u);
-}
-
-TEST_F(OverlayControllerTest, DisplayUnpluggedWhileShownIsOrderedOutBeforeItGoes) {
-    controller->show(store, std::nullopt);
-    const auto& externalRecord = recordOf(surfaceOf(external));
-    displays.setScreens(simscreens::single());
-    controller->show(store, std::nullopt);
-    EXPECT_EQ(externalRecord.calls, (std::vector<Call>{Call::orderFront, Call::orderOut}));
-    EXPECT_TRUE(externalRecord.destroyed);
-    // The fade-in still reaches the remaining display and nothing else.
-    scheduler.advance(0.02);
-    EXPECT_TRUE(surfaceOf(builtIn).state->visible());
 }
 
 TEST_F(OverlayControllerTest, DisplaysSharingAnIdentifierEachGetTheirOwnPanel) {
@@ -630,9 +551,8 @@ TEST_F(OverlayControllerTest, ZoneModelsAreInDrawingOrderWithDisplayNames) {
     // The half-width zone "Left" comes first (largest) and is shown in Russian.
     EXPECT_EQ(builtInModel.zones[0].name, "Слева");
     EXPECT_EQ(builtInModel.zones[0].normalized, Rect(0, 0, 0.5, 1));
-}
 
-TEST_F(OverlayControllerTest, DisplayWithAnEmptyLayoutStillGetsItsPanel) {
+    // A display with an empty layout still gets its panel.
     assign(external, {});
     controller->show(store, std::nullopt);
     EXPECT_TRUE(recordOf(surfaceOf(external)).onScreen);
@@ -641,48 +561,31 @@ TEST_F(OverlayControllerTest, DisplayWithAnEmptyLayoutStillGetsItsPanel) {
 
 // --- Hover -----------------------------------------------------------------------------------
 
-TEST_F(OverlayControllerTest, SetHoveredIDReachesEveryDisplayOnlyWhenItChanges) {
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
-    assign(builtIn, {whole});
-    controller->show(store, std::nullopt);
-    EXPECT_EQ(totalHoveredAssignments(), 0u);
-
-    controller->setHoveredID(whole.id);
-    EXPECT_EQ(surfaceOf(builtIn).state->hoveredID(), whole.id);
-    // The external display shows another layout but gets the same id all the same.
-    EXPECT_EQ(surfaceOf(external).state->hoveredID(), whole.id);
-    EXPECT_EQ(totalHoveredAssignments(), 2u);
-
-    // Dragging on over the same card causes no redraw.
-    controller->setHoveredID(whole.id);
-    EXPECT_EQ(totalHoveredAssignments(), 2u);
-    controller->setHoveredID(std::nullopt);
-    EXPECT_EQ(surfaceOf(builtIn).state->hoveredID(), std::nullopt);
-    EXPECT_EQ(totalHoveredAssignments(), 4u);
-}
-
-TEST_F(OverlayControllerTest, SetHoveredIDWhileHiddenChangesNothing) {
+TEST_F(OverlayControllerTest, HoverReachesEveryDisplayWhileShownAndOnlyWhenItChanges) {
     const Zone whole = zone("Whole", 0, 0, 1, 1);
     assign(builtIn, {whole});
     controller->setHoveredID(whole.id); // before any surface exists
-    controller->show(store, std::nullopt);
-    controller->hide();
-    controller->setHoveredID(whole.id); // during the fade-out
-    EXPECT_EQ(surfaceOf(builtIn).state->hoveredID(), std::nullopt);
-    scheduler.advance(0.3);
-    controller->setHoveredID(whole.id); // hidden
-    EXPECT_EQ(surfaceOf(builtIn).state->hoveredID(), std::nullopt);
-    EXPECT_EQ(totalHoveredAssignments(), 0u);
-}
-
-TEST_F(OverlayControllerTest, ShowReplacesTheHoveredID) {
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
-    assign(builtIn, {whole});
     controller->show(store, whole.id);
     EXPECT_EQ(surfaceOf(external).state->hoveredID(), whole.id);
     controller->show(store, std::nullopt);
     EXPECT_EQ(surfaceOf(builtIn).state->hoveredID(), std::nullopt);
-    EXPECT_EQ(surfaceOf(external).state->hoveredID(), std::nullopt);
+    const auto before = totalHoveredAssignments();
+
+    controller->setHoveredID(whole.id);
+    // The external display shows another layout but gets the same id all the same.
+    EXPECT_EQ(surfaceOf(builtIn).state->hoveredID(), whole.id);
+    EXPECT_EQ(surfaceOf(external).state->hoveredID(), whole.id);
+    // Dragging on over the same card causes no redraw.
+    controller->setHoveredID(whole.id);
+    EXPECT_EQ(totalHoveredAssignments(), before + 2);
+
+    controller->setHoveredID(std::nullopt);
+    controller->hide();
+    controller->setHoveredID(whole.id); // during the fade-out
+    scheduler.advance(0.3);
+    controller->setHoveredID(whole.id); // hidden
+    EXPECT_EQ(surfaceOf(builtIn).state->hoveredID(), std::nullopt);
+    EXPECT_EQ(totalHoveredAssignments(), before + 4);
 }
 
 } // namespace

@@ -39,21 +39,19 @@ TEST_F(SettingsRulesTest, ChoosingALanguageSavesTheChoiceAndItsOverride) {
     EXPECT_EQ(chosenLanguage(defaults), AppLanguage::system);
 }
 
-TEST_F(SettingsRulesTest, AChoiceThatCannotBeSavedSaysWhy) {
+TEST_F(SettingsRulesTest, AMissingOrUnknownChoiceShowsEnglishAndAFailedSaveSaysWhy) {
+    EXPECT_EQ(chosenLanguage(defaults), AppLanguage::en);
+    defaults.set("appLanguage", std::string("klingon"));
+    EXPECT_EQ(chosenLanguage(defaults), AppLanguage::en);
+    defaults.set("appLanguage", true);
+    EXPECT_EQ(chosenLanguage(defaults), AppLanguage::en);
+
     defaults.failWrites(true);
     const auto error = chooseLanguage(defaults, AppLanguage::de);
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(error, defaults.lastError());
     // It still holds for this run, as every preference write does.
     EXPECT_EQ(chosenLanguage(defaults), AppLanguage::de);
-}
-
-TEST_F(SettingsRulesTest, AMissingOrUnknownChoiceShowsEnglish) {
-    EXPECT_EQ(chosenLanguage(defaults), AppLanguage::en);
-    defaults.set("appLanguage", std::string("klingon"));
-    EXPECT_EQ(chosenLanguage(defaults), AppLanguage::en);
-    defaults.set("appLanguage", true);
-    EXPECT_EQ(chosenLanguage(defaults), AppLanguage::en);
 }
 
 TEST_F(SettingsRulesTest, LanguagesAreNamedInTheirOwnTongueExceptTheSystemEntry) {
@@ -69,8 +67,6 @@ TEST_F(SettingsRulesTest, LanguagesAreNamedInTheirOwnTongueExceptTheSystemEntry)
         }
     }
     EXPECT_EQ(offered.size(), 7u) << "every language once";
-    EXPECT_EQ(languageOptions.front().language, AppLanguage::system);
-    EXPECT_EQ(std::string(languageOptions[2].title), "Русский");
 }
 
 TEST_F(SettingsRulesTest, TheFooterNamesHowManyCopiesAreKept) {

@@ -130,6 +130,12 @@ TEST_F(WindowCommandsTest, FillScreenFillsTheFreeAreaAndASecondOneGivesTheFrameB
     EXPECT_EQ(desktop->frame(w), start);
     EXPECT_TRUE(mover->placements().empty());
     EXPECT_EQ(desktop->beepCount(), 0u);
+
+    // The display holding the window's centre is filled.
+    desktop->setFrame(w, {1500, 0, 600, 400});
+    EXPECT_TRUE(fill());
+    EXPECT_EQ(desktop->frame(w), Rect(1450, -170, 1900, 990));
+    EXPECT_EQ(mover->placements().at(w).screenID, screenID(1));
 }
 
 TEST_F(WindowCommandsTest, FillScreenKeepsTheFrameFromBeforeAZoneButNotFromBeforeAHandMove) {
@@ -153,13 +159,6 @@ TEST_F(WindowCommandsTest, FillScreenKeepsTheFrameFromBeforeAZoneButNotFromBefor
     mover->placeInZone(w, rightHalf, screen(0));
     EXPECT_TRUE(fill());
     EXPECT_EQ(desktop->frame(w), mover->fillWindowFrame(screen(0)));
-}
-
-TEST_F(WindowCommandsTest, FillScreenFillsTheDisplayHoldingTheWindowsCentre) {
-    const auto w = window({1500, 0, 600, 400});
-    EXPECT_TRUE(fill());
-    EXPECT_EQ(desktop->frame(w), Rect(1440, -180, 1920, 1010));
-    EXPECT_EQ(mover->placements().at(w).screenID, screenID(1));
 }
 
 TEST_F(WindowCommandsTest, FillScreenOnAFullScreenWindowOnlyLeavesFullScreen) {
@@ -193,23 +192,20 @@ TEST_F(WindowCommandsTest, FillScreenActsOnThePreferredApplicationWhileTesseraIs
     EXPECT_FALSE(mover->fillScreen(tesseraProcess, std::nullopt));
     EXPECT_EQ(desktop->count(SimCallKind::setAttribute), 0u);
     EXPECT_EQ(desktop->count(SimCallKind::performAction), 0u);
-}
 
-TEST_F(WindowCommandsTest, FillScreenFailsSilently) {
-    // No application in front.
+    // Failing silently: no application in front, one without windows, and a window whose
+    // frame can't be read (raised but not moved).
     desktop->setFrontmostApplication(std::nullopt);
     EXPECT_FALSE(fill());
-    desktop->setFrontmostApplication(editor);
-    // An application without windows.
+    desktop->addApplication(7, "com.example.empty", "Empty");
+    desktop->setFrontmostApplication(7);
     EXPECT_FALSE(fill());
-    // A window whose frame can't be read is raised but not moved.
     SimWindowOptions unreadable;
     unreadable.faults.failFrameReads = true;
-    const auto w = window(start, unreadable);
+    const auto w = desktop->addWindow(7, start, unreadable);
     desktop->clearCalls();
     EXPECT_FALSE(fill());
     EXPECT_EQ(desktop->writeNames(w), Names{"AXRaise"});
-    EXPECT_TRUE(mover->placements().empty());
     EXPECT_EQ(desktop->beepCount(), 0u);
 }
 
@@ -243,18 +239,6 @@ TEST_F(WindowCommandsTest, NeighbourMoveContinuesOntoTheDisplayToTheRight) {
     EXPECT_EQ(desktop->beepCount(), 1u);
 }
 
-TEST_F(WindowCommandsTest, NeighbourMoveReachesADisplayAtNegativeCoordinates) {
-    arrange(simscreens::negativeOrigin());
-    show(0, {leftHalf, rightHalf});
-    show(1, {leftHalf, rightHalf});
-    const auto w = window(start);
-    mover->placeInZone(w, leftHalf, screen(0));
-    EXPECT_TRUE(move(ZoneDirection::left));
-    EXPECT_EQ(desktop->frame(w), frameOf(rightHalf, 1));
-    EXPECT_LT(desktop->frame(w)->minX(), 0);
-    EXPECT_EQ(mover->placements().at(w).screenID, screenID(1));
-}
-
 TEST_F(WindowCommandsTest, NeighbourMoveUpAndDownAcrossStackedDisplays) {
     arrange(simscreens::stacked());
     const auto top = zone(0, 0, 1, 0.5, "Top");
@@ -278,6 +262,16 @@ TEST_F(WindowCommandsTest, NeighbourMoveUpAndDownAcrossStackedDisplays) {
     EXPECT_FALSE(move(ZoneDirection::down));
     EXPECT_EQ(desktop->beepCount(), 2u);
     EXPECT_EQ(mover->placements().at(w).original, start);
+
+    // Left onto a display at negative coordinates.
+    arrange(simscreens::negativeOrigin());
+    show(0, {leftHalf, rightHalf});
+    show(1, {leftHalf, rightHalf});
+    const auto v = window(start);
+    mover->placeInZone(v, leftHalf, screen(0));
+    EXPECT_TRUE(move(ZoneDirection::left));
+    EXPECT_EQ(desktop->frame(v), frameOf(rightHalf, 1));
+    EXPECT_EQ(mover->placements().at(v).screenID, screenID(1));
 }
 
 TEST_F(WindowCommandsTest, NeighbourMoveIntoAPortraitDisplayPrefersTheRowInLine) {
@@ -343,50 +337,42 @@ TEST_F(WindowCommandsTest, NeighbourMoveGivesEqualScoresToTheEarlierZone) {
     EXPECT_EQ(mover->placements().at(w).zoneID, rightOf.id);
 }
 
-TEST_F(WindowCommandsTest, NeighbourMoveNeedsMoreThanFourPointsOfTravel) {
+TEST_F(WindowCommandsTest, NeighbourMoveNeedsTravelAndNeverOffersTheZoneTheWindowIsIn) {
     arrange({simscreens::display({0, 0, 1000, 825}, "Square", 1, 25, 0)});
     const auto whole = zone(0, 0, 1, 1);
-    show(0, {whole});
-    // The whole free area (0, 25, 1000, 800) has its centre at (500, 425).
+    const auto layout = show(0, {whole});
+    // The whole free area (0, 25, 1000, 800) has its centre at (500, 425): 4 points is too few.
     const auto w = window({396, 325, 200, 200});
     EXPECT_FALSE(move(ZoneDirection::right));
     EXPECT_EQ(desktop->beepCount(), 1u);
     EXPECT_EQ(desktop->frame(w), Rect(396, 325, 200, 200));
-
     desktop->setFrame(w, {395, 325, 200, 200});
     EXPECT_TRUE(move(ZoneDirection::right));
     EXPECT_EQ(desktop->frame(w), Rect(0, 25, 1000, 800));
-}
 
-TEST_F(WindowCommandsTest, NeighbourMoveNeverOffersAZoneTheWindowCovers) {
-    arrange({simscreens::display({0, 0, 1000, 825}, "Square", 1, 25, 0)});
-    show(0, {leftHalf, rightHalf});
-    // Never placed, but within the tolerance of the left half: the left half's centre is
-    // 8 points to the left and still no candidate.
-    const auto w = window({8, 25, 500, 800});
+    // Never placed, but within the tolerance of the left half: its centre 8 points to the left
+    // is still no candidate.
+    store->upsert(Layout{layout.id, layout.name, {leftHalf, rightHalf}});
+    desktop->setFrame(w, {8, 25, 500, 800});
     EXPECT_FALSE(move(ZoneDirection::left));
-    EXPECT_EQ(desktop->beepCount(), 1u);
-    EXPECT_EQ(desktop->frame(w), Rect(8, 25, 500, 800));
-
+    EXPECT_EQ(desktop->beepCount(), 2u);
     desktop->setFrame(w, {13, 25, 500, 800});
     EXPECT_TRUE(move(ZoneDirection::left));
     EXPECT_EQ(desktop->frame(w), Rect(0, 25, 500, 800));
-}
 
-TEST_F(WindowCommandsTest, NeighbourMoveSkipsTheZoneTheWindowIsInEvenWhereItDidNotFit) {
-    arrange({simscreens::display({0, 0, 1000, 825}, "Square", 1, 25, 0)});
+    // Placed in a zone it didn't fit: 400 wide where the zone is 250, so the zone's centre lies
+    // 75 points left of the window's, and it is skipped all the same.
     const auto narrow = zone(0, 0, 0.25, 1, "Narrow");
-    show(0, {narrow});
+    store->upsert(Layout{layout.id, layout.name, {narrow}});
     SimWindowOptions wide;
     wide.faults.minimumSize = Size{400, 100};
-    const auto w = window(start, wide);
-    mover->placeInZone(w, narrow, screen(0));
-    // 400 wide where the zone is 250: the zone's centre lies 75 points left of the window's.
-    ASSERT_EQ(desktop->frame(w), Rect(0, 25, 400, 800));
+    const auto v = window(start, wide);
+    mover->placeInZone(v, narrow, screen(0));
+    ASSERT_EQ(desktop->frame(v), Rect(0, 25, 400, 800));
     desktop->clearCalls();
     EXPECT_FALSE(move(ZoneDirection::left));
-    EXPECT_EQ(desktop->beepCount(), 1u);
-    EXPECT_TRUE(desktop->writeNames(w).empty());
+    EXPECT_EQ(desktop->beepCount(), 1u); // counted since the last clearCalls
+    EXPECT_TRUE(desktop->writeNames(v).empty());
 }
 
 TEST_F(WindowCommandsTest, NeighbourMoveCountsTheSameLayoutOnTwoDisplaysSeparately) {
@@ -400,17 +386,14 @@ TEST_F(WindowCommandsTest, NeighbourMoveCountsTheSameLayoutOnTwoDisplaysSeparate
     EXPECT_TRUE(move(ZoneDirection::right));
     EXPECT_EQ(mover->placements().at(w),
               (Placement{whole.id, screenID(1), frameOf(whole, 1), start}));
-}
 
-TEST_F(WindowCommandsTest, NeighbourMoveIsSilentWithoutAWindowOrItsFrame) {
-    show(0, {leftHalf, rightHalf});
-    EXPECT_FALSE(move(ZoneDirection::right));
+    // Silent without a window's frame.
     SimWindowOptions unreadable;
     unreadable.faults.failFrameReads = true;
-    const auto w = window(start, unreadable);
+    const auto v = window(start, unreadable);
     desktop->clearCalls();
     EXPECT_FALSE(move(ZoneDirection::right));
-    EXPECT_TRUE(desktop->writeNames(w).empty());
+    EXPECT_TRUE(desktop->writeNames(v).empty());
     EXPECT_EQ(desktop->beepCount(), 0u);
 }
 
@@ -551,10 +534,11 @@ TEST_F(WindowCommandsTest, DisplayMoveBeepsOnEveryFailureBeforeTheMove) {
     EXPECT_FALSE(toDisplay(-1));
     EXPECT_EQ(desktop->beepCount(), 2u);
     EXPECT_TRUE(desktop->writeNames(w).empty());
-}
 
-TEST_F(WindowCommandsTest, DisplayMoveBeepsWhenTheWindowsDisplayIsUnknown) {
-    const auto w = window({-5000, -5000, 400, 300});
+    // The window's display unknown: outside every display and no main display, or a main
+    // display that is not among the listed ones.
+    arrange(simscreens::sideBySide());
+    const auto lost = window({-5000, -5000, 400, 300});
     const auto screens = simscreens::sideBySide();
 
     // Outside every display and no main display.
@@ -568,5 +552,5 @@ TEST_F(WindowCommandsTest, DisplayMoveBeepsWhenTheWindowsDisplayIsUnknown) {
     AccessibilityWindowMover withStrayMain{*desktop, *desktop, elsewhere, defaults};
     EXPECT_FALSE(withStrayMain.moveToDisplay(+1, *store, tesseraProcess, std::nullopt));
     EXPECT_EQ(desktop->beepCount(), 2u);
-    EXPECT_TRUE(desktop->writeNames(w).empty());
+    EXPECT_TRUE(desktop->writeNames(lost).empty());
 }
