@@ -68,19 +68,6 @@ TEST_F(ExclusionsPane, TheChooserListsAppsByNameAndAddsEachNewOneOnceInTheOrderC
     EXPECT_FALSE(pane.lastError().isEmpty());
 }
 
-TEST_F(ExclusionsPane, StopIgnoringRemovesEveryCopyAndKeepsTheOrder) {
-    sim.defaults.set(prefs::ignoredApps, std::string("a\nb\na\n\nc\na"));
-    pane.stopIgnoring("a");
-    EXPECT_EQ(stored(sim), "b\nc");
-    pane.stopIgnoring("missing");
-    EXPECT_EQ(stored(sim), "b\nc");
-    pane.stopIgnoring("b");
-    pane.stopIgnoring("c");
-    EXPECT_EQ(stored(sim), "");
-    EXPECT_TRUE(pane.empty());
-    EXPECT_TRUE(pane.apps().isEmpty());
-}
-
 TEST_F(ExclusionsPane, RowsShowTheCatalogsNameAndIconOrTheIdentifier) {
     sim.catalog.add({"firefox", "Firefox", "file:///icons/firefox.png"});
     sim.catalog.add({"nameless", "", ""});

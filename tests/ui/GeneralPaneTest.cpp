@@ -68,36 +68,12 @@ protected:
     SimShell sim;
 };
 
-TEST_F(GeneralPaneTest, ChoosingALanguageSavesItAtOnceAndAsksToRelaunch) {
-    QSignalSpy languageChanged(&pane(), &GeneralPaneModel::languageChanged);
-    pane().setLanguage("fr");
-    EXPECT_EQ(stored().at("appLanguage"), DefaultsValue(std::string("fr")));
-    EXPECT_EQ(stored().at("AppleLanguages"), DefaultsValue(Languages{"fr"}));
-    EXPECT_EQ(pane().language(), "fr");
-    EXPECT_GE(languageChanged.count(), 1);
-    EXPECT_TRUE(pane().confirmsRelaunch());
-
-    pane().relaunchLater();
-    EXPECT_FALSE(pane().confirmsRelaunch());
-    EXPECT_EQ(sim.services.count(SimAppServices::Call::relaunch), 0u);
-
-    // The system's own list must apply again: the override goes, it is not written empty.
-    pane().setLanguage("system");
-    EXPECT_EQ(stored().at("appLanguage"), DefaultsValue(std::string("system")));
-    EXPECT_EQ(stored().count("AppleLanguages"), 0u);
-    EXPECT_FALSE(sim.defaults.object("AppleLanguages").has_value());
-    ASSERT_TRUE(pane().confirmsRelaunch());
-    pane().relaunchNow();
-    EXPECT_FALSE(pane().confirmsRelaunch());
-    EXPECT_EQ(sim.services.count(SimAppServices::Call::relaunch), 1u);
-
+TEST_F(GeneralPaneTest, ALanguageThatCouldNotBeSavedIsReportedInsteadOfOfferingARelaunch) {
     // Something that isn't a language changes nothing and asks nothing.
     pane().setLanguage("tlh");
-    EXPECT_EQ(stored().at("appLanguage"), DefaultsValue(std::string("system")));
+    EXPECT_EQ(stored().count("appLanguage"), 0u);
     EXPECT_FALSE(pane().confirmsRelaunch());
-}
 
-TEST_F(GeneralPaneTest, ALanguageThatCouldNotBeSavedIsReportedInsteadOfOfferingARelaunch) {
     sim.defaults.failWrites(true);
     pane().setLanguage("de");
     EXPECT_FALSE(pane().confirmsRelaunch()) << "a relaunch would come back in the old language";
@@ -105,48 +81,7 @@ TEST_F(GeneralPaneTest, ALanguageThatCouldNotBeSavedIsReportedInsteadOfOfferingA
     EXPECT_EQ(pane().errorMessage().toStdString(), sim.defaults.lastError());
 }
 
-TEST_F(GeneralPaneTest, ThePickersOfferEveryChoiceInOrder) {
-    const auto languages = pane().languages();
-    ASSERT_EQ(languages.size(), 7);
-    EXPECT_EQ(languages[0].toMap()["rawValue"], "system");
-    EXPECT_EQ(languages[0].toMap()["title"], "System Language");
-    EXPECT_EQ(languages[4].toMap()["title"], "Español");
-    const auto appearances = pane().appearances();
-    ASSERT_EQ(appearances.size(), 3);
-    EXPECT_EQ(appearances[2].toMap()["rawValue"], "dark");
-    EXPECT_EQ(appearances[2].toMap()["title"], "Dark");
-    // English is what runs when nothing was chosen, so the picker shows it.
-    EXPECT_EQ(pane().language(), "en");
-    EXPECT_NE(pane().automaticCopiesFooter().indexOf("The last 5 are kept."), -1);
-}
-
-TEST_F(GeneralPaneTest, TheMenuBarIconIsOnUntilTurnedOff) {
-    // The key has no registered default, so a plain boolean read would say off.
-    EXPECT_EQ(stored().count("showsMenuBarIcon"), 0u);
-    EXPECT_TRUE(pane().showsMenuBarIcon());
-    EXPECT_EQ(emissions(&pane(), &GeneralPaneModel::showsMenuBarIconChanged,
-                        [&] { pane().setShowsMenuBarIcon(false); }),
-              1);
-    EXPECT_EQ(stored().at("showsMenuBarIcon"), DefaultsValue(false));
-    EXPECT_FALSE(pane().showsMenuBarIcon());
-}
-
-TEST_F(GeneralPaneTest, OpenAtLoginFollowsTheLoginItemEvenWhenTheChangeIsRefused) {
-    pane().setLaunchAtLogin(true);
-    EXPECT_TRUE(pane().launchAtLogin());
-    EXPECT_EQ(sim.loginItem.status(), LoginItemStatus::enabled);
-
-    // Refused: the switch the user flipped must fall back to the real state, so it is told.
-    sim.loginItem.refuseChanges("Operation not permitted");
-    EXPECT_GE(emissions(&pane(), &GeneralPaneModel::launchAtLoginChanged,
-                        [&] { pane().setLaunchAtLogin(false); }),
-              1);
-    EXPECT_TRUE(pane().launchAtLogin());
-    EXPECT_EQ(sim.loginItem.unregisterCount(), 1u);
-
-    // Waiting for the user's approval is not "on".
-    sim.loginItem.refuseChanges(std::nullopt);
-    pane().setLaunchAtLogin(false);
+TEST_F(GeneralPaneTest, OpenAtLoginWaitingForApprovalIsNotOn) {
     sim.loginItem.setRequiresApproval(true);
     pane().setLaunchAtLogin(true);
     EXPECT_FALSE(pane().launchAtLogin());
@@ -266,11 +201,7 @@ TEST_F(GeneralPaneTest, CancellingAnImportChangesNothingAndTakesNoAutomaticCopy)
 
     ASSERT_TRUE(pane().readBackupFile(qpath(file)));
     ASSERT_TRUE(pane().hasPendingImport());
-    EXPECT_EQ(pane().importTitle(), "Replace your layouts and settings?");
-    EXPECT_TRUE(pane().importMessage().startsWith("The backup from "));
     EXPECT_EQ(pane().importMessage().indexOf("%@"), -1) << "the date is filled in";
-    EXPECT_EQ(pane().importButton(), "Import");
-    EXPECT_EQ(pane().importCancelButton(), "Cancel");
 
     pane().cancelImport();
     EXPECT_FALSE(pane().hasPendingImport());

@@ -267,7 +267,7 @@ TEST_F(ZonesPageTest, IdsThePageDoesNotKnowChangeNothing) {
     EXPECT_FALSE(undo().canUndo());
 }
 
-TEST_F(ZonesPageTest, APortraitDisplayGetsItsShapeGridAndTheVerticalTemplatesFirst) {
+TEST_F(ZonesPageTest, APortraitDisplayGetsItsShapeAndGrid) {
     setScreens(simscreens::withPortrait());
     const auto portrait = sim.state->screens().at(1);
     ASSERT_TRUE(portrait.isPortrait());
@@ -277,14 +277,6 @@ TEST_F(ZonesPageTest, APortraitDisplayGetsItsShapeGridAndTheVerticalTemplatesFir
     EXPECT_EQ(page().layoutID(), idText(store().layoutFor(portrait).id));
     EXPECT_DOUBLE_EQ(page().canvasAspect(), freeAreaAspect(portrait));
     EXPECT_EQ(page().canvas().model().grid(), editorGrid(sim.defaults, portrait));
-
-    const auto gallery = page().presetGallery();
-    EXPECT_EQ(gallery["screenID"].toString(), text(portrait.id));
-    EXPECT_DOUBLE_EQ(gallery["aspect"].toDouble(), previewAspect(portrait));
-    const auto sections = gallery["sections"].toList();
-    ASSERT_EQ(sections.size(), 2);
-    EXPECT_EQ(entry(sections, 0)["orientation"].toString(), "vertical");
-    EXPECT_EQ(entry(sections, 1)["orientation"].toString(), "horizontal");
 }
 
 // --- The zone's recorder ---

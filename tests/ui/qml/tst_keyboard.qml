@@ -102,6 +102,11 @@ Item {
             compare(rightWarning.text, "Also used by “Zone to the Left”. Only one of them will work.")
             verify(leftWarning.parent.visible)
             compare(findChild(pane, "conflict_zoneUp").parent.visible, false)
+
+            // Resolving it takes both warnings away.
+            mouseClick(findChild(recorderIn(pane, "zoneLeft"), "removeShortcutButton"))
+            tryCompare(leftWarning.parent, "visible", false)
+            compare(rightWarning.parent.visible, false)
         }
 
         function test_aShortcutAnotherProgramHoldsOffersToRecordAnother() {

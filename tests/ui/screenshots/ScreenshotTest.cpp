@@ -309,23 +309,5 @@ TEST_F(OverlayScreenshot, PreviewShowsTheZoneNamesOfTheDisplaysLayout) {
     expectTextsIn(path, names);
 }
 
-// How texts are compared: what the recognizer's layout changes must not matter.
-TEST(TextComparison, IgnoresCaseLineBreaksSpacingAndQuoteStyle) {
-    EXPECT_EQ(normalizedText("  Show in\n  Menu   Bar \n"), "show in menu bar");
-    EXPECT_TRUE(missingTexts("Drag a window\nby its TITLE bar", {"drag a window by its title bar"})
-                    .empty());
-    EXPECT_TRUE(missingTexts("Move and resize other apps’ windows.",
-                             {"Move and resize other apps' windows"})
-                    .empty());
-}
-
-TEST(TextComparison, ReportsEveryMissingTextInOrder) {
-    EXPECT_EQ(missingTexts("Monitors Dragging", {"Keyboard", "Monitors", "Customize"}),
-              (std::vector<std::string>{"Keyboard", "Customize"}));
-    // A word is not found in pieces spread over the picture.
-    EXPECT_EQ(missingTexts("Zone to the\nRight Left", {"Zone to the Left"}),
-              (std::vector<std::string>{"Zone to the Left"}));
-}
-
 } // namespace
 } // namespace tessera::screenshots
