@@ -77,9 +77,10 @@ protected:
     SimDefaults defaults;
     TableLocalizer localizer = makeSimLocalizer();
     SimLoginItem loginItem;
-    SimAppServices services{{temp / "home", temp / "data", temp / "config", temp / "tmp", std::nullopt},
-                            tesseraProcess,
-                            "app.tessera.Tessera"};
+    SimAppServices services{
+        {temp / "home", temp / "data", temp / "config", temp / "tmp", std::nullopt},
+        tesseraProcess,
+        "app.tessera.Tessera"};
     SimOverlaySurfaceFactory surfaces;
     const Layout halves{
         Uuid::random(), "Halves", {zone(0, 0, 0.5, 1, "Left"), zone(0.5, 0, 0.5, 1, "Right")}};

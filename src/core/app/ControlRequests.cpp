@@ -86,13 +86,12 @@ ControlRequests::ControlRequests(AppState& state, const AppPorts& ports)
             }
         });
     }));
-    connections_.push_back(
-        state_.mover().onPlacementChange(
-            [this](const AccessibilityElement&, const std::optional<Placement>& placement) {
-                if (placement) {
-                    placed_.emit(placement->zoneID, placement->screenID);
-                }
-            }));
+    connections_.push_back(state_.mover().onPlacementChange(
+        [this](const AccessibilityElement&, const std::optional<Placement>& placement) {
+            if (placement) {
+                placed_.emit(placement->zoneID, placement->screenID);
+            }
+        }));
 }
 
 void ControlRequests::storeChanged() {
