@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <tuple>
 
 namespace tessera::screenshots {
 
@@ -73,10 +74,14 @@ QImage inkOnly(const QImage& grey, int threshold, bool darkInk) {
 }
 
 // One reading of one picture by tesseract; the error text when it could not read.
-Recognition readOnce(const QString& path) {
+Recognition readOnce(const QString& path, bool sparse) {
     QProcess tesseract;
-    tesseract.start(QStringLiteral("tesseract"),
-                    {path, QStringLiteral("stdout"), QStringLiteral("-l"), QStringLiteral("eng")});
+    QStringList arguments{path, QStringLiteral("stdout"), QStringLiteral("-l"),
+                          QStringLiteral("eng")};
+    if (sparse) {
+        arguments << QStringLiteral("--psm") << QStringLiteral("11");
+    }
+    tesseract.start(QStringLiteral("tesseract"), arguments);
     if (!tesseract.waitForStarted()) {
         return {{}, "tesseract could not be started (is tesseract-ocr installed?)"};
     }
@@ -107,21 +112,24 @@ Recognition recognizeText(const QString& pngPath) {
     // outlines otherwise make the recognizer take them for pictures); light text alone (the
     // selected row, white on the accent colour); and the picture inverted, where that row's
     // text turns dark on a mid grey and needs no threshold. Each finds what the others miss.
+    // The plain picture is also read as scattered text: read as a page, a sidebar label level
+    // with a line of the pane beside it can be cut in two.
     QImage inverted = grey;
     inverted.invertPixels();
-    const std::vector<std::pair<QString, QImage>> readings = {
-        {QStringLiteral("plain.png"), grey},
-        {QStringLiteral("dark-ink.png"), inkOnly(grey, 77, true)},
-        {QStringLiteral("light-ink.png"), inkOnly(grey, 191, false)},
-        {QStringLiteral("inverted.png"), inverted},
+    const std::vector<std::tuple<QString, QImage, bool>> readings = {
+        {QStringLiteral("plain.png"), grey, false},
+        {QStringLiteral("scattered.png"), grey, true},
+        {QStringLiteral("dark-ink.png"), inkOnly(grey, 77, true), false},
+        {QStringLiteral("light-ink.png"), inkOnly(grey, 191, false), false},
+        {QStringLiteral("inverted.png"), inverted, false},
     };
     Recognition all;
-    for (const auto& [name, image] : readings) {
+    for (const auto& [name, image, sparse] : readings) {
         const QString path = scratch.filePath(name);
         if (!image.save(path)) {
             return {{}, "cannot write " + path.toStdString()};
         }
-        auto reading = readOnce(path);
+        auto reading = readOnce(path, sparse);
         if (!reading.error.empty()) {
             return reading;
         }
