@@ -213,7 +213,6 @@ struct DeskOptions {
     ServerOptions server;
     double windowGap = 10;
     std::vector<ZoneShortcut> zoneShortcuts;
-    bool openInLastZone = false;
 };
 
 class Desk {
@@ -221,7 +220,6 @@ public:
     explicit Desk(DeskOptions options) : options_(std::move(options)), server_(options_.server) {
         registerPreferenceDefaults(preferences_);
         preferences_.set(prefs::windowGap, options_.windowGap);
-        preferences_.set(prefs::openInLastZone, options_.openInLastZone);
         if (!options_.zoneShortcuts.empty()) {
             writeZoneShortcuts();
         }
@@ -457,9 +455,8 @@ Rect frameAround(const Rect& display, double fx, double fy) {
 
 // --- Windows back in their zones ---
 
-TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturnsAndWhenReopened) {
+TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturns) {
     auto options = sideBySide();
-    options.openInLastZone = true;
     Desk desk(options);
     desk.start();
     const auto right = desk.display("RIGHT");
@@ -476,12 +473,6 @@ TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturnsAndWhenReopen
     desk.server().setMonitors(options.server.monitors);
     desk.run().sync();
     EXPECT_TRUE(desk.arrives(client, zoned));
-
-    // Quit and started again, it opens in that zone.
-    xcb_kill_client(desk.server().connection(), client.window);
-    xcb_flush(desk.server().connection());
-    ASSERT_TRUE(desk.server().waitUntil([&] { return !desk.server().outerFrame(client.window); }));
-    EXPECT_TRUE(desk.arrives(desk.launch("xlogo"), zoned));
 }
 
 // --- Neighbouring zones ---

@@ -635,6 +635,13 @@ void X11Accessibility::noteAppearance(const X11Event& event) {
         if (awaitingMap_.erase(window) > 0 && windows_.isViewable(window)) {
             appeared_.emit(windowElement(window));
         }
+    } else if (event.responseType == XCB_DESTROY_NOTIFY) {
+        // A new client may get the window id of one that just quit, and the window manager's
+        // list may drop the old and add the new between two of our reads: forgotten here, the
+        // id counts as new when it is listed again.
+        const XWindow window = event.as<xcb_destroy_notify_event_t>().window;
+        knownClients_->erase(window);
+        awaitingMap_.erase(window);
     }
 }
 
