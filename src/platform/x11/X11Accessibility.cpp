@@ -623,25 +623,64 @@ X11Accessibility::onWindowAppeared(std::function<void(const AccessibilityElement
 }
 
 void X11Accessibility::noteAppearance(const X11Event& event) {
-    if (event.responseType == XCB_PROPERTY_NOTIFY) {
+    switch (event.responseType) {
+    case XCB_PROPERTY_NOTIFY: {
         const auto& notify = event.as<xcb_property_notify_event_t>();
         if (notify.window == connection_.root() &&
             (notify.atom == connection_.atom("_NET_CLIENT_LIST") ||
              notify.atom == connection_.atom("_NET_CLIENT_LIST_STACKING"))) {
             lookForNewClients();
+        } else if (awaitingMap_.count(notify.window) > 0) {
+            // The window manager marks a client it has shown (WM_STATE, _NET_WM_STATE).
+            showAwaitedClients();
         }
-    } else if (event.responseType == XCB_MAP_NOTIFY) {
-        const XWindow window = event.as<xcb_map_notify_event_t>().window;
-        if (awaitingMap_.erase(window) > 0 && windows_.isViewable(window)) {
-            appeared_.emit(windowElement(window));
-        }
-    } else if (event.responseType == XCB_DESTROY_NOTIFY) {
+        break;
+    }
+    case XCB_MAP_NOTIFY:
+    case XCB_REPARENT_NOTIFY:
+        // A client becomes visible with the last of its frame's windows to be mapped, which is
+        // the client itself or any of the frames around it, in the window manager's order.
+        showAwaitedClients();
+        break;
+    case XCB_DESTROY_NOTIFY: {
         // A new client may get the window id of one that just quit, and the window manager's
         // list may drop the old and add the new between two of our reads: forgotten here, the
         // id counts as new when it is listed again.
         const XWindow window = event.as<xcb_destroy_notify_event_t>().window;
         knownClients_->erase(window);
         awaitingMap_.erase(window);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+bool X11Accessibility::shownNow(XWindow window) {
+    // Asked of the server, not of the window model: a client first read while its frame was
+    // still being built may be placed in the model under a frame that is already gone.
+    xcb_connection_t* xcb = connection_.xcb();
+    connection_.countRoundTrip();
+    Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(xcb, xcb_get_window_attributes(xcb, window), nullptr));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
+           !windows_.hasState(window, "_NET_WM_STATE_HIDDEN");
+}
+
+void X11Accessibility::showAwaitedClients() {
+    // A copy: reading the server delivers events, and their handling may change the set.
+    const std::vector<XWindow> awaited(awaitingMap_.begin(), awaitingMap_.end());
+    std::vector<XWindow> shown;
+    for (const XWindow window : awaited) {
+        if (shownNow(window)) {
+            shown.push_back(window);
+        }
+    }
+    for (const XWindow window : shown) {
+        // Handlers may read the server and so re-enter; each window appears once.
+        if (awaitingMap_.erase(window) > 0) {
+            appeared_.emit(windowElement(window));
+        }
     }
 }
 
@@ -649,22 +688,20 @@ void X11Accessibility::lookForNewClients() {
     const auto clients = windows_.clientsBottomToTop();
     std::unordered_set<XWindow> now(clients.begin(), clients.end());
     std::erase_if(awaitingMap_, [&](XWindow window) { return now.count(window) == 0; });
-    std::vector<XWindow> shown;
+    std::vector<XWindow> fresh;
     for (const XWindow window : clients) {
-        if (knownClients_->count(window) > 0) {
-            continue;
-        }
-        // Reading it starts watching it, so a later MapNotify reaches us.
-        if (windows_.isViewable(window)) {
-            shown.push_back(window);
-        } else {
-            awaitingMap_.insert(window);
+        if (knownClients_->count(window) == 0) {
+            fresh.push_back(window);
         }
     }
     knownClients_ = std::move(now);
-    for (const XWindow window : shown) {
-        appeared_.emit(windowElement(window));
+    for (const XWindow window : fresh) {
+        // Watched before it is asked about, so the event that shows it later reaches us.
+        if (windows_.clientFrame(window)) {
+            awaitingMap_.insert(window);
+        }
     }
+    showAwaitedClients();
 }
 
 void X11Accessibility::takeNoticeOfPendingEvents() {

@@ -106,9 +106,11 @@ private:
     std::unordered_set<const void*> seenWhileWaiting_;
     Connection events_;
     // New clients are looked for only while someone listens: known from the first subscription
-    // on, and those that came in unmapped wait for their MapNotify.
+    // on, and each appears once the server shows it.
     void lookForNewClients();
     void noteAppearance(const X11Event& event);
+    bool shownNow(XWindow window);
+    void showAwaitedClients();
     Signal<const AccessibilityElement&> appeared_;
     std::optional<std::unordered_set<XWindow>> knownClients_;
     std::unordered_set<XWindow> awaitingMap_;
