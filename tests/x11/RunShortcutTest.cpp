@@ -213,6 +213,7 @@ struct DeskOptions {
     ServerOptions server;
     double windowGap = 10;
     std::vector<ZoneShortcut> zoneShortcuts;
+    bool openInLastZone = false;
 };
 
 class Desk {
@@ -220,6 +221,7 @@ public:
     explicit Desk(DeskOptions options) : options_(std::move(options)), server_(options_.server) {
         registerPreferenceDefaults(preferences_);
         preferences_.set(prefs::windowGap, options_.windowGap);
+        preferences_.set(prefs::openInLastZone, options_.openInLastZone);
         if (!options_.zoneShortcuts.empty()) {
             writeZoneShortcuts();
         }
@@ -455,8 +457,9 @@ Rect frameAround(const Rect& display, double fx, double fy) {
 
 // --- Windows back in their zones ---
 
-TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturns) {
+TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturnsAndWhenReopened) {
     auto options = sideBySide();
+    options.openInLastZone = true;
     Desk desk(options);
     desk.start();
     const auto right = desk.display("RIGHT");
@@ -473,6 +476,16 @@ TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturns) {
     desk.server().setMonitors(options.server.monitors);
     desk.run().sync();
     EXPECT_TRUE(desk.arrives(client, zoned));
+
+    // Quit and started again, it opens in that zone.
+    xcb_kill_client(desk.server().connection(), client.window);
+    xcb_flush(desk.server().connection());
+    // Gone from the manager's list first: the new client may get the same window id.
+    ASSERT_TRUE(desk.server().waitUntil([&] {
+        const auto listed = desk.server().clientList();
+        return std::find(listed.begin(), listed.end(), client.window) == listed.end();
+    }));
+    EXPECT_TRUE(desk.arrives(desk.launch("xlogo"), zoned));
 }
 
 // --- Neighbouring zones ---

@@ -248,29 +248,45 @@ std::set<std::string> ZoneMemory::connectedScreens() const {
     return ids;
 }
 
-std::optional<std::string> ZoneMemory::placeableApplication(const AccessibilityElement& window) {
-    const auto process = context_.accessibility.processId(window);
-    if (!process) {
-        return std::nullopt;
+std::optional<std::string>
+ZoneMemory::placeableApplication(const AccessibilityElement& window,
+                                 const std::optional<std::string>& known) {
+    std::optional<std::string> application;
+    if (const auto process = context_.accessibility.processId(window)) {
+        if (const auto running = context_.workspace.runningApplication(*process)) {
+            application = running->bundleIdentifier;
+        }
     }
-    const auto application = context_.workspace.runningApplication(*process);
-    if (!application || !application->bundleIdentifier) {
+    // A window's application doesn't change while it lives, but a window manager's list may
+    // briefly lack the window while displays change (openbox empties it), and then the lookup
+    // finds no name. The same holds for what identifies the window.
+    if (!application) {
+        application = known;
+    }
+    if (!application) {
         return std::nullopt;
     }
     const auto ignored = ignoredApps(context_.defaults);
-    if (std::find(ignored.begin(), ignored.end(), *application->bundleIdentifier) !=
-        ignored.end()) {
+    if (std::find(ignored.begin(), ignored.end(), *application) != ignored.end()) {
         return std::nullopt;
     }
-    return application->bundleIdentifier;
+    return application;
 }
 
 void ZoneMemory::placementChanged(const AccessibilityElement& window,
                                   const std::optional<Placement>& placement) {
     const auto sizeBefore = entries_.size();
+    std::optional<std::string> known;
+    std::optional<WindowIdentity> knownIdentity;
+    for (const auto& entry : entries_) {
+        if (entry.window == window) {
+            known = entry.record.application;
+            knownIdentity = entry.record.identity;
+        }
+    }
     std::erase_if(entries_, [&](const Entry& entry) { return entry.window == window; });
     const auto application =
-        placement && placement->zoneID ? placeableApplication(window) : std::nullopt;
+        placement && placement->zoneID ? placeableApplication(window, known) : std::nullopt;
     if (!application) {
         if (entries_.size() != sizeBefore) {
             save();
@@ -301,8 +317,12 @@ void ZoneMemory::placementChanged(const AccessibilityElement& window,
         save();
         return;
     }
-    RememberedWindow record{*application, context_.accessibility.windowIdentity(window),
-                            placement->screenID, *layoutID, *placement->zoneID};
+    auto identity = context_.accessibility.windowIdentity(window);
+    if (knownIdentity && identity == WindowIdentity{}) {
+        identity = *knownIdentity;
+    }
+    RememberedWindow record{*application, std::move(identity), placement->screenID, *layoutID,
+                            *placement->zoneID};
     // What an earlier run remembered of this same window is replaced, not kept twice.
     std::erase_if(entries_, [&](const Entry& entry) {
         return !entry.window && entry.record.application == record.application &&
@@ -336,7 +356,7 @@ void ZoneMemory::windowAppeared(const AccessibilityElement& window) {
     if (!preferenceBool(context_.defaults, prefs::openInLastZone)) {
         return;
     }
-    const auto application = placeableApplication(window);
+    const auto application = placeableApplication(window, std::nullopt);
     if (!application) {
         return;
     }
@@ -371,7 +391,8 @@ void ZoneMemory::returnLater(const AccessibilityElement& window, const Remembere
 }
 
 void ZoneMemory::returnNow(const AccessibilityElement& window, const RememberedWindow& record) {
-    if (!windowFrame(context_.accessibility, window) || !placeableApplication(window)) {
+    if (!windowFrame(context_.accessibility, window) ||
+        !placeableApplication(window, record.application)) {
         return;
     }
     const auto& layouts = context_.store.layouts();

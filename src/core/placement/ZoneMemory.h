@@ -113,8 +113,10 @@ private:
                           const std::optional<Placement>& placement);
     void displaysChanged();
     void windowAppeared(const AccessibilityElement& window);
-    // The window's application identifier when it is not ignored.
-    std::optional<std::string> placeableApplication(const AccessibilityElement& window);
+    // The window's application identifier when it is not ignored; what is known of the window
+    // stands in when the lookup finds nothing.
+    std::optional<std::string> placeableApplication(const AccessibilityElement& window,
+                                                    const std::optional<std::string>& known);
     // Puts the window into the recorded zone on a turn of the main loop.
     void returnLater(const AccessibilityElement& window, const RememberedWindow& record);
     void returnNow(const AccessibilityElement& window, const RememberedWindow& record);
