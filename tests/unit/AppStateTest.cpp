@@ -117,16 +117,6 @@ TEST_F(AppStateTest, CreationRegistersTheDefaultsAndMakesTheStoreButStartsNothin
     EXPECT_FALSE(other.launchAtLogin());
 }
 
-TEST_F(AppStateTest, PublishedFieldsAnnounceBeforeTheyChange) {
-    auto& app = make();
-    std::vector<AppPage> seen;
-    const auto seenBefore = app.onWillChange([&] { seen.push_back(app.page()); });
-    app.setPage(AppPage::zones);
-    app.setSettingsPane(SettingsPane::keyboard);
-    EXPECT_EQ(seen, (std::vector<AppPage>{AppPage::overview, AppPage::zones}));
-    EXPECT_EQ(app.settingsPane(), SettingsPane::keyboard);
-}
-
 TEST_F(AppStateTest, StartRegistersShortcutsAndMakesTheDragMonitorOnceWhateverThePermissions) {
     input.setListenEventAccess(false);
     auto& app = make();
@@ -250,8 +240,14 @@ TEST_F(AppStateTest, ActivatingTesseraNeverChangesTheLastForeignApplicationAndOt
 
 // --- Displays and store changes ---
 
-TEST_F(AppStateTest, DisplaysAreRepublishedByTheNotificationAndTakenUpByTheUpdate) {
+TEST_F(AppStateTest, FieldsAnnounceBeforeTheyChangeAndStoreChangesOnceMade) {
     auto& app = make();
+    std::vector<AppPage> seen;
+    const auto seenBefore = app.onWillChange([&] { seen.push_back(app.page()); });
+    app.setPage(AppPage::zones);
+    app.setSettingsPane(SettingsPane::keyboard);
+    EXPECT_EQ(seen, (std::vector<AppPage>{AppPage::overview, AppPage::zones}));
+
     // Not started: no subscription sees this change, the update takes it up.
     desktop.displays().setScreens(simscreens::withPortrait());
     EXPECT_EQ(app.screens(), makeScreenInfos(simscreens::single()));
@@ -268,12 +264,10 @@ TEST_F(AppStateTest, DisplaysAreRepublishedByTheNotificationAndTakenUpByTheUpdat
     EXPECT_EQ(announcements, 1U);
     desktop.displays().setScreens(simscreens::stacked());
     EXPECT_EQ(app.screens(), makeScreenInfos(simscreens::stacked()));
-}
 
-TEST_F(AppStateTest, StoreChangesAreAnnouncedByTheStateOnceTheyAreMade) {
-    auto& app = started();
+    // The store announces before it changes; the state a turn later, once it has.
     std::vector<std::size_t> layoutCounts;
-    const auto seen =
+    const auto counted =
         app.onWillChange([&] { layoutCounts.push_back(app.store().layouts().size()); });
     const auto count = app.store().layouts().size();
     app.store().upsert(layoutWithShortcut());
