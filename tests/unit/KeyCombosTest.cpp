@@ -65,31 +65,16 @@ TEST_F(KeyCombosTest, EventFlagsConvertToCarbonBitsAndBack) {
 TEST_F(KeyCombosTest, CodesAreNamedAsOnTheUsKeyboardAndOthersByTheLocalizedKeyText) {
     const std::vector<std::pair<std::uint32_t, std::string>> names{
         {0, "A"},
-        {9, "V"},
         {10, "Key 10"},
         {11, "B"},
-        {24, "="},
-        {30, "]"},
-        {39, "'"},
         {42, "\\"},
-        {50, "`"},
         {36, "↩"},
-        {48, "⇥"},
-        {49, "␣"},
-        {51, "⌫"},
-        {52, "Key 52"},
         {53, "⎋"},
         {54, "Key 54"},
-        {95, "Key 95"},
         {122, "F1"},
-        {120, "F2"},
         {111, "F12"},
-        {110, "Key 110"},
         {123, "←"},
-        {126, "↑"},
-        {127, "Key 127"},
         {128, "Key 128"},
-        {65535, "Key 65535"},
         // Only the low 16 bits name the key, and the text shows those bits.
         {65536, "A"},
         {65536 + 123, "←"},
@@ -105,12 +90,9 @@ TEST_F(KeyCombosTest, CodesAreNamedAsOnTheUsKeyboardAndOthersByTheLocalizedKeyTe
 TEST_F(KeyCombosTest, LinuxTextSpellsModifiersAndSpecialKeys) {
     EXPECT_EQ(linuxShortcutText({123, 0x1800, "⌃⌥←"}, english), "Ctrl+Alt+←");
     EXPECT_EQ(linuxShortcutText({7, 0x1B00, ""}, english), "Ctrl+Alt+Shift+Super+X");
-    EXPECT_EQ(linuxShortcutText({122, 0, ""}, english), "F1");
     EXPECT_EQ(linuxShortcutText({105, 0x100, ""}, english), "Super+Key 105");
-
     EXPECT_EQ(linuxShortcutText({36, 0x900, "⌥⌘↩"}, english), "Alt+Super+Return");
     EXPECT_EQ(linuxShortcutText({48, 0, ""}, english), "Tab");
-    EXPECT_EQ(linuxShortcutText({49, 0x200, ""}, english), "Shift+Space");
     EXPECT_EQ(linuxShortcutText({51, 0, ""}, english), "Backspace");
     EXPECT_EQ(linuxShortcutText({53, 0, ""}, english), "Escape");
 

