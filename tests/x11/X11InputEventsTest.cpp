@@ -4,6 +4,9 @@
 
 #include "XServerFixture.h"
 
+#include "../unit/PlacementTestSupport.h"
+
+#include "platform/sim/SimLog.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/X11InputEvents.h"
 
@@ -17,30 +20,6 @@
 #include <string>
 #include <vector>
 
-namespace tessera {
-[[maybe_unused]] static void PrintTo(const Point& p, std::ostream* os) {
-    *os << "(" << p.x << ", " << p.y << ")";
-}
-[[maybe_unused]] static void PrintTo(InputEventType type, std::ostream* os) {
-    switch (type) {
-    case InputEventType::leftMouseDown:
-        *os << "leftMouseDown";
-        return;
-    case InputEventType::leftMouseUp:
-        *os << "leftMouseUp";
-        return;
-    case InputEventType::leftMouseDragged:
-        *os << "leftMouseDragged";
-        return;
-    case InputEventType::keyDown:
-        *os << "keyDown";
-        return;
-    default:
-        *os << static_cast<std::uint32_t>(type);
-    }
-}
-} // namespace tessera
-
 using namespace tessera;
 using tessera::x11test::XServer;
 
@@ -49,16 +28,6 @@ namespace {
 constexpr std::uint16_t escapeKeyCode = 53;
 constexpr EventMask mouseDownMask = eventMaskBit(InputEventType::leftMouseDown);
 constexpr EventMask keyDownMask = eventMaskBit(InputEventType::keyDown);
-
-class RecordingLog final : public Log {
-public:
-    void write(std::string_view category, LogLevel level, std::string_view message) override {
-        lines.push_back(std::string(category) + ": " + std::string(message));
-        levels.push_back(level);
-    }
-    std::vector<std::string> lines;
-    std::vector<LogLevel> levels;
-};
 
 template <typename Event> std::vector<InputEventType> typesOf(const std::vector<Event>& events) {
     std::vector<InputEventType> types;
@@ -112,7 +81,7 @@ protected:
     }
 
     XServer server;
-    RecordingLog log;
+    SimLog log;
     std::unique_ptr<X11Connection> connection;
     std::unique_ptr<X11InputEvents> input;
 };
@@ -398,7 +367,7 @@ TEST_F(X11InputEventsTest, LocalMonitorsGetHandedInEventsAndMaySwallowThem) {
     EXPECT_EQ(mouse[1].modifierFlags, eventFlags::option);
     EXPECT_EQ(pointerDuringEvent, (std::vector<Point>{{10, 20}, {10, 20}}));
     EXPECT_TRUE(ended.empty());
-    EXPECT_TRUE(log.lines.empty());
+    EXPECT_TRUE(log.lines().empty());
 }
 
 } // namespace
