@@ -18,19 +18,10 @@
 #include <vector>
 
 using namespace tessera;
-using tessera::x11test::Monitor;
 using tessera::x11test::ServerOptions;
 using tessera::x11test::XServer;
 
 namespace {
-
-std::vector<std::string> namesOf(const std::vector<SystemDisplay>& displays) {
-    std::vector<std::string> names;
-    for (const auto& display : displays) {
-        names.push_back(display.name);
-    }
-    return names;
-}
 
 class X11DisplaysTest : public ::testing::Test {
 protected:
@@ -52,8 +43,12 @@ protected:
     }
 
     bool waitForNames(const std::vector<std::string>& names) {
-        return waitForScreens(
-            [&](const std::vector<SystemDisplay>& screens) { return namesOf(screens) == names; });
+        return waitForScreens([&](const std::vector<SystemDisplay>& screens) {
+            return screens.size() == names.size() &&
+                   std::equal(
+                       names.begin(), names.end(), screens.begin(),
+                       [](const auto& name, const auto& screen) { return name == screen.name; });
+        });
     }
 
     // A dock as a panel would make it: typed, with its struts, mapped and managed.

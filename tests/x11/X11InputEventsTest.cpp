@@ -295,38 +295,32 @@ TEST_F(X11InputEventsTest, RawEventsAreSelectedOnlyWhileSomeoneListens) {
     EXPECT_EQ(selectedRawEvents(), 0u);
 }
 
-TEST_F(X11InputEventsTest, DragStartedBeforeListeningStillCountsAsDrag) {
+TEST_F(X11InputEventsTest, ADragBegunBeforeListeningAndRepeatedKeysComeAsTheyAre) {
     server.pointerTo(50, 50);
     server.button(1, true);
     std::vector<TapEvent> tapped;
-    auto tap = input->createListenOnlyTap(dragEventMask,
+    auto tap = input->createListenOnlyTap(dragEventMask | keyDownMask,
                                           [&](const TapEvent& event) { tapped.push_back(event); });
     server.pointerTo(80, 90);
     server.button(1, false);
-    ASSERT_TRUE(waitFor([&] { return tapped.size() >= 2; }));
-    EXPECT_EQ(typesOf(tapped),
-              (std::vector{InputEventType::leftMouseDragged, InputEventType::leftMouseUp}));
-    EXPECT_EQ(tapped[1].location, Point(80, 90));
-}
-
-TEST_F(X11InputEventsTest, RepeatedKeyPressesAndReleasesAreHarmless) {
-    std::vector<TapEvent> keys;
-    auto tap = input->createListenOnlyTap(keyDownMask,
-                                          [&](const TapEvent& event) { keys.push_back(event); });
     // A key held down repeats its press; a release may come twice.
-    server.key("Escape", true);
-    server.key("Escape", true);
-    server.key("Escape", false);
-    server.key("Escape", false);
+    for (const bool press : {true, true, false, false}) {
+        server.key("Escape", press);
+    }
     server.key("a", true);
     server.key("a", false);
-    ASSERT_TRUE(waitFor([&] { return !keys.empty() && keys.back().keyCode != escapeKeyCode; }));
+    ASSERT_TRUE(
+        waitFor([&] { return tapped.size() > 2 && tapped.back().keyCode != escapeKeyCode; }));
+    using enum InputEventType;
+    const auto types = typesOf(tapped);
+    EXPECT_EQ(std::vector(types.begin(), types.begin() + 2),
+              (std::vector{leftMouseDragged, leftMouseUp}));
+    EXPECT_EQ(tapped[1].location, Point(80, 90));
     // Every press before the letter is Escape, and the letter is the US position of A.
-    ASSERT_GE(keys.size(), 2u);
-    for (std::size_t index = 0; index + 1 < keys.size(); ++index) {
-        EXPECT_EQ(keys[index].keyCode, escapeKeyCode);
+    for (std::size_t index = 2; index + 1 < tapped.size(); ++index) {
+        EXPECT_EQ(tapped[index].keyCode, escapeKeyCode);
     }
-    EXPECT_EQ(keys.back().keyCode, 0);
+    EXPECT_EQ(tapped.back().keyCode, 0);
 }
 
 TEST_F(X11InputEventsTest, LocalMonitorsGetHandedInEventsAndMaySwallowThem) {

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/res.h>
@@ -126,27 +125,9 @@ std::vector<std::string> environmentWith(const std::vector<std::string>& extra) 
 // Waits for the process to end, at most the given time; its wait status.
 std::optional<int> waitForProcess(pid_t pid, double timeoutSeconds) {
     int status = 0;
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
-    if (done == pid) {
-        return status;
-    }
-    if (done < 0) {
-        return std::nullopt;
-    }
-    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    if (pidfd < 0) {
-        return std::nullopt;
-    }
-    pollfd descriptor{pidfd, POLLIN, 0};
-    const int ready = ::poll(&descriptor, 1, static_cast<int>(timeoutSeconds * 1000));
-    ::close(pidfd);
-    if (ready <= 0) {
-        return std::nullopt;
-    }
-    if (::waitpid(pid, &status, 0) == pid) {
-        return status;
-    }
-    return std::nullopt;
+    pid_t done = 0;
+    waitFor([&] { return (done = ::waitpid(pid, &status, WNOHANG)) != 0; }, timeoutSeconds);
+    return done == pid ? std::optional(status) : std::nullopt;
 }
 
 int exitCode(int status) {
