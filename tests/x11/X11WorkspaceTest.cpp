@@ -64,7 +64,7 @@ protected:
     std::unique_ptr<X11Windows> windows;
 };
 
-TEST_F(X11WorkspaceTest, FrontmostFollowsActivationAndEachNewProcessIsReportedOnce) {
+TEST_F(X11WorkspaceTest, ActivationsAndTheWindowsOnScreenRunFrontToBack) {
     const auto terminal = server.launch({"xterm"});
     const auto logo = server.launch({"xlogo"});
     activate(logo.window);
@@ -72,34 +72,63 @@ TEST_F(X11WorkspaceTest, FrontmostFollowsActivationAndEachNewProcessIsReportedOn
     std::vector<ProcessId> reported;
     const auto subscription =
         workspace->onDidActivateApplication([&](ProcessId pid) { reported.push_back(pid); });
-
-    activate(terminal.window);
-    ASSERT_TRUE(server.waitUntil([&] {
+    // The port reads the active window when it hears of a change, so each change is handed
+    // over before the next one is made.
+    const auto activateAndHandOver = [&](XWindow window) {
+        activate(window);
+        connection->sync();
         connection->dispatchPending();
-        return !reported.empty();
-    }));
+    };
+    const auto ordinary = [&] {
+        std::vector<WindowListEntry> entries;
+        for (const auto& entry : workspace->onScreenWindows()) {
+            if (entry.layer == X11Workspace::normalLayer) {
+                entries.push_back(entry);
+            }
+        }
+        return entries;
+    };
+    const auto terminalFrame = *server.outerFrame(terminal.window);
+    const auto logoFrame = *server.outerFrame(logo.window);
+
+    activateAndHandOver(terminal.window);
     EXPECT_EQ(reported, std::vector<ProcessId>{terminal.pid});
     EXPECT_EQ(workspace->frontmostApplication(), terminal.pid);
-
-    activate(logo.window);
-    ASSERT_TRUE(server.waitUntil([&] {
-        connection->dispatchPending();
-        return reported.size() == 2;
-    }));
+    EXPECT_EQ(ordinary(), (std::vector<WindowListEntry>{
+                              {terminal.pid, X11Workspace::normalLayer, terminalFrame},
+                              {logo.pid, X11Workspace::normalLayer, logoFrame}}));
+    activateAndHandOver(logo.window);
     EXPECT_EQ(reported.back(), logo.pid) << "xlogo's process comes from the X-Resource extension";
     EXPECT_EQ(workspace->frontmostApplication(), logo.pid);
+    EXPECT_EQ(ordinary(), (std::vector<WindowListEntry>{
+                              {logo.pid, X11Workspace::normalLayer, logoFrame},
+                              {terminal.pid, X11Workspace::normalLayer, terminalFrame}}));
 
     // Two windows of one process: moving between them is no new activation.
     const auto first = makeWindow(::getpid(), {100, 100, 300, 200});
     const auto second = makeWindow(::getpid(), {500, 100, 300, 200});
-    // The port reads the active window when it hears of a change, so each change is handed
-    // over before the next one is made.
     for (const auto window : {first, second, first, terminal.window}) {
-        activate(window);
-        connection->sync();
-        connection->dispatchPending();
+        activateAndHandOver(window);
     }
     EXPECT_EQ(reported, (std::vector<ProcessId>{terminal.pid, logo.pid, ::getpid(), terminal.pid}));
+
+    // A dock, a window kept above the others, and a desktop, which is no window on screen.
+    const auto dock = makeWindow(::getpid(), {0, 1040, 1920, 40}, "_NET_WM_WINDOW_TYPE_DOCK");
+    makeWindow(::getpid(), {0, 0, 1920, 1080}, "_NET_WM_WINDOW_TYPE_DESKTOP");
+    server.requestState(second, true, "_NET_WM_STATE_ABOVE");
+    ASSERT_TRUE(server.waitUntil([&] { return server.hasState(second, "_NET_WM_STATE_ABOVE"); }));
+    std::vector<WindowListEntry> ours;
+    for (const auto& entry : workspace->onScreenWindows()) {
+        if (entry.ownerPID == ::getpid()) {
+            ours.push_back(entry);
+        }
+    }
+    std::sort(ours.begin(), ours.end(),
+              [](const auto& a, const auto& b) { return a.layer < b.layer; });
+    EXPECT_EQ(ours, (std::vector<WindowListEntry>{
+                        {::getpid(), X11Workspace::normalLayer, *server.outerFrame(first)},
+                        {::getpid(), X11Workspace::floatingLayer, *server.outerFrame(second)},
+                        {::getpid(), X11Workspace::dockLayer, *server.outerFrame(dock)}}));
 }
 
 TEST_F(X11WorkspaceTest, ApplicationsAreNamedByTheirDesktopEntryElseByTheirClass) {
@@ -157,56 +186,6 @@ TEST_F(X11WorkspaceTest, ProcessesWithoutOrdinaryWindowsAreAccessoriesAndEndedOn
     EXPECT_FALSE(workspace->runningApplication(logo.pid));
     EXPECT_FALSE(workspace->runningApplication(0));
     EXPECT_FALSE(workspace->runningApplication(-5));
-}
-
-TEST_F(X11WorkspaceTest, OnScreenWindowsRunFrontToBackWithOwnersLayersAndFrames) {
-    const auto terminal = server.launch({"xterm"});
-    const auto logo = server.launch({"xlogo"});
-    const auto workspace = makeWorkspace();
-    const auto dock = makeWindow(::getpid(), {0, 1040, 1920, 40}, "_NET_WM_WINDOW_TYPE_DOCK");
-    makeWindow(::getpid(), {0, 0, 1920, 1080}, "_NET_WM_WINDOW_TYPE_DESKTOP");
-    const auto above = makeWindow(::getpid(), {600, 600, 200, 100});
-    server.activate(above);
-    ASSERT_TRUE(server.waitUntil([&] { return server.activeWindow() == above; }));
-    server.requestState(above, true, "_NET_WM_STATE_ABOVE");
-    ASSERT_TRUE(server.waitUntil([&] { return server.hasState(above, "_NET_WM_STATE_ABOVE"); }));
-
-    const auto ordinary = [&] {
-        std::vector<WindowListEntry> entries;
-        for (const auto& entry : workspace->onScreenWindows()) {
-            if (entry.layer == X11Workspace::normalLayer) {
-                entries.push_back(entry);
-            }
-        }
-        return entries;
-    };
-    activate(terminal.window);
-    const auto terminalFrame = server.outerFrame(terminal.window);
-    const auto logoFrame = server.outerFrame(logo.window);
-    ASSERT_TRUE(terminalFrame && logoFrame);
-    EXPECT_EQ(ordinary(), (std::vector<WindowListEntry>{
-                              {terminal.pid, X11Workspace::normalLayer, *terminalFrame},
-                              {logo.pid, X11Workspace::normalLayer, *logoFrame}}));
-    activate(logo.window);
-    EXPECT_EQ(ordinary(), (std::vector<WindowListEntry>{
-                              {logo.pid, X11Workspace::normalLayer, *logoFrame},
-                              {terminal.pid, X11Workspace::normalLayer, *terminalFrame}}));
-
-    std::vector<WindowListEntry> ours;
-    for (const auto& entry : workspace->onScreenWindows()) {
-        if (entry.ownerPID == ::getpid()) {
-            ours.push_back(entry);
-        }
-    }
-    const auto dockFrame = server.outerFrame(dock);
-    const auto aboveFrame = server.outerFrame(above);
-    ASSERT_TRUE(dockFrame && aboveFrame);
-    std::sort(ours.begin(), ours.end(),
-              [](const auto& a, const auto& b) { return a.layer < b.layer; });
-    EXPECT_EQ(ours,
-              (std::vector<WindowListEntry>{{::getpid(), X11Workspace::floatingLayer, *aboveFrame},
-                                            {::getpid(), X11Workspace::dockLayer, *dockFrame}}))
-        << "the desktop window is no window on screen";
 }
 
 TEST_F(X11WorkspaceTest, OpenerStartsDetachedAndItsAbsenceIsReported) {
