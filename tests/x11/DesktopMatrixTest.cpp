@@ -534,9 +534,11 @@ TEST(RunDrag, TitleBarDropOnEveryCardAndAltDragFromInsideFillTheirZone) {
 TEST(RunDrag, AnIgnoredApplicationAndAFullScreenWindowAreNotPlaced) {
     Desk desk(openboxTest, {{"ignoredApps", std::string("org.example.Other\nXLogo")}});
     const auto logo = desk.launchAt({"xlogo"}, logoArea);
-    const auto term = desk.launchAt({"xterm"}, {900, 400, 484, 316});
+    const Rect termArea{900, 400, 484, 316};
+    const auto term = desk.launchAt({"xterm"}, termArea);
     const auto target = desk.targets().front();
     auto& server = desk.server;
+    const auto decorations = server.frameExtents(term);
 
     EXPECT_TRUE(desk.grabTitleBarAndMoveTo(logo, pixelAt(target.cardCentre)));
     const auto moved = server.outerFrame(logo);
@@ -546,7 +548,8 @@ TEST(RunDrag, AnIgnoredApplicationAndAFullScreenWindowAreNotPlaced) {
     server.requestState(term, true, "_NET_WM_STATE_FULLSCREEN", {}, 1);
     ASSERT_TRUE(server.waitUntil([&] {
         return server.hasState(term, "_NET_WM_STATE_FULLSCREEN") &&
-               server.outerFrame(term)->origin == Point(0, 0);
+               server.outerFrame(term)->origin == Point(0, 0) &&
+               server.frameExtents(term) == std::vector<std::uint32_t>(4, 0);
     }));
     const auto full = server.outerFrame(term);
     const Pixel top{server.width() / 3, 10};
@@ -565,7 +568,9 @@ TEST(RunDrag, AnIgnoredApplicationAndAFullScreenWindowAreNotPlaced) {
 
     // Out of full screen, and not on the list, it snaps.
     server.requestState(term, false, "_NET_WM_STATE_FULLSCREEN", {}, 1);
-    ASSERT_TRUE(server.waitUntil([&] { return server.outerFrame(term) != full; }));
+    // Back where it was and with its title bar again: the drag starts on that.
+    ASSERT_TRUE(server.waitUntil(
+        [&] { return desk.isAt(term, termArea) && server.frameExtents(term) == decorations; }));
     EXPECT_TRUE(desk.dropOnCard(term, target));
 }
 
