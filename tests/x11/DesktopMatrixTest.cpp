@@ -12,6 +12,8 @@
 #include "XServerFixture.h"
 #include "ZoneTargets.h"
 
+#include "../unit/PlacementTestSupport.h"
+
 #include "core/app/Preferences.h"
 #include "core/drag/DragOverlayController.h"
 #include "core/model/Screens.h"
@@ -47,14 +49,6 @@ struct Cell {
     App app;
     bool twoMonitors;
 };
-
-std::string describe(const std::optional<Rect>& r) {
-    if (!r) {
-        return "none";
-    }
-    return "(" + std::to_string(int(r->minX())) + ", " + std::to_string(int(r->minY())) + ", " +
-           std::to_string(int(r->width())) + ", " + std::to_string(int(r->height())) + ")";
-}
 
 // Fill Screen on keys none of these window managers binds: each keeps some of Tessera's defaults
 // for itself, and a shortcut it holds is refused.
@@ -265,8 +259,8 @@ public:
             return ::testing::AssertionSuccess();
         }
         return ::testing::AssertionFailure()
-               << "the window shows " << describe(server.visibleFrame(window)) << ", not "
-               << describe(onPixels(wanted));
+               << "the window shows " << ::testing::PrintToString(server.visibleFrame(window))
+               << ", not " << ::testing::PrintToString(onPixels(wanted));
     }
 
     // A point on the title bar the user sees: the window manager's, or the header bar of a
@@ -405,7 +399,8 @@ TEST_P(DesktopMatrix, ShortcutDropDragOutAndEscape) {
             return frame && framesMatch(*frame, *start);
         },
         patience))
-        << "the second Fill Screen left it at " << describe(server.visibleFrame(window));
+        << "the second Fill Screen left it at "
+        << ::testing::PrintToString(server.visibleFrame(window));
 
     // b. Dragged by its title bar onto a card (on the second display when there is one), it
     // fills that zone.
@@ -430,8 +425,8 @@ TEST_P(DesktopMatrix, ShortcutDropDragOutAndEscape) {
                    std::abs(frame->height() - beforeDrop->height()) < 24;
         },
         patience))
-        << "after the drag out it is " << describe(server.visibleFrame(window)) << ", was "
-        << describe(beforeDrop);
+        << "after the drag out it is " << ::testing::PrintToString(server.visibleFrame(window))
+        << ", was " << ::testing::PrintToString(beforeDrop);
     EXPECT_EQ(desk.count("drop on"), drops);
     EXPECT_EQ(desk.count("drop without zone"), beside + 1);
     EXPECT_TRUE(desk.waitUntilOverlayGone(panels));
@@ -488,7 +483,7 @@ INSTANTIATE_TEST_SUITE_P(
 const Cell openboxTest{WindowManager::openboxTest, false, App::xterm, false};
 const Rect logoArea{200, 150, 300, 200};
 
-TEST(RunDrag, TitleBarDropOnEveryCardFillsItsZoneExactly) {
+TEST(RunDrag, TitleBarDropOnEveryCardAndAltDragFromInsideFillTheirZone) {
     Desk desk(openboxTest);
     const auto logo = desk.launchAt({"xlogo"}, logoArea);
     const auto targets = desk.targets();
@@ -499,38 +494,36 @@ TEST(RunDrag, TitleBarDropOnEveryCardFillsItsZoneExactly) {
     }
     // The overlay came up and lit the card the pointer was on.
     EXPECT_GE(desk.count("[highlighted]"), targets.size());
-}
 
-TEST(RunDrag, AltDragFromInsideTheWindowPlacesIt) {
-    Desk desk(openboxTest);
-    const auto logo = desk.launchAt({"xlogo"}, logoArea);
-    const auto client = desk.server.clientFrame(logo);
-    ASSERT_TRUE(client);
-    const auto target = desk.targets().back();
-
-    // Well below the title band, in the client area, which openbox leaves to xlogo.
-    const Pixel inside{static_cast<int>(client->minX() + client->width() / 2),
-                       static_cast<int>(client->maxY() - 20)};
-    desk.pointerTo(inside);
+    // Alt and a press well below the title band, in the client area, which openbox leaves to
+    // xlogo.
+    desk.moveTo(logo, logoArea);
+    const auto client = *desk.server.clientFrame(logo);
+    const auto& target = targets.back();
+    const Pixel inside{static_cast<int>(client.minX() + client.width() / 2),
+                       static_cast<int>(client.maxY() - 20)};
+    const auto dragFromInside = [&] {
+        desk.pointerTo(inside);
+        desk.button(true);
+        desk.moveInSteps(inside, pixelAt(target.cardCentre));
+        desk.button(false);
+    };
     desk.key("Alt_L", true);
-    desk.button(true);
-    desk.moveInSteps(inside, pixelAt(target.cardCentre));
-    desk.button(false);
+    dragFromInside();
     desk.key("Alt_L", false);
     EXPECT_TRUE(desk.arrives(logo, target.windowFrame));
 
     // Without Alt the same press and path start nothing.
     desk.moveTo(logo, logoArea);
+    const auto titleBarPresses = desk.count("title bar true");
     const auto shown = desk.count("on screen:");
     // "drop on" and "drop without": the line half a second after the last drop may still come.
     const auto drops = desk.count("drop on") + desk.count("drop without");
-    desk.pointerTo(inside);
-    desk.button(true);
-    desk.moveInSteps(inside, pixelAt(target.cardCentre));
-    desk.button(false);
+    const auto insidePresses = desk.count("title bar false");
+    dragFromInside();
     // The presses were seen (by the tap and the monitor alike), and not as title-bar presses.
-    EXPECT_GE(desk.count("title bar false"), 2u);
-    EXPECT_EQ(desk.count("title bar true"), 0u);
+    EXPECT_GE(desk.count("title bar false"), insidePresses + 2);
+    EXPECT_EQ(desk.count("title bar true"), titleBarPresses);
     EXPECT_EQ(desk.count("on screen:"), shown);
     EXPECT_EQ(desk.count("drop on") + desk.count("drop without"), drops);
     EXPECT_TRUE(desk.isAt(logo, logoArea));
@@ -538,59 +531,59 @@ TEST(RunDrag, AltDragFromInsideTheWindowPlacesIt) {
 
 // --- Windows left alone ---
 
-TEST(RunDrag, IgnoredApplicationIsNotPlaced) {
+TEST(RunDrag, AnIgnoredApplicationAndAFullScreenWindowAreNotPlaced) {
     Desk desk(openboxTest, {{"ignoredApps", std::string("org.example.Other\nXLogo")}});
     const auto logo = desk.launchAt({"xlogo"}, logoArea);
+    const Rect termArea{900, 400, 484, 316};
+    const auto term = desk.launchAt({"xterm"}, termArea);
     const auto target = desk.targets().front();
+    auto& server = desk.server;
+    const auto decorations = server.frameExtents(term);
 
     EXPECT_TRUE(desk.grabTitleBarAndMoveTo(logo, pixelAt(target.cardCentre)));
-    const auto moved = desk.server.outerFrame(logo);
     desk.button(false);
-    // Refused at the press: no session, so no overlay and no drop.
-    EXPECT_EQ(desk.count("mouse down on"), 0u);
-    EXPECT_EQ(desk.count("on screen:"), 0u);
-    EXPECT_EQ(desk.count("drop"), 0u);
-    EXPECT_EQ(desk.server.outerFrame(logo), moved);
 
-    // xterm is not on the list and still snaps.
-    const auto term = desk.launchAt({"xterm"}, {900, 400, 484, 316});
-    EXPECT_TRUE(desk.dropOnCard(term, target));
-}
-
-TEST(RunDrag, FullScreenWindowIsIgnored) {
-    Desk desk(openboxTest);
-    const auto logo = desk.launchAt({"xlogo"}, logoArea);
-    // As the application itself asks.
-    desk.server.requestState(logo, true, "_NET_WM_STATE_FULLSCREEN", {}, 1);
-    const Rect screen{0, 0, double(desk.server.width()), double(desk.server.height())};
-    ASSERT_TRUE(desk.server.waitUntil([&] {
-        return desk.server.hasState(logo, "_NET_WM_STATE_FULLSCREEN") &&
-               desk.server.outerFrame(logo) == std::optional<Rect>(screen);
+    // Full screen as the application itself asks; a press where its title bar would be.
+    server.requestState(term, true, "_NET_WM_STATE_FULLSCREEN", {}, 1);
+    ASSERT_TRUE(server.waitUntil([&] {
+        return server.hasState(term, "_NET_WM_STATE_FULLSCREEN") &&
+               server.outerFrame(term)->origin == Point(0, 0) &&
+               server.frameExtents(term) == std::vector<std::uint32_t>(4, 0);
     }));
-    const auto target = desk.targets().front();
-
-    const Pixel top{desk.server.width() / 3, 10};
+    const auto full = server.outerFrame(term);
+    const Pixel top{server.width() / 3, 10};
     desk.pointerTo(top);
     desk.button(true);
     desk.moveInSteps(top, pixelAt(target.cardCentre));
     desk.button(false);
+
+    // Refused at the press: no session, so no overlay and no drop.
     EXPECT_EQ(desk.count("mouse down on"), 0u);
     EXPECT_EQ(desk.count("on screen:"), 0u);
     EXPECT_EQ(desk.count("drop"), 0u);
-    EXPECT_TRUE(desk.server.hasState(logo, "_NET_WM_STATE_FULLSCREEN"));
-    EXPECT_EQ(desk.server.outerFrame(logo), std::optional<Rect>(screen));
+    EXPECT_FALSE(desk.fits(logo, target.windowFrame));
+    EXPECT_TRUE(server.hasState(term, "_NET_WM_STATE_FULLSCREEN"));
+    EXPECT_EQ(server.outerFrame(term), full);
+
+    // Out of full screen, and not on the list, it snaps.
+    server.requestState(term, false, "_NET_WM_STATE_FULLSCREEN", {}, 1);
+    // Back where it was and with its title bar again: the drag starts on that.
+    ASSERT_TRUE(server.waitUntil(
+        [&] { return desk.isAt(term, termArea) && server.frameExtents(term) == decorations; }));
+    EXPECT_TRUE(desk.dropOnCard(term, target));
 }
 
 // --- The desktop changing under a drag ---
 
-TEST(RunDrag, WindowClosedDuringTheDragLeavesTesseraWorking) {
-    Desk desk(openboxTest);
+TEST(RunDrag, AWindowClosedOrAMonitorRemovedDuringTheDragLeavesTesseraWorking) {
+    Desk desk({WindowManager::openboxTest, false, App::xterm, true});
     const auto logo = desk.launchAt({"xlogo"}, logoArea);
     const auto term = desk.launchAt({"xterm"}, {900, 400, 484, 316});
     const auto targets = desk.targets();
 
     desk.grabTitleBarAndMoveTo(term, pixelAt(targets.back().cardCentre));
-    ASSERT_EQ(desk.count("on screen:"), 1u);
+    // One panel per monitor.
+    ASSERT_EQ(desk.count("on screen:"), 2u);
     xcb_kill_client(desk.server.connection(), term);
     xcb_flush(desk.server.connection());
     ASSERT_TRUE(desk.server.waitUntil([&] {
@@ -599,23 +592,13 @@ TEST(RunDrag, WindowClosedDuringTheDragLeavesTesseraWorking) {
     }));
     desk.moveInSteps(pixelAt(targets.back().cardCentre), pixelAt(targets.front().cardCentre));
     desk.button(false);
+    ASSERT_TRUE(desk.waitUntilOverlayGone(0));
 
-    // Still answering, and the next drag works.
-    desk.run->sync();
-    EXPECT_TRUE(desk.dropOnCard(logo, targets.front()));
-}
-
-TEST(RunDrag, MonitorRemovedDuringTheDragLeavesTesseraWorking) {
-    Desk desk({WindowManager::openboxTest, false, App::xterm, true});
-    const auto logo = desk.launchAt({"xlogo"}, logoArea);
-    const auto last = desk.targets().back();
-
-    desk.grabTitleBarAndMoveTo(logo, pixelAt(last.cardCentre));
-    // One panel per monitor.
-    ASSERT_EQ(desk.count("on screen:"), 2u);
+    desk.grabTitleBarAndMoveTo(logo, pixelAt(targets.back().cardCentre));
+    ASSERT_EQ(desk.count("on screen:"), 4u);
     desk.setMonitors({{"WHOLE", Rect(0, 0, 1920, 1080)}});
     desk.run->sync();
-    desk.moveInSteps(pixelAt(last.cardCentre), Pixel{1500, 500});
+    desk.moveInSteps(pixelAt(targets.back().cardCentre), Pixel{1500, 500});
     desk.button(false);
     desk.run->sync();
 

@@ -29,11 +29,6 @@ using tessera::x11test::XServer;
 
 namespace {
 
-struct Launched {
-    XWindow window = 0;
-    pid_t pid = -1;
-};
-
 class X11AccessibilityTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -44,41 +39,12 @@ protected:
         accessibility = std::make_unique<X11Accessibility>(*windows);
     }
 
-    // Starts a client and waits until openbox shows its window; the process id is the one the
-    // program really has, to check what the port finds against.
-    Launched launch(const std::vector<std::string>& argv) {
-        const auto before = server.clientList();
-        Launched launched;
-        launched.pid = server.spawn(argv);
-        const bool shown = server.waitUntil([&] {
-            for (const auto window : server.clientList()) {
-                if (std::find(before.begin(), before.end(), window) == before.end() &&
-                    server.frameExtents(window).size() == 4 && windows->isViewable(window)) {
-                    launched.window = window;
-                    return true;
-                }
-            }
-            return false;
-        });
-        EXPECT_TRUE(shown) << argv.front() << " showed no window";
-        return launched;
-    }
-
     void addState(XWindow window, std::string_view first, std::string_view second = {}) {
         server.requestState(window, true, first, second);
         ASSERT_TRUE(server.waitUntil([&] {
             return server.hasState(window, first) &&
                    (second.empty() || server.hasState(window, second));
         }));
-    }
-
-    // Whole increments of xterm's character cell, from its own size hints.
-    Size sizeIncrement(XWindow window) {
-        const auto hints = connection->cardinals(window, "WM_NORMAL_HINTS", "WM_SIZE_HINTS");
-        if (!hints || hints->size() < 11 || ((*hints)[0] & 64) == 0) {
-            return {1, 1};
-        }
-        return {double((*hints)[9]), double((*hints)[10])};
     }
 
     template <typename T>
@@ -102,8 +68,8 @@ protected:
 using Elements = std::vector<AccessibilityElement>;
 
 TEST_F(X11AccessibilityTest, OneElementPerWindowHoweverItIsReached) {
-    const auto terminal = launch({"xterm"});
-    const auto logo = launch({"xlogo"});
+    const auto terminal = server.launch({"xterm"});
+    const auto logo = server.launch({"xlogo"});
     ASSERT_TRUE(setWindowFrame(*accessibility, accessibility->windowElement(terminal.window),
                                {50, 50, 500, 400}));
     ASSERT_TRUE(setWindowFrame(*accessibility, accessibility->windowElement(logo.window),
@@ -121,7 +87,6 @@ TEST_F(X11AccessibilityTest, OneElementPerWindowHoweverItIsReached) {
     // xlogo sets no _NET_WM_PID; the server still knows which process owns its window.
     ASSERT_EQ(accessibility->processId(element), logo.pid);
     const auto application = accessibility->applicationElement(logo.pid);
-    EXPECT_EQ(accessibility->applicationElement(logo.pid), application);
     EXPECT_EQ(read<AccessibilityElement>(element, ax::parent), application);
     EXPECT_EQ(accessibility->processId(application), logo.pid);
     EXPECT_EQ(read<std::string>(element, ax::role), std::string(ax::windowRole));
@@ -142,146 +107,62 @@ TEST_F(X11AccessibilityTest, OneElementPerWindowHoweverItIsReached) {
     EXPECT_EQ(read<AccessibilityElement>(terminalApplication, ax::mainWindow), terminalElement);
     EXPECT_EQ(windowUnderPoint(*accessibility, {60, 300}), terminalElement);
 
-    // What the workspace names applications by.
-    using Names = std::pair<std::string, std::string>;
-    EXPECT_EQ(windows->windowClass(logo.window), Names("xlogo", "XLogo"));
-    EXPECT_EQ(windows->windowClass(terminal.window), Names("xterm", "XTerm"));
     EXPECT_EQ(read<std::string>(element, "AXTitle"), "xlogo");
-    EXPECT_EQ(windows->title(logo.window), "xlogo");
-    const auto clients = windows->clientsBottomToTop();
-    EXPECT_EQ(clients, (std::vector<XWindow>{terminal.window, logo.window}));
-    EXPECT_EQ(windows->clientsOf(logo.pid), std::vector<XWindow>{logo.window});
+    EXPECT_EQ(windows->clientsBottomToTop(), (std::vector<XWindow>{terminal.window, logo.window}));
 }
 
-TEST_F(X11AccessibilityTest, StatusesMirrorWhatCallersExpect) {
-    const auto logo = launch({"xlogo"});
+TEST_F(X11AccessibilityTest, WindowsLandExactlyWhereAskedOutOfMaximizedAndFullScreen) {
+    const auto logo = server.launch({"xlogo"});
     const auto window = accessibility->windowElement(logo.window);
-    const auto application = accessibility->applicationElement(logo.pid);
-
-    EXPECT_EQ(accessibility->copyAttribute(window, "AXSubrole").status,
-              AccessibilityStatus::attributeUnsupported);
-    EXPECT_EQ(accessibility->copyAttribute(application, ax::position).status,
-              AccessibilityStatus::attributeUnsupported);
-    EXPECT_EQ(accessibility->copyAttribute(application, ax::parent).status,
-              AccessibilityStatus::noValue);
-    EXPECT_EQ(accessibility->setAttribute(window, ax::position, Size{10, 10}),
-              AccessibilityStatus::illegalArgument);
-    EXPECT_EQ(accessibility->setAttribute(window, ax::size, Size{std::nan(""), 10}),
-              AccessibilityStatus::illegalArgument);
-    EXPECT_EQ(accessibility->setAttribute(window, ax::fullScreen, std::string("yes")),
-              AccessibilityStatus::illegalArgument);
-    EXPECT_EQ(accessibility->setAttribute(application, ax::position, Point{0, 0}),
-              AccessibilityStatus::attributeUnsupported);
-    EXPECT_EQ(accessibility->performAction(window, "AXPress"),
-              AccessibilityStatus::actionUnsupported);
-    EXPECT_EQ(accessibility->performAction(application, ax::raiseAction),
-              AccessibilityStatus::actionUnsupported);
-
-    // A process that can't exist still gets its element, which answers nothing.
-    const auto nobody = accessibility->applicationElement(INT_MAX);
-    EXPECT_NE(nobody, application);
-    EXPECT_EQ(accessibility->copyAttribute(nobody, ax::windows).status,
-              AccessibilityStatus::invalidElement);
-    EXPECT_EQ(accessibility->processId(nobody), std::nullopt);
-    EXPECT_EQ(activeWindowOfApplication(*accessibility, INT_MAX), std::nullopt);
-    EXPECT_EQ(accessibility->copyAttribute(AccessibilityElement{987654}, ax::role).status,
-              AccessibilityStatus::invalidElement);
-    EXPECT_TRUE(accessibility->isProcessTrusted());
-}
-
-TEST_F(X11AccessibilityTest, OuterFrameLandsExactlyWhereAsked) {
-    const auto logo = launch({"xlogo"});
-    const auto window = accessibility->windowElement(logo.window);
-    const double width = server.width();
-    const double height = server.height();
-
     // The frame is read back at once, as the mover does: the port waits for the answer.
-    for (const Rect target :
-         {Rect(300, 200, 500, 400), Rect(0, 0, 640, 480), Rect(width - 320, height - 240, 320, 240),
-          Rect(0, 0, width, height), Rect(width / 2, 0, width / 2, height / 2)}) {
-        ASSERT_TRUE(setWindowFrame(*accessibility, window, target))
-            << testing::PrintToString(target);
+    for (const Rect target : {Rect(300, 200, 500, 400), Rect(0, 0, 1920, 1080)}) {
+        ASSERT_TRUE(setWindowFrame(*accessibility, window, target));
         EXPECT_EQ(windowFrame(*accessibility, window), target);
         EXPECT_EQ(server.outerFrame(logo.window), target);
     }
 
-    // Position and size alone each leave the other as it is.
+    // Position and size alone each leave the other as it is; a size that is no number is
+    // refused before it reaches the window manager.
     ASSERT_EQ(accessibility->setAttribute(window, ax::position, Point{100, 150}),
               AccessibilityStatus::success);
-    EXPECT_EQ(windowFrame(*accessibility, window), Rect(100, 150, width / 2, height / 2));
     ASSERT_EQ(accessibility->setAttribute(window, ax::size, Size{410, 330}),
               AccessibilityStatus::success);
     EXPECT_EQ(windowFrame(*accessibility, window), Rect(100, 150, 410, 330));
-
+    EXPECT_EQ(accessibility->setAttribute(window, ax::size, Size{std::nan(""), 10}),
+              AccessibilityStatus::illegalArgument);
     // A request that changes nothing is answered by nothing; the window keeps its frame.
     EXPECT_EQ(accessibility->moveAndResize(window, {100, 150, 410, 330}),
               AccessibilityStatus::success);
     EXPECT_EQ(windowFrame(*accessibility, window), Rect(100, 150, 410, 330));
-}
 
-TEST_F(X11AccessibilityTest, TerminalLandsWithinItsCharacterCell) {
-    const auto terminal = launch({"xterm"});
-    const auto window = accessibility->windowElement(terminal.window);
-    const auto step = sizeIncrement(terminal.window);
-    ASSERT_GT(step.width, 1);
-    ASSERT_GT(step.height, 1);
-
-    for (const Rect target : {Rect(100, 80, 600, 400), Rect(0, 0, 333, 211)}) {
-        // What the window manager grants (whole character cells) is taken as it comes.
-        EXPECT_EQ(accessibility->moveAndResize(window, target), AccessibilityStatus::success);
-        const auto frame = windowFrame(*accessibility, window);
-        ASSERT_TRUE(frame);
-        EXPECT_EQ(frame->origin, target.origin);
-        EXPECT_LE(frame->width(), target.width());
-        EXPECT_GT(frame->width(), target.width() - step.width);
-        EXPECT_LE(frame->height(), target.height());
-        EXPECT_GT(frame->height(), target.height() - step.height);
-        EXPECT_EQ(server.outerFrame(terminal.window), frame);
-    }
-}
-
-TEST_F(X11AccessibilityTest, MaximizedWindowIsRestoredThenPlaced) {
-    const auto logo = launch({"xlogo"});
-    const auto window = accessibility->windowElement(logo.window);
+    // Maximized, either way or one way only, it is restored first.
     addState(logo.window, "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ");
-
     const Rect target{200, 150, 400, 300};
     ASSERT_TRUE(setWindowFrame(*accessibility, window, target));
     EXPECT_FALSE(server.hasState(logo.window, "_NET_WM_STATE_MAXIMIZED_VERT"));
     EXPECT_FALSE(server.hasState(logo.window, "_NET_WM_STATE_MAXIMIZED_HORZ"));
-    EXPECT_EQ(windowFrame(*accessibility, window), target);
     EXPECT_EQ(server.outerFrame(logo.window), target);
-
-    // Maximized one way only counts too.
     addState(logo.window, "_NET_WM_STATE_MAXIMIZED_VERT");
     ASSERT_EQ(accessibility->setAttribute(window, ax::size, Size{320, 200}),
               AccessibilityStatus::success);
     EXPECT_FALSE(server.hasState(logo.window, "_NET_WM_STATE_MAXIMIZED_VERT"));
     EXPECT_EQ(server.outerFrame(logo.window), Rect(200, 150, 320, 200));
-}
 
-TEST_F(X11AccessibilityTest, FullScreenIsReadAndLeft) {
-    const auto logo = launch({"xlogo"});
-    const auto window = accessibility->windowElement(logo.window);
+    // Full screen is read, left and entered.
     EXPECT_EQ(read<bool>(window, ax::fullScreen), false);
-
     addState(logo.window, "_NET_WM_STATE_FULLSCREEN");
     EXPECT_TRUE(isFullScreen(*accessibility, window));
     ASSERT_EQ(accessibility->setAttribute(window, ax::fullScreen, false),
               AccessibilityStatus::success);
     EXPECT_FALSE(server.hasState(logo.window, "_NET_WM_STATE_FULLSCREEN"));
-    EXPECT_FALSE(isFullScreen(*accessibility, window));
-
     ASSERT_EQ(accessibility->setAttribute(window, ax::fullScreen, true),
               AccessibilityStatus::success);
     EXPECT_TRUE(server.hasState(logo.window, "_NET_WM_STATE_FULLSCREEN"));
-    EXPECT_EQ(accessibility->setAttribute(window, ax::fullScreen, true),
-              AccessibilityStatus::success);
 }
 
 TEST_F(X11AccessibilityTest, RaiseActivatesAndHitTestsFindTheTopWindow) {
-    const auto terminal = launch({"xterm"});
-    const auto logo = launch({"xlogo"});
+    const auto terminal = server.launch({"xterm"});
+    const auto logo = server.launch({"xlogo"});
     const auto terminalElement = accessibility->windowElement(terminal.window);
     const auto logoElement = accessibility->windowElement(logo.window);
     ASSERT_TRUE(setWindowFrame(*accessibility, terminalElement, {100, 100, 500, 400}));
@@ -328,7 +209,7 @@ TEST_F(X11AccessibilityTest, RaiseActivatesAndHitTestsFindTheTopWindow) {
 }
 
 TEST_F(X11AccessibilityTest, ClosedWindowAnswersNothingAndItsIdStaysRetired) {
-    const auto logo = launch({"xlogo"});
+    const auto logo = server.launch({"xlogo"});
     const auto element = accessibility->windowElement(logo.window);
     ASSERT_TRUE(windowFrame(*accessibility, element));
     ::kill(logo.pid, SIGTERM);
@@ -343,7 +224,14 @@ TEST_F(X11AccessibilityTest, ClosedWindowAnswersNothingAndItsIdStaysRetired) {
     EXPECT_EQ(accessibility->performAction(element, ax::raiseAction),
               AccessibilityStatus::invalidElement);
     EXPECT_EQ(accessibility->processId(element), std::nullopt);
-    EXPECT_NE(accessibility->windowElement(launch({"xlogo"}).window), element);
+    EXPECT_NE(accessibility->windowElement(server.launch({"xlogo"}).window), element);
+    // Nor does a process that can't exist, or an element never given out.
+    const auto nobody = accessibility->applicationElement(INT_MAX);
+    EXPECT_EQ(accessibility->copyAttribute(nobody, ax::windows).status,
+              AccessibilityStatus::invalidElement);
+    EXPECT_EQ(activeWindowOfApplication(*accessibility, INT_MAX), std::nullopt);
+    EXPECT_EQ(accessibility->copyAttribute(AccessibilityElement{987654}, ax::role).status,
+              AccessibilityStatus::invalidElement);
 
     // The server gives a freed XID out again; a window made under the old one's XID is a new
     // window with a new element, and the old element stays dead.

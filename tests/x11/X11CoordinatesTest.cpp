@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -48,18 +49,6 @@ protected:
         accessibility = std::make_unique<X11Accessibility>(*windows);
     }
 
-    // An xlogo (no size increments, so it lands exactly) with its outer frame's top-left
-    // corner at the root point.
-    XWindow xlogoAt(Point root) {
-        const XWindow window = server.launchClient({"xlogo"});
-        server.moveResizeClient(window, Rect(root.x, root.y, 200, 150));
-        EXPECT_TRUE(server.waitUntil([&] {
-            const auto frame = server.outerFrame(window);
-            return frame && frame->origin == root;
-        }));
-        return window;
-    }
-
     XServer server{rightIsPrimary()};
     std::unique_ptr<X11Connection> connection;
     std::unique_ptr<X11Displays> displays;
@@ -67,7 +56,7 @@ protected:
     std::unique_ptr<X11Accessibility> accessibility;
 };
 
-TEST_F(X11CoordinatesTest, DisplaysAndPointerAreMeasuredFromThePrimaryMonitor) {
+TEST_F(X11CoordinatesTest, DisplaysPointerWindowsAndEventsAreMeasuredFromThePrimaryMonitor) {
     const auto screens = displays->screens();
     ASSERT_EQ(screens.size(), 2u);
     EXPECT_EQ(screens[0].name, "R");
@@ -75,49 +64,38 @@ TEST_F(X11CoordinatesTest, DisplaysAndPointerAreMeasuredFromThePrimaryMonitor) {
     EXPECT_EQ(screens[1].name, "L");
     // 1080 high against the primary's 720: it reaches 360 below the primary's bottom edge.
     EXPECT_EQ(screens[1].frame, Rect(-960, -360, 960, 1080));
-
-    server.pointerTo(1000, 100);
-    EXPECT_EQ(displays->mouseLocation(), Point(40, 620));
     server.pointerTo(10, 700);
     EXPECT_EQ(displays->mouseLocation(), Point(-950, 20));
 
-    // Moving the primary mark moves the origin, and the ports notice without being told.
-    EXPECT_EQ(server.run({"xrandr", "--delmonitor", "R"}), 0);
-    EXPECT_EQ(server.run({"xrandr", "--setmonitor", "R", "960/240x720/180+960+0", "none"}), 0);
-    EXPECT_EQ(server.run({"xrandr", "--delmonitor", "L"}), 0);
-    EXPECT_EQ(server.run({"xrandr", "--setmonitor", "*L", "960/240x1080/270+0+0", "screen"}), 0);
-    EXPECT_TRUE(server.waitUntil([&] {
-        connection->dispatchPending();
-        return displays->mouseLocation() == Point(10, 380);
-    }));
-    EXPECT_EQ(displays->screens().at(1).frame, Rect(960, 360, 960, 720));
-}
-
-TEST_F(X11CoordinatesTest, WindowFramesAndHitTestsUseTheCoresOrigin) {
-    const XWindow window = xlogoAt({1000, 100});
+    // A window's frame, hit tests and moves.
+    const XWindow window = server.launchClient({"xlogo"});
+    server.moveResizeClient(window, Rect(1000, 100, 200, 150));
+    ASSERT_TRUE(
+        server.waitUntil([&] { return server.outerFrame(window)->origin == Point(1000, 100); }));
     const auto element = accessibility->windowElement(window);
-
     const auto position = accessibility->copyAttribute(element, ax::position);
     ASSERT_EQ(position.status, AccessibilityStatus::success);
     EXPECT_EQ(std::get<Point>(*position.value), Point(40, 100));
-
-    const auto hit = accessibility->elementAtPosition({40 + 50, 100 + 50});
-    ASSERT_EQ(hit.status, AccessibilityStatus::success);
-    EXPECT_EQ(hit.element, element);
+    EXPECT_EQ(accessibility->elementAtPosition({40 + 50, 100 + 50}).element, element);
     // The same point of the root lies on the left monitor, far from the window.
     EXPECT_NE(accessibility->elementAtPosition({1000 - 960 - 50, 100 + 50}).element, element);
-
-    // Away and back: setting the core's point puts it where it was read.
     ASSERT_EQ(accessibility->setAttribute(element, ax::position, Point(-900, 300)),
               AccessibilityStatus::success);
     EXPECT_EQ(server.outerFrame(window)->origin, Point(60, 300));
-    ASSERT_EQ(accessibility->setAttribute(element, ax::position, Point(40, 100)),
-              AccessibilityStatus::success);
-    EXPECT_EQ(server.outerFrame(window)->origin, Point(1000, 100));
-}
-
-TEST_F(X11CoordinatesTest, EventLocationsAndTheWindowListUseTheCoresOrigin) {
+    const auto pid = windows->processOf(window);
+    ASSERT_TRUE(pid);
     SimLog log;
+    X11Workspace workspace(*windows, log);
+    EXPECT_TRUE(server.waitUntil([&] {
+        connection->dispatchPending();
+        const auto entries = workspace.onScreenWindows();
+        return std::any_of(entries.begin(), entries.end(), [&](const WindowListEntry& entry) {
+            return entry.ownerPID == *pid && entry.bounds.origin == Point(-900, 300);
+        });
+    }));
+
+    // Input events; each press is handled before the next input, since its position is read
+    // when it is.
     X11InputEvents input(*connection, log);
     std::vector<TapEvent> tapped;
     std::vector<MonitorEvent> monitored;
@@ -127,8 +105,6 @@ TEST_F(X11CoordinatesTest, EventLocationsAndTheWindowListUseTheCoresOrigin) {
     const auto monitor = input.addGlobalMonitor(
         dragEventMask, [&](const MonitorEvent& event) { monitored.push_back(event); });
     connection->sync();
-
-    // Each press is handled before the next input, since its position is read when it is.
     server.pointerTo(1000, 100);
     server.button(1, true);
     ASSERT_TRUE(server.waitUntil([&] {
@@ -139,18 +115,16 @@ TEST_F(X11CoordinatesTest, EventLocationsAndTheWindowListUseTheCoresOrigin) {
     EXPECT_EQ(tapped.front().location, Point(40, 100));
     EXPECT_EQ(monitored.front().location, Point(40, 620));
 
-    X11Workspace workspace(*windows, log);
-    const XWindow window = xlogoAt({10, 500});
-    const auto pid = windows->processOf(window);
-    ASSERT_TRUE(pid);
-    bool listed = false;
-    for (const auto& entry : workspace.onScreenWindows()) {
-        if (entry.ownerPID == *pid) {
-            listed = true;
-            EXPECT_EQ(entry.bounds.origin, Point(-950, 500));
-        }
-    }
-    EXPECT_TRUE(listed);
+    // Moving the primary mark moves the origin, and the ports notice without being told.
+    EXPECT_EQ(server.run({"xrandr", "--delmonitor", "R"}), 0);
+    EXPECT_EQ(server.run({"xrandr", "--setmonitor", "R", "960/240x720/180+960+0", "none"}), 0);
+    EXPECT_EQ(server.run({"xrandr", "--delmonitor", "L"}), 0);
+    EXPECT_EQ(server.run({"xrandr", "--setmonitor", "*L", "960/240x1080/270+0+0", "screen"}), 0);
+    EXPECT_TRUE(server.waitUntil([&] {
+        connection->dispatchPending();
+        return displays->mouseLocation() == Point(1000, 980);
+    }));
+    EXPECT_EQ(displays->screens().at(1).frame, Rect(960, 360, 960, 720));
 }
 
 TEST(X11CoordinatesRun, FillScreenFillsThePrimaryMonitorWhereXPutsIt) {

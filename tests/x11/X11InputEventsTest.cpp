@@ -4,6 +4,9 @@
 
 #include "XServerFixture.h"
 
+#include "../unit/PlacementTestSupport.h"
+
+#include "platform/sim/SimLog.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/X11InputEvents.h"
 
@@ -17,30 +20,6 @@
 #include <string>
 #include <vector>
 
-namespace tessera {
-[[maybe_unused]] static void PrintTo(const Point& p, std::ostream* os) {
-    *os << "(" << p.x << ", " << p.y << ")";
-}
-[[maybe_unused]] static void PrintTo(InputEventType type, std::ostream* os) {
-    switch (type) {
-    case InputEventType::leftMouseDown:
-        *os << "leftMouseDown";
-        return;
-    case InputEventType::leftMouseUp:
-        *os << "leftMouseUp";
-        return;
-    case InputEventType::leftMouseDragged:
-        *os << "leftMouseDragged";
-        return;
-    case InputEventType::keyDown:
-        *os << "keyDown";
-        return;
-    default:
-        *os << static_cast<std::uint32_t>(type);
-    }
-}
-} // namespace tessera
-
 using namespace tessera;
 using tessera::x11test::XServer;
 
@@ -49,16 +28,6 @@ namespace {
 constexpr std::uint16_t escapeKeyCode = 53;
 constexpr EventMask mouseDownMask = eventMaskBit(InputEventType::leftMouseDown);
 constexpr EventMask keyDownMask = eventMaskBit(InputEventType::keyDown);
-
-class RecordingLog final : public Log {
-public:
-    void write(std::string_view category, LogLevel level, std::string_view message) override {
-        lines.push_back(std::string(category) + ": " + std::string(message));
-        levels.push_back(level);
-    }
-    std::vector<std::string> lines;
-    std::vector<LogLevel> levels;
-};
 
 template <typename Event> std::vector<InputEventType> typesOf(const std::vector<Event>& events) {
     std::vector<InputEventType> types;
@@ -112,7 +81,7 @@ protected:
     }
 
     XServer server;
-    RecordingLog log;
+    SimLog log;
     std::unique_ptr<X11Connection> connection;
     std::unique_ptr<X11InputEvents> input;
 };
@@ -326,38 +295,32 @@ TEST_F(X11InputEventsTest, RawEventsAreSelectedOnlyWhileSomeoneListens) {
     EXPECT_EQ(selectedRawEvents(), 0u);
 }
 
-TEST_F(X11InputEventsTest, DragStartedBeforeListeningStillCountsAsDrag) {
+TEST_F(X11InputEventsTest, ADragBegunBeforeListeningAndRepeatedKeysComeAsTheyAre) {
     server.pointerTo(50, 50);
     server.button(1, true);
     std::vector<TapEvent> tapped;
-    auto tap = input->createListenOnlyTap(dragEventMask,
+    auto tap = input->createListenOnlyTap(dragEventMask | keyDownMask,
                                           [&](const TapEvent& event) { tapped.push_back(event); });
     server.pointerTo(80, 90);
     server.button(1, false);
-    ASSERT_TRUE(waitFor([&] { return tapped.size() >= 2; }));
-    EXPECT_EQ(typesOf(tapped),
-              (std::vector{InputEventType::leftMouseDragged, InputEventType::leftMouseUp}));
-    EXPECT_EQ(tapped[1].location, Point(80, 90));
-}
-
-TEST_F(X11InputEventsTest, RepeatedKeyPressesAndReleasesAreHarmless) {
-    std::vector<TapEvent> keys;
-    auto tap = input->createListenOnlyTap(keyDownMask,
-                                          [&](const TapEvent& event) { keys.push_back(event); });
     // A key held down repeats its press; a release may come twice.
-    server.key("Escape", true);
-    server.key("Escape", true);
-    server.key("Escape", false);
-    server.key("Escape", false);
+    for (const bool press : {true, true, false, false}) {
+        server.key("Escape", press);
+    }
     server.key("a", true);
     server.key("a", false);
-    ASSERT_TRUE(waitFor([&] { return !keys.empty() && keys.back().keyCode != escapeKeyCode; }));
+    ASSERT_TRUE(
+        waitFor([&] { return tapped.size() > 2 && tapped.back().keyCode != escapeKeyCode; }));
+    using enum InputEventType;
+    const auto types = typesOf(tapped);
+    EXPECT_EQ(std::vector(types.begin(), types.begin() + 2),
+              (std::vector{leftMouseDragged, leftMouseUp}));
+    EXPECT_EQ(tapped[1].location, Point(80, 90));
     // Every press before the letter is Escape, and the letter is the US position of A.
-    ASSERT_GE(keys.size(), 2u);
-    for (std::size_t index = 0; index + 1 < keys.size(); ++index) {
-        EXPECT_EQ(keys[index].keyCode, escapeKeyCode);
+    for (std::size_t index = 2; index + 1 < tapped.size(); ++index) {
+        EXPECT_EQ(tapped[index].keyCode, escapeKeyCode);
     }
-    EXPECT_EQ(keys.back().keyCode, 0);
+    EXPECT_EQ(tapped.back().keyCode, 0);
 }
 
 TEST_F(X11InputEventsTest, LocalMonitorsGetHandedInEventsAndMaySwallowThem) {
@@ -398,7 +361,7 @@ TEST_F(X11InputEventsTest, LocalMonitorsGetHandedInEventsAndMaySwallowThem) {
     EXPECT_EQ(mouse[1].modifierFlags, eventFlags::option);
     EXPECT_EQ(pointerDuringEvent, (std::vector<Point>{{10, 20}, {10, 20}}));
     EXPECT_TRUE(ended.empty());
-    EXPECT_TRUE(log.lines.empty());
+    EXPECT_TRUE(log.lines().empty());
 }
 
 } // namespace

@@ -18,62 +18,15 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 
 using namespace tessera;
 using tessera::x11test::XServer;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Launched {
-    XWindow window = 0;
-    pid_t pid = -1;
-};
-
-// The processes whose parent is this one and that have ended without being collected.
-std::vector<pid_t> zombieChildren() {
-    std::vector<pid_t> zombies;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const auto name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line)) {
-            continue;
-        }
-        const auto close = line.rfind(')');
-        if (close == std::string::npos || close + 4 >= line.size()) {
-            continue;
-        }
-        const char state = line[close + 2];
-        const pid_t parent = std::atoi(line.c_str() + close + 4);
-        if (parent == ::getpid() && state == 'Z') {
-            zombies.push_back(std::stoi(name));
-        }
-    }
-    return zombies;
-}
-
-// Puts a folder in front of PATH for the life of the object.
-class PathPrefix {
-public:
-    explicit PathPrefix(const fs::path& folder) {
-        const char* path = std::getenv("PATH");
-        saved_ = path ? path : "";
-        ::setenv("PATH", (folder.string() + ":" + saved_).c_str(), 1);
-    }
-    PathPrefix(const PathPrefix&) = delete;
-    PathPrefix& operator=(const PathPrefix&) = delete;
-    ~PathPrefix() { ::setenv("PATH", saved_.c_str(), 1); }
-
-private:
-    std::string saved_;
-};
 
 class X11WorkspaceTest : public ::testing::Test {
 protected:
@@ -92,57 +45,10 @@ protected:
         test::writeTestFile(applications / fileName, "[Desktop Entry]\nType=Application\n" + body);
     }
 
-    Launched launch(const std::vector<std::string>& argv) {
-        const auto before = server.clientList();
-        Launched launched;
-        launched.pid = server.spawn(argv);
-        launched.window = waitForNewClient(before);
-        return launched;
-    }
-
-    XWindow waitForNewClient(const std::vector<XWindow>& before) {
-        XWindow found = 0;
-        const bool shown = server.waitUntil([&] {
-            for (const auto window : server.clientList()) {
-                if (std::find(before.begin(), before.end(), window) == before.end() &&
-                    server.frameExtents(window).size() == 4 && windows->isViewable(window)) {
-                    found = window;
-                    return true;
-                }
-            }
-            return false;
-        });
-        EXPECT_TRUE(shown) << "no new window was managed";
-        return found;
-    }
-
-    // A top-level window of the test's own connection that claims to belong to the process and
-    // to be of the type (an atom name such as "_NET_WM_WINDOW_TYPE_DOCK"; none when empty).
+    // A window that claims to belong to the process.
     XWindow makeWindow(pid_t owner, const Rect& frame, std::string_view type = {}) {
-        xcb_connection_t* xcb = server.connection();
-        const auto before = server.clientList();
-        const XWindow window = xcb_generate_id(xcb);
-        const std::uint32_t background = 0x336699;
-        xcb_create_window(
-            xcb, XCB_COPY_FROM_PARENT, window, server.root(),
-            static_cast<std::int16_t>(frame.minX()), static_cast<std::int16_t>(frame.minY()),
-            static_cast<std::uint16_t>(frame.width()), static_cast<std::uint16_t>(frame.height()),
-            0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL, &background);
-        const std::uint32_t pid = static_cast<std::uint32_t>(owner);
-        xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, window, server.atom("_NET_WM_PID"),
-                            XCB_ATOM_CARDINAL, 32, 1, &pid);
-        const char wmClass[] = "tessera-probe\0TesseraProbe";
-        xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING,
-                            8, sizeof wmClass, wmClass);
-        if (!type.empty()) {
-            const std::uint32_t typeAtom = server.atom(type);
-            xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, window,
-                                server.atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1,
-                                &typeAtom);
-        }
-        xcb_map_window(xcb, window);
-        xcb_flush(xcb);
-        return waitForNewClient(before);
+        return server.makeWindow(frame, type,
+                                 {{"_NET_WM_PID", {static_cast<std::uint32_t>(owner)}}});
     }
 
     void activate(XWindow window) {
@@ -158,48 +64,77 @@ protected:
     std::unique_ptr<X11Windows> windows;
 };
 
-TEST_F(X11WorkspaceTest, FrontmostFollowsActivationAndEachNewProcessIsReportedOnce) {
-    const auto terminal = launch({"xterm"});
-    const auto logo = launch({"xlogo"});
+TEST_F(X11WorkspaceTest, ActivationsAndTheWindowsOnScreenRunFrontToBack) {
+    const auto terminal = server.launch({"xterm"});
+    const auto logo = server.launch({"xlogo"});
     activate(logo.window);
     const auto workspace = makeWorkspace();
     std::vector<ProcessId> reported;
     const auto subscription =
         workspace->onDidActivateApplication([&](ProcessId pid) { reported.push_back(pid); });
-
-    activate(terminal.window);
-    ASSERT_TRUE(server.waitUntil([&] {
+    // The port reads the active window when it hears of a change, so each change is handed
+    // over before the next one is made.
+    const auto activateAndHandOver = [&](XWindow window) {
+        activate(window);
+        connection->sync();
         connection->dispatchPending();
-        return !reported.empty();
-    }));
+    };
+    const auto ordinary = [&] {
+        std::vector<WindowListEntry> entries;
+        for (const auto& entry : workspace->onScreenWindows()) {
+            if (entry.layer == X11Workspace::normalLayer) {
+                entries.push_back(entry);
+            }
+        }
+        return entries;
+    };
+    const auto terminalFrame = *server.outerFrame(terminal.window);
+    const auto logoFrame = *server.outerFrame(logo.window);
+
+    activateAndHandOver(terminal.window);
     EXPECT_EQ(reported, std::vector<ProcessId>{terminal.pid});
     EXPECT_EQ(workspace->frontmostApplication(), terminal.pid);
-
-    activate(logo.window);
-    ASSERT_TRUE(server.waitUntil([&] {
-        connection->dispatchPending();
-        return reported.size() == 2;
-    }));
+    EXPECT_EQ(ordinary(), (std::vector<WindowListEntry>{
+                              {terminal.pid, X11Workspace::normalLayer, terminalFrame},
+                              {logo.pid, X11Workspace::normalLayer, logoFrame}}));
+    activateAndHandOver(logo.window);
     EXPECT_EQ(reported.back(), logo.pid) << "xlogo's process comes from the X-Resource extension";
     EXPECT_EQ(workspace->frontmostApplication(), logo.pid);
+    EXPECT_EQ(ordinary(), (std::vector<WindowListEntry>{
+                              {logo.pid, X11Workspace::normalLayer, logoFrame},
+                              {terminal.pid, X11Workspace::normalLayer, terminalFrame}}));
 
     // Two windows of one process: moving between them is no new activation.
     const auto first = makeWindow(::getpid(), {100, 100, 300, 200});
     const auto second = makeWindow(::getpid(), {500, 100, 300, 200});
-    // The port reads the active window when it hears of a change, so each change is handed
-    // over before the next one is made.
     for (const auto window : {first, second, first, terminal.window}) {
-        activate(window);
-        connection->sync();
-        connection->dispatchPending();
+        activateAndHandOver(window);
     }
     EXPECT_EQ(reported, (std::vector<ProcessId>{terminal.pid, logo.pid, ::getpid(), terminal.pid}));
+
+    // A dock, a window kept above the others, and a desktop, which is no window on screen.
+    const auto dock = makeWindow(::getpid(), {0, 1040, 1920, 40}, "_NET_WM_WINDOW_TYPE_DOCK");
+    makeWindow(::getpid(), {0, 0, 1920, 1080}, "_NET_WM_WINDOW_TYPE_DESKTOP");
+    server.requestState(second, true, "_NET_WM_STATE_ABOVE");
+    ASSERT_TRUE(server.waitUntil([&] { return server.hasState(second, "_NET_WM_STATE_ABOVE"); }));
+    std::vector<WindowListEntry> ours;
+    for (const auto& entry : workspace->onScreenWindows()) {
+        if (entry.ownerPID == ::getpid()) {
+            ours.push_back(entry);
+        }
+    }
+    std::sort(ours.begin(), ours.end(),
+              [](const auto& a, const auto& b) { return a.layer < b.layer; });
+    EXPECT_EQ(ours, (std::vector<WindowListEntry>{
+                        {::getpid(), X11Workspace::normalLayer, *server.outerFrame(first)},
+                        {::getpid(), X11Workspace::floatingLayer, *server.outerFrame(second)},
+                        {::getpid(), X11Workspace::dockLayer, *server.outerFrame(dock)}}));
 }
 
 TEST_F(X11WorkspaceTest, ApplicationsAreNamedByTheirDesktopEntryElseByTheirClass) {
     writeEntry("tessera-test-terminal.desktop", "Name=Test Terminal\nStartupWMClass=XTerm\n");
-    const auto terminal = launch({"xterm"});
-    const auto logo = launch({"xlogo"});
+    const auto terminal = server.launch({"xterm"});
+    const auto logo = server.launch({"xlogo"});
     const auto workspace = makeWorkspace();
 
     const auto xterm = workspace->runningApplication(terminal.pid);
@@ -242,7 +177,7 @@ TEST_F(X11WorkspaceTest, ProcessesWithoutOrdinaryWindowsAreAccessoriesAndEndedOn
     EXPECT_EQ(panel->activationPolicy, ActivationPolicy::accessory);
     EXPECT_EQ(panel->bundleIdentifier, "TesseraProbe");
 
-    const auto logo = launch({"xlogo"});
+    const auto logo = server.launch({"xlogo"});
     ASSERT_TRUE(workspace->runningApplication(logo.pid));
     ASSERT_EQ(::kill(logo.pid, SIGKILL), 0);
     // Ended but not yet collected: still in the process table, yet no application.
@@ -253,96 +188,39 @@ TEST_F(X11WorkspaceTest, ProcessesWithoutOrdinaryWindowsAreAccessoriesAndEndedOn
     EXPECT_FALSE(workspace->runningApplication(-5));
 }
 
-TEST_F(X11WorkspaceTest, OnScreenWindowsRunFrontToBackWithOwnersLayersAndFrames) {
-    const auto terminal = launch({"xterm"});
-    const auto logo = launch({"xlogo"});
-    const auto workspace = makeWorkspace();
-    const auto dock = makeWindow(::getpid(), {0, 1040, 1920, 40}, "_NET_WM_WINDOW_TYPE_DOCK");
-    makeWindow(::getpid(), {0, 0, 1920, 1080}, "_NET_WM_WINDOW_TYPE_DESKTOP");
-    const auto above = makeWindow(::getpid(), {600, 600, 200, 100});
-    server.activate(above);
-    ASSERT_TRUE(server.waitUntil([&] { return server.activeWindow() == above; }));
-    server.requestState(above, true, "_NET_WM_STATE_ABOVE");
-    ASSERT_TRUE(server.waitUntil([&] { return server.hasState(above, "_NET_WM_STATE_ABOVE"); }));
-
-    const auto ordinary = [&] {
-        std::vector<WindowListEntry> entries;
-        for (const auto& entry : workspace->onScreenWindows()) {
-            if (entry.layer == X11Workspace::normalLayer) {
-                entries.push_back(entry);
-            }
-        }
-        return entries;
-    };
-    activate(terminal.window);
-    const auto terminalFrame = server.outerFrame(terminal.window);
-    const auto logoFrame = server.outerFrame(logo.window);
-    ASSERT_TRUE(terminalFrame && logoFrame);
-    EXPECT_EQ(ordinary(), (std::vector<WindowListEntry>{
-                              {terminal.pid, X11Workspace::normalLayer, *terminalFrame},
-                              {logo.pid, X11Workspace::normalLayer, *logoFrame}}));
-    activate(logo.window);
-    EXPECT_EQ(ordinary(), (std::vector<WindowListEntry>{
-                              {logo.pid, X11Workspace::normalLayer, *logoFrame},
-                              {terminal.pid, X11Workspace::normalLayer, *terminalFrame}}));
-
-    std::vector<WindowListEntry> ours;
-    for (const auto& entry : workspace->onScreenWindows()) {
-        if (entry.ownerPID == ::getpid()) {
-            ours.push_back(entry);
-        }
-    }
-    const auto dockFrame = server.outerFrame(dock);
-    const auto aboveFrame = server.outerFrame(above);
-    ASSERT_TRUE(dockFrame && aboveFrame);
-    std::sort(ours.begin(), ours.end(),
-              [](const auto& a, const auto& b) { return a.layer < b.layer; });
-    EXPECT_EQ(ours,
-              (std::vector<WindowListEntry>{{::getpid(), X11Workspace::floatingLayer, *aboveFrame},
-                                            {::getpid(), X11Workspace::dockLayer, *dockFrame}}))
-        << "the desktop window is no window on screen";
-}
-
 TEST_F(X11WorkspaceTest, OpenerStartsDetachedAndItsAbsenceIsReported) {
     const auto workspace = makeWorkspace();
-    const auto bin = temp / "bin";
     const auto record = temp / "opened.txt";
-    test::writeTestFile(bin / "xdg-open",
+    test::writeTestFile(temp / "bin/xdg-open",
                         "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + record.string() + "'\n");
-    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
-
-    {
-        const auto empty = temp / "nothing";
-        fs::create_directories(empty);
-        const char* path = std::getenv("PATH");
-        const std::string saved = path ? path : "";
-        ::setenv("PATH", empty.c_str(), 1);
-        const bool opened = workspace->openURL("https://example.org/");
-        ::setenv("PATH", saved.c_str(), 1);
-        EXPECT_FALSE(opened) << "no xdg-open on the PATH";
-    }
-
-    PathPrefix prefix(bin);
-    EXPECT_FALSE(workspace->openURL("--help")) << "xdg-open would take it for an option";
-    ASSERT_TRUE(workspace->openURL("https://example.org/a b?c=1&d"));
-    EXPECT_EQ(zombieChildren(), std::vector<pid_t>{}) << "the opener runs detached";
-    ASSERT_TRUE(server.waitUntil([&] { return test::readTestFile(record) != ""; }));
-    EXPECT_EQ(test::readTestFile(record), "https://example.org/a b?c=1&d\n");
-
-    fs::remove(record);
-    const auto documents = temp / "documents";
-    EXPECT_TRUE(workspace->revealInFileBrowser(
-        {documents / "a.txt", documents / "b.txt", documents / "sub" / "", temp / "other.txt"}));
-    EXPECT_EQ(zombieChildren(), std::vector<pid_t>{});
+    fs::permissions(temp / "bin/xdg-open", fs::perms::owner_all);
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", (temp / "nothing").c_str(), 1);
+    EXPECT_FALSE(workspace->openURL("https://example.org/")) << "no xdg-open on the PATH";
+    ::setenv("PATH", ((temp / "bin").string() + ":" + path).c_str(), 1);
     const auto lines = [&] {
         std::multiset<std::string> found;
-        std::ifstream in(record);
+        std::istringstream in(test::readTestFile(record));
         for (std::string line; std::getline(in, line);) {
             found.insert(line);
         }
         return found;
     };
+
+    EXPECT_FALSE(workspace->openURL("--help")) << "xdg-open would take it for an option";
+    ASSERT_TRUE(workspace->openURL("https://example.org/a b?c=1&d"));
+    // A child of this process that has ended uncollected would be a zombie.
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), 0) << "the opener runs detached";
+    ASSERT_TRUE(server.waitUntil([&] { return !lines().empty(); }));
+    EXPECT_EQ(lines(), std::multiset<std::string>{"https://example.org/a b?c=1&d"});
+
+    fs::remove(record);
+    const auto documents = temp / "documents";
+    EXPECT_TRUE(workspace->revealInFileBrowser(
+        {documents / "a.txt", documents / "b.txt", documents / "sub" / "", temp / "other.txt"}));
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), 0);
     ASSERT_TRUE(server.waitUntil([&] { return lines().size() >= 2; }));
+    ::setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(lines(), (std::multiset<std::string>{documents.string(), temp.path().string()}))
         << "each containing folder opens once";
 }

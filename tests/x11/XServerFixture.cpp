@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/res.h>
@@ -14,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -61,20 +61,16 @@ std::string makeTempDir(const char* prefix) {
 // errPath (or inherited when empty); keepFd stays open in the child (-1 for none).
 pid_t startProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                    int outFd, const std::string& errPath, int keepFd = -1) {
-    if (argv.empty()) {
-        throw std::runtime_error("nothing to run");
-    }
-    std::vector<char*> args;
-    for (const auto& argument : argv) {
-        args.push_back(const_cast<char*>(argument.c_str()));
-    }
-    args.push_back(nullptr);
-    std::vector<char*> environment;
-    for (const auto& entry : env) {
-        environment.push_back(const_cast<char*>(entry.c_str()));
-    }
-    environment.push_back(nullptr);
-
+    const auto pointers = [](const std::vector<std::string>& strings) {
+        std::vector<char*> result;
+        for (const auto& string : strings) {
+            result.push_back(const_cast<char*>(string.c_str()));
+        }
+        result.push_back(nullptr);
+        return result;
+    };
+    auto args = pointers(argv);
+    auto environment = pointers(env);
     const pid_t pid = ::fork();
     if (pid < 0) {
         throw std::runtime_error("fork failed");
@@ -85,14 +81,12 @@ pid_t startProcess(const std::vector<std::string>& argv, const std::vector<std::
         if (outFd >= 0) {
             ::dup2(outFd, STDOUT_FILENO);
         }
-        if (!errPath.empty()) {
-            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (err >= 0) {
-                ::dup2(err, STDERR_FILENO);
-            }
+        const int err =
+            errPath.empty() ? -1 : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (err >= 0) {
+            ::dup2(err, STDERR_FILENO);
         }
-        const int maxFd = static_cast<int>(::sysconf(_SC_OPEN_MAX));
-        for (int fd = 3; fd < std::min(maxFd, 1024); ++fd) {
+        for (int fd = 3; fd < 1024; ++fd) {
             if (fd != keepFd) {
                 ::close(fd);
             }
@@ -103,18 +97,17 @@ pid_t startProcess(const std::vector<std::string>& argv, const std::vector<std::
     return pid;
 }
 
-// The environment of this process without DISPLAY, plus the given entries (later ones win).
+// The environment of this process without DISPLAY, plus the given entries (later ones win; a
+// name without a value takes the name away).
 std::vector<std::string> environmentWith(const std::vector<std::string>& extra) {
     std::map<std::string, std::string> values;
+    std::vector<std::string> entries;
     for (char** entry = environ; *entry; ++entry) {
-        const std::string text(*entry);
-        const auto equals = text.find('=');
-        if (equals != std::string::npos) {
-            values[text.substr(0, equals)] = text.substr(equals + 1);
-        }
+        entries.emplace_back(*entry);
     }
-    values.erase("DISPLAY");
-    for (const auto& text : extra) {
+    entries.emplace_back("DISPLAY");
+    entries.insert(entries.end(), extra.begin(), extra.end());
+    for (const auto& text : entries) {
         const auto equals = text.find('=');
         if (equals == std::string::npos) {
             values.erase(text);
@@ -132,27 +125,9 @@ std::vector<std::string> environmentWith(const std::vector<std::string>& extra) 
 // Waits for the process to end, at most the given time; its wait status.
 std::optional<int> waitForProcess(pid_t pid, double timeoutSeconds) {
     int status = 0;
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
-    if (done == pid) {
-        return status;
-    }
-    if (done < 0) {
-        return std::nullopt;
-    }
-    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    if (pidfd < 0) {
-        return std::nullopt;
-    }
-    pollfd descriptor{pidfd, POLLIN, 0};
-    const int ready = ::poll(&descriptor, 1, static_cast<int>(timeoutSeconds * 1000));
-    ::close(pidfd);
-    if (ready <= 0) {
-        return std::nullopt;
-    }
-    if (::waitpid(pid, &status, 0) == pid) {
-        return status;
-    }
-    return std::nullopt;
+    pid_t done = 0;
+    waitFor([&] { return (done = ::waitpid(pid, &status, WNOHANG)) != 0; }, timeoutSeconds);
+    return done == pid ? std::optional(status) : std::nullopt;
 }
 
 int exitCode(int status) {
@@ -176,51 +151,22 @@ std::uint32_t keysymFromName(std::string_view name) {
     static const std::map<std::string_view, std::uint32_t> named = {
         {"Escape", XK_Escape},
         {"Return", XK_Return},
-        {"Tab", XK_Tab},
-        {"space", XK_space},
-        {"BackSpace", XK_BackSpace},
-        {"Delete", XK_Delete},
         {"Left", XK_Left},
         {"Right", XK_Right},
         {"Up", XK_Up},
         {"Down", XK_Down},
-        {"Home", XK_Home},
-        {"End", XK_End},
-        {"Page_Up", XK_Page_Up},
-        {"Page_Down", XK_Page_Down},
         {"Control_L", XK_Control_L},
         {"Alt_L", XK_Alt_L},
         {"Shift_L", XK_Shift_L},
         {"Super_L", XK_Super_L},
         {"Num_Lock", XK_Num_Lock},
         {"Caps_Lock", XK_Caps_Lock},
-        {"Return", XK_Return},
-        {"F1", XK_F1},
-        {"F2", XK_F2},
-        {"F3", XK_F3},
-        {"F4", XK_F4},
-        {"F5", XK_F5},
-        {"F6", XK_F6},
-        {"F7", XK_F7},
-        {"F8", XK_F8},
-        {"F9", XK_F9},
-        {"F10", XK_F10},
-        {"F11", XK_F11},
-        {"F12", XK_F12},
-        {"minus", XK_minus},
-        {"equal", XK_equal},
-        {"comma", XK_comma},
-        {"period", XK_period},
-        {"slash", XK_slash},
-        {"bracketleft", XK_bracketleft},
-        {"bracketright", XK_bracketright},
     };
     if (const auto found = named.find(name); found != named.end()) {
         return found->second;
     }
-    if (name.size() == 1 &&
-        ((name[0] >= 'a' && name[0] <= 'z') || (name[0] >= '0' && name[0] <= '9'))) {
-        return static_cast<std::uint32_t>(name[0]);
+    if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0]))) {
+        return static_cast<std::uint32_t>(std::tolower(static_cast<unsigned char>(name[0])));
     }
     throw std::runtime_error("unknown key name \"" + std::string(name) + "\"");
 }
@@ -516,12 +462,55 @@ XWindow XServer::launchClient(const std::vector<std::string>& argv,
         throw std::runtime_error("no window appeared for " + argv.at(0));
     }
     // Managed and framed; wait until it is on screen too.
-    waitUntil([&] {
-        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-            connection_, xcb_get_window_attributes(connection_, found), nullptr));
-        return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-    });
+    waitUntil([&] { return shown(found); });
     return found;
+}
+
+bool XServer::shown(XWindow window) {
+    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+        connection_, xcb_get_window_attributes(connection_, window), nullptr));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+XWindow XServer::makeWindow(
+    const Rect& frame, std::string_view type,
+    const std::vector<std::pair<std::string, std::vector<std::uint32_t>>>& cardinals) {
+    auto* xcb = connection_;
+    const XWindow window = xcb_generate_id(xcb);
+    const std::uint32_t background = 0x336699;
+    xcb_create_window(
+        xcb, XCB_COPY_FROM_PARENT, window, root_, static_cast<std::int16_t>(frame.minX()),
+        static_cast<std::int16_t>(frame.minY()), static_cast<std::uint16_t>(frame.width()),
+        static_cast<std::uint16_t>(frame.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL, &background);
+    const char wmClass[] = "tessera-probe\0TesseraProbe";
+    xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        sizeof wmClass, wmClass);
+    if (!type.empty()) {
+        const std::uint32_t typeAtom = atom(type);
+        xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_WINDOW_TYPE"),
+                            XCB_ATOM_ATOM, 32, 1, &typeAtom);
+    }
+    for (const auto& [name, values] : cardinals) {
+        xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, window, atom(name), XCB_ATOM_CARDINAL, 32,
+                            static_cast<std::uint32_t>(values.size()), values.data());
+    }
+    xcb_map_window(xcb, window);
+    xcb_flush(xcb);
+    const bool managed = waitUntil([&] {
+        const auto clients = clientList();
+        return std::find(clients.begin(), clients.end(), window) != clients.end() &&
+               frameExtents(window).size() == 4 && shown(window);
+    });
+    if (!managed) {
+        throw std::runtime_error("the window manager did not show the test's window");
+    }
+    return window;
+}
+
+XServer::Launched XServer::launch(const std::vector<std::string>& argv) {
+    const auto window = launchClient(argv);
+    return {window, children_.back()};
 }
 
 void XServer::setMonitors(const std::vector<Monitor>& monitors) {
@@ -755,18 +744,50 @@ void XServer::button(int number, bool press) {
     sync();
 }
 
-void XServer::key(std::string_view keysymName, bool press) {
-    const auto keysym = keysymFromName(keysymName);
+std::optional<std::uint8_t> XServer::keycodeOf(std::uint32_t keysym) {
     std::unique_ptr<xcb_key_symbols_t, void (*)(xcb_key_symbols_t*)> symbols(
         xcb_key_symbols_alloc(connection_), xcb_key_symbols_free);
     std::unique_ptr<xcb_keycode_t, FreeDeleter<xcb_keycode_t>> codes(
         xcb_key_symbols_get_keycode(symbols.get(), keysym));
     if (!codes || *codes == XCB_NO_SYMBOL) {
+        return std::nullopt;
+    }
+    return *codes;
+}
+
+void XServer::key(std::string_view keysymName, bool press) {
+    const auto code = keycodeOf(keysymFromName(keysymName));
+    if (!code) {
         throw std::runtime_error("no keycode for " + std::string(keysymName));
     }
-    xcb_test_fake_input(connection_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, *codes,
+    xcb_test_fake_input(connection_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, *code,
                         XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     sync();
+}
+
+void XServer::rewriteKeyboardMaps() {
+    auto* xcb = connection_;
+    const auto* setup = xcb_get_setup(xcb);
+    const auto first = setup->min_keycode;
+    const auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+    Reply<xcb_get_keyboard_mapping_reply_t> keys(
+        xcb_get_keyboard_mapping_reply(xcb, xcb_get_keyboard_mapping(xcb, first, count), nullptr));
+    Reply<xcb_get_modifier_mapping_reply_t> modifiers(
+        xcb_get_modifier_mapping_reply(xcb, xcb_get_modifier_mapping(xcb), nullptr));
+    if (!keys || !modifiers) {
+        throw std::runtime_error("cannot read the keyboard maps");
+    }
+    Reply<xcb_generic_error_t> error(xcb_request_check(
+        xcb, xcb_change_keyboard_mapping_checked(xcb, count, first, keys->keysyms_per_keycode,
+                                                 xcb_get_keyboard_mapping_keysyms(keys.get()))));
+    Reply<xcb_set_modifier_mapping_reply_t> set(xcb_set_modifier_mapping_reply(
+        xcb,
+        xcb_set_modifier_mapping(xcb, modifiers->keycodes_per_modifier,
+                                 xcb_get_modifier_mapping_keycodes(modifiers.get())),
+        nullptr));
+    if (error || !set || set->status != XCB_MAPPING_STATUS_SUCCESS) {
+        throw std::runtime_error("cannot write the keyboard maps back");
+    }
 }
 
 void XServer::chord(const std::vector<std::string>& modifiers, std::string_view keysymName) {
@@ -782,6 +803,42 @@ void XServer::chord(const std::vector<std::string>& modifiers, std::string_view 
 
 void XServer::sync() {
     std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
+// --- OtherClient ---
+
+OtherClient::OtherClient(const XServer& server)
+    : xcb_(xcb_connect(server.display().c_str(), nullptr)) {
+    if (xcb_connection_has_error(xcb_)) {
+        xcb_disconnect(xcb_);
+        throw std::runtime_error("cannot open another connection to " + server.display());
+    }
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(xcb_)).data->root;
+}
+
+OtherClient::~OtherClient() {
+    xcb_disconnect(xcb_);
+}
+
+int OtherClient::grab(std::uint8_t keycode, std::uint16_t modifiers) {
+    Reply<xcb_generic_error_t> error(
+        xcb_request_check(xcb_, xcb_grab_key_checked(xcb_, 1, root_, modifiers, keycode,
+                                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+    return error ? error->error_code : 0;
+}
+
+void OtherClient::ungrab(std::uint8_t keycode, std::uint16_t modifiers) {
+    std::free(xcb_request_check(xcb_, xcb_ungrab_key_checked(xcb_, keycode, root_, modifiers)));
+}
+
+int OtherClient::keyPresses() {
+    while (auto* event = xcb_poll_for_event(xcb_)) {
+        if ((event->response_type & 0x7f) == XCB_KEY_PRESS) {
+            ++presses_;
+        }
+        std::free(event);
+    }
+    return presses_;
 }
 
 // --- ChildProcess ---
@@ -886,6 +943,17 @@ std::string ChildProcess::errorOutput() {
     std::stringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+bool waitFor(const std::function<bool()>& condition, double timeoutSeconds) {
+    const auto deadline = deadlineAfter(timeoutSeconds);
+    while (!condition()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        ::poll(nullptr, 0, std::min(20, millisecondsUntil(deadline)));
+    }
+    return true;
 }
 
 // --- TesseraRun ---

@@ -78,8 +78,6 @@ public:
     int width() const { return options_.width; }
     int height() const { return options_.height; }
 
-    const Desktop& desktop() const { return desktop_; }
-
     // Runs a program with DISPLAY set to this server and the session's home, XDG folders and
     // bus (plus the given NAME=VALUE settings); it is killed when the server ends. Returns the
     // process id.
@@ -89,6 +87,18 @@ public:
     // window. Throws when none appears in time.
     XWindow launchClient(const std::vector<std::string>& argv,
                          const std::vector<std::string>& env = {});
+    // A top-level window of the test's own connection (WM_CLASS "tessera-probe",
+    // "TesseraProbe"), of the type (an atom name such as "_NET_WM_WINDOW_TYPE_DOCK"; none when
+    // empty) and with these CARDINAL properties; returns once the window manager shows it.
+    XWindow makeWindow(
+        const Rect& frame, std::string_view type = {},
+        const std::vector<std::pair<std::string, std::vector<std::uint32_t>>>& cardinals = {});
+    struct Launched {
+        XWindow window = 0;
+        pid_t pid = -1;
+    };
+    // launchClient, with the process id the program really has.
+    Launched launch(const std::vector<std::string>& argv);
     // Splits the screen into these monitors now (replacing the previous split).
     void setMonitors(const std::vector<Monitor>& monitors);
     // Runs a command with DISPLAY set and waits for it; its exit status.
@@ -153,10 +163,16 @@ public:
     void key(std::string_view keysymName, bool press);
     // Presses the modifiers in order, taps the key, releases the modifiers in reverse.
     void chord(const std::vector<std::string>& modifiers, std::string_view keysymName);
+    // The key that carries the keysym on the keyboard now; none when no key does.
+    std::optional<std::uint8_t> keycodeOf(std::uint32_t keysym);
+    // Writes the keyboard and modifier maps back exactly as they are, as a desktop does whenever
+    // it applies its keyboard settings: nothing changes, yet every client hears of new maps.
+    void rewriteKeyboardMaps();
     // A round trip on the test's connection.
     void sync();
 
 private:
+    bool shown(XWindow window);
     void startSession();
     void startWindowManager();
     void waitUntilManaging();
@@ -172,6 +188,27 @@ private:
     std::vector<std::string> definedMonitors_;
     xcb_connection_t* connection_ = nullptr;
     XWindow root_ = 0;
+};
+
+// Another client that grabs keys on the root window, as a desktop's shortcut daemon does; it
+// holds them until it ends.
+class OtherClient {
+public:
+    explicit OtherClient(const XServer& server);
+    ~OtherClient();
+    OtherClient(const OtherClient&) = delete;
+    OtherClient& operator=(const OtherClient&) = delete;
+
+    // The X error code of the grab, 0 when it was granted.
+    int grab(std::uint8_t keycode, std::uint16_t modifiers);
+    void ungrab(std::uint8_t keycode, std::uint16_t modifiers);
+    // Key presses delivered to this client so far.
+    int keyPresses();
+
+private:
+    xcb_connection_t* xcb_;
+    XWindow root_ = 0;
+    int presses_ = 0;
 };
 
 // A program whose standard output is read line by line while it runs (`tesseractl run`).
@@ -231,6 +268,10 @@ private:
     std::unique_ptr<ChildProcess> process_;
     std::uint32_t nextSync_ = 1;
 };
+
+// Checks the condition every 20 ms until it holds or the time is up, for state that no X event
+// announces (processes, files).
+bool waitFor(const std::function<bool()>& condition, double timeoutSeconds = 10.0);
 
 // The tesseractl built with the tests.
 std::string tesseractlPath();
