@@ -25,7 +25,7 @@ CompositedDesktop::CompositedDesktop(int width, int height) {
     server_ = std::make_unique<x11test::XServer>(
         x11test::ServerOptions{width, height, /*windowManager=*/false, {}});
     // A mid-tone background, as a wallpaper would be: light text and dark text both stand out.
-    if (server_->run({"xsetroot", "-solid", background}) != 0) {
+    if (server_->run({"xsetroot", "-solid", "#6d7f91"}) != 0) {
         throw std::runtime_error("xsetroot could not set the background of " + display());
     }
     // An empty configuration, so the user's picom.conf (shadows, fading, blur) never applies;

@@ -15,9 +15,6 @@ namespace tessera::screenshots {
 // compositor does not come up.
 class CompositedDesktop {
 public:
-    // The desktop's plain colour, where no window covers it.
-    static constexpr const char* background = "#6d7f91";
-
     CompositedDesktop(int width, int height);
     ~CompositedDesktop();
     CompositedDesktop(const CompositedDesktop&) = delete;
