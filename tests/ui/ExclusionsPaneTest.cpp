@@ -34,18 +34,36 @@ protected:
     shell::ExclusionsPaneModel& pane = sim.shell->exclusionsPane();
 };
 
-TEST_F(ExclusionsPane, TheChooserListsAppsByNameAndAddsEachNewOneOnceInTheOrderChosen) {
+TEST_F(ExclusionsPane, RowsAndTheChooserShowTheCatalogsNamesAndTheChooserAddsEachNewAppOnce) {
     sim.catalog.add({"org.gnome.Terminal", "Terminal", ""});
     sim.catalog.add({"firefox", "Firefox", "file:///icons/firefox.png"});
     sim.catalog.add({"code", "Code", ""});
-    sim.defaults.set(prefs::ignoredApps, std::string("org.gnome.Terminal"));
+    sim.catalog.add({"nameless", "", ""});
+    sim.defaults.set(prefs::ignoredApps, std::string("firefox\nunknown.app\nnameless"));
+    const auto field = [](const QVariantList& list, int row, const char* key) {
+        return list.at(row).toMap().value(key);
+    };
+    // Rows: the catalog's name and icon, else the identifier.
+    const auto rows = pane.apps();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(field(rows, 0, "name"), "Firefox");
+    EXPECT_EQ(field(rows, 0, "iconSource"), "file:///icons/firefox.png");
+    EXPECT_TRUE(field(rows, 0, "installed").toBool());
+    EXPECT_EQ(field(rows, 1, "name"), "unknown.app");
+    EXPECT_FALSE(field(rows, 1, "installed").toBool());
+    EXPECT_EQ(field(rows, 2, "name"), "nameless");
+    // The chooser: installed applications by name, those already ignored marked.
     const auto choices = pane.installedApps();
-    ASSERT_EQ(choices.size(), 3);
-    EXPECT_EQ(choices[0].toMap()["name"].toString(), "Code");
-    EXPECT_EQ(choices[1].toMap()["iconSource"].toString(), "file:///icons/firefox.png");
-    EXPECT_TRUE(choices[2].toMap()["ignored"].toBool());
-    EXPECT_FALSE(choices[0].toMap()["ignored"].toBool());
+    ASSERT_EQ(choices.size(), 4);
+    EXPECT_EQ(field(choices, 1, "name"), "Code");
+    EXPECT_EQ(field(choices, 2, "iconSource"), "file:///icons/firefox.png");
+    for (int i = 0; i < 4; ++i) {
+        const auto id = field(choices, i, "identifier").toString();
+        EXPECT_EQ(field(choices, i, "ignored").toBool(), id == "firefox" || id == "nameless")
+            << id.toStdString();
+    }
 
+    sim.defaults.set(prefs::ignoredApps, std::string("org.gnome.Terminal"));
     int added = 0;
     EXPECT_EQ(
         emissions(
@@ -57,31 +75,14 @@ TEST_F(ExclusionsPane, TheChooserListsAppsByNameAndAddsEachNewOneOnceInTheOrderC
     EXPECT_EQ(added, 3);
     EXPECT_EQ(stored(sim), "org.gnome.Terminal\nfirefox\ncode\norg.gimp.GIMP");
     EXPECT_TRUE(pane.lastError().isEmpty());
-
     // Already listed: nothing is written.
     const auto writes = sim.defaults.writeCount();
     EXPECT_EQ(pane.ignoreApps({"firefox"}), 0);
     EXPECT_EQ(sim.defaults.writeCount(), writes);
-
     sim.defaults.failWrites(true);
     EXPECT_EQ(pane.ignoreApps({"gedit"}), 1);
     EXPECT_FALSE(pane.lastError().isEmpty());
-}
-
-TEST_F(ExclusionsPane, RowsShowTheCatalogsNameAndIconOrTheIdentifier) {
-    sim.catalog.add({"firefox", "Firefox", "file:///icons/firefox.png"});
-    sim.catalog.add({"nameless", "", ""});
-    sim.defaults.set(prefs::ignoredApps, std::string("firefox\nunknown.app\nnameless"));
-    const auto rows = pane.apps();
-    ASSERT_EQ(rows.size(), 3);
-    EXPECT_EQ(rows[0].toMap()["name"].toString(), "Firefox");
-    EXPECT_EQ(rows[0].toMap()["iconSource"].toString(), "file:///icons/firefox.png");
-    EXPECT_TRUE(rows[0].toMap()["installed"].toBool());
-    EXPECT_EQ(rows[1].toMap()["name"].toString(), "unknown.app");
-    EXPECT_TRUE(rows[1].toMap()["iconSource"].toString().isEmpty());
-    EXPECT_FALSE(rows[1].toMap()["installed"].toBool());
-    EXPECT_EQ(rows[2].toMap()["name"].toString(), "nameless");
-    EXPECT_FALSE(pane.empty());
+    sim.defaults.failWrites(false);
 
     // The tray menu writes through the same preferences; the list follows.
     EXPECT_EQ(emissions(&pane, &shell::ExclusionsPaneModel::changed,

@@ -1,5 +1,5 @@
 // What the "Zones" page's view model does that its Qt Quick tests (tst_zones.qml,
-// tst_zonecanvas.qml, tst_presets.qml) can't see through the user's events: when it announces
+// tst_zonecanvas.qml) can't see through the user's events: when it announces
 // changes, the wiring to the store, the state and the hotkeys, ids it doesn't know, the language's
 // number format, the desk without displays and a change the layouts file did not take.
 
@@ -94,26 +94,31 @@ protected:
 
 // --- What the page shows ---
 
-TEST_F(ZonesPageTest, ShowsTheFirstDisplaysLayoutOnItsGridAndInItsMiniature) {
-    const auto screen = firstScreen();
-    const auto layout = store().layoutFor(screen);
-    EXPECT_EQ(page().editedScreenID(), text(screen.id));
-    EXPECT_EQ(page().layoutID(), idText(layout.id));
-    EXPECT_EQ(page().monitorsText(), text(screen.name));
-    EXPECT_EQ(canvasZones(), layout.zones);
-    ASSERT_FALSE(layout.zones.empty());
-    EXPECT_EQ(page().canvas().model().selectedID(), layout.zones.front().id);
-
-    const auto grid = editorGrid(sim.defaults, screen);
-    EXPECT_EQ(page().canvas().model().grid(), grid);
-    EXPECT_EQ(page().gridTitle(), QString("Grid %1 × %2").arg(grid.columns).arg(grid.rows));
-    EXPECT_DOUBLE_EQ(page().canvasAspect(), freeAreaAspect(screen));
+TEST_F(ZonesPageTest, EachDisplaysLayoutShowsOnItsGridInItsShapeAndInItsMiniature) {
+    setScreens(simscreens::withPortrait());
+    for (const auto& screen : sim.state->screens()) {
+        SCOPED_TRACE(screen.name);
+        page().chooseDisplay(text(screen.id));
+        const auto layout = store().layoutFor(screen);
+        EXPECT_EQ(sim.state->editorScreenID(), screen.id);
+        EXPECT_EQ(page().layoutID(), idText(layout.id));
+        EXPECT_EQ(page().monitorsText(), text(screen.name));
+        EXPECT_EQ(canvasZones(), layout.zones);
+        ASSERT_FALSE(layout.zones.empty());
+        EXPECT_EQ(page().canvas().model().selectedID(), layout.zones.front().id);
+        const auto grid = editorGrid(sim.defaults, screen);
+        EXPECT_EQ(page().canvas().model().grid(), grid);
+        EXPECT_EQ(page().gridTitle(), QString("Grid %1 × %2").arg(grid.columns).arg(grid.rows));
+        EXPECT_DOUBLE_EQ(page().canvasAspect(), freeAreaAspect(screen));
+    }
+    EXPECT_TRUE(sim.state->screens().at(1).isPortrait());
 
     // The display button's miniature places the zones on the whole display, as the overview
     // does.
+    const auto screen = firstScreen();
     const auto miniature = entry(page().screens(), 0);
     EXPECT_DOUBLE_EQ(miniature["aspect"].toDouble(), previewAspect(screen));
-    const auto placed = previewZones(layout, screen, sim.localizer);
+    const auto placed = previewZones(store().layoutFor(screen), screen, sim.localizer);
     const auto shown = miniature["zones"].toList();
     ASSERT_EQ(shown.size(), static_cast<qsizetype>(placed.size()));
     EXPECT_DOUBLE_EQ(entry(shown, 0)["y"].toDouble(), placed.front().y);
@@ -143,7 +148,18 @@ TEST_F(ZonesPageTest, LayoutThumbnailsShowTheLayoutsOwnFractionsLargestFirst) {
 
 // --- When the page announces changes ---
 
-TEST_F(ZonesPageTest, FollowsStoreAndGridChangesMadeElsewhereATurnLater) {
+TEST_F(ZonesPageTest, AnnouncesItsOwnOperationsAtOnceAndChangesMadeElsewhereATurnLater) {
+    QSignalSpy spy(&page(), &ZonesPageModel::changed);
+    const auto before = edited().zones.size();
+    page().addZone();
+    // No turn of the event loop yet: the page and the canvas already show the new zone.
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(canvasZones().size(), before + 1);
+    EXPECT_EQ(page().selectedZoneID(), idText(edited().zones.back().id));
+    page().setShowsGridPicker(true);
+    page().setShowsGridPicker(true);
+    EXPECT_EQ(spy.count(), 2) << "the same value again changes nothing";
+
     auto layout = edited();
     layout.zones.push_back(Zone{Uuid::random(), "Extra", 0.1, 0.1, 0.2, 0.2, std::nullopt});
     EXPECT_GE(emissions(&page(), &ZonesPageModel::changed,
@@ -170,22 +186,6 @@ TEST_F(ZonesPageTest, FollowsStoreAndGridChangesMadeElsewhereATurnLater) {
     EXPECT_EQ(emissions(&page(), &ZonesPageModel::changed,
                         [&] { sim.shell->preferences().setBool("snapOnDrag", false); }),
               0);
-}
-
-TEST_F(ZonesPageTest, OperationsAnnounceAtOnce) {
-    QSignalSpy spy(&page(), &ZonesPageModel::changed);
-    const auto before = edited().zones.size();
-    page().addZone();
-    // No turn of the event loop yet: the page and the canvas already show the new zone.
-    EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(canvasZones().size(), before + 1);
-    EXPECT_EQ(page().selectedZoneID(), idText(edited().zones.back().id));
-
-    page().setShowsPresets(true);
-    page().setShowsGridPicker(true);
-    EXPECT_EQ(spy.count(), 3);
-    page().setShowsGridPicker(true);
-    EXPECT_EQ(spy.count(), 3) << "nothing changed";
 }
 
 TEST_F(ZonesPageTest, AChangeTheFileDidNotTakeIsShownAndTryAgainWritesIt) {
@@ -228,18 +228,13 @@ TEST_F(ZonesPageTest, SelectionStaysInsideTheEditedLayout) {
     sim.state->applyLayoutChange(changed, "Change", nullptr);
     settle();
     EXPECT_EQ(page().selectedZoneID(), idText(other.zones.front().id));
-}
 
-TEST_F(ZonesPageTest, NoSelectionChosenOnTheCanvasSurvivesTheStatesUpdates) {
+    // No selection chosen on the canvas survives unrelated changes of the state.
     page().canvas().model().callbacks.onSelectionChanged(std::nullopt);
     EXPECT_FALSE(page().hasSelection());
-    EXPECT_EQ(page().zoneName(), "");
-
-    // Unrelated changes of the state leave it so.
     sim.state->setPage(AppPage::settings);
-    auto layout = edited();
-    layout.zones.front().x = 0.01;
-    sim.state->applyLayoutChange(layout, "Change", nullptr);
+    changed.zones.front().x = 0.01;
+    sim.state->applyLayoutChange(changed, "Change", nullptr);
     settle();
     EXPECT_FALSE(page().hasSelection());
     EXPECT_FALSE(page().canvas().model().selectedID());
@@ -265,18 +260,6 @@ TEST_F(ZonesPageTest, IdsThePageDoesNotKnowChangeNothing) {
     EXPECT_FALSE(page().confirmsLayoutDeletion());
     EXPECT_TRUE(page().showsPresets()) << "the sheet stays open for another pick";
     EXPECT_FALSE(undo().canUndo());
-}
-
-TEST_F(ZonesPageTest, APortraitDisplayGetsItsShapeAndGrid) {
-    setScreens(simscreens::withPortrait());
-    const auto portrait = sim.state->screens().at(1);
-    ASSERT_TRUE(portrait.isPortrait());
-
-    page().chooseDisplay(text(portrait.id));
-    EXPECT_EQ(sim.state->editorScreenID(), portrait.id);
-    EXPECT_EQ(page().layoutID(), idText(store().layoutFor(portrait).id));
-    EXPECT_DOUBLE_EQ(page().canvasAspect(), freeAreaAspect(portrait));
-    EXPECT_EQ(page().canvas().model().grid(), editorGrid(sim.defaults, portrait));
 }
 
 // --- The zone's recorder ---

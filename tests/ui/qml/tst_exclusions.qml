@@ -1,65 +1,43 @@
 import QtQuick
-import QtTest
 import Tessera
 
 Item {
-    id: root
     width: 760
     height: 900
 
-    Loader {
-        id: loader
-        anchors.fill: parent
-        source: "qrc:/qt/qml/Tessera/ExclusionsPane.qml"
-    }
-
-    TestCase {
+    ShellTestCase {
         name: "ExclusionsPane"
-        when: windowShown
-
-        function child(name) {
-            const item = findChild(loader.item, name)
-            verify(item !== null, name)
-            return item
-        }
-
-        function init() {
-            Preferences.remove("ignoredApps")
-            tryCompare(loader, "status", Loader.Ready)
-        }
-
-        function test_emptyList() {
-            verify(child("noIgnoredApps").visible)
-            compare(findChild(loader.item, "ignoredApp0"), null)
-        }
+        source: "ExclusionsPane.qml"
 
         function test_stopIgnoringRemovesEveryCopy() {
+            Preferences.remove("ignoredApps")
+            const pane = load()
+            verify(child(pane, "noIgnoredApps").visible)
             Preferences.setString("ignoredApps", "org.example.Paint\ncode\norg.example.Paint\nfirefox")
-            verify(!child("noIgnoredApps").visible)
-            const first = child("ignoredApp0")
+            verify(!child(pane, "noIgnoredApps").visible)
+            const first = child(pane, "ignoredApp0")
             compare(findChild(first, "appName").text, "org.example.Paint")
 
             mouseClick(findChild(first, "stopIgnoring"))
             compare(Preferences.stringValue("ignoredApps"), "code\nfirefox")
-            tryVerify(() => findChild(loader.item, "ignoredApp2") === null)
-
-            mouseClick(findChild(child("ignoredApp1"), "stopIgnoring"))
-            compare(Preferences.stringValue("ignoredApps"), "code")
-            mouseClick(findChild(child("ignoredApp0"), "stopIgnoring"))
+            tryVerify(() => findChild(pane, "ignoredApp2") === null)
+            mouseClick(findChild(child(pane, "ignoredApp1"), "stopIgnoring"))
+            mouseClick(findChild(child(pane, "ignoredApp0"), "stopIgnoring"))
             compare(Preferences.stringValue("ignoredApps"), "")
-            tryVerify(() => child("noIgnoredApps").visible)
+            tryVerify(() => child(pane, "noIgnoredApps").visible)
         }
 
-        function test_theChooserIsTitledAndListsNoFiles() {
-            const chooser = loader.item.chooser
-            mouseClick(child("addAppsButton"))
+        function test_theChooserListsNothingWithoutApplications() {
+            const pane = load()
+            const chooser = pane.chooser
+            mouseClick(child(pane, "addAppsButton"))
             tryVerify(() => chooser.opened)
             // The simulated desktop has no applications installed.
             verify(findChild(chooser.contentItem, "noAppsToChoose").visible)
             verify(!findChild(chooser.footer, "ignoreChosenApps").enabled)
             mouseClick(findChild(chooser.footer, "cancelChoosingApps"))
             tryVerify(() => !chooser.visible)
-            compare(Preferences.value("ignoredApps"), undefined)
+            compare(Preferences.stringValue("ignoredApps"), "")
         }
     }
 }

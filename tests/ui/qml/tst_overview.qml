@@ -1,54 +1,18 @@
 import QtQuick
-import QtQuick.Controls
-import QtTest
 import Tessera
 
-// The page is shown in a visible root; a TestCase itself never is.
 Item {
-    id: root
     width: 1100
     height: 2000
 
-    TestCase {
-        id: testCase
+    ShellTestCase {
         name: "OverviewPage"
-        when: windowShown
+        source: "OverviewPage.qml"
+        property Item page
 
-        Component {
-            id: pageComponent
-            Loader {
-                width: root.width
-                height: root.height
-                source: "qrc:/qt/qml/Tessera/OverviewPage.qml"
-            }
-        }
+        function card(index) { return child(page, "monitorCard-" + index) }
 
-        function loadPage() {
-            const loader = createTemporaryObject(pageComponent, root)
-            verify(loader)
-            tryCompare(loader, "status", Loader.Ready)
-            return loader.item
-        }
-
-        // Every item under root whose text is exactly the given one.
-        function itemsWithText(root, text) {
-            let found = []
-            if (root.text === text)
-                found.push(root)
-            for (let i = 0; i < root.children.length; ++i)
-                found = found.concat(itemsWithText(root.children[i], text))
-            return found
-        }
-
-        function visibleText(root, text) {
-            return itemsWithText(root, text).some(item => item.visible)
-        }
-
-        function card(page, index) {
-            const item = findChild(page, "monitorCard-" + index)
-            verify(item, "card " + index)
-            return item
-        }
+        function init() { page = load() }
 
         function cleanup() {
             sim.setPermissions(true, true)
@@ -57,108 +21,83 @@ Item {
         }
 
         // The section texts are read back from the page's pictures.
-        function test_oneCardPerMonitor() {
-            const page = loadPage()
-            // One display on the simulated desktop: one card, and no empty-list message.
+        function test_oneCardPerMonitorWithItsLayoutsZones() {
+            const monitor = OverviewViewModel.monitors[0]
             compare(OverviewViewModel.monitors.length, 1)
-            verify(findChild(page, "monitorCard-0"))
             verify(!findChild(page, "monitorCard-1"))
-            verify(!findChild(page, "noMonitors").visible)
-            compare(findChild(card(page, 0), "monitorName").text, OverviewViewModel.monitors[0].name)
-            verify(!findChild(page, "accessWarning").visible)
-        }
-
-        function test_previewDrawsTheLayoutsZones() {
-            const page = loadPage()
-            const preview = findChild(card(page, 0), "monitorPreview")
-            verify(preview)
-            compare(preview.aspect, OverviewViewModel.monitors[0].aspect)
-            tryVerify(() => preview.width > 0 && preview.height > 0)
-            tryVerify(() => Math.abs(preview.width / preview.height - OverviewViewModel.monitors[0].aspect) < 0.02)
-            compare(preview.zones.length, OverviewViewModel.monitors[0].zones.length)
+            verify(!child(page, "noMonitors").visible)
+            compare(child(card(0), "monitorName").text, monitor.name)
+            const preview = child(card(0), "monitorPreview")
+            tryVerify(() => preview.height > 0
+                      && Math.abs(preview.width / preview.height - monitor.aspect) < 0.02)
             verify(preview.zones.length > 0)
+            compare(preview.zones.length, monitor.zones.length)
         }
 
-        function test_keyboardRowsShowKeyCaps() {
-            const page = loadPage()
+        function test_keyboardRowsShowKeyCapsAndKeysAnotherProgramHolds() {
             compare(OverviewViewModel.commands.length, 7)
-            const row = findChild(page, "command-zoneLeft")
-            verify(row)
-            const caps = findChild(row, "keyCaps")
+            const row = () => child(page, "command-zoneLeft")
+            const caps = child(row(), "keyCaps")
             compare(caps.keys, ["Ctrl", "Alt", "←"])
-            verify(visibleText(row, Strings.localized("Zone to the Left")))
-            verify(visibleText(caps, "Ctrl"))
-            verify(visibleText(caps, "←"))
-            compare(findChild(row, "heldElsewhere").visible, false)
-
-            // Keys another program holds are marked, with the reason. The rows are made anew
-            // when the commands change.
-            const heldMark = () => findChild(findChild(page, "command-zoneLeft"), "heldElsewhereMark")
+            verify(visibleText(row(), Strings.localized("Zone to the Left")))
+            verify(visibleText(caps, "Ctrl") && visibleText(caps, "←"))
+            // Marked, with the reason. The rows are made anew when the commands change.
+            const heldMark = () => findChild(row(), "heldElsewhereMark")
+            compare(heldMark().visible, false)
             sim.holdKeysElsewhere(123, 0x1800, true)
             tryVerify(() => heldMark() && heldMark().visible, 1000, "no mark on a held shortcut")
-            verify(visibleText(findChild(page, "command-zoneLeft"),
-                               "Another application uses this shortcut, so it does nothing in Tessera."))
+            verify(visibleText(row(), "Another application uses this shortcut, so it does nothing in Tessera."))
             sim.holdKeysElsewhere(123, 0x1800, false)
             tryVerify(() => heldMark() && !heldMark().visible, 1000, "the mark stayed")
         }
 
         function test_warningCardWhileAPermissionIsMissing() {
-            const page = loadPage()
-            const warning = findChild(page, "accessWarning")
+            const warning = child(page, "accessWarning")
             verify(!warning.visible)
-
             sim.setPermissions(true, false)
             sim.runPending()
             tryCompare(warning, "visible", true)
-
-            mouseClick(findChild(warning, "grantAccess"))
+            mouseClick(child(warning, "grantAccess"))
             tryCompare(AppViewModel, "page", "settings")
             compare(AppViewModel.settingsPane, "permissions")
-
             sim.setPermissions(true, true)
             sim.runPending()
             tryCompare(warning, "visible", false)
         }
 
         function test_choosingALayoutAssignsIt() {
-            const page = loadPage()
-            const combo = findChild(card(page, 0), "layoutPicker")
-            verify(combo)
-            verify(OverviewViewModel.layouts.length > 1)
+            const combo = child(card(0), "layoutPicker")
             compare(combo.count, OverviewViewModel.layouts.length)
             const before = combo.currentIndex
             compare(OverviewViewModel.layouts[before].id, OverviewViewModel.monitors[0].layoutID)
             compare(combo.currentText, OverviewViewModel.layouts[before].name)
 
-            const target = before === combo.count - 1 ? before - 1 : before + 1
+            const last = before === combo.count - 1
             combo.forceActiveFocus()
-            keyClick(before === combo.count - 1 ? Qt.Key_Up : Qt.Key_Down)
+            keyClick(last ? Qt.Key_Up : Qt.Key_Down)
             // The store's change reaches the page through the state.
             sim.runPending()
+            const target = last ? before - 1 : before + 1
             const wanted = OverviewViewModel.layouts[target].id
             tryVerify(() => OverviewViewModel.monitors[0].layoutID === wanted)
-            const fresh = findChild(card(page, 0), "layoutPicker")
-            tryCompare(fresh, "currentIndex", target)
+            tryCompare(child(card(0), "layoutPicker"), "currentIndex", target)
         }
 
-        function test_editZonesOpensThatDisplay() {
-            const page = loadPage()
+        function test_buttonsOpenTheirPages_data() {
+            return [{ tag: "editZones", button: "editZones", page: "zones" },
+                    { tag: "customize", button: "customize", page: "settings", pane: "keyboard" }]
+        }
+
+        function test_buttonsOpenTheirPages(data) {
             // Another display was being edited before.
             AppViewModel.editZones("1920x1080 Elsewhere 1920x1080")
-            tryCompare(AppViewModel, "editorScreenID", "1920x1080 Elsewhere 1920x1080")
             AppViewModel.page = "overview"
-            tryCompare(AppViewModel, "page", "overview")
-
-            mouseClick(findChild(card(page, 0), "editZones"))
-            tryCompare(AppViewModel, "page", "zones")
-            compare(AppViewModel.editorScreenID, OverviewViewModel.monitors[0].id)
-        }
-
-        function test_customizeOpensKeyboardSettings() {
-            const page = loadPage()
-            mouseClick(findChild(page, "customize"))
-            tryCompare(AppViewModel, "page", "settings")
-            compare(AppViewModel.settingsPane, "keyboard")
+            mouseClick(child(page, data.button))
+            tryCompare(AppViewModel, "page", data.page)
+            if (data.pane)
+                compare(AppViewModel.settingsPane, data.pane)
+            else
+                compare(AppViewModel.editorScreenID, OverviewViewModel.monitors[0].id)
         }
     }
 }

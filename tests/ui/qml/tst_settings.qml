@@ -1,67 +1,84 @@
 import QtQuick
-import QtTest
 import Tessera
 
+// The Settings page with its list of panes, and the Permissions pane.
 Item {
-    id: root
     width: 1000
     height: 700
 
-    Loader {
-        id: loader
-        anchors.fill: parent
-        source: "qrc:/qt/qml/Tessera/SettingsPage.qml"
-    }
-
-    TestCase {
+    ShellTestCase {
         name: "SettingsPage"
-        when: windowShown
+        source: "SettingsPage.qml"
+        property Item page
 
-        function row(rawValue) { return findChild(loader.item, "paneRow-" + rawValue) }
-        function paneLoader() { return findChild(loader.item, "paneLoader") }
+        function row(rawValue) { return child(page, "paneRow-" + rawValue) }
+        function paneLoader() { return child(page, "paneLoader") }
+        function paneShown(file) {
+            tryVerify(() => String(paneLoader().source).endsWith("/Tessera/" + file)
+                      && paneLoader().status === Loader.Ready, 5000, file)
+            return paneLoader().item
+        }
 
         function init() {
             AppViewModel.settingsPane = "general"
             sim.setPermissions(true, true)
             tryCompare(AppViewModel, "accessNeeded", false)
+            page = load()
         }
 
-        function test_clickingARowSwitchesThePane() {
-            tryVerify(() => paneLoader().status === Loader.Ready)
-            verify(String(paneLoader().source).endsWith("/Tessera/GeneralPane.qml"))
-            compare(paneLoader().item.objectName, "generalPane")
-
+        function test_clickingARowOrTheStateSwitchesThePane() {
+            compare(paneShown("GeneralPane.qml").objectName, "generalPane")
             mouseClick(row("permissions"))
             compare(AppViewModel.settingsPane, "permissions")
-            tryVerify(() => String(paneLoader().source).endsWith("/Tessera/PermissionsPane.qml"))
-            tryCompare(paneLoader(), "status", Loader.Ready)
-            compare(paneLoader().item.objectName, "permissionsPane")
+            compare(paneShown("PermissionsPane.qml").objectName, "permissionsPane")
             verify(row("permissions").highlighted)
             verify(!row("general").highlighted)
-
-            mouseClick(row("exclusions"))
-            compare(AppViewModel.settingsPane, "exclusions")
-            tryVerify(() => String(paneLoader().source).endsWith("/Tessera/ExclusionsPane.qml"))
-        }
-
-        function test_theStateChoosesThePaneToo() {
             // Other places open Settings at a pane (the badge opens Permissions).
             AppViewModel.openSettings("keyboard")
-            tryVerify(() => String(paneLoader().source).endsWith("/Tessera/KeyboardPane.qml"))
+            paneShown("KeyboardPane.qml")
             verify(row("keyboard").highlighted)
         }
 
         function test_thePermissionsRowWarnsWhileAPermissionIsMissing() {
-            const icon = findChild(loader.item, "paneIcon-permissions")
+            const icon = child(page, "paneIcon-permissions")
             compare(icon.name, "lock.shield")
-            sim.setPermissions(true, false)
-            tryCompare(icon, "name", "exclamationmark.circle.fill")
-            compare(findChild(loader.item, "paneIcon-general").name, "gearshape")
-            sim.setPermissions(false, true)
-            tryCompare(AppViewModel, "inputMonitoringGranted", true)
-            compare(icon.name, "exclamationmark.circle.fill")
+            for (const [accessibility, inputMonitoring] of [[true, false], [false, true]]) {
+                sim.setPermissions(accessibility, inputMonitoring)
+                tryCompare(AppViewModel, "accessibilityGranted", accessibility)
+                tryCompare(icon, "name", "exclamationmark.circle.fill")
+            }
+            compare(child(page, "paneIcon-general").name, "gearshape")
             sim.setPermissions(true, true)
             tryCompare(icon, "name", "lock.shield")
+        }
+
+        function test_missingPermissionsOfferTheirOwnSystemSettingsPage() {
+            mouseClick(row("permissions"))
+            const pane = paneShown("PermissionsPane.qml")
+            compare(child(pane, "accessibilityGranted").name, "checkmark.circle.fill")
+            verify(child(pane, "inputMonitoringGranted").visible)
+            verify(!child(pane, "accessibilityOpenSettings").visible)
+            verify(!child(pane, "inputMonitoringOpenSettings").visible)
+
+            sim.setPermissions(false, true)
+            tryCompare(child(pane, "accessibilityOpenSettings"), "visible", true)
+            verify(!child(pane, "accessibilityGranted").visible)
+            verify(!child(pane, "inputMonitoringOpenSettings").visible)
+            sim.setPermissions(false, false)
+            tryCompare(child(pane, "inputMonitoringOpenSettings"), "visible", true)
+            // The buttons take the check marks' places once the rows are laid out again.
+            waitForRendering(pane)
+            for (const [button, page] of [["accessibilityOpenSettings", "?Privacy_Accessibility"],
+                                          ["inputMonitoringOpenSettings", "?Privacy_ListenEvent"]]) {
+                const before = sim.openedURLs().length
+                mouseClick(child(pane, button))
+                const opened = sim.openedURLs()
+                compare(opened.length, before + 1)
+                verify(opened[before].endsWith(page), opened)
+            }
+            const relaunches = sim.relaunchRequests()
+            mouseClick(child(pane, "relaunchTessera"))
+            compare(sim.relaunchRequests(), relaunches + 1)
         }
     }
 }

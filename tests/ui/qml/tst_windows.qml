@@ -1,108 +1,80 @@
 import QtQuick
-import QtTest
 import Tessera
 
 Item {
-    id: root
     width: 760
     height: 1500
 
-    Loader {
-        id: loader
-        anchors.fill: parent
-        source: "qrc:/qt/qml/Tessera/WindowsPane.qml"
-    }
-
-    TestCase {
+    ShellTestCase {
         name: "WindowsPane"
-        when: windowShown
-
-        function child(name) {
-            const item = findChild(loader.item, name)
-            verify(item !== null, name)
-            return item
-        }
+        source: "WindowsPane.qml"
+        property Item pane
 
         function init() {
             for (const key of ["snapOnDrag", "restoreOnDragOut", "cardScale", "windowGap",
                                "tightEdges", "gridColumns", "returnToZonesOnReconnect",
                                "openInLastZone"])
                 Preferences.remove(key)
-            tryCompare(loader, "status", Loader.Ready)
+            pane = load()
         }
 
-        function test_draggingToggles() {
-            const snap = child("snapOnDragSwitch")
-            const restore = child("restoreOnDragOutSwitch")
-            verify(snap.checked)
-            verify(restore.checked)
+        function test_switchWritesItsOwnKeyAndFollowsIt_data() {
+            return [{ tag: "snapOnDrag", on: true }, { tag: "restoreOnDragOut", on: true },
+                    { tag: "returnToZonesOnReconnect", on: true }, { tag: "openInLastZone", on: false }]
+        }
 
-            mouseClick(snap)
-            compare(Preferences.boolValue("snapOnDrag"), false)
-            verify(!snap.checked)
-            mouseClick(restore)
-            compare(Preferences.boolValue("restoreOnDragOut"), false)
-
-            // The remembered-zone switches start as registered and write their own keys.
-            const reconnect = child("returnToZonesOnReconnectSwitch")
-            const reopen = child("openInLastZoneSwitch")
-            verify(reconnect.checked)
-            verify(!reopen.checked)
-            mouseClick(reopen)
-            compare(Preferences.boolValue("openInLastZone"), true)
-            compare(Preferences.boolValue("returnToZonesOnReconnect"), true)
-
-            // The key toggles the focused switch too.
-            snap.forceActiveFocus()
+        // A click and the space key write the switch's own key; a change from elsewhere (the
+        // tray menu) shows at once.
+        function test_switchWritesItsOwnKeyAndFollowsIt(data) {
+            const toggle = child(pane, data.tag + "Switch")
+            compare(toggle.checked, data.on)
+            mouseClick(toggle)
+            compare(Preferences.boolValue(data.tag), !data.on)
+            compare(toggle.checked, !data.on)
+            for (const other of test_switchWritesItsOwnKeyAndFollowsIt_data()) {
+                if (other.tag !== data.tag)
+                    compare(Preferences.boolValue(other.tag), other.on, other.tag)
+            }
+            toggle.forceActiveFocus()
             keyClick(Qt.Key_Space)
-            compare(Preferences.boolValue("snapOnDrag"), true)
+            compare(Preferences.boolValue(data.tag), data.on)
+            Preferences.setBool(data.tag, !data.on)
+            compare(toggle.checked, !data.on)
+        }
 
-            // A change from elsewhere (the tray menu) shows at once.
-            Preferences.setBool("restoreOnDragOut", true)
-            verify(restore.checked)
-
-            // A change the file did not take holds, and the pane says so, offering to write it
-            // again, until a write succeeds.
-            const note = child("preferencesSaveError")
+        // A change the file did not take holds, and the pane says so, offering to write it again,
+        // until a write succeeds.
+        function test_aFailedWriteIsShownUntilWrittenAgain() {
+            const snap = child(pane, "snapOnDragSwitch")
+            const note = child(pane, "preferencesSaveError")
             verify(!note.visible)
             sim.failPreferenceWrites(true)
             mouseClick(snap)
             verify(!snap.checked)
             verify(note.visible)
-            mouseClick(child("preferencesSaveAgain"))
+            mouseClick(child(pane, "preferencesSaveAgain"))
             verify(note.visible, "still failing")
             sim.failPreferenceWrites(false)
-            mouseClick(child("preferencesSaveAgain"))
+            mouseClick(child(pane, "preferencesSaveAgain"))
             verify(!note.visible)
             compare(Preferences.boolValue("snapOnDrag"), false)
         }
 
         function test_cardScaleSlider() {
-            const slider = child("cardScaleSlider")
-            const label = child("cardScaleLabel")
-            const card = child("cardPreview")
-            compare(slider.value, 100)
+            const slider = child(pane, "cardScaleSlider")
+            const label = child(pane, "cardScaleLabel")
+            const card = child(pane, "cardPreview")
             compare(label.text, "100%")
-
-            mouseClick(slider, slider.width - 2, slider.height / 2)
-            compare(Preferences.doubleValue("cardScale"), 160)
-            compare(label.text, "160%")
-            tryCompare(card, "width", WindowsPaneModel.cardPreviewSize.width)
-            tryCompare(card, "height", WindowsPaneModel.cardPreviewSize.height)
-            compare(card.width, WindowsPaneModel.cardPreviewMaximumSize.width)
-
-            slider.forceActiveFocus()
-            keyClick(Qt.Key_Left)
-            keyClick(Qt.Key_Left)
-            compare(Preferences.doubleValue("cardScale"), 140)
-            compare(label.text, "140%")
-            tryCompare(card, "width", WindowsPaneModel.cardPreviewSize.width)
-            verify(card.width < WindowsPaneModel.cardPreviewMaximumSize.width)
-
-            mouseClick(slider, 2, slider.height / 2)
-            compare(Preferences.doubleValue("cardScale"), 60)
-            tryCompare(card, "width", WindowsPaneModel.cardPreviewSize.width)
-
+            for (const [act, scale] of [[() => mouseClick(slider, slider.width - 2, slider.height / 2), 160],
+                                        [() => { slider.forceActiveFocus(); keyClick(Qt.Key_Left); keyClick(Qt.Key_Left) }, 140],
+                                        [() => mouseClick(slider, 2, slider.height / 2), 60]]) {
+                act()
+                compare(Preferences.doubleValue("cardScale"), scale)
+                compare(label.text, scale + "%")
+                tryCompare(card, "width", WindowsPaneModel.cardPreviewSize.width)
+                tryCompare(card, "height", WindowsPaneModel.cardPreviewSize.height)
+                compare(card.width === WindowsPaneModel.cardPreviewMaximumSize.width, scale === 160)
+            }
             // Stored by hand out of range: the slider shows what the overlay uses.
             Preferences.setDouble("cardScale", 300)
             compare(slider.value, 160)
@@ -110,18 +82,15 @@ Item {
         }
 
         function test_gapStepperAndTightEdges() {
-            const stepper = child("windowGapStepper")
-            const tight = child("tightEdgesSwitch")
-            compare(stepper.value, 0)
+            const stepper = child(pane, "windowGapStepper")
+            const tight = child(pane, "tightEdgesSwitch")
             compare(stepper.displayText, "0 pt")
             verify(!tight.enabled)
-
             // Without a gap the edge toggle neither moves nor loses its stored value.
             Preferences.setBool("tightEdges", true)
-            verify(tight.checked)
             mouseClick(tight)
-            compare(Preferences.boolValue("tightEdges"), true)
             verify(tight.checked)
+            compare(Preferences.boolValue("tightEdges"), true)
 
             mouseClick(stepper.up.indicator)
             mouseClick(stepper.up.indicator)
@@ -136,36 +105,29 @@ Item {
                 keyClick(Qt.Key_Up)
             compare(Preferences.doubleValue("windowGap"), 40)
             compare(stepper.displayText, "40 pt")
-
             for (let i = 0; i < 25; ++i)
                 keyClick(Qt.Key_Down)
             compare(Preferences.doubleValue("windowGap"), 0)
             verify(!tight.enabled)
-            compare(Preferences.boolValue("tightEdges"), false)
         }
 
         function test_gridPicker() {
-            const highlight = child("gridPickerHighlight")
-            const twelve = child("gridTile12")
-            const sixteen = child("gridTile16")
-            verify(twelve.selected)
-            verify(!sixteen.selected)
-            tryCompare(highlight, "x", twelve.x - 3)
-
-            mouseClick(sixteen)
+            const highlight = child(pane, "gridPickerHighlight")
+            verify(child(pane, "gridTile12").selected)
+            tryCompare(highlight, "x", child(pane, "gridTile12").x - 3)
+            mouseClick(child(pane, "gridTile16"))
             compare(Preferences.value("gridColumns"), 16)
-            // The tiles are made anew from the new model.
-            verify(child("gridTile16").selected)
-            verify(!child("gridTile12").selected)
-            // The frame springs over to the chosen tile.
-            verify(highlight.x !== child("gridTile16").x - 3)
-            tryCompare(highlight, "x", child("gridTile16").x - 3)
-            tryCompare(highlight, "y", child("gridTile16").y - 3)
+            // The tiles are made anew from the new model; the frame springs over to the chosen one.
+            verify(child(pane, "gridTile16").selected)
+            verify(!child(pane, "gridTile12").selected)
+            verify(highlight.x !== child(pane, "gridTile16").x - 3)
+            tryCompare(highlight, "x", child(pane, "gridTile16").x - 3)
+            tryCompare(highlight, "y", child(pane, "gridTile16").y - 3)
 
             // A count the picker doesn't offer selects nothing and hides the frame.
             Preferences.setInteger("gridColumns", 10)
             verify(!highlight.visible)
-            mouseClick(child("gridTile4"))
+            mouseClick(child(pane, "gridTile4"))
             compare(Preferences.value("gridColumns"), 4)
             verify(highlight.visible)
         }
