@@ -92,9 +92,14 @@ protected:
 
 } // namespace
 
-// ---- Making and exporting ---------------------------------------------------------------------
-
 TEST_F(BackupServiceTest, ABackupHoldsWhatTheUserStoredTypedByItsValue) {
+    auto withoutLoginItem = context();
+    withoutLoginItem.openAtLogin = nullptr;
+    const auto fresh = makeBackup(withoutLoginItem);
+    EXPECT_TRUE(fresh.preferences.empty());
+    EXPECT_EQ(fresh.openAtLogin, std::nullopt);
+    EXPECT_EQ(fresh.layouts.layouts, builtInLayouts());
+
     defaults.set("gridColumns", std::int64_t{12});
     defaults.set("cardScale", 100.0);
     defaults.set("snapOnDrag", false);
@@ -125,24 +130,6 @@ TEST_F(BackupServiceTest, ABackupHoldsWhatTheUserStoredTypedByItsValue) {
     EXPECT_EQ(iso8601(backup.createdAt), "2026-12-05T05:52:09Z") << "whole seconds";
 }
 
-TEST_F(BackupServiceTest, AFreshInstallationHasNoPreferencesAndNoLoginItemWithoutOne) {
-    auto withoutLoginItem = context();
-    withoutLoginItem.openAtLogin = nullptr;
-    const auto backup = makeBackup(withoutLoginItem);
-    EXPECT_TRUE(backup.preferences.empty());
-    EXPECT_EQ(backup.openAtLogin, std::nullopt);
-    EXPECT_EQ(backup.layouts.layouts, builtInLayouts());
-}
-
-TEST_F(BackupServiceTest, ExportWritesTheSnapshot) {
-    defaults.set("windowGap", 8.0);
-    const auto file = temp / "Tessera 2026-12-05.json";
-    ASSERT_EQ(exportBackup(context(), file), "");
-    const auto read = readBackup(file);
-    ASSERT_TRUE(read) << read.detail;
-    EXPECT_EQ(*read.backup, makeBackup(context()));
-}
-
 TEST_F(BackupServiceTest, ExportThenImportBringsBackTheExportedState) {
     store.upsert(userLayout("Desk"));
     defaults.set("gridColumns", std::int64_t{6});
@@ -150,7 +137,7 @@ TEST_F(BackupServiceTest, ExportThenImportBringsBackTheExportedState) {
     defaults.set("shortcut.zoneUp", bytesOf(R"({"combo":null})"));
     const auto file = temp / "export.json";
     ASSERT_EQ(exportBackup(context(), file), "");
-    const auto exportedLayouts = store.payload();
+    const auto exported = makeBackup(context());
     const auto exportedPreferences = defaults.persistentDomain();
 
     store.restoreBuiltIns();
@@ -161,14 +148,15 @@ TEST_F(BackupServiceTest, ExportThenImportBringsBackTheExportedState) {
 
     const auto read = readBackup(file);
     ASSERT_TRUE(read) << read.detail;
+    EXPECT_EQ(*read.backup, exported);
     ASSERT_TRUE(restore(*read.backup, context()));
-    EXPECT_EQ(store.payload(), exportedLayouts);
+    EXPECT_EQ(store.payload(), exported.layouts);
     auto preferences = defaults.persistentDomain();
     // The language override is applied on every import; everything else is as exported.
     EXPECT_EQ(preferences.at("AppleLanguages"), DefaultsValue(std::vector<std::string>{"en"}));
     preferences.erase("AppleLanguages");
     EXPECT_EQ(preferences, exportedPreferences);
-    EXPECT_EQ(LayoutStore(storeFile).payload(), exportedLayouts) << "the store file was written";
+    EXPECT_EQ(LayoutStore(storeFile).payload(), exported.layouts) << "the store file was written";
 }
 
 // ---- Automatic copies -------------------------------------------------------------------------
@@ -276,55 +264,35 @@ TEST_F(BackupServiceTest, ABlockedCopiesFolderStopsTheImportBeforeAnyChange) {
 
 // ---- Restoring --------------------------------------------------------------------------------
 
-TEST_F(BackupServiceTest, EmptyPreferencesResetEveryBackedUpKeyAndNothingElse) {
+// A restore writes each backed-up value with the type of its case, removes every backed-up key
+// the backup doesn't list (so the default applies again) and touches no other key; the layouts
+// are replaced, with built-ins missing from a backup of an earlier version offered once.
+TEST_F(BackupServiceTest, ARestoreReplacesLayoutsAndEveryBackedUpPreferenceOnly) {
     for (const auto& key : backupKeys()) {
         defaults.set(key, std::string("set by the user"));
     }
     defaults.set("migratedFromSandbox", true);
-    defaults.set("somethingElse", std::int64_t{3});
     auto backup = otherState();
-    backup.preferences.clear();
-    ASSERT_TRUE(restore(backup, context()));
-
-    const auto stored = defaults.persistentDomain();
-    for (const auto& key : backupKeys()) {
-        EXPECT_FALSE(stored.contains(key)) << key;
-    }
-    EXPECT_EQ(stored.at("migratedFromSandbox"), DefaultsValue(true));
-    EXPECT_EQ(stored.at("somethingElse"), DefaultsValue(std::int64_t{3}));
-    EXPECT_TRUE(preferenceBool(defaults, prefs::snapOnDrag));
-    EXPECT_EQ(preferenceDouble(defaults, prefs::cardScale), 100.0);
-    EXPECT_EQ(gridColumns(defaults), 12);
-}
-
-TEST_F(BackupServiceTest, EachValueIsStoredWithTheTypeOfItsCase) {
-    auto backup = otherState();
+    backup.layouts.seeded.reset();
     backup.preferences = {
         {"snapOnDrag", PreferenceValue(false)},
-        {"gridColumns", PreferenceValue(std::int64_t{24})},
         {"windowGap", PreferenceValue(8.0)},
         {"appearance", PreferenceValue(std::string("dark"))},
         {"shortcut.nextDisplay", PreferenceValue(bytesOf("{}"))},
-        {"migratedFromSandbox", PreferenceValue(true)},
+        {"migratedFromSandbox", PreferenceValue(false)},
         {"notAPreference", PreferenceValue(true)},
     };
     ASSERT_TRUE(restore(backup, context()));
-    const auto stored = defaults.persistentDomain();
-    EXPECT_EQ(stored.at("snapOnDrag"), DefaultsValue(false));
-    EXPECT_EQ(stored.at("gridColumns"), DefaultsValue(std::int64_t{24}));
-    EXPECT_EQ(stored.at("windowGap"), DefaultsValue(8.0));
-    EXPECT_EQ(stored.at("appearance"), DefaultsValue(std::string("dark")));
-    EXPECT_EQ(stored.at("shortcut.nextDisplay"), DefaultsValue(bytesOf("{}")));
-    EXPECT_FALSE(stored.contains("migratedFromSandbox")) << "only backed-up keys are written";
-    EXPECT_FALSE(stored.contains("notAPreference"));
-}
+    auto stored = defaults.persistentDomain();
+    stored.erase("AppleLanguages");
+    EXPECT_EQ(stored, (DefaultsDomain{{"snapOnDrag", false},
+                                      {"windowGap", 8.0},
+                                      {"appearance", std::string("dark")},
+                                      {"shortcut.nextDisplay", bytesOf("{}")},
+                                      {"migratedFromSandbox", true}}));
+    EXPECT_EQ(gridColumns(defaults), 12);
 
-TEST_F(BackupServiceTest, LayoutsAreReplacedAndMissingBuiltInsOfferedOnce) {
-    auto backup = otherState();
-    backup.layouts.seeded.reset();
-    ASSERT_TRUE(restore(backup, context()));
-    // A backup from before "seeded" existed: the four older built-ins count as offered, so
-    // only "Vertical Rows" is added.
+    // The four older built-ins count as offered, so only "Vertical Rows" is added.
     ASSERT_EQ(store.layouts().size(), 2u);
     EXPECT_EQ(store.layouts()[0], backup.layouts.layouts[0]);
     EXPECT_EQ(store.layouts()[1].id, verticalRowsLayoutID());
@@ -334,17 +302,11 @@ TEST_F(BackupServiceTest, LayoutsAreReplacedAndMissingBuiltInsOfferedOnce) {
 
 TEST_F(BackupServiceTest, TheLoginItemChangesOnlyWhenTheBackupRecordsAnotherState) {
     auto backup = otherState();
-    backup.openAtLogin.reset();
     loginItemOn = true;
-    ASSERT_TRUE(restore(backup, context()));
-    EXPECT_TRUE(loginItemChanges.empty()) << "absent: left as it is";
-
-    backup.openAtLogin = true;
-    ASSERT_TRUE(restore(backup, context()));
-    EXPECT_TRUE(loginItemChanges.empty()) << "already on";
-
-    backup.openAtLogin = false;
-    ASSERT_TRUE(restore(backup, context()));
+    for (const auto recorded : {std::optional<bool>(), std::optional(true), std::optional(false)}) {
+        backup.openAtLogin = recorded;
+        ASSERT_TRUE(restore(backup, context()));
+    }
     EXPECT_EQ(loginItemChanges, std::vector<bool>{false});
 }
 
@@ -410,12 +372,6 @@ TEST_F(BackupServiceTest, ShowingTheCopiesCreatesTheFolderAndRevealsIt) {
     ASSERT_EQ(desktop.calls().size(), 1u);
     EXPECT_EQ(desktop.calls()[0].kind, SimCallKind::revealInFileBrowser);
     EXPECT_EQ(desktop.calls()[0].items, std::vector<fs::path>{copiesFolder()});
-
-    // A file in the way: nothing to create, the reveal still happens.
-    fs::remove(copiesFolder());
-    test::writeTestFile(copiesFolder(), "x");
-    showAutomaticCopies(storeFile, desktop);
-    EXPECT_EQ(desktop.calls().size(), 2u);
 }
 
 TEST(BackupTexts, TheImportQuestionNamesTheBackupsDate) {
@@ -425,14 +381,8 @@ TEST(BackupTexts, TheImportQuestionNamesTheBackupsDate) {
               "The backup from 5 December 2026 at 06:52 replaces all layouts, zones and "
               "settings. The current state is saved as an automatic copy first.");
     EXPECT_EQ(english.importButton, "Import");
-    EXPECT_EQ(english.cancelButton, "Cancel");
     EXPECT_EQ(failureAlertTitle(makeSimLocalizer("en")), "Couldn’t use this file");
-
-    const auto russianLocalizer = makeSimLocalizer("ru");
-    const auto russian = importConfirmation(russianLocalizer, "5 декабря 2026 г.");
+    const auto russian = importConfirmation(makeSimLocalizer("ru"), "5 декабря 2026 г.");
     EXPECT_NE(russian.message.find("5 декабря 2026 г."), std::string::npos) << russian.message;
-    EXPECT_EQ(russian.message.find("%@"), std::string::npos);
     EXPECT_NE(russian.title, english.title);
-    EXPECT_EQ(russian.importButton, russianLocalizer.lookup("Import", "ru"));
-    EXPECT_NE(failureAlertTitle(russianLocalizer), "Couldn’t use this file");
 }

@@ -82,112 +82,78 @@ private:
 
 } // namespace
 
-TEST_F(DisplayNamesTest, LegacyTablesPointAtCurrentNames) {
-    const auto& names = legacyNames();
-    ASSERT_EQ(names.size(), 31u);
-
-    std::set<std::string> stored;
+TEST_F(DisplayNamesTest, EveryLegacyNamePointsAtACurrentName) {
     std::set<std::string> canonical{"Main", "New Zone", "New Layout"};
     for (const auto& [id, name] : builtInNames()) {
         canonical.insert(name);
     }
-    for (const auto& [from, to] : names) {
+    std::set<std::string> stored;
+    for (const auto& [from, to] : legacyNames()) {
         EXPECT_TRUE(stored.insert(from).second) << "stored twice: " << from;
         EXPECT_EQ(canonical.count(to), 1u) << from << " -> " << to;
     }
-    // The example layouts of earlier versions come first and are named by screen size.
-    std::set<std::string> layoutNames;
-    for (const auto& layout : builtInLayouts()) {
-        layoutNames.insert(layout.name);
-    }
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const bool sized = names[i].first.starts_with("27" + doublePrime + " ") ||
-                           names[i].first.starts_with("34" + doublePrime + " ");
-        EXPECT_EQ(sized, i < 8) << names[i].first;
-        EXPECT_EQ(layoutNames.count(names[i].second) == 1, i < 8) << names[i].first;
-    }
-
-    const auto& suffixes = legacySuffixes();
-    ASSERT_EQ(suffixes.size(), 4u);
-    const std::pair<std::string, std::string> expected[] = {
-        {" верх", "%@ Top"}, {" низ", "%@ Bottom"}, {" лево", "%@ Left"}, {" право", "%@ Right"}};
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(suffixes[i], expected[i]);
-    }
 }
 
-TEST_F(DisplayNamesTest, BuiltInNamesFollowTheLanguage) {
-    EXPECT_EQ(displayName(topLeftZone, "Top Left", en), "Top Left");
-    EXPECT_EQ(displayName(topLeftZone, "Top Left", ru), "Вверху слева");
-    EXPECT_EQ(displayName(topLeftZone, "Top Left", de), "Oben links");
-
-    // Written by an earlier version; the stored text itself is left alone.
+// What a stored name shows in each language: a built-in's own name follows the language, so do
+// names earlier versions stored (legacy names, with a legacy suffix as a format key), and a name
+// of the user's own stays as it is.
+TEST_F(DisplayNamesTest, StoredNamesShowInTheLanguageWhereTheyAreOurs) {
+    const Uuid user = Uuid::random();
     const std::string legacyLayoutName = "27" + doublePrime + " Browser & Telegram";
-    EXPECT_EQ(displayName(stackHalfLayoutID(), legacyLayoutName, ru), "Стопка + половина");
-    EXPECT_EQ(displayName(stackHalfLayoutID(), legacyLayoutName, en), "Stack + Half");
-    EXPECT_EQ(legacyLayoutName, "27″ Browser & Telegram");
-
-    // A legacy name on a built-in shows that built-in's own name, not the table's target.
-    EXPECT_EQ(displayName(halfStackLeftZone, "Browser Right", de), "Links");
-
-    // Stored as the user saw it in Russian, now shown in English or German.
-    EXPECT_EQ(displayName(topLeftZone, "Вверху слева", en), "Top Left");
-    EXPECT_EQ(displayName(topLeftZone, "Вверху слева", de), "Oben links");
-}
-
-TEST_F(DisplayNamesTest, NamesOfTheUsersOwnStay) {
-    EXPECT_EQ(displayName(topLeftZone, "Mail", ru), "Mail");
-    EXPECT_EQ(displayName(topLeftZone, "", ru), "");
-    // Another built-in's translation is not this built-in's name.
-    EXPECT_EQ(displayName(topLeftZone, "Внизу слева", en), "Внизу слева");
-    EXPECT_EQ(displayName(Uuid::random(), "Top Left", ru), "Top Left");
-    EXPECT_EQ(displayName(Uuid::random(), "Projekt верх", ru), "Projekt верх");
-    EXPECT_EQ(displayName(Uuid::random(), " верх", ru), " верх");
-}
-
-TEST_F(DisplayNamesTest, TelegramIsOnlyRenamedOnTheBuiltInZone) {
-    EXPECT_EQ(displayName(Uuid::random(), "Telegram", ru), "Telegram");
-    EXPECT_EQ(displayName(bottomLeftZone, "Telegram", ru), "Внизу слева");
-    EXPECT_EQ(displayName(bottomLeftZone, "Telegram", en), "Bottom Left");
-
+    struct Case {
+        Uuid id;
+        std::string stored;
+        const TableLocalizer& localizer;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {topLeftZone, "Top Left", en, "Top Left"},
+        {topLeftZone, "Top Left", ru, "Вверху слева"},
+        {topLeftZone, "Top Left", de, "Oben links"},
+        {stackHalfLayoutID(), legacyLayoutName, ru, "Стопка + половина"},
+        {stackHalfLayoutID(), legacyLayoutName, en, "Stack + Half"},
+        // A legacy name on a built-in shows that built-in's own name, not the table's target.
+        {halfStackLeftZone, "Browser Right", de, "Links"},
+        // Stored as the user saw it in Russian.
+        {topLeftZone, "Вверху слева", en, "Top Left"},
+        {topLeftZone, "Вверху слева", de, "Oben links"},
+        // Names of the user's own, and another built-in's translation.
+        {topLeftZone, "Mail", ru, "Mail"},
+        {topLeftZone, "", ru, ""},
+        {topLeftZone, "Внизу слева", en, "Внизу слева"},
+        {user, "Top Left", ru, "Top Left"},
+        {user, "Projekt верх", ru, "Projekt верх"},
+        {user, " верх", ru, " верх"},
+        // "Telegram" is a legacy name only on the built-in zone, also before a suffix.
+        {user, "Telegram", ru, "Telegram"},
+        {bottomLeftZone, "Telegram", ru, "Внизу слева"},
+        {bottomLeftZone, "Telegram", en, "Bottom Left"},
+        {user, "Telegram верх", en, "Telegram верх"},
+        {topLeftZone, "Telegram верх", en, "Bottom Left Top"},
+        // Legacy names on any item.
+        {user, "Чат сверху", ru, "Вверху справа"},
+        {user, "Чат сверху", en, "Top Right"},
+        {user, "Новая раскладка", de, "New Layout"},
+        // Suffixes become format keys; Russian puts the argument last through its position.
+        {user, "Основное верх", en, "Main Top"},
+        {user, "Основное верх", de, "Haupt oben"},
+        {user, "Основное верх", ru, "Верх: Главное"},
+        {user, "Код лево", ru, "Левый край слева"},
+        {user, "Код лево", de, "Links (Links)"},
+        // A format key missing from a table falls back to the English key.
+        {user, "Основное низ", ru, "Главное Bottom"},
+        {user, "Превью право", en, "Center Right"},
+        // Only the suffix at the end is stripped; " верх" before it is part of the rest.
+        {user, "Код верх лево", en, "Left Top Left"},
+        {user, "Код верх лево", ru, "Верх: Левый край слева"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(displayName(c.id, c.stored, c.localizer), c.shown)
+            << c.stored << " in " << c.localizer.language();
+    }
     EXPECT_EQ(legacyName("Telegram", false, ru), std::nullopt);
-    EXPECT_EQ(legacyName("Telegram", true, ru), "Внизу слева");
-    // The rule holds for the part before a suffix as well.
-    EXPECT_EQ(displayName(Uuid::random(), "Telegram верх", en), "Telegram верх");
-    EXPECT_EQ(displayName(topLeftZone, "Telegram верх", en), "Bottom Left Top");
-}
-
-TEST_F(DisplayNamesTest, LegacyNamesOnAnyItem) {
-    const Uuid userZone = Uuid::random();
-    EXPECT_EQ(displayName(userZone, "Чат сверху", ru), "Вверху справа");
-    EXPECT_EQ(displayName(userZone, "Чат сверху", en), "Top Right");
-    EXPECT_EQ(displayName(userZone, "Новая раскладка", de), "New Layout");
     EXPECT_EQ(legacyName("Not a legacy name", false, en), std::nullopt);
-}
-
-TEST_F(DisplayNamesTest, LegacySuffixesBecomeFormatKeys) {
-    const Uuid userZone = Uuid::random();
-    EXPECT_EQ(displayName(userZone, "Основное верх", en), "Main Top");
-    EXPECT_EQ(displayName(userZone, "Основное верх", de), "Haupt oben");
-    // The Russian text puts the argument after the words, through the positional form.
-    EXPECT_EQ(displayName(userZone, "Основное верх", ru), "Верх: Главное");
-
-    EXPECT_EQ(displayName(userZone, "Код лево", en), "Left Left");
-    EXPECT_EQ(displayName(userZone, "Код лево", ru), "Левый край слева");
-    EXPECT_EQ(displayName(userZone, "Код лево", de), "Links (Links)");
-
-    // A format key missing from a table falls back to the English key.
-    EXPECT_EQ(displayName(userZone, "Основное низ", ru), "Главное Bottom");
-    EXPECT_EQ(displayName(userZone, "Превью право", en), "Center Right");
-}
-
-TEST_F(DisplayNamesTest, OnlyTheSuffixAtTheEndIsStripped) {
-    const Uuid userZone = Uuid::random();
-    // " лево" is the ending; " верх" earlier in the table also occurs, but only inside the rest.
-    EXPECT_EQ(displayName(userZone, "Код верх лево", en), "Left Top Left");
-    EXPECT_EQ(displayName(userZone, "Код верх лево", ru), "Верх: Левый край слева");
-    // Once the ending suffix is found, a rest of the user's own makes the whole name the user's
-    // own, even though its beginning would read as a legacy name.
+    // A rest of the user's own before the ending suffix makes the whole name the user's own.
     EXPECT_EQ(legacyName("Основное низ Mail лево", false, en), std::nullopt);
     EXPECT_EQ(legacyName("Код низ верх", false, en), "Left Bottom Top");
 }

@@ -78,57 +78,44 @@ ScreenInfo screen(ScreenInsets insets) {
     return info;
 }
 
-TEST(OverviewPreview, ZonesSitInTheFreeAreaLargestFirst) {
+TEST(OverviewPreview, ZonesSitInTheFreeAreaLargestFirstWithTranslatedNames) {
     const auto en = makeSimLocalizer("en");
-    Layout layout{Uuid::random(), "Mine", {}};
-    layout.zones.push_back({Uuid::random(), "Small", 0.5, 0.5, 0.5, 0.5, std::nullopt});
-    layout.zones.push_back({Uuid::random(), "Big", 0, 0, 0.5, 1, std::nullopt});
-
+    const Zone small{Uuid::random(), "Small", 0.5, 0.5, 0.5, 0.5, std::nullopt};
+    const Zone big{Uuid::random(), "Big", 0, 0, 0.5, 1, std::nullopt};
+    const Layout layout{Uuid::random(), "Mine", {small, big}};
     const auto zones = previewZones(layout, screen({0.1, 0.2, 0.1, 0}), en);
     ASSERT_EQ(zones.size(), 2u);
-    EXPECT_EQ(zones[0].name, "Big");
-    EXPECT_DOUBLE_EQ(zones[0].x, 0.2);
-    EXPECT_DOUBLE_EQ(zones[0].y, 0.1);
-    EXPECT_DOUBLE_EQ(zones[0].width, 0.4);
-    EXPECT_DOUBLE_EQ(zones[0].height, 0.8);
-    EXPECT_EQ(zones[1].name, "Small");
-    EXPECT_DOUBLE_EQ(zones[1].x, 0.6);
-    EXPECT_DOUBLE_EQ(zones[1].y, 0.5);
-    EXPECT_DOUBLE_EQ(zones[1].width, 0.4);
-    EXPECT_DOUBLE_EQ(zones[1].height, 0.4);
+    const auto expect = [](const auto& zone, std::string name, double x, double y, double w,
+                           double h) {
+        EXPECT_EQ(zone.name, name);
+        EXPECT_DOUBLE_EQ(zone.x, x);
+        EXPECT_DOUBLE_EQ(zone.y, y);
+        EXPECT_DOUBLE_EQ(zone.width, w);
+        EXPECT_DOUBLE_EQ(zone.height, h);
+    };
+    expect(zones[0], "Big", 0.2, 0.1, 0.4, 0.8);
+    expect(zones[1], "Small", 0.6, 0.5, 0.4, 0.4);
+    expect(previewZones(layout, screen({}), en)[1], "Small", 0.5, 0.5, 0.5, 0.5);
 
-    // Without insets the zones are the stored fractions; built-in zone names are translated.
-    const auto plain = previewZones(layout, screen({}), en);
-    EXPECT_DOUBLE_EQ(plain[1].x, 0.5);
-    EXPECT_DOUBLE_EQ(plain[1].height, 0.5);
-    const auto ru = makeSimLocalizer("ru");
     const auto builtIn = builtInLayouts().front();
-    const auto translated = previewZones(builtIn, screen({}), ru);
+    const auto translated = previewZones(builtIn, screen({}), makeSimLocalizer("ru"));
     ASSERT_FALSE(translated.empty());
-    const auto zone = std::find_if(builtIn.zones.begin(), builtIn.zones.end(),
-                                   [&](const Zone& z) { return z.name == translated[0].name; });
-    EXPECT_EQ(zone, builtIn.zones.end()) << "shown untranslated: " << translated[0].name;
+    EXPECT_TRUE(std::none_of(builtIn.zones.begin(), builtIn.zones.end(),
+                             [&](const Zone& z) { return z.name == translated[0].name; }))
+        << "shown untranslated: " << translated[0].name;
 }
 
-TEST(OverviewPreview, AspectFollowsThePointSize) {
+TEST(OverviewPreview, PicturesKeepTheirProportionsWithinTheirLimits) {
     auto info = screen({});
     EXPECT_DOUBLE_EQ(previewAspect(info), 2.0);
-    info.pointWidth = 1080;
-    info.pointHeight = 1920;
-    EXPECT_DOUBLE_EQ(previewAspect(info), 1080.0 / 1920.0);
     info.pointHeight = 0;
     EXPECT_DOUBLE_EQ(previewAspect(info), 1.6);
-}
 
-TEST(OverviewThumbnail, LongerSideIsCappedAndProportionsKept) {
     using Size = std::pair<std::int64_t, std::int64_t>;
     EXPECT_EQ(thumbnailSize(3840, 2160, 1600), (Size{1600, 900}));
     EXPECT_EQ(thumbnailSize(2160, 3840, 1600), (Size{900, 1600}));
-    EXPECT_EQ(thumbnailSize(4000, 4000, 1600), (Size{1600, 1600}));
-    // Small pictures are not enlarged.
+    // Small pictures are not enlarged; a very thin one keeps at least one pixel.
     EXPECT_EQ(thumbnailSize(800, 600, 1600), (Size{800, 600}));
-    EXPECT_EQ(thumbnailSize(1600, 10, 1600), (Size{1600, 10}));
-    // A very thin picture keeps at least one pixel.
     EXPECT_EQ(thumbnailSize(100000, 2, 1600), (Size{1600, 1}));
     EXPECT_EQ(thumbnailSize(0, 600, 1600), (Size{0, 0}));
     EXPECT_EQ(thumbnailSize(-5, 600, 1600), (Size{0, 0}));

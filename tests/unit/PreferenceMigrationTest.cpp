@@ -205,46 +205,22 @@ protected:
 
 } // namespace
 
-TEST_F(PreferenceMigrationTest, TheOldFileLivesInTheFormerContainer) {
+TEST_F(PreferenceMigrationTest, ValuesAlreadySetWinAndTheRestIsCopied) {
     EXPECT_EQ(sandboxPreferencesFile("/Users/ada", "com.example.tessera"),
               fs::path("/Users/ada/Library/Containers/com.example.tessera/Data/Library/"
                        "Preferences/com.example.tessera.plist"));
-
-    // The overload for the application reads the same place from its services.
-    class Services final : public AppServices {
-    public:
-        explicit Services(fs::path home) : home_(std::move(home)) {}
-        std::string bundleIdentifier() const override { return std::string(bundleID); }
-        std::optional<std::string> shortVersionString() const override { return std::nullopt; }
-        int processIdentifier() const override { return 1; }
-        UserFolders userFolders() const override {
-            return {home_, std::nullopt, {}, {}, std::nullopt};
-        }
-        void relaunch() override {}
-        void showMainWindow() override {}
-
-    private:
-        fs::path home_;
-    };
-    BinaryPlistWriter old;
-    writeOld(old.write(old.dict({{"windowGap", old.real(6)}})));
-    const auto report = migrateSandboxPreferences(defaults, Services(home.path()));
-    EXPECT_EQ(report.copiedKeys, std::vector<std::string>{"windowGap"});
-    EXPECT_EQ(defaults.object("windowGap"), DefaultsValue(6.0));
-}
-
-TEST_F(PreferenceMigrationTest, ValuesAlreadySetWinAndTheRestIsCopied) {
     defaults = RecordingDefaults({{"windowGap", 4.0}, {"appearance", std::string("light")}});
     BinaryPlistWriter old;
-    writeOld(old.write(old.dict({{"windowGap", old.real(20)},
+    // A key given twice counts once, where it first stood, with the later value.
+    writeOld(old.write(old.dict({{"gridColumns", old.integer(8)},
+                                 {"windowGap", old.real(20)},
                                  {"tightEdges", old.boolean(true)},
                                  {"appearance", old.ascii("dark")},
                                  {"gridColumns", old.integer(24)}})));
 
     const auto report = migrate();
-
     EXPECT_TRUE(report.ran);
-    EXPECT_EQ(report.copiedKeys, (std::vector<std::string>{"tightEdges", "gridColumns"}));
+    EXPECT_EQ(report.copiedKeys, (std::vector<std::string>{"gridColumns", "tightEdges"}));
     EXPECT_EQ(report.keptKeys, (std::vector<std::string>{"windowGap", "appearance"}));
     EXPECT_EQ(defaults.persistentDomain(),
               (DefaultsDomain{{"windowGap", 4.0},
@@ -363,16 +339,6 @@ com.example.b</string>
     const auto xml = migrate();
     EXPECT_EQ(defaults.persistentDomain(), expected);
     EXPECT_EQ(xml.skippedKeys, skipped);
-}
-
-TEST_F(PreferenceMigrationTest, AKeyGivenTwiceCountsOnceWithTheLaterValue) {
-    BinaryPlistWriter old;
-    writeOld(old.write(old.dict({{"cardScale", old.real(80)},
-                                 {"tightEdges", old.boolean(true)},
-                                 {"cardScale", old.real(150)}})));
-    const auto report = migrate();
-    EXPECT_EQ(report.copiedKeys, (std::vector<std::string>{"cardScale", "tightEdges"}));
-    EXPECT_EQ(defaults.object("cardScale"), DefaultsValue(150.0));
 }
 
 TEST_F(PreferenceMigrationTest, AHostileOldFileMigratesNothing) {

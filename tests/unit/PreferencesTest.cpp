@@ -33,18 +33,6 @@ TEST_F(PreferencesTest, AFreshUserReadsTheDefaults) {
               DefaultsValue(std::vector<std::string>{"en"}));
 }
 
-TEST_F(PreferencesTest, TheKeyTableRegistersExactlyEightDefaults) {
-    EXPECT_EQ(registeredDefaults().size(), 8u);
-    EXPECT_EQ(registeredDefaults().at("gridColumns"), DefaultsValue(std::int64_t{12}));
-    EXPECT_EQ(registeredDefaults().at("cardScale"), DefaultsValue(100.0));
-    EXPECT_EQ(preferenceKeys().size(), 21u);
-    ASSERT_NE(findPreferenceKey("shortcut.previousDisplay"), nullptr);
-    EXPECT_EQ(findPreferenceKey("shortcut.previousDisplay")->type, PreferenceType::data);
-    EXPECT_EQ(findPreferenceKey("appearance")->defaultValue, DefaultsValue(std::string("system")));
-    EXPECT_EQ(findPreferenceKey("shortcut.nope"), nullptr);
-    EXPECT_EQ(shortcutKey(WindowCommand::zoneLeft), "shortcut.zoneLeft");
-}
-
 TEST_F(PreferencesTest, TypedReadersFallBackOnWrongTypesAndClamp) {
     defaults.set(prefs::windowGap, std::string("8"));
     EXPECT_EQ(preferenceDouble(defaults, prefs::windowGap), 0.0);

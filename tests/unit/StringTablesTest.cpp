@@ -10,11 +10,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -35,129 +35,69 @@ std::string readFile(const fs::path& path) {
     return text.str();
 }
 
-// ---------------------------------------------------------------------------------------------
-// Format placeholders, read with the grammar formatString understands.
-
-struct Placeholder {
-    std::string type;                  // "@", "lld" or "d"
-    std::optional<std::size_t> number; // 1-based position of "%1$@"-style placeholders
-};
-
+// The placeholders of a format text as formatString reads them ("%@", "%lld", "%d", each
+// optionally numbered as "%2$@"), and what it would copy through unchanged.
 struct FormatPattern {
-    std::vector<Placeholder> placeholders;
-    std::vector<std::string> stray; // a "%" that formatString would copy through unchanged
-    std::size_t literalPercents = 0;
+    std::vector<std::pair<std::optional<std::size_t>, std::string>> placeholders; // number, type
+    std::size_t literalPercents = 0;                                              // "%%"
+    bool stray = false; // a "%" that is neither
 };
 
-FormatPattern parseFormat(std::string_view text) {
+FormatPattern parseFormat(const std::string& text) {
+    static const std::regex percent(R"(%%|%(?:([0-9]+)\$)?(@|lld|d)?)");
     FormatPattern pattern;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            continue;
-        }
-        if (i + 1 < text.size() && text[i + 1] == '%') {
+    for (std::sregex_iterator it(text.begin(), text.end(), percent), end; it != end; ++it) {
+        const auto& match = *it;
+        if (match.str() == "%%") {
             ++pattern.literalPercents;
-            ++i;
-            continue;
+        } else if (!match[2].matched) {
+            pattern.stray = true;
+        } else {
+            pattern.placeholders.emplace_back(
+                match[1].matched ? std::optional(std::stoul(match[1].str())) : std::nullopt,
+                match[2].str());
         }
-        std::size_t j = i + 1;
-        std::optional<std::size_t> number;
-        std::size_t k = j;
-        std::size_t value = 0;
-        while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]))) {
-            value = value * 10 + static_cast<std::size_t>(text[k] - '0');
-            ++k;
-        }
-        if (k > j && k < text.size() && text[k] == '$') {
-            number = value;
-            j = k + 1;
-        }
-        const auto rest = text.substr(j);
-        std::string type;
-        if (rest.starts_with("@")) {
-            type = "@";
-        } else if (rest.starts_with("lld")) {
-            type = "lld";
-        } else if (rest.starts_with("d")) {
-            type = "d";
-        }
-        if (type.empty()) {
-            pattern.stray.emplace_back(text.substr(i, std::min<std::size_t>(4, text.size() - i)));
-            continue;
-        }
-        pattern.placeholders.push_back({type, number});
-        i = j + type.size() - 1;
     }
     return pattern;
 }
 
-std::multiset<std::string> placeholderTypes(const FormatPattern& pattern) {
-    std::multiset<std::string> types;
-    for (const auto& placeholder : pattern.placeholders) {
-        types.insert("%" + placeholder.type);
-    }
-    return types;
-}
-
-std::string joined(const std::multiset<std::string>& items) {
-    std::string out;
-    for (const auto& item : items) {
-        out += (out.empty() ? "" : " ") + item;
-    }
-    return "{" + out + "}";
-}
-
 // Everything wrong with one translation of a key as a format string; empty when it is sound.
-std::vector<std::string> formatProblems(std::string_view key, std::string_view translation) {
-    std::vector<std::string> problems;
-    const auto keyPattern = parseFormat(key);
+std::vector<std::string> formatProblems(const std::string& key, const std::string& translation) {
+    const auto expected = parseFormat(key);
     const auto pattern = parseFormat(translation);
-    if (keyPattern.placeholders.empty() && pattern.placeholders.empty()) {
+    std::vector<std::string> problems;
+    if (expected.placeholders.empty() && pattern.placeholders.empty()) {
         return problems;
     }
-    for (const auto& stray : pattern.stray) {
-        problems.push_back("stray \"" + stray + "\"");
+    if (pattern.stray) {
+        problems.push_back("a stray %");
     }
-    if (placeholderTypes(keyPattern) != placeholderTypes(pattern)) {
-        problems.push_back("placeholders " + joined(placeholderTypes(pattern)) + " instead of " +
-                           joined(placeholderTypes(keyPattern)));
+    if (pattern.placeholders.size() != expected.placeholders.size()) {
+        problems.push_back("another number of placeholders");
         return problems;
     }
-    const auto positional = std::count_if(
-        pattern.placeholders.begin(), pattern.placeholders.end(),
-        [](const Placeholder& placeholder) { return placeholder.number.has_value(); });
-    if (positional != 0 && static_cast<std::size_t>(positional) != pattern.placeholders.size()) {
-        problems.push_back("mixes positional and sequential placeholders");
-        return problems;
-    }
-    std::set<std::size_t> seen;
+    std::set<std::size_t> used;
     for (std::size_t i = 0; i < pattern.placeholders.size(); ++i) {
-        const auto& placeholder = pattern.placeholders[i];
-        const std::size_t index = placeholder.number ? *placeholder.number - 1 : i;
-        if (placeholder.number &&
-            (*placeholder.number == 0 || *placeholder.number > keyPattern.placeholders.size() ||
-             !seen.insert(*placeholder.number).second)) {
-            problems.push_back("position " + std::to_string(*placeholder.number) +
-                               " is out of range or repeated");
-            continue;
+        const auto& [number, type] = pattern.placeholders[i];
+        if (number.has_value() != pattern.placeholders[0].first.has_value()) {
+            problems.push_back("mixes positional and sequential placeholders");
+            return problems;
         }
-        if (keyPattern.placeholders[index].type != placeholder.type) {
-            problems.push_back("argument " + std::to_string(index + 1) + " is used as %" +
-                               placeholder.type + " but the key has %" +
-                               keyPattern.placeholders[index].type);
+        const auto index = number ? *number - 1 : i;
+        if (index >= expected.placeholders.size() || !used.insert(index).second) {
+            problems.push_back("position " + std::to_string(index + 1) + " out of range or twice");
+        } else if (expected.placeholders[index].second != type) {
+            problems.push_back("argument " + std::to_string(index + 1) + " used as %" + type +
+                               " but the key has %" + expected.placeholders[index].second);
         }
     }
-
     // The real formatter must use every argument and leave no placeholder behind.
     std::vector<std::string> arguments;
-    for (std::size_t i = 0; i < keyPattern.placeholders.size(); ++i) {
-        arguments.push_back(keyPattern.placeholders[i].type == "@"
-                                ? "<argument " + std::to_string(i + 1) + ">"
-                                : std::to_string(7301 + i));
+    for (std::size_t i = 0; i < expected.placeholders.size(); ++i) {
+        arguments.push_back("<argument " + std::to_string(i + 1) + ">");
     }
     const auto formatted = formatString(translation, arguments);
-    if (static_cast<std::size_t>(std::count(formatted.begin(), formatted.end(), '%')) !=
-        pattern.literalPercents) {
+    if (static_cast<std::size_t>(std::ranges::count(formatted, '%')) != pattern.literalPercents) {
         problems.push_back("formatted text keeps a placeholder: \"" + formatted + "\"");
     }
     for (const auto& argument : arguments) {
@@ -168,10 +108,81 @@ std::vector<std::string> formatProblems(std::string_view key, std::string_view t
     return problems;
 }
 
-// ---------------------------------------------------------------------------------------------
 // Keys written literally in the sources: the string literal passed to localized("..."),
 // tr("...") or as the second argument of localizedFormat(localizer, "...", ...). Qt's tr() and
 // qsTr() are found too, since they are the calls that bypass the tables.
+struct Token {
+    enum class Kind { identifier, string, punctuation, other } kind = Kind::other;
+    std::string text; // identifier name, punctuation character, or the decoded string
+    std::size_t line = 0;
+};
+
+// Just enough of C++ and QML to find string literals and calls: comments, string literals with
+// their escapes (raw strings too), character literals and digit separators that hold quotes.
+std::vector<Token> tokens(std::string_view source, bool qml) {
+    std::vector<Token> out;
+    std::size_t pos = 0;
+    std::size_t line = 1;
+    const auto at = [&](std::string_view text) { return source.substr(pos).starts_with(text); };
+    const auto skipTo = [&](std::string_view end) {
+        const auto found = source.find(end, pos);
+        const auto stop = found == std::string_view::npos ? source.size() : found + end.size();
+        line +=
+            static_cast<std::size_t>(std::count(source.begin() + static_cast<long>(pos),
+                                                source.begin() + static_cast<long>(stop), '\n'));
+        const auto skipped = source.substr(pos, stop - pos);
+        pos = stop;
+        return skipped;
+    };
+    while (pos < source.size()) {
+        const char c = source[pos];
+        const auto start = line;
+        if (at("//")) {
+            skipTo("\n");
+        } else if (at("/*")) {
+            skipTo("*/");
+        } else if (!qml && (at("R\"") || at("u8R\""))) {
+            pos = source.find('"', pos);
+            const auto open = source.find('(', pos);
+            const auto delimiter = ")" + std::string(source.substr(pos + 1, open - pos - 1)) + "\"";
+            pos = open + 1;
+            auto text = std::string(skipTo(delimiter));
+            out.push_back(
+                {Token::Kind::string, text.substr(0, text.size() - delimiter.size()), start});
+        } else if (c == '"' || c == '\'') {
+            std::string text;
+            for (++pos; pos < source.size() && source[pos] != c; ++pos) {
+                char next = source[pos];
+                if (next == '\\' && pos + 1 < source.size()) {
+                    next = source[++pos];
+                    next = next == 'n' ? '\n' : next == 't' ? '\t' : next;
+                }
+                line += next == '\n' && source[pos] == '\n' ? 1 : 0;
+                text.push_back(next);
+            }
+            ++pos;
+            const bool string = c == '"' || qml;
+            out.push_back({string ? Token::Kind::string : Token::Kind::other, text, start});
+        } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') {
+            const auto begin = pos;
+            const bool number = std::isdigit(static_cast<unsigned char>(c));
+            while (pos < source.size() &&
+                   (std::isalnum(static_cast<unsigned char>(source[pos])) || source[pos] == '_' ||
+                    (number && (source[pos] == '\'' || source[pos] == '.')))) {
+                ++pos;
+            }
+            out.push_back({number ? Token::Kind::other : Token::Kind::identifier,
+                           std::string(source.substr(begin, pos - begin)), start});
+        } else {
+            line += c == '\n' ? 1 : 0;
+            if (!std::isspace(static_cast<unsigned char>(c))) {
+                out.push_back({Token::Kind::punctuation, std::string(1, c), start});
+            }
+            ++pos;
+        }
+    }
+    return out;
+}
 
 struct LiteralKey {
     std::string key;
@@ -179,281 +190,42 @@ struct LiteralKey {
     std::string call; // the function the literal is passed to
 };
 
-enum class SourceLanguage { cpp, qml };
-
-struct Token {
-    enum class Kind { identifier, string, punctuation, other } kind = Kind::other;
-    std::string text; // identifier name, punctuation character, or the decoded string
-    std::size_t line = 0;
-};
-
-void appendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
-class Lexer {
-public:
-    Lexer(std::string_view source, SourceLanguage language)
-        : source_(source), language_(language) {}
-
-    std::vector<Token> tokens() {
-        std::vector<Token> out;
-        while (pos_ < source_.size()) {
-            const char c = source_[pos_];
-            if (c == '\n') {
-                ++line_;
-                ++pos_;
-            } else if (std::isspace(static_cast<unsigned char>(c))) {
-                ++pos_;
-            } else if (startsWith("//")) {
-                while (pos_ < source_.size() && source_[pos_] != '\n') {
-                    ++pos_;
-                }
-            } else if (startsWith("/*")) {
-                skipBlockComment();
-            } else if (c == '"' || (c == '\'' && language_ == SourceLanguage::qml)) {
-                const auto line = line_;
-                out.push_back({Token::Kind::string, quoted(c), line});
-            } else if (c == '\'' || c == '`') {
-                const auto line = line_;
-                quoted(c);
-                out.push_back({Token::Kind::other, {}, line});
-            } else if (std::isdigit(static_cast<unsigned char>(c))) {
-                skipNumber();
-                out.push_back({Token::Kind::other, {}, line_});
-            } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
-                lexWord(out);
-            } else {
-                out.push_back({Token::Kind::punctuation, std::string(1, c), line_});
-                ++pos_;
-            }
-        }
-        return out;
-    }
-
-private:
-    bool startsWith(std::string_view text) const { return source_.substr(pos_).starts_with(text); }
-
-    void skipBlockComment() {
-        pos_ += 2;
-        while (pos_ < source_.size() && !startsWith("*/")) {
-            line_ += source_[pos_] == '\n' ? 1 : 0;
-            ++pos_;
-        }
-        pos_ = std::min(pos_ + 2, source_.size());
-    }
-
-    // A pp-number, so that digit separators (1'000) are not taken for a character literal.
-    void skipNumber() {
-        while (pos_ < source_.size()) {
-            const char c = source_[pos_];
-            if ((c == '+' || c == '-') && pos_ > 0 &&
-                std::string_view("eEpP").find(source_[pos_ - 1]) != std::string_view::npos) {
-                ++pos_;
-            } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' ||
-                       c == '\'') {
-                ++pos_;
-            } else {
-                break;
-            }
-        }
-    }
-
-    void lexWord(std::vector<Token>& out) {
-        const auto start = pos_;
-        while (pos_ < source_.size() &&
-               (std::isalnum(static_cast<unsigned char>(source_[pos_])) || source_[pos_] == '_')) {
-            ++pos_;
-        }
-        const auto word = source_.substr(start, pos_ - start);
-        const bool quoteFollows = pos_ < source_.size() && source_[pos_] == '"';
-        if (language_ == SourceLanguage::cpp && quoteFollows) {
-            const auto line = line_;
-            if (word == "R" || word == "u8R") {
-                out.push_back({Token::Kind::string, raw(), line});
-                return;
-            }
-            if (word == "LR" || word == "uR" || word == "UR") {
-                raw();
-                out.push_back({Token::Kind::other, {}, line});
-                return;
-            }
-            if (word == "u8") {
-                out.push_back({Token::Kind::string, quoted('"'), line});
-                return;
-            }
-            if (word == "L" || word == "u" || word == "U") {
-                quoted('"');
-                out.push_back({Token::Kind::other, {}, line});
-                return;
-            }
-        }
-        out.push_back({Token::Kind::identifier, std::string(word), line_});
-    }
-
-    // R"delimiter(...)delimiter", starting at the opening quote.
-    std::string raw() {
-        const auto open = source_.find('(', pos_);
-        if (open == std::string_view::npos) {
-            pos_ = source_.size();
-            return {};
-        }
-        const std::string closing =
-            ")" + std::string(source_.substr(pos_ + 1, open - pos_ - 1)) + "\"";
-        const auto close = source_.find(closing, open + 1);
-        const auto end = close == std::string_view::npos ? source_.size() : close;
-        std::string value(source_.substr(open + 1, end - open - 1));
-        line_ += static_cast<std::size_t>(std::count(value.begin(), value.end(), '\n'));
-        pos_ = std::min(end + closing.size(), source_.size());
-        return value;
-    }
-
-    // A quoted literal starting at the opening quote, returned with its escapes resolved.
-    std::string quoted(char quote) {
-        std::string value;
-        ++pos_;
-        while (pos_ < source_.size() && source_[pos_] != quote) {
-            const char c = source_[pos_++];
-            if (c == '\n') {
-                ++line_;
-            }
-            if (c != '\\' || pos_ >= source_.size()) {
-                value.push_back(c);
-                continue;
-            }
-            escape(value);
-        }
-        ++pos_;
-        return value;
-    }
-
-    std::uint32_t hexDigits(std::size_t maximum) {
-        std::uint32_t code = 0;
-        for (std::size_t n = 0; n < maximum && pos_ < source_.size() &&
-                                std::isxdigit(static_cast<unsigned char>(source_[pos_]));
-             ++n, ++pos_) {
-            const char d =
-                static_cast<char>(std::tolower(static_cast<unsigned char>(source_[pos_])));
-            code = code * 16 + static_cast<std::uint32_t>(d <= '9' ? d - '0' : d - 'a' + 10);
-        }
-        return code;
-    }
-
-    void escape(std::string& value) {
-        const char e = source_[pos_++];
-        switch (e) {
-        case 'n':
-            value.push_back('\n');
-            return;
-        case 't':
-            value.push_back('\t');
-            return;
-        case 'r':
-            value.push_back('\r');
-            return;
-        case '\n':
-            ++line_; // a line continuation inside the literal
-            return;
-        case 'x':
-            value.push_back(static_cast<char>(hexDigits(2)));
-            return;
-        case 'u':
-            if (language_ == SourceLanguage::qml && pos_ < source_.size() && source_[pos_] == '{') {
-                ++pos_;
-                appendUtf8(value, hexDigits(6));
-                pos_ += pos_ < source_.size() && source_[pos_] == '}' ? 1 : 0;
-                return;
-            }
-            appendUtf8(value, hexDigits(4));
-            return;
-        case 'U':
-            appendUtf8(value, hexDigits(8));
-            return;
-        default:
-            // \" \\ \' \? and anything else stand for the character itself.
-            value.push_back(e);
-        }
-    }
-
-    std::string_view source_;
-    SourceLanguage language_;
-    std::size_t pos_ = 0;
-    std::size_t line_ = 1;
-};
-
-bool isPunctuation(const Token& token, std::string_view text) {
-    return token.kind == Token::Kind::punctuation && token.text == text;
-}
-
-// The literal key starting at tokens[i]: adjacent literals joined, and nothing but a ")" or
-// "," after them (anything else means the key is computed, not written out).
-std::optional<std::string> literalArgument(const std::vector<Token>& tokens, std::size_t i) {
-    std::string key;
-    std::size_t n = i;
-    while (n < tokens.size() && tokens[n].kind == Token::Kind::string) {
-        key += tokens[n++].text;
-    }
-    if (n == i || n >= tokens.size() ||
-        !(isPunctuation(tokens[n], ")") || isPunctuation(tokens[n], ","))) {
-        return std::nullopt;
-    }
-    return key;
-}
-
-std::vector<LiteralKey> localizationLiterals(std::string_view source, SourceLanguage language) {
-    const auto tokens = Lexer(source, language).tokens();
+std::vector<LiteralKey> localizationLiterals(std::string_view source, bool qml) {
+    const auto all = tokens(source, qml);
+    const auto is = [&](std::size_t i, std::string_view text) {
+        return i < all.size() && all[i].kind == Token::Kind::punctuation && all[i].text == text;
+    };
     std::vector<LiteralKey> found;
-    for (std::size_t i = 0; i + 2 < tokens.size(); ++i) {
-        const auto& name = tokens[i];
-        if (name.kind != Token::Kind::identifier || !isPunctuation(tokens[i + 1], "(")) {
+    for (std::size_t i = 0; i + 2 < all.size(); ++i) {
+        const auto& name = all[i].text;
+        if (all[i].kind != Token::Kind::identifier || !is(i + 1, "(")) {
             continue;
         }
-        std::optional<std::size_t> argument;
-        if (name.text == "localized" || name.text == "tr" || name.text == "qsTr") {
+        std::size_t argument = 0;
+        if (name == "localized" || name == "tr" || name == "qsTr") {
             argument = i + 2;
-        } else if (name.text == "localizedFormat") {
+        } else if (name == "localizedFormat") {
+            // The second argument: after the first comma outside nested brackets.
             int depth = 0;
-            for (std::size_t n = i + 2; n < tokens.size(); ++n) {
-                const auto& token = tokens[n];
-                if (token.kind != Token::Kind::punctuation) {
-                    continue;
-                }
-                if (token.text == "(" || token.text == "[" || token.text == "{") {
-                    ++depth;
-                } else if (token.text == ")" || token.text == "]" || token.text == "}") {
-                    if (--depth < 0) {
-                        break;
-                    }
-                } else if (token.text == "," && depth == 0) {
-                    argument = n + 1;
-                    break;
-                }
+            for (std::size_t n = i + 2; n < all.size() && depth >= 0 && argument == 0; ++n) {
+                const auto& text = all[n].kind == Token::Kind::punctuation ? all[n].text : "";
+                depth += text == "(" || text == "[" || text == "{" ? 1 : 0;
+                depth -= text == ")" || text == "]" || text == "}" ? 1 : 0;
+                argument = text == "," && depth == 0 ? n + 1 : 0;
             }
         }
-        if (argument) {
-            if (auto key = literalArgument(tokens, *argument)) {
-                found.push_back({std::move(*key), name.line, name.text});
-            }
+        // Adjacent literals joined, and nothing but ")" or "," after them: else it's computed.
+        std::string key;
+        std::size_t n = argument;
+        while (argument != 0 && n < all.size() && all[n].kind == Token::Kind::string) {
+            key += all[n++].text;
+        }
+        if (n > argument && (is(n, ")") || is(n, ","))) {
+            found.push_back({key, all[i].line, name});
         }
     }
     return found;
 }
-
-// ---------------------------------------------------------------------------------------------
 
 class ShippedTables : public ::testing::Test {
 protected:
@@ -535,9 +307,8 @@ TEST_F(ShippedTables, TranslationsKeepTheKeysPlaceholders) {
     for (const auto& [key, value] : *english_) {
         const auto keyPattern = parseFormat(key);
         formatKeys += keyPattern.placeholders.empty() ? 0 : 1;
-        if (!keyPattern.placeholders.empty()) {
-            EXPECT_TRUE(keyPattern.stray.empty()) << "format key \"" << key << "\" has a stray %";
-        }
+        EXPECT_FALSE(!keyPattern.placeholders.empty() && keyPattern.stray)
+            << "format key \"" << key << "\" has a stray %";
         for (const auto& language : shippedLanguages) {
             const auto* table = tables_->table(language);
             const auto it = table->find(key);
@@ -577,11 +348,9 @@ TEST_F(ShippedTables, KeysReachedThroughTheModelAreTranslated) {
 
 TEST_F(ShippedTables, KeysWrittenInTheSourcesAreTranslated) {
     const fs::path root(TESSERA_SOURCE_DIR);
-    const std::map<std::string, SourceLanguage> scanned{{".h", SourceLanguage::cpp},
-                                                        {".hpp", SourceLanguage::cpp},
-                                                        {".cpp", SourceLanguage::cpp},
-                                                        {".qml", SourceLanguage::qml},
-                                                        {".js", SourceLanguage::qml}};
+    // File kinds, and whether the file is QML (or its JavaScript), where ' quotes strings.
+    const std::map<std::string, bool> scanned{
+        {".h", false}, {".hpp", false}, {".cpp", false}, {".qml", true}, {".js", true}};
     std::size_t files = 0;
     for (const auto& entry : fs::recursive_directory_iterator(root / "src")) {
         const auto kind = scanned.find(entry.path().extension().string());

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -31,13 +32,14 @@ using placementtest::zone;
 
 namespace {
 
-constexpr ProcessId tesseraProcess = 42;
-constexpr const char* bundleID = "app.tessera.Tessera";
-
 std::vector<SystemDisplay> threeDisplays() {
     auto screens = simscreens::sideBySide();
     screens.push_back(simscreens::display({-1280, 0, 1280, 800}, "Projector", 1, 0, 0));
     return screens;
+}
+
+std::optional<Uuid> firstZone(const Layout& layout) {
+    return layout.zones.empty() ? std::nullopt : std::optional<Uuid>(layout.zones.front().id);
 }
 
 class ZoneEditorTest : public ::testing::Test {
@@ -56,10 +58,10 @@ protected:
     AppState& app() { return *state; }
     const ScreenInfo& screen(std::size_t index) { return app().screens().at(index); }
     // A stored layout with three zones, the first with a shortcut, shown on the first display.
-    Layout editThreeZones() {
+    Layout editThreeZones(const std::string& name = "Work") {
         auto first = zone(0.1, 0.2, 0.5, 0.6, "Editor");
         first.shortcut = KeyCombo{18, carbon::controlKey | carbon::optionKey, "1"};
-        Layout layout{Uuid::random(), "Work", {first, zone(0.6, 0, 0.4, 0.5), zone(0, 0, 0.1, 1)}};
+        Layout layout{Uuid::random(), name, {first, zone(0.6, 0, 0.4, 0.5), zone(0, 0, 0.1, 1)}};
         app().store().upsert(layout);
         app().assignLayout(layout.id, screen(0));
         return layout;
@@ -85,215 +87,153 @@ protected:
     SimLoginItem loginItem;
     SimAppServices services{
         {temp / "home", temp / "data", temp / "config", temp / "tmp", std::nullopt},
-        tesseraProcess,
-        bundleID};
+        42,
+        "app.tessera.Tessera"};
     SimOverlaySurfaceFactory surfaces;
     UndoManager undo;
     std::unique_ptr<AppState> state;
     std::unique_ptr<ZoneEditor> editor;
 };
 
-class ZoneEditorThreeDisplaysTest : public ZoneEditorTest {
-protected:
-    ZoneEditorThreeDisplaysTest() : ZoneEditorTest(threeDisplays()) {}
-};
-
-// --- Edited display and layout ---
-
 TEST_F(ZoneEditorTest, TheEditedDisplayIsTheChosenOneElseTheFirst) {
     ASSERT_EQ(app().screens().size(), 2U);
     EXPECT_EQ(editor->editedDisplay(), screen(0));
-
     editor->chooseDisplay(screen(1).id);
     EXPECT_EQ(editor->editedDisplay(), screen(1));
     EXPECT_EQ(editor->editedLayout(), app().store().layoutFor(screen(1)));
-
     app().setEditorScreenID("no such display");
     EXPECT_EQ(editor->editedDisplay(), screen(0));
 }
 
-// --- Zone operations with undo and redo ---
+// Every zone edit is one undo step under its own name that gives the layout back as it was, and
+// redo brings the edit back; only a changed list of zones or shortcuts registers them again.
+TEST_F(ZoneEditorTest, EachZoneEditIsOneNamedStepThatUndoesAndRedoes) {
+    struct Case {
+        const char* action;
+        std::function<void(const Layout&)> edit;
+        bool registers;
+    };
+    const std::vector<Case> cases{
+        {"Add Zone", [&](const Layout&) { editor->addZone(); }, true},
+        {"Add Zone", [&](const Layout&) { editor->createZone(zone(0.25, 0.5, 0.25, 0.25)); }, true},
+        {"Edit Zone",
+         [&](const Layout& l) {
+             auto moved = l.zones;
+             moved.front().x = 0.2;
+             editor->beginEditZones();
+             editor->setZones(moved);
+         },
+         false},
+        {"Shortcut", [&](const Layout& l) { editor->setShortcut(l.zones[0].id, std::nullopt); },
+         true},
+        {"Split Zone", [&](const Layout& l) { editor->splitZone(l.zones[0].id, true); }, true},
+        {"Delete Zone", [&](const Layout& l) { editor->deleteZone(l.zones[0].id); }, true},
+        {"Clear Zones", [&](const Layout&) { editor->clearZones(); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        const auto layout = editThreeZones();
+        const auto before = registrations();
+        c.edit(layout);
+        const auto after = stored(layout.id);
+        EXPECT_NE(after, layout);
+        EXPECT_EQ(registrations() > before, c.registers);
+        EXPECT_EQ(undo.undoActionName(), c.action);
+        ASSERT_TRUE(undo.undo());
+        EXPECT_EQ(stored(layout.id), layout);
+        ASSERT_TRUE(undo.redo());
+        EXPECT_EQ(stored(layout.id), after);
+        undo.removeAllActions();
+    }
 
-TEST_F(ZoneEditorTest, AddingAZoneNamesItAfterTheCountSelectsItAndUndoes) {
+    // Handing back the list the layout already has is no change at all.
     const auto layout = editThreeZones();
-    const auto before = registrations();
-
-    editor->addZone();
-
-    const auto added = stored(layout.id).zones.back();
-    ASSERT_EQ(stored(layout.id).zones.size(), 4U);
-    EXPECT_EQ(added.name, "Zone 4");
-    EXPECT_EQ(added, (Zone{added.id, "Zone 4", 0.3, 0.3, 0.4, 0.4, std::nullopt}));
-    EXPECT_EQ(editor->selectedZoneID(), added.id);
-    // The list of shortcuts grew, even without a new shortcut.
-    EXPECT_GT(registrations(), before);
-    EXPECT_EQ(undo.undoActionName(), "Add Zone");
-
-    // Named after the count, not after the names already there.
-    editor->addZone();
-    EXPECT_EQ(stored(layout.id).zones.back().name, "Zone 5");
-
-    ASSERT_TRUE(undo.undo());
-    ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(stored(layout.id), layout);
-    editor->updateSelection();
-    EXPECT_EQ(editor->selectedZoneID(), layout.zones.front().id);
-    ASSERT_TRUE(undo.redo());
-    EXPECT_EQ(stored(layout.id).zones.back(), added);
-}
-
-TEST_F(ZoneEditorTest, ADrawnZoneGetsAFreshIdAndTheNextName) {
-    const auto layout = editThreeZones();
-    const auto drawn = zone(0.25, 0.5, 0.25, 0.25, "ignored");
-
-    editor->createZone(drawn);
-
-    const auto created = stored(layout.id).zones.back();
-    EXPECT_NE(created.id, drawn.id);
-    EXPECT_EQ(created.name, "Zone 4");
-    EXPECT_EQ(created.x, 0.25);
-    EXPECT_EQ(editor->selectedZoneID(), created.id);
-    ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(stored(layout.id), layout);
-}
-
-TEST_F(ZoneEditorTest, MovingAZoneSavesWithoutRegisteringAndAnUnchangedListSavesNothing) {
-    const auto layout = editThreeZones();
-    const auto before = registrations();
-    auto moved = layout.zones;
-    moved.front().x = 0.2;
-
-    editor->beginEditZones();
-    editor->setZones(moved);
-
-    EXPECT_EQ(stored(layout.id).zones, moved);
-    EXPECT_EQ(registrations(), before);
-    EXPECT_EQ(undo.undoActionName(), "Edit Zone");
-
     int storeChanges = 0;
     const auto watch = app().store().onWillChange([&] { ++storeChanges; });
-    editor->setZones(moved);
+    editor->setZones(layout.zones);
     EXPECT_EQ(storeChanges, 0);
+}
+
+TEST_F(ZoneEditorTest, NewZonesAreNamedAfterTheCountAndSelected) {
+    const auto layout = editThreeZones();
+    editor->addZone();
+    const auto added = stored(layout.id).zones.back();
+    EXPECT_EQ(added, (Zone{added.id, "Zone 4", 0.3, 0.3, 0.4, 0.4, std::nullopt}));
+    EXPECT_EQ(editor->selectedZoneID(), added.id);
+
+    const auto drawn = zone(0.25, 0.5, 0.25, 0.25, "ignored");
+    editor->createZone(drawn);
+    const auto created = stored(layout.id).zones.back();
+    EXPECT_NE(created.id, drawn.id);
+    EXPECT_EQ(created, (Zone{created.id, "Zone 5", 0.25, 0.5, 0.25, 0.25, std::nullopt}));
+    EXPECT_EQ(editor->selectedZoneID(), created.id);
 
     ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(stored(layout.id), layout);
-    ASSERT_TRUE(undo.redo());
-    EXPECT_EQ(stored(layout.id).zones, moved);
-}
-
-TEST_F(ZoneEditorTest, ChangingAShortcutRegistersAgain) {
-    const auto layout = editThreeZones();
-    const auto before = registrations();
-
-    editor->setShortcut(layout.zones.front().id, std::nullopt);
-
-    EXPECT_FALSE(stored(layout.id).zones.front().shortcut.has_value());
-    EXPECT_GT(registrations(), before);
-    EXPECT_EQ(undo.undoActionName(), "Shortcut");
     ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(stored(layout.id), layout);
-}
+    editor->updateSelection();
+    EXPECT_EQ(editor->selectedZoneID(), layout.zones.front().id);
 
-TEST_F(ZoneEditorTest, SplittingLeftAndRightHalvesTheZoneKeepingItsShortcut) {
-    const auto layout = editThreeZones();
-    const auto& original = layout.zones.front();
-
-    editor->splitZone(original.id, true);
-
-    const auto zones = stored(layout.id).zones;
-    ASSERT_EQ(zones.size(), 4U);
-    const auto& left = zones.at(0);
-    const auto& right = zones.at(1);
-    EXPECT_EQ(left.name, "Editor Left");
-    EXPECT_EQ(right.name, "Editor Right");
-    EXPECT_DOUBLE_EQ(left.x, 0.1);
-    EXPECT_DOUBLE_EQ(left.width, 0.25);
-    EXPECT_DOUBLE_EQ(right.x, 0.35);
-    EXPECT_DOUBLE_EQ(right.width, 0.25);
-    EXPECT_EQ(left.y, original.y);
-    EXPECT_EQ(right.height, original.height);
-    EXPECT_EQ(left.shortcut, original.shortcut);
-    EXPECT_EQ(right.shortcut, original.shortcut);
-    EXPECT_NE(left.id, original.id);
-    EXPECT_NE(left.id, right.id);
-    EXPECT_EQ(editor->selectedZoneID(), left.id);
-    EXPECT_EQ(undo.undoActionName(), "Split Zone");
-
-    ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(stored(layout.id), layout);
-}
-
-TEST_F(ZoneEditorTest, SplittingAThinZoneTopAndBottomClampsBothHalves) {
-    Layout layout{Uuid::random(), "Strip", {zone(0, 0.95, 1, 0.05, "Strip")}};
-    app().store().upsert(layout);
-    app().assignLayout(layout.id, screen(0));
-
-    editor->splitZone(layout.zones.front().id, false);
-
-    const auto zones = stored(layout.id).zones;
-    ASSERT_EQ(zones.size(), 2U);
-    EXPECT_EQ(zones[0].name, "Strip Top");
-    EXPECT_EQ(zones[1].name, "Strip Bottom");
-    EXPECT_DOUBLE_EQ(zones[0].height, 0.04);
-    EXPECT_DOUBLE_EQ(zones[0].y, 0.95);
-    EXPECT_DOUBLE_EQ(zones[1].height, 0.04);
-    // Pushed back inside the free area.
-    EXPECT_DOUBLE_EQ(zones[1].y, 0.96);
-}
-
-TEST_F(ZoneEditorTest, DeletingAZoneSelectsTheFirstLeftAndUndoes) {
-    const auto layout = editThreeZones();
-    editor->setSelectedZoneID(layout.zones.at(0).id);
-    const auto before = registrations();
-
-    editor->deleteZone(layout.zones.at(0).id);
-
-    EXPECT_EQ(stored(layout.id).zones.size(), 2U);
+    // Deleting selects the first zone left; clearing leaves nothing selected.
+    editor->deleteZone(layout.zones.front().id);
     EXPECT_EQ(editor->selectedZoneID(), layout.zones.at(1).id);
-    EXPECT_GT(registrations(), before);
-    EXPECT_EQ(undo.undoActionName(), "Delete Zone");
-    ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(stored(layout.id), layout);
-}
-
-TEST_F(ZoneEditorTest, ClearingEmptiesTheLayoutUntilUndone) {
-    const auto layout = editThreeZones();
     ASSERT_TRUE(editor->canClear());
-
     editor->clearZones();
-
-    EXPECT_TRUE(stored(layout.id).zones.empty());
     EXPECT_FALSE(editor->canClear());
     EXPECT_FALSE(editor->selectedZoneID().has_value());
-    EXPECT_EQ(undo.undoActionName(), "Clear Zones");
-    ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(stored(layout.id), layout);
-    ASSERT_TRUE(undo.redo());
-    EXPECT_TRUE(stored(layout.id).zones.empty());
+}
+
+TEST_F(ZoneEditorTest, SplittingHalvesTheZoneBothHalvesKeepingItsShortcut) {
+    const auto layout = editThreeZones();
+    const auto& original = layout.zones.front(); // x 0.1, width 0.5
+    editor->splitZone(original.id, true);
+    const auto zones = stored(layout.id).zones;
+    ASSERT_EQ(zones.size(), 4U);
+    const auto expectHalf = [&](const Zone& half, const char* name, double x) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(half.name, name);
+        EXPECT_DOUBLE_EQ(half.x, x);
+        EXPECT_DOUBLE_EQ(half.width, 0.25);
+        EXPECT_EQ(half.y, original.y);
+        EXPECT_EQ(half.height, original.height);
+        EXPECT_EQ(half.shortcut, original.shortcut);
+        EXPECT_NE(half.id, original.id);
+    };
+    expectHalf(zones[0], "Editor Left", 0.1);
+    expectHalf(zones[1], "Editor Right", 0.35);
+    EXPECT_NE(zones[0].id, zones[1].id);
+    EXPECT_EQ(editor->selectedZoneID(), zones[0].id);
+
+    // A strip too thin to halve: both halves get the minimum height, pushed back inside.
+    Layout strip{Uuid::random(), "Strip", {zone(0, 0.95, 1, 0.05, "Strip")}};
+    app().store().upsert(strip);
+    app().assignLayout(strip.id, screen(0));
+    editor->splitZone(strip.zones.front().id, false);
+    const auto halves = stored(strip.id).zones;
+    ASSERT_EQ(halves.size(), 2U);
+    EXPECT_EQ(halves[0].name, "Strip Top");
+    EXPECT_EQ(halves[1].name, "Strip Bottom");
+    EXPECT_DOUBLE_EQ(halves[0].y, 0.95);
+    EXPECT_DOUBLE_EQ(halves[0].height, 0.04);
+    EXPECT_DOUBLE_EQ(halves[1].y, 0.96);
+    EXPECT_DOUBLE_EQ(halves[1].height, 0.04);
 }
 
 TEST_F(ZoneEditorTest, WithoutAnUndoManagerEditsStillSave) {
     const auto layout = editThreeZones();
     ZoneEditor noUndo(app(), localizer, nullptr);
-
     noUndo.deleteZone(layout.zones.back().id);
-
     EXPECT_EQ(stored(layout.id).zones.size(), 2U);
     EXPECT_FALSE(undo.canUndo());
 }
 
-// --- Exact size ---
-
-TEST(PercentText, FollowsTheLanguagesDecimalSeparator) {
-    EXPECT_EQ(decimalSeparator("en"), '.');
+TEST(PercentText, FollowsTheLanguagesDecimalSeparatorAndStaysAPlainNumber) {
     for (const auto* language : {"ru", "fr", "es", "el", "de", "de-CH", "fr_CA"}) {
         EXPECT_EQ(decimalSeparator(language), ',') << language;
     }
-    EXPECT_EQ(formatPercent(0.5, "en"), "50");
     EXPECT_EQ(formatPercent(1.0 / 3, "en"), "33.3");
     EXPECT_EQ(formatPercent(1.0 / 3, "de"), "33,3");
     EXPECT_EQ(formatPercent(0.99996, "en"), "100");
-    // A hand-edited file may store any finite fraction: the text stays a plain number.
+    // A hand-edited file may store any finite fraction.
     EXPECT_EQ(formatPercent(1e300, "en"), "1000000");
     EXPECT_EQ(formatPercent(-std::numeric_limits<double>::max(), "de"), "-1000000");
     EXPECT_EQ(formatPercent(std::numeric_limits<double>::denorm_min(), "en"), "0");
@@ -307,41 +247,42 @@ TEST(PercentText, FollowsTheLanguagesDecimalSeparator) {
     EXPECT_FALSE(parsePercent("33.5", "de").has_value());
 }
 
-TEST_F(ZoneEditorTest, ExactSizeFieldsStoreTheFractionClampedAndShowTenths) {
+TEST_F(ZoneEditorTest, ExactSizesAreClampedFractionsEachCommitOneStep) {
     const auto layout = editThreeZones();
-    const auto id = layout.zones.at(1).id;
+    const auto id = layout.zones.at(1).id; // x 0.6, y 0, width 0.4, height 0.5
+    const auto current = [&] { return stored(layout.id).zones.at(1); };
     EXPECT_EQ(editor->exactSizeText(id, ZoneEdge::left), "60%");
 
     ASSERT_TRUE(editor->setExactSize(id, ZoneEdge::width, "33.33"));
-    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).width, 0.3333);
+    EXPECT_DOUBLE_EQ(current().width, 0.3333);
     EXPECT_EQ(editor->exactSizeText(id, ZoneEdge::width), "33.3%");
-    EXPECT_EQ(undo.undoActionName(), "Edit Zone");
-
     ASSERT_TRUE(editor->setExactSize(id, ZoneEdge::height, "2"));
-    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).height, 0.04);
-
+    EXPECT_DOUBLE_EQ(current().height, 0.04);
     ASSERT_TRUE(editor->setExactSize(id, ZoneEdge::width, "30"));
     ASSERT_TRUE(editor->setExactSize(id, ZoneEdge::left, "80"));
-    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).x, 0.7);
-
-    // Every committed field is its own step.
+    EXPECT_DOUBLE_EQ(current().x, 0.7);
     ASSERT_TRUE(undo.undo());
-    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).x, 0.6);
+    EXPECT_DOUBLE_EQ(current().x, 0.6);
     ASSERT_TRUE(undo.undo());
-    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).width, 0.3333);
-
+    EXPECT_DOUBLE_EQ(current().width, 0.3333);
     const auto before = stored(layout.id);
     EXPECT_FALSE(editor->setExactSize(id, ZoneEdge::top, "half"));
     EXPECT_EQ(stored(layout.id), before);
-    EXPECT_EQ(undo.undoActionName(), "Edit Zone");
+
+    // German text in a German editor.
+    const auto german = makeSimLocalizer("de");
+    ZoneEditor editorDE(app(), german, &undo);
+    ASSERT_TRUE(editorDE.setExactSize(id, ZoneEdge::top, "12,5"));
+    EXPECT_DOUBLE_EQ(current().y, 0.125);
+    EXPECT_EQ(editorDE.exactSizeText(id, ZoneEdge::top), "12,5%");
+    EXPECT_EQ(undo.undoActionName(), german.localized("Edit Zone"));
+    EXPECT_FALSE(editorDE.setExactSize(id, ZoneEdge::top, "12.5"));
 }
 
 TEST_F(ZoneEditorTest, TheSteppersMoveByFivePercentWithinTheRange) {
     const auto layout = editThreeZones();
     const auto id = layout.zones.at(1).id; // x 0.6, y 0, width 0.4, height 0.5
-
     EXPECT_FALSE(editor->canStepExactSize(id, ZoneEdge::top, false)) << "already at 0";
-    EXPECT_TRUE(editor->canStepExactSize(id, ZoneEdge::top, true));
     editor->stepExactSize(id, ZoneEdge::top, false);
     EXPECT_FALSE(undo.canUndo()) << "a stepper that can't move records nothing";
 
@@ -350,7 +291,6 @@ TEST_F(ZoneEditorTest, TheSteppersMoveByFivePercentWithinTheRange) {
     EXPECT_EQ(undo.undoActionName(), "Edit Zone");
     editor->stepExactSize(id, ZoneEdge::left, false);
     EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).x, 0.55);
-
     // From 98% one step up lands on 100%, and no further.
     ASSERT_TRUE(editor->setExactSize(id, ZoneEdge::width, "98"));
     editor->stepExactSize(id, ZoneEdge::width, true);
@@ -359,25 +299,9 @@ TEST_F(ZoneEditorTest, TheSteppersMoveByFivePercentWithinTheRange) {
     EXPECT_FALSE(editor->canStepExactSize(Uuid::random(), ZoneEdge::width, false));
 }
 
-TEST_F(ZoneEditorTest, ExactSizeFieldsReadAndWriteGermanNumbers) {
-    const auto layout = editThreeZones();
-    const auto german = makeSimLocalizer("de");
-    ZoneEditor editorDE(app(), german, &undo);
-    const auto id = layout.zones.at(1).id;
-
-    ASSERT_TRUE(editorDE.setExactSize(id, ZoneEdge::top, "12,5"));
-    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).y, 0.125);
-    EXPECT_EQ(editorDE.exactSizeText(id, ZoneEdge::top), "12,5%");
-    EXPECT_EQ(undo.undoActionName(), german.localized("Edit Zone"));
-    EXPECT_FALSE(editorDE.setExactSize(id, ZoneEdge::top, "12.5"));
-}
-
-// --- Renaming ---
-
 TEST_F(ZoneEditorTest, RenamingToTheShownNameStoresNothing) {
     const auto builtIn = editor->editedLayout().value();
-    ASSERT_FALSE(builtIn.zones.empty());
-    const auto& builtInZone = builtIn.zones.front();
+    const auto& builtInZone = builtIn.zones.at(0);
     app().store().upsert(builtIn);
     const auto german = makeSimLocalizer("de");
     ZoneEditor editorDE(app(), german, &undo);
@@ -396,107 +320,77 @@ TEST_F(ZoneEditorTest, RenamingToTheShownNameStoresNothing) {
     EXPECT_FALSE(undo.canUndo());
 }
 
-// --- Layout operations ---
-
-TEST_F(ZoneEditorTest, ChoosingALayoutShowsItOnTheEditedDisplayAndMovesTheSelection) {
+TEST_F(ZoneEditorTest, ChoosingALayoutShowsItAndTheSelectionFollowsUnlessTheUserCleared) {
     const auto layout = editThreeZones();
-    editor->setSelectedZoneID(layout.zones.at(2).id);
     const auto other = app().store().layouts().front();
     ASSERT_NE(other.id, layout.id);
+    editor->updateSelection();
+    ASSERT_EQ(editor->selectedZoneID(), layout.zones.front().id);
+    // Cleared by the user: stays cleared until the layout changes.
+    editor->setSelectedZoneID(std::nullopt);
+    editor->updateSelection();
+    EXPECT_EQ(editor->selectedZoneID(), std::nullopt);
+
     const auto before = registrations();
-
     editor->chooseLayout(other.id);
-
     EXPECT_EQ(app().layoutIDForDisplay(screen(0)), other.id);
     EXPECT_GT(registrations(), before);
-    EXPECT_EQ(editor->selectedZoneID(),
-              other.zones.empty() ? std::nullopt : std::optional<Uuid>(other.zones.front().id));
+    EXPECT_EQ(editor->selectedZoneID(), firstZone(other));
 
     // A selection that still exists stays.
     editor->chooseLayout(layout.id);
     editor->setSelectedZoneID(layout.zones.at(2).id);
     editor->chooseDisplay(screen(0).id);
     EXPECT_EQ(editor->selectedZoneID(), layout.zones.at(2).id);
-}
-
-TEST_F(ZoneEditorTest, ASelectionClearedByTheUserStaysClearedUntilTheLayoutChanges) {
-    const auto layout = editThreeZones();
-    editor->updateSelection();
-    ASSERT_EQ(editor->selectedZoneID(), layout.zones.front().id);
-
-    editor->setSelectedZoneID(std::nullopt);
-    editor->updateSelection();
-    EXPECT_EQ(editor->selectedZoneID(), std::nullopt);
-
-    const auto other = app().store().layouts().front();
-    ASSERT_NE(other.id, layout.id);
-    editor->chooseLayout(other.id);
-    EXPECT_EQ(editor->selectedZoneID(),
-              other.zones.empty() ? std::nullopt : std::optional<Uuid>(other.zones.front().id));
 
     // Nothing selected because the zones went away is not a choice: they come back selected.
-    editor->chooseLayout(layout.id);
     editor->clearZones();
     editor->updateSelection();
     EXPECT_EQ(editor->selectedZoneID(), std::nullopt);
     ASSERT_TRUE(undo.undo());
     editor->updateSelection();
     EXPECT_EQ(editor->selectedZoneID(), layout.zones.front().id);
-}
 
-TEST_F(ZoneEditorTest, LayoutsTheStoreDoesntHoldAreNeitherShownNorDeleted) {
-    const auto layout = editThreeZones();
-    const auto before = app().store().assignments();
-
+    // Layouts the store doesn't hold are neither shown nor deleted.
+    const auto assignments = app().store().assignments();
     editor->chooseLayout(Uuid::random());
     editor->requestLayoutDeletion(Uuid::random());
-
-    EXPECT_EQ(app().store().assignments(), before);
-    EXPECT_EQ(app().layoutIDForDisplay(screen(0)), layout.id);
+    EXPECT_EQ(app().store().assignments(), assignments);
     EXPECT_FALSE(editor->confirmsLayoutDeletion());
 }
 
-TEST_F(ZoneEditorTest, ATemplateBecomesANewLayoutOfTheEditedDisplay) {
+TEST_F(ZoneEditorTest, NewLayoutsFromATemplateOrACopyGoOnTheEditedDisplay) {
+    const auto layout = editThreeZones();
+    editor->duplicateLayout();
+    const auto copy = app().store().layouts().back();
+    EXPECT_NE(copy.id, layout.id);
+    EXPECT_EQ(copy.name, "Work Copy");
+    ASSERT_EQ(copy.zones.size(), layout.zones.size());
+    for (std::size_t i = 0; i < copy.zones.size(); ++i) {
+        auto expected = layout.zones[i];
+        expected.id = copy.zones[i].id;
+        expected.shortcut.reset(); // a copy's shortcuts would clash with the original's
+        EXPECT_NE(copy.zones[i].id, layout.zones[i].id);
+        EXPECT_EQ(copy.zones[i], expected);
+    }
+    EXPECT_EQ(app().layoutIDForDisplay(screen(0)), copy.id);
+    EXPECT_EQ(editor->selectedZoneID(), copy.zones.front().id);
+    EXPECT_FALSE(undo.canUndo());
+
     editor->chooseDisplay(screen(1).id);
     editor->setShowsPresets(true);
-    const auto count = app().store().layouts().size();
     const auto& preset = LayoutPreset::all().front();
-
     editor->addLayoutFromTemplate(preset);
-
     EXPECT_FALSE(editor->showsPresets());
-    ASSERT_EQ(app().store().layouts().size(), count + 1);
     const auto added = app().store().layouts().back();
     EXPECT_EQ(added.zones.size(), preset.zones.size());
     EXPECT_EQ(app().layoutIDForDisplay(screen(1)), added.id);
     EXPECT_EQ(editor->selectedZoneID(), added.zones.front().id);
 }
 
-TEST_F(ZoneEditorTest, DuplicatingCopiesZonesWithFreshIdsAndNoShortcuts) {
-    const auto layout = editThreeZones();
-
-    editor->duplicateLayout();
-
-    const auto copy = app().store().layouts().back();
-    EXPECT_NE(copy.id, layout.id);
-    EXPECT_EQ(copy.name, "Work Copy");
-    ASSERT_EQ(copy.zones.size(), layout.zones.size());
-    for (std::size_t i = 0; i < copy.zones.size(); ++i) {
-        EXPECT_NE(copy.zones[i].id, layout.zones[i].id);
-        EXPECT_EQ(copy.zones[i].name, layout.zones[i].name);
-        EXPECT_EQ(copy.zones[i].x, layout.zones[i].x);
-        EXPECT_FALSE(copy.zones[i].shortcut.has_value());
-    }
-    EXPECT_EQ(app().layoutIDForDisplay(screen(0)), copy.id);
-    EXPECT_EQ(editor->selectedZoneID(), copy.zones.front().id);
-    EXPECT_FALSE(undo.canUndo());
-}
-
 TEST_F(ZoneEditorTest, DeletingALayoutDropsEveryUndoStepAndStopsAtOne) {
     const auto layout = editThreeZones();
     editor->addZone();
-    ASSERT_TRUE(undo.canUndo());
-
     editor->requestLayoutDeletion();
     ASSERT_TRUE(editor->confirmsLayoutDeletion());
     EXPECT_EQ(editor->deletionTitle(), "Delete layout “Work”?");
@@ -513,8 +407,7 @@ TEST_F(ZoneEditorTest, DeletingALayoutDropsEveryUndoStepAndStopsAtOne) {
     EXPECT_GT(registrations(), before);
     const auto shown = editor->editedLayout().value();
     EXPECT_NE(shown.id, layout.id);
-    EXPECT_EQ(editor->selectedZoneID(),
-              shown.zones.empty() ? std::nullopt : std::optional<Uuid>(shown.zones.front().id));
+    EXPECT_EQ(editor->selectedZoneID(), firstZone(shown));
 
     while (app().store().layouts().size() > 1) {
         ASSERT_TRUE(editor->canDeleteLayout());
@@ -529,18 +422,19 @@ TEST_F(ZoneEditorTest, DeletingALayoutDropsEveryUndoStepAndStopsAtOne) {
     EXPECT_EQ(app().store().layouts(), last);
 }
 
-// --- Monitors ---
+class ZoneEditorThreeDisplaysTest : public ZoneEditorTest {
+protected:
+    ZoneEditorThreeDisplaysTest() : ZoneEditorTest(threeDisplays()) {}
+};
 
 TEST_F(ZoneEditorThreeDisplaysTest, MonitorsAreJoinedAsAListOrNotInUse) {
     const auto layout = editThreeZones();
     EXPECT_EQ(editor->monitorsText(layout.id), screen(0).name);
-
     app().assignLayout(layout.id, screen(2));
     EXPECT_EQ(editor->monitorsText(layout.id), screen(0).name + " and " + screen(2).name);
     const auto german = makeSimLocalizer("de");
     EXPECT_EQ(ZoneEditor(app(), german, &undo).monitorsText(layout.id),
               screen(0).name + " und " + screen(2).name);
-
     app().assignLayout(layout.id, screen(1));
     EXPECT_EQ(editor->monitorsText(layout.id),
               screen(0).name + ", " + screen(1).name + ", and " + screen(2).name);

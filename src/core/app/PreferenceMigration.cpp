@@ -102,8 +102,4 @@ PreferenceMigrationReport migrateSandboxPreferences(Defaults& defaults, const fs
     return report;
 }
 
-PreferenceMigrationReport migrateSandboxPreferences(Defaults& defaults, const AppServices& app) {
-    return migrateSandboxPreferences(defaults, app.userFolders().home, app.bundleIdentifier());
-}
-
 } // namespace tessera

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "../platform/AppServices.h"
 #include "../platform/Defaults.h"
 
 #include <filesystem>
@@ -36,6 +35,5 @@ struct PreferenceMigrationReport {
 PreferenceMigrationReport migrateSandboxPreferences(Defaults& defaults,
                                                     const std::filesystem::path& home,
                                                     std::string_view bundleIdentifier);
-PreferenceMigrationReport migrateSandboxPreferences(Defaults& defaults, const AppServices& app);
 
 } // namespace tessera
