@@ -5,6 +5,7 @@
 
 #include "KWinSession.h"
 
+#include "../unit/TempDir.h"
 #include "../x11/ZoneTargets.h"
 
 #include "core/app/Preferences.h"
@@ -13,6 +14,7 @@
 #include "core/placement/AccessibilityWindowMover.h"
 #include "core/placement/CommandShortcuts.h"
 #include "core/placement/WindowCommand.h"
+#include "core/placement/ZoneMemory.h"
 #include "platform/kwin/KWinBridge.h"
 #include "platform/kwin/KWinPorts.h"
 #include "platform/linux/PlistDefaults.h"
@@ -130,6 +132,16 @@ TEST(KWinRun, AWindowClosedAndOpenedAgainOpensInItsZone) {
     const auto again = session.openWindow("tessera-reopened", true);
     EXPECT_TRUE(session.waitUntil([&] { return session.frame(again) == zoned; }))
         << describe(session.frame(again)) << ", expected " << describe(zoned);
+
+    // Tiled by KWin's own shortcut, without a drag, it is forgotten.
+    session.activate(again);
+    session.invokeShortcut("Window Quick Tile Left");
+    ASSERT_TRUE(session.waitUntil([&] { return session.frame(again) != zoned; }));
+    EXPECT_TRUE(session.waitUntil([&] {
+        const auto remembered = decodeRememberedWindows(
+            test::readTestFile(session.home() + "/.local/state/Tessera/windows.json"));
+        return remembered && remembered.value->empty();
+    }));
 }
 
 #ifdef TESSERA_APPLICATION

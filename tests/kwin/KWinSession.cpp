@@ -235,8 +235,12 @@ std::unique_ptr<ChildProcess> KWinSession::startTessera(std::vector<std::string>
     return process;
 }
 
+std::string KWinSession::home() const {
+    return folder_ + "/tessera-home";
+}
+
 std::string KWinSession::layoutsFile() const {
-    return folder_ + "/tessera-home/.local/share/Tessera/layouts.json";
+    return home() + "/.local/share/Tessera/layouts.json";
 }
 
 void KWinSession::input(const std::vector<std::string>& steps) {

@@ -46,7 +46,8 @@ public:
     std::unique_ptr<ChildProcess> startTessera(std::vector<std::string> argv,
                                                const std::vector<std::string>& arguments,
                                                const std::string& preferencesXml);
-    // The layouts file of that home.
+    // That fresh home, and the layouts file in it.
+    std::string home() const;
     std::string layoutsFile() const;
     // Runs fake input steps (see FakeInput.cpp) and returns once KWin has handled them all.
     void input(const std::vector<std::string>& steps);

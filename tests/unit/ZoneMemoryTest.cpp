@@ -112,6 +112,14 @@ TEST_F(ZoneMemoryTest, ADisplayThatComesBackGetsItsWindowsBackAsItsLayoutNowHasT
     EXPECT_EQ(desktop.frame(ignored), elsewhere);
     EXPECT_EQ(desktop.frame(stays), elsewhere) << "its display never left";
 
+    // The window manager may move a window away before the display's report comes: that
+    // move is not the user's.
+    desktop.setFrame(moved, elsewhere);
+    setDisplays({simscreens::sideBySide()[0]});
+    scheduler.advance(moveSettleSeconds);
+    setDisplays(simscreens::sideBySide());
+    EXPECT_TRUE(inZone(moved, 0));
+
     // Displays that change without one coming back, or with the switch off, move nothing.
     desktop.setFrame(moved, elsewhere);
     setDisplays(simscreens::sideBySide());
@@ -148,7 +156,9 @@ TEST_F(ZoneMemoryTest, AWindowTakenOutOfItsZoneIsForgottenAndAClosedOneIsKept) {
     const auto draggedOut = open(editor, "dragged out");
     const auto filled = open(editor, "filled");
     const auto closed = open(editor, "closed");
-    for (const auto& window : {byHand, draggedOut, filled, closed}) {
+    const auto byKeys = open(editor, "moved with the window manager's keys");
+    const auto nudged = open(editor, "nudged");
+    for (const auto& window : {byHand, draggedOut, filled, closed, byKeys, nudged}) {
         place(window, 0);
     }
     mover.windowMovedByHand(byHand);
@@ -157,12 +167,18 @@ TEST_F(ZoneMemoryTest, AWindowTakenOutOfItsZoneIsForgottenAndAClosedOneIsKept) {
     desktop.bringToFront(filled);
     mover.fillScreen(0, std::nullopt);
     desktop.closeWindow(closed);
+    desktop.setFrame(byKeys, elsewhere);
+    auto slightly = *desktop.frame(nudged);
+    slightly.origin.x += 4;
+    desktop.setFrame(nudged, slightly);
+    scheduler.advance(moveSettleSeconds);
 
-    ASSERT_EQ(memory->windows().size(), 1u);
+    ASSERT_EQ(memory->windows().size(), 2u);
     EXPECT_EQ(memory->windows()[0].identity.title, "closed");
+    EXPECT_EQ(memory->windows()[1].identity.title, "nudged");
     EXPECT_EQ(memory->windows()[0].layoutID, layout.id);
     start();
-    EXPECT_EQ(memory->windows().size(), 1u) << "as written";
+    EXPECT_EQ(memory->windows().size(), 2u) << "as written";
 }
 
 TEST_F(ZoneMemoryTest, AnUnreadableFileIsKeptAsACopyAndTheMemoryStartsEmpty) {

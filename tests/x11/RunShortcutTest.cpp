@@ -17,6 +17,7 @@
 #include "core/model/Screens.h"
 #include "core/placement/AccessibilityWindowMover.h"
 #include "core/placement/WindowCommand.h"
+#include "core/placement/ZoneMemory.h"
 #include "core/store/BuiltInLayouts.h"
 #include "core/store/LayoutStore.h"
 #include "platform/linux/PlistDefaults.h"
@@ -335,6 +336,7 @@ TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturnsAndWhenReopen
     options.openInLastZone = true;
     Desk desk(options);
     desk.start();
+    const auto left = desk.display("LEFT");
     const auto right = desk.display("RIGHT");
     const auto zoned = desk.zoneFrame(right, "Bottom Left");
     const auto client = desk.launch("xlogo");
@@ -345,7 +347,7 @@ TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturnsAndWhenReopen
     // The monitor goes, the window is moved by the user meanwhile, the monitor comes back.
     desk.server().setMonitors({options.server.monitors.front()});
     desk.run().sync();
-    desk.placeByHand(client, frameAround(desk.topLeftFrame(desk.display("LEFT")), 0.5, 0.5));
+    desk.placeByHand(client, frameAround(desk.topLeftFrame(left), 0.5, 0.5));
     desk.server().setMonitors(options.server.monitors);
     desk.run().sync();
     EXPECT_TRUE(desk.arrives(client, zoned));
@@ -358,7 +360,22 @@ TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturnsAndWhenReopen
         const auto listed = desk.server().clientList();
         return std::find(listed.begin(), listed.end(), client.window) == listed.end();
     }));
-    EXPECT_TRUE(desk.arrives(desk.launch("xlogo"), zoned));
+    const auto reopened = desk.launch("xlogo");
+    ASSERT_TRUE(desk.arrives(reopened, zoned));
+
+    // Moved to the other display without a drag, it is forgotten once the move has settled:
+    // the monitor going and coming back leaves it where the user put it.
+    const auto put = desk.placeByHand(reopened, frameAround(desk.topLeftFrame(left), 0.5, 0.5));
+    const auto memory = fs::path(desk.run().home()) / ".local/state/Tessera/windows.json";
+    ASSERT_TRUE(desk.server().waitUntil([&] {
+        const auto remembered = decodeRememberedWindows(test::readTestFile(memory));
+        return remembered && remembered.value->empty();
+    }));
+    desk.server().setMonitors({options.server.monitors.front()});
+    desk.run().sync();
+    desk.server().setMonitors(options.server.monitors);
+    desk.run().sync();
+    EXPECT_TRUE(desk.stays(reopened, put));
 }
 
 // --- Neighbouring zones ---

@@ -238,6 +238,8 @@ void ZoneMemory::start() {
     connections_.push_back(context_.displays.onChange([this] { displaysChanged(); }));
     connections_.push_back(context_.accessibility.onWindowAppeared(
         [this](const AccessibilityElement& window) { windowAppeared(window); }));
+    connections_.push_back(context_.accessibility.onWindowMoved(
+        [this](const AccessibilityElement& window) { windowMoved(window); }));
 }
 
 std::set<std::string> ZoneMemory::connectedScreens() const {
@@ -395,26 +397,74 @@ void ZoneMemory::returnNow(const AccessibilityElement& window, const RememberedW
         !placeableApplication(window, record.application)) {
         return;
     }
+    if (const auto target = recordedZone(record)) {
+        context_.log.write(logCategory, LogLevel::debug,
+                           "returning a window of " + record.application + " to zone " +
+                               target->first.name);
+        context_.mover.placeInZone(window, target->first, target->second);
+    }
+}
+
+std::optional<std::pair<Zone, SystemDisplay>>
+ZoneMemory::recordedZone(const RememberedWindow& record) const {
     const auto& layouts = context_.store.layouts();
     const auto layout = std::find_if(layouts.begin(), layouts.end(),
                                      [&](const Layout& l) { return l.id == record.layoutID; });
     if (layout == layouts.end()) {
-        return;
+        return std::nullopt;
     }
     const auto zone = std::find_if(layout->zones.begin(), layout->zones.end(),
                                    [&](const Zone& z) { return z.id == record.zoneID; });
     if (zone == layout->zones.end()) {
-        return;
+        return std::nullopt;
     }
     for (const auto& display : context_.displays.screens()) {
         if (makeScreenInfo(display).id == record.screenID) {
-            context_.log.write(logCategory, LogLevel::debug,
-                               "returning a window of " + record.application + " to zone " +
-                                   zone->name);
-            context_.mover.placeInZone(window, *zone, display);
-            return;
+            return std::pair{*zone, display};
         }
     }
+    return std::nullopt;
+}
+
+void ZoneMemory::windowMoved(const AccessibilityElement& window) {
+    const auto entry = std::find_if(entries_.begin(), entries_.end(),
+                                    [&](const Entry& e) { return e.window == window; });
+    // A window whose display is away was moved to make room for that: it is still the zone's.
+    if (entry == entries_.end() || connected_.count(entry->record.screenID) == 0) {
+        return;
+    }
+    // The window manager may move windows for a display that leaves before that display's
+    // report arrives, so the move is judged once things have settled.
+    auto& pending = settling_[window];
+    pending.cancel();
+    pending = context_.scheduler.after(moveSettleSeconds, lifetime_, [this, window] {
+        settling_.erase(window);
+        judgeMove(window);
+    });
+}
+
+void ZoneMemory::judgeMove(const AccessibilityElement& window) {
+    const auto entry = std::find_if(entries_.begin(), entries_.end(),
+                                    [&](const Entry& e) { return e.window == window; });
+    const auto frame = windowFrame(context_.accessibility, window);
+    if (entry == entries_.end() || !frame) {
+        return;
+    }
+    // Nothing to judge by when the display has gone meanwhile: then the move was made for it.
+    const auto target = recordedZone(entry->record);
+    if (!target) {
+        return;
+    }
+    // Where the window was put, or where its zone is now: either way it still sits in it.
+    const auto placed = context_.mover.placementFor(window, *frame);
+    if ((placed && placed->zoneID == entry->record.zoneID) ||
+        framesMatch(*frame, context_.mover.zoneWindowFrame(target->first, target->second))) {
+        return;
+    }
+    context_.log.write(logCategory, LogLevel::debug,
+                       "a window of " + entry->record.application + " left zone " +
+                           target->first.name + " by hand");
+    context_.mover.windowMovedByHand(window);
 }
 
 } // namespace tessera

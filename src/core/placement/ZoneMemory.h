@@ -1,10 +1,13 @@
 #pragma once
 
 #include "../model/Json.h"
+#include "../model/Records.h"
 #include "../model/Signal.h"
 #include "../model/Uuid.h"
 #include "../platform/Accessibility.h"
 #include "../platform/AppServices.h"
+#include "../platform/Displays.h"
+#include "../platform/Scheduler.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -13,6 +16,8 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tessera {
@@ -44,6 +49,9 @@ struct RememberedWindow {
 inline constexpr std::size_t maximumRememberedWindows = 200;
 // Larger files are not read at all: written by Tessera, the file stays far below this.
 inline constexpr std::size_t maximumWindowsFileBytes = 1024 * 1024;
+// A window moved without a drag is judged this long after its last move: when a display leaves,
+// its report comes well within this of the moves the window manager makes for it.
+inline constexpr double moveSettleSeconds = 1.0;
 // Longer texts are cut to this many bytes when written and refused when read.
 inline constexpr std::size_t maximumRememberedTextBytes = 1024;
 
@@ -70,7 +78,8 @@ struct ZoneMemoryContext {
 // every window of a display that comes back (connected again, or woken) returns to its zone
 // while "returnToZonesOnReconnect" is on, and a window that opens and matches one the user
 // placed opens in its zone while "openInLastZone" is on. A window the user takes out of its zone
-// or makes fill its display is forgotten. Zones and layouts are looked up as they are now: one
+// (by a drag, or by the window manager's own keys while its display is there) or makes fill its
+// display is forgotten. Zones and layouts are looked up as they are now: one
 // deleted meanwhile is skipped, as are applications on the ignore list.
 //
 // Windows are known again by application and class with role, else by title. Only a window
@@ -113,6 +122,13 @@ private:
                           const std::optional<Placement>& placement);
     void displaysChanged();
     void windowAppeared(const AccessibilityElement& window);
+    void windowMoved(const AccessibilityElement& window);
+    // Forgets the window when it has left its zone while its display stayed.
+    void judgeMove(const AccessibilityElement& window);
+    // The record's zone as its layout defines it now, and the display it is on; nothing when
+    // the zone, the layout or the display is gone.
+    std::optional<std::pair<Zone, SystemDisplay>>
+    recordedZone(const RememberedWindow& record) const;
     // The window's application identifier when it is not ignored; what is known of the window
     // stands in when the lookup finds nothing.
     std::optional<std::string> placeableApplication(const AccessibilityElement& window,
@@ -129,6 +145,8 @@ private:
     bool writable_ = true;
     std::vector<Entry> entries_;
     std::set<std::string> connected_;
+    // Windows moved lately, waiting to be judged.
+    std::unordered_map<AccessibilityElement, JobHandle> settling_;
     std::vector<Connection> connections_;
     std::shared_ptr<const int> lifetime_ = std::make_shared<const int>(0);
 };

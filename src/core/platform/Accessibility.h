@@ -119,6 +119,12 @@ public:
     // reported.
     [[nodiscard]] virtual Connection
     onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) = 0;
+    // Called on the main loop after the frame of a window handed out earlier changed, whoever
+    // moved it: the user through the window manager's own keys or menus, the window manager
+    // making room for a display that left, the application, or Tessera. Windows never handed
+    // out are not reported; a burst of changes may come as one report.
+    [[nodiscard]] virtual Connection
+    onWindowMoved(std::function<void(const AccessibilityElement&)> handler) = 0;
     // Never shows the system's permission prompt.
     virtual bool isProcessTrusted() = 0;
     // With prompt true the system may ask the user to grant access; Tessera passes false and

@@ -427,13 +427,17 @@ void KWinBridge::apply(const BridgeEvent& event) {
         return;
     case BridgeEventType::window: {
         const auto& window = event.windows.front();
-        const bool added = !windows_.contains(window.id);
+        const auto known = windows_.find(window.id);
+        const bool added = known == windows_.end();
+        const bool moved = !added && known->second.frame != window.frame;
         if (added) {
             recency_.insert(recency_.begin(), window.id);
         }
         windows_.insert_or_assign(window.id, window);
         if (added) {
             windowAdded_.emit(window.id);
+        } else if (moved) {
+            windowMoved_.emit(window.id);
         }
         return;
     }
@@ -550,6 +554,10 @@ Connection KWinBridge::onOutputsChanged(std::function<void()> handler) {
 
 Connection KWinBridge::onWindowAdded(std::function<void(const std::string&)> handler) {
     return windowAdded_.connect(std::move(handler));
+}
+
+Connection KWinBridge::onWindowMoved(std::function<void(const std::string&)> handler) {
+    return windowMoved_.connect(std::move(handler));
 }
 
 Connection KWinBridge::onActivated(std::function<void(const std::string&)> handler) {

@@ -96,6 +96,8 @@ public:
     // A window the script reported for the first time since it started (KWin shows it then);
     // the windows of its first report are not announced.
     [[nodiscard]] Connection onWindowAdded(std::function<void(const std::string& id)> handler);
+    // A window reported before whose frame is now another.
+    [[nodiscard]] Connection onWindowMoved(std::function<void(const std::string& id)> handler);
     [[nodiscard]] Connection onShortcut(std::function<void(const std::string& name)> handler);
     [[nodiscard]] Connection onMove(std::function<void(MovePhase, Point cursor)> handler);
     // KWin left the session bus (it ended or crashed), taking the script with it; the model
@@ -157,6 +159,7 @@ private:
     Signal<> outputsChanged_;
     Signal<const std::string&> activated_;
     Signal<const std::string&> windowAdded_;
+    Signal<const std::string&> windowMoved_;
     Signal<const std::string&> shortcut_;
     Signal<MovePhase, Point> moved_;
     Signal<> kwinGone_;

@@ -97,6 +97,15 @@ KWinAccessibility::onWindowAppeared(std::function<void(const AccessibilityElemen
     });
 }
 
+Connection
+KWinAccessibility::onWindowMoved(std::function<void(const AccessibilityElement&)> handler) {
+    return bridge_.onWindowMoved([this, handler = std::move(handler)](const std::string& id) {
+        if (const auto known = windowIds_.find(id); known != windowIds_.end()) {
+            handler(AccessibilityElement{known->second});
+        }
+    });
+}
+
 std::optional<AccessibilityElement> KWinAccessibility::windowWithSystemID(std::string_view id) {
     const std::string key(id);
     if (bridge_.window(key) == nullptr) {

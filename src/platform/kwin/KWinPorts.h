@@ -70,6 +70,8 @@ public:
     // Ordinary windows the script reports as added.
     [[nodiscard]] Connection
     onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) override;
+    [[nodiscard]] Connection
+    onWindowMoved(std::function<void(const AccessibilityElement&)> handler) override;
     // A window by KWin's own id for it (its internalId).
     std::optional<AccessibilityElement> windowWithSystemID(std::string_view id) override;
 

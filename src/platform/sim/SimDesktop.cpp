@@ -271,7 +271,10 @@ AccessibilityStatus SimDesktop::writeAttribute(Node& node, std::string_view attr
         if (faults.refusePosition) {
             return faults.failureStatus;
         }
-        node.frame.origin = *point;
+        if (node.frame.origin != *point) {
+            node.frame.origin = *point;
+            moved_.emit(AccessibilityElement{node.window});
+        }
         return AccessibilityStatus::success;
     }
     if (attribute == ax::size) {
@@ -282,7 +285,10 @@ AccessibilityStatus SimDesktop::writeAttribute(Node& node, std::string_view attr
         if (faults.refuseSize) {
             return faults.failureStatus;
         }
-        node.frame.size = constrainedSize(*size, faults);
+        if (const auto taken = constrainedSize(*size, faults); node.frame.size != taken) {
+            node.frame.size = taken;
+            moved_.emit(AccessibilityElement{node.window});
+        }
         return AccessibilityStatus::success;
     }
     if (attribute == ax::fullScreen) {
@@ -654,6 +660,10 @@ Connection SimDesktop::onWindowAppeared(std::function<void(const AccessibilityEl
     return appeared_.connect(std::move(handler));
 }
 
+Connection SimDesktop::onWindowMoved(std::function<void(const AccessibilityElement&)> handler) {
+    return moved_.connect(std::move(handler));
+}
+
 AccessibilityElement SimDesktop::addWindow(ProcessId process, const Rect& topLeftFrame,
                                            SimWindowOptions options) {
     const Application* app = runningApp(process);
@@ -727,6 +737,7 @@ void SimDesktop::markDead(std::uint64_t id) {
 
 void SimDesktop::setFrame(const AccessibilityElement& window, const Rect& topLeftFrame) {
     liveWindow(window, "setFrame").frame = topLeftFrame;
+    moved_.emit(window);
 }
 
 void SimDesktop::setFullScreen(const AccessibilityElement& window, bool fullScreen) {

@@ -253,6 +253,8 @@ public:
     // Handlers run synchronously inside addWindow(), once the window is in place.
     [[nodiscard]] Connection
     onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) override;
+    [[nodiscard]] Connection
+    onWindowMoved(std::function<void(const AccessibilityElement&)> handler) override;
 
     // --- Workspace ---
     // The process last set or activated, whether or not it was added as an application (a
@@ -435,6 +437,7 @@ private:
     std::optional<ProcessId> frontmost_;
     Signal<ProcessId> activated_;
     Signal<const AccessibilityElement&> appeared_;
+    Signal<const AccessibilityElement&> moved_;
     std::vector<SimCall> calls_;
     std::function<void(const SimCall&)> hook_;
     bool inHook_ = false;

@@ -656,6 +656,33 @@ void X11Accessibility::noteAppearance(const X11Event& event) {
     }
 }
 
+Connection
+X11Accessibility::onWindowMoved(std::function<void(const AccessibilityElement&)> handler) {
+    if (!followingMoves_) {
+        followingMoves_ = true;
+        moves_ = connection_.onEvent([this](const X11Event& event) { noteMove(event); });
+    }
+    return moved_.connect(std::move(handler));
+}
+
+void X11Accessibility::noteMove(const X11Event& event) {
+    if (event.responseType != XCB_CONFIGURE_NOTIFY) {
+        return;
+    }
+    // A move shows on the frame (seen through the root) or, from the window manager as a
+    // synthetic event, on the client; a resize on both. Only windows handed out are reported.
+    const XWindow window = event.as<xcb_configure_notify_event_t>().window;
+    auto clients = windows_.clientsIn(window);
+    if (std::find(clients.begin(), clients.end(), window) == clients.end()) {
+        clients.push_back(window);
+    }
+    for (const XWindow client : clients) {
+        if (const auto known = windowIds_.find(client); known != windowIds_.end()) {
+            moved_.emit(AccessibilityElement{known->second});
+        }
+    }
+}
+
 bool X11Accessibility::shownNow(XWindow window) {
     // Asked of the server, not of the window model: a client first read while its frame was
     // still being built may be placed in the model under a frame that is already gone.

@@ -44,6 +44,8 @@ public:
     // A client the window manager adds to its client list, once it is mapped.
     [[nodiscard]] Connection
     onWindowAppeared(std::function<void(const AccessibilityElement&)> handler) override;
+    [[nodiscard]] Connection
+    onWindowMoved(std::function<void(const AccessibilityElement&)> handler) override;
     // A managed client by its X window number, decimal or 0x hexadecimal (as xdotool, xprop
     // and wmctrl print it).
     std::optional<AccessibilityElement> windowWithSystemID(std::string_view id) override;
@@ -115,6 +117,11 @@ private:
     std::optional<std::unordered_set<XWindow>> knownClients_;
     std::unordered_set<XWindow> awaitingMap_;
     Connection appearances_;
+    // Moves are followed only while someone listens.
+    void noteMove(const X11Event& event);
+    Signal<const AccessibilityElement&> moved_;
+    Connection moves_;
+    bool followingMoves_ = false;
 };
 
 } // namespace tessera

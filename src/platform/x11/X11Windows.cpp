@@ -628,6 +628,15 @@ std::optional<XWindow> X11Windows::topLevelOf(XWindow window) {
     }
 }
 
+std::vector<XWindow> X11Windows::clientsIn(XWindow topLevel) const {
+    std::vector<XWindow> clients;
+    const auto [first, last] = topLevels_.equal_range(topLevel);
+    for (auto it = first; it != last; ++it) {
+        clients.push_back(it->second);
+    }
+    return clients;
+}
+
 bool X11Windows::hasState(XWindow window, std::string_view state) {
     connection_.readArrivedEvents();
     const auto states = words(window, atoms_.state, atoms_.atom);

@@ -106,6 +106,9 @@ public:
     // The child of the root that holds the client: the window manager's frame around it, or the
     // client itself when it has none. Nothing when the window is gone.
     std::optional<XWindow> topLevelOf(XWindow window);
+    // The clients known to sit in this child of the root (their frame, or themselves), as far
+    // as their frames have been measured; no round trip.
+    std::vector<XWindow> clientsIn(XWindow topLevel) const;
     // Whether _NET_WM_STATE holds the state atom (for example "_NET_WM_STATE_FULLSCREEN").
     bool hasState(XWindow window, std::string_view state);
     // _NET_WM_WINDOW_TYPE's first entry, e.g. "_NET_WM_WINDOW_TYPE_NORMAL"; empty when unset.
