@@ -429,8 +429,7 @@ ZoneMemory::recordedZone(const RememberedWindow& record) const {
 void ZoneMemory::windowMoved(const AccessibilityElement& window) {
     const auto entry = std::find_if(entries_.begin(), entries_.end(),
                                     [&](const Entry& e) { return e.window == window; });
-    // A window whose display is away was moved to make room for that: it is still the zone's.
-    if (entry == entries_.end() || connected_.count(entry->record.screenID) == 0) {
+    if (entry == entries_.end()) {
         return;
     }
     // The window manager may move windows for a display that leaves before that display's
@@ -450,7 +449,7 @@ void ZoneMemory::judgeMove(const AccessibilityElement& window) {
     if (entry == entries_.end() || !frame) {
         return;
     }
-    // Nothing to judge by when the display has gone meanwhile: then the move was made for it.
+    // A window whose display is away was moved to make room for that: it is still the zone's.
     const auto target = recordedZone(entry->record);
     if (!target) {
         return;
