@@ -119,7 +119,9 @@ int main(int argc, char** argv) {
     QApplication application(qtArgc, arguments.data());
     QApplication::setApplicationName(QStringLiteral("Tessera"));
     QApplication::setApplicationVersion(QStringLiteral(TESSERA_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("tessera"));
+    // The desktop entry's id is the name Tessera owns on the session bus and gives its
+    // autostart entry, so the desktop ties the window, the menu entry and the bus name together.
+    QApplication::setDesktopFileName(QStringLiteral("app.tessera.Tessera"));
     // Closing the main window leaves Tessera running in the tray; Quit ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
