@@ -168,8 +168,10 @@ TEST_F(ZoneMemoryTest, AWindowTakenOutOfItsZoneIsForgottenAndAClosedOneIsKept) {
     mover.fillScreen(0, std::nullopt);
     desktop.closeWindow(closed);
     desktop.setFrame(byKeys, elsewhere);
+    // A few points off, or at its corner with another size, it is still in its zone.
     auto slightly = *desktop.frame(nudged);
     slightly.origin.x += 4;
+    slightly.size.width += 300;
     desktop.setFrame(nudged, slightly);
     scheduler.advance(moveSettleSeconds);
 

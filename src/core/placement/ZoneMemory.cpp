@@ -454,10 +454,14 @@ void ZoneMemory::judgeMove(const AccessibilityElement& window) {
     if (!target) {
         return;
     }
-    // Where the window was put, or where its zone is now: either way it still sits in it.
+    // Where the window was put, or at the corner of its zone now: either way it still sits in
+    // it. Only the corner counts, because a window may settle on another size after the
+    // placement was recorded (a minimum size, or a Wayland client answering later).
     const auto placed = context_.mover.placementFor(window, *frame);
+    const auto zoneFrame = context_.mover.zoneWindowFrame(target->first, target->second);
     if ((placed && placed->zoneID == entry->record.zoneID) ||
-        framesMatch(*frame, context_.mover.zoneWindowFrame(target->first, target->second))) {
+        framesMatch(Rect(frame->minX(), frame->minY(), zoneFrame.width(), zoneFrame.height()),
+                    zoneFrame)) {
         return;
     }
     context_.log.write(logCategory, LogLevel::debug,
