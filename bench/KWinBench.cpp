@@ -33,14 +33,33 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Google Benchmark lets an exception end the program without unwinding, which would leave
+// kwin_wayland and its clients running: a failure becomes the benchmark's error instead, and the
+// fixture's tear-down ends the session.
+void guarded(benchmark::State& state, const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& error) {
+        state.SkipWithError(error.what());
+    }
+}
+
 // A fresh session per benchmark: a Wayland-native window, active, with tesseractl running.
 class Session : public benchmark::Fixture {
 public:
-    void SetUp(benchmark::State&) override {
-        session = std::make_unique<KWinSession>();
-        window = session->openWindow("tessera-wayland-window", true);
-        tessera = session->startTessera({"--platform", "kwin"});
-        session->activate(window);
+    void SetUp(benchmark::State& state) override {
+        guarded(state, [&] {
+            session = std::make_unique<KWinSession>();
+            window = session->openWindow("tessera-wayland-window", true);
+            tessera = session->startTessera({"--platform", "kwin"});
+            session->activate(window);
+        });
+    }
+    // A benchmark's body, unless the session failed to start.
+    void measure(benchmark::State& state, const std::function<void()>& body) {
+        if (session) {
+            guarded(state, body);
+        }
     }
     void TearDown(benchmark::State&) override {
         tessera.reset();
@@ -68,31 +87,36 @@ public:
 
 // One D-Bus call answered by KWin (getWindowInfo), for comparison.
 BENCHMARK_DEFINE_F(Session, KWinDBusRoundTrip)(benchmark::State& state) {
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(session->frame(window));
-    }
+    measure(state, [&] {
+        for (auto _ : state) {
+            benchmark::DoNotOptimize(session->frame(window));
+        }
+    });
 }
 BENCHMARK_REGISTER_F(Session, KWinDBusRoundTrip)->Unit(benchmark::kMicrosecond)->Iterations(500);
 
 // KWin without Tessera: a plain script, loaded and started, that sets the window's frame, until
 // KWin shows the frame (alternating between two).
 BENCHMARK_DEFINE_F(Session, PlainScriptFrameToApplied)(benchmark::State& state) {
-    const std::string file = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                             "/tessera-kwin-bench-" + std::to_string(::getpid()) + ".js";
-    int next = 0;
-    for (auto _ : state) {
-        const Rect frame(100.0 + 400 * next, 100, 800, 600);
-        std::ofstream(file) << "workspace.clientList().forEach(function (w) {\n"
-                            << "  if (String(w.internalId) === \"" << window << "\")\n"
-                            << "    w.frameGeometry = {x: " << frame.minX() << ", y: 100, "
-                            << "width: 800, height: 600};\n});\n";
-        const auto start = Clock::now();
-        session->runScript(file);
-        waitForFrame([&](const std::optional<Rect>& seen) { return seen == frame; });
-        state.SetIterationTime(secondsSince(start));
-        next = 1 - next;
-    }
-    std::remove(file.c_str());
+    measure(state, [&] {
+        const std::string file =
+            std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+            "/tessera-kwin-bench-" + std::to_string(::getpid()) + ".js";
+        int next = 0;
+        for (auto _ : state) {
+            const Rect frame(100.0 + 400 * next, 100, 800, 600);
+            std::ofstream(file) << "workspace.clientList().forEach(function (w) {\n"
+                                << "  if (String(w.internalId) === \"" << window << "\")\n"
+                                << "    w.frameGeometry = {x: " << frame.minX() << ", y: 100, "
+                                << "width: 800, height: 600};\n});\n";
+            const auto start = Clock::now();
+            session->runScript(file);
+            waitForFrame([&](const std::optional<Rect>& seen) { return seen == frame; });
+            state.SetIterationTime(secondsSince(start));
+            next = 1 - next;
+        }
+        std::remove(file.c_str());
+    });
 }
 BENCHMARK_REGISTER_F(Session, PlainScriptFrameToApplied)
     ->UseManualTime()
@@ -102,26 +126,31 @@ BENCHMARK_REGISTER_F(Session, PlainScriptFrameToApplied)
 // A fake input step (the pointer moved) through the test helper, a process of its own: the
 // round trip each step of a drag below costs.
 BENCHMARK_DEFINE_F(Session, FakeInputStep)(benchmark::State& state) {
-    int next = 0;
-    for (auto _ : state) {
-        session->input({"to", std::to_string(500 + next), "500"});
-        next = 1 - next;
-    }
+    measure(state, [&] {
+        int next = 0;
+        for (auto _ : state) {
+            session->input({"to", std::to_string(500 + next), "500"});
+            next = 1 - next;
+        }
+    });
 }
 BENCHMARK_REGISTER_F(Session, FakeInputStep)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // "Fill Screen" through kglobalaccel, which alternates between filling the output and going
 // back: from the press to KWin showing the window moved.
 BENCHMARK_DEFINE_F(Session, ShortcutToPlaced)(benchmark::State& state) {
-    const auto row = info(WindowCommand::fillScreen);
-    const auto name = *KWinHotkeys::shortcutName(row.defaultKeyCode, row.defaultCarbonModifiers);
-    for (auto _ : state) {
-        const auto before = session->frame(window);
-        const auto start = Clock::now();
-        session->invokeShortcut(name);
-        waitForFrame([&](const std::optional<Rect>& seen) { return seen != before; });
-        state.SetIterationTime(secondsSince(start));
-    }
+    measure(state, [&] {
+        const auto row = info(WindowCommand::fillScreen);
+        const auto name =
+            *KWinHotkeys::shortcutName(row.defaultKeyCode, row.defaultCarbonModifiers);
+        for (auto _ : state) {
+            const auto before = session->frame(window);
+            const auto start = Clock::now();
+            session->invokeShortcut(name);
+            waitForFrame([&](const std::optional<Rect>& seen) { return seen != before; });
+            state.SetIterationTime(secondsSince(start));
+        }
+    });
 }
 BENCHMARK_REGISTER_F(Session, ShortcutToPlaced)
     ->UseManualTime()
@@ -131,35 +160,39 @@ BENCHMARK_REGISTER_F(Session, ShortcutToPlaced)
 // A title-bar drag onto a zone's card (alternating between two), in twelve fake input steps:
 // from the release, handled by KWin, to KWin showing the zone's frame.
 BENCHMARK_DEFINE_F(Session, DropToFrame)(benchmark::State& state) {
-    SimDefaults preferences;
-    registerPreferenceDefaults(preferences);
-    const std::vector<SystemDisplay> outputs{
-        {Rect(0, 0, 1920, 1080), Rect(0, 0, 1920, 1080), 1, "output-0"},
-        {Rect(1920, 0, 1920, 1080), Rect(1920, 0, 1920, 1080), 1, "output-1"}};
-    const auto targets =
-        x11test::zoneTargets(outputs, session->layoutsFile(), preferences.persistentDomain());
-    if (targets.size() < 2) {
-        throw std::runtime_error("fewer than two zones");
-    }
-    std::size_t next = 0;
-    for (auto _ : state) {
-        const auto& target = next == 0 ? targets.front() : targets.back();
-        const auto frame = *session->frame(window);
-        const Point from{frame.minX() + frame.width() / 2, frame.minY() + 12};
-        std::vector<std::string> steps{"to", std::to_string(from.x), std::to_string(from.y),
-                                       "down"};
-        for (int i = 1; i <= 12; ++i) {
-            steps.insert(steps.end(),
-                         {"to", std::to_string(from.x + (target.cardCentre.x - from.x) * i / 12),
-                          std::to_string(from.y + (target.cardCentre.y - from.y) * i / 12)});
+    measure(state, [&] {
+        SimDefaults preferences;
+        registerPreferenceDefaults(preferences);
+        const std::vector<SystemDisplay> outputs{
+            {Rect(0, 0, 1920, 1080), Rect(0, 0, 1920, 1080), 1, "output-0"},
+            {Rect(1920, 0, 1920, 1080), Rect(1920, 0, 1920, 1080), 1, "output-1"}};
+        const auto targets =
+            x11test::zoneTargets(outputs, session->layoutsFile(), preferences.persistentDomain());
+        if (targets.size() < 2) {
+            throw std::runtime_error("fewer than two zones");
         }
-        steps.emplace_back("up");
-        session->input(steps);
-        const auto released = Clock::now();
-        waitForFrame([&](const std::optional<Rect>& seen) { return seen == target.windowFrame; });
-        state.SetIterationTime(secondsSince(released));
-        next = 1 - next;
-    }
+        std::size_t next = 0;
+        for (auto _ : state) {
+            const auto& target = next == 0 ? targets.front() : targets.back();
+            const auto frame = *session->frame(window);
+            const Point from{frame.minX() + frame.width() / 2, frame.minY() + 12};
+            std::vector<std::string> steps{"to", std::to_string(from.x), std::to_string(from.y),
+                                           "down"};
+            for (int i = 1; i <= 12; ++i) {
+                steps.insert(steps.end(),
+                             {"to",
+                              std::to_string(from.x + (target.cardCentre.x - from.x) * i / 12),
+                              std::to_string(from.y + (target.cardCentre.y - from.y) * i / 12)});
+            }
+            steps.emplace_back("up");
+            session->input(steps);
+            const auto released = Clock::now();
+            waitForFrame(
+                [&](const std::optional<Rect>& seen) { return seen == target.windowFrame; });
+            state.SetIterationTime(secondsSince(released));
+            next = 1 - next;
+        }
+    });
 }
 BENCHMARK_REGISTER_F(Session, DropToFrame)
     ->UseManualTime()
