@@ -2,6 +2,8 @@
 // shortcut latencies, each next to what KWin costs without Tessera in the same run (a D-Bus round
 // trip to KWin, a frame set by a plain script, a fake input round trip). Run by bench/kwin-measure.
 
+#include "Guarded.h"
+
 #include "tests/kwin/KWinSession.h"
 #include "tests/x11/ZoneTargets.h"
 
@@ -27,21 +29,11 @@
 namespace tessera::kwintest {
 namespace {
 
+using bench::guarded;
 using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Google Benchmark lets an exception end the program without unwinding, which would leave
-// kwin_wayland and its clients running: a failure becomes the benchmark's error instead, and the
-// fixture's tear-down ends the session.
-void guarded(benchmark::State& state, const std::function<void()>& body) {
-    try {
-        body();
-    } catch (const std::exception& error) {
-        state.SkipWithError(error.what());
-    }
 }
 
 // A fresh session per benchmark: a Wayland-native window, active, with tesseractl running.

@@ -3,6 +3,8 @@
 // the window manager cost anyway, and what it costs while nothing happens. Run by
 // bench/x11-measure.
 
+#include "Guarded.h"
+
 #include "tests/x11/XServerFixture.h"
 #include "tests/x11/ZoneTargets.h"
 
@@ -26,20 +28,30 @@
 namespace tessera::x11test {
 namespace {
 
+using bench::guarded;
 using Clock = std::chrono::steady_clock;
 
 // A fresh desktop per benchmark: xlogo, active, with tesseractl running.
 class Desktop : public benchmark::Fixture {
 public:
-    void SetUp(benchmark::State&) override {
-        server = std::make_unique<XServer>();
-        run = std::make_unique<TesseraRun>(*server, std::string(), environment);
-        window = server->launchClient({"xlogo", "-geometry", "400x300+300+200"});
-        server->activate(window);
-        if (!server->waitUntil([&] { return server->activeWindow() == window; })) {
-            throw std::runtime_error("xlogo did not become active");
+    void SetUp(benchmark::State& state) override {
+        guarded(state, [&] {
+            server = std::make_unique<XServer>();
+            run = std::make_unique<TesseraRun>(*server, std::string(), environment);
+            window = server->launchClient({"xlogo", "-geometry", "400x300+300+200"});
+            server->activate(window);
+            if (!server->waitUntil([&] { return server->activeWindow() == window; })) {
+                throw std::runtime_error("xlogo did not become active");
+            }
+            sync();
+            ready = true;
+        });
+    }
+    // A benchmark's body, unless the desktop failed to start.
+    void measure(benchmark::State& state, const std::function<void()>& body) {
+        if (ready) {
+            guarded(state, body);
         }
-        sync();
     }
     void TearDown(benchmark::State&) override {
         run.reset();
@@ -114,6 +126,7 @@ public:
     XWindow window = 0;
     std::vector<std::string> environment;
     double barriers = 0;
+    bool ready = false;
 };
 
 // The same desktop with tesseractl telling its round trips at every barrier.
@@ -135,42 +148,48 @@ public:
 };
 
 BENCHMARK_DEFINE_F(Desktop, XRoundTrip)(benchmark::State& state) {
-    for (auto _ : state) {
-        server->sync();
-    }
+    measure(state, [&] {
+        for (auto _ : state) {
+            server->sync();
+        }
+    });
 }
 BENCHMARK_REGISTER_F(Desktop, XRoundTrip)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
 // What the drag path asks of the displays on every motion when nothing has changed since the
 // last time: kept from events, the list should cost far less than one round trip (above).
 BENCHMARK_DEFINE_F(Desktop, UnchangedScreens)(benchmark::State& state) {
-    std::string error;
-    auto connection = X11Connection::open(server->display(), error);
-    if (!connection) {
-        throw std::runtime_error(error);
-    }
-    X11Displays displays(*connection);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(displays.screens());
-    }
+    measure(state, [&] {
+        std::string error;
+        auto connection = X11Connection::open(server->display(), error);
+        if (!connection) {
+            throw std::runtime_error(error);
+        }
+        X11Displays displays(*connection);
+        for (auto _ : state) {
+            benchmark::DoNotOptimize(displays.screens());
+        }
+    });
 }
 BENCHMARK_REGISTER_F(Desktop, UnchangedScreens)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
 // The "Fill Screen" shortcut (Super+Alt+Return) on the active window, which alternates between
 // filling the display and going back: from the key press to the moved frame seen by a client.
 BENCHMARK_DEFINE_F(Desktop, HotkeyToPlaced)(benchmark::State& state) {
-    for (auto _ : state) {
-        const auto before = server->outerFrame(window).value_or(Rect{});
-        server->key("Super_L", true);
-        server->key("Alt_L", true);
-        const auto start = Clock::now();
-        server->key("Return", true);
-        state.SetIterationTime(secondsUntilMoved(before, start));
-        server->key("Return", false);
-        server->key("Alt_L", false);
-        server->key("Super_L", false);
-        sync();
-    }
+    measure(state, [&] {
+        for (auto _ : state) {
+            const auto before = server->outerFrame(window).value_or(Rect{});
+            server->key("Super_L", true);
+            server->key("Alt_L", true);
+            const auto start = Clock::now();
+            server->key("Return", true);
+            state.SetIterationTime(secondsUntilMoved(before, start));
+            server->key("Return", false);
+            server->key("Alt_L", false);
+            server->key("Super_L", false);
+            sync();
+        }
+    });
 }
 BENCHMARK_REGISTER_F(Desktop, HotkeyToPlaced)
     ->UseManualTime()
@@ -181,18 +200,20 @@ BENCHMARK_REGISTER_F(Desktop, HotkeyToPlaced)
 // button's release to the window seen at the zone's frame. The drag itself moves in steps, each
 // handled by tesseractl before the next (its sync barrier), as a hand would.
 BENCHMARK_DEFINE_F(Desktop, DropToFrame)(benchmark::State& state) {
-    const auto zones = targets();
-    std::size_t next = 0;
-    for (auto _ : state) {
-        Clock::time_point released;
-        dragOnto(zones[next], [&](int step) {
-            if (step == 8) {
-                released = Clock::now();
-            }
-        });
-        next = (next + 1) % 2;
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - released).count());
-    }
+    measure(state, [&] {
+        const auto zones = targets();
+        std::size_t next = 0;
+        for (auto _ : state) {
+            Clock::time_point released;
+            dragOnto(zones[next], [&](int step) {
+                if (step == 8) {
+                    released = Clock::now();
+                }
+            });
+            next = (next + 1) % 2;
+            state.SetIterationTime(std::chrono::duration<double>(Clock::now() - released).count());
+        }
+    });
 }
 BENCHMARK_REGISTER_F(Desktop, DropToFrame)
     ->UseManualTime()
@@ -202,35 +223,37 @@ BENCHMARK_REGISTER_F(Desktop, DropToFrame)
 // Blocking round trips of tesseractl's connection and window model: per pointer motion of a
 // title-bar drag, per drop onto a zone and per "Fill Screen" shortcut placement.
 BENCHMARK_DEFINE_F(CountingDesktop, RoundTrips)(benchmark::State& state) {
-    const auto zones = targets();
-    std::size_t next = 0;
-    double motions = 0;
-    double drops = 0;
-    double shortcuts = 0;
-    for (auto _ : state) {
-        double before = 0;
-        dragOnto(zones[next], [&](int step) {
-            if (step == 9) {
-                return;
-            }
-            const double count = roundTrips();
-            if (step >= 1) {
-                motions += count - before;
-            }
-            before = count;
-        });
-        drops += roundTrips() - before;
-        next = (next + 1) % 2;
-        const auto placed = server->outerFrame(window).value_or(Rect{});
-        const double beforeShortcut = roundTrips();
-        server->chord({"Super_L", "Alt_L"}, "Return");
-        secondsUntilMoved(placed, Clock::now());
-        shortcuts += roundTrips() - beforeShortcut;
-    }
-    const auto iterations = double(state.iterations());
-    state.counters["per_motion"] = motions / (8 * iterations);
-    state.counters["per_drop"] = drops / iterations;
-    state.counters["per_shortcut"] = shortcuts / iterations;
+    measure(state, [&] {
+        const auto zones = targets();
+        std::size_t next = 0;
+        double motions = 0;
+        double drops = 0;
+        double shortcuts = 0;
+        for (auto _ : state) {
+            double before = 0;
+            dragOnto(zones[next], [&](int step) {
+                if (step == 9) {
+                    return;
+                }
+                const double count = roundTrips();
+                if (step >= 1) {
+                    motions += count - before;
+                }
+                before = count;
+            });
+            drops += roundTrips() - before;
+            next = (next + 1) % 2;
+            const auto placed = server->outerFrame(window).value_or(Rect{});
+            const double beforeShortcut = roundTrips();
+            server->chord({"Super_L", "Alt_L"}, "Return");
+            secondsUntilMoved(placed, Clock::now());
+            shortcuts += roundTrips() - beforeShortcut;
+        }
+        const auto iterations = double(state.iterations());
+        state.counters["per_motion"] = motions / (8 * iterations);
+        state.counters["per_drop"] = drops / iterations;
+        state.counters["per_shortcut"] = shortcuts / iterations;
+    });
 }
 BENCHMARK_REGISTER_F(CountingDesktop, RoundTrips)->Unit(benchmark::kMillisecond)->Iterations(6);
 
@@ -270,16 +293,18 @@ Usage usageOf(pid_t pid) {
 
 // tesseractl left alone for a minute on a desktop where nothing happens.
 BENCHMARK_DEFINE_F(Desktop, IdleMinute)(benchmark::State& state) {
-    for (auto _ : state) {
-        const auto pid = run->process().pid();
-        const auto before = usageOf(pid);
-        const auto start = Clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(60));
-        const auto after = usageOf(pid);
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-        state.counters["cpu_ms"] = (after.cpuSeconds - before.cpuSeconds) * 1000;
-        state.counters["wakeups"] = double(after.wakeups - before.wakeups);
-    }
+    measure(state, [&] {
+        for (auto _ : state) {
+            const auto pid = run->process().pid();
+            const auto before = usageOf(pid);
+            const auto start = Clock::now();
+            std::this_thread::sleep_for(std::chrono::seconds(60));
+            const auto after = usageOf(pid);
+            state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+            state.counters["cpu_ms"] = (after.cpuSeconds - before.cpuSeconds) * 1000;
+            state.counters["wakeups"] = double(after.wakeups - before.wakeups);
+        }
+    });
 }
 BENCHMARK_REGISTER_F(Desktop, IdleMinute)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
