@@ -43,12 +43,11 @@ TEST_F(ExclusionsPane, RowsAndTheChooserShowTheCatalogsNamesAndTheChooserAddsEac
     const auto field = [](const QVariantList& list, int row, const char* key) {
         return list.at(row).toMap().value(key);
     };
-    // Rows: the catalog's name and icon, else the identifier.
+    // Rows: the catalog's name and icon, else the identifier (shown: tst_exclusions.qml).
     const auto rows = pane.apps();
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(field(rows, 0, "name"), "Firefox");
     EXPECT_EQ(field(rows, 0, "iconSource"), "file:///icons/firefox.png");
-    EXPECT_TRUE(field(rows, 0, "installed").toBool());
     EXPECT_EQ(field(rows, 1, "name"), "unknown.app");
     EXPECT_FALSE(field(rows, 1, "installed").toBool());
     EXPECT_EQ(field(rows, 2, "name"), "nameless");
@@ -56,7 +55,6 @@ TEST_F(ExclusionsPane, RowsAndTheChooserShowTheCatalogsNamesAndTheChooserAddsEac
     const auto choices = pane.installedApps();
     ASSERT_EQ(choices.size(), 4);
     EXPECT_EQ(field(choices, 1, "name"), "Code");
-    EXPECT_EQ(field(choices, 2, "iconSource"), "file:///icons/firefox.png");
     for (int i = 0; i < 4; ++i) {
         const auto id = field(choices, i, "identifier").toString();
         EXPECT_EQ(field(choices, i, "ignored").toBool(), id == "firefox" || id == "nameless")

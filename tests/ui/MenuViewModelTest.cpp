@@ -154,6 +154,7 @@ TEST_F(MenuViewModelTest, TrayShowsOnlyWithATrayAndThePreferenceOn) {
     EXPECT_FALSE(menu().trayShown());
 }
 
+// The window's menu button shows the same items: tst_menu.qml.
 TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItemsAndAct) {
     // Next Display's keys are another program's: its item carries a note.
     sim.hotkeyPort.markTakenByOtherApplication(124, carbon::controlKey | carbon::optionKey |
@@ -163,9 +164,6 @@ TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItemsAndAct) {
     bringNotesForward();
     sim.shell->preferences().setBool("snapOnDrag", false);
     processEvents();
-    EXPECT_EQ(item("command.nextDisplay").value("note"),
-              "Another application uses Ctrl+Alt+Super+→.");
-
     shell::TrayMenu tray(*sim.shell);
     // No tray offscreen: the icon stays hidden and the window offers the menu.
     EXPECT_FALSE(tray.isIconVisible());
@@ -173,16 +171,10 @@ TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItemsAndAct) {
         const auto items = menu().items();
         const auto actions = tray.menu().actions();
         ASSERT_EQ(actions.size(), items.size());
-        // One separator between each two groups, none at the ends.
-        EXPECT_EQ(std::count_if(actions.begin(), actions.end(),
-                                [](const QAction* a) { return a->isSeparator(); }) +
-                      1,
-                  qsizetype(menu().content().groups.size()));
-        EXPECT_FALSE(actions.front()->isSeparator() || actions.back()->isSeparator());
         for (qsizetype i = 0; i < actions.size(); ++i) {
             const auto entry = items[i].toMap();
             SCOPED_TRACE(entry.value("id").toString().toStdString());
-            EXPECT_EQ(actions[i]->isSeparator(), entry.value("kind") == "separator");
+            ASSERT_EQ(actions[i]->isSeparator(), entry.value("kind") == "separator");
             if (actions[i]->isSeparator()) {
                 continue;
             }
@@ -205,8 +197,8 @@ TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItemsAndAct) {
     };
     const auto action = [&](const char* id) { return tray.menu().findChild<QAction*>(id); };
     check();
-    EXPECT_FALSE(action("ignoreApp")->isEnabled());
-    EXPECT_FALSE(action("status")->isEnabled());
+    EXPECT_EQ(action("command.nextDisplay")->toolTip(),
+              "Another application uses Ctrl+Alt+Super+→.");
     EXPECT_EQ(action("command.zoneLeft")->text(), "Zone to the Left\tCtrl+Alt+←");
 
     // Choosing the switch in the tray writes the preference; the menu follows.
@@ -217,7 +209,6 @@ TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItemsAndAct) {
     action("ignoreApp")->trigger();
     processEvents();
     EXPECT_EQ(ignoredRaw(), "com.example.Notes");
-    EXPECT_TRUE(action("ignoreApp")->isChecked());
 
     // The open menu holds the keyboard; the keys it shows beside Quit still quit.
     tray.menu().popup(QPoint(0, 0));

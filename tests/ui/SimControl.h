@@ -113,21 +113,6 @@ public:
         return layouts;
     }
 
-    // The zones of the layout the "Zones" page edits, as stored: [{ id, name, x, y, width,
-    // height }] in layout order.
-    Q_INVOKABLE QVariantList editedZones() const {
-        QVariantList zones;
-        const auto layout = shell_.shell->zonesPage().editor().editedLayout();
-        for (const auto& zone : layout ? layout->zones : std::vector<Zone>{}) {
-            zones.append(QVariantMap{{"id", QString::fromStdString(zone.id.string())},
-                                     {"name", QString::fromStdString(zone.name)},
-                                     {"x", zone.x},
-                                     {"y", zone.y},
-                                     {"width", zone.width},
-                                     {"height", zone.height}});
-        }
-        return zones;
-    }
     // Stores the edited layout with these zones instead of its own ([{ name, x, y, width,
     // height }], fresh ids), outside the undo history. The new zones' ids, in order.
     Q_INVOKABLE QStringList setEditedZones(const QVariantList& rects) {

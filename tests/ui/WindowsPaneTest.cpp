@@ -31,35 +31,6 @@ protected:
     shell::WindowsPaneModel& pane = sim.shell->windowsPane();
 };
 
-TEST_F(WindowsPane, NoGapAtEdgesCannotChangeWithoutAGapNotEvenANegativeOne) {
-    sim.defaults.set(prefs::tightEdges, true);
-    ASSERT_EQ(pane.windowGap(), 0);
-    pane.setTightEdges(false);
-    EXPECT_TRUE(preferenceBool(sim.defaults, prefs::tightEdges));
-
-    sim.defaults.set(prefs::windowGap, -6.0);
-    EXPECT_FALSE(pane.tightEdgesEnabled());
-    pane.setTightEdges(false);
-    EXPECT_TRUE(preferenceBool(sim.defaults, prefs::tightEdges));
-}
-
-TEST_F(WindowsPane, GapStepperWritesWholeStepsAndThePictureShowsTheGapTheMoverLeaves) {
-    pane.setWindowGap(7);
-    EXPECT_EQ(storedDouble(sim, prefs::windowGap), 8);
-    // A hand-edited value shows as the nearest value the stepper can reach.
-    sim.defaults.set(prefs::windowGap, 55.0);
-    EXPECT_EQ(pane.windowGap(), 40);
-
-    pane.setWindowGap(20);
-    const auto preview = pane.gapPreview();
-    const auto left = preview["left"].toMap();
-    const auto right = preview["right"].toMap();
-    EXPECT_EQ(right["x"].toDouble() - (left["x"].toDouble() + left["width"].toDouble()), 20);
-    EXPECT_EQ(left["x"].toDouble(), 20);
-    sim.defaults.set(prefs::tightEdges, true);
-    EXPECT_EQ(pane.gapPreview()["left"].toMap()["x"].toDouble(), 0);
-}
-
 TEST_F(WindowsPane, CardPreviewIsTheCardTheOverlayDraws) {
     const auto& overlay = sim.state->overlay();
     const auto drawn = [&] {

@@ -86,11 +86,17 @@ Item {
             const tight = child(pane, "tightEdgesSwitch")
             compare(stepper.displayText, "0 pt")
             verify(!tight.enabled)
-            // Without a gap the edge toggle neither moves nor loses its stored value.
+            // Without a gap (or with a negative one written by hand) the edge toggle neither
+            // moves nor loses its stored value, whoever asks.
             Preferences.setBool("tightEdges", true)
             mouseClick(tight)
             verify(tight.checked)
-            compare(Preferences.boolValue("tightEdges"), true)
+            for (const gap of [0, -6]) {
+                Preferences.setDouble("windowGap", gap)
+                WindowsPaneModel.tightEdges = false
+                compare(Preferences.boolValue("tightEdges"), true, gap)
+            }
+            Preferences.setDouble("windowGap", 0)
 
             mouseClick(stepper.up.indicator)
             mouseClick(stepper.up.indicator)
@@ -100,10 +106,22 @@ Item {
             mouseClick(tight)
             compare(Preferences.boolValue("tightEdges"), false)
 
+            // The picture shows the gap the mover leaves, at the edges too unless they are tight.
+            WindowsPaneModel.windowGap = 20
+            const preview = WindowsPaneModel.gapPreview
+            compare(preview.right.x - (preview.left.x + preview.left.width), 20)
+            compare(preview.left.x, 20)
+            Preferences.setBool("tightEdges", true)
+            compare(WindowsPaneModel.gapPreview.left.x, 0)
+
+            // Whole steps only, up to 40, also for a value written by hand.
+            WindowsPaneModel.windowGap = 7
+            compare(Preferences.doubleValue("windowGap"), 8)
             stepper.forceActiveFocus()
             for (let i = 0; i < 25; ++i)
                 keyClick(Qt.Key_Up)
             compare(Preferences.doubleValue("windowGap"), 40)
+            Preferences.setDouble("windowGap", 55)
             compare(stepper.displayText, "40 pt")
             for (let i = 0; i < 25; ++i)
                 keyClick(Qt.Key_Down)

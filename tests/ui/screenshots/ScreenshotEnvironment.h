@@ -6,7 +6,7 @@
 
 namespace tessera::screenshots {
 
-// The screen the shell runs on, in pixels; tall enough that every page shows whole.
+// The screen the shell runs on, in pixels.
 inline constexpr int screenWidth = 1920;
 inline constexpr int screenHeight = 1440;
 

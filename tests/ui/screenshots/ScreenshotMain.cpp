@@ -1,6 +1,5 @@
-// Screenshots of the main window's pages and of the overlay on a private, composited X server,
-// checked by reading their text back. The Qt application is made only once the server runs, so
-// listing the tests needs no X server at all.
+// The overlay on a private, composited X server, and the tessera program itself. The Qt
+// application is made only once the server runs, so listing the tests needs no X server at all.
 
 #include "ScreenshotEnvironment.h"
 #include "Theme.h"
