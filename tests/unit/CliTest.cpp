@@ -10,6 +10,7 @@
 #include "core/store/BuiltInLayouts.h"
 #include "platform/linux/PlistDefaults.h"
 #include "platform/linux/XdgFolders.h"
+#include "platform/linux/XdgLoginItem.h"
 
 #include <gtest/gtest.h>
 
@@ -164,7 +165,6 @@ TEST_F(TesseractlTest, UsageErrorsExitWithTwoAndTouchNothing) {
         {{"layouts", "--bogus"}, "--bogus"},
         {{"prefs", "frobnicate"}, "Usage: tesseractl prefs"},
         {{"prefs", "set", "windowGap"}, "Usage: tesseractl prefs"},
-        {{"backup", "check", "a", "b"}, "Usage: tesseractl backup"},
         {{"backup", "export", "a", "--yes"}, "Usage: tesseractl backup"},
     };
     for (const auto& [arguments, message] : cases) {
@@ -308,4 +308,25 @@ TEST_F(TesseractlTest, ImportAsksFirstThenSavesACopyOfTheCurrentStateAndReplaces
     EXPECT_NE(test::readTestFile(autostartEntry).find("Exec="), std::string::npos);
     EXPECT_NE(result.out.find("Open at Login is now on"), std::string::npos) << result.out;
 }
+// The desktop reads Exec with its own quoting rules: every character of the path stays literal,
+// and a path no entry can hold writes nothing.
+TEST(XdgLoginItemTest, AnEntryHoldsTheQuotedPathAndGoesAgain) {
+    test::TempDir temp{"tessera-loginitem"};
+    UserFolders folders;
+    folders.home = temp.path();
+    folders.preferences = temp / "config";
+    const auto entry = temp / "config" / "autostart" / "app.tessera.Tessera.desktop";
+    XdgLoginItem item(folders, bundleIdentifier, R"(/opt/A B/$x%y\z"q`r)");
+    ASSERT_TRUE(item.registerItem()) << item.lastError();
+    EXPECT_EQ(item.status(), LoginItemStatus::enabled);
+    EXPECT_NE(
+        test::readTestFile(entry).find("\nExec=\"/opt/A B/\\\\$x%%y\\\\\\\\z\\\\\"q\\\\`r\"\n"),
+        std::string::npos)
+        << test::readTestFile(entry);
+    ASSERT_TRUE(item.unregisterItem()) << item.lastError();
+    EXPECT_FALSE(fs::exists(entry));
+    EXPECT_FALSE(XdgLoginItem(folders, bundleIdentifier, "/opt/a\nb").registerItem());
+    EXPECT_FALSE(fs::exists(entry));
+}
+
 } // namespace

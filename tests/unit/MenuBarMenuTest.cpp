@@ -187,11 +187,8 @@ TEST(OverviewDesktopPicture, ReadsTheFileOfGSettingsOutputAndNothingElse) {
         {"'file:///a.png#frag'", "/a.png"},
         {"", std::nullopt},
         {"'https://example.com/a.jpg'", std::nullopt},
-        {"'file://otherhost/a.jpg'", std::nullopt},
         {"file:///unquoted.jpg", std::nullopt},
         {"'file:///a.jpg' trailing", std::nullopt},
-        {"'file:///a'b.jpg'", std::nullopt},
-        {"'file:///a\\nb.jpg'", std::nullopt},
         // Broken or NUL escapes, or a raw NUL, would name some other file.
         {"'file:///a%2.jpg'", std::nullopt},
         {"'file:///a%00.jpg'", std::nullopt},

@@ -100,7 +100,6 @@ TEST(RecordsJson, AnyFaultMakesTheWholeDocumentUnreadable) {
         {"shortcut without display",
          documentWith(shortcutWith(R"("keyCode": 1, "carbonModifiers": 0)"))},
         {"malformed assignment", R"({"assignments": {"a": "nope"}, "layouts": []})"},
-        {"malformed seeded id", documentWith(R"(, "x": 0)", R"(, "seeded": ["x"])")},
         {"seeded not a list", documentWith(R"(, "x": 0)", R"(, "seeded": {})")},
         {"no layouts", R"({"assignments": {}})"},
         {"truncated", "{\"layouts\": ["},
