@@ -78,7 +78,6 @@ TEST(DesktopEntryParsing, RefusesWhatIsNoDesktopEntry) {
     EXPECT_NE(refusal("").find("[Desktop Entry]"), std::string::npos);
     refusal("Name=No group\n");
     refusal("[Desktop Entry ]\nName=x\n");
-    refusal("[Desktop Action x]\nName=x\n");
 
     const std::string withNul("[Desktop Entry]\nName=a\0b\n", 25);
     EXPECT_NE(refusal(withNul).find("UTF-8"), std::string::npos);

@@ -184,7 +184,6 @@ TEST(OverviewDesktopPicture, ReadsTheFileOfGSettingsOutputAndNothingElse) {
         // A value with a single quote comes in double quotes, or escaped.
         {"\"file:///home/me/it's.png\"", "/home/me/it's.png"},
         {R"('file:///home/me/it\'s.png')", "/home/me/it's.png"},
-        {"'file:///a.png#frag'", "/a.png"},
         {"", std::nullopt},
         {"'https://example.com/a.jpg'", std::nullopt},
         {"file:///unquoted.jpg", std::nullopt},

@@ -274,7 +274,9 @@ protected:
         return mover->moveToNeighbouringZone(direction, store, tesseraProcess, std::nullopt);
     }
     bool toDisplay(int step) {
-        return mover->moveToDisplay(step, store, tesseraProcess, std::nullopt);
+        return mover->perform(step < 0 ? WindowCommand::previousDisplay
+                                       : WindowCommand::nextDisplay,
+                              store, tesseraProcess, std::nullopt);
     }
 
     test::TempDir temp{"tessera-commands"};
