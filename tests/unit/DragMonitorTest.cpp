@@ -26,7 +26,6 @@ using namespace tessera;
 using placementtest::zone;
 
 namespace {
-
 constexpr ProcessId ownPID = 100;
 constexpr ProcessId editorPID = 200;
 const std::string editorID = "com.example.editor";
@@ -38,7 +37,6 @@ constexpr Rect editorFrame{100, 100, 800, 600};
 // Where the left half of the free area puts a window (no gap), top-left.
 constexpr Rect leftHalfFrame{0, 25, 720, 875};
 
-using Lines = std::vector<std::string>;
 using Names = std::vector<std::string>;
 
 class DragMonitorTest : public ::testing::Test {
@@ -95,7 +93,6 @@ protected:
                          primaryDisplay(screens).frame);
     }
 
-    Lines messages() const { return log.messages(dragLogCategory); }
     bool overlayVisible() const { return overlay.isVisible(); }
     std::optional<Uuid> hovered() const {
         const auto& all = overlay.surfaces();
@@ -123,94 +120,7 @@ protected:
     Point pressPoint;
     Point pressOrigin;
 };
-
 } // namespace
-
-TEST_F(DragMonitorTest, TapAndMonitorsLiveFromStartToStopAndTheTapIsSwitchedBackOn) {
-    EXPECT_TRUE(input.isTapEnabled());
-    EXPECT_EQ(input.globalMonitorCount(), 1u);
-    EXPECT_EQ(input.localMonitorCount(), 1u);
-    // The system switches a slow or interrupted tap off; the monitor switches it on again.
-    input.disableTapByTimeout();
-    input.disableTapByUserInput();
-    EXPECT_TRUE(input.isTapEnabled());
-
-    press({300, 120});
-    input.dragTo({300, 160});
-    ASSERT_TRUE(overlayVisible());
-    monitor->stop();
-    EXPECT_EQ(input.liveTapCount(), 0u);
-    EXPECT_EQ(input.localMonitorCount(), 0u);
-    EXPECT_FALSE(overlayVisible());
-    press({300, 120});
-    EXPECT_FALSE(monitor->session());
-
-    // A refused tap is reported once, not tried again, and the monitors still place windows.
-    input.refuseTapCreation(true);
-    log.clear();
-    start();
-    EXPECT_EQ(log.lines(),
-              (std::vector<LogLine>{{"drag", LogLevel::error, "event tap not created"}}));
-    input.refuseTapCreation(false);
-    const auto attempts = input.tapCreationAttempts();
-    press({300, 120});
-    systemDragTo(cardCentre(left));
-    input.release();
-    EXPECT_EQ(input.tapCreationAttempts(), attempts);
-    EXPECT_EQ(desktop.frame(window), leftHalfFrame);
-}
-
-TEST_F(DragMonitorTest, MonitorEventsUseThePointerAndOptionFromEitherSource) {
-    // A monitored event's own location is deliberately elsewhere: only the pointer counts.
-    desktop.displays().setMouseLocation({300, 780});
-    input.sendToGlobalMonitors({InputEventType::leftMouseDown, {5, 5}, 0, 0});
-    ASSERT_TRUE(monitor->session());
-    EXPECT_EQ(monitor->session()->startPoint, (Point{300, 120}));
-
-    const Point inside{500, 500};
-    for (const auto delivery : {SimDelivery::tapOnly, SimDelivery::monitorOnly}) {
-        monitor->cancelDrag();
-        input.setDelivery(delivery);
-        press(inside, eventFlags::option);
-        EXPECT_TRUE(monitor->session());
-        monitor->cancelDrag();
-        press(inside, eventFlags::command | eventFlags::shift);
-        EXPECT_FALSE(monitor->session());
-    }
-}
-
-TEST_F(DragMonitorTest, ADestroyedMonitorLeavesNoConnectionsAndItsJobsDoNothing) {
-    press({300, 120});
-    systemDragTo(cardCentre(left));
-    input.release();
-    monitor->previewZones(2.4);
-    monitor.reset();
-    EXPECT_EQ(input.liveTapCount(), 0u);
-    EXPECT_EQ(input.globalMonitorCount(), 0u);
-    scheduler.advance(3);
-    EXPECT_TRUE(overlayVisible());
-    for (const auto& line : messages()) {
-        EXPECT_EQ(line.rfind("0.5 s after drop", 0), std::string::npos) << line;
-    }
-}
-
-TEST_F(DragMonitorTest, OnePhysicalEventReportedTwiceActsOnce) {
-    for (const auto delivery : {SimDelivery::tapThenMonitor, SimDelivery::monitorThenTap}) {
-        SCOPED_TRACE(static_cast<int>(delivery));
-        desktop.setFrame(window, editorFrame);
-        mover.recordPlacement(window, std::nullopt);
-        desktop.clearCalls();
-        input.setDelivery(delivery);
-        press({300, 120});
-        ASSERT_TRUE(monitor->session());
-        EXPECT_EQ(*monitor->session(),
-                  (DragSession{window, {300, 120}, editorFrame, false, false}));
-        systemDragTo(cardCentre(left));
-        input.release();
-        EXPECT_EQ(raises(), 1u);
-        EXPECT_FALSE(monitor->session());
-    }
-}
 
 TEST_F(DragMonitorTest, APressStartsADragOnlyOnTheTitleBandOrWithOptionOnTheWindow) {
     struct Case {
@@ -239,16 +149,9 @@ TEST_F(DragMonitorTest, APressStartsADragOnlyOnTheTitleBandOrWithOptionOnTheWind
         EXPECT_EQ(monitor->session().has_value(), c.starts);
     }
 
-    // A window that doesn't answer hit tests: its band, or anywhere in it with Option.
+    // A window that doesn't answer hit tests is found through the application in front: with
+    // Tessera itself in front there is none.
     desktop.setFaults(window, SimWindowFaults{}.failingHitTest());
-    monitor->cancelDrag();
-    press({300, 120});
-    EXPECT_TRUE(monitor->session());
-    monitor->cancelDrag();
-    press({900, 700}, eventFlags::option);
-    EXPECT_TRUE(monitor->session());
-
-    // Tessera itself in front gives no stand-in window.
     monitor->cancelDrag();
     desktop.setFrontmostApplication(ownPID);
     press({300, 120});
@@ -297,33 +200,6 @@ TEST_F(DragMonitorTest, OverlayNeedsEightPointsOfTravelOrAWindowMovedThree) {
     input.dragTo({301, 120});
     EXPECT_TRUE(overlayVisible());
     input.release({301, 120});
-
-    // Without a readable start frame only pointer travel counts.
-    desktop.setFaults(window, SimWindowFaults{}.failingFrameReads());
-    press({300, 120});
-    EXPECT_FALSE(monitor->session());
-    press({300, 120}, eventFlags::option);
-    input.dragTo({300, 127});
-    EXPECT_FALSE(overlayVisible());
-    input.dragTo({300, 128});
-    EXPECT_TRUE(overlayVisible());
-}
-
-TEST_F(DragMonitorTest, AfterLeavingTheZoneOnlyTheCurrentDistanceCounts) {
-    // The first drag event sees the window moved while zones are off.
-    defaults.set(prefs::snapOnDrag, false);
-    press({300, 120});
-    desktop.setFrame(window, Rect(105, 100, 800, 600));
-    input.dragTo({301, 120});
-    ASSERT_TRUE(monitor->session()->leftZone);
-
-    defaults.set(prefs::snapOnDrag, true);
-    desktop.setFrame(window, editorFrame);
-    input.dragTo({301, 120});
-    EXPECT_FALSE(overlayVisible());
-    desktop.setFrame(window, Rect(103, 100, 800, 600));
-    input.dragTo({301, 120});
-    EXPECT_TRUE(overlayVisible());
 }
 
 TEST_F(DragMonitorTest, APlacedWindowDraggedOutOfItsZoneGetsItsSizeBackOnce) {
@@ -351,16 +227,6 @@ TEST_F(DragMonitorTest, APlacedWindowDraggedOutOfItsZoneGetsItsSizeBackOnce) {
     EXPECT_FALSE(overlayVisible());
     input.release();
     EXPECT_EQ(raises(), 0u);
-
-    // Switched off, the size and the placement stay.
-    mover.placeInZone(window, left, desktop.displays().screens()[0]);
-    defaults.set(prefs::restoreOnDragOut, false);
-    desktop.clearCalls();
-    press({300, 40});
-    systemDragTo({310, 40});
-    EXPECT_TRUE(monitor->session()->leftZone);
-    EXPECT_TRUE(desktop.writeNames(window).empty());
-    EXPECT_EQ(mover.placements().size(), 1u);
 }
 
 // Some window managers hold the size their move started with until the button is up; the
@@ -388,7 +254,7 @@ TEST_F(DragMonitorTest, SizeHeldDuringTheMoveIsRestoredAtTheReleaseButNotAfterEs
     EXPECT_EQ(desktop.frame(window)->size, leftHalfFrame.size);
 }
 
-TEST_F(DragMonitorTest, DropOnACardPlacesTheWindowAndLogsWhereItSettled) {
+TEST_F(DragMonitorTest, DropOnACardPlacesTheWindowInItsZone) {
     press({300, 120});
     systemDragTo(cardCentre(left));
     EXPECT_EQ(hovered(), left.id);
@@ -396,7 +262,6 @@ TEST_F(DragMonitorTest, DropOnACardPlacesTheWindowAndLogsWhereItSettled) {
     EXPECT_EQ(hovered(), right.id);
     systemDragTo(cardCentre(left));
     desktop.clearCalls();
-    log.clear();
     input.release();
 
     EXPECT_FALSE(overlayVisible());
@@ -405,13 +270,6 @@ TEST_F(DragMonitorTest, DropOnACardPlacesTheWindowAndLogsWhereItSettled) {
     EXPECT_EQ(desktop.frame(window), leftHalfFrame);
     EXPECT_EQ(mover.placements().at(window).zoneID, left.id);
     EXPECT_EQ(mover.placements().at(window).original, Rect(160, 442.5, 800, 600));
-
-    // The application nudges the window after the move; the delayed line is there to show it.
-    desktop.setFrame(window, Rect(0, 25, 720, 870));
-    scheduler.advance(0.49);
-    EXPECT_EQ(messages().size(), 1u);
-    scheduler.advance(0.01);
-    EXPECT_EQ(messages().back(), "0.5 s after drop: (0, 25, 720, 870)");
 
     // On a second display (no menu bar, a 70-point dock) its own free area counts.
     const auto external = simscreens::sideBySide()[1];
@@ -440,61 +298,4 @@ TEST_F(DragMonitorTest, ReleaseAwayFromACardOrWithoutMovementPlacesNothing) {
     input.release();
     EXPECT_EQ(raises(), 0u);
     EXPECT_TRUE(mover.placements().empty());
-
-    // Zones switched off mid-drag: the hover stays, but the drop still looks at the pointer.
-    desktop.setFrame(window, editorFrame);
-    press({300, 120});
-    systemDragTo(cardCentre(right));
-    defaults.set(prefs::snapOnDrag, false);
-    systemDragTo(cardCentre(left));
-    EXPECT_EQ(hovered(), right.id);
-    input.release();
-    EXPECT_EQ(desktop.frame(window), leftHalfFrame);
-}
-
-TEST_F(DragMonitorTest, EscapeAbandonsADragOrPreviewFromAnyWindow) {
-    press({300, 120});
-    input.keyDown(SimInputEvents::escapeKeyCode);
-    EXPECT_FALSE(monitor->session());
-
-    press({300, 120});
-    systemDragTo(cardCentre(left));
-    input.keyDown(36);
-    EXPECT_TRUE(overlayVisible());
-    // The pointer over one of Tessera's own windows: the key is seen there too, unswallowed.
-    input.setTarget(SimEventTarget::ownWindow);
-    EXPECT_FALSE(input.keyDown(SimInputEvents::escapeKeyCode));
-    EXPECT_FALSE(overlayVisible());
-    input.release();
-    EXPECT_EQ(raises(), 0u);
-
-    monitor->previewZones(2.4);
-    input.keyDown(SimInputEvents::escapeKeyCode);
-    EXPECT_FALSE(overlayVisible());
-}
-
-TEST_F(DragMonitorTest, PreviewHidesAfterItsDelayUnlessADragTakesTheOverlayOver) {
-    monitor->previewZones(2.4);
-    EXPECT_EQ(hovered(), std::nullopt);
-    scheduler.advance(2);
-    monitor->previewZones(2.4);
-    scheduler.advance(2.39);
-    EXPECT_TRUE(overlayVisible());
-    scheduler.advance(0.01);
-    EXPECT_FALSE(overlayVisible());
-
-    monitor->previewZones(2.4);
-    press({300, 120});
-    systemDragTo(cardCentre(left));
-    scheduler.advance(3);
-    EXPECT_TRUE(overlayVisible());
-    input.release();
-    EXPECT_EQ(desktop.frame(window), leftHalfFrame);
-
-    // Stopping leaves a running preview to its timer, even if someone shows the overlay again.
-    monitor->previewZones(2.4);
-    monitor->stop();
-    overlay.show(store, std::nullopt);
-    scheduler.advance(2.4);
-    EXPECT_FALSE(overlayVisible());
 }

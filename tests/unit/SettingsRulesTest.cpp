@@ -1,23 +1,17 @@
 #include "core/ui/SettingsRules.h"
-#include "core/ui/WindowSettings.h"
-
 #include "core/app/Preferences.h"
-#include "core/model/StringTables.h"
 #include "platform/sim/SimDefaults.h"
 #include "platform/sim/SimLocalizer.h"
 
 #include <gtest/gtest.h>
 
-#include <limits>
-#include <memory>
-#include <set>
+#include <cmath>
 #include <string>
 #include <vector>
 
 using namespace tessera;
 
 namespace {
-
 class SettingsRulesTest : public ::testing::Test {
 protected:
     void SetUp() override { registerPreferenceDefaults(defaults); }
@@ -25,7 +19,6 @@ protected:
 };
 
 using Languages = std::vector<std::string>;
-
 } // namespace
 
 TEST_F(SettingsRulesTest, ChoosingALanguageSavesTheChoiceAndItsOverride) {
@@ -57,89 +50,62 @@ TEST_F(SettingsRulesTest, AMissingOrUnknownChoiceShowsEnglishAndAFailedSaveSaysW
     EXPECT_EQ(chosenLanguage(defaults), AppLanguage::de);
 }
 
-TEST_F(SettingsRulesTest, LanguagesAreNamedInTheirOwnTongueExceptTheSystemEntry) {
-    const auto german = makeSimLocalizer("de");
-    std::set<AppLanguage> offered;
-    for (const auto& option : languageOptions) {
-        offered.insert(option.language);
-        const auto title = languageTitle(option, german);
-        if (option.language == AppLanguage::system) {
-            EXPECT_EQ(title, german.localized("System Language"));
-        } else {
-            EXPECT_EQ(title, option.title) << "native names are never translated";
-        }
-    }
-    EXPECT_EQ(offered.size(), 7u) << "every language once";
+TEST_F(SettingsRulesTest, TypedReadersFallBackOnWrongTypesAndClamp) {
+    defaults.set(prefs::windowGap, std::string("8"));
+    EXPECT_EQ(preferenceDouble(defaults, prefs::windowGap), 0.0);
+    defaults.set(prefs::windowGap, std::int64_t{8});
+    EXPECT_EQ(windowGap(defaults), 8.0) << "an integer is still a number";
+    defaults.set(prefs::windowGap, 99.0);
+    EXPECT_EQ(windowGap(defaults), 40.0);
+
+    defaults.set(prefs::cardScale, 300.0);
+    EXPECT_DOUBLE_EQ(cardScaleFactor(defaults), 1.6);
+    defaults.set(prefs::cardScale, 10.0);
+    EXPECT_DOUBLE_EQ(cardScaleFactor(defaults), 0.6);
+    defaults.set(prefs::cardScale, std::nan(""));
+    EXPECT_EQ(cardScaleFactor(defaults), 1.0) << "a NaN written by hand counts as 100 percent";
+    defaults.set(prefs::windowGap, std::nan(""));
+    EXPECT_EQ(windowGap(defaults), 0.0);
+
+    defaults.set(prefs::snapOnDrag, std::string("false"));
+    EXPECT_TRUE(preferenceBool(defaults, prefs::snapOnDrag));
+    defaults.set(prefs::snapOnDrag, std::int64_t{0});
+    EXPECT_FALSE(preferenceBool(defaults, prefs::snapOnDrag));
+    defaults.set(prefs::snapOnDrag, std::int64_t{7});
+    EXPECT_TRUE(preferenceBool(defaults, prefs::snapOnDrag)) << "7 is no Boolean: default";
+
+    defaults.set(prefs::gridColumns, 8.5);
+    EXPECT_EQ(gridColumns(defaults), 12);
 }
 
-TEST_F(SettingsRulesTest, TheFooterNamesHowManyCopiesAreKept) {
-    const auto english = makeSimLocalizer("en");
-    EXPECT_EQ(automaticCopiesFooter(english),
-              "Before every import Tessera saves the current state as an automatic copy. The "
-              "last 5 are kept.");
-    const auto russian = makeSimLocalizer("ru");
-    EXPECT_NE(automaticCopiesFooter(russian).find('5'), std::string::npos);
-    EXPECT_EQ(automaticCopiesFooter(russian).find("%lld"), std::string::npos);
+TEST_F(SettingsRulesTest, LanguageChoiceAndTheLanguageInEffect) {
+    const std::vector<std::string> shipped{"en", "ru", "fr", "es", "el", "de"};
+    defaults.set(prefs::appLanguage, std::string("el"));
+    EXPECT_EQ(currentLanguage(defaults), AppLanguage::el);
+    applyLanguage(defaults, currentLanguage(defaults));
+    EXPECT_EQ(languageInEffect(defaults, "de_DE.UTF-8", shipped), "el");
+
+    applyLanguage(defaults, AppLanguage::system);
+    EXPECT_EQ(languageInEffect(defaults, "de_DE.UTF-8", shipped), "de");
+    EXPECT_EQ(languageInEffect(defaults, "el-GR", shipped), "el");
+    EXPECT_EQ(languageInEffect(defaults, "C", shipped), "en");
+    EXPECT_EQ(languageInEffect(defaults, "", shipped), "en");
+
+    defaults.set(prefs::appleLanguages, std::vector<std::string>{"it"});
+    EXPECT_EQ(languageInEffect(defaults, "ru_RU", shipped), "ru");
+
+    // The interface follows the choice, and only "system" looks at the locale.
+    defaults.set(prefs::appLanguage, std::string("fr"));
+    EXPECT_EQ(interfaceLanguage(defaults, "ru_RU", shipped), "fr");
+    defaults.set(prefs::appLanguage, std::string("system"));
+    EXPECT_EQ(interfaceLanguage(defaults, "ru_RU", shipped), "ru");
+    defaults.remove(prefs::appLanguage);
+    EXPECT_EQ(interfaceLanguage(defaults, "ru_RU", shipped), "en") << "unset means English";
+
+    // The desktop decides for "system" and for anything unrecognised, never for a choice made.
+    EXPECT_TRUE(usesDarkScheme("dark", false));
+    EXPECT_FALSE(usesDarkScheme("light", true));
+    EXPECT_TRUE(usesDarkScheme("system", true));
+    EXPECT_FALSE(usesDarkScheme("Dark", false));
+    EXPECT_TRUE(usesDarkScheme("", true));
 }
-
-namespace tessera {
-namespace {
-
-constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
-
-TEST(WindowSettingsTest, ControlsStayWithinTheirRangeOnWholeSteps) {
-    EXPECT_EQ(cardScaleRange.controlValue(100), 100);
-    EXPECT_EQ(cardScaleRange.controlValue(300), 160);
-    EXPECT_EQ(cardScaleRange.controlValue(10), 60);
-    EXPECT_EQ(cardScaleRange.controlValue(104), 100);
-    EXPECT_EQ(cardScaleRange.controlValue(105), 110);
-    EXPECT_EQ(cardScaleRange.controlValue(notANumber), 60);
-
-    EXPECT_EQ(windowGapRange.controlValue(-5), 0);
-    EXPECT_EQ(windowGapRange.controlValue(41), 40);
-    EXPECT_EQ(windowGapRange.controlValue(7.2), 8);
-    EXPECT_EQ(windowGapRange.controlValue(6.9), 6);
-    EXPECT_EQ(windowGapRange.controlValue(39.9), 40);
-}
-
-TEST(WindowSettingsTest, LabelsShowWholeNumbers) {
-    EXPECT_EQ(cardScaleText(100), "100%");
-    EXPECT_EQ(cardScaleText(300), "160%");
-    EXPECT_EQ(cardScaleText(63), "60%");
-
-    auto tables = std::make_shared<StringTables>();
-    ASSERT_EQ(tables->add("en", R"({"%lld pt": "%lld pt"})"), "");
-    ASSERT_EQ(tables->add("ru", R"({"%lld pt": "%lld пт"})"), "");
-    EXPECT_EQ(windowGapText(TableLocalizer(tables, "en"), 12), "12 pt");
-    EXPECT_EQ(windowGapText(TableLocalizer(tables, "en"), 0), "0 pt");
-    EXPECT_EQ(windowGapText(TableLocalizer(tables, "en"), 55), "40 pt");
-    EXPECT_EQ(windowGapText(TableLocalizer(tables, "ru"), 4), "4 пт");
-}
-
-TEST(WindowSettingsTest, TightEdgesNeedAGapAndTheCardPreviewFollowsTheClampedScale) {
-    EXPECT_FALSE(tightEdgesEditable(0));
-    EXPECT_FALSE(tightEdgesEditable(notANumber));
-    EXPECT_TRUE(tightEdgesEditable(0.5));
-    EXPECT_EQ(cardPreviewSize(100), (Size{260, 110}));
-    EXPECT_EQ(cardPreviewSize(10), (Size{156, 66}));
-    EXPECT_EQ(cardPreviewSize(300), (Size{416, 176}));
-}
-
-TEST(WindowSettingsTest, GapPreviewPlacesTwoWindowsLikeTheMover) {
-    const auto none = gapPreview(0, false);
-    EXPECT_EQ(none.left, (Rect{0, 0, 320, 400}));
-    EXPECT_EQ(none.right, (Rect{320, 0, 320, 400}));
-
-    const auto gap = gapPreview(20, false);
-    EXPECT_EQ(gap.left, (Rect{20, 20, 290, 360}));
-    EXPECT_EQ(gap.right, (Rect{330, 20, 290, 360}));
-    EXPECT_EQ(gap.right.minX() - gap.left.maxX(), 20);
-
-    // Tight edges: the windows reach the display's edges and keep the gap between them.
-    const auto tight = gapPreview(20, true);
-    EXPECT_EQ(tight.left, (Rect{0, 0, 310, 400}));
-    EXPECT_EQ(tight.right, (Rect{330, 0, 310, 400}));
-}
-
-} // namespace
-} // namespace tessera

@@ -1,21 +1,9 @@
-#include "PlacementTestSupport.h"
-#include "TempDir.h"
-
-#include "core/app/AppState.h"
 #include "core/editor/ZoneEditor.h"
+#include "AppTestSupport.h"
+#include "core/app/UndoManager.h"
 #include "core/hotkeys/HotkeyCenter.h"
 #include "core/store/LayoutStore.h"
 #include "core/store/Templates.h"
-#include "platform/sim/SimAppServices.h"
-#include "platform/sim/SimDefaults.h"
-#include "platform/sim/SimDesktop.h"
-#include "platform/sim/SimHotkeys.h"
-#include "platform/sim/SimInputEvents.h"
-#include "platform/sim/SimLocalizer.h"
-#include "platform/sim/SimLog.h"
-#include "platform/sim/SimLoginItem.h"
-#include "platform/sim/SimOverlaySurface.h"
-#include "platform/sim/SimScheduler.h"
 
 #include <gtest/gtest.h>
 
@@ -28,28 +16,18 @@
 #include <vector>
 
 using namespace tessera;
+using apptest::SimApp;
 using placementtest::zone;
 
 namespace {
-
-std::vector<SystemDisplay> threeDisplays() {
-    auto screens = simscreens::sideBySide();
-    screens.push_back(simscreens::display({-1280, 0, 1280, 800}, "Projector", 1, 0, 0));
-    return screens;
-}
-
 std::optional<Uuid> firstZone(const Layout& layout) {
     return layout.zones.empty() ? std::nullopt : std::optional<Uuid>(layout.zones.front().id);
 }
 
-class ZoneEditorTest : public ::testing::Test {
+class ZoneEditorTest : public ::testing::Test, protected SimApp {
 protected:
-    explicit ZoneEditorTest(std::vector<SystemDisplay> screens = simscreens::sideBySide())
-        : desktop(std::move(screens)) {
-        state = std::make_unique<AppState>(AppPorts{desktop, desktop, desktop.displays(), input,
-                                                    dispatcher, scheduler, log, defaults, localizer,
-                                                    loginItem, services, surfaces},
-                                           temp / "layouts.json");
+    ZoneEditorTest() : SimApp(simscreens::sideBySide()) {
+        state = std::make_unique<AppState>(ports(), temp / "layouts.json");
         state->start();
         scheduler.runPending();
         editor = std::make_unique<ZoneEditor>(*state, localizer, &undo);
@@ -75,35 +53,10 @@ protected:
     }
     std::size_t registrations() const { return hotkeyPort.registerCount(); }
 
-    test::TempDir temp{"tessera-zone-editor"};
-    SimDesktop desktop;
-    SimInputEvents input{desktop.displays()};
-    SimHotkeys hotkeyPort;
-    HotkeyDispatcher dispatcher{hotkeyPort};
-    SimScheduler scheduler;
-    SimLog log;
-    SimDefaults defaults;
-    TableLocalizer localizer = makeSimLocalizer();
-    SimLoginItem loginItem;
-    SimAppServices services{
-        {temp / "home", temp / "data", temp / "config", temp / "tmp", std::nullopt},
-        42,
-        "app.tessera.Tessera"};
-    SimOverlaySurfaceFactory surfaces;
     UndoManager undo;
     std::unique_ptr<AppState> state;
     std::unique_ptr<ZoneEditor> editor;
 };
-
-TEST_F(ZoneEditorTest, TheEditedDisplayIsTheChosenOneElseTheFirst) {
-    ASSERT_EQ(app().screens().size(), 2U);
-    EXPECT_EQ(editor->editedDisplay(), screen(0));
-    editor->chooseDisplay(screen(1).id);
-    EXPECT_EQ(editor->editedDisplay(), screen(1));
-    EXPECT_EQ(editor->editedLayout(), app().store().layoutFor(screen(1)));
-    app().setEditorScreenID("no such display");
-    EXPECT_EQ(editor->editedDisplay(), screen(0));
-}
 
 // Every zone edit is one undo step under its own name that gives the layout back as it was, and
 // redo brings the edit back; only a changed list of zones or shortcuts registers them again.
@@ -154,34 +107,6 @@ TEST_F(ZoneEditorTest, EachZoneEditIsOneNamedStepThatUndoesAndRedoes) {
     EXPECT_EQ(storeChanges, 0);
 }
 
-TEST_F(ZoneEditorTest, NewZonesAreNamedAfterTheCountAndSelected) {
-    const auto layout = editThreeZones();
-    editor->addZone();
-    const auto added = stored(layout.id).zones.back();
-    EXPECT_EQ(added, (Zone{added.id, "Zone 4", 0.3, 0.3, 0.4, 0.4, std::nullopt}));
-    EXPECT_EQ(editor->selectedZoneID(), added.id);
-
-    const auto drawn = zone(0.25, 0.5, 0.25, 0.25, "ignored");
-    editor->createZone(drawn);
-    const auto created = stored(layout.id).zones.back();
-    EXPECT_NE(created.id, drawn.id);
-    EXPECT_EQ(created, (Zone{created.id, "Zone 5", 0.25, 0.5, 0.25, 0.25, std::nullopt}));
-    EXPECT_EQ(editor->selectedZoneID(), created.id);
-
-    ASSERT_TRUE(undo.undo());
-    ASSERT_TRUE(undo.undo());
-    editor->updateSelection();
-    EXPECT_EQ(editor->selectedZoneID(), layout.zones.front().id);
-
-    // Deleting selects the first zone left; clearing leaves nothing selected.
-    editor->deleteZone(layout.zones.front().id);
-    EXPECT_EQ(editor->selectedZoneID(), layout.zones.at(1).id);
-    ASSERT_TRUE(editor->canClear());
-    editor->clearZones();
-    EXPECT_FALSE(editor->canClear());
-    EXPECT_FALSE(editor->selectedZoneID().has_value());
-}
-
 TEST_F(ZoneEditorTest, SplittingHalvesTheZoneBothHalvesKeepingItsShortcut) {
     const auto layout = editThreeZones();
     const auto& original = layout.zones.front(); // x 0.1, width 0.5
@@ -216,14 +141,6 @@ TEST_F(ZoneEditorTest, SplittingHalvesTheZoneBothHalvesKeepingItsShortcut) {
     EXPECT_DOUBLE_EQ(halves[0].height, 0.04);
     EXPECT_DOUBLE_EQ(halves[1].y, 0.96);
     EXPECT_DOUBLE_EQ(halves[1].height, 0.04);
-}
-
-TEST_F(ZoneEditorTest, WithoutAnUndoManagerEditsStillSave) {
-    const auto layout = editThreeZones();
-    ZoneEditor noUndo(app(), localizer, nullptr);
-    noUndo.deleteZone(layout.zones.back().id);
-    EXPECT_EQ(stored(layout.id).zones.size(), 2U);
-    EXPECT_FALSE(undo.canUndo());
 }
 
 TEST(PercentText, FollowsTheLanguagesDecimalSeparatorAndStaysAPlainNumber) {
@@ -268,35 +185,6 @@ TEST_F(ZoneEditorTest, ExactSizesAreClampedFractionsEachCommitOneStep) {
     const auto before = stored(layout.id);
     EXPECT_FALSE(editor->setExactSize(id, ZoneEdge::top, "half"));
     EXPECT_EQ(stored(layout.id), before);
-
-    // German text in a German editor.
-    const auto german = makeSimLocalizer("de");
-    ZoneEditor editorDE(app(), german, &undo);
-    ASSERT_TRUE(editorDE.setExactSize(id, ZoneEdge::top, "12,5"));
-    EXPECT_DOUBLE_EQ(current().y, 0.125);
-    EXPECT_EQ(editorDE.exactSizeText(id, ZoneEdge::top), "12,5%");
-    EXPECT_EQ(undo.undoActionName(), german.localized("Edit Zone"));
-    EXPECT_FALSE(editorDE.setExactSize(id, ZoneEdge::top, "12.5"));
-}
-
-TEST_F(ZoneEditorTest, TheSteppersMoveByFivePercentWithinTheRange) {
-    const auto layout = editThreeZones();
-    const auto id = layout.zones.at(1).id; // x 0.6, y 0, width 0.4, height 0.5
-    EXPECT_FALSE(editor->canStepExactSize(id, ZoneEdge::top, false)) << "already at 0";
-    editor->stepExactSize(id, ZoneEdge::top, false);
-    EXPECT_FALSE(undo.canUndo()) << "a stepper that can't move records nothing";
-
-    editor->stepExactSize(id, ZoneEdge::height, true);
-    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).height, 0.55);
-    EXPECT_EQ(undo.undoActionName(), "Edit Zone");
-    editor->stepExactSize(id, ZoneEdge::left, false);
-    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).x, 0.55);
-    // From 98% one step up lands on 100%, and no further.
-    ASSERT_TRUE(editor->setExactSize(id, ZoneEdge::width, "98"));
-    editor->stepExactSize(id, ZoneEdge::width, true);
-    EXPECT_DOUBLE_EQ(stored(layout.id).zones.at(1).width, 1.0);
-    EXPECT_FALSE(editor->canStepExactSize(id, ZoneEdge::width, true));
-    EXPECT_FALSE(editor->canStepExactSize(Uuid::random(), ZoneEdge::width, false));
 }
 
 TEST_F(ZoneEditorTest, RenamingToTheShownNameStoresNothing) {
@@ -318,45 +206,6 @@ TEST_F(ZoneEditorTest, RenamingToTheShownNameStoresNothing) {
     EXPECT_EQ(stored(builtIn.id).name, "Desk");
     EXPECT_EQ(editorDE.layoutNameText(), "Desk");
     EXPECT_FALSE(undo.canUndo());
-}
-
-TEST_F(ZoneEditorTest, ChoosingALayoutShowsItAndTheSelectionFollowsUnlessTheUserCleared) {
-    const auto layout = editThreeZones();
-    const auto other = app().store().layouts().front();
-    ASSERT_NE(other.id, layout.id);
-    editor->updateSelection();
-    ASSERT_EQ(editor->selectedZoneID(), layout.zones.front().id);
-    // Cleared by the user: stays cleared until the layout changes.
-    editor->setSelectedZoneID(std::nullopt);
-    editor->updateSelection();
-    EXPECT_EQ(editor->selectedZoneID(), std::nullopt);
-
-    const auto before = registrations();
-    editor->chooseLayout(other.id);
-    EXPECT_EQ(app().layoutIDForDisplay(screen(0)), other.id);
-    EXPECT_GT(registrations(), before);
-    EXPECT_EQ(editor->selectedZoneID(), firstZone(other));
-
-    // A selection that still exists stays.
-    editor->chooseLayout(layout.id);
-    editor->setSelectedZoneID(layout.zones.at(2).id);
-    editor->chooseDisplay(screen(0).id);
-    EXPECT_EQ(editor->selectedZoneID(), layout.zones.at(2).id);
-
-    // Nothing selected because the zones went away is not a choice: they come back selected.
-    editor->clearZones();
-    editor->updateSelection();
-    EXPECT_EQ(editor->selectedZoneID(), std::nullopt);
-    ASSERT_TRUE(undo.undo());
-    editor->updateSelection();
-    EXPECT_EQ(editor->selectedZoneID(), layout.zones.front().id);
-
-    // Layouts the store doesn't hold are neither shown nor deleted.
-    const auto assignments = app().store().assignments();
-    editor->chooseLayout(Uuid::random());
-    editor->requestLayoutDeletion(Uuid::random());
-    EXPECT_EQ(app().store().assignments(), assignments);
-    EXPECT_FALSE(editor->confirmsLayoutDeletion());
 }
 
 TEST_F(ZoneEditorTest, NewLayoutsFromATemplateOrACopyGoOnTheEditedDisplay) {
@@ -408,40 +257,107 @@ TEST_F(ZoneEditorTest, DeletingALayoutDropsEveryUndoStepAndStopsAtOne) {
     const auto shown = editor->editedLayout().value();
     EXPECT_NE(shown.id, layout.id);
     EXPECT_EQ(editor->selectedZoneID(), firstZone(shown));
-
-    while (app().store().layouts().size() > 1) {
-        ASSERT_TRUE(editor->canDeleteLayout());
-        editor->requestLayoutDeletion(app().store().layouts().front().id);
-        editor->confirmLayoutDeletion();
-    }
-    EXPECT_FALSE(editor->canDeleteLayout());
-    editor->requestLayoutDeletion();
-    EXPECT_FALSE(editor->confirmsLayoutDeletion());
-    const auto last = app().store().layouts();
-    editor->confirmLayoutDeletion();
-    EXPECT_EQ(app().store().layouts(), last);
 }
-
-class ZoneEditorThreeDisplaysTest : public ZoneEditorTest {
-protected:
-    ZoneEditorThreeDisplaysTest() : ZoneEditorTest(threeDisplays()) {}
-};
-
-TEST_F(ZoneEditorThreeDisplaysTest, MonitorsAreJoinedAsAListOrNotInUse) {
-    const auto layout = editThreeZones();
-    EXPECT_EQ(editor->monitorsText(layout.id), screen(0).name);
-    app().assignLayout(layout.id, screen(2));
-    EXPECT_EQ(editor->monitorsText(layout.id), screen(0).name + " and " + screen(2).name);
-    const auto german = makeSimLocalizer("de");
-    EXPECT_EQ(ZoneEditor(app(), german, &undo).monitorsText(layout.id),
-              screen(0).name + " und " + screen(2).name);
-    app().assignLayout(layout.id, screen(1));
-    EXPECT_EQ(editor->monitorsText(layout.id),
-              screen(0).name + ", " + screen(1).name + ", and " + screen(2).name);
-
-    const Layout unused{Uuid::random(), "Spare", {}};
-    app().store().upsert(unused);
-    EXPECT_EQ(editor->monitorsText(unused.id), "not in use");
-}
-
 } // namespace
+
+using namespace tessera;
+
+namespace {
+// Edits one text the way the application state edits a layout: each change first registers a
+// step that applies the previous text again through the same operation, so undoing registers
+// the reverse step and redo works.
+class Document {
+public:
+    explicit Document(std::string text = {}) : text_(std::move(text)) {}
+
+    void apply(const std::string& text, const std::string& actionName, UndoManager* undo) {
+        if (undo != nullptr) {
+            undo->registerUndo(target_, [this, previous = text_, actionName, undo] {
+                apply(previous, actionName, undo);
+            });
+            undo->setActionName(actionName);
+        }
+        text_ = text;
+    }
+
+    const std::string& text() const { return text_; }
+    const UndoTarget& target() const { return target_; }
+
+private:
+    UndoTarget target_;
+    std::string text_;
+};
+} // namespace
+
+TEST(UndoManagerTest, UndoAndRedoWalkThroughTheEditsUntilANewStep) {
+    UndoManager undo;
+    Document doc("a");
+    int changes = 0;
+    const auto connection = undo.onChange([&] { ++changes; });
+    EXPECT_FALSE(undo.undo());
+    EXPECT_FALSE(undo.redo());
+    EXPECT_EQ(changes, 0);
+
+    doc.apply("b", "Add Zone", &undo);
+    doc.apply("c", "Split Zone", &undo);
+    doc.apply("d", "Delete Zone", &undo);
+    EXPECT_EQ(undo.undoActionName(), "Delete Zone");
+    const auto beforeUndo = changes;
+    ASSERT_TRUE(undo.undo());
+    EXPECT_EQ(changes, beforeUndo + 1) << "observers hear every change of the stacks";
+    EXPECT_EQ(doc.text(), "c");
+    // The step registered while undoing went to the redo stack under the name set meanwhile,
+    // and did not come back onto the undo stack.
+    EXPECT_EQ(undo.redoActionName(), "Delete Zone");
+    EXPECT_EQ(undo.undoActionName(), "Split Zone");
+    ASSERT_TRUE(undo.undo());
+    ASSERT_TRUE(undo.undo());
+    EXPECT_EQ(doc.text(), "a");
+    EXPECT_EQ(undo.undoActionName(), "");
+
+    // Redo takes the newest undone step and keeps the others, even as it registers its own undo.
+    ASSERT_TRUE(undo.redo());
+    EXPECT_EQ(doc.text(), "b");
+    EXPECT_EQ(undo.undoActionName(), "Add Zone");
+    EXPECT_EQ(undo.redoActionName(), "Split Zone");
+    ASSERT_TRUE(undo.redo());
+    EXPECT_EQ(doc.text(), "c");
+
+    // A new step empties the redo stack; the way back is intact.
+    doc.apply("x", "Clear Zones", &undo);
+    EXPECT_FALSE(undo.canRedo());
+    EXPECT_EQ(undo.undoActionName(), "Clear Zones");
+    ASSERT_TRUE(undo.undo());
+    EXPECT_EQ(doc.text(), "c");
+    while (undo.undo()) {
+    }
+    EXPECT_EQ(doc.text(), "a");
+}
+
+TEST(UndoManagerTest, ActionsRegisteredDuringOneUndoFormOneRedoStep) {
+    UndoManager undo;
+    UndoTarget target;
+    std::vector<std::string> ran;
+    undo.registerUndo(target, [&] {
+        ran.push_back("undo");
+        EXPECT_TRUE(undo.isUndoing());
+        // Nested undo or redo while a step runs is refused.
+        EXPECT_FALSE(undo.undo());
+        EXPECT_FALSE(undo.redo());
+        undo.registerUndo(target, [&] { ran.push_back("redo first"); });
+        undo.registerUndo(target, [&] { ran.push_back("redo second"); });
+        undo.setActionName("Shortcut");
+    });
+    undo.setActionName("Shortcut");
+
+    ASSERT_TRUE(undo.undo());
+    EXPECT_FALSE(undo.isUndoing());
+    EXPECT_FALSE(undo.canUndo());
+    EXPECT_EQ(undo.redoActionName(), "Shortcut");
+    ASSERT_TRUE(undo.redo());
+    // Newest first, as the actions of one step are undone in reverse.
+    EXPECT_EQ(ran, (std::vector<std::string>{"undo", "redo second", "redo first"}));
+    EXPECT_FALSE(undo.canRedo());
+    // The redo registered nothing, so there is nothing left to undo either.
+    EXPECT_FALSE(undo.canUndo());
+}
