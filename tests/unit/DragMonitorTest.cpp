@@ -299,3 +299,133 @@ TEST_F(DragMonitorTest, ReleaseAwayFromACardOrWithoutMovementPlacesNothing) {
     EXPECT_EQ(raises(), 0u);
     EXPECT_TRUE(mover.placements().empty());
 }
+
+TEST_F(DragMonitorTest, TheMonitorLivesFromStartToStopAndLeavesNothingBehind) {
+    EXPECT_TRUE(input.isTapEnabled());
+    EXPECT_EQ(input.globalMonitorCount(), 1u);
+    EXPECT_EQ(input.localMonitorCount(), 1u);
+    // The system switches a slow or interrupted tap off; the monitor switches it on again.
+    input.disableTapByTimeout();
+    input.disableTapByUserInput();
+    EXPECT_TRUE(input.isTapEnabled());
+
+    press({300, 120});
+    input.dragTo({300, 160});
+    ASSERT_TRUE(overlayVisible());
+    monitor->stop();
+    EXPECT_EQ(input.liveTapCount(), 0u);
+    EXPECT_EQ(input.localMonitorCount(), 0u);
+    EXPECT_FALSE(overlayVisible());
+    press({300, 120});
+    EXPECT_FALSE(monitor->session());
+
+    // A refused tap is reported once, not tried again, and the monitors still place windows.
+    input.refuseTapCreation(true);
+    log.clear();
+    start();
+    EXPECT_EQ(log.lines(),
+              (std::vector<LogLine>{{"drag", LogLevel::error, "event tap not created"}}));
+    input.refuseTapCreation(false);
+    const auto attempts = input.tapCreationAttempts();
+    press({300, 120});
+    systemDragTo(cardCentre(left));
+    input.release();
+    EXPECT_EQ(input.tapCreationAttempts(), attempts);
+    EXPECT_EQ(desktop.frame(window), leftHalfFrame);
+
+    // Destroyed, it leaves no tap or monitor, and its pending jobs do nothing.
+    desktop.setFrame(window, editorFrame);
+    press({300, 120});
+    systemDragTo(cardCentre(left));
+    input.release();
+    monitor->previewZones(2.4);
+    log.clear();
+    monitor.reset();
+    EXPECT_EQ(input.liveTapCount(), 0u);
+    EXPECT_EQ(input.globalMonitorCount(), 0u);
+    scheduler.advance(3);
+    EXPECT_TRUE(overlayVisible());
+    EXPECT_TRUE(log.messages(dragLogCategory).empty());
+}
+
+TEST_F(DragMonitorTest, OnePhysicalEventReportedTwiceActsOnce) {
+    for (const auto delivery : {SimDelivery::tapThenMonitor, SimDelivery::monitorThenTap}) {
+        SCOPED_TRACE(static_cast<int>(delivery));
+        desktop.setFrame(window, editorFrame);
+        mover.recordPlacement(window, std::nullopt);
+        desktop.clearCalls();
+        input.setDelivery(delivery);
+        press({300, 120});
+        ASSERT_TRUE(monitor->session());
+        EXPECT_EQ(*monitor->session(),
+                  (DragSession{window, {300, 120}, editorFrame, false, false}));
+        systemDragTo(cardCentre(left));
+        input.release();
+        EXPECT_EQ(raises(), 1u);
+        EXPECT_FALSE(monitor->session());
+    }
+}
+
+TEST_F(DragMonitorTest, AfterLeavingTheZoneOnlyTheCurrentDistanceCounts) {
+    // The first drag event sees the window moved while zones are off.
+    defaults.set(prefs::snapOnDrag, false);
+    press({300, 120});
+    desktop.setFrame(window, Rect(105, 100, 800, 600));
+    input.dragTo({301, 120});
+    ASSERT_TRUE(monitor->session()->leftZone);
+
+    defaults.set(prefs::snapOnDrag, true);
+    desktop.setFrame(window, editorFrame);
+    input.dragTo({301, 120});
+    EXPECT_FALSE(overlayVisible());
+    desktop.setFrame(window, Rect(103, 100, 800, 600));
+    input.dragTo({301, 120});
+    EXPECT_TRUE(overlayVisible());
+}
+
+TEST_F(DragMonitorTest, EscapeAbandonsADragOrPreviewAndAPreviewHidesAfterItsDelay) {
+    press({300, 120});
+    input.keyDown(SimInputEvents::escapeKeyCode);
+    EXPECT_FALSE(monitor->session());
+
+    press({300, 120});
+    systemDragTo(cardCentre(left));
+    input.keyDown(36);
+    EXPECT_TRUE(overlayVisible());
+    // The pointer over one of Tessera's own windows: the key is seen there too, unswallowed.
+    input.setTarget(SimEventTarget::ownWindow);
+    EXPECT_FALSE(input.keyDown(SimInputEvents::escapeKeyCode));
+    EXPECT_FALSE(overlayVisible());
+    input.release();
+    EXPECT_EQ(raises(), 0u);
+    input.setTarget(SimEventTarget::otherApplication);
+
+    monitor->previewZones(2.4);
+    input.keyDown(SimInputEvents::escapeKeyCode);
+    EXPECT_FALSE(overlayVisible());
+
+    // A preview asked again starts its delay again; a drag takes the overlay over.
+    monitor->previewZones(2.4);
+    EXPECT_EQ(hovered(), std::nullopt);
+    scheduler.advance(2);
+    monitor->previewZones(2.4);
+    scheduler.advance(2.39);
+    EXPECT_TRUE(overlayVisible());
+    scheduler.advance(0.01);
+    EXPECT_FALSE(overlayVisible());
+    desktop.setFrame(window, editorFrame);
+    monitor->previewZones(2.4);
+    press({300, 120});
+    systemDragTo(cardCentre(left));
+    scheduler.advance(3);
+    EXPECT_TRUE(overlayVisible());
+    input.release();
+    EXPECT_EQ(desktop.frame(window), leftHalfFrame);
+
+    // Stopping leaves a running preview to its timer, even if someone shows the overlay again.
+    monitor->previewZones(2.4);
+    monitor->stop();
+    overlay.show(store, std::nullopt);
+    scheduler.advance(2.4);
+    EXPECT_FALSE(overlayVisible());
+}

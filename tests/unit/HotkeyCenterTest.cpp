@@ -263,4 +263,83 @@ TEST_F(HotkeyCenterTest, AHotkeyWhoseZoneOrLayoutIsGoneDoesNothing) {
     ASSERT_TRUE(press(combo(19)));
     EXPECT_TRUE(desktop.writesTo(w).empty());
 }
+TEST_F(HotkeyCenterTest, TheHandlerIsInstalledOnceAndOnlyTheNewestLiveCenterIsReached) {
+    const auto layout = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0});
+    const auto w = desktop.addWindow(editor, start);
+    pointerOn(0);
+    makeCenter().registerAll();
+    center.reset();
+    // Dropping a center gives its combinations back.
+    EXPECT_TRUE(hotkeys.registrations().empty());
+    EXPECT_FALSE(dispatcher.hasTarget());
+    // Another registration under the dropped center's zone id: the press must reach nobody.
+    const auto stray = hotkeys.registerHotkey(18, ctrlOption, HotkeyID{hotkeySignature, 1});
+    ASSERT_TRUE(stray.registered());
+    EXPECT_TRUE(press(combo(18)));
+    EXPECT_EQ(frameOfWindow(w), start);
+    hotkeys.unregisterHotkey(*stray.ref);
+
+    std::optional<HotkeyCenter> older;
+    older.emplace(dispatcher, store, mover, desktop, desktop, desktop.displays(), defaults,
+                  localizer, tesseraProcess);
+    older->installHandler();
+    older->unregisterAll();
+    makeCenter().registerAll();
+    older.reset();
+    EXPECT_EQ(hotkeys.installCount(), 1u);
+    EXPECT_TRUE(press(combo(18)));
+    EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(layout.zones[0], 0)));
+}
+
+// A zone shortcut acts on the display under the pointer when that display shows the zone's
+// layout, else on the first that does, else on the first display.
+TEST_F(HotkeyCenterTest, AZoneShortcutGoesToThePointersDisplayIfItShowsTheLayout) {
+    // L on A and B, M on C, N nowhere; the window starts on C, which must play no part.
+    const auto shown = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0, 1});
+    addLayout({zone(0, 0, 1, 1)}, {2});
+    const auto hidden = addLayout({withShortcut(zone(0.5, 0, 0.5, 0.5), combo(19))});
+    const auto window = desktop.addWindow(editor, {3900, 100, 400, 300});
+    makeCenter().registerAll();
+    struct Case {
+        Point pointer;
+        std::uint32_t key; // 18: shown on A and B; 19: shown nowhere
+        std::size_t display;
+    };
+    const Case cases[] = {
+        {{2880, 540}, 18, 1},
+        {{4800, 540}, 18, 0},
+        {{2880, 540}, 19, 1},
+        // Outside every display: the first; a shared edge belongs to the display on its right.
+        {{100, 5000}, 19, 0},
+        {{100, 5000}, 18, 0},
+        {{1920, 500}, 19, 1},
+        {{5760, 500}, 19, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.pointer.x) + ", " + std::to_string(c.key));
+        desktop.displays().setMouseLocation(c.pointer);
+        ASSERT_TRUE(press(combo(c.key)));
+        EXPECT_TRUE(sameFrame(frameOfWindow(window),
+                              frameOf((c.key == 18 ? shown : hidden).zones[0], c.display)));
+    }
+
+    // C loses its assignment and falls back to the first layout, which gets a shortcut.
+    auto first = store.layouts().front();
+    first.zones.at(0).shortcut = combo(20);
+    store.upsert(first);
+    auto assignments = store.payload();
+    assignments.assignments.erase(LayoutStore::assignmentKey(makeScreenInfo(screen(2))));
+    store.apply(assignments);
+    center->registerAll();
+    pointerOn(1);
+    ASSERT_TRUE(press(combo(20)));
+    EXPECT_TRUE(sameFrame(frameOfWindow(window), frameOf(first.zones[0], 2)));
+
+    // With no display at all, nothing moves.
+    desktop.displays().setScreens({});
+    desktop.clearCalls();
+    ASSERT_TRUE(press(combo(18)));
+    EXPECT_TRUE(desktop.writesTo(window).empty());
+}
+
 } // namespace

@@ -30,6 +30,29 @@ Point centre(const Rect& r) {
     return {r.minX() + r.width() / 2, r.minY() + r.height() / 2};
 }
 
+TEST(CardGeometry, CardSizeFollowsTheZoneBetweenFloorAndCeilingAtAClampedScale) {
+    struct Case {
+        double width, height, scale;
+        Size card;
+    };
+    const Case cases[] = {
+        {1280, 720, 100, {260, 110}},
+        {500, 300, 100, {210, 84}}, // 42 % by 28 % of the zone between the limits
+        {60, 40, 100, {48, 32}},
+        {140, 70, 160, {124, 54}},  // the zone less 16 points caps the scaled base
+        {1280, 720, 30, {156, 66}}, // the scale is clamped to 60–160 %
+        {1280, 720, std::numeric_limits<double>::infinity(), {416, 176}},
+        {1280, 720, nan, {260, 110}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " at " + std::to_string(c.scale));
+        const Size card = cardSize(c.width, c.height, c.scale);
+        EXPECT_NEAR(card.width, c.card.width, 1e-9);
+        EXPECT_NEAR(card.height, c.card.height, 1e-9);
+    }
+    EXPECT_FALSE(cardSize(nan, 200, 100).width > 0);
+}
+
 TEST(CardGeometry, RoundedCardHoldsMinimumEdgesButNotMaximumEdgesNorCutCorners) {
     const Rect card(100, 50, 260, 110); // corner radius 20
     // Half a square point of slack at the corners: a squared distance of 400.4 counts.
@@ -106,10 +129,11 @@ protected:
         return layout;
     }
 
-    const DragOverlayController::Surface& surfaceOf(const SystemDisplay& display) const {
-        const auto it = controller->surfaces().find({makeScreenInfo(display).id, 0});
+    const DragOverlayController::Surface& surfaceOf(const SystemDisplay& display,
+                                                    std::size_t occurrence = 0) const {
+        const auto it = controller->surfaces().find({makeScreenInfo(display).id, occurrence});
         if (it == controller->surfaces().end()) {
-            ADD_FAILURE() << "no surface for " << display.name;
+            ADD_FAILURE() << "no surface for " << display.name << " #" << occurrence;
             static const DragOverlayController::Surface none{};
             return none;
         }
@@ -117,9 +141,10 @@ protected:
     }
 
     // The record of the panel whose view draws this display's state.
-    const SimOverlaySurfaceRecord& recordOf(const SystemDisplay& display) const {
+    const SimOverlaySurfaceRecord& recordOf(const SystemDisplay& display,
+                                            std::size_t occurrence = 0) const {
         for (const auto& record : factory.made()) {
-            if (record->state == surfaceOf(display).state) {
+            if (record->state == surfaceOf(display, occurrence).state) {
                 return *record;
             }
         }
@@ -233,6 +258,192 @@ using namespace tessera;
 namespace {
 OverlayZoneModel zoneModel(const std::string& name, const Rect& normalized) {
     return {Uuid::random(), name, normalized};
+}
+
+TEST_F(OverlayControllerTest, DropTargetOnDisplaysLeftOfAndAboveThePrimary) {
+    for (const auto& arrangement : {simscreens::negativeOrigin(), simscreens::stacked()}) {
+        displays.setScreens(arrangement);
+        const SystemDisplay& other = arrangement[1];
+        const Zone top = zone("Top", 0, 0, 1, 0.5);
+        assign(other, {top});
+        const Point p = cardCentreOf(other, top);
+        EXPECT_EQ(dropAt(p), (DropTarget{other, top})) << other.frame.minX();
+        // A display above the primary lies at negative top-left y.
+        EXPECT_LT(other.frame.minY() > 0 ? p.y : p.x, 0);
+    }
+}
+
+TEST_F(OverlayControllerTest, ADestroyedControllerLeavesItsPendingJobsUnrun) {
+    const Zone whole = zone("Whole", 0, 0, 1, 1);
+    assign(builtIn, {whole});
+    controller->show(store, whole.id);
+    const auto state = surfaceOf(builtIn).state;
+    const auto& record = recordOf(builtIn);
+    controller.reset();
+    scheduler.advance(1);
+    EXPECT_FALSE(state->visible());
+    EXPECT_TRUE(record.destroyed);
+
+    controller =
+        std::make_unique<DragOverlayController>(displays, scheduler, localizer, defaults, factory);
+    controller->show(store, whole.id);
+    scheduler.advance(0.1);
+    controller->hide();
+    const auto& shown = recordOf(builtIn);
+    const auto hovered = surfaceOf(builtIn).state;
+    controller.reset();
+    scheduler.advance(1);
+    EXPECT_EQ(shown.count(Call::orderOut), 0u);
+    EXPECT_EQ(hovered->hoveredID(), whole.id);
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
+}
+
+TEST_F(OverlayControllerTest, PanelsAreMadeOnceAndGetNewModelsOnlyWhenTheyDiffer) {
+    const Zone whole = zone("Whole", 0, 0, 1, 1);
+    const Layout layout = assign(builtIn, {whole});
+    // Prepared at start-up: made with their displays' zones but left off screen.
+    controller->prepare(store);
+    ASSERT_EQ(factory.made().size(), 2u);
+    EXPECT_EQ(factory.onScreenCount(), 0u);
+    EXPECT_EQ(surfaceOf(external).state->screen().id, makeScreenInfo(external).id);
+    for (int i = 0; i < 3; ++i) {
+        controller->show(store, std::nullopt);
+        controller->prepare(store);
+        scheduler.advance(0.1);
+        controller->hide();
+        scheduler.advance(0.3);
+    }
+    EXPECT_EQ(factory.made().size(), 2u);
+    EXPECT_EQ(recordOf(builtIn).count(Call::orderFront), 3u);
+    EXPECT_EQ(recordOf(builtIn).count(Call::setFrame), 0u);
+    EXPECT_EQ(recordOf(builtIn).screenAssignments, 0u);
+
+    // A renamed zone changes the model of the display that shows it, and only that one.
+    Layout renamed = layout;
+    renamed.zones[0].name = "Everything";
+    store.upsert(renamed);
+    controller->show(store, std::nullopt);
+    controller->show(store, std::nullopt);
+    EXPECT_EQ(recordOf(builtIn).screenAssignments, 1u);
+    EXPECT_EQ(recordOf(external).screenAssignments, 0u);
+    EXPECT_EQ(surfaceOf(builtIn).state->screen().zones.at(0).name, "Everything");
+}
+
+TEST_F(OverlayControllerTest, MovedDisplaysKeepTheirPanelsAndUnpluggedOnesLoseThem) {
+    controller->show(store, std::nullopt);
+    const auto& externalRecord = recordOf(external);
+    displays.setScreens(simscreens::single());
+    // Nothing happens until the overlay is shown again; a panel on screen is ordered out first.
+    EXPECT_EQ(controller->surfaces().size(), 2u);
+    controller->show(store, std::nullopt);
+    EXPECT_EQ(controller->surface(makeScreenInfo(external).id), nullptr);
+    EXPECT_EQ(externalRecord.calls, (std::vector<Call>{Call::orderFront, Call::orderOut}));
+    EXPECT_TRUE(externalRecord.destroyed);
+
+    // Back above the built-in display: same identifier, new frame, a new panel that follows.
+    const SystemDisplay moved = simscreens::stacked()[1];
+    displays.setScreens({builtIn, moved});
+    controller->show(store, std::nullopt);
+    EXPECT_EQ(factory.made().size(), 3u);
+    displays.setScreens(simscreens::sideBySide());
+    controller->show(store, std::nullopt);
+    EXPECT_EQ(factory.made().size(), 3u);
+    EXPECT_EQ(recordOf(external).framesSet, std::vector<Rect>{external.frame});
+    EXPECT_EQ(recordOf(external).calls.back(), Call::orderFront);
+    EXPECT_EQ(surfaceOf(external).state->screen().screenFrame, external.frame);
+    EXPECT_EQ(recordOf(builtIn).count(Call::setFrame), 0u);
+}
+
+TEST_F(OverlayControllerTest, DisplaysSharingAnIdentifierEachGetTheirOwnPanel) {
+    const SystemDisplay left = simscreens::display({0, 0, 2560, 1440}, "Studio", 2, 25, 0);
+    const SystemDisplay right = simscreens::display({2560, 0, 2560, 1440}, "Studio", 2, 25, 0);
+    ASSERT_EQ(makeScreenInfo(left).id, makeScreenInfo(right).id);
+    displays.setScreens({left, right});
+    const Zone whole = zone("Whole", 0, 0, 1, 1);
+    assign(left, {whole}); // the assignment key is shared too: both show this layout
+
+    controller->show(store, std::nullopt);
+    controller->show(store, std::nullopt);
+    ASSERT_EQ(controller->surfaces().size(), 2u);
+    EXPECT_EQ(recordOf(left, 0).frame, left.frame);
+    EXPECT_EQ(recordOf(right, 1).frame, right.frame);
+    EXPECT_EQ(recordOf(right, 1).screenAssignments, 0u); // no shuffling between them
+    EXPECT_EQ(surfaceOf(right, 1).state->screen().screenFrame, right.frame);
+
+    // Both highlight a hovered zone, and both accept drops on the cards they show.
+    controller->setHoveredID(whole.id);
+    EXPECT_EQ(surfaceOf(right, 1).state->hoveredID(), whole.id);
+    EXPECT_EQ(dropAt(cardCentreOf(right, whole)), (DropTarget{right, whole}));
+    EXPECT_EQ(dropAt(cardCentreOf(left, whole)), (DropTarget{left, whole}));
+
+    // With the left one unplugged, the right one keeps the first panel, which moves to it.
+    const auto& secondRecord = recordOf(right, 1);
+    displays.setScreens({right});
+    controller->show(store, std::nullopt);
+    ASSERT_EQ(controller->surfaces().size(), 1u);
+    EXPECT_EQ(recordOf(right, 0).framesSet, std::vector<Rect>{right.frame});
+    EXPECT_TRUE(secondRecord.destroyed);
+}
+
+TEST_F(OverlayControllerTest, ZoneModelsAreInDrawingOrderWithDisplayNames) {
+    const auto russian = makeSimLocalizer("ru");
+    controller =
+        std::make_unique<DragOverlayController>(displays, scheduler, russian, defaults, factory);
+    store.assign(halfStackLayoutID(), makeScreenInfo(builtIn));
+    const Zone small = zone("Mine", 0.75, 0.75, 0.25, 0.25);
+    const Zone large = zone("", 0, 0, 0.5, 0.5);
+    const Zone smallToo = zone("Mine too", 0.5, 0.75, 0.25, 0.25);
+    assign(external, {small, large, smallToo});
+
+    controller->show(store, std::nullopt);
+    const auto& externalZones = surfaceOf(external).state->screen().zones;
+    ASSERT_EQ(externalZones.size(), 3u);
+    EXPECT_EQ(externalZones[0], (OverlayZoneModel{large.id, "", Rect(0, 0, 0.5, 0.5)}));
+    EXPECT_EQ(externalZones[1], (OverlayZoneModel{small.id, "Mine", Rect(0.75, 0.75, 0.25, 0.25)}));
+    EXPECT_EQ(externalZones[2].id, smallToo.id);
+    const auto& builtInModel = surfaceOf(builtIn).state->screen();
+    EXPECT_EQ(builtInModel.visibleFrame, builtIn.visibleFrame);
+    ASSERT_FALSE(builtInModel.zones.empty());
+    EXPECT_EQ(builtInModel.zones[0].name, "Слева"); // the built-in "Left", largest, in Russian
+
+    // A display with an empty layout still gets its panel.
+    assign(external, {});
+    controller->show(store, std::nullopt);
+    EXPECT_TRUE(recordOf(external).onScreen);
+    EXPECT_TRUE(surfaceOf(external).state->screen().zones.empty());
+}
+
+TEST_F(OverlayControllerTest, HoverReachesEveryDisplayWhileShownAndOnlyWhenItChanges) {
+    const auto hoveredAssignments = [&] {
+        std::size_t total = 0;
+        for (const auto& record : factory.made()) {
+            total += record->hoveredAssignments;
+        }
+        return total;
+    };
+    const Zone whole = zone("Whole", 0, 0, 1, 1);
+    assign(builtIn, {whole});
+    controller->setHoveredID(whole.id); // before any surface exists
+    controller->show(store, whole.id);
+    EXPECT_EQ(surfaceOf(external).state->hoveredID(), whole.id);
+    controller->show(store, std::nullopt);
+    EXPECT_EQ(surfaceOf(builtIn).state->hoveredID(), std::nullopt);
+    const auto before = hoveredAssignments();
+
+    // The external display shows another layout but gets the same id all the same; dragging on
+    // over the same card causes no redraw.
+    controller->setHoveredID(whole.id);
+    controller->setHoveredID(whole.id);
+    EXPECT_EQ(surfaceOf(external).state->hoveredID(), whole.id);
+    EXPECT_EQ(hoveredAssignments(), before + 2);
+
+    controller->setHoveredID(std::nullopt);
+    controller->hide();
+    controller->setHoveredID(whole.id); // during the fade-out
+    scheduler.advance(0.3);
+    controller->setHoveredID(whole.id); // hidden
+    EXPECT_EQ(surfaceOf(builtIn).state->hoveredID(), std::nullopt);
+    EXPECT_EQ(hoveredAssignments(), before + 4);
 }
 
 // A display without menu bar or dock, drawn at 1 : 1, so normalized rectangles scale by 1000.
