@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 #include "core/app/PermissionMonitor.h"
+#include "core/app/PreferenceMigration.h"
 #include "core/app/Preferences.h"
 #include "core/drag/DragMonitor.h"
 #include "core/drag/DragOverlayController.h"
@@ -286,3 +287,60 @@ TEST(URLValidityTest, SchemesAndCharactersFollowTheURLSyntax) {
         EXPECT_FALSE(isValidURL(invalid)) << invalid;
     }
 }
+
+namespace {
+
+// Before the state: preferences migrated from an old install, and the language applied.
+class PrepareLaunchTest : public ::testing::Test {
+protected:
+    void writeOldPreferences(const std::string& entries) {
+        test::writeTestFile(sandboxPreferencesFile(home.path(), bundleID),
+                            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                            "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                            "<plist version=\"1.0\"><dict>" +
+                                entries + "</dict></plist>\n");
+    }
+    UserFolders folders() const { return {home.path(), std::nullopt, {}, {}, std::nullopt}; }
+    std::optional<DefaultsValue> value(std::string_view key) const {
+        const auto domain = defaults.persistentDomain();
+        const auto it = domain.find(key);
+        return it == domain.end() ? std::nullopt : std::optional(it->second);
+    }
+
+    test::TempDir home{"tessera-launch"};
+    SimDefaults defaults;
+};
+
+TEST_F(PrepareLaunchTest, CurrentValuesWinOldOnesAreCopiedAndTheMigratedLanguageIsApplied) {
+    defaults = SimDefaults({{"windowGap", 4.0}});
+    writeOldPreferences("<key>windowGap</key><real>20</real>"
+                        "<key>tightEdges</key><true/>"
+                        "<key>appLanguage</key><string>de</string>");
+
+    const auto report = prepareLaunch(defaults, folders(), bundleID);
+
+    EXPECT_TRUE(report.ran);
+    EXPECT_EQ(value("windowGap"), DefaultsValue(4.0));
+    EXPECT_EQ(value("tightEdges"), DefaultsValue(true));
+    EXPECT_EQ(value(prefs::migratedFromSandbox), DefaultsValue(true));
+    EXPECT_EQ(value(prefs::appleLanguages), DefaultsValue(std::vector<std::string>{"de"}));
+
+    // Later launches migrate nothing, even a changed old file, but still apply the language.
+    writeOldPreferences("<key>gridColumns</key><integer>24</integer>");
+    defaults.set(prefs::appLanguage, std::string("fr"));
+    SimAppServices app({home.path(), std::nullopt, {}, {}, std::nullopt}, tesseraProcess, bundleID);
+    EXPECT_FALSE(prepareLaunch(defaults, app).ran);
+    EXPECT_EQ(value("gridColumns"), std::nullopt);
+    EXPECT_EQ(value(prefs::appleLanguages), DefaultsValue(std::vector<std::string>{"fr"}));
+
+    // "system" removes the override; without a chosen language English is applied.
+    defaults.set(prefs::appLanguage, std::string("system"));
+    prepareLaunch(defaults, folders(), bundleID);
+    EXPECT_EQ(value(prefs::appleLanguages), std::nullopt);
+    defaults.remove(prefs::appLanguage);
+    prepareLaunch(defaults, folders(), bundleID);
+    EXPECT_EQ(value(prefs::appleLanguages), DefaultsValue(std::vector<std::string>{"en"}));
+}
+
+} // namespace
