@@ -222,6 +222,46 @@ Zone userZone(std::string name, std::optional<KeyCombo> shortcut) {
     return zone;
 }
 
+TEST_F(ShortcutRecorderTest, EscapeKeepsThePreviousValue) {
+    auto recorder = makeRecorder(owner);
+    // Without a shortcut, and with one; modifiers held with Escape change nothing.
+    for (const auto& previous :
+         {std::optional<KeyCombo>{}, std::optional(KeyCombo{0, 0x100, "⌘A"})}) {
+        owner.value = previous;
+        recorder->click();
+        press(key::escape, flag::command);
+        EXPECT_FALSE(recorder->isListening());
+        EXPECT_EQ(owner.value, previous);
+    }
+    EXPECT_TRUE(owner.writes.empty());
+}
+
+TEST_F(ShortcutRecorderTest, TheBindingIsWrittenAtMostOncePerListeningPeriod) {
+    auto recorder = makeRecorder(owner);
+    // An owner whose store reacts by delivering another key press while the first one is still
+    // being handled; the monitor is still installed at that moment.
+    owner.afterWrite = [&] {
+        owner.afterWrite = nullptr;
+        press(key::z, flag::command);
+    };
+    recorder->click();
+    press(key::a, flag::command);
+    EXPECT_FALSE(recorder->isListening());
+    ASSERT_EQ(owner.writes.size(), 1u);
+    EXPECT_EQ(owner.value, (KeyCombo{key::a, 0x100, "⌘A"}));
+
+    // After the period the keys go to the window again and write nothing.
+    EXPECT_FALSE(env.input.keyDown(key::k));
+    EXPECT_EQ(owner.writes.size(), 1u);
+
+    // A new period may write again; only key downs of Tessera's own windows are watched.
+    recorder->click();
+    EXPECT_EQ(env.input.localMonitorMasks(), std::vector<EventMask>{1u << 10});
+    EXPECT_EQ(env.input.globalMonitorCount(), 0u);
+    press(key::k);
+    EXPECT_EQ(owner.writes.size(), 2u);
+}
+
 class CommandShortcutsSectionTest : public ::testing::Test {
 protected:
     // A layout of the user's own, used by no display.
