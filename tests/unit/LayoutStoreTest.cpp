@@ -38,6 +38,11 @@ std::vector<Uuid> ids(const std::vector<Layout>& layouts) {
 
 const Uuid threeColumnsID = Uuid::fromLiteral(builtin::threeColumnsID);
 
+Zone zoneWithShortcut(const std::string& name, std::uint32_t keyCode, std::uint32_t modifiers,
+                      const std::string& display) {
+    return Zone{Uuid::random(), name, 0, 0, 0.5, 1, KeyCombo{keyCode, modifiers, display}};
+}
+
 class LayoutStoreTest : public ::testing::Test {
 protected:
     static void write(const fs::path& path, const std::string& bytes) {
@@ -222,6 +227,118 @@ TEST_F(LayoutStoreTest, DeletingTheLastLayoutOrRestoringBringsBackTheBuiltIns) {
     EXPECT_EQ(store.layouts(), builtInLayouts());
     EXPECT_EQ(store.assignments(), defaultAssignments());
     EXPECT_EQ(filePayload().seeded, builtInLayoutIDs());
+}
+
+TEST_F(LayoutStoreTest, FirstLaunchWritesTheBuiltInStateSortedAndPretty) {
+    const LayoutStore store(file);
+    const auto text = read(file);
+    const auto payload = filePayload();
+    EXPECT_EQ(payload.layouts, builtInLayouts());
+    EXPECT_EQ(payload.assignments, defaultAssignments());
+    EXPECT_EQ(payload.seeded, builtInLayoutIDs());
+    // Pretty-printed with sorted keys at every level, ids in upper case.
+    EXPECT_EQ(text, encodeJson(nlohmann::json::parse(text)));
+    EXPECT_NE(text.find("\n  \"layouts\": ["), std::string::npos);
+    EXPECT_NE(text.find("11111111-AAAA-1111-1111-111111111111"), std::string::npos);
+    EXPECT_FALSE(store.recovery());
+    EXPECT_TRUE(store.lastSaveError().empty());
+}
+
+TEST_F(LayoutStoreTest, ReadsIdsInEitherCaseAndWritesThemUpperCaseAndSorted) {
+    // Lower-case ids, "seeded" out of order and lacking Vertical Rows so the file is rewritten.
+    write(file, R"({"layouts": [{"id": "abcdef01-2345-6789-abcd-ef0123456789", "name": "Mine",
+                    "zones": []}],
+                    "assignments": {"5120x2880px|Desk": "abcdef01-2345-6789-ABCD-ef0123456789"},
+                    "seeded": ["ffffffff-0000-0000-0000-000000000000",
+                               "44444444-4444-4444-4444-444444444444",
+                               "11111111-1111-1111-1111-111111111111",
+                               "33333333-3333-3333-3333-333333333333",
+                               "22222222-2222-2222-2222-222222222222"]})");
+    const LayoutStore store(file);
+    const auto mine = Uuid::fromLiteral("ABCDEF01-2345-6789-ABCD-EF0123456789");
+    EXPECT_EQ(store.layoutFor(screen("Desk", 2560, 1440, 2)).id, mine);
+    const auto text = read(file);
+    EXPECT_EQ(text.find("abcdef"), std::string::npos);
+    EXPECT_EQ(
+        nlohmann::json::parse(text).at("seeded"),
+        nlohmann::json(
+            {"11111111-1111-1111-1111-111111111111", "22222222-2222-2222-2222-222222222222",
+             "33333333-3333-3333-3333-333333333333", "44444444-4444-4444-4444-444444444444",
+             "55555555-5555-5555-5555-555555555555", "FFFFFFFF-0000-0000-0000-000000000000"}));
+}
+
+TEST_F(LayoutStoreTest, UpsertReplacesInPlaceOrAppendsAndTheFileFollows) {
+    LayoutStore store(file);
+    auto changed = store.layouts()[1];
+    changed.name = "Renamed";
+    changed.zones.pop_back();
+    store.upsert(changed);
+    const auto added = userLayout("New", {zoneWithShortcut("Z", 36, carbon::cmdKey, "⌘↩")});
+    store.upsert(added);
+    ASSERT_EQ(store.layouts().size(), 6U);
+    EXPECT_EQ(store.layouts()[1], changed);
+    EXPECT_EQ(store.layouts()[5], added);
+    EXPECT_EQ(LayoutStore(file).layouts(), store.layouts());
+}
+
+TEST_F(LayoutStoreTest, ZonesUsingComparesKeyAndModifiersOnly) {
+    LayoutStore store(file);
+    const auto first = zoneWithShortcut("A", 18, carbon::cmdKey | carbon::optionKey, "⌥⌘1");
+    const auto sameKeyOtherText = zoneWithShortcut("B", 18, carbon::cmdKey | carbon::optionKey, "");
+    const auto otherModifiers = zoneWithShortcut("C", 18, carbon::cmdKey, "⌘1");
+    store.upsert(userLayout("One", {first, otherModifiers}));
+    store.upsert(userLayout("Two", {sameKeyOtherText}));
+
+    const auto found = store.zonesUsing(18, carbon::cmdKey | carbon::optionKey, std::nullopt);
+    ASSERT_EQ(found.size(), 2U);
+    EXPECT_EQ(found[0].first.name, "One");
+    EXPECT_EQ(found[0].second, first);
+    EXPECT_EQ(found[1].second, sameKeyOtherText);
+    const auto skipping = store.zonesUsing(18, carbon::cmdKey | carbon::optionKey, first.id);
+    ASSERT_EQ(skipping.size(), 1U);
+    EXPECT_EQ(skipping[0].second.id, sameKeyOtherText.id);
+}
+
+TEST_F(LayoutStoreTest, ApplyReplacesTheStateButAnEmptyListChangesNothing) {
+    LayoutStore store(file);
+    store.upsert(userLayout("Mine"));
+    const auto before = read(file);
+    const auto payload = store.payload();
+    int notified = 0;
+    const auto connection = store.onWillChange([&] { ++notified; });
+    store.apply(LayoutStorePayload{{}, {{"1x1", threeColumnsID}}, std::vector<Uuid>{}});
+    EXPECT_EQ(notified, 0);
+    EXPECT_EQ(store.payload(), payload);
+    EXPECT_EQ(read(file), before);
+
+    // A backup of an earlier version: its lists are taken and Vertical Rows offered once.
+    const auto restored = userLayout("From backup");
+    store.apply(LayoutStorePayload{{restored}, {{"1x1", restored.id}}, std::nullopt});
+    EXPECT_EQ(ids(store.layouts()), (std::vector<Uuid>{restored.id, verticalRowsLayoutID()}));
+    EXPECT_EQ(store.assignments().at("1x1"), restored.id);
+    EXPECT_EQ(filePayload(), store.payload());
+    EXPECT_EQ(store.payload().seeded, builtInLayoutIDs());
+}
+
+TEST_F(LayoutStoreTest, ObserversHearOfEveryChangeBeforeItIsVisible) {
+    LayoutStore store(file);
+    int notified = 0;
+    std::size_t countSeen = 0;
+    const auto connection = store.onWillChange([&] {
+        ++notified;
+        countSeen = store.layouts().size();
+    });
+    store.upsert(userLayout("Mine"));
+    EXPECT_EQ(notified, 1);
+    EXPECT_EQ(countSeen, 5U); // the old list, not yet the new one
+    store.assign(threeColumnsID, screen("Desk", 1920, 1080, 1));
+    EXPECT_EQ(notified, 2);
+    store.deleteLayout(threeColumnsID);
+    EXPECT_EQ(notified, 4);
+    store.restoreBuiltIns();
+    EXPECT_EQ(notified, 6);
+    EXPECT_TRUE(store.save());
+    EXPECT_EQ(notified, 6);
 }
 } // namespace
 
