@@ -35,7 +35,7 @@ inline constexpr std::uint16_t a = 0;
 inline constexpr std::uint16_t z = 6;
 inline constexpr std::uint16_t k = 40;
 inline constexpr std::uint16_t returnKey = 36;
-inline constexpr std::uint16_t escape = 53;
+inline constexpr std::uint16_t escape = tessera::SimInputEvents::escapeKeyCode;
 inline constexpr std::uint16_t rightCommand = 54;
 inline constexpr std::uint16_t function = 63;
 inline constexpr std::uint16_t f17 = 64;
@@ -44,13 +44,13 @@ inline constexpr std::uint16_t left = 123;
 inline constexpr std::uint16_t right = 124;
 } // namespace key
 
-// Event flags as key events carry them.
+// Event flags as key events carry them: the shortcut's four, and two that fall outside it.
 namespace flag {
+using tessera::eventFlag::command;
+using tessera::eventFlag::control;
+using tessera::eventFlag::option;
+using tessera::eventFlag::shift;
 inline constexpr std::uint64_t capsLock = 0x10000;
-inline constexpr std::uint64_t shift = 0x20000;
-inline constexpr std::uint64_t control = 0x40000;
-inline constexpr std::uint64_t option = 0x80000;
-inline constexpr std::uint64_t command = 0x100000;
 inline constexpr std::uint64_t function = 0x800000;
 } // namespace flag
 

@@ -2,11 +2,11 @@
 
 #include "../model/Json.h"
 #include "../model/Records.h"
+#include "../model/Screens.h"
 #include "../model/Signal.h"
 #include "../model/Uuid.h"
 #include "../platform/Accessibility.h"
 #include "../platform/AppServices.h"
-#include "../platform/Displays.h"
 #include "../platform/Scheduler.h"
 
 #include <cstddef>
