@@ -325,6 +325,18 @@ TEST_F(WindowCommandsTest, FillScreenFillsTheFreeAreaAndASecondOneGivesTheFrameB
     EXPECT_TRUE(fill());
     EXPECT_EQ(desktop->frame(w), mover->fillWindowFrame(screen(0)));
     EXPECT_EQ(desktop->beepCount(), 0u);
+
+    // A busy window manager answers after the write returned: the window gets there later, and
+    // the second press still gives its frame back.
+    const auto late =
+        window(start, SimWindowOptions{}.withFaults(
+                          SimWindowFaults{}.refusingPosition().refusingSize().withFailureStatus(
+                              AccessibilityStatus::success)));
+    desktop->bringToFront(late);
+    EXPECT_TRUE(fill());
+    desktop->setFrame(late, mover->fillWindowFrame(screen(0)));
+    EXPECT_TRUE(fill());
+    EXPECT_EQ(mover->placements().count(late), 0u);
 }
 
 TEST_F(WindowCommandsTest, FillScreenLeavesFullScreenAndActsOnThePreferredApplication) {

@@ -141,29 +141,27 @@ void AccessibilityWindowMover::pruneClosedWindows() {
     });
 }
 
-void AccessibilityWindowMover::recordAfterPlacing(const AccessibilityElement& window,
-                                                  const Rect& target,
-                                                  const std::optional<Uuid>& zoneID,
-                                                  const SystemDisplay& display,
-                                                  const Rect& original) {
+bool AccessibilityWindowMover::placeAndRecord(const AccessibilityElement& window,
+                                              const Rect& target, const std::optional<Uuid>& zoneID,
+                                              const SystemDisplay& display, const Rect& original,
+                                              const Rect& before) {
+    restoring_.erase(window);
+    accessibility_.performAction(window, ax::raiseAction);
+    const bool accepted = setWindowFrame(accessibility_, window, target);
     if (placements_.size() > placementPruneThreshold) {
         pruneClosedWindows();
     }
     // Applications round or clamp what they are given; what they made of it is what later
-    // tolerance checks compare against.
-    const auto placed = windowFrame(accessibility_, window).value_or(target);
+    // tolerance checks compare against. A window still at its frame from before has not been
+    // answered yet (a busy window manager answers after the backend stopped waiting): the frame
+    // asked for is then the better guess of where it ends up.
+    auto placed = windowFrame(accessibility_, window).value_or(target);
+    if (placed == before) {
+        placed = target;
+    }
     const Placement placement{zoneID, makeScreenInfo(display).id, placed, original};
     recordPlacement(window, placement);
     placementChanged_.emit(window, placement);
-}
-
-bool AccessibilityWindowMover::placeAndRecord(const AccessibilityElement& window,
-                                              const Rect& target, const std::optional<Uuid>& zoneID,
-                                              const SystemDisplay& display, const Rect& original) {
-    restoring_.erase(window);
-    accessibility_.performAction(window, ax::raiseAction);
-    const bool accepted = setWindowFrame(accessibility_, window, target);
-    recordAfterPlacing(window, target, zoneID, display, original);
     return accepted;
 }
 
@@ -178,7 +176,7 @@ bool AccessibilityWindowMover::placeInZone(const AccessibilityElement& window, c
     // A window moved from zone to zone keeps the frame it had before the first of them.
     const auto earlier = placementFor(window, *current);
     const auto original = earlier ? earlier->original : *current;
-    return placeAndRecord(window, target, zone.id, display, original);
+    return placeAndRecord(window, target, zone.id, display, original, *current);
 }
 
 bool AccessibilityWindowMover::restoreSizeAfterDragOut(const AccessibilityElement& window,

@@ -155,12 +155,10 @@ public:
 private:
     Rect primaryFrameFor(const SystemDisplay& display) const;
     // Sets the frame and remembers the window's placement; shared by zone placement and fill.
+    // `before` is the frame the window has as it is asked.
     bool placeAndRecord(const AccessibilityElement& window, const Rect& target,
                         const std::optional<Uuid>& zoneID, const SystemDisplay& display,
-                        const Rect& original);
-    void recordAfterPlacing(const AccessibilityElement& window, const Rect& target,
-                            const std::optional<Uuid>& zoneID, const SystemDisplay& display,
-                            const Rect& original);
+                        const Rect& original, const Rect& before);
     void pruneClosedWindows();
     bool hasSize(const AccessibilityElement& window, const Size& size);
 

@@ -85,7 +85,7 @@ bool AccessibilityWindowMover::fillScreen(ProcessId ownProcess,
     const auto target = fillWindowFrame(*display);
     const auto earlier = placementFor(*window, *current);
     const auto original = earlier ? earlier->original : *current;
-    return placeAndRecord(*window, target, std::nullopt, *display, original);
+    return placeAndRecord(*window, target, std::nullopt, *display, original, *current);
 }
 
 bool AccessibilityWindowMover::moveToNeighbouringZone(ZoneDirection direction,
@@ -194,7 +194,7 @@ bool AccessibilityWindowMover::moveToDisplay(int step, const LayoutStore& store,
     if (placement && !placement->zoneID) {
         // A window filling its display fills the next one, keeping its earlier frame.
         return placeAndRecord(*window, fillWindowFrame(target), std::nullopt, target,
-                              placement->original);
+                              placement->original, *current);
     }
     if (placement) {
         const auto sourceLayout = store.layoutFor(makeScreenInfo(*source));
