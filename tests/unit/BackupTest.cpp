@@ -6,6 +6,7 @@
 #include "core/model/Json.h"
 #include "core/store/BuiltInLayouts.h"
 #include "platform/sim/SimDefaults.h"
+#include "platform/sim/SimLocalizer.h"
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,21 @@ TEST(BackupReading, RoundTripsEveryCaseAndExtremeValues) {
     EXPECT_EQ(*decoded.backup, backup);
 }
 
+// A backup of a later version may hold what this one can't keep: refused, in the user's language.
+TEST(BackupReading, ANewerVersionIsRefusedWithItsOwnMessage) {
+    for (const int version : {2, 1000}) {
+        const auto result = decodeBackup(validDocumentWith("version", version));
+        EXPECT_EQ(result.failure, BackupFailure::newerVersion) << version;
+    }
+    EXPECT_EQ(failureMessage(BackupFailure::newerVersion),
+              "This backup was made by a newer version of Tessera.");
+    const auto german = makeSimLocalizer("de");
+    EXPECT_EQ(localizedFailureMessage(BackupFailure::newerVersion, german),
+              german.lookup(failureMessage(BackupFailure::newerVersion), "de"));
+    EXPECT_NE(localizedFailureMessage(BackupFailure::newerVersion, german),
+              failureMessage(BackupFailure::newerVersion));
+}
+
 TEST(BackupReading, RefusesDocumentsThatArentBackups) {
     const nlohmann::json removed(nlohmann::json::value_t::discarded);
     expectUnreadable("", "empty file");
@@ -313,6 +329,50 @@ TEST_F(BackupServiceTest, ABackupHoldsWhatTheUserStoredTypedByItsValue) {
     EXPECT_EQ(backup.openAtLogin, true);
     EXPECT_EQ(backup.layouts, store.payload());
     EXPECT_EQ(iso8601(backup.createdAt), "2026-12-05T05:52:09Z") << "whole seconds";
+}
+
+// Exported, changed, imported again: everything exported comes back, and each import first
+// keeps the state it replaces in a copy of its own, even two in one second.
+TEST_F(BackupServiceTest, ExportThenImportBringsBackTheStateAndKeepsACopyOfWhatItReplaced) {
+    store.upsert(userLayout("Desk"));
+    defaults.set("gridColumns", std::int64_t{6});
+    defaults.set("ignoredApps", std::string("org.example.One"));
+    const auto file = temp / "export.json";
+    ASSERT_EQ(exportBackup(context(), file), "");
+    const auto exported = makeBackup(context());
+    const auto exportedPreferences = defaults.persistentDomain();
+
+    const auto first = restore(otherState(), context());
+    const auto changed = makeBackup(context());
+    defaults.set("tightEdges", true);
+    const auto read = readBackup(file);
+    ASSERT_TRUE(read) << read.detail;
+    EXPECT_EQ(*read.backup, exported);
+    const auto second = restore(*read.backup, context()); // in the same second
+    ASSERT_TRUE(first && second) << first.error << second.error;
+    EXPECT_EQ(store.payload(), exported.layouts);
+    EXPECT_EQ(LayoutStore(storeFile).payload(), exported.layouts) << "the store file was written";
+    auto preferences = defaults.persistentDomain();
+    preferences.erase("AppleLanguages"); // applied on every import
+    auto expected = exportedPreferences;
+    expected.erase("AppleLanguages");
+    EXPECT_EQ(preferences, expected);
+
+    EXPECT_EQ(folderNames(), (std::vector<std::string>{"Before import 2026-12-05T05-52-09 2.json",
+                                                       "Before import 2026-12-05T05-52-09.json"}));
+    const auto before = readBackup(second.automaticCopy);
+    ASSERT_TRUE(before) << before.detail;
+    EXPECT_EQ(before.backup->layouts, changed.layouts);
+}
+
+// Preferences the system won't save don't stop the layouts from coming in; the user is told.
+TEST_F(BackupServiceTest, PreferencesThatCantBeSavedAreReportedAndTheImportGoesOn) {
+    defaults.failWrites(true);
+    const auto backup = otherState();
+    const auto result = restore(backup, context());
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(result.unsaved.size(), backupKeys().size());
+    EXPECT_EQ(store.layouts().front(), backup.layouts.layouts.front());
 }
 
 TEST_F(BackupServiceTest, TheFiveNewestCopiesStayAndPruningAndCleanUpTouchNothingElse) {

@@ -48,6 +48,23 @@ TEST_F(FilesTest, AtomicWriteGivesANewFileTheUmasksModeAndKeepsAReplacedFilesMod
     EXPECT_EQ(fs::status(file).permissions(), static_cast<fs::perms>(0640));
 }
 
+// Two unreadable files in one second (a restart loop) must leave two copies, not one.
+TEST_F(FilesTest, UnreadableCopiesKeepTheBytesAndNeverOverwriteEachOther) {
+    const auto file = dir / "layouts.json";
+    std::ofstream(file) << "{ broken";
+    const auto now = std::chrono::system_clock::from_time_t(1764914529); // 2025-12-05 06:02:09
+    std::string error;
+    const auto first = keepUnreadableCopy(file, now, &error);
+    const auto second = keepUnreadableCopy(file, now, &error);
+    ASSERT_TRUE(first && second) << error;
+    EXPECT_EQ(first->filename(), "layouts.json.unreadable-2025-12-05T06-02-09Z");
+    EXPECT_NE(*first, *second);
+    EXPECT_EQ(contents(*first), "{ broken");
+    EXPECT_EQ(contents(*second), "{ broken");
+    EXPECT_FALSE(keepUnreadableCopy(dir / "absent", now, &error));
+    EXPECT_FALSE(error.empty());
+}
+
 TEST_F(FilesTest, AtomicWriteReplacesTheTargetAndTheCleanUpRemovesOnlyUnusedLeftovers) {
     const auto file = dir / "layouts.json";
     // A leftover of a cut-short write, one still being written, and near misses of the pattern.
