@@ -160,6 +160,32 @@ TEST_F(TesseractlTest, AFreshHomeGetsTheBuiltInLayoutsListedForScriptsAndPeople)
     EXPECT_EQ(test::readTestFile(layoutsFile), before) << "listing rewrites nothing";
 }
 
+TEST_F(TesseractlTest, UnreadableFilesAreKeptAsCopiesAndNamedInTheMessage) {
+    const std::string garbage = "{\"layouts\": [ this is not JSON";
+    test::writeTestFile(layoutsFile, garbage);
+    const auto listed = run({"layouts", "--json"});
+    ASSERT_EQ(listed.exitStatus, 0) << listed.err;
+    const auto layoutCopies = filesIn(layoutsFile.parent_path(), "layouts.json.unreadable-");
+    ASSERT_EQ(layoutCopies.size(), 1U);
+    EXPECT_NE(listed.err.find(layoutCopies[0].string()), std::string::npos) << listed.err;
+    EXPECT_EQ(test::readTestFile(layoutCopies[0]), garbage);
+    EXPECT_EQ(parsed(listed)["layouts"].size(), 5U);
+
+    // Preferences are only read: the file stays until a change replaces it.
+    test::writeTestFile(preferencesFile, "this is not a property list");
+    const auto read = run({"prefs", "get", "windowGap"});
+    EXPECT_EQ(read.out, "0 (default)\n");
+    EXPECT_NE(read.err.find("kept a copy at " + preferencesFile.string() + ".unreadable-"),
+              std::string::npos)
+        << read.err;
+    EXPECT_EQ(test::readTestFile(preferencesFile), "this is not a property list");
+    ASSERT_EQ(run({"prefs", "set", "windowGap", "6"}).exitStatus, 0);
+    EXPECT_EQ(get("windowGap"), "6");
+    const auto prefCopies = filesIn(preferencesFile.parent_path(), "preferences.plist.unreadable-");
+    ASSERT_EQ(prefCopies.size(), 1U);
+    EXPECT_EQ(test::readTestFile(prefCopies[0]), "this is not a property list");
+}
+
 TEST_F(TesseractlTest, UsageErrorsExitWithTwoAndTouchNothing) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"layouts", "--bogus"}, "--bogus"},
@@ -306,6 +332,22 @@ TEST_F(TesseractlTest, ImportAsksFirstThenSavesACopyOfTheCurrentStateAndReplaces
     EXPECT_EQ(get("AppleLanguages"), "de");
     EXPECT_NE(test::readTestFile(autostartEntry).find("Exec="), std::string::npos);
     EXPECT_NE(result.out.find("Open at Login is now on"), std::string::npos) << result.out;
+}
+
+TEST_F(TesseractlTest, AnImportWhoseCopyCantBeSavedLeavesEverythingAsItWas) {
+    set({"gridColumns", "16"});
+    ASSERT_EQ(run({"layouts"}).exitStatus, 0);
+    test::writeTestFile(copiesFolder, "in the way");
+    const auto layoutsBefore = test::readTestFile(layoutsFile);
+    const auto preferencesBefore = test::readTestFile(preferencesFile);
+
+    const auto result = run({"backup", "import", writeOtherBackup().string(), "--yes"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.err.find("nothing was imported"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(copiesFolder.string()), std::string::npos) << result.err;
+    EXPECT_EQ(test::readTestFile(layoutsFile), layoutsBefore);
+    EXPECT_EQ(test::readTestFile(preferencesFile), preferencesBefore);
+    EXPECT_FALSE(fs::exists(autostartEntry));
 }
 // The desktop reads Exec with its own quoting rules: every character of the path stays literal,
 // and a path no entry can hold writes nothing.
