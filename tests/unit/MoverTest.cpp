@@ -151,6 +151,33 @@ TEST_F(MoverTest, PlacingRaisesSetsTheFrameAndKeepsTheFrameFromBeforeTheFirstZon
     EXPECT_EQ(desktop.beepCount(), 0u);
 }
 
+// The table of placements must not grow with every window ever placed, nor forget live ones.
+TEST_F(MoverTest, PruningAboveFortyEightEntriesDropsOnlyWindowsThatAreGone) {
+    std::vector<AccessibilityElement> placed;
+    for (int i = 0; i < 46; ++i) {
+        placed.push_back(window({10.0 * i, 100, 300, 200}, {}, i < 3 ? viewer : editor));
+        mover.placeInZone(placed.back(), leftHalf, display);
+    }
+    desktop.closeWindow(placed[3]);
+    for (int i = 0; i < 3; ++i) {
+        mover.placeInZone(window(start), leftHalf, display);
+    }
+    ASSERT_EQ(mover.placements().size(), 49u) << "up to 48 entries nothing is pruned";
+    // Ten gone: seven closed, three with their application.
+    for (std::size_t i = 4; i < 11; ++i) {
+        desktop.closeWindow(placed[i]);
+    }
+    desktop.quitApplication(viewer);
+    mover.placeInZone(window(start), leftHalf, display);
+    EXPECT_EQ(mover.placements().size(), 39u);
+    EXPECT_FALSE(mover.placements().contains(placed[0]));
+    EXPECT_TRUE(mover.placements().contains(placed[11]));
+    for (int i = 0; i < 11; ++i) {
+        mover.placeInZone(window({10.0 * i, 300, 300, 200}), leftHalf, display);
+    }
+    EXPECT_EQ(mover.placements().size(), 50u) << "live windows stay";
+}
+
 TEST_F(MoverTest, DraggedOutOfItsZoneAWindowGetsItsSizeBackOnceAndOnlyFromItsZone) {
     const auto w = window(start);
     mover.placeInZone(w, leftHalf, display);
