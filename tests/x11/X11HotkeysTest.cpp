@@ -2,7 +2,7 @@
 // keyboard, with a second client that holds grabs of its own. A press right after the keyboard
 // map is written back is tested on tesseractl as a whole (RunShortcutKeyboardMap).
 
-#include "XServerFixture.h"
+#include "PortTest.h"
 
 #include "core/model/Records.h"
 #include "platform/linux/MacKeyCodes.h"
@@ -47,13 +47,9 @@ bool modifierHolds(const ModifierMap& map, int modifier, std::uint8_t keycode) {
     return keycode == 0 ? !any : any;
 }
 
-class X11HotkeysTest : public ::testing::Test {
+class X11HotkeysTest : public tessera::x11test::PortTest {
 protected:
     void SetUp() override {
-        std::string error;
-        connection = X11Connection::open(server.display(), error);
-        ASSERT_TRUE(connection) << error;
-        hotkeys = std::make_unique<X11Hotkeys>(*connection, log);
         handler = hotkeys->installHandler([this](HotkeyID id) { pressed.push_back(id.id); });
         leftKeycode = server.keycodeOf(XK_Left).value_or(0);
         numLock = numLockModifier();
@@ -79,11 +75,8 @@ protected:
     // Presses the chord and waits until the handlers have heard of it.
     void pressAndWait(const std::vector<std::string>& modifiers, std::size_t expectedCount) {
         server.chord(modifiers, "Left");
-        ASSERT_TRUE(server.waitUntil([&] {
-            connection->dispatchPending();
-            return pressed.size() >= expectedCount;
-        })) << "the handler heard "
-            << pressed.size() << " presses";
+        ASSERT_TRUE(waitDispatching([&] { return pressed.size() >= expectedCount; }))
+            << "the handler heard " << pressed.size() << " presses";
     }
 
     void toggle(const char* lockKey) {
@@ -99,10 +92,7 @@ protected:
         }
     }
 
-    XServer server;
-    SimLog log;
-    std::unique_ptr<X11Connection> connection;
-    std::unique_ptr<X11Hotkeys> hotkeys;
+    std::unique_ptr<X11Hotkeys> hotkeys = std::make_unique<X11Hotkeys>(*connection, log);
     tessera::Connection handler;
     std::vector<std::uint32_t> pressed;
     std::uint8_t leftKeycode = 0;
