@@ -848,12 +848,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
 }
 
 ChildProcess::~ChildProcess() {
-    if (!status_) {
-        ::kill(pid_, SIGTERM);
-        if (!waitForProcess(pid_, 5)) {
-            killAndReap(pid_);
-        }
-    }
+    stop(SIGTERM, 5);
     ::close(stdout_);
     std::error_code ignored;
     std::filesystem::remove(errorFile_, ignored);
@@ -899,17 +894,12 @@ std::optional<std::string> ChildProcess::waitForLine(std::string_view exactLine,
 }
 
 int ChildProcess::stop(int signal, double timeoutSeconds) {
-    if (status_) {
-        return *status_;
-    }
-    ::kill(pid_, signal);
-    if (auto status = waitForProcess(pid_, timeoutSeconds)) {
-        status_ = exitCode(*status);
-    } else {
-        killAndReap(pid_);
-        status_ = 128 + SIGKILL;
-    }
-    while (readSome(0)) {
+    if (!status_) {
+        ::kill(pid_, signal);
+        if (!waitForExit(timeoutSeconds)) {
+            killAndReap(pid_);
+            status_ = 128 + SIGKILL;
+        }
     }
     return *status_;
 }
