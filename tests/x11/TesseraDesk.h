@@ -37,6 +37,7 @@ public:
     TesseraDesk(const TesseraDesk&) = delete;
     TesseraDesk& operator=(const TesseraDesk&) = delete;
 
+    // Starts tesseractl, with these settings in its environment and the preferences set so far.
     void start(const std::vector<std::string>& env = {});
     std::filesystem::path layoutsFile() const { return data_.path() / "Tessera" / "layouts.json"; }
 
