@@ -9,37 +9,27 @@
 // and without the client's shadow. What they must be is computed by the core's own rules from
 // the free area that the window manager publishes (_NET_WORKAREA, which leaves out its panel).
 
-#include "XServerFixture.h"
-#include "ZoneTargets.h"
+#include "TesseraDesk.h"
 
 #include "../unit/PlacementTestSupport.h"
 
 #include "core/app/Preferences.h"
 #include "core/drag/DragOverlayController.h"
-#include "core/model/Screens.h"
 #include "core/placement/AccessibilityWindowMover.h"
 #include "core/placement/CommandShortcuts.h"
-#include "platform/linux/PlistDefaults.h"
-#include "platform/sim/SimDefaults.h"
 
 #include <gtest/gtest.h>
-
 #include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <filesystem>
-#include <iostream>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tessera::x11test {
 namespace {
-
-namespace fs = std::filesystem;
 
 enum class App { xterm, calculator };
 
@@ -53,87 +43,30 @@ struct Cell {
 // Fill Screen on keys none of these window managers binds: each keeps some of Tessera's defaults
 // for itself, and a shortcut it holds is refused.
 const KeyCombo fillKeys{36, carbon::controlKey | carbon::optionKey | carbon::shiftKey, "⌃⌥⇧↩"};
-const std::vector<std::string> fillKeysOnX{"Control_L", "Alt_L", "Shift_L"};
 
 // How long a window may take to show a new frame: a GTK window redrawn by the software renderer
 // beside a compositor, on a machine the tests share, takes seconds for a screen-sized frame.
 constexpr double patience = 20;
 
-Rect intersection(const Rect& a, const Rect& b) {
-    const double x = std::max(a.minX(), b.minX());
-    const double y = std::max(a.minY(), b.minY());
-    return {x, y, std::max(0.0, std::min(a.maxX(), b.maxX()) - x),
-            std::max(0.0, std::min(a.maxY(), b.maxY()) - y)};
+ServerOptions optionsFor(const Cell& cell) {
+    ServerOptions options;
+    if (cell.twoMonitors) {
+        options.monitors = {{"LEFT", Rect(0, 0, 960, 1080)}, {"RIGHT", Rect(960, 0, 960, 1080)}};
+    }
+    return options;
 }
 
-class Desk {
+class Desk : public TesseraDesk {
 public:
     explicit Desk(const Cell& cell, const DefaultsDomain& settings = {})
-        : cell_(cell), monitors_(options(cell).monitors),
-          server(options(cell), Desktop{cell.windowManager, cell.compositing}) {
-        registerPreferenceDefaults(preferences_);
-        preferences_.set(prefs::windowGap, 10.0);
+        : TesseraDesk(optionsFor(cell), Desktop{cell.windowManager, cell.compositing}),
+          cell_(cell) {
         for (const auto& [key, value] : settings) {
-            preferences_.set(key, value);
+            preferences.set(key, value);
         }
-        setShortcut(WindowCommand::fillScreen, fillKeys, preferences_);
-        // The first faked key switches the core keyboard to the XTest device, which announces
-        // a new keyboard map; before tesseractl starts, so its grabs are made on the final map.
-        server.key("Shift_L", true);
-        server.key("Shift_L", false);
+        setShortcut(WindowCommand::fillScreen, fillKeys, preferences);
         // The drag monitor's debug lines tell what it made of each press and release.
-        run =
-            std::make_unique<TesseraRun>(server, encodePreferences(preferences_.persistentDomain()),
-                                         std::vector<std::string>{"TESSERA_DEBUG=1"});
-    }
-
-    static ServerOptions options(const Cell& cell) {
-        ServerOptions options;
-        if (cell.twoMonitors) {
-            options.monitors = {{"LEFT", Rect(0, 0, 960, 1080)},
-                                {"RIGHT", Rect(960, 0, 960, 1080)}};
-        }
-        return options;
-    }
-
-    // The displays as the window manager defines them: the monitors, the one at the origin
-    // first, each with the part of the work area that lies on it as its free area. xfwm4 gives
-    // the work area of the first monitor alone; a monitor outside it has no panel.
-    std::vector<SystemDisplay> displays() {
-        auto monitors = monitors_;
-        if (monitors.empty()) {
-            monitors.push_back({"screen", Rect(0, 0, server.width(), server.height())});
-        }
-        const Rect primary(0, 0, monitors.front().frame.width(), monitors.front().frame.height());
-        const Rect work = server.workArea();
-        std::vector<SystemDisplay> result;
-        for (const auto& monitor : monitors) {
-            auto free = intersection(monitor.frame, work);
-            if (free.width() <= 0 || free.height() <= 0) {
-                free = monitor.frame;
-            }
-            result.push_back({toBottomLeft(monitor.frame, primary), toBottomLeft(free, primary), 1,
-                              monitor.name});
-        }
-        return result;
-    }
-
-    void setMonitors(const std::vector<Monitor>& monitors) {
-        server.setMonitors(monitors);
-        monitors_ = monitors;
-    }
-
-    std::vector<ZoneTarget> targets() {
-        return zoneTargets(displays(), fs::path(run->home()) / ".local/share/Tessera/layouts.json",
-                           preferences_.persistentDomain());
-    }
-
-    Rect fillFrame(const SystemDisplay& display) {
-        Zone whole;
-        whole.width = 1;
-        whole.height = 1;
-        return zoneWindowFrame(whole, display.visibleFrame, primaryDisplay(displays()).frame,
-                               gapRule(preferences_));
+        start({"TESSERA_DEBUG=1"});
     }
 
     // A point on the first display where no card lies: near the top of one of its zones.
@@ -153,7 +86,7 @@ public:
                               static_cast<int>(area.minY()) + 40};
             if (!cardHitTest(zones, screens.front().visibleFrame,
                              toBottomLeft(Point{double(point.x), double(point.y)}, primary),
-                             preferenceDouble(preferences_, prefs::cardScale))) {
+                             preferenceDouble(preferences, prefs::cardScale))) {
                 return point;
             }
         }
@@ -190,23 +123,14 @@ public:
             throw std::runtime_error("the window manager did not move the window");
         }
         server.activate(window);
-        if (!server.waitUntil([&] { return server.activeWindow() == window; })) {
-            throw std::runtime_error("the window did not become active");
-        }
         return window;
     }
 
     // Starts a client with its frame's corner and its client area where the test says.
     XWindow launchAt(const std::vector<std::string>& argv, const Rect& area) {
         const auto window = server.launchClient(argv);
-        moveTo(window, area);
+        server.moveTo(window, area);
         return window;
-    }
-    void moveTo(XWindow window, const Rect& area) {
-        server.moveResizeClient(window, area);
-        if (!server.waitUntil([&] { return isAt(window, area); })) {
-            throw std::runtime_error("the window manager did not move the window");
-        }
     }
     bool isAt(XWindow window, const Rect& area) {
         const auto outer = server.outerFrame(window);
@@ -333,11 +257,6 @@ public:
         return followed;
     }
 
-    void pressFill() {
-        server.chord(fillKeysOnX, "Return");
-        run->sync();
-    }
-
     // How often the text occurs in tesseractl's log so far.
     std::size_t count(std::string_view text) {
         const auto log = run->process().errorOutput();
@@ -355,21 +274,8 @@ public:
             [&] { return count("off screen:") >= panelsBefore + displays().size(); }, 10);
     }
 
-    // tesseractl's lines tell what went wrong when a step failed.
-    ~Desk() {
-        if (::testing::Test::HasFailure()) {
-            std::cout << "tesseractl said:\n" << run->process().errorOutput();
-        }
-    }
-
 private:
     Cell cell_;
-    std::vector<Monitor> monitors_;
-    SimDefaults preferences_;
-
-public:
-    XServer server;
-    std::unique_ptr<TesseraRun> run;
 };
 
 void PrintTo(const Cell& cell, std::ostream* out) {
@@ -390,9 +296,9 @@ TEST_P(DesktopMatrix, ShortcutDropDragOutAndEscape) {
 
     // a. The shortcut fills the free area, without the panel, and a second press gives the frame
     // back.
-    desk.pressFill();
+    desk.press(fillKeys);
     EXPECT_TRUE(desk.arrives(window, desk.fillFrame(displays.front()))) << "after Fill Screen";
-    desk.pressFill();
+    desk.press(fillKeys);
     EXPECT_TRUE(server.waitUntil(
         [&] {
             const auto frame = server.visibleFrame(window);
@@ -497,7 +403,7 @@ TEST(RunDrag, TitleBarDropOnEveryCardAndAltDragFromInsideFillTheirZone) {
 
     // Alt and a press well below the title band, in the client area, which openbox leaves to
     // xlogo.
-    desk.moveTo(logo, logoArea);
+    desk.server.moveTo(logo, logoArea);
     const auto client = *desk.server.clientFrame(logo);
     const auto& target = targets.back();
     const Pixel inside{static_cast<int>(client.minX() + client.width() / 2),
@@ -514,7 +420,7 @@ TEST(RunDrag, TitleBarDropOnEveryCardAndAltDragFromInsideFillTheirZone) {
     EXPECT_TRUE(desk.arrives(logo, target.windowFrame));
 
     // Without Alt the same press and path start nothing.
-    desk.moveTo(logo, logoArea);
+    desk.server.moveTo(logo, logoArea);
     const auto titleBarPresses = desk.count("title bar true");
     const auto shown = desk.count("on screen:");
     // "drop on" and "drop without": the line half a second after the last drop may still come.
@@ -586,10 +492,7 @@ TEST(RunDrag, AWindowClosedOrAMonitorRemovedDuringTheDragLeavesTesseraWorking) {
     ASSERT_EQ(desk.count("on screen:"), 2u);
     xcb_kill_client(desk.server.connection(), term);
     xcb_flush(desk.server.connection());
-    ASSERT_TRUE(desk.server.waitUntil([&] {
-        const auto clients = desk.server.clientList();
-        return std::find(clients.begin(), clients.end(), term) == clients.end();
-    }));
+    ASSERT_TRUE(desk.server.waitUntilGone(term));
     desk.moveInSteps(pixelAt(targets.back().cardCentre), pixelAt(targets.front().cardCentre));
     desk.button(false);
     ASSERT_TRUE(desk.waitUntilOverlayGone(0));

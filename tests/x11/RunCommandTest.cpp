@@ -54,11 +54,11 @@ std::vector<std::string> userEnvironment(const fs::path& home) {
 
 // --- The process ---
 
-TEST(RunCommand, AnswersSyncsInOrderAndEndsCleanlyLeavingTheLayoutsAsTheyWere) {
-    XServer server;
+TEST(RunCommand, AnswersSyncsInOrderEndsCleanlyOnASignalAndWithFailureWhenTheServerGoes) {
+    auto server = std::make_unique<XServer>();
     for (const int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
-        TesseraRun run(server);
+        TesseraRun run(*server);
         const auto file = fs::path(run.home()) / ".local/share/Tessera/layouts.json";
         const auto before = readTestFile(file);
         struct stat beforeStatus {};
@@ -67,8 +67,8 @@ TEST(RunCommand, AnswersSyncsInOrderAndEndsCleanlyLeavingTheLayoutsAsTheyWere) {
         run.sync();
         // A property of another name is not a sync.
         const std::uint32_t value = 77;
-        xcb_change_property(server.connection(), XCB_PROP_MODE_REPLACE, server.root(),
-                            server.atom("_TESSERA_SYNCED"), XCB_ATOM_CARDINAL, 32, 1, &value);
+        xcb_change_property(server->connection(), XCB_PROP_MODE_REPLACE, server->root(),
+                            server->atom("_TESSERA_SYNCED"), XCB_ATOM_CARDINAL, 32, 1, &value);
         run.sync();
         EXPECT_EQ(linesOf(run.process().output()),
                   (std::vector<std::string>{"ready", "sync 1", "sync 2", "sync 3"}));
@@ -82,6 +82,15 @@ TEST(RunCommand, AnswersSyncsInOrderAndEndsCleanlyLeavingTheLayoutsAsTheyWere) {
         EXPECT_EQ(afterStatus.st_ino, beforeStatus.st_ino);
         EXPECT_EQ(afterStatus.st_mtim.tv_nsec, beforeStatus.st_mtim.tv_nsec);
     }
+
+    TesseraRun run(*server);
+    const auto display = server->display();
+    server.reset();
+    EXPECT_EQ(run.process().waitForExit(20), 1);
+    const auto errors = run.process().errorOutput();
+    EXPECT_NE(errors.find("tesseractl: lost the connection to the X display " + display),
+              std::string::npos)
+        << errors;
 }
 
 TEST(RunCommand, RefusesToStartWithoutADisplayOrWithBadArguments) {
@@ -121,19 +130,6 @@ TEST(RunCommand, RefusesToStartWithoutADisplayOrWithBadArguments) {
     }
     // Nothing was written for a run that never started.
     EXPECT_FALSE(fs::exists(home.path() / ".local/share/Tessera"));
-}
-
-TEST(RunCommand, EndsWithFailureWhenTheServerGoes) {
-    auto server = std::make_unique<XServer>();
-    TesseraRun run(*server);
-    run.sync();
-    const auto display = server->display();
-    server.reset();
-    EXPECT_EQ(run.process().waitForExit(20), 1);
-    const auto errors = run.process().errorOutput();
-    EXPECT_NE(errors.find("tesseractl: lost the connection to the X display " + display),
-              std::string::npos)
-        << errors;
 }
 
 TEST(RunCommand, KeepsACopyOfUnreadableFilesAndStillRuns) {

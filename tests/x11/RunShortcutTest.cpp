@@ -5,8 +5,8 @@
 // cells, so it only has to land within the tolerance the core itself uses to recognise a window
 // that sits where it was put.
 
+#include "TesseraDesk.h"
 #include "XServerFixture.h"
-#include "ZoneTargets.h"
 
 #include "../unit/PlacementTestSupport.h"
 #include "../unit/TempDir.h"
@@ -14,14 +14,11 @@
 #include "core/app/Preferences.h"
 #include "core/hotkeys/KeyCombos.h"
 #include "core/model/Json.h"
-#include "core/model/Screens.h"
 #include "core/placement/AccessibilityWindowMover.h"
 #include "core/placement/WindowCommand.h"
 #include "core/placement/ZoneMemory.h"
 #include "core/store/BuiltInLayouts.h"
 #include "core/store/LayoutStore.h"
-#include "platform/linux/PlistDefaults.h"
-#include "platform/sim/SimDefaults.h"
 #include "platform/sim/SimLocalizer.h"
 
 #include <gtest/gtest.h>
@@ -32,8 +29,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <map>
-#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -43,29 +38,6 @@ namespace tessera::x11test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The X key of each macOS key code these tests press.
-std::string keyNameOf(std::uint32_t macKeyCode) {
-    static const std::map<std::uint32_t, std::string> names = {
-        {36, "Return"}, {123, "Left"}, {124, "Right"}, {125, "Down"},
-        {126, "Up"},    {0x12, "1"},   {0x13, "2"},
-    };
-    return names.at(macKeyCode);
-}
-
-// The keys that hold a shortcut's modifiers on X: Option is Alt and Command is Super.
-std::vector<std::string> modifierKeysOf(std::uint32_t carbonModifiers) {
-    std::vector<std::string> keys;
-    for (const auto& [bit, key] : {std::pair{carbon::controlKey, "Control_L"},
-                                   {carbon::optionKey, "Alt_L"},
-                                   {carbon::shiftKey, "Shift_L"},
-                                   {carbon::cmdKey, "Super_L"}}) {
-        if ((carbonModifiers & bit) != 0) {
-            keys.emplace_back(key);
-        }
-    }
-    return keys;
-}
 
 // A command's shortcut while the user has set none.
 KeyCombo defaultCombo(WindowCommand command) {
@@ -92,35 +64,23 @@ struct ZoneShortcut {
 
 struct DeskOptions {
     ServerOptions server;
-    double windowGap = 10;
     std::vector<ZoneShortcut> zoneShortcuts;
     bool openInLastZone = false;
 };
 
-class Desk {
+// Under openbox with the test configuration, which has no panels.
+class Desk : public TesseraDesk {
 public:
-    explicit Desk(DeskOptions options) : options_(std::move(options)), server_(options_.server) {
-        registerPreferenceDefaults(preferences_);
-        preferences_.set(prefs::windowGap, options_.windowGap);
-        preferences_.set(prefs::openInLastZone, options_.openInLastZone);
-        if (!options_.zoneShortcuts.empty()) {
-            writeZoneShortcuts();
+    explicit Desk(DeskOptions options) : TesseraDesk(options.server) {
+        preferences.set(prefs::openInLastZone, options.openInLastZone);
+        if (!options.zoneShortcuts.empty()) {
+            writeZoneShortcuts(options.zoneShortcuts);
         }
     }
 
-    // Starts tesseractl; apart from construction so that a test can take keys before it.
+    // Apart from construction so that a test can take keys before tesseractl starts.
     void start() {
-        // The first key the tests fake makes the server switch the core keyboard over to the
-        // XTest device and announce a new keyboard map to every client. Pressing one before
-        // tesseractl runs keeps that announcement out of the shortcuts under test; how tesseractl
-        // copes with a changing map has a test of its own.
-        server_.key("Shift_L", true);
-        server_.key("Shift_L", false);
-        // tesseractl keeps its layouts in this test's folder rather than the fresh home, so
-        // the file can be written before it starts.
-        run_ = std::make_unique<TesseraRun>(
-            server_, encodePreferences(preferences_.persistentDomain()),
-            std::vector<std::string>{"XDG_DATA_HOME=" + data_.path().string()});
+        TesseraDesk::start();
         auto decoded = decodePayload(test::readTestFile(layoutsFile()));
         if (!decoded) {
             throw std::runtime_error("the layouts tesseractl saved can't be read: " +
@@ -129,45 +89,8 @@ public:
         layouts_ = std::move(*decoded.value);
     }
 
-    XServer& server() { return server_; }
-    TesseraRun& run() { return *run_; }
-
     Client launch(const std::string& program) {
-        return {program, server_.launchClient({program}), program != "xterm"};
-    }
-
-    // The displays tesseractl's X11 port has to report: the monitors in the bottom-left
-    // system around the one at the origin, which leads; their free areas are whole, as openbox
-    // has no panels here.
-    std::vector<SystemDisplay> displays() const {
-        auto monitors = options_.server.monitors;
-        if (monitors.empty()) {
-            monitors.push_back({"screen", Rect(0, 0, server_.width(), server_.height())});
-        }
-        std::stable_partition(monitors.begin(), monitors.end(), [](const Monitor& monitor) {
-            return monitor.frame.minX() == 0 && monitor.frame.minY() == 0;
-        });
-        const Rect primary(0, 0, monitors.front().frame.width(), monitors.front().frame.height());
-        std::vector<SystemDisplay> displays;
-        for (const auto& monitor : monitors) {
-            const auto frame = toBottomLeft(monitor.frame, primary);
-            displays.push_back({frame, frame, 1, monitor.name});
-        }
-        return displays;
-    }
-
-    SystemDisplay display(std::string_view name) const {
-        for (const auto& display : displays()) {
-            if (display.name == name) {
-                return display;
-            }
-        }
-        throw std::runtime_error("no display " + std::string(name));
-    }
-
-    // The display's frame in the top-left system of windows.
-    Rect topLeftFrame(const SystemDisplay& display) const {
-        return toTopLeft(display.frame, primaryDisplay(displays()).frame);
+        return {program, server.launchClient({program}), program != "xterm"};
     }
 
     // The layout tesseractl shows on the display, by the store's own rule.
@@ -188,72 +111,49 @@ public:
         return *found;
     }
 
+    using TesseraDesk::zoneFrame;
     // Where a window goes for the zone of the layout the display shows.
-    Rect zoneFrame(const SystemDisplay& display, std::string_view zoneName) const {
+    Rect zoneFrame(const SystemDisplay& display, std::string_view zoneName) {
         return zoneFrame(display, zone(layoutOn(display), zoneName));
-    }
-
-    Rect zoneFrame(const SystemDisplay& display, const Zone& zone) const {
-        return tessera::zoneWindowFrame(zone, display.visibleFrame,
-                                        primaryDisplay(displays()).frame, gapRule(preferences_));
-    }
-
-    Rect fillFrame(const SystemDisplay& display) const {
-        Zone whole;
-        whole.width = 1;
-        whole.height = 1;
-        return zoneFrame(display, whole);
     }
 
     // Puts the window's outer frame there by asking openbox, as the user would by dragging, and
     // makes it the active window; the frame it got.
     Rect placeByHand(const Client& client, const Rect& outer) {
-        const auto extents = server_.frameExtents(client.window);
+        const auto extents = server.frameExtents(client.window);
         if (extents.size() != 4) {
             throw std::runtime_error(client.name + " has no frame extents");
         }
-        server_.moveResizeClient(client.window, Rect(outer.minX(), outer.minY(),
-                                                     outer.width() - extents[0] - extents[1],
-                                                     outer.height() - extents[2] - extents[3]));
-        const bool placed = server_.waitUntil([&] {
-            const auto frame = server_.outerFrame(client.window);
+        server.moveResizeClient(client.window, Rect(outer.minX(), outer.minY(),
+                                                    outer.width() - extents[0] - extents[1],
+                                                    outer.height() - extents[2] - extents[3]));
+        const bool placed = server.waitUntil([&] {
+            const auto frame = server.outerFrame(client.window);
             return frame && frame->origin == outer.origin && framesMatch(*frame, outer);
         });
         if (!placed) {
             throw std::runtime_error(client.name + " did not go where the test put it");
         }
-        activate(client);
-        return *server_.outerFrame(client.window);
+        server.activate(client.window);
+        return *server.outerFrame(client.window);
     }
 
-    void activate(const Client& client) {
-        server_.activate(client.window);
-        if (!server_.waitUntil([&] { return server_.activeWindow() == client.window; })) {
-            throw std::runtime_error(client.name + " did not become active");
-        }
-    }
-
-    // Presses the shortcut as the user would, then waits until tesseractl has handled it.
-    void press(const KeyCombo& combo) {
-        server_.chord(modifierKeysOf(combo.carbonModifiers), keyNameOf(combo.keyCode));
-        run_->sync();
-    }
-
+    using TesseraDesk::press;
     void press(WindowCommand command) { press(defaultCombo(command)); }
 
     // Waits for the window to arrive there; a readable failure when it does not.
     ::testing::AssertionResult arrives(const Client& client, const Rect& expected) {
         const auto sitsThere = [&] {
-            const auto frame = server_.outerFrame(client.window);
+            const auto frame = server.outerFrame(client.window);
             return frame &&
                    (client.exact ? *frame == onPixels(expected) : framesMatch(*frame, expected));
         };
-        if (server_.waitUntil(sitsThere)) {
+        if (server.waitUntil(sitsThere)) {
             return ::testing::AssertionSuccess();
         }
         return ::testing::AssertionFailure()
                << client.name << " is at "
-               << ::testing::PrintToString(server_.outerFrame(client.window)) << ", expected "
+               << ::testing::PrintToString(server.outerFrame(client.window)) << ", expected "
                << ::testing::PrintToString(expected);
     }
 
@@ -263,14 +163,14 @@ public:
     // tesseractl made before.
     ::testing::AssertionResult stays(const Client& client, const Rect& frame) {
         for (const bool wanted : {true, false}) {
-            server_.requestState(client.window, wanted, "_NET_WM_STATE_SKIP_PAGER");
-            if (!server_.waitUntil([&] {
-                    return server_.hasState(client.window, "_NET_WM_STATE_SKIP_PAGER") == wanted;
+            server.requestState(client.window, wanted, "_NET_WM_STATE_SKIP_PAGER");
+            if (!server.waitUntil([&] {
+                    return server.hasState(client.window, "_NET_WM_STATE_SKIP_PAGER") == wanted;
                 })) {
                 throw std::runtime_error("openbox did not answer a state change");
             }
         }
-        const auto now = server_.outerFrame(client.window);
+        const auto now = server.outerFrame(client.window);
         if (now && *now == frame) {
             return ::testing::AssertionSuccess();
         }
@@ -279,14 +179,12 @@ public:
                << ::testing::PrintToString(now);
     }
 
-    bool stillRuns() { return !run_->process().waitForExit(0).has_value(); }
+    bool stillRuns() { return !run->process().waitForExit(0).has_value(); }
 
 private:
-    fs::path layoutsFile() const { return data_.path() / "Tessera" / "layouts.json"; }
-
-    void writeZoneShortcuts() {
+    void writeZoneShortcuts(const std::vector<ZoneShortcut>& shortcuts) {
         LayoutStore store(layoutsFile());
-        for (const auto& shortcut : options_.zoneShortcuts) {
+        for (const auto& shortcut : shortcuts) {
             const auto& layouts = store.layouts();
             auto changed = *std::find_if(layouts.begin(), layouts.end(), [&](const Layout& l) {
                 return l.id == shortcut.layoutID;
@@ -303,11 +201,6 @@ private:
         }
     }
 
-    DeskOptions options_;
-    test::TempDir data_;
-    XServer server_;
-    SimDefaults preferences_;
-    std::unique_ptr<TesseraRun> run_;
     LayoutStorePayload layouts_;
 };
 
@@ -345,36 +238,33 @@ TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturnsAndWhenReopen
     ASSERT_TRUE(desk.arrives(client, zoned));
 
     // The monitor goes, the window is moved by the user meanwhile, the monitor comes back.
-    desk.server().setMonitors({options.server.monitors.front()});
-    desk.run().sync();
+    desk.setMonitors({options.server.monitors.front()});
+    desk.run->sync();
     desk.placeByHand(client, frameAround(desk.topLeftFrame(left), 0.5, 0.5));
-    desk.server().setMonitors(options.server.monitors);
-    desk.run().sync();
+    desk.setMonitors(options.server.monitors);
+    desk.run->sync();
     EXPECT_TRUE(desk.arrives(client, zoned));
 
     // Quit and started again, it opens in that zone.
-    xcb_kill_client(desk.server().connection(), client.window);
-    xcb_flush(desk.server().connection());
+    xcb_kill_client(desk.server.connection(), client.window);
+    xcb_flush(desk.server.connection());
     // Gone from the manager's list first: the new client may get the same window id.
-    ASSERT_TRUE(desk.server().waitUntil([&] {
-        const auto listed = desk.server().clientList();
-        return std::find(listed.begin(), listed.end(), client.window) == listed.end();
-    }));
+    ASSERT_TRUE(desk.server.waitUntilGone(client.window));
     const auto reopened = desk.launch("xlogo");
     ASSERT_TRUE(desk.arrives(reopened, zoned));
 
     // Moved to the other display without a drag, it is forgotten once the move has settled:
     // the monitor going and coming back leaves it where the user put it.
     const auto put = desk.placeByHand(reopened, frameAround(desk.topLeftFrame(left), 0.5, 0.5));
-    const auto memory = fs::path(desk.run().home()) / ".local/state/Tessera/windows.json";
-    ASSERT_TRUE(desk.server().waitUntil([&] {
+    const auto memory = fs::path(desk.run->home()) / ".local/state/Tessera/windows.json";
+    ASSERT_TRUE(desk.server.waitUntil([&] {
         const auto remembered = decodeRememberedWindows(test::readTestFile(memory));
         return remembered && remembered.value->empty();
     }));
-    desk.server().setMonitors({options.server.monitors.front()});
-    desk.run().sync();
-    desk.server().setMonitors(options.server.monitors);
-    desk.run().sync();
+    desk.setMonitors({options.server.monitors.front()});
+    desk.run->sync();
+    desk.setMonitors(options.server.monitors);
+    desk.run->sync();
     EXPECT_TRUE(desk.stays(reopened, put));
 }
 
@@ -405,7 +295,7 @@ TEST(RunShortcutZones, MoveToTheNeighbouringZoneWithinAndAcrossDisplays) {
         EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(left, "Bottom Left")));
 
         // Nothing lies further left or down: the window stays.
-        const auto atLeftEdge = *desk.server().outerFrame(client.window);
+        const auto atLeftEdge = *desk.server.outerFrame(client.window);
         desk.press(WindowCommand::zoneLeft);
         desk.press(WindowCommand::zoneDown);
         EXPECT_TRUE(desk.stays(client, atLeftEdge));
@@ -418,7 +308,7 @@ TEST(RunShortcutZones, MoveToTheNeighbouringZoneWithinAndAcrossDisplays) {
         EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(right, "Top Left")));
         desk.press(WindowCommand::zoneRight);
         EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(right, "Right")));
-        const auto atRightEdge = *desk.server().outerFrame(client.window);
+        const auto atRightEdge = *desk.server.outerFrame(client.window);
         desk.press(WindowCommand::zoneRight);
         EXPECT_TRUE(desk.stays(client, atRightEdge));
         desk.press(WindowCommand::zoneLeft);
@@ -500,8 +390,8 @@ TEST(RunShortcutZoneKeys, PutTheActiveWindowIntoTheirZoneOnTheDisplayUnderThePoi
         desk.zone(*builtInLayout(Uuid::fromLiteral(builtin::threeColumnsID)), "Center");
     const auto pointerOn = [&](const SystemDisplay& display) {
         const auto frame = desk.topLeftFrame(display);
-        desk.server().pointerTo(static_cast<int>(frame.minX() + frame.width() / 2),
-                                static_cast<int>(frame.minY() + frame.height() / 2));
+        desk.server.pointerTo(static_cast<int>(frame.minX() + frame.width() / 2),
+                              static_cast<int>(frame.minY() + frame.height() / 2));
     };
 
     for (const auto& program : {"xlogo", "xterm"}) {
@@ -547,17 +437,17 @@ TEST(RunShortcutConflicts, ShortcutsAnotherClientHoldsAreNamedOnceAndLeftToIt) {
     const auto taken = defaultCombo(WindowCommand::zoneLeft);
     ASSERT_EQ(modifierKeysOf(taken.carbonModifiers),
               (std::vector<std::string>{"Control_L", "Alt_L"}));
-    OtherClient other(desk.server());
-    const auto left = *desk.server().keycodeOf(XK_Left);
+    OtherClient other(desk.server);
+    const auto left = *desk.server.keycodeOf(XK_Left);
     ASSERT_EQ(other.grab(left, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1), 0);
     ASSERT_EQ(other.grab(left, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4), 0);
     desk.start();
-    desk.run().sync();
+    desk.run->sync();
 
     // The user can free the keys or choose others, so tesseractl names them as the desktop's
     // own settings write them. Starting registers every shortcut twice (the second time once
     // the permissions have been handed on); each held one is still named once.
-    const auto errors = desk.run().process().errorOutput();
+    const auto errors = desk.run->process().errorOutput();
     std::string reported;
     std::istringstream lines(errors);
     for (std::string line; std::getline(lines, line);) {
@@ -575,7 +465,7 @@ TEST(RunShortcutConflicts, ShortcutsAnotherClientHoldsAreNamedOnceAndLeftToIt) {
     const auto client = desk.launch("xlogo");
     const auto start = desk.placeByHand(client, frameAround(desk.topLeftFrame(screen), 0.5, 0.5));
     desk.press(taken);
-    EXPECT_TRUE(desk.server().waitUntil([&] { return other.keyPresses() == 1; }));
+    EXPECT_TRUE(desk.server.waitUntil([&] { return other.keyPresses() == 1; }));
     EXPECT_TRUE(desk.stays(client, start));
     desk.press(WindowCommand::zoneRight);
     EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(screen, "Right")));
@@ -596,7 +486,7 @@ TEST(RunShortcutKeyboardMap, AShortcutPressedRightAfterTheMapChangesStillWorks) 
     // busy taking its grabs again.
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        desk.server().rewriteKeyboardMaps();
+        desk.server.rewriteKeyboardMaps();
         const bool toTheRight = round % 2 == 0;
         desk.press(toTheRight ? WindowCommand::zoneRight : WindowCommand::zoneLeft);
         ASSERT_TRUE(
@@ -609,7 +499,7 @@ TEST(RunShortcutKeyboardMap, AShortcutPressedRightAfterTheMapChangesStillWorks) 
 TEST(RunShortcutIdle, ShortcutsWithNoWindowOrOnTheDesktopDoNothingAndTesseraCarriesOn) {
     Desk desk(sideBySide());
     desk.start();
-    auto& server = desk.server();
+    auto& server = desk.server;
     const auto pressEach = [&](const std::function<void()>& check) {
         for (const auto command : allWindowCommands) {
             SCOPED_TRACE(std::string(rawValue(command)));
@@ -628,7 +518,7 @@ TEST(RunShortcutIdle, ShortcutsWithNoWindowOrOnTheDesktopDoNothingAndTesseraCarr
     const XWindow desktop = server.makeWindow(Rect(0, 0, server.width(), server.height()),
                                               "_NET_WM_WINDOW_TYPE_DESKTOP");
     const Client desktopClient{"the desktop", desktop, true};
-    desk.activate(desktopClient);
+    desk.server.activate(desktop);
     const auto desktopFrame = *server.outerFrame(desktop);
     pressEach([&] {
         EXPECT_TRUE(desk.stays(desktopClient, desktopFrame));
@@ -636,7 +526,7 @@ TEST(RunShortcutIdle, ShortcutsWithNoWindowOrOnTheDesktopDoNothingAndTesseraCarr
     });
 
     // Still listening.
-    desk.activate(client);
+    desk.server.activate(client.window);
     desk.press(WindowCommand::fillScreen);
     EXPECT_TRUE(desk.arrives(client, desk.fillFrame(left)));
 }

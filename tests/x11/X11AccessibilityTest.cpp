@@ -1,7 +1,7 @@
 // Other applications' windows through the window manager, on a private X server with openbox,
 // xterm (sets _NET_WM_PID and size increments) and xlogo (neither).
 
-#include "XServerFixture.h"
+#include "PortTest.h"
 
 #include "../unit/PlacementTestSupport.h"
 
@@ -29,16 +29,8 @@ using tessera::x11test::XServer;
 
 namespace {
 
-class X11AccessibilityTest : public ::testing::Test {
+class X11AccessibilityTest : public x11test::PortTest {
 protected:
-    void SetUp() override {
-        std::string error;
-        connection = X11Connection::open(server.display(), error);
-        ASSERT_TRUE(connection) << error;
-        windows = std::make_unique<X11Windows>(*connection);
-        accessibility = std::make_unique<X11Accessibility>(*windows);
-    }
-
     void addState(XWindow window, std::string_view first, std::string_view second = {}) {
         server.requestState(window, true, first, second);
         ASSERT_TRUE(server.waitUntil([&] {
@@ -59,15 +51,13 @@ protected:
         return std::nullopt;
     }
 
-    XServer server;
-    std::unique_ptr<X11Connection> connection;
-    std::unique_ptr<X11Windows> windows;
-    std::unique_ptr<X11Accessibility> accessibility;
+    std::unique_ptr<X11Windows> windows = std::make_unique<X11Windows>(*connection);
+    std::unique_ptr<X11Accessibility> accessibility = std::make_unique<X11Accessibility>(*windows);
 };
 
 using Elements = std::vector<AccessibilityElement>;
 
-TEST_F(X11AccessibilityTest, OneElementPerWindowHoweverItIsReached) {
+TEST_F(X11AccessibilityTest, OneElementPerWindowHoweverReachedAndRaisingPutsItOnTop) {
     const auto terminal = server.launch({"xterm"});
     const auto logo = server.launch({"xlogo"});
     ASSERT_TRUE(setWindowFrame(*accessibility, accessibility->windowElement(terminal.window),
@@ -75,7 +65,6 @@ TEST_F(X11AccessibilityTest, OneElementPerWindowHoweverItIsReached) {
     ASSERT_TRUE(setWindowFrame(*accessibility, accessibility->windowElement(logo.window),
                                {700, 100, 300, 300}));
     server.activate(logo.window);
-    ASSERT_TRUE(server.waitUntil([&] { return server.activeWindow() == logo.window; }));
 
     // A press on the title bar (drawn by the window manager, outside the client) finds it.
     const auto hit = accessibility->elementAtPosition({710, 105});
@@ -109,6 +98,47 @@ TEST_F(X11AccessibilityTest, OneElementPerWindowHoweverItIsReached) {
 
     EXPECT_EQ(read<std::string>(element, "AXTitle"), "xlogo");
     EXPECT_EQ(windows->clientsBottomToTop(), (std::vector<XWindow>{terminal.window, logo.window}));
+
+    // Raising waits for the window manager: the window is active when the call returns, and
+    // the window on top is the one under the pointer.
+    ASSERT_TRUE(setWindowFrame(*accessibility, terminalElement, {100, 100, 500, 400}));
+    ASSERT_TRUE(setWindowFrame(*accessibility, element, {300, 200, 400, 400}));
+    const Point overlap{400, 300};
+    for (const auto& [raised, xwindow] :
+         {std::pair(terminalElement, terminal.window), std::pair(element, logo.window),
+          std::pair(terminalElement, terminal.window)}) {
+        ASSERT_EQ(accessibility->performAction(raised, ax::raiseAction),
+                  AccessibilityStatus::success);
+        EXPECT_EQ(server.activeWindow(), xwindow);
+        const auto overlapHit = accessibility->elementAtPosition(overlap);
+        EXPECT_EQ(overlapHit.status, AccessibilityStatus::success);
+        EXPECT_EQ(overlapHit.element, raised);
+    }
+    EXPECT_EQ(accessibility->elementAtPosition({650, 550}).element, element);
+
+    // A minimized window is neither under the pointer nor its application's main window, but
+    // still one of its windows; raising brings it back.
+    server.sendToRoot(terminal.window, "WM_CHANGE_STATE", {3, 0, 0, 0, 0});
+    ASSERT_TRUE(server.waitUntil([&] {
+        return !windows->isViewable(terminal.window) && server.activeWindow() != terminal.window;
+    }));
+    EXPECT_EQ(accessibility->elementAtPosition({150, 150}).status, AccessibilityStatus::noValue);
+    EXPECT_EQ(accessibility->elementAtPosition(overlap).element, element);
+    EXPECT_EQ(accessibility->copyAttribute(terminalApplication, ax::mainWindow).status,
+              AccessibilityStatus::noValue);
+    EXPECT_EQ(read<Elements>(terminalApplication, ax::windows), Elements{terminalElement});
+    ASSERT_EQ(accessibility->performAction(terminalElement, ax::raiseAction),
+              AccessibilityStatus::success);
+    EXPECT_EQ(server.activeWindow(), terminal.window);
+    EXPECT_EQ(accessibility->elementAtPosition({150, 150}).element, terminalElement);
+
+    // The desktop is no window.
+    for (const Point desktop :
+         {Point{50, 50}, Point{server.width() - 1.0, server.height() - 1.0}, Point{600, 150}}) {
+        const auto nothing = accessibility->elementAtPosition(desktop);
+        EXPECT_EQ(nothing.status, AccessibilityStatus::noValue);
+        EXPECT_FALSE(nothing.element);
+    }
 }
 
 TEST_F(X11AccessibilityTest, WindowsLandExactlyWhereAskedOutOfMaximizedAndFullScreen) {
@@ -160,63 +190,12 @@ TEST_F(X11AccessibilityTest, WindowsLandExactlyWhereAskedOutOfMaximizedAndFullSc
     EXPECT_TRUE(server.hasState(logo.window, "_NET_WM_STATE_FULLSCREEN"));
 }
 
-TEST_F(X11AccessibilityTest, RaiseActivatesAndHitTestsFindTheTopWindow) {
-    const auto terminal = server.launch({"xterm"});
-    const auto logo = server.launch({"xlogo"});
-    const auto terminalElement = accessibility->windowElement(terminal.window);
-    const auto logoElement = accessibility->windowElement(logo.window);
-    ASSERT_TRUE(setWindowFrame(*accessibility, terminalElement, {100, 100, 500, 400}));
-    ASSERT_TRUE(setWindowFrame(*accessibility, logoElement, {300, 200, 400, 400}));
-    const Point overlap{400, 300};
-
-    // Raising waits for the window manager: the window is active when the call returns.
-    for (const auto& [element, xwindow] :
-         {std::pair(terminalElement, terminal.window), std::pair(logoElement, logo.window),
-          std::pair(terminalElement, terminal.window)}) {
-        ASSERT_EQ(accessibility->performAction(element, ax::raiseAction),
-                  AccessibilityStatus::success);
-        EXPECT_EQ(server.activeWindow(), xwindow);
-        const auto hit = accessibility->elementAtPosition(overlap);
-        EXPECT_EQ(hit.status, AccessibilityStatus::success);
-        EXPECT_EQ(hit.element, element);
-    }
-    EXPECT_EQ(accessibility->elementAtPosition({650, 550}).element, logoElement);
-
-    // A minimized window is neither under the pointer nor its application's main window, but
-    // still one of its windows; raising brings it back.
-    server.sendToRoot(terminal.window, "WM_CHANGE_STATE", {3, 0, 0, 0, 0});
-    ASSERT_TRUE(server.waitUntil([&] {
-        return !windows->isViewable(terminal.window) && server.activeWindow() != terminal.window;
-    }));
-    EXPECT_EQ(accessibility->elementAtPosition({150, 150}).status, AccessibilityStatus::noValue);
-    EXPECT_EQ(accessibility->elementAtPosition(overlap).element, logoElement);
-    const auto terminalApplication = accessibility->applicationElement(terminal.pid);
-    EXPECT_EQ(accessibility->copyAttribute(terminalApplication, ax::mainWindow).status,
-              AccessibilityStatus::noValue);
-    EXPECT_EQ(read<Elements>(terminalApplication, ax::windows), Elements{terminalElement});
-    ASSERT_EQ(accessibility->performAction(terminalElement, ax::raiseAction),
-              AccessibilityStatus::success);
-    EXPECT_EQ(server.activeWindow(), terminal.window);
-    EXPECT_EQ(accessibility->elementAtPosition({150, 150}).element, terminalElement);
-
-    // The desktop is no window.
-    for (const Point desktop :
-         {Point{50, 50}, Point{server.width() - 1.0, server.height() - 1.0}, Point{600, 150}}) {
-        const auto hit = accessibility->elementAtPosition(desktop);
-        EXPECT_EQ(hit.status, AccessibilityStatus::noValue);
-        EXPECT_FALSE(hit.element);
-    }
-}
-
 TEST_F(X11AccessibilityTest, ClosedWindowAnswersNothingAndItsIdStaysRetired) {
     const auto logo = server.launch({"xlogo"});
     const auto element = accessibility->windowElement(logo.window);
     ASSERT_TRUE(windowFrame(*accessibility, element));
     ::kill(logo.pid, SIGTERM);
-    ASSERT_TRUE(server.waitUntil([&] {
-        const auto clients = server.clientList();
-        return std::find(clients.begin(), clients.end(), logo.window) == clients.end();
-    }));
+    ASSERT_TRUE(server.waitUntilGone(logo.window));
     EXPECT_EQ(accessibility->copyAttribute(element, ax::position).status,
               AccessibilityStatus::invalidElement);
     EXPECT_EQ(accessibility->setAttribute(element, ax::position, Point{10, 10}),
@@ -251,10 +230,7 @@ TEST_F(X11AccessibilityTest, ClosedWindowAnswersNothingAndItsIdStaysRetired) {
     EXPECT_EQ(accessibility->processId(first), ::getpid());
     xcb_destroy_window(xcb, reused);
     xcb_flush(xcb);
-    ASSERT_TRUE(server.waitUntil([&] {
-        const auto clients = server.clientList();
-        return std::find(clients.begin(), clients.end(), reused) == clients.end();
-    }));
+    ASSERT_TRUE(server.waitUntilGone(reused));
     create();
     // No events were dispatched meanwhile: the port notices the destruction by itself.
     const auto second = accessibility->windowElement(reused);

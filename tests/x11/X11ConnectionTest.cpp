@@ -43,7 +43,7 @@ bool iterateUntil(const std::function<bool()>& condition, double seconds = 5) {
     return true;
 }
 
-TEST(GlibSchedulerTest, JobsRunInOrderAfterTheirTimeUntilCancelledOrTheirOwnerGoes) {
+TEST(GlibSchedulerTest, JobsRunInOrderAfterTheirTimeAndWatchesWhileReadableUntilCancelled) {
     GlibScheduler scheduler;
     std::vector<int> ran;
     scheduler.post([&] { ran.push_back(1); });
@@ -81,10 +81,8 @@ TEST(GlibSchedulerTest, JobsRunInOrderAfterTheirTimeUntilCancelledOrTheirOwnerGo
     EXPECT_FALSE(shortRan);
     EXPECT_EQ(count, 3);
     EXPECT_FALSE(repeating.isActive());
-}
 
-TEST(GlibSchedulerTest, WatchesCallWhileTheDescriptorIsReadableUntilCancelled) {
-    GlibScheduler scheduler;
+    // Watches call while the descriptor is readable, until cancelled.
     std::array<int, 2> pipe{};
     ASSERT_EQ(::pipe(pipe.data()), 0);
     std::string received;

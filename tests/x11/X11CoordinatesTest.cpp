@@ -1,7 +1,7 @@
 // The ports on a desktop whose primary monitor is not at the root's origin: two monitors side by
 // side with the right one primary, so every core coordinate is 960 to the left of X's.
 
-#include "XServerFixture.h"
+#include "PortTest.h"
 
 #include "../unit/PlacementTestSupport.h"
 
@@ -38,25 +38,16 @@ ServerOptions rightIsPrimary() {
     return options;
 }
 
-class X11CoordinatesTest : public ::testing::Test {
+class X11CoordinatesTest : public tessera::x11test::PortTest {
 protected:
-    void SetUp() override {
-        std::string error;
-        connection = X11Connection::open(server.display(), error);
-        ASSERT_TRUE(connection) << error;
-        displays = std::make_unique<X11Displays>(*connection);
-        windows = std::make_unique<X11Windows>(*connection);
-        accessibility = std::make_unique<X11Accessibility>(*windows);
-    }
+    X11CoordinatesTest() : PortTest(rightIsPrimary()) {}
 
-    XServer server{rightIsPrimary()};
-    std::unique_ptr<X11Connection> connection;
-    std::unique_ptr<X11Displays> displays;
-    std::unique_ptr<X11Windows> windows;
-    std::unique_ptr<X11Accessibility> accessibility;
+    std::unique_ptr<X11Displays> displays = std::make_unique<X11Displays>(*connection);
+    std::unique_ptr<X11Windows> windows = std::make_unique<X11Windows>(*connection);
+    std::unique_ptr<X11Accessibility> accessibility = std::make_unique<X11Accessibility>(*windows);
 };
 
-TEST_F(X11CoordinatesTest, DisplaysPointerWindowsAndEventsAreMeasuredFromThePrimaryMonitor) {
+TEST_F(X11CoordinatesTest, DisplaysPointerWindowsEventsAndFillScreenGoByThePrimaryMonitor) {
     const auto screens = displays->screens();
     ASSERT_EQ(screens.size(), 2u);
     EXPECT_EQ(screens[0].name, "R");
@@ -69,9 +60,7 @@ TEST_F(X11CoordinatesTest, DisplaysPointerWindowsAndEventsAreMeasuredFromThePrim
 
     // A window's frame, hit tests and moves.
     const XWindow window = server.launchClient({"xlogo"});
-    server.moveResizeClient(window, Rect(1000, 100, 200, 150));
-    ASSERT_TRUE(
-        server.waitUntil([&] { return server.outerFrame(window)->origin == Point(1000, 100); }));
+    server.moveTo(window, Rect(1000, 100, 200, 150));
     const auto element = accessibility->windowElement(window);
     const auto position = accessibility->copyAttribute(element, ax::position);
     ASSERT_EQ(position.status, AccessibilityStatus::success);
@@ -84,10 +73,8 @@ TEST_F(X11CoordinatesTest, DisplaysPointerWindowsAndEventsAreMeasuredFromThePrim
     EXPECT_EQ(server.outerFrame(window)->origin, Point(60, 300));
     const auto pid = windows->processOf(window);
     ASSERT_TRUE(pid);
-    SimLog log;
     X11Workspace workspace(*windows, log);
-    EXPECT_TRUE(server.waitUntil([&] {
-        connection->dispatchPending();
+    EXPECT_TRUE(waitDispatching([&] {
         const auto entries = workspace.onScreenWindows();
         return std::any_of(entries.begin(), entries.end(), [&](const WindowListEntry& entry) {
             return entry.ownerPID == *pid && entry.bounds.origin == Point(-900, 300);
@@ -107,46 +94,33 @@ TEST_F(X11CoordinatesTest, DisplaysPointerWindowsAndEventsAreMeasuredFromThePrim
     connection->sync();
     server.pointerTo(1000, 100);
     server.button(1, true);
-    ASSERT_TRUE(server.waitUntil([&] {
-        connection->dispatchPending();
-        return !tapped.empty() && !monitored.empty();
-    }));
+    ASSERT_TRUE(waitDispatching([&] { return !tapped.empty() && !monitored.empty(); }));
     server.button(1, false);
     EXPECT_EQ(tapped.front().location, Point(40, 100));
     EXPECT_EQ(monitored.front().location, Point(40, 620));
+
+    // tesseractl as a whole: Fill Screen fills the primary monitor where X puts it. (The first
+    // faked key switches the keyboard over to XTest; that announcement stays out of the
+    // shortcut.)
+    server.key("Shift_L", true);
+    server.key("Shift_L", false);
+    server.moveTo(window, Rect(1100, 200, 300, 200));
+    server.activate(window);
+    {
+        TesseraRun run(server);
+        server.chord({"Super_L", "Alt_L"}, "Return");
+        run.sync();
+        EXPECT_TRUE(server.waitUntil([&] { return server.outerFrame(window) == rightMonitor; }))
+            << "xlogo is at " << testing::PrintToString(server.outerFrame(window));
+    }
 
     // Moving the primary mark moves the origin, and the ports notice without being told.
     EXPECT_EQ(server.run({"xrandr", "--delmonitor", "R"}), 0);
     EXPECT_EQ(server.run({"xrandr", "--setmonitor", "R", "960/240x720/180+960+0", "none"}), 0);
     EXPECT_EQ(server.run({"xrandr", "--delmonitor", "L"}), 0);
     EXPECT_EQ(server.run({"xrandr", "--setmonitor", "*L", "960/240x1080/270+0+0", "screen"}), 0);
-    EXPECT_TRUE(server.waitUntil([&] {
-        connection->dispatchPending();
-        return displays->mouseLocation() == Point(1000, 980);
-    }));
+    EXPECT_TRUE(waitDispatching([&] { return displays->mouseLocation() == Point(1000, 980); }));
     EXPECT_EQ(displays->screens().at(1).frame, Rect(960, 360, 960, 720));
-}
-
-TEST(X11CoordinatesRun, FillScreenFillsThePrimaryMonitorWhereXPutsIt) {
-    XServer server(rightIsPrimary());
-    // The first faked key switches the keyboard over to XTest; that announcement stays out of
-    // the shortcut under test.
-    server.key("Shift_L", true);
-    server.key("Shift_L", false);
-    const XWindow window = server.launchClient({"xlogo"});
-    server.moveResizeClient(window, Rect(1100, 200, 300, 200));
-    ASSERT_TRUE(server.waitUntil([&] {
-        const auto frame = server.outerFrame(window);
-        return frame && frame->origin == Point(1100, 200);
-    }));
-    server.activate(window);
-    ASSERT_TRUE(server.waitUntil([&] { return server.activeWindow() == window; }));
-
-    TesseraRun run(server);
-    server.chord({"Super_L", "Alt_L"}, "Return");
-    run.sync();
-    EXPECT_TRUE(server.waitUntil([&] { return server.outerFrame(window) == rightMonitor; }))
-        << "xlogo is at " << testing::PrintToString(server.outerFrame(window));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // as a window manager would: monitors split with `xrandr --setmonitor`, docks made here with
 // their struts, panels known only from the work area, and the resource database on the root.
 
-#include "XServerFixture.h"
+#include "PortTest.h"
 
 #include "../unit/PlacementTestSupport.h"
 
@@ -23,23 +23,13 @@ using tessera::x11test::XServer;
 
 namespace {
 
-class X11DisplaysTest : public ::testing::Test {
+class X11DisplaysTest : public tessera::x11test::PortTest {
 protected:
-    explicit X11DisplaysTest(ServerOptions options = {}) : server(std::move(options)) {}
-
-    void SetUp() override {
-        std::string error;
-        connection = X11Connection::open(server.display(), error);
-        ASSERT_TRUE(connection) << error;
-        displays = std::make_unique<X11Displays>(*connection);
-    }
+    explicit X11DisplaysTest(ServerOptions options = {}) : PortTest(std::move(options)) {}
 
     // Waits, delivering the port's events, until the displays satisfy the condition.
     bool waitForScreens(const std::function<bool(const std::vector<SystemDisplay>&)>& condition) {
-        return server.waitUntil([&] {
-            connection->dispatchPending();
-            return condition(displays->screens());
-        });
+        return waitDispatching([&] { return condition(displays->screens()); });
     }
 
     bool waitForNames(const std::vector<std::string>& names) {
@@ -64,9 +54,7 @@ protected:
         server.sync();
     }
 
-    XServer server;
-    std::unique_ptr<X11Connection> connection;
-    std::unique_ptr<X11Displays> displays;
+    std::unique_ptr<X11Displays> displays = std::make_unique<X11Displays>(*connection);
 };
 
 TEST_F(X11DisplaysTest, MonitorsComeInSystemOrderAndThePointersWindowMakesTheMainScreen) {
@@ -132,10 +120,7 @@ TEST_F(X11DisplaysTest, DockStrutsShrinkOnlyTheMonitorsTheyCover) {
     EXPECT_EQ(screens[0].visibleFrame, Rect(0, 0, 960, 1080));
     EXPECT_EQ(screens[1].visibleFrame, Rect(960, 0, 960, 1040));
     // openbox announces the new work area, and that is news of the displays.
-    EXPECT_TRUE(server.waitUntil([&] {
-        connection->dispatchPending();
-        return changes > 0;
-    }));
+    EXPECT_TRUE(waitDispatching([&] { return changes > 0; }));
 
     // The older whole-edge strut: 30 pixels along the entire bottom, on both monitors.
     mapDock({0, 1050, 1920, 30}, "_NET_WM_STRUT", {0, 0, 0, 30});

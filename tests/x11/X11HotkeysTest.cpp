@@ -2,7 +2,7 @@
 // keyboard, with a second client that holds grabs of its own. A press right after the keyboard
 // map is written back is tested on tesseractl as a whole (RunShortcutKeyboardMap).
 
-#include "XServerFixture.h"
+#include "PortTest.h"
 
 #include "core/model/Records.h"
 #include "platform/linux/MacKeyCodes.h"
@@ -47,13 +47,9 @@ bool modifierHolds(const ModifierMap& map, int modifier, std::uint8_t keycode) {
     return keycode == 0 ? !any : any;
 }
 
-class X11HotkeysTest : public ::testing::Test {
+class X11HotkeysTest : public tessera::x11test::PortTest {
 protected:
     void SetUp() override {
-        std::string error;
-        connection = X11Connection::open(server.display(), error);
-        ASSERT_TRUE(connection) << error;
-        hotkeys = std::make_unique<X11Hotkeys>(*connection, log);
         handler = hotkeys->installHandler([this](HotkeyID id) { pressed.push_back(id.id); });
         leftKeycode = server.keycodeOf(XK_Left).value_or(0);
         numLock = numLockModifier();
@@ -79,11 +75,8 @@ protected:
     // Presses the chord and waits until the handlers have heard of it.
     void pressAndWait(const std::vector<std::string>& modifiers, std::size_t expectedCount) {
         server.chord(modifiers, "Left");
-        ASSERT_TRUE(server.waitUntil([&] {
-            connection->dispatchPending();
-            return pressed.size() >= expectedCount;
-        })) << "the handler heard "
-            << pressed.size() << " presses";
+        ASSERT_TRUE(waitDispatching([&] { return pressed.size() >= expectedCount; }))
+            << "the handler heard " << pressed.size() << " presses";
     }
 
     void toggle(const char* lockKey) {
@@ -99,10 +92,7 @@ protected:
         }
     }
 
-    XServer server;
-    SimLog log;
-    std::unique_ptr<X11Connection> connection;
-    std::unique_ptr<X11Hotkeys> hotkeys;
+    std::unique_ptr<X11Hotkeys> hotkeys = std::make_unique<X11Hotkeys>(*connection, log);
     tessera::Connection handler;
     std::vector<std::uint32_t> pressed;
     std::uint8_t leftKeycode = 0;
@@ -149,7 +139,20 @@ TEST_F(X11HotkeysTest, APressReachesEveryHandlerWhateverTheLockKeys) {
     EXPECT_EQ(second.size(), 4u) << "an ended handler hears nothing more";
 }
 
-TEST_F(X11HotkeysTest, ACombinationHeldByUsOrAnotherClientIsTakenWithoutPartialGrabs) {
+TEST_F(X11HotkeysTest, ACombinationHeldOrWithoutAKeycodeIsRefusedWithoutPartialGrabs) {
+    EXPECT_EQ(hotkeys->registerHotkey(0x34, controlOption, {}).status, HotkeyStatus::invalid)
+        << "no key has that code";
+    std::optional<std::uint32_t> missing;
+    for (std::uint32_t code = 0; code < 128 && !missing; ++code) {
+        if (const auto keysym = keysymForMacKeyCode(code); keysym && !server.keycodeOf(*keysym)) {
+            missing = code;
+        }
+    }
+    ASSERT_TRUE(missing) << "every key of the table is on the test keyboard";
+    const auto result = hotkeys->registerHotkey(*missing, controlOption, {});
+    EXPECT_EQ(result.status, HotkeyStatus::invalid) << "key code " << *missing;
+    EXPECT_FALSE(result.ref);
+
     const auto first = registerLeft(1);
     ASSERT_TRUE(first.registered());
     const auto again = registerLeft(2);
@@ -186,21 +189,6 @@ TEST_F(X11HotkeysTest, ACombinationHeldByUsOrAnotherClientIsTakenWithoutPartialG
     ASSERT_TRUE(registerLeft(6).registered());
     pressAndWait({"Control_L", "Alt_L"}, 1);
     EXPECT_EQ(pressed, std::vector<std::uint32_t>{6});
-}
-
-TEST_F(X11HotkeysTest, KeysWithoutAKeycodeAreInvalid) {
-    EXPECT_EQ(hotkeys->registerHotkey(0x34, controlOption, {}).status, HotkeyStatus::invalid)
-        << "no key has that code";
-    std::optional<std::uint32_t> missing;
-    for (std::uint32_t code = 0; code < 128 && !missing; ++code) {
-        if (const auto keysym = keysymForMacKeyCode(code); keysym && !server.keycodeOf(*keysym)) {
-            missing = code;
-        }
-    }
-    ASSERT_TRUE(missing) << "every key of the table is on the test keyboard";
-    const auto result = hotkeys->registerHotkey(*missing, controlOption, {});
-    EXPECT_EQ(result.status, HotkeyStatus::invalid) << "key code " << *missing;
-    EXPECT_FALSE(result.ref);
 }
 
 TEST_F(X11HotkeysTest, TheGrabsFollowTheKeyToItsNewKeycodeAndNumLockToItsNewModifier) {

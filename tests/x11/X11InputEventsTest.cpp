@@ -2,7 +2,7 @@
 // as a physical device would be. Every step waits until the port has seen its event before the
 // next one, so the pointer position each event reads is the one that step left.
 
-#include "XServerFixture.h"
+#include "PortTest.h"
 
 #include "../unit/PlacementTestSupport.h"
 
@@ -37,23 +37,8 @@ template <typename Event> std::vector<InputEventType> typesOf(const std::vector<
     return types;
 }
 
-class X11InputEventsTest : public ::testing::Test {
+class X11InputEventsTest : public tessera::x11test::PortTest {
 protected:
-    void SetUp() override {
-        std::string error;
-        connection = X11Connection::open(server.display(), error);
-        ASSERT_TRUE(connection) << error;
-        input = std::make_unique<X11InputEvents>(*connection, log);
-    }
-
-    // Delivers the port's events until the condition holds.
-    bool waitFor(const std::function<bool()>& condition) {
-        return server.waitUntil([&] {
-            connection->dispatchPending();
-            return condition();
-        });
-    }
-
     // The raw events this client has selected on the root window for all master devices.
     std::uint32_t selectedRawEvents() {
         auto* xcb = connection->xcb();
@@ -80,10 +65,7 @@ protected:
         server.button(1, false);
     }
 
-    XServer server;
-    SimLog log;
-    std::unique_ptr<X11Connection> connection;
-    std::unique_ptr<X11InputEvents> input;
+    std::unique_ptr<X11InputEvents> input = std::make_unique<X11InputEvents>(*connection, log);
 };
 
 TEST_F(X11InputEventsTest, DragAndKeysArriveOnceWithPointerPositionAndModifiers) {
@@ -115,7 +97,7 @@ TEST_F(X11InputEventsTest, DragAndKeysArriveOnceWithPointerPositionAndModifiers)
         return false;
     });
     const auto seen = [&](std::size_t count) {
-        return waitFor([&] { return tapped.size() >= count && monitored.size() >= count; });
+        return waitDispatching([&] { return tapped.size() >= count && monitored.size() >= count; });
     };
 
     // A move without the button is no event of the mask.
@@ -220,7 +202,7 @@ TEST_F(X11InputEventsTest, DisabledTapsAndEndedMonitorsHearNothing) {
 
     server.pointerTo(200, 200);
     click();
-    ASSERT_TRUE(waitFor([&] { return witness.size() >= 2; }));
+    ASSERT_TRUE(waitDispatching([&] { return witness.size() >= 2; }));
     EXPECT_TRUE(disabled.empty());
     EXPECT_TRUE(ended.empty());
     EXPECT_TRUE(endedByOther.empty());
@@ -231,7 +213,7 @@ TEST_F(X11InputEventsTest, DisabledTapsAndEndedMonitorsHearNothing) {
     off->setEnabled(true);
     EXPECT_TRUE(off->isEnabled());
     click();
-    ASSERT_TRUE(waitFor([&] { return witness.size() >= 4; }));
+    ASSERT_TRUE(waitDispatching([&] { return witness.size() >= 4; }));
     EXPECT_EQ(typesOf(disabled),
               (std::vector{InputEventType::leftMouseDown, InputEventType::leftMouseUp}));
 
@@ -248,7 +230,7 @@ TEST_F(X11InputEventsTest, DisabledTapsAndEndedMonitorsHearNothing) {
     auto orphan = second->addGlobalMonitor(
         mouseDownMask, [&](const MonitorEvent& event) { afterTeardown.push_back(event); });
     click();
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitDispatching([&] {
         secondConnection->dispatchPending();
         return witness.size() >= 6 && !second;
     }));
@@ -309,8 +291,8 @@ TEST_F(X11InputEventsTest, ADragBegunBeforeListeningAndRepeatedKeysComeAsTheyAre
     }
     server.key("a", true);
     server.key("a", false);
-    ASSERT_TRUE(
-        waitFor([&] { return tapped.size() > 2 && tapped.back().keyCode != escapeKeyCode; }));
+    ASSERT_TRUE(waitDispatching(
+        [&] { return tapped.size() > 2 && tapped.back().keyCode != escapeKeyCode; }));
     using enum InputEventType;
     const auto types = typesOf(tapped);
     EXPECT_EQ(std::vector(types.begin(), types.begin() + 2),

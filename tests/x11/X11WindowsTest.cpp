@@ -2,7 +2,7 @@
 // serves must match the server's own answer, and a window the window manager moves must be
 // read back from the events alone.
 
-#include "XServerFixture.h"
+#include "PortTest.h"
 
 #include "platform/x11/X11Windows.h"
 
@@ -16,12 +16,10 @@
 namespace tessera::x11test {
 namespace {
 
-TEST(X11WindowsTest, FollowsTheWindowManagerWithoutAskingAndTakesTheShadowOut) {
-    XServer server;
+using X11WindowsTest = PortTest;
+
+TEST_F(X11WindowsTest, FollowsTheWindowManagerWithoutAskingAndTakesTheShadowOut) {
     const XWindow window = server.launchClient({"xlogo", "-geometry", "300x200+100+100"});
-    std::string error;
-    auto connection = X11Connection::open(server.display(), error);
-    ASSERT_TRUE(connection) << error;
     X11Windows windows(*connection);
     ASSERT_EQ(windows.outerFrame(window), server.outerFrame(window));
     const auto topLevel = windows.topLevelOf(window);
@@ -31,11 +29,7 @@ TEST(X11WindowsTest, FollowsTheWindowManagerWithoutAskingAndTakesTheShadowOut) {
     // Moved and resized by the window manager: once our connection has read the frame's and
     // the client's notifications, the read costs no round trip.
     const Rect asked(400, 300, 250, 150);
-    server.moveResizeClient(window, asked);
-    ASSERT_TRUE(server.waitUntil([&] {
-        return server.clientFrame(window)->size == asked.size &&
-               server.outerFrame(window)->origin == asked.origin;
-    }));
+    server.moveTo(window, asked);
     connection->sync();
     const auto before = connection->roundTrips();
     const auto moved = windows.outerFrame(window);

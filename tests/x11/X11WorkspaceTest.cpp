@@ -2,7 +2,7 @@
 // (sets _NET_WM_PID), xlogo (doesn't) and windows the test makes itself to play other kinds of
 // clients (docks, desktops, a process with two windows).
 
-#include "XServerFixture.h"
+#include "PortTest.h"
 
 #include "../unit/TempDir.h"
 
@@ -28,15 +28,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class X11WorkspaceTest : public ::testing::Test {
+class X11WorkspaceTest : public tessera::x11test::PortTest {
 protected:
-    void SetUp() override {
-        std::string error;
-        connection = X11Connection::open(server.display(), error);
-        ASSERT_TRUE(connection) << error;
-        windows = std::make_unique<X11Windows>(*connection);
-    }
-
     std::unique_ptr<X11Workspace> makeWorkspace() {
         return std::make_unique<X11Workspace>(*windows, log, std::vector<fs::path>{applications});
     }
@@ -51,31 +44,44 @@ protected:
                                  {{"_NET_WM_PID", {static_cast<std::uint32_t>(owner)}}});
     }
 
-    void activate(XWindow window) {
-        server.activate(window);
-        ASSERT_TRUE(server.waitUntil([&] { return server.activeWindow() == window; }));
-    }
-
-    XServer server;
     test::TempDir temp{"tessera-workspace"};
     fs::path applications = temp / "applications";
-    SimLog log;
-    std::unique_ptr<X11Connection> connection;
-    std::unique_ptr<X11Windows> windows;
+    std::unique_ptr<X11Windows> windows = std::make_unique<X11Windows>(*connection);
 };
 
-TEST_F(X11WorkspaceTest, ActivationsAndTheWindowsOnScreenRunFrontToBack) {
+TEST_F(X11WorkspaceTest, ApplicationsAreNamedActivatedAndListedFrontToBack) {
+    writeEntry("tessera-test-terminal.desktop", "Name=Test Terminal\nStartupWMClass=XTerm\n");
     const auto terminal = server.launch({"xterm"});
     const auto logo = server.launch({"xlogo"});
-    activate(logo.window);
+    server.activate(logo.window);
     const auto workspace = makeWorkspace();
+
+    // Named by their desktop entry, else by their class.
+    const auto xterm = workspace->runningApplication(terminal.pid);
+    ASSERT_TRUE(xterm);
+    EXPECT_EQ(xterm->processIdentifier, terminal.pid);
+    EXPECT_EQ(xterm->bundleIdentifier, "tessera-test-terminal");
+    EXPECT_EQ(xterm->localizedName, "Test Terminal");
+    EXPECT_EQ(xterm->activationPolicy, ActivationPolicy::regular);
+    const auto xlogo = workspace->runningApplication(logo.pid);
+    ASSERT_TRUE(xlogo);
+    EXPECT_EQ(xlogo->bundleIdentifier, "XLogo");
+    EXPECT_EQ(xlogo->localizedName, "XLogo");
+    EXPECT_EQ(xlogo->activationPolicy, ActivationPolicy::regular);
+    // An entry whose file name is the class, without StartupWMClass, names it as well.
+    writeEntry("xlogo.desktop", "Name=Logo\n");
+    const auto named = makeWorkspace()->runningApplication(logo.pid);
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->bundleIdentifier, "xlogo");
+    EXPECT_EQ(named->localizedName, "Logo");
+
     std::vector<ProcessId> reported;
     const auto subscription =
         workspace->onDidActivateApplication([&](ProcessId pid) { reported.push_back(pid); });
     // The port reads the active window when it hears of a change, so each change is handed
     // over before the next one is made.
     const auto activateAndHandOver = [&](XWindow window) {
-        activate(window);
+        server.activate(window);
         connection->sync();
         connection->dispatchPending();
     };
@@ -129,33 +135,6 @@ TEST_F(X11WorkspaceTest, ActivationsAndTheWindowsOnScreenRunFrontToBack) {
                         {::getpid(), X11Workspace::normalLayer, *server.outerFrame(first)},
                         {::getpid(), X11Workspace::floatingLayer, *server.outerFrame(second)},
                         {::getpid(), X11Workspace::dockLayer, *server.outerFrame(dock)}}));
-}
-
-TEST_F(X11WorkspaceTest, ApplicationsAreNamedByTheirDesktopEntryElseByTheirClass) {
-    writeEntry("tessera-test-terminal.desktop", "Name=Test Terminal\nStartupWMClass=XTerm\n");
-    const auto terminal = server.launch({"xterm"});
-    const auto logo = server.launch({"xlogo"});
-    const auto workspace = makeWorkspace();
-
-    const auto xterm = workspace->runningApplication(terminal.pid);
-    ASSERT_TRUE(xterm);
-    EXPECT_EQ(xterm->processIdentifier, terminal.pid);
-    EXPECT_EQ(xterm->bundleIdentifier, "tessera-test-terminal");
-    EXPECT_EQ(xterm->localizedName, "Test Terminal");
-    EXPECT_EQ(xterm->activationPolicy, ActivationPolicy::regular);
-
-    const auto xlogo = workspace->runningApplication(logo.pid);
-    ASSERT_TRUE(xlogo);
-    EXPECT_EQ(xlogo->bundleIdentifier, "XLogo");
-    EXPECT_EQ(xlogo->localizedName, "XLogo");
-    EXPECT_EQ(xlogo->activationPolicy, ActivationPolicy::regular);
-
-    // An entry whose file name is the class, without StartupWMClass, names it as well.
-    writeEntry("xlogo.desktop", "Name=Logo\n");
-    const auto named = makeWorkspace()->runningApplication(logo.pid);
-    ASSERT_TRUE(named);
-    EXPECT_EQ(named->bundleIdentifier, "xlogo");
-    EXPECT_EQ(named->localizedName, "Logo");
 }
 
 TEST_F(X11WorkspaceTest, ProcessesWithoutOrdinaryWindowsAreAccessoriesAndEndedOnesAreGone) {

@@ -47,6 +47,24 @@ int millisecondsUntil(Clock::time_point deadline) {
     return static_cast<int>(std::max<std::int64_t>(0, left.count()));
 }
 
+// Checks the condition, then again after every event on the connection (when there is one) or at
+// the latest every 20 ms, until it holds or the time is up.
+bool waitOn(const std::function<bool()>& condition, double timeoutSeconds,
+            xcb_connection_t* events) {
+    const auto deadline = deadlineAfter(timeoutSeconds);
+    while (!condition()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        pollfd descriptor{events ? xcb_get_file_descriptor(events) : -1, POLLIN, 0};
+        ::poll(&descriptor, 1, std::min(20, millisecondsUntil(deadline)));
+        while (auto* event = events ? xcb_poll_for_event(events) : nullptr) {
+            std::free(event);
+        }
+    }
+    return true;
+}
+
 std::string makeTempDir(const char* prefix) {
     std::string pattern =
         (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
@@ -58,9 +76,9 @@ std::string makeTempDir(const char* prefix) {
 }
 
 // Starts argv with exactly this environment; stdout to outFd (or inherited when -1), stderr to
-// errPath (or inherited when empty); keepFd stays open in the child (-1 for none).
+// errPath (or inherited when empty).
 pid_t startProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                   int outFd, const std::string& errPath, int keepFd = -1) {
+                   int outFd, const std::string& errPath) {
     const auto pointers = [](const std::vector<std::string>& strings) {
         std::vector<char*> result;
         for (const auto& string : strings) {
@@ -87,9 +105,7 @@ pid_t startProcess(const std::vector<std::string>& argv, const std::vector<std::
             ::dup2(err, STDERR_FILENO);
         }
         for (int fd = 3; fd < 1024; ++fd) {
-            if (fd != keepFd) {
-                ::close(fd);
-            }
+            ::close(fd);
         }
         ::execvpe(args[0], args.data(), environment.data());
         ::_exit(127);
@@ -199,41 +215,19 @@ std::string_view nameOf(WindowManager windowManager) {
 XServer::XServer(ServerOptions options, Desktop desktop)
     : options_(std::move(options)), desktop_(desktop) {
     tempDir_ = makeTempDir("tessera-x11-");
-    std::array<int, 2> pipe{};
-    if (::pipe(pipe.data()) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
     const std::string screen =
         std::to_string(options_.width) + "x" + std::to_string(options_.height) + "x24";
-    server_ = startProcess({"Xvfb", "-displayfd", std::to_string(pipe[1]), "-noreset", "-nolisten",
-                            "tcp", "-screen", "0", screen},
-                           environmentWith({}), -1, tempDir_ + "/xvfb.log", pipe[1]);
-    ::close(pipe[1]);
-
     // Xvfb writes the display number it picked once it accepts connections.
-    std::string number;
-    const auto deadline = deadlineAfter(20);
-    while (number.empty() || number.back() != '\n') {
-        pollfd descriptor{pipe[0], POLLIN, 0};
-        if (::poll(&descriptor, 1, millisecondsUntil(deadline)) <= 0) {
-            break;
-        }
-        char buffer[32];
-        const auto count = ::read(pipe[0], buffer, sizeof buffer);
-        if (count <= 0) {
-            break;
-        }
-        number.append(buffer, static_cast<std::size_t>(count));
+    server_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp",
+                                 "-screen", "0", screen},
+        std::vector<std::string>{});
+    const auto number = server_->waitForLine([](const std::string&) { return true; }, 20);
+    if (!number) {
+        throw std::runtime_error("Xvfb did not start (is it installed?): " +
+                                 server_->errorOutput());
     }
-    ::close(pipe[0]);
-    if (number.empty() || number.back() != '\n') {
-        killAndReap(server_);
-        server_ = -1;
-        throw std::runtime_error("Xvfb did not start (is it installed?); see " + tempDir_ +
-                                 "/xvfb.log");
-    }
-    number.pop_back();
-    display_ = ":" + number;
+    display_ = ":" + *number;
 
     connection_ = xcb_connect(display_.c_str(), nullptr);
     if (xcb_connection_has_error(connection_)) {
@@ -260,7 +254,7 @@ XServer::~XServer() {
     if (connection_) {
         xcb_disconnect(connection_);
     }
-    killAndReap(server_);
+    server_.reset();
     std::error_code ignored;
     if (!std::getenv("TESSERA_KEEP_X11_LOGS"))
         std::filesystem::remove_all(tempDir_, ignored);
@@ -401,10 +395,7 @@ void XServer::waitUntilManaging() {
     if (!running) {
         throw std::runtime_error(name + " on " + display_ + " does not manage windows");
     }
-    waitUntil([&] {
-        const auto clients = clientList();
-        return std::find(clients.begin(), clients.end(), probe) == clients.end();
-    });
+    waitUntilGone(probe);
 }
 
 pid_t XServer::spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
@@ -419,20 +410,8 @@ pid_t XServer::spawn(const std::vector<std::string>& argv, const std::vector<std
 }
 
 int XServer::run(const std::vector<std::string>& argv) {
-    // Its output goes with its errors to the log: the tests' own output stays readable.
-    const int log =
-        ::open((tempDir_ + "/run.out").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    const pid_t pid =
-        startProcess(argv, environmentWith({"DISPLAY=" + display_}), log, tempDir_ + "/run.log");
-    if (log >= 0) {
-        ::close(log);
-    }
-    const auto status = waitForProcess(pid, 30);
-    if (!status) {
-        killAndReap(pid);
-        return -1;
-    }
-    return exitCode(*status);
+    ChildProcess process(argv, {"DISPLAY=" + display_});
+    return process.waitForExit(30).value_or(-1);
 }
 
 XWindow XServer::launchClient(const std::vector<std::string>& argv,
@@ -539,20 +518,14 @@ void XServer::setMonitors(const std::vector<Monitor>& monitors) {
 }
 
 bool XServer::waitUntil(const std::function<bool()>& condition, double timeoutSeconds) {
-    const auto deadline = deadlineAfter(timeoutSeconds);
-    while (true) {
-        if (condition()) {
-            return true;
-        }
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        pollfd descriptor{xcb_get_file_descriptor(connection_), POLLIN, 0};
-        ::poll(&descriptor, 1, std::min(20, millisecondsUntil(deadline)));
-        while (auto* event = xcb_poll_for_event(connection_)) {
-            std::free(event);
-        }
-    }
+    return waitOn(condition, timeoutSeconds, connection_);
+}
+
+bool XServer::waitUntilGone(XWindow window) {
+    return waitUntil([&] {
+        const auto clients = clientList();
+        return std::find(clients.begin(), clients.end(), window) == clients.end();
+    });
 }
 
 std::uint32_t XServer::atom(std::string_view name) {
@@ -720,6 +693,20 @@ void XServer::requestState(XWindow window, bool add, std::string_view state,
 
 void XServer::activate(XWindow window) {
     sendToRoot(window, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0, 0, 0});
+    if (!waitUntil([&] { return activeWindow() == window; })) {
+        throw std::runtime_error("the window manager did not activate the window");
+    }
+}
+
+void XServer::moveTo(XWindow window, const Rect& area) {
+    moveResizeClient(window, area);
+    if (!waitUntil([&] {
+            const auto outer = outerFrame(window);
+            const auto client = clientFrame(window);
+            return outer && client && outer->origin == area.origin && client->size == area.size;
+        })) {
+        throw std::runtime_error("the window manager did not move the window");
+    }
 }
 
 void XServer::moveResizeClient(XWindow window, const Rect& area) {
@@ -861,12 +848,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
 }
 
 ChildProcess::~ChildProcess() {
-    if (!status_) {
-        ::kill(pid_, SIGTERM);
-        if (!waitForProcess(pid_, 5)) {
-            killAndReap(pid_);
-        }
-    }
+    stop(SIGTERM, 5);
     ::close(stdout_);
     std::error_code ignored;
     std::filesystem::remove(errorFile_, ignored);
@@ -912,17 +894,12 @@ std::optional<std::string> ChildProcess::waitForLine(std::string_view exactLine,
 }
 
 int ChildProcess::stop(int signal, double timeoutSeconds) {
-    if (status_) {
-        return *status_;
-    }
-    ::kill(pid_, signal);
-    if (auto status = waitForProcess(pid_, timeoutSeconds)) {
-        status_ = exitCode(*status);
-    } else {
-        killAndReap(pid_);
-        status_ = 128 + SIGKILL;
-    }
-    while (readSome(0)) {
+    if (!status_) {
+        ::kill(pid_, signal);
+        if (!waitForExit(timeoutSeconds)) {
+            killAndReap(pid_);
+            status_ = 128 + SIGKILL;
+        }
     }
     return *status_;
 }
@@ -946,14 +923,7 @@ std::string ChildProcess::errorOutput() {
 }
 
 bool waitFor(const std::function<bool()>& condition, double timeoutSeconds) {
-    const auto deadline = deadlineAfter(timeoutSeconds);
-    while (!condition()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        ::poll(nullptr, 0, std::min(20, millisecondsUntil(deadline)));
-    }
-    return true;
+    return waitOn(condition, timeoutSeconds, nullptr);
 }
 
 // --- TesseraRun ---

@@ -18,6 +18,7 @@ struct xcb_connection_t;
 namespace tessera::x11test {
 
 using XWindow = std::uint32_t;
+class ChildProcess;
 
 struct Monitor {
     std::string name;
@@ -107,6 +108,8 @@ public:
     // Checks the condition, then again after every event on the test's connection (or at the
     // latest every 20 ms, for state other processes change), until it holds or the time is up.
     bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds = 10.0);
+    // Waits until the window manager no longer lists the window (closed, or its client gone).
+    bool waitUntilGone(XWindow window);
 
     // --- Reading the desktop (fresh from the server) ---
     std::vector<XWindow> clientList();
@@ -151,11 +154,14 @@ public:
     // (source 1) or a pager acting for the user (source 2) asks.
     void requestState(XWindow window, bool add, std::string_view state,
                       std::string_view second = {}, std::uint32_t source = 2);
-    // Asks the window manager to activate the window (as a pager would).
+    // Asks the window manager to activate the window, as a pager would, and waits until it has.
     void activate(XWindow window);
     // Asks the window manager to put the outer frame's top-left corner at the rectangle's
     // origin and make the client area its size (_NET_MOVERESIZE_WINDOW, north-west gravity).
     void moveResizeClient(XWindow window, const Rect& frameOriginClientSize);
+    // The same, waiting until the window is there (a client that sizes itself in steps may not
+    // get there: use moveResizeClient).
+    void moveTo(XWindow window, const Rect& frameOriginClientSize);
     // Real input through XTest, which the server reports as raw events like a physical device.
     void pointerTo(int x, int y);
     void button(int number, bool press);
@@ -183,7 +189,7 @@ private:
     std::vector<std::string> session_;
     std::string display_;
     std::string tempDir_;
-    pid_t server_ = -1;
+    std::unique_ptr<ChildProcess> server_;
     std::vector<pid_t> children_;
     std::vector<std::string> definedMonitors_;
     xcb_connection_t* connection_ = nullptr;

@@ -1,0 +1,129 @@
+#include "TesseraDesk.h"
+
+#include "core/app/Preferences.h"
+#include "core/drag/DragOverlayController.h"
+#include "core/placement/AccessibilityWindowMover.h"
+#include "core/store/LayoutStore.h"
+#include "platform/linux/PlistDefaults.h"
+#include "platform/sim/SimDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <map>
+#include <stdexcept>
+#include <string>
+
+namespace tessera::x11test {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> modifierKeysOf(std::uint32_t carbonModifiers) {
+    std::vector<std::string> keys;
+    for (const auto& [bit, key] : {std::pair{carbon::controlKey, "Control_L"},
+                                   {carbon::optionKey, "Alt_L"},
+                                   {carbon::shiftKey, "Shift_L"},
+                                   {carbon::cmdKey, "Super_L"}}) {
+        if ((carbonModifiers & bit) != 0) {
+            keys.emplace_back(key);
+        }
+    }
+    return keys;
+}
+
+std::string keyNameOf(std::uint32_t macKeyCode) {
+    static const std::map<std::uint32_t, std::string> names = {
+        {36, "Return"}, {123, "Left"}, {124, "Right"}, {125, "Down"},
+        {126, "Up"},    {0x12, "1"},   {0x13, "2"},
+    };
+    return names.at(macKeyCode);
+}
+
+TesseraDesk::TesseraDesk(ServerOptions options, Desktop desktop)
+    : server(options, desktop), monitors_(std::move(options.monitors)) {
+    registerPreferenceDefaults(preferences);
+    preferences.set(prefs::windowGap, 10.0);
+}
+
+TesseraDesk::~TesseraDesk() {
+    if (run && ::testing::Test::HasFailure()) {
+        std::cout << "tesseractl said:\n" << run->process().errorOutput();
+    }
+}
+
+void TesseraDesk::start(const std::vector<std::string>& env) {
+    // The first key the tests fake makes the server switch the core keyboard over to the XTest
+    // device and announce a new keyboard map to every client; pressed before tesseractl runs,
+    // it keeps that announcement out of the shortcuts under test.
+    server.key("Shift_L", true);
+    server.key("Shift_L", false);
+    auto environment = env;
+    environment.push_back("XDG_DATA_HOME=" + data_.path().string());
+    run = std::make_unique<TesseraRun>(server, encodePreferences(preferences.persistentDomain()),
+                                       environment);
+}
+
+std::vector<SystemDisplay> TesseraDesk::displays() {
+    auto monitors = monitors_;
+    if (monitors.empty()) {
+        monitors.push_back({"screen", Rect(0, 0, server.width(), server.height())});
+    }
+    std::stable_partition(monitors.begin(), monitors.end(), [](const Monitor& monitor) {
+        return monitor.frame.minX() == 0 && monitor.frame.minY() == 0;
+    });
+    const Rect primary(0, 0, monitors.front().frame.width(), monitors.front().frame.height());
+    const Rect work = server.workArea();
+    std::vector<SystemDisplay> result;
+    for (const auto& monitor : monitors) {
+        const auto& f = monitor.frame;
+        const double x = std::max(f.minX(), work.minX());
+        const double y = std::max(f.minY(), work.minY());
+        Rect free(x, y, std::min(f.maxX(), work.maxX()) - x, std::min(f.maxY(), work.maxY()) - y);
+        if (free.width() <= 0 || free.height() <= 0) {
+            free = f;
+        }
+        result.push_back({toBottomLeft(f, primary), toBottomLeft(free, primary), 1, monitor.name});
+    }
+    return result;
+}
+
+SystemDisplay TesseraDesk::display(std::string_view name) {
+    for (const auto& display : displays()) {
+        if (display.name == name) {
+            return display;
+        }
+    }
+    throw std::runtime_error("no display " + std::string(name));
+}
+
+Rect TesseraDesk::topLeftFrame(const SystemDisplay& display) {
+    return toTopLeft(display.frame, primaryDisplay(displays()).frame);
+}
+
+void TesseraDesk::setMonitors(const std::vector<Monitor>& monitors) {
+    server.setMonitors(monitors);
+    monitors_ = monitors;
+}
+
+Rect TesseraDesk::zoneFrame(const SystemDisplay& display, const Zone& zone) {
+    return zoneWindowFrame(zone, display.visibleFrame, primaryDisplay(displays()).frame,
+                           gapRule(preferences));
+}
+
+Rect TesseraDesk::fillFrame(const SystemDisplay& display) {
+    Zone whole;
+    whole.width = 1;
+    whole.height = 1;
+    return zoneFrame(display, whole);
+}
+
+void TesseraDesk::press(const KeyCombo& combo) {
+    server.chord(modifierKeysOf(combo.carbonModifiers), keyNameOf(combo.keyCode));
+    run->sync();
+}
+
+} // namespace tessera::x11test
