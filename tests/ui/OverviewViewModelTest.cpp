@@ -26,10 +26,6 @@ namespace {
 
 using shell::OverviewViewModel;
 
-QString text(const std::string& value) {
-    return QString::fromStdString(value);
-}
-
 QVariantMap card(const OverviewViewModel& overview, int index) {
     return overview.monitors().at(index).toMap();
 }
@@ -48,22 +44,15 @@ Uuid unusedLayout(const AppState& state) {
     return {};
 }
 
-class OverviewViewModelTest : public ::testing::Test {
+class OverviewViewModelTest : public ShellTest {
 protected:
-    OverviewViewModelTest() {
-        shell.start();
-        processEvents();
-    }
-
-    OverviewViewModel& overview() { return shell.shell->overview(); }
+    OverviewViewModel& overview() { return sim.shell->overview(); }
 
     void setScreens(std::vector<SystemDisplay> screens) {
-        shell.desktop.displays().setScreens(std::move(screens));
-        shell.scheduler.runPending();
+        sim.desktop.displays().setScreens(std::move(screens));
+        sim.scheduler.runPending();
         processEvents();
     }
-
-    SimShell shell;
 };
 
 // The cards' contents: tst_overview.qml.
@@ -71,48 +60,47 @@ TEST_F(OverviewViewModelTest, CardsAndLayoutsAreAnnouncedWhenDisplaysOrTheStoreC
     const auto monitorsChanged = [&](auto act) {
         return emissions(&overview(), &OverviewViewModel::monitorsChanged, act);
     };
-    EXPECT_EQ(monitorsChanged([&] { shell.state->setPage(AppPage::about); }), 0);
+    EXPECT_EQ(monitorsChanged([&] { sim.state->setPage(AppPage::about); }), 0);
     EXPECT_EQ(monitorsChanged([&] { setScreens(simscreens::sideBySide()); }), 1);
     ASSERT_EQ(overview().monitors().size(), 2);
     EXPECT_DOUBLE_EQ(card(overview(), 1)["aspect"].toDouble(), 1920.0 / 1080.0);
 
     // Changed behind the view model's back, straight in the store: told through the state.
-    const auto chosen = unusedLayout(*shell.state);
-    EXPECT_EQ(
-        monitorsChanged([&] { shell.state->store().assign(chosen, shell.state->screens()[1]); }),
-        0);
-    EXPECT_EQ(monitorsChanged([&] { shell.scheduler.runPending(); }), 1);
-    EXPECT_EQ(card(overview(), 1)["layoutID"].toString(), text(chosen.string()));
+    const auto chosen = unusedLayout(*sim.state);
+    EXPECT_EQ(monitorsChanged([&] { sim.state->store().assign(chosen, sim.state->screens()[1]); }),
+              0);
+    EXPECT_EQ(monitorsChanged([&] { sim.scheduler.runPending(); }), 1);
+    EXPECT_EQ(card(overview(), 1)["layoutID"].toString(), qtext(chosen.string()));
     Layout added{Uuid::random(), "Mine", {}};
     EXPECT_EQ(emissions(&overview(), &OverviewViewModel::layoutsChanged,
                         [&] {
-                            shell.state->store().upsert(added);
-                            shell.scheduler.runPending();
+                            sim.state->store().upsert(added);
+                            sim.scheduler.runPending();
                         }),
               1);
-    EXPECT_EQ(overview().layouts().size(), qsizetype(shell.state->store().layouts().size()));
+    EXPECT_EQ(overview().layouts().size(), qsizetype(sim.state->store().layouts().size()));
 
     // Without displays the layouts stay to choose from.
     setScreens({});
     EXPECT_TRUE(overview().monitors().isEmpty());
-    EXPECT_EQ(overview().layouts().size(), qsizetype(shell.state->store().layouts().size()));
+    EXPECT_EQ(overview().layouts().size(), qsizetype(sim.state->store().layouts().size()));
 }
 
 TEST_F(OverviewViewModelTest, AssigningChangesOnlyThatDisplayAndWhatDoesNotExistNothing) {
     setScreens(simscreens::sideBySide());
-    const auto screens = shell.state->screens();
-    const auto firstBefore = shell.state->layoutIDForDisplay(screens[0]);
-    const auto chosen = text(unusedLayout(*shell.state).string());
-    const auto before = shell.state->store().assignments();
+    const auto screens = sim.state->screens();
+    const auto firstBefore = sim.state->layoutIDForDisplay(screens[0]);
+    const auto chosen = qtext(unusedLayout(*sim.state).string());
+    const auto before = sim.state->store().assignments();
     EXPECT_FALSE(overview().assignLayout(QStringLiteral("no such display"), chosen));
-    EXPECT_FALSE(overview().assignLayout(text(screens[1].id), text(Uuid::random().string())));
-    EXPECT_FALSE(overview().assignLayout(text(screens[1].id), QStringLiteral("not a uuid")));
-    EXPECT_EQ(shell.state->store().assignments(), before);
+    EXPECT_FALSE(overview().assignLayout(qtext(screens[1].id), qtext(Uuid::random().string())));
+    EXPECT_FALSE(overview().assignLayout(qtext(screens[1].id), QStringLiteral("not a uuid")));
+    EXPECT_EQ(sim.state->store().assignments(), before);
 
     // Identifiers are read in either case, as everywhere else.
-    EXPECT_TRUE(overview().assignLayout(text(screens[1].id), chosen.toLower()));
-    EXPECT_EQ(text(shell.state->layoutIDForDisplay(screens[1]).string()), chosen);
-    EXPECT_EQ(shell.state->layoutIDForDisplay(screens[0]), firstBefore);
+    EXPECT_TRUE(overview().assignLayout(qtext(screens[1].id), chosen.toLower()));
+    EXPECT_EQ(qtext(sim.state->layoutIDForDisplay(screens[1]).string()), chosen);
+    EXPECT_EQ(sim.state->layoutIDForDisplay(screens[0]), firstBefore);
 }
 
 // The default keys: tst_overview.qml.
@@ -123,8 +111,8 @@ TEST_F(OverviewViewModelTest, KeyCapsShowTheStoredShortcutAndNoneWhenRemoved) {
         return overview().commands().at(index).toMap()["keys"].toStringList();
     };
     const auto store = [&](std::optional<KeyCombo> combo) {
-        ASSERT_TRUE(setShortcut(WindowCommand::zoneLeft, combo, shell.defaults));
-        shell.shell->preferences().notifyChanged(text(shortcutKey(WindowCommand::zoneLeft)));
+        ASSERT_TRUE(setShortcut(WindowCommand::zoneLeft, combo, sim.defaults));
+        sim.shell->preferences().notifyChanged(qtext(shortcutKey(WindowCommand::zoneLeft)));
     };
     EXPECT_EQ(emissions(&overview(), &OverviewViewModel::commandsChanged,
                         [&] {
@@ -142,7 +130,7 @@ TEST_F(OverviewViewModelTest, EachDisplayShowsItsOwnPictureAsAThumbnailOrNone) {
     const auto writePicture = [&](const char* name, int width, int height) {
         QImage image(width, height, QImage::Format_RGB32);
         image.fill(Qt::darkCyan);
-        const auto path = QString::fromStdString((shell.temp.path() / name).string());
+        const auto path = QString::fromStdString((sim.temp.path() / name).string());
         EXPECT_TRUE(image.save(path));
         return path;
     };
@@ -154,7 +142,7 @@ TEST_F(OverviewViewModelTest, EachDisplayShowsItsOwnPictureAsAThumbnailOrNone) {
         });
     };
     // No picture, or one that can't be read: the card has none.
-    const auto broken = QString::fromStdString((shell.temp.path() / "broken.png").string());
+    const auto broken = QString::fromStdString((sim.temp.path() / "broken.png").string());
     QFile file(broken);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("not a picture");
@@ -174,8 +162,8 @@ TEST_F(OverviewViewModelTest, EachDisplayShowsItsOwnPictureAsAThumbnailOrNone) {
     }
 
     setScreens(simscreens::sideBySide());
-    const auto builtIn = text(shell.state->screens().at(0).id);
-    const auto external = text(shell.state->screens().at(1).id);
+    const auto builtIn = qtext(sim.state->screens().at(0).id);
+    const auto external = qtext(sim.state->screens().at(1).id);
     const auto wide = writePicture("wide.png", 4000, 1000);
     const auto small = writePicture("small.png", 500, 800);
     overview().setPictureLocator(

@@ -1,14 +1,21 @@
 #pragma once
 
-// Signal counting for view-model tests: spy on a signal, act, and read how often it came,
-// after the queued deliveries of the event loop have run.
+// What the view-model tests share: a started shell, and signal counting (spy on a signal, act,
+// and read how often it came, after the queued deliveries of the event loop have run).
+
+#include "SimShell.h"
 
 #include <QAnimationDriver>
 #include <QCoreApplication>
 #include <QQuickItem>
 #include <QSignalSpy>
+#include <QString>
 
+#include <gtest/gtest.h>
+
+#include <string>
 #include <utility>
+#include <variant>
 
 namespace tessera::test {
 
@@ -17,6 +24,28 @@ inline void processEvents() {
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
+
+inline QString qtext(const std::string& value) {
+    return QString::fromStdString(value);
+}
+
+// The "ignoredApps" preference as stored.
+inline std::string ignoredApps(const SimShell& sim) {
+    const auto value = sim.defaults.object("ignoredApps");
+    const auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
+    return text ? *text : std::string("<unset>");
+}
+
+// A shell started on the simulated desktop, its first announcements delivered.
+class ShellTest : public ::testing::Test {
+protected:
+    explicit ShellTest(SimShellOptions options = {}) : sim(std::move(options)) {
+        sim.start();
+        processEvents();
+    }
+
+    SimShell sim;
+};
 
 // How many times the signal came while act ran (queued deliveries included).
 template <typename Object, typename Signal, typename Act>

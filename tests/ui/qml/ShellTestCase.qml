@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import Tessera
 
 // What the tests of a page or pane share: the file under test loaded afresh into the visible
 // root (a TestCase itself is never shown, so nothing in it could be clicked or take the focus),
@@ -36,6 +37,25 @@ TestCase {
                 return menu.itemAt(i)
         }
         return null
+    }
+
+    // The layout the "Zones" page edits, as the store holds it, and one of its zones (or null).
+    function editedLayout() {
+        const layout = sim.storedLayouts().find(l => l.id === ZonesPageModel.layoutID)
+        verify(layout, "the edited layout is not stored")
+        return layout
+    }
+    function storedZone(zoneID) { return editedLayout().zones.find(z => z.id === zoneID) ?? null }
+
+    // The zone boxes a zone canvas at or under `item` draws.
+    function zoneBoxes(item) {
+        const layer = findChild(item, "zoneBoxes")
+        const boxes = []
+        for (let i = 0; i < layer.children.length; ++i) {
+            if (layer.children[i].zoneID !== undefined)
+                boxes.push(layer.children[i])
+        }
+        return boxes
     }
 
     // Whether an item at or under `item` shows exactly this text.

@@ -44,24 +44,12 @@ Item {
             return box === null ? null : { x: box.boxX, y: box.boxY, width: box.boxWidth,
                                             height: box.boxHeight, selected: box.selected, live: box.live }
         }
-        function shownBoxes() {
-            const layer = findChild(view, "zoneBoxes")
-            const boxes = []
-            for (let i = 0; i < layer.children.length; ++i) {
-                if (layer.children[i].zoneID !== undefined)
-                    boxes.push(layer.children[i])
-            }
-            return boxes
-        }
         // The edited layout's zones as stored, in layout order.
-        function editedZones() {
-            return sim.storedLayouts().find(l => l.id === ZonesPageModel.layoutID).zones
-        }
-        function storedZone(id) { return find(editedZones(), "id", id) }
+        function editedZones() { return editedLayout().zones }
         function handle(name) { return find(model.handles, "handle", name) }
         function centre(box) { return Qt.point(box.x + box.width / 2, box.y + box.height / 2) }
 
-        function boxItem(id) { return find(shownBoxes(), "zoneID", id) }
+        function boxItem(id) { return find(zoneBoxes(view), "zoneID", id) }
 
         function compareZone(actual, expected, message) {
             verify(actual, message)
@@ -76,13 +64,13 @@ Item {
         function useZones(rects) {
             const ids = sim.setEditedZones(rects)
             compare(ids.length, rects.length)
-            tryVerify(() => shownBoxes().length === rects.length
+            tryVerify(() => zoneBoxes(view).length === rects.length
                       && ids.every(id => shownZone(id) !== null), 3000,
                       "the canvas shows the stored zones")
             ZonesPageModel.selectedZoneID = ""
             // The page may keep a zone selected in a layout that has zones; the canvas shows
             // whatever it keeps.
-            tryVerify(() => shownBoxes().every(z => z.selected === (z.zoneID === ZonesPageModel.selectedZoneID)),
+            tryVerify(() => zoneBoxes(view).every(z => z.selected === (z.zoneID === ZonesPageModel.selectedZoneID)),
                       3000, "the canvas shows the page's selection")
             return ids
         }

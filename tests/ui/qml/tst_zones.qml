@@ -13,14 +13,7 @@ Item {
         source: "ZonesPage.qml"
         property Item page
 
-        // The edited layout as the store holds it.
-        function stored() {
-            const layout = sim.storedLayouts().find(l => l.id === ZonesPageModel.layoutID)
-            verify(layout, "the edited layout is not stored")
-            return layout
-        }
-        function storedZone(zoneID) { return stored().zones.find(z => z.id === zoneID) }
-        function zoneCount() { return stored().zones.length }
+        function zoneCount() { return editedLayout().zones.length }
 
         // Undo and redo reach the page through the state's announcement, a turn of the
         // (virtual) main queue later.
@@ -130,7 +123,7 @@ Item {
             compare(child(page, "exactField_width").text, "40%")
             compare(UndoViewModel.undoActionName, "Add Zone")
             undoStep()
-            tryVerify(() => storedZone(zoneID) === undefined)
+            tryVerify(() => storedZone(zoneID) === null)
             verify(UndoViewModel.redo())
             tryVerify(() => zoneCount() === before + 1)
 
@@ -165,10 +158,10 @@ Item {
             tryCompare(left, "text", "30%")
             fuzzyCompare(storedZone(zoneID).x, 0.3, 1e-9)
             // Leaving a field untouched is no edit.
-            const zonesBefore = JSON.stringify(stored().zones)
+            const zonesBefore = JSON.stringify(editedLayout().zones)
             mouseClick(top)
             mouseClick(left)
-            compare(JSON.stringify(stored().zones), zonesBefore)
+            compare(JSON.stringify(editedLayout().zones), zonesBefore)
 
             // Typing for one zone and selecting another of the same size (as a click on the
             // canvas does) before the field loses the focus changes neither zone.
@@ -198,7 +191,7 @@ Item {
         function test_renamingLayoutAndZoneIsNoUndoStep() {
             const zoneID = addZone()
             typeInto(child(page, "layoutNameField"), "Desk", false)
-            tryVerify(() => stored().name === "Desk")
+            tryVerify(() => editedLayout().name === "Desk")
             const index = ZonesPageModel.layouts.findIndex(l => l.id === ZonesPageModel.layoutID)
             tryCompare(child(card(index), "layoutCardName"), "text", "Desk")
             typeInto(child(page, "zoneNameField"), "Mail", false)
@@ -247,7 +240,7 @@ Item {
                 mouseClick(menu.itemAt(item))
                 tryVerify(() => zoneCount() === before + 2 + item)
                 // The halves take the zone's place, the first one selected.
-                const halves = stored().zones.slice(before, before + 2)
+                const halves = editedLayout().zones.slice(before, before + 2)
                 compare(halves.map(z => z.name), names.map(n => name + n))
                 tryCompare(ZonesPageModel, "selectedZoneID", halves[0].id)
                 tryCompare(child(page, "zoneNameField"), "text", halves[0].name)
@@ -257,11 +250,11 @@ Item {
             // Delete Zone removes the selected one and selects the first zone left.
             const selected = ZonesPageModel.selectedZoneID
             mouseClick(child(page, "deleteZoneButton"))
-            tryVerify(() => storedZone(selected) === undefined)
+            tryVerify(() => storedZone(selected) === null)
             compare(UndoViewModel.undoActionName, "Delete Zone")
-            tryCompare(ZonesPageModel, "selectedZoneID", stored().zones[0].id)
+            tryCompare(ZonesPageModel, "selectedZoneID", editedLayout().zones[0].id)
             undoStep()
-            tryVerify(() => storedZone(selected) !== undefined)
+            tryVerify(() => storedZone(selected) !== null)
         }
 
         function test_duplicateAndDeleteLayout() {
@@ -437,15 +430,7 @@ Item {
             tryCompare(ZonesPageModel, "selectedZoneID", added.zones[0].id)
             tryCompare(card(before), "selected", true)
             compare(child(page, "layoutNameField").text, "Main + Sidebar")
-            const shown = () => {
-                const layer = child(page, "zoneBoxes")
-                const ids = []
-                for (let i = 0; i < layer.children.length; ++i) {
-                    if (layer.children[i].zoneID !== undefined)
-                        ids.push(layer.children[i].zoneID)
-                }
-                return ids.sort().join()
-            }
+            const shown = () => zoneBoxes(page).map(box => box.zoneID).sort().join()
             tryVerify(() => shown() === added.zones.map(z => z.id).sort().join(), 3000,
                       "the canvas shows the new layout")
         }
