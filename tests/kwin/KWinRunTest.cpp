@@ -55,10 +55,7 @@ Rect filled(int output) {
     registerPreferenceDefaults(defaults);
     const Rect primary(0, 0, 1920, 1080);
     const Rect frame(1920.0 * output, 0, 1920, 1080);
-    Zone whole;
-    whole.width = 1;
-    whole.height = 1;
-    return zoneWindowFrame(whole, frame, primary, gapRule(defaults));
+    return fillWindowFrame(frame, primary, gapRule(defaults));
 }
 
 struct Placed {

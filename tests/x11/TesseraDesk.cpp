@@ -115,10 +115,8 @@ Rect TesseraDesk::zoneFrame(const SystemDisplay& display, const Zone& zone) {
 }
 
 Rect TesseraDesk::fillFrame(const SystemDisplay& display) {
-    Zone whole;
-    whole.width = 1;
-    whole.height = 1;
-    return zoneFrame(display, whole);
+    return fillWindowFrame(display.visibleFrame, primaryDisplay(displays()).frame,
+                           gapRule(preferences));
 }
 
 void TesseraDesk::press(const KeyCombo& combo) {

@@ -98,6 +98,13 @@ std::optional<Zone> mostSimilarZone(const Zone& source, const std::vector<Zone>&
     return *best;
 }
 
+Rect fillWindowFrame(const Rect& visibleFrame, const Rect& primaryFrame, const GapRule& rule) {
+    Zone whole;
+    whole.width = 1;
+    whole.height = 1;
+    return zoneWindowFrame(whole, visibleFrame, primaryFrame, rule);
+}
+
 Rect AccessibilityWindowMover::primaryFrameFor(const SystemDisplay& display) const {
     const auto screens = displays_.screens();
     // Without a display list the display itself is the only reference there is.
@@ -111,10 +118,8 @@ Rect AccessibilityWindowMover::zoneWindowFrame(const Zone& zone,
 }
 
 Rect AccessibilityWindowMover::fillWindowFrame(const SystemDisplay& display) const {
-    Zone whole;
-    whole.width = 1;
-    whole.height = 1;
-    return zoneWindowFrame(whole, display);
+    return tessera::fillWindowFrame(display.visibleFrame, primaryFrameFor(display),
+                                    gapRule(defaults_));
 }
 
 std::optional<Placement> AccessibilityWindowMover::placementFor(const AccessibilityElement& window,

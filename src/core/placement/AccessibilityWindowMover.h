@@ -66,6 +66,8 @@ double effectiveGap(double storedGap);
 // small to keep more than 40 points each way after the insets gets no gap at all.
 Rect zoneWindowFrame(const Zone& zone, const Rect& visibleFrame, const Rect& primaryFrame,
                      const GapRule& rule);
+// The frame "Fill Screen" gives: the whole free area as one zone, with its edge gaps.
+Rect fillWindowFrame(const Rect& visibleFrame, const Rect& primaryFrame, const GapRule& rule);
 
 // Direction of a neighbouring-zone move; the values are the commands' own order.
 enum class ZoneDirection { left = 0, right = 1, up = 2, down = 3 };
