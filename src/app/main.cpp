@@ -8,6 +8,7 @@
 #include "OverlayViewModel.h"
 #include "QtOverlaySurface.h"
 #include "QtTranslations.h"
+#include "SceneGraphChoice.h"
 #include "Shell.h"
 #include "SingleInstance.h"
 #include "Theme.h"
@@ -125,6 +126,7 @@ int main(int argc, char** argv) {
     // Closing the main window leaves Tessera running in the tray; Quit ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
+    shell::chooseSceneGraphBackend();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -1,6 +1,7 @@
 // The overlay on a private, composited X server, and the tessera program itself. The Qt
 // application is made only once the server runs, so listing the tests needs no X server at all.
 
+#include "SceneGraphChoice.h"
 #include "ScreenshotEnvironment.h"
 #include "Theme.h"
 
@@ -32,6 +33,8 @@ public:
         // The same look as the application, whatever the machine's settings say.
         QQuickStyle::setStyle(QStringLiteral("Fusion"));
         application_ = std::make_unique<QApplication>(argc_, argv_);
+        // Drawn by the renderer the application picks on this machine.
+        shell::chooseSceneGraphBackend();
         shell::applyColorScheme(false);
     }
 
