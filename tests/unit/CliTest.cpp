@@ -236,7 +236,7 @@ TEST_F(TesseractlTest, WrongArgumentsKeysAndValuesAreRefusedWithAMessage) {
          "not a key combination"},
     };
     for (const auto& [arguments, status, message] : cases) {
-        SCOPED_TRACE(arguments[1] + " " + arguments[2]);
+        SCOPED_TRACE(message);
         const auto result = run(arguments);
         EXPECT_EQ(result.exitStatus, status);
         EXPECT_THAT(result.err, HasSubstr(message));
