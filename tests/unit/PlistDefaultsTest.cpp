@@ -290,12 +290,10 @@ public:
     // Objects may refer to indexes not added yet (nextIndex() gives the coming one).
     Index array(std::vector<Index> items) { return add({0xA, std::move(items), {}}); }
     Index dict(const std::vector<std::pair<Index, Index>>& entries) {
-        Object object{0xD, {}, {}};
-        for (const auto& entry : entries) {
-            object.references.push_back(entry.first);
-        }
-        for (const auto& entry : entries) {
-            object.references.push_back(entry.second);
+        Object object{0xD, std::vector<Index>(2 * entries.size()), {}};
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            object.references[i] = entries[i].first;
+            object.references[entries.size() + i] = entries[i].second;
         }
         return add(std::move(object));
     }
