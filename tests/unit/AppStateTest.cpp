@@ -188,11 +188,6 @@ TEST_F(AppStateTest, APreviewLastsTwoPointFourSecondsAndARepeatStartsTheTimeAgai
     scheduler.advance(0.01);
     EXPECT_FALSE(app.overlay().isVisible());
 }
-} // namespace
-
-using namespace tessera;
-
-namespace {
 class PermissionMonitorTest : public ::testing::Test {
 protected:
     // The monitor is made on demand so each test first sets the permissions it starts with.
@@ -221,7 +216,7 @@ private:
 };
 } // namespace
 
-TEST_F(PermissionMonitorTest, TheFirstStatusIsTestedAtCreationWithoutPromptOrTimer) {
+TEST_F(PermissionMonitorTest, TheFirstStatusIsTestedAtOnceAndPollingPublishesEachChangeOnce) {
     grant(false, true);
     EXPECT_EQ(monitor().status(), (PermissionStatus{false, true}));
     EXPECT_TRUE(published.empty());
@@ -233,45 +228,35 @@ TEST_F(PermissionMonitorTest, TheFirstStatusIsTestedAtCreationWithoutPromptOrTim
     scheduler.advance(10);
     EXPECT_EQ(monitor().status(), (PermissionStatus{false, true}));
     monitor().refresh();
-    EXPECT_EQ(monitor().status(), (PermissionStatus{true, true}));
     EXPECT_EQ(published, (std::vector<PermissionStatus>{{true, true}}));
 
+    // Ten ticks with nothing changed test ten times and publish nothing.
+    monitor().startPolling();
+    EXPECT_TRUE(monitor().isPolling());
+    scheduler.advance(15);
+    EXPECT_EQ(trustChecks(), 12U);
+    EXPECT_EQ(published.size(), 1U);
+    // A change shows within one interval; both flipping between two ticks arrive as one change.
+    grant(false, true);
+    scheduler.advance(PermissionMonitor::pollInterval);
+    EXPECT_EQ(monitor().status(), (PermissionStatus{false, true}));
+    grant(true, false);
+    scheduler.advance(PermissionMonitor::pollInterval);
+    EXPECT_EQ(published,
+              (std::vector<PermissionStatus>{{true, true}, {false, true}, {true, false}}));
+    // A flip undone before the next tick is no change.
+    grant(true, true);
+    scheduler.advance(0.5);
+    grant(true, false);
+    scheduler.advance(PermissionMonitor::pollInterval);
+    EXPECT_EQ(published.size(), 3U);
+
     // Every check asked the system explicitly not to prompt.
-    ASSERT_EQ(trustChecks(), 2U);
     for (const auto& call : desktop.calls()) {
         if (call.kind == SimCallKind::trustCheck) {
             EXPECT_EQ(call.value, std::optional<AttributeValue>(false));
         }
     }
-}
-
-TEST_F(PermissionMonitorTest, PollingPublishesEachChangeOnceAndNothingElse) {
-    grant(false, false);
-    monitor().startPolling();
-    EXPECT_TRUE(monitor().isPolling());
-
-    // Ten ticks with nothing changed test ten times and publish nothing.
-    scheduler.advance(15);
-    EXPECT_EQ(trustChecks(), 11U);
-    EXPECT_TRUE(published.empty());
-
-    // Granting Accessibility shows within one interval.
-    grant(true, false);
-    scheduler.advance(PermissionMonitor::pollInterval);
-    EXPECT_EQ(published, (std::vector<PermissionStatus>{{true, false}}));
-    EXPECT_EQ(monitor().status(), (PermissionStatus{true, false}));
-
-    // Both flipping between two ticks arrive as one change.
-    grant(false, true);
-    scheduler.advance(PermissionMonitor::pollInterval);
-    EXPECT_EQ(published, (std::vector<PermissionStatus>{{true, false}, {false, true}}));
-
-    // A flip undone before the next tick is no change.
-    grant(true, true);
-    scheduler.advance(0.5);
-    grant(false, true);
-    scheduler.advance(PermissionMonitor::pollInterval);
-    EXPECT_EQ(published.size(), 2U);
 }
 
 TEST(URLValidityTest, SchemesAndCharactersFollowTheURLSyntax) {
@@ -320,7 +305,13 @@ TEST_F(PrepareLaunchTest, CurrentValuesWinOldOnesAreCopiedAndTheMigratedLanguage
 
     const auto report = prepareLaunch(defaults, folders(), bundleID);
 
+    EXPECT_EQ(
+        sandboxPreferencesFile("/Users/ada", "com.example.tessera"),
+        std::filesystem::path("/Users/ada/Library/Containers/com.example.tessera/Data/Library/"
+                              "Preferences/com.example.tessera.plist"));
     EXPECT_TRUE(report.ran);
+    EXPECT_EQ(report.copiedKeys, (std::vector<std::string>{"tightEdges", "appLanguage"}));
+    EXPECT_EQ(report.keptKeys, std::vector<std::string>{"windowGap"});
     EXPECT_EQ(value("windowGap"), DefaultsValue(4.0));
     EXPECT_EQ(value("tightEdges"), DefaultsValue(true));
     EXPECT_EQ(value(prefs::migratedFromSandbox), DefaultsValue(true));

@@ -12,6 +12,7 @@
 #include "platform/linux/XdgFolders.h"
 #include "platform/linux/XdgLoginItem.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <sys/wait.h>
 
 using namespace tessera;
+using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 using nlohmann::json;
 
@@ -155,8 +157,8 @@ TEST_F(TesseractlTest, AFreshHomeGetsTheBuiltInLayoutsListedForScriptsAndPeople)
     const auto before = test::readTestFile(layoutsFile);
     const auto text = run({"layouts"});
     ASSERT_EQ(text.exitStatus, 0) << text.err;
-    EXPECT_NE(text.out.find(stored.value->layouts[4].id.string()), std::string::npos);
-    EXPECT_NE(text.out.find("3440x1440px"), std::string::npos);
+    EXPECT_THAT(text.out, HasSubstr(stored.value->layouts[4].id.string()));
+    EXPECT_THAT(text.out, HasSubstr("3440x1440px"));
     EXPECT_EQ(test::readTestFile(layoutsFile), before) << "listing rewrites nothing";
 }
 
@@ -167,7 +169,7 @@ TEST_F(TesseractlTest, UnreadableFilesAreKeptAsCopiesAndNamedInTheMessage) {
     ASSERT_EQ(listed.exitStatus, 0) << listed.err;
     const auto layoutCopies = filesIn(layoutsFile.parent_path(), "layouts.json.unreadable-");
     ASSERT_EQ(layoutCopies.size(), 1U);
-    EXPECT_NE(listed.err.find(layoutCopies[0].string()), std::string::npos) << listed.err;
+    EXPECT_THAT(listed.err, HasSubstr(layoutCopies[0].string()));
     EXPECT_EQ(test::readTestFile(layoutCopies[0]), garbage);
     EXPECT_EQ(parsed(listed)["layouts"].size(), 5U);
 
@@ -175,30 +177,13 @@ TEST_F(TesseractlTest, UnreadableFilesAreKeptAsCopiesAndNamedInTheMessage) {
     test::writeTestFile(preferencesFile, "this is not a property list");
     const auto read = run({"prefs", "get", "windowGap"});
     EXPECT_EQ(read.out, "0 (default)\n");
-    EXPECT_NE(read.err.find("kept a copy at " + preferencesFile.string() + ".unreadable-"),
-              std::string::npos)
-        << read.err;
+    EXPECT_THAT(read.err, HasSubstr("kept a copy at " + preferencesFile.string() + ".unreadable-"));
     EXPECT_EQ(test::readTestFile(preferencesFile), "this is not a property list");
     ASSERT_EQ(run({"prefs", "set", "windowGap", "6"}).exitStatus, 0);
     EXPECT_EQ(get("windowGap"), "6");
     const auto prefCopies = filesIn(preferencesFile.parent_path(), "preferences.plist.unreadable-");
     ASSERT_EQ(prefCopies.size(), 1U);
     EXPECT_EQ(test::readTestFile(prefCopies[0]), "this is not a property list");
-}
-
-TEST_F(TesseractlTest, UsageErrorsExitWithTwoAndTouchNothing) {
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"layouts", "--bogus"}, "--bogus"},
-        {{"prefs", "frobnicate"}, "Usage: tesseractl prefs"},
-        {{"prefs", "set", "windowGap"}, "Usage: tesseractl prefs"},
-        {{"backup", "export", "a", "--yes"}, "Usage: tesseractl backup"},
-    };
-    for (const auto& [arguments, message] : cases) {
-        const auto result = run(arguments);
-        EXPECT_EQ(result.exitStatus, 2) << arguments.back();
-        EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
-    }
-    EXPECT_TRUE(fs::is_empty(home));
 }
 
 TEST_F(TesseractlTest, PrefsRoundTripEveryTypeThroughAnXmlPropertyList) {
@@ -222,8 +207,7 @@ TEST_F(TesseractlTest, PrefsRoundTripEveryTypeThroughAnXmlPropertyList) {
 
     const auto text = readWholeFile(preferencesFile, nullptr).value_or("");
     EXPECT_TRUE(text.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>")) << text;
-    EXPECT_NE(text.find("<key>gridColumns</key>\n\t<integer>24</integer>"), std::string::npos)
-        << text;
+    EXPECT_THAT(text, HasSubstr("<key>gridColumns</key>\n\t<integer>24</integer>"));
     std::string error;
     const auto domain = decodePreferences(text, &error);
     ASSERT_TRUE(domain.has_value()) << error;
@@ -232,50 +216,35 @@ TEST_F(TesseractlTest, PrefsRoundTripEveryTypeThroughAnXmlPropertyList) {
               DefaultsValue(Bytes(shortcutJson.begin(), shortcutJson.end())));
 }
 
-TEST_F(TesseractlTest, PrefsRefuseBadKeysAndValuesWithAMessage) {
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"set", "nope", "1"}, "unknown preference key \"nope\""},
-        {{"set", "snapOnDrag", "maybe"}, "\"snapOnDrag\" is a bool preference"},
-        {{"set", "windowGap", "8", "--type", "int"}, "\"windowGap\" is a double preference"},
-        {{"set", "windowGap", "41"}, "between 0 and 40"},
-        {{"set", "gridColumns", "10"}, "one of 4, 6, 8, 12, 16, 24"},
-        {{"set", "shortcut.zoneUp", "{\"combo\":"}, "not the text of a JSON object"},
-        {{"set", "shortcut.zoneUp", "{\"combo\":{\"keyCode\":-1}}"}, "not a key combination"},
+// Usage errors exit with 2, refused keys and values with 1; either way nothing is stored.
+TEST_F(TesseractlTest, WrongArgumentsKeysAndValuesAreRefusedWithAMessage) {
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
+        {{"layouts", "--bogus"}, 2, "--bogus"},
+        {{"prefs", "frobnicate"}, 2, "Usage: tesseractl prefs"},
+        {{"prefs", "set", "windowGap"}, 2, "Usage: tesseractl prefs"},
+        {{"backup", "export", "a", "--yes"}, 2, "Usage: tesseractl backup"},
+        {{"prefs", "set", "nope", "1"}, 1, "tesseractl: unknown preference key \"nope\""},
+        {{"prefs", "set", "snapOnDrag", "maybe"}, 1, "\"snapOnDrag\" is a bool preference"},
+        {{"prefs", "set", "windowGap", "8", "--type", "int"},
+         1,
+         "\"windowGap\" is a double preference"},
+        {{"prefs", "set", "windowGap", "41"}, 1, "between 0 and 40"},
+        {{"prefs", "set", "gridColumns", "10"}, 1, "one of 4, 6, 8, 12, 16, 24"},
+        {{"prefs", "set", "shortcut.zoneUp", "{\"combo\":"}, 1, "not the text of a JSON object"},
+        {{"prefs", "set", "shortcut.zoneUp", "{\"combo\":{\"keyCode\":-1}}"},
+         1,
+         "not a key combination"},
     };
-    for (auto [arguments, message] : cases) {
-        SCOPED_TRACE(arguments[0] + " " + arguments[1]);
-        arguments.insert(arguments.begin(), "prefs");
+    for (const auto& [arguments, status, message] : cases) {
+        SCOPED_TRACE(message);
         const auto result = run(arguments);
-        EXPECT_EQ(result.exitStatus, 1);
-        EXPECT_NE(result.err.find("tesseractl: "), std::string::npos);
-        EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+        EXPECT_EQ(result.exitStatus, status);
+        EXPECT_THAT(result.err, HasSubstr(message));
         EXPECT_EQ(result.out, "");
     }
-    EXPECT_NE(run({"prefs", "get", "nope"}).err.find("\n  shortcut.nextDisplay\n"),
-              std::string::npos)
+    EXPECT_THAT(run({"prefs", "get", "nope"}).err, HasSubstr("\n  shortcut.nextDisplay\n"))
         << "the known keys are listed";
-    EXPECT_FALSE(fs::exists(preferencesFile)) << "nothing was stored";
-}
-
-TEST_F(TesseractlTest, AnExportHoldsWhatTheUserSetAndCheckDescribesIt) {
-    set({"gridColumns", "8"});
-    set({"cardScale", "120"});
-    const auto file = dir / "mine.json";
-    const auto exported = run({"backup", "export", file.string()});
-    ASSERT_EQ(exported.exitStatus, 0) << exported.err;
-    EXPECT_NE(exported.out.find(file.string()), std::string::npos) << exported.out;
-    const auto document = json::parse(test::readTestFile(file));
-    EXPECT_EQ(document["version"], 1);
-    EXPECT_EQ(document["preferences"]["gridColumns"], (json{{"int", {{"_0", 8}}}}));
-    EXPECT_EQ(document["preferences"].size(), 2u) << "registered defaults are not exported";
-    EXPECT_EQ(document["layouts"]["layouts"].size(), 5u);
-
-    const auto checked = run({"backup", "check", file.string()});
-    ASSERT_EQ(checked.exitStatus, 0) << checked.err;
-    EXPECT_TRUE(checked.out.starts_with("OK\n")) << checked.out;
-    EXPECT_NE(checked.out.find(document["createdAt"].get<std::string>()), std::string::npos);
-    EXPECT_NE(checked.out.find("preferences    2: cardScale, gridColumns\n"), std::string::npos)
-        << checked.out;
+    EXPECT_TRUE(fs::is_empty(home));
 }
 
 TEST_F(TesseractlTest, CheckAndImportRefuseWhatIsNotABackupOfThisVersion) {
@@ -292,33 +261,45 @@ TEST_F(TesseractlTest, CheckAndImportRefuseWhatIsNotABackupOfThisVersion) {
         SCOPED_TRACE(file);
         const auto imported = run({"backup", "import", (dir / file).string(), "--yes"});
         EXPECT_EQ(imported.exitStatus, 1);
-        EXPECT_NE(imported.err.find(message), std::string::npos) << imported.err;
+        EXPECT_THAT(imported.err, HasSubstr(message));
         const auto checked = run({"backup", "check", (dir / file).string()});
         EXPECT_EQ(checked.exitStatus, 1);
-        EXPECT_NE(checked.err.find(message), std::string::npos) << checked.err;
+        EXPECT_THAT(checked.err, HasSubstr(message));
         EXPECT_EQ(checked.out, "");
     }
     EXPECT_FALSE(fs::exists(layoutsFile));
 }
 
-TEST_F(TesseractlTest, ImportAsksFirstThenSavesACopyOfTheCurrentStateAndReplacesEverything) {
+// An export holds what the user set and check describes it; an import asks first, then saves a
+// copy of the current state and replaces everything.
+TEST_F(TesseractlTest, ExportCheckAndImportWhichAsksFirstAndSavesACopyOfTheCurrentState) {
     const auto file = writeOtherBackup();
     for (const auto& answer :
          {std::optional<std::string>("maybe\n"), std::optional<std::string>(std::nullopt)}) {
         const auto result = run({"backup", "import", file.string()}, {}, answer);
         EXPECT_EQ(result.exitStatus, 1) << answer.value_or("(no input)");
-        EXPECT_NE(result.out.find("Replace your layouts and settings?"), std::string::npos);
-        EXPECT_NE(result.err.find("nothing was imported"), std::string::npos) << result.err;
+        EXPECT_THAT(result.out, HasSubstr("Replace your layouts and settings?"));
+        EXPECT_THAT(result.err, HasSubstr("nothing was imported"));
         EXPECT_TRUE(fs::is_empty(home));
     }
     set({"gridColumns", "16"});
+    set({"cardScale", "120"});
+    const auto mine = dir / "mine.json";
+    const auto exported = run({"backup", "export", mine.string()});
+    ASSERT_EQ(exported.exitStatus, 0) << exported.err;
+    EXPECT_THAT(exported.out, HasSubstr(mine.string()));
+    const auto checked = run({"backup", "check", mine.string()});
+    ASSERT_EQ(checked.exitStatus, 0) << checked.err;
+    EXPECT_TRUE(checked.out.starts_with("OK\n")) << checked.out;
+    EXPECT_THAT(checked.out,
+                HasSubstr(json::parse(test::readTestFile(mine))["createdAt"].get<std::string>()));
+    EXPECT_THAT(checked.out, HasSubstr("preferences    2: cardScale, gridColumns\n"));
+
     const auto result = run({"backup", "import", file.string()}, {}, " Yes \n");
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const auto copies = filesIn(copiesFolder);
     ASSERT_EQ(copies.size(), 1u);
-    EXPECT_NE(result.out.find("Saved the current state as " + copies[0].string() + "\n"),
-              std::string::npos)
-        << result.out;
+    EXPECT_THAT(result.out, HasSubstr("Saved the current state as " + copies[0].string() + "\n"));
     const auto copy = readBackup(copies[0]);
     ASSERT_TRUE(copy) << copy.detail;
     EXPECT_EQ(copy.backup->layouts.layouts, builtInLayouts());
@@ -330,8 +311,8 @@ TEST_F(TesseractlTest, ImportAsksFirstThenSavesACopyOfTheCurrentStateAndReplaces
     EXPECT_EQ(layouts.value->layouts[0].name, "Imported");
     EXPECT_EQ(get("gridColumns"), "8");
     EXPECT_EQ(get("AppleLanguages"), "de");
-    EXPECT_NE(test::readTestFile(autostartEntry).find("Exec="), std::string::npos);
-    EXPECT_NE(result.out.find("Open at Login is now on"), std::string::npos) << result.out;
+    EXPECT_THAT(test::readTestFile(autostartEntry), HasSubstr("Exec="));
+    EXPECT_THAT(result.out, HasSubstr("Open at Login is now on"));
 }
 
 TEST_F(TesseractlTest, AnImportWhoseCopyCantBeSavedLeavesEverythingAsItWas) {
@@ -343,8 +324,8 @@ TEST_F(TesseractlTest, AnImportWhoseCopyCantBeSavedLeavesEverythingAsItWas) {
 
     const auto result = run({"backup", "import", writeOtherBackup().string(), "--yes"});
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_NE(result.err.find("nothing was imported"), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find(copiesFolder.string()), std::string::npos) << result.err;
+    EXPECT_THAT(result.err, HasSubstr("nothing was imported"));
+    EXPECT_THAT(result.err, HasSubstr(copiesFolder.string()));
     EXPECT_EQ(test::readTestFile(layoutsFile), layoutsBefore);
     EXPECT_EQ(test::readTestFile(preferencesFile), preferencesBefore);
     EXPECT_FALSE(fs::exists(autostartEntry));
@@ -360,10 +341,8 @@ TEST(XdgLoginItemTest, AnEntryHoldsTheQuotedPathAndGoesAgain) {
     XdgLoginItem item(folders, bundleIdentifier, R"(/opt/A B/$x%y\z"q`r)");
     ASSERT_TRUE(item.registerItem()) << item.lastError();
     EXPECT_EQ(item.status(), LoginItemStatus::enabled);
-    EXPECT_NE(
-        test::readTestFile(entry).find("\nExec=\"/opt/A B/\\\\$x%%y\\\\\\\\z\\\\\"q\\\\`r\"\n"),
-        std::string::npos)
-        << test::readTestFile(entry);
+    EXPECT_THAT(test::readTestFile(entry),
+                HasSubstr("\nExec=\"/opt/A B/\\\\$x%%y\\\\\\\\z\\\\\"q\\\\`r\"\n"));
     ASSERT_TRUE(item.unregisterItem()) << item.lastError();
     EXPECT_FALSE(fs::exists(entry));
     EXPECT_FALSE(XdgLoginItem(folders, bundleIdentifier, "/opt/a\nb").registerItem());

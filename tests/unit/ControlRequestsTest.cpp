@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -110,57 +109,45 @@ TEST_F(ControlRequestsTest, CommandsGoThroughTheMoverAndAssignmentsByPositionOrN
     EXPECT_EQ(state->layoutIDForDisplay(makeScreenInfo(display(0))), halves.id);
 }
 
-struct FailureCase {
-    const char* name;
-    std::function<ControlResult(ControlRequests&, SimDesktop&)> request;
-    ControlFailure failure;
-    const char* message;
-};
-
-class ControlFailures : public ControlRequestsTest,
-                        public ::testing::WithParamInterface<FailureCase> {};
-
-TEST_P(ControlFailures, AreTypedWithAMessageAndMoveNothing) {
-    const auto& param = GetParam();
+// Every failure is typed, with a message for the script, and moves nothing.
+TEST_F(ControlRequestsTest, FailuresAreTypedWithAMessageAndMoveNothing) {
+    const struct {
+        std::function<ControlResult()> request;
+        ControlFailure failure;
+        const char* message;
+    } cases[] = {
+        {[&] { return requests->place("Left"); }, ControlFailure::unknownZone,
+         "unknown zone \"Left\" (give a zone id or LAYOUT:INDEX)"},
+        {[&] { return requests->place("Halves:0"); }, ControlFailure::unknownZone,
+         "unknown zone \"Halves:0\": layout \"Halves\" has zones 1 to 2"},
+        {[&] { return requests->place("Halves:1", "99999"); }, ControlFailure::unknownWindow,
+         "unknown window \"99999\""},
+        {[&] {
+             desktop.setFrontmostApplication(std::nullopt);
+             return requests->place("Halves:1");
+         },
+         ControlFailure::noActiveWindow, "no active window"},
+        {[&] {
+             desktop.setFrontmostApplication(ignored);
+             return requests->place("Halves:1");
+         },
+         ControlFailure::excluded, "the window's application (com.example.ignored) is excluded"},
+        {[&] { return requests->perform("zoneSideways"); }, ControlFailure::unknownCommand,
+         "unknown command \"zoneSideways\" (one of fillScreen, zoneLeft, zoneRight, zoneUp, "
+         "zoneDown, previousDisplay, nextDisplay)"},
+        {[&] { return requests->assign("3", "Halves"); }, ControlFailure::unknownDisplay,
+         "unknown display \"3\""},
+        {[&] { return requests->showMainWindow("help"); }, ControlFailure::unknownPage,
+         "unknown page \"help\""},
+    };
     const auto before = desktop.frame(window);
-    const auto result = param.request(*requests, desktop);
-    ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(result->failure, param.failure);
-    EXPECT_EQ(result->message, param.message);
-    EXPECT_EQ(desktop.frame(window), before);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        const auto result = c.request();
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(result->failure, c.failure);
+        EXPECT_EQ(result->message, c.message);
+        EXPECT_EQ(desktop.frame(window), before);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    ControlRequestsTest, ControlFailures,
-    ::testing::Values(
-        FailureCase{"NoZone", [](auto& r, auto&) { return r.place("Left"); },
-                    ControlFailure::unknownZone,
-                    "unknown zone \"Left\" (give a zone id or LAYOUT:INDEX)"},
-        FailureCase{"IndexOutOfRange", [](auto& r, auto&) { return r.place("Halves:0"); },
-                    ControlFailure::unknownZone,
-                    "unknown zone \"Halves:0\": layout \"Halves\" has zones 1 to 2"},
-        FailureCase{"NoWindow", [](auto& r, auto&) { return r.place("Halves:1", "99999"); },
-                    ControlFailure::unknownWindow, "unknown window \"99999\""},
-        FailureCase{"NoActiveWindow",
-                    [](auto& r, SimDesktop& d) {
-                        d.setFrontmostApplication(std::nullopt);
-                        return r.place("Halves:1");
-                    },
-                    ControlFailure::noActiveWindow, "no active window"},
-        FailureCase{"Excluded",
-                    [](auto& r, SimDesktop& d) {
-                        d.setFrontmostApplication(ignored);
-                        return r.place("Halves:1");
-                    },
-                    ControlFailure::excluded,
-                    "the window's application (com.example.ignored) is excluded"},
-        FailureCase{"NoCommand", [](auto& r, auto&) { return r.perform("zoneSideways"); },
-                    ControlFailure::unknownCommand,
-                    "unknown command \"zoneSideways\" (one of fillScreen, zoneLeft, zoneRight, "
-                    "zoneUp, zoneDown, previousDisplay, nextDisplay)"},
-        FailureCase{"NoDisplay", [](auto& r, auto&) { return r.assign("3", "Halves"); },
-                    ControlFailure::unknownDisplay, "unknown display \"3\""},
-        FailureCase{"NoPage", [](auto& r, auto&) { return r.showMainWindow("help"); },
-                    ControlFailure::unknownPage, "unknown page \"help\""}),
-    [](const auto& info) { return std::string(info.param.name); });
 } // namespace

@@ -113,8 +113,6 @@ TEST_F(DisplayNamesTest, StoredNamesShowInTheLanguageWhereTheyAreOurs) {
     EXPECT_EQ(legacyName("Код низ верх", false, en), "Left Bottom Top");
 }
 
-using namespace tessera;
-
 namespace {
 const LayoutPreset& presetWithID(const std::string& id) {
     const auto& all = LayoutPreset::all();

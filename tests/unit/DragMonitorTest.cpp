@@ -200,6 +200,22 @@ TEST_F(DragMonitorTest, OverlayNeedsEightPointsOfTravelOrAWindowMovedThree) {
     input.dragTo({301, 120});
     EXPECT_TRUE(overlayVisible());
     input.release({301, 120});
+
+    // Once the window has left its zone (here while zones were off), only the current distance
+    // counts.
+    defaults.set(prefs::snapOnDrag, false);
+    desktop.setFrame(window, editorFrame);
+    press({300, 120});
+    desktop.setFrame(window, Rect(105, 100, 800, 600));
+    input.dragTo({301, 120});
+    ASSERT_TRUE(monitor->session()->leftZone);
+    defaults.set(prefs::snapOnDrag, true);
+    desktop.setFrame(window, editorFrame);
+    input.dragTo({301, 120});
+    EXPECT_FALSE(overlayVisible());
+    desktop.setFrame(window, Rect(103, 100, 800, 600));
+    input.dragTo({301, 120});
+    EXPECT_TRUE(overlayVisible());
 }
 
 TEST_F(DragMonitorTest, APlacedWindowDraggedOutOfItsZoneGetsItsSizeBackOnce) {
@@ -364,23 +380,6 @@ TEST_F(DragMonitorTest, OnePhysicalEventReportedTwiceActsOnce) {
         EXPECT_EQ(raises(), 1u);
         EXPECT_FALSE(monitor->session());
     }
-}
-
-TEST_F(DragMonitorTest, AfterLeavingTheZoneOnlyTheCurrentDistanceCounts) {
-    // The first drag event sees the window moved while zones are off.
-    defaults.set(prefs::snapOnDrag, false);
-    press({300, 120});
-    desktop.setFrame(window, Rect(105, 100, 800, 600));
-    input.dragTo({301, 120});
-    ASSERT_TRUE(monitor->session()->leftZone);
-
-    defaults.set(prefs::snapOnDrag, true);
-    desktop.setFrame(window, editorFrame);
-    input.dragTo({301, 120});
-    EXPECT_FALSE(overlayVisible());
-    desktop.setFrame(window, Rect(103, 100, 800, 600));
-    input.dragTo({301, 120});
-    EXPECT_TRUE(overlayVisible());
 }
 
 TEST_F(DragMonitorTest, EscapeAbandonsADragOrPreviewAndAPreviewHidesAfterItsDelay) {

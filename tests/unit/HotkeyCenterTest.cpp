@@ -244,27 +244,10 @@ TEST_F(HotkeyCenterTest, ShortcutsAnotherProgramHoldsAreToldApartFromOurOwnConte
     EXPECT_TRUE(c.heldElsewhere().empty());
 }
 
-TEST_F(HotkeyCenterTest, AHotkeyWhoseZoneOrLayoutIsGoneDoesNothing) {
+TEST_F(HotkeyCenterTest, OnlyTheNewestLiveCenterIsReachedAndAGoneZoneOrLayoutDoesNothing) {
     auto layout = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18)),
                              withShortcut(zone(0.5, 0, 0.5, 1), combo(19))},
                             {0});
-    const auto w = desktop.addWindow(editor, start);
-    pointerOn(0);
-    makeCenter().registerAll();
-
-    // Changed behind the center's back, without registering again.
-    layout.zones.erase(layout.zones.begin());
-    store.upsert(layout);
-    desktop.clearCalls();
-    ASSERT_TRUE(press(combo(18)));
-    EXPECT_TRUE(desktop.writesTo(w).empty());
-
-    store.deleteLayout(layout.id);
-    ASSERT_TRUE(press(combo(19)));
-    EXPECT_TRUE(desktop.writesTo(w).empty());
-}
-TEST_F(HotkeyCenterTest, TheHandlerIsInstalledOnceAndOnlyTheNewestLiveCenterIsReached) {
-    const auto layout = addLayout({withShortcut(zone(0, 0, 0.5, 1), combo(18))}, {0});
     const auto w = desktop.addWindow(editor, start);
     pointerOn(0);
     makeCenter().registerAll();
@@ -279,6 +262,7 @@ TEST_F(HotkeyCenterTest, TheHandlerIsInstalledOnceAndOnlyTheNewestLiveCenterIsRe
     EXPECT_EQ(frameOfWindow(w), start);
     hotkeys.unregisterHotkey(*stray.ref);
 
+    // The handler is installed once.
     std::optional<HotkeyCenter> older;
     older.emplace(dispatcher, store, mover, desktop, desktop, desktop.displays(), defaults,
                   localizer, tesseraProcess);
@@ -289,6 +273,16 @@ TEST_F(HotkeyCenterTest, TheHandlerIsInstalledOnceAndOnlyTheNewestLiveCenterIsRe
     EXPECT_EQ(hotkeys.installCount(), 1u);
     EXPECT_TRUE(press(combo(18)));
     EXPECT_TRUE(sameFrame(frameOfWindow(w), frameOf(layout.zones[0], 0)));
+
+    // Changed behind the center's back, without registering again.
+    layout.zones.erase(layout.zones.begin());
+    store.upsert(layout);
+    desktop.clearCalls();
+    ASSERT_TRUE(press(combo(18)));
+    EXPECT_TRUE(desktop.writesTo(w).empty());
+    store.deleteLayout(layout.id);
+    ASSERT_TRUE(press(combo(19)));
+    EXPECT_TRUE(desktop.writesTo(w).empty());
 }
 
 // A zone shortcut acts on the display under the pointer when that display shows the zone's

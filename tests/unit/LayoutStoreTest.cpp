@@ -3,12 +3,14 @@
 #include "core/model/Json.h"
 #include "core/store/BuiltInLayouts.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <set>
 
 using namespace tessera;
+using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
 namespace {
@@ -114,7 +116,7 @@ TEST_F(LayoutStoreTest, AnUnreadableFileIsKeptAsACopyAndNeverReplacedWithoutOne)
     ASSERT_TRUE(store.recovery());
     EXPECT_TRUE(store.recovery()->keptCopy.empty());
     EXPECT_FALSE(store.recovery()->copyError.empty());
-    EXPECT_NE(store.lastSaveError().find(file.string()), std::string::npos);
+    EXPECT_THAT(store.lastSaveError(), HasSubstr(file.string()));
     store.upsert(userLayout("Mine"));
     EXPECT_FALSE(store.save());
     EXPECT_EQ(read(file), "not json at all");
@@ -229,19 +231,47 @@ TEST_F(LayoutStoreTest, DeletingTheLastLayoutOrRestoringBringsBackTheBuiltIns) {
     EXPECT_EQ(filePayload().seeded, builtInLayoutIDs());
 }
 
-TEST_F(LayoutStoreTest, FirstLaunchWritesTheBuiltInStateSortedAndPretty) {
-    const LayoutStore store(file);
-    const auto text = read(file);
-    const auto payload = filePayload();
-    EXPECT_EQ(payload.layouts, builtInLayouts());
-    EXPECT_EQ(payload.assignments, defaultAssignments());
-    EXPECT_EQ(payload.seeded, builtInLayoutIDs());
-    // Pretty-printed with sorted keys at every level, ids in upper case.
-    EXPECT_EQ(text, encodeJson(nlohmann::json::parse(text)));
-    EXPECT_NE(text.find("\n  \"layouts\": ["), std::string::npos);
-    EXPECT_NE(text.find("11111111-AAAA-1111-1111-111111111111"), std::string::npos);
+// A first launch writes the built-in state, pretty-printed with sorted keys at every level and
+// ids in upper case; every change is announced before it is visible, and reaches the file.
+TEST_F(LayoutStoreTest, FirstLaunchWritesTheBuiltInsAndEachChangeIsAnnouncedThenSaved) {
+    LayoutStore store(file);
     EXPECT_FALSE(store.recovery());
     EXPECT_TRUE(store.lastSaveError().empty());
+    EXPECT_EQ(filePayload(),
+              (LayoutStorePayload{builtInLayouts(), defaultAssignments(), builtInLayoutIDs()}));
+    const auto text = read(file);
+    EXPECT_EQ(text, encodeJson(nlohmann::json::parse(text)));
+    EXPECT_THAT(text, HasSubstr("\n  \"layouts\": ["));
+    EXPECT_THAT(text, HasSubstr("11111111-AAAA-1111-1111-111111111111"));
+
+    int notified = 0;
+    std::size_t countSeen = 0;
+    const auto connection = store.onWillChange([&] {
+        ++notified;
+        countSeen = store.layouts().size();
+    });
+    // Upsert replaces in place or appends.
+    auto changed = store.layouts()[1];
+    changed.name = "Renamed";
+    changed.zones.pop_back();
+    store.upsert(changed);
+    const auto added = userLayout("New", {zoneWithShortcut("Z", 36, carbon::cmdKey, "⌘↩")});
+    store.upsert(added);
+    EXPECT_EQ(notified, 2);
+    EXPECT_EQ(countSeen, 5U); // the old list, not yet the new one
+    ASSERT_EQ(store.layouts().size(), 6U);
+    EXPECT_EQ(store.layouts()[1], changed);
+    EXPECT_EQ(store.layouts()[5], added);
+    EXPECT_EQ(LayoutStore(file).layouts(), store.layouts());
+
+    store.assign(threeColumnsID, screen("Desk", 1920, 1080, 1));
+    EXPECT_EQ(notified, 3);
+    store.deleteLayout(threeColumnsID);
+    EXPECT_EQ(notified, 5);
+    store.restoreBuiltIns();
+    EXPECT_EQ(notified, 7);
+    EXPECT_TRUE(store.save());
+    EXPECT_EQ(notified, 7);
 }
 
 TEST_F(LayoutStoreTest, ReadsIdsInEitherCaseAndWritesThemUpperCaseAndSorted) {
@@ -265,20 +295,6 @@ TEST_F(LayoutStoreTest, ReadsIdsInEitherCaseAndWritesThemUpperCaseAndSorted) {
             {"11111111-1111-1111-1111-111111111111", "22222222-2222-2222-2222-222222222222",
              "33333333-3333-3333-3333-333333333333", "44444444-4444-4444-4444-444444444444",
              "55555555-5555-5555-5555-555555555555", "FFFFFFFF-0000-0000-0000-000000000000"}));
-}
-
-TEST_F(LayoutStoreTest, UpsertReplacesInPlaceOrAppendsAndTheFileFollows) {
-    LayoutStore store(file);
-    auto changed = store.layouts()[1];
-    changed.name = "Renamed";
-    changed.zones.pop_back();
-    store.upsert(changed);
-    const auto added = userLayout("New", {zoneWithShortcut("Z", 36, carbon::cmdKey, "⌘↩")});
-    store.upsert(added);
-    ASSERT_EQ(store.layouts().size(), 6U);
-    EXPECT_EQ(store.layouts()[1], changed);
-    EXPECT_EQ(store.layouts()[5], added);
-    EXPECT_EQ(LayoutStore(file).layouts(), store.layouts());
 }
 
 TEST_F(LayoutStoreTest, ZonesUsingComparesKeyAndModifiersOnly) {
@@ -320,52 +336,22 @@ TEST_F(LayoutStoreTest, ApplyReplacesTheStateButAnEmptyListChangesNothing) {
     EXPECT_EQ(store.payload().seeded, builtInLayoutIDs());
 }
 
-TEST_F(LayoutStoreTest, ObserversHearOfEveryChangeBeforeItIsVisible) {
-    LayoutStore store(file);
-    int notified = 0;
-    std::size_t countSeen = 0;
-    const auto connection = store.onWillChange([&] {
-        ++notified;
-        countSeen = store.layouts().size();
-    });
-    store.upsert(userLayout("Mine"));
-    EXPECT_EQ(notified, 1);
-    EXPECT_EQ(countSeen, 5U); // the old list, not yet the new one
-    store.assign(threeColumnsID, screen("Desk", 1920, 1080, 1));
-    EXPECT_EQ(notified, 2);
-    store.deleteLayout(threeColumnsID);
-    EXPECT_EQ(notified, 4);
-    store.restoreBuiltIns();
-    EXPECT_EQ(notified, 6);
-    EXPECT_TRUE(store.save());
-    EXPECT_EQ(notified, 6);
-}
-} // namespace
-
-using namespace tessera;
-
-// The built-in ids and names are stored in users' files and backups: a changed id would orphan
-// what users saved, so they are checked as data.
-TEST(BuiltInLayoutsTest, FiveLayoutsWithTheirStoredIdsAndNames) {
-    const std::vector<std::pair<std::string, std::string>> expected{
-        {"11111111-1111-1111-1111-111111111111", "Stack + Half"},
-        {"22222222-2222-2222-2222-222222222222", "Half + Stack"},
-        {"33333333-3333-3333-3333-333333333333", "Three Columns"},
-        {"44444444-4444-4444-4444-444444444444", "Columns + Stack"},
-        {"55555555-5555-5555-5555-555555555555", "Vertical Rows"},
-    };
+// The built-in names are stored in users' files and backups (their ids are checked where the file
+// lists them, in ReadsIdsInEitherCaseAndWritesThemUpperCaseAndSorted).
+TEST(BuiltInLayoutsTest, FiveLayoutsWithTheirStoredNamesAndDistinctZoneIds) {
     const auto layouts = builtInLayouts();
-    ASSERT_EQ(layouts.size(), expected.size());
+    std::vector<std::string> names;
     std::set<Uuid> ids;
-    for (std::size_t i = 0; i < layouts.size(); ++i) {
-        EXPECT_EQ(layouts[i].id, Uuid::fromLiteral(expected[i].first.c_str()));
-        EXPECT_EQ(layouts[i].name, expected[i].second);
-        ids.insert(layouts[i].id);
-        for (const auto& zone : layouts[i].zones) {
+    for (const auto& layout : layouts) {
+        names.push_back(layout.name);
+        ids.insert(layout.id);
+        for (const auto& zone : layout.zones) {
             EXPECT_EQ(builtInNames().at(zone.id), zone.name);
             EXPECT_TRUE(ids.insert(zone.id).second) << zone.id.string();
         }
     }
+    EXPECT_EQ(names, (std::vector<std::string>{"Stack + Half", "Half + Stack", "Three Columns",
+                                               "Columns + Stack", "Vertical Rows"}));
     EXPECT_EQ(std::set<Uuid>(builtInIDs().begin(), builtInIDs().end()), ids);
     // Zone ids follow the layout's pattern; files spell them in upper case.
     EXPECT_EQ(builtInNames().at(*Uuid::parse("44444444-DDDD-4444-4444-444444444444")),
@@ -374,3 +360,4 @@ TEST(BuiltInLayoutsTest, FiveLayoutsWithTheirStoredIdsAndNames) {
     EXPECT_EQ(legacySeededIDs(),
               (std::vector<Uuid>{layouts[0].id, layouts[1].id, layouts[2].id, layouts[3].id}));
 }
+} // namespace

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -170,8 +169,6 @@ TEST(IgnoredAppsListTest, AddingAppendsEachNewIdentifierOnceAndRemovingTakesEver
     EXPECT_EQ(removingIgnoredApp({"a", "a "}, "a"), (List{"a "}));
     EXPECT_EQ(encodeIgnoredApps(removingIgnoredApp({"a"}, "a")), "");
 }
-
-using namespace tessera;
 
 namespace {
 TEST(OverviewDesktopPicture, ReadsTheFileOfGSettingsOutputAndNothingElse) {

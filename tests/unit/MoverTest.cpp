@@ -11,9 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <optional>
-#include <string>
-#include <vector>
 
 using namespace tessera;
 using placementtest::sameFrame;
@@ -96,164 +93,12 @@ TEST(MostSimilarZone, LargestOverlapThenNearestCentreThenEarliest) {
 }
 
 namespace {
-class MoverTest : public ::testing::Test {
-protected:
-    static constexpr ProcessId editor = 501;
-    static constexpr ProcessId viewer = 502;
-
-    void SetUp() override {
-        desktop.addApplication(editor, "com.example.editor", "Editor");
-        desktop.addApplication(viewer, "com.example.viewer", "Viewer");
-        desktop.setFrontmostApplication(editor);
-    }
-
-    AccessibilityElement window(const Rect& frame, SimWindowFaults faults = {},
-                                ProcessId process = editor) {
-        SimWindowOptions options;
-        options.faults = faults;
-        return desktop.addWindow(process, frame, std::move(options));
-    }
-
-    std::string screenID() const { return makeScreenInfo(display).id; }
-
-    SystemDisplay display = simscreens::display({0, 0, 1000, 825}, "Square Display", 1, 25, 0);
-    SimDesktop desktop{{display}};
-    SimDefaults defaults;
-    AccessibilityWindowMover mover{desktop, desktop, desktop.displays(), defaults};
-    const Zone leftHalf = zone(0, 0, 0.5, 1, "Left");
-    const Zone rightHalf = zone(0.5, 0, 0.5, 1, "Right");
-    const Rect leftFrame{0, 25, 500, 800};
-    const Rect rightFrame{500, 25, 500, 800};
-    const Rect start{100, 100, 300, 200};
-};
-} // namespace
-
-TEST_F(MoverTest, PlacingRaisesSetsTheFrameAndKeepsTheFrameFromBeforeTheFirstZone) {
-    const auto w = window(start);
-    desktop.clearCalls();
-    EXPECT_TRUE(mover.placeInZone(w, leftHalf, display));
-    EXPECT_EQ(desktop.writeNames(w), (Names{"AXRaise", "AXPosition", "AXSize", "AXPosition"}));
-    EXPECT_EQ(mover.placements().at(w), (Placement{leftHalf.id, screenID(), leftFrame, start}));
-    mover.placeInZone(w, rightHalf, display);
-    EXPECT_EQ(mover.placements().at(w), (Placement{rightHalf.id, screenID(), rightFrame, start}));
-
-    // Nudged within the tolerance: still in its zone.
-    desktop.setFrame(w, {511, 14, 523, 777});
-    mover.placeInZone(w, leftHalf, display);
-    EXPECT_EQ(mover.placements().at(w).original, start);
-    // Moved away by hand: that frame is what the window goes back to from now on.
-    const Rect byHand{300, 300, 400, 300};
-    desktop.setFrame(w, byHand);
-    EXPECT_EQ(mover.placementFor(w, byHand), std::nullopt);
-    mover.placeInZone(w, rightHalf, display);
-    EXPECT_EQ(mover.placements().at(w).original, byHand);
-    EXPECT_EQ(mover.placements().size(), 1u);
-    EXPECT_EQ(desktop.beepCount(), 0u);
-}
-
-// The table of placements must not grow with every window ever placed, nor forget live ones.
-TEST_F(MoverTest, PruningAboveFortyEightEntriesDropsOnlyWindowsThatAreGone) {
-    std::vector<AccessibilityElement> placed;
-    for (int i = 0; i < 46; ++i) {
-        placed.push_back(window({10.0 * i, 100, 300, 200}, {}, i < 3 ? viewer : editor));
-        mover.placeInZone(placed.back(), leftHalf, display);
-    }
-    desktop.closeWindow(placed[3]);
-    for (int i = 0; i < 3; ++i) {
-        mover.placeInZone(window(start), leftHalf, display);
-    }
-    ASSERT_EQ(mover.placements().size(), 49u) << "up to 48 entries nothing is pruned";
-    // Ten gone: seven closed, three with their application.
-    for (std::size_t i = 4; i < 11; ++i) {
-        desktop.closeWindow(placed[i]);
-    }
-    desktop.quitApplication(viewer);
-    mover.placeInZone(window(start), leftHalf, display);
-    EXPECT_EQ(mover.placements().size(), 39u);
-    EXPECT_FALSE(mover.placements().contains(placed[0]));
-    EXPECT_TRUE(mover.placements().contains(placed[11]));
-    for (int i = 0; i < 11; ++i) {
-        mover.placeInZone(window({10.0 * i, 300, 300, 200}), leftHalf, display);
-    }
-    EXPECT_EQ(mover.placements().size(), 50u) << "live windows stay";
-}
-
-TEST_F(MoverTest, DraggedOutOfItsZoneAWindowGetsItsSizeBackOnceAndOnlyFromItsZone) {
-    const auto w = window(start);
-    mover.placeInZone(w, leftHalf, display);
-    desktop.clearCalls();
-    EXPECT_TRUE(mover.restoreSizeAfterDragOut(w, leftFrame));
-    EXPECT_EQ(desktop.writeNames(w), Names{"AXSize"});
-    // The position stays, so the window remains under the pointer.
-    EXPECT_EQ(desktop.frame(w), Rect(0, 25, 300, 200));
-    EXPECT_TRUE(mover.placements().empty());
-    EXPECT_FALSE(mover.restoreSizeAfterDragOut(w, Rect(0, 25, 300, 200)));
-
-    // Every other path forgets the placement and writes nothing: never placed, no frame from
-    // the start of the drag, out of its zone before the drag, or already of its original size.
-    const auto fitting = window({50, 60, 500, 800});
-    mover.placeInZone(fitting, leftHalf, display);
-    struct Case {
-        const char* what;
-        AccessibilityElement window;
-        std::optional<Rect> dragStart;
-    };
-    const Case cases[] = {
-        {"never placed", window(start), start},
-        {"no start frame", w, std::nullopt},
-        {"out before the drag", w, Rect(300, 300, 500, 800)},
-        {"original size", fitting, leftFrame},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        if (c.window == w) {
-            mover.placeInZone(w, leftHalf, display);
-        }
-        desktop.clearCalls();
-        EXPECT_FALSE(mover.restoreSizeAfterDragOut(c.window, c.dragStart));
-        EXPECT_FALSE(mover.placements().contains(c.window));
-        EXPECT_EQ(desktop.count(SimCallKind::setAttribute), 0u);
-    }
-
-    EXPECT_TRUE(mover.placements().empty());
-}
-
-TEST_F(MoverTest, TheActiveWindowIsTheFocusedThenTheMainThenTheFirstOne) {
-    const auto back = window(start);
-    const auto front = window({200, 200, 300, 200});
-    desktop.setFocusedWindow(editor, back);
-    EXPECT_EQ(activeWindow(desktop, desktop, 42, std::nullopt), back);
-    desktop.setFocusedWindow(editor, std::nullopt);
-    desktop.setMainWindow(editor, back); // not the first listed window, which is the front one
-    EXPECT_EQ(activeWindowOfApplication(desktop, editor), back);
-    desktop.setMainWindow(editor, std::nullopt);
-    desktop.setWindowsAttribute(editor, std::vector<AccessibilityElement>{back, front});
-    EXPECT_EQ(activeWindowOfApplication(desktop, editor), back);
-    desktop.setWindowsAttribute(editor, std::vector<AccessibilityElement>{});
-    EXPECT_EQ(activeWindowOfApplication(desktop, editor), std::nullopt);
-
-    // With Tessera in front, the window comes from the application the user came from.
-    constexpr ProcessId tessera = 42;
-    desktop.setWindowsAttribute(editor, std::nullopt);
-    desktop.addApplication(tessera, "com.example.tessera", "Tessera");
-    window({0, 0, 200, 200}, {}, tessera);
-    const auto viewed = window({10, 10, 300, 300}, {}, viewer);
-    desktop.setFrontmostApplication(tessera);
-    EXPECT_EQ(activeWindow(desktop, desktop, tessera, viewer), viewed);
-    EXPECT_EQ(activeWindow(desktop, desktop, tessera, std::nullopt), std::nullopt);
-    desktop.setFrontmostApplication(std::nullopt);
-    EXPECT_EQ(activeWindow(desktop, desktop, tessera, viewer), std::nullopt);
-}
-
-using namespace tessera;
-using placementtest::sameFrame;
-using placementtest::zone;
-
-namespace {
 constexpr ProcessId tesseraProcess = 42;
 constexpr ProcessId editor = 501;
+constexpr ProcessId viewer = 502;
 
-class WindowCommandsTest : public ::testing::Test {
+// The mover on a simulated desktop: side by side displays unless a test arranges others.
+class MoverTest : public ::testing::Test {
 protected:
     void SetUp() override { arrange(simscreens::sideBySide()); }
 
@@ -262,8 +107,11 @@ protected:
         desktop.emplace(std::move(screens));
         mover.emplace(*desktop, *desktop, desktop->displays(), defaults);
         desktop->addApplication(editor, "com.example.editor", "Editor");
+        desktop->addApplication(viewer, "com.example.viewer", "Viewer");
         desktop->setFrontmostApplication(editor);
     }
+    // The 1000 × 825 display of `primaryFrame`, with its 25-point menu bar.
+    void arrangeSquare() { arrange({simscreens::display(primaryFrame, "Square", 1, 25, 0)}); }
 
     SystemDisplay screen(std::size_t index) const {
         return desktop->displays().screens().at(index);
@@ -278,13 +126,9 @@ protected:
         return layout;
     }
 
-    AccessibilityElement window(const Rect& frame, SimWindowOptions options = {}) {
-        return desktop->addWindow(editor, frame, std::move(options));
-    }
-    static SimWindowOptions unreadable() {
-        SimWindowOptions options;
-        options.faults.failFrameReads = true;
-        return options;
+    AccessibilityElement window(const Rect& frame, SimWindowOptions options = {},
+                                ProcessId process = editor) {
+        return desktop->addWindow(process, frame, std::move(options));
     }
     Rect frameOf(const Zone& z, std::size_t index) const {
         return mover->zoneWindowFrame(z, screen(index));
@@ -314,11 +158,133 @@ protected:
 
     const Zone leftHalf = zone(0, 0, 0.5, 1, "Left");
     const Zone rightHalf = zone(0.5, 0, 0.5, 1, "Right");
+    // On the square display.
+    const Rect leftFrame{0, 25, 500, 800};
+    const Rect rightFrame{500, 25, 500, 800};
     const Rect start{100, 125, 400, 300};
 };
 } // namespace
 
-TEST_F(WindowCommandsTest, FillScreenFillsTheFreeAreaAndASecondOneGivesTheFrameBack) {
+TEST_F(MoverTest, PlacingRaisesSetsTheFrameAndKeepsTheFrameFromBeforeTheFirstZone) {
+    arrangeSquare();
+    const auto w = window(start);
+    desktop->clearCalls();
+    EXPECT_TRUE(mover->placeInZone(w, leftHalf, screen(0)));
+    EXPECT_EQ(desktop->writeNames(w), (Names{"AXRaise", "AXPosition", "AXSize", "AXPosition"}));
+    EXPECT_EQ(mover->placements().at(w), (Placement{leftHalf.id, screenID(0), leftFrame, start}));
+    mover->placeInZone(w, rightHalf, screen(0));
+    EXPECT_EQ(mover->placements().at(w), (Placement{rightHalf.id, screenID(0), rightFrame, start}));
+
+    // Nudged within the tolerance: still in its zone.
+    desktop->setFrame(w, {511, 14, 523, 777});
+    mover->placeInZone(w, leftHalf, screen(0));
+    EXPECT_EQ(mover->placements().at(w).original, start);
+    // Moved away by hand: that frame is what the window goes back to from now on.
+    const Rect byHand{300, 300, 400, 300};
+    desktop->setFrame(w, byHand);
+    EXPECT_EQ(mover->placementFor(w, byHand), std::nullopt);
+    mover->placeInZone(w, rightHalf, screen(0));
+    EXPECT_EQ(mover->placements().at(w).original, byHand);
+    EXPECT_EQ(mover->placements().size(), 1u);
+    EXPECT_EQ(desktop->beepCount(), 0u);
+}
+
+// The table of placements must not grow with every window ever placed, nor forget live ones.
+TEST_F(MoverTest, PruningAboveFortyEightEntriesDropsOnlyWindowsThatAreGone) {
+    arrangeSquare();
+    std::vector<AccessibilityElement> placed;
+    for (int i = 0; i < 46; ++i) {
+        placed.push_back(window({10.0 * i, 100, 300, 200}, {}, i < 3 ? viewer : editor));
+        mover->placeInZone(placed.back(), leftHalf, screen(0));
+    }
+    desktop->closeWindow(placed[3]);
+    for (int i = 0; i < 3; ++i) {
+        mover->placeInZone(window(start), leftHalf, screen(0));
+    }
+    ASSERT_EQ(mover->placements().size(), 49u) << "up to 48 entries nothing is pruned";
+    // Ten gone: seven closed, three with their application.
+    for (std::size_t i = 4; i < 11; ++i) {
+        desktop->closeWindow(placed[i]);
+    }
+    desktop->quitApplication(viewer);
+    mover->placeInZone(window(start), leftHalf, screen(0));
+    EXPECT_EQ(mover->placements().size(), 39u);
+    EXPECT_FALSE(mover->placements().contains(placed[0]));
+    EXPECT_TRUE(mover->placements().contains(placed[11]));
+    for (int i = 0; i < 11; ++i) {
+        mover->placeInZone(window({10.0 * i, 300, 300, 200}), leftHalf, screen(0));
+    }
+    EXPECT_EQ(mover->placements().size(), 50u) << "live windows stay";
+}
+
+TEST_F(MoverTest, DraggedOutOfItsZoneAWindowGetsItsSizeBackOnceAndOnlyFromItsZone) {
+    arrangeSquare();
+    const auto w = window(start);
+    mover->placeInZone(w, leftHalf, screen(0));
+    desktop->clearCalls();
+    EXPECT_TRUE(mover->restoreSizeAfterDragOut(w, leftFrame));
+    EXPECT_EQ(desktop->writeNames(w), Names{"AXSize"});
+    // The position stays, so the window remains under the pointer.
+    EXPECT_EQ(desktop->frame(w), Rect(0, 25, 400, 300));
+    EXPECT_TRUE(mover->placements().empty());
+    EXPECT_FALSE(mover->restoreSizeAfterDragOut(w, Rect(0, 25, 400, 300)));
+
+    // Every other path forgets the placement and writes nothing: never placed, no frame from
+    // the start of the drag, out of its zone before the drag, or already of its original size.
+    const auto fitting = window({50, 60, 500, 800});
+    mover->placeInZone(fitting, leftHalf, screen(0));
+    struct Case {
+        const char* what;
+        AccessibilityElement window;
+        std::optional<Rect> dragStart;
+    };
+    const Case cases[] = {
+        {"never placed", window(start), start},
+        {"no start frame", w, std::nullopt},
+        {"out before the drag", w, Rect(300, 300, 500, 800)},
+        {"original size", fitting, leftFrame},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.window == w) {
+            mover->placeInZone(w, leftHalf, screen(0));
+        }
+        desktop->clearCalls();
+        EXPECT_FALSE(mover->restoreSizeAfterDragOut(c.window, c.dragStart));
+        EXPECT_FALSE(mover->placements().contains(c.window));
+        EXPECT_EQ(desktop->count(SimCallKind::setAttribute), 0u);
+    }
+
+    EXPECT_TRUE(mover->placements().empty());
+}
+
+TEST_F(MoverTest, TheActiveWindowIsTheFocusedThenTheMainThenTheFirstOne) {
+    const auto back = window(start);
+    const auto front = window({200, 200, 300, 200});
+    desktop->setFocusedWindow(editor, back);
+    EXPECT_EQ(activeWindow(*desktop, *desktop, 42, std::nullopt), back);
+    desktop->setFocusedWindow(editor, std::nullopt);
+    desktop->setMainWindow(editor, back); // not the first listed window, which is the front one
+    EXPECT_EQ(activeWindowOfApplication(*desktop, editor), back);
+    desktop->setMainWindow(editor, std::nullopt);
+    desktop->setWindowsAttribute(editor, std::vector<AccessibilityElement>{back, front});
+    EXPECT_EQ(activeWindowOfApplication(*desktop, editor), back);
+    desktop->setWindowsAttribute(editor, std::vector<AccessibilityElement>{});
+    EXPECT_EQ(activeWindowOfApplication(*desktop, editor), std::nullopt);
+
+    // With Tessera in front, the window comes from the application the user came from.
+    desktop->setWindowsAttribute(editor, std::nullopt);
+    desktop->addApplication(tesseraProcess, "com.example.tessera", "Tessera");
+    window({0, 0, 200, 200}, {}, tesseraProcess);
+    const auto viewed = window({10, 10, 300, 300}, {}, viewer);
+    desktop->setFrontmostApplication(tesseraProcess);
+    EXPECT_EQ(activeWindow(*desktop, *desktop, tesseraProcess, viewer), viewed);
+    EXPECT_EQ(activeWindow(*desktop, *desktop, tesseraProcess, std::nullopt), std::nullopt);
+    desktop->setFrontmostApplication(std::nullopt);
+    EXPECT_EQ(activeWindow(*desktop, *desktop, tesseraProcess, viewer), std::nullopt);
+}
+
+TEST_F(MoverTest, FillScreenFillsTheFreeAreaAndASecondOneGivesTheFrameBack) {
     defaults.set(prefs::windowGap, 10.0);
     const auto w = window(start);
     EXPECT_TRUE(fill());
@@ -366,7 +332,7 @@ TEST_F(WindowCommandsTest, FillScreenFillsTheFreeAreaAndASecondOneGivesTheFrameB
     EXPECT_EQ(mover->placements().count(late), 0u);
 }
 
-TEST_F(WindowCommandsTest, FillScreenLeavesFullScreenAndActsOnThePreferredApplication) {
+TEST_F(MoverTest, FillScreenLeavesFullScreenAndActsOnThePreferredApplication) {
     SimWindowOptions full;
     full.fullScreen = true;
     const auto w = window(start, full);
@@ -381,7 +347,7 @@ TEST_F(WindowCommandsTest, FillScreenLeavesFullScreenAndActsOnThePreferredApplic
     EXPECT_TRUE(desktop->isFullScreen(stubborn));
 }
 
-TEST_F(WindowCommandsTest, NeighbourMoveCrossesDisplaysAndBeepsAtTheEnd) {
+TEST_F(MoverTest, NeighbourMoveCrossesDisplaysAndBeepsAtTheEnd) {
     show(0, {leftHalf, rightHalf});
     show(1, {leftHalf, rightHalf});
     const auto w = window(start);
@@ -413,15 +379,16 @@ TEST_F(WindowCommandsTest, NeighbourMoveCrossesDisplaysAndBeepsAtTheEnd) {
     EXPECT_EQ(displayOf(u), screenID(1));
 
     // Silent without a window's frame.
-    const auto lost = window(start, unreadable());
+    const auto lost =
+        window(start, SimWindowOptions{}.withFaults(SimWindowFaults{}.failingFrameReads()));
     desktop->clearCalls();
     EXPECT_FALSE(move(ZoneDirection::right));
     EXPECT_TRUE(desktop->writeNames(lost).empty());
     EXPECT_EQ(desktop->beepCount(), 0u);
 }
 
-TEST_F(WindowCommandsTest, NeighbourMoveWeighsTheSidewaysOffsetDoubleAndTiesGoToTheEarlierZone) {
-    arrange({simscreens::display({0, 0, 1000, 825}, "Square", 1, 25, 0)});
+TEST_F(MoverTest, NeighbourMoveWeighsTheSidewaysOffsetDoubleAndTiesGoToTheEarlierZone) {
+    arrangeSquare();
     // Equally far up; 30 points to the side (listed first) against 10.
     const auto thirtyOff = zone(0.48, 0, 0.1, 0.25, "Thirty");
     const auto tenOff = zone(0.46, 0, 0.1, 0.25, "Ten");
@@ -454,8 +421,8 @@ TEST_F(WindowCommandsTest, NeighbourMoveWeighsTheSidewaysOffsetDoubleAndTiesGoTo
     EXPECT_EQ(zoneOf(v), rightOf.id);
 }
 
-TEST_F(WindowCommandsTest, NeighbourMoveNeedsTravelAndNeverOffersTheZoneTheWindowIsIn) {
-    arrange({simscreens::display({0, 0, 1000, 825}, "Square", 1, 25, 0)});
+TEST_F(MoverTest, NeighbourMoveNeedsTravelAndNeverOffersTheZoneTheWindowIsIn) {
+    arrangeSquare();
     const auto layout = show(0, {zone(0, 0, 1, 1)});
     // The whole free area (0, 25, 1000, 800) has its centre at (500, 425): 4 points is too few.
     const auto w = window({396, 325, 200, 200});
@@ -478,15 +445,14 @@ TEST_F(WindowCommandsTest, NeighbourMoveNeedsTravelAndNeverOffersTheZoneTheWindo
     // and it is skipped all the same.
     const auto narrow = zone(0, 0, 0.25, 1, "Narrow");
     store.upsert(Layout{layout.id, layout.name, {narrow}});
-    SimWindowOptions wide;
-    wide.faults.minimumSize = Size{400, 100};
-    const auto v = window(start, wide);
+    const auto v =
+        window(start, SimWindowOptions{}.withFaults(SimWindowFaults{}.withMinimumSize({400, 100})));
     mover->placeInZone(v, narrow, screen(0));
     ASSERT_EQ(desktop->frame(v), Rect(0, 25, 400, 800));
     EXPECT_FALSE(move(ZoneDirection::left));
 }
 
-TEST_F(WindowCommandsTest, DisplayMoveGoesLeftToRightBottomFirstAndWrapsAround) {
+TEST_F(MoverTest, DisplayMoveGoesLeftToRightBottomFirstAndWrapsAround) {
     // Listed centre (primary), right, left.
     arrange({simscreens::display({0, 0, 1920, 1080}, "Centre", 1, 25, 0),
              simscreens::display({1920, 0, 1920, 1080}, "Right", 1, 0, 0),
@@ -508,7 +474,7 @@ TEST_F(WindowCommandsTest, DisplayMoveGoesLeftToRightBottomFirstAndWrapsAround) 
     EXPECT_EQ(desktop->beepCount(), 0u);
 }
 
-TEST_F(WindowCommandsTest, DisplayMoveTakesTheMostSimilarZoneAndKeepsAFilledWindowFilled) {
+TEST_F(MoverTest, DisplayMoveTakesTheMostSimilarZoneAndKeepsAFilledWindowFilled) {
     show(0, {leftHalf, rightHalf});
     const auto leftThird = zone(0, 0, 1.0 / 3, 1, "Left third");
     show(1, {zone(2.0 / 3, 0, 1.0 / 3, 1), zone(1.0 / 3, 0, 1.0 / 3, 1), leftThird});
@@ -529,7 +495,7 @@ TEST_F(WindowCommandsTest, DisplayMoveTakesTheMostSimilarZoneAndKeepsAFilledWind
     EXPECT_EQ(desktop->frame(w), start);
 }
 
-TEST_F(WindowCommandsTest, DisplayMoveWithoutAZoneKeepsSizeAndRelativePosition) {
+TEST_F(MoverTest, DisplayMoveWithoutAZoneKeepsSizeAndRelativePosition) {
     // 800 × 600 at 100 points from the left and top of the built-in free area
     // (0, 25, 1440, 875), towards the external one (1440, -180, 1920, 1010).
     const auto w = window({100, 125, 800, 600});

@@ -1,3 +1,4 @@
+#include "PlacementTestSupport.h"
 #include "TempDir.h"
 #include "core/app/Preferences.h"
 #include "core/drag/DragOverlayController.h"
@@ -18,13 +19,10 @@
 
 using namespace tessera;
 using Call = SimOverlaySurfaceRecord::Call;
+using placementtest::zone;
 
 namespace {
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-
-Zone zone(const std::string& name, double x, double y, double width, double height) {
-    return Zone{Uuid::random(), name, x, y, width, height, std::nullopt};
-}
 
 Point centre(const Rect& r) {
     return {r.minX() + r.width() / 2, r.minY() + r.height() / 2};
@@ -84,8 +82,8 @@ TEST(CardGeometry, RoundedCardHoldsMinimumEdgesButNotMaximumEdgesNorCutCorners) 
 TEST(CardGeometry, HitTestPicksTheSmallestCardAndOfEqualOnesTheEarlierZone) {
     const Rect visible{0, 0, 1440, 875};
     const auto cardCentre = [&](const Zone& z) { return centre(zoneRect(z, visible)); };
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
-    const Zone middle = zone("Middle", 0.45, 0.45, 0.1, 0.1);
+    const Zone whole = zone(0, 0, 1, 1, "Whole");
+    const Zone middle = zone(0.45, 0.45, 0.1, 0.1, "Middle");
     EXPECT_EQ(cardHitTest({whole, middle}, visible, cardCentre(middle), 100), middle);
     EXPECT_EQ(cardHitTest({middle, whole}, visible, cardCentre(middle), 100), middle);
     // Just right of the small card, still on the large one.
@@ -93,20 +91,20 @@ TEST(CardGeometry, HitTestPicksTheSmallestCardAndOfEqualOnesTheEarlierZone) {
                           cardCentre(middle).y};
     EXPECT_EQ(cardHitTest({whole, middle}, visible, pastSmall, 100), whole);
 
-    const Zone first = zone("First", 0.25, 0.25, 0.5, 0.5);
-    const Zone second = zone("Second", 0.25, 0.25, 0.5, 0.5);
+    const Zone first = zone(0.25, 0.25, 0.5, 0.5, "First");
+    const Zone second = zone(0.25, 0.25, 0.5, 0.5, "Second");
     EXPECT_EQ(cardHitTest({first, second}, visible, cardCentre(first), 100), first);
     EXPECT_EQ(cardHitTest({second, first}, visible, cardCentre(first), 100), second);
 
     // Inside the zone but off its card is no target; a zone that is not a number hides nothing.
-    const Zone left = zone("Left", 0, 0, 0.5, 1);
+    const Zone left = zone(0, 0, 0.5, 1, "Left");
     const Rect z = zoneRect(left, visible);
     EXPECT_EQ(cardHitTest({left}, visible, {z.minX() + 5, z.minY() + 5}, 100), std::nullopt);
-    EXPECT_EQ(cardHitTest({zone("Broken", nan, 0, 0.5, 1), left}, visible, cardCentre(left), 100),
+    EXPECT_EQ(cardHitTest({zone(nan, 0, 0.5, 1, "Broken"), left}, visible, cardCentre(left), 100),
               left);
 
     // A zone of no size is hit on the 48 × 32 card the overlay draws for it.
-    const Zone dot = zone("Dot", 0.5, 0.5, 0, 0);
+    const Zone dot = zone(0.5, 0.5, 0, 0, "Dot");
     const Point p = cardCentre(dot);
     EXPECT_EQ(cardHitTest({dot}, visible, {p.x + 23, p.y}, 100), dot);
     EXPECT_EQ(cardHitTest({dot}, visible, {p.x + 24, p.y}, 100), std::nullopt);
@@ -170,12 +168,12 @@ protected:
 
     const SystemDisplay builtIn = simscreens::sideBySide()[0];
     const SystemDisplay external = simscreens::sideBySide()[1];
+    const Zone whole = zone(0, 0, 1, 1, "Whole");
 };
 
 TEST_F(OverlayControllerTest, DropTargetIsTheDisplayAndCardUnderThePointShownOrNot) {
-    const Zone right = zone("Right", 0.5, 0, 0.5, 1);
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
-    assign(builtIn, {zone("Left", 0, 0, 0.5, 1), right});
+    const Zone right = zone(0.5, 0, 0.5, 1, "Right");
+    assign(builtIn, {zone(0, 0, 0.5, 1, "Left"), right});
     assign(external, {whole});
     EXPECT_FALSE(controller->isVisible());
     const Point onBuiltIn = cardCentreOf(builtIn, right);
@@ -198,18 +196,28 @@ TEST_F(OverlayControllerTest, DropTargetIsTheDisplayAndCardUnderThePointShownOrN
 
     // A zone of no size on the outer right edge: its card overhangs the arrangement, but only
     // points within 2 of the display count.
-    const Zone edge = zone("Edge", 1, 0.5, 0, 0);
+    const Zone edge = zone(1, 0.5, 0, 0, "Edge");
     assign(external, {edge});
     const Point c = cardCentreOf(external, edge);
     EXPECT_EQ(dropAt({c.x + 1.5, c.y}), (DropTarget{external, edge}));
     EXPECT_EQ(dropAt({c.x + 2, c.y}), std::nullopt);
 
+    // Displays left of and above the primary.
+    for (const auto& arrangement : {simscreens::negativeOrigin(), simscreens::stacked()}) {
+        displays.setScreens(arrangement);
+        const SystemDisplay& other = arrangement[1];
+        const Zone top = zone(0, 0, 1, 0.5, "Top");
+        assign(other, {top});
+        const Point p = cardCentreOf(other, top);
+        EXPECT_EQ(dropAt(p), (DropTarget{other, top})) << other.frame.minX();
+        // A display above the primary lies at negative top-left y.
+        EXPECT_LT(other.frame.minY() > 0 ? p.y : p.x, 0);
+    }
     displays.setScreens({});
     EXPECT_EQ(dropAt({100, 100}), std::nullopt);
 }
 
 TEST_F(OverlayControllerTest, ShowFadesInAfterAFrameAndOnlyTheLastHideOrdersOutLater) {
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
     assign(builtIn, {whole});
     controller->show(store, whole.id);
     EXPECT_TRUE(controller->isVisible());
@@ -249,33 +257,8 @@ TEST_F(OverlayControllerTest, ShowFadesInAfterAFrameAndOnlyTheLastHideOrdersOutL
     scheduler.advance(0.16);
     EXPECT_EQ(factory.onScreenCount(), 0u);
     EXPECT_EQ(recordOf(builtIn).count(Call::orderOut), 2u);
-}
 
-} // namespace
-
-using namespace tessera;
-
-namespace {
-OverlayZoneModel zoneModel(const std::string& name, const Rect& normalized) {
-    return {Uuid::random(), name, normalized};
-}
-
-TEST_F(OverlayControllerTest, DropTargetOnDisplaysLeftOfAndAboveThePrimary) {
-    for (const auto& arrangement : {simscreens::negativeOrigin(), simscreens::stacked()}) {
-        displays.setScreens(arrangement);
-        const SystemDisplay& other = arrangement[1];
-        const Zone top = zone("Top", 0, 0, 1, 0.5);
-        assign(other, {top});
-        const Point p = cardCentreOf(other, top);
-        EXPECT_EQ(dropAt(p), (DropTarget{other, top})) << other.frame.minX();
-        // A display above the primary lies at negative top-left y.
-        EXPECT_LT(other.frame.minY() > 0 ? p.y : p.x, 0);
-    }
-}
-
-TEST_F(OverlayControllerTest, ADestroyedControllerLeavesItsPendingJobsUnrun) {
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
-    assign(builtIn, {whole});
+    // A destroyed controller leaves its pending jobs unrun.
     controller->show(store, whole.id);
     const auto state = surfaceOf(builtIn).state;
     const auto& record = recordOf(builtIn);
@@ -298,8 +281,11 @@ TEST_F(OverlayControllerTest, ADestroyedControllerLeavesItsPendingJobsUnrun) {
     EXPECT_EQ(scheduler.pendingCount(), 0u);
 }
 
+OverlayZoneModel zoneModel(const std::string& name, const Rect& normalized) {
+    return {Uuid::random(), name, normalized};
+}
+
 TEST_F(OverlayControllerTest, PanelsAreMadeOnceAndGetNewModelsOnlyWhenTheyDiffer) {
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
     const Layout layout = assign(builtIn, {whole});
     // Prepared at start-up: made with their displays' zones but left off screen.
     controller->prepare(store);
@@ -359,7 +345,6 @@ TEST_F(OverlayControllerTest, DisplaysSharingAnIdentifierEachGetTheirOwnPanel) {
     const SystemDisplay right = simscreens::display({2560, 0, 2560, 1440}, "Studio", 2, 25, 0);
     ASSERT_EQ(makeScreenInfo(left).id, makeScreenInfo(right).id);
     displays.setScreens({left, right});
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
     assign(left, {whole}); // the assignment key is shared too: both show this layout
 
     controller->show(store, std::nullopt);
@@ -390,9 +375,9 @@ TEST_F(OverlayControllerTest, ZoneModelsAreInDrawingOrderWithDisplayNames) {
     controller =
         std::make_unique<DragOverlayController>(displays, scheduler, russian, defaults, factory);
     store.assign(halfStackLayoutID(), makeScreenInfo(builtIn));
-    const Zone small = zone("Mine", 0.75, 0.75, 0.25, 0.25);
-    const Zone large = zone("", 0, 0, 0.5, 0.5);
-    const Zone smallToo = zone("Mine too", 0.5, 0.75, 0.25, 0.25);
+    const Zone small = zone(0.75, 0.75, 0.25, 0.25, "Mine");
+    const Zone large = zone(0, 0, 0.5, 0.5, "");
+    const Zone smallToo = zone(0.5, 0.75, 0.25, 0.25, "Mine too");
     assign(external, {small, large, smallToo});
 
     controller->show(store, std::nullopt);
@@ -421,7 +406,6 @@ TEST_F(OverlayControllerTest, HoverReachesEveryDisplayWhileShownAndOnlyWhenItCha
         }
         return total;
     };
-    const Zone whole = zone("Whole", 0, 0, 1, 1);
     assign(builtIn, {whole});
     controller->setHoveredID(whole.id); // before any surface exists
     controller->show(store, whole.id);

@@ -3,58 +3,26 @@
 #include "core/app/PreferenceMigration.h"
 #include "core/app/Preferences.h"
 #include "core/app/PropertyList.h"
-#include "core/model/Files.h"
 #include "platform/sim/SimDefaults.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <limits>
-#include <optional>
-#include <sstream>
-#include <string>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
-#include <vector>
 
 using namespace tessera;
+using ::testing::HasSubstr;
 namespace fs = std::filesystem;
+using test::readTestFile;
+using test::writeTestFile;
 
 namespace {
 class PlistDefaultsTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(file, fs::perms::owner_all, ec);
-    }
-
     PlistDefaults open(const fs::path& path) { return PlistDefaults(path, &diagnostics); }
     PlistDefaults open() { return open(file); }
-
-    void writeRaw(const fs::path& path, std::string_view bytes) {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-
-    static std::string contents(const fs::path& path) {
-        return readWholeFile(path, nullptr).value_or("<missing>");
-    }
-
-    std::vector<fs::path> copiesBeside(const fs::path& path) const {
-        std::vector<fs::path> copies;
-        for (const auto& entry : fs::directory_iterator(path.parent_path())) {
-            if (entry.path().filename().string().starts_with(path.filename().string() +
-                                                             ".unreadable-")) {
-                copies.push_back(entry.path());
-            }
-        }
-        return copies;
-    }
 
     test::TempDir temp{"tessera-plist"};
     fs::path dir = temp.path();
@@ -110,9 +78,15 @@ TEST_F(PlistDefaultsTest, EveryTypeSurvivesTheFileExactly) {
     EXPECT_EQ(reopened.persistentDomain(), everyType());
     EXPECT_TRUE(reopened.foreignKeys().empty());
     EXPECT_EQ(diagnostics.str(), "");
-    const auto text = contents(file);
-    EXPECT_NE(text.find("<key>wholeReal</key>\n\t<real>1</real>"), std::string::npos) << text;
-    EXPECT_NE(text.find("<key>negative</key>\n\t<integer>-42</integer>"), std::string::npos);
+    const auto text = readTestFile(file);
+    EXPECT_THAT(text, HasSubstr("<key>wholeReal</key>\n\t<real>1</real>"));
+    EXPECT_THAT(text, HasSubstr("<key>negative</key>\n\t<integer>-42</integer>"));
+
+    // A NUL can't be stored, and nothing is written.
+    fs::remove(file);
+    EXPECT_FALSE(open().set("k", std::string("a\0b", 3)));
+    EXPECT_FALSE(open().set(std::string("k\0", 2), true));
+    EXPECT_FALSE(fs::exists(file));
 }
 
 // Each change reads what another process saved meanwhile, so neither overwrites the other.
@@ -141,7 +115,7 @@ TEST_F(PlistDefaultsTest, ChangesPersistBesideThoseOfAnotherProcess) {
 }
 
 TEST_F(PlistDefaultsTest, APropertyListWrittenByAnotherToolReads) {
-    writeRaw(file, R"(<?xml version="1.0" encoding="UTF-8"?>
+    writeTestFile(file, R"(<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
 <plist version="1.0">
 <!-- written by hand -->
@@ -182,7 +156,7 @@ TEST_F(PlistDefaultsTest, APropertyListWrittenByAnotherToolReads) {
 }
 
 TEST_F(PlistDefaultsTest, ValuesOfOtherTypesAreSkippedButSurviveRewrites) {
-    writeRaw(file, R"(<plist version="1.0"><dict>
+    writeTestFile(file, R"(<plist version="1.0"><dict>
 <key>when</key><date>2024-05-01T10:00:00Z</date>
 <key>nested</key><dict><key>inner</key><array><integer>7</integer></array></dict>
 <key>mixed</key><array><string>a</string><true/></array>
@@ -199,10 +173,10 @@ TEST_F(PlistDefaultsTest, ValuesOfOtherTypesAreSkippedButSurviveRewrites) {
     ASSERT_TRUE(defaults.set("windowGap", 6.0));
     ASSERT_TRUE(defaults.set("snapOnDrag", false)) << "a value of our own replaces a foreign one";
     ASSERT_TRUE(defaults.remove("mixed"));
-    const auto text = contents(file);
-    EXPECT_NE(text.find("<date>2024-05-01T10:00:00Z</date>"), std::string::npos) << text;
-    EXPECT_NE(text.find("<integer>18446744073709551615</integer>"), std::string::npos) << text;
-    EXPECT_NE(text.find("<key>inner</key>"), std::string::npos) << text;
+    const auto text = readTestFile(file);
+    EXPECT_THAT(text, HasSubstr("<date>2024-05-01T10:00:00Z</date>"));
+    EXPECT_THAT(text, HasSubstr("<integer>18446744073709551615</integer>"));
+    EXPECT_THAT(text, HasSubstr("<key>inner</key>"));
     EXPECT_EQ(text.find("2020-01-01"), std::string::npos) << text;
 
     const auto reopened = open();
@@ -223,57 +197,49 @@ TEST_F(PlistDefaultsTest, AnUnreadableFileIsKeptAsideAndTreatedAsEmpty) {
     for (const auto& [what, bytes] : damaged) {
         SCOPED_TRACE(what);
         fs::remove_all(dir / "Tessera");
-        writeRaw(file, bytes);
+        writeTestFile(file, bytes);
         diagnostics.str("");
 
         auto defaults = open();
         EXPECT_TRUE(defaults.persistentDomain().empty());
         EXPECT_FALSE(defaults.loadError().empty());
         ASSERT_TRUE(defaults.keptCopy().has_value());
-        EXPECT_EQ(contents(*defaults.keptCopy()), bytes);
-        EXPECT_NE(diagnostics.str().find(defaults.keptCopy()->string()), std::string::npos);
+        EXPECT_EQ(readTestFile(*defaults.keptCopy()), bytes);
+        EXPECT_THAT(diagnostics.str(), HasSubstr(defaults.keptCopy()->string()));
 
         // Opening it again before anything was written keeps no second copy of the same bytes.
         EXPECT_EQ(open().keptCopy(), defaults.keptCopy());
-        EXPECT_EQ(copiesBeside(file).size(), 1u);
+        EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 2);
 
         ASSERT_TRUE(defaults.set("tightEdges", true)) << defaults.lastError();
         EXPECT_EQ(open().persistentDomain(), (DefaultsDomain{{"tightEdges", true}}));
-        EXPECT_EQ(contents(*defaults.keptCopy()), bytes);
+        EXPECT_EQ(readTestFile(*defaults.keptCopy()), bytes);
     }
 }
 
-TEST_F(PlistDefaultsTest, AFileThatCannotBeCopiedIsNeverOverwritten) {
-    // The copy's name adds about thirty characters, beyond what a file name may hold.
+// A file that can't be kept as a copy (its copy's name would add about thirty characters beyond
+// what a file name may hold) or can't be read is never overwritten.
+TEST_F(PlistDefaultsTest, AFileThatCannotBeCopiedOrReadIsNeverOverwritten) {
     const auto longName = dir / (std::string(240, 'p') + ".plist");
-    writeRaw(longName, "damaged");
+    writeTestFile(longName, "damaged");
     auto defaults = open(longName);
     EXPECT_FALSE(defaults.keptCopy().has_value());
-    EXPECT_NE(diagnostics.str().find("no copy"), std::string::npos) << diagnostics.str();
-
+    EXPECT_THAT(diagnostics.str(), HasSubstr("no copy"));
     EXPECT_FALSE(defaults.set("windowGap", 2.0));
-    EXPECT_NE(defaults.lastError().find(longName.string()), std::string::npos);
-    EXPECT_NE(defaults.lastError().find("untouched"), std::string::npos) << defaults.lastError();
-    EXPECT_EQ(contents(longName), "damaged");
-}
+    EXPECT_THAT(defaults.lastError(), HasSubstr(longName.string()));
+    EXPECT_THAT(defaults.lastError(), HasSubstr("untouched"));
+    EXPECT_EQ(readTestFile(longName), "damaged");
 
-TEST_F(PlistDefaultsTest, AFileWithoutReadPermissionIsLeftAlone) {
     if (::geteuid() == 0) {
-        GTEST_SKIP() << "permissions do not stop the superuser";
+        return; // permissions do not stop the superuser
     }
-    writeRaw(file, "<plist><dict/></plist>");
+    writeTestFile(file, "<plist><dict/></plist>");
     fs::permissions(file, fs::perms::none);
-    auto defaults = open();
-    EXPECT_FALSE(defaults.loadError().empty());
-    EXPECT_FALSE(defaults.set("windowGap", 2.0));
+    auto unreadable = open();
+    EXPECT_FALSE(unreadable.loadError().empty());
+    EXPECT_FALSE(unreadable.set("windowGap", 2.0));
     fs::permissions(file, fs::perms::owner_all);
-    EXPECT_EQ(contents(file), "<plist><dict/></plist>");
-}
-
-TEST_F(PlistDefaultsTest, AValueAPropertyListCantHoldIsRefused) {
-    EXPECT_FALSE(open().set("k", std::string("a\0b", 3)));
-    EXPECT_FALSE(open().set(std::string("k\0", 2), true));
-    EXPECT_FALSE(fs::exists(file)) << "a NUL can't be stored, and nothing is written";
+    EXPECT_EQ(readTestFile(file), "<plist><dict/></plist>");
 }
 
 TEST_F(PlistDefaultsTest, TheReaderSurvivesHostileInput) {
@@ -283,7 +249,7 @@ TEST_F(PlistDefaultsTest, TheReaderSurvivesHostileInput) {
         return !decodePreferences(bytes, &error).has_value() && !error.empty();
     };
     EXPECT_TRUE(refused(nested(200'000, "<dict><key>k</key>", "</dict>")));
-    EXPECT_NE(error.find("deep"), std::string::npos) << error;
+    EXPECT_THAT(error, HasSubstr("deep"));
     // Closing tags that the parser would skip must not hide the depth.
     EXPECT_TRUE(refused(nested(200'000, "<array><!--</array>-->", "</array>")));
     EXPECT_TRUE(refused(nested(200'000, "<array a=\"</array>\">", "</array>")));
@@ -292,13 +258,10 @@ TEST_F(PlistDefaultsTest, TheReaderSurvivesHostileInput) {
     EXPECT_TRUE(refused(std::string(64 * 1024 * 1024, ' ')));
     const char nulInText[] = "<plist><dict><key>a</key><string>x\0yz</string></dict></plist>";
     EXPECT_TRUE(refused(std::string(nulInText, sizeof nulInText - 1)));
-    EXPECT_NE(error.find("NUL"), std::string::npos) << error;
+    EXPECT_THAT(error, HasSubstr("NUL"));
     // Nesting well within reason is kept, as a value of a foreign type.
     ASSERT_TRUE(decodePreferencesDocument(nested(60, "<array>", "</array>"), &error)) << error;
 }
-
-using namespace tessera;
-namespace fs = std::filesystem;
 
 namespace {
 // Writes binary property lists object by object, so tests can build what no well-behaved
@@ -327,12 +290,10 @@ public:
     // Objects may refer to indexes not added yet (nextIndex() gives the coming one).
     Index array(std::vector<Index> items) { return add({0xA, std::move(items), {}}); }
     Index dict(const std::vector<std::pair<Index, Index>>& entries) {
-        Object object{0xD, {}, {}};
-        for (const auto& entry : entries) {
-            object.references.push_back(entry.first);
-        }
-        for (const auto& entry : entries) {
-            object.references.push_back(entry.second);
+        Object object{0xD, std::vector<Index>(2 * entries.size()), {}};
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            object.references[i] = entries[i].first;
+            object.references[entries.size() + i] = entries[i].second;
         }
         return add(std::move(object));
     }
@@ -436,28 +397,19 @@ Bytes bytesOf(std::string_view text) {
 // Preferences that remember the order of writes.
 class RecordingDefaults final : public Defaults {
 public:
-    explicit RecordingDefaults(DefaultsDomain persistent = {}) : inner_(std::move(persistent)) {}
-
     std::optional<DefaultsValue> object(std::string_view key) const override {
-        return inner_.object(key);
+        return inner.object(key);
     }
-    DefaultsDomain persistentDomain() const override { return inner_.persistentDomain(); }
+    DefaultsDomain persistentDomain() const override { return inner.persistentDomain(); }
     bool set(std::string_view key, DefaultsValue value) override {
         writes.emplace_back(key);
-        return inner_.set(key, std::move(value));
+        return inner.set(key, std::move(value));
     }
-    bool remove(std::string_view key) override {
-        writes.emplace_back("-" + std::string(key));
-        return inner_.remove(key);
-    }
-    void registerDefaults(const DefaultsDomain& defaults) override {
-        inner_.registerDefaults(defaults);
-    }
+    bool remove(std::string_view key) override { return inner.remove(key); }
+    void registerDefaults(const DefaultsDomain& values) override { inner.registerDefaults(values); }
 
+    SimDefaults inner;
     std::vector<std::string> writes;
-
-private:
-    SimDefaults inner_;
 };
 
 constexpr std::string_view bundleID = "com.example.tessera";
@@ -465,13 +417,17 @@ constexpr std::string_view bundleID = "com.example.tessera";
 class PreferenceMigrationTest : public ::testing::Test {
 protected:
     fs::path oldFile() const { return sandboxPreferencesFile(home.path(), bundleID); }
-    void writeOld(std::string_view bytes) const { test::writeTestFile(oldFile(), bytes); }
-    PreferenceMigrationReport migrate() {
+    PreferenceMigrationReport migrate(const std::optional<std::string>& oldBytes) {
+        defaults = RecordingDefaults();
+        std::error_code ignored;
+        fs::remove(oldFile(), ignored);
+        if (oldBytes) {
+            writeTestFile(oldFile(), *oldBytes);
+        }
         return migrateSandboxPreferences(defaults, home.path(), bundleID);
     }
     bool migratedFlag() const {
-        return defaults.persistentDomain().at(std::string(prefs::migratedFromSandbox)) ==
-               DefaultsValue(true);
+        return defaults.object(prefs::migratedFromSandbox) == DefaultsValue(true);
     }
 
     test::TempDir home{"tessera-migration"};
@@ -479,75 +435,33 @@ protected:
 };
 } // namespace
 
-TEST_F(PreferenceMigrationTest, ValuesAlreadySetWinAndTheRestIsCopied) {
-    EXPECT_EQ(sandboxPreferencesFile("/Users/ada", "com.example.tessera"),
-              fs::path("/Users/ada/Library/Containers/com.example.tessera/Data/Library/"
-                       "Preferences/com.example.tessera.plist"));
-    defaults = RecordingDefaults({{"windowGap", 4.0}, {"appearance", std::string("light")}});
-    BinaryPlistWriter old;
-    // A key given twice counts once, where it first stood, with the later value.
-    writeOld(old.write(old.dict({{"gridColumns", old.integer(8)},
-                                 {"windowGap", old.real(20)},
-                                 {"tightEdges", old.boolean(true)},
-                                 {"appearance", old.ascii("dark")},
-                                 {"gridColumns", old.integer(24)}})));
-
-    const auto report = migrate();
-    EXPECT_TRUE(report.ran);
-    EXPECT_EQ(report.copiedKeys, (std::vector<std::string>{"gridColumns", "tightEdges"}));
-    EXPECT_EQ(report.keptKeys, (std::vector<std::string>{"windowGap", "appearance"}));
-    EXPECT_EQ(defaults.persistentDomain(),
-              (DefaultsDomain{{"windowGap", 4.0},
-                              {"appearance", std::string("light")},
-                              {"tightEdges", true},
-                              {"gridColumns", std::int64_t{24}},
-                              {std::string(prefs::migratedFromSandbox), true}}));
-}
-
+// Set first, so that a migration cut short is never repeated over newer values.
 TEST_F(PreferenceMigrationTest, TheFlagIsSetBeforeAnythingElseWhateverTheOldFileIs) {
     const std::string flag(prefs::migratedFromSandbox);
     BinaryPlistWriter good;
+    // A key given twice counts once, where it first stood, with the later value.
+    const auto readable = good.write(good.dict({{"gridColumns", good.integer(8)},
+                                                {"tightEdges", good.boolean(true)},
+                                                {"gridColumns", good.integer(24)}}));
     const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
         {"missing", std::nullopt},
         {"garbage", std::string("\x01\x02 not a property list")},
-        {"truncated binary", good.write(good.dict({{"a", good.integer(1)}})).substr(0, 30)},
-        {"readable", good.write(good.dict({{"a", good.integer(1)}}))},
+        {"truncated binary", readable.substr(0, 30)},
+        {"readable", readable},
     };
     for (const auto& [name, bytes] : cases) {
         SCOPED_TRACE(name);
-        defaults = RecordingDefaults();
-        std::error_code ignored;
-        fs::remove(oldFile(), ignored);
-        if (bytes) {
-            writeOld(*bytes);
-        }
-        const auto report = migrate();
+        const auto report = migrate(bytes);
         EXPECT_TRUE(report.ran);
-        ASSERT_FALSE(defaults.writes.empty());
-        EXPECT_EQ(defaults.writes.front(), flag);
         EXPECT_TRUE(migratedFlag());
-        const bool readable = name == "readable";
-        EXPECT_EQ(defaults.writes.size(), readable ? 2U : 1U);
+        const bool isReadable = name == "readable";
+        EXPECT_EQ(defaults.writes,
+                  isReadable ? (std::vector<std::string>{flag, "gridColumns", "tightEdges"})
+                             : std::vector<std::string>{flag});
         // A missing file is the usual case and no problem; a damaged one says why.
-        EXPECT_EQ(report.problem.empty(), readable || name == "missing") << report.problem;
+        EXPECT_EQ(report.problem.empty(), isReadable || !bytes) << report.problem;
     }
-}
-
-TEST_F(PreferenceMigrationTest, RunsOnlyOnce) {
-    BinaryPlistWriter first;
-    writeOld(first.write(first.dict({{"windowGap", first.real(8)}})));
-    ASSERT_TRUE(migrate().ran);
-    ASSERT_TRUE(defaults.remove("windowGap"));
-    defaults.writes.clear();
-
-    BinaryPlistWriter second;
-    writeOld(second.write(second.dict({{"cardScale", second.real(140)}})));
-    const auto again = migrate();
-
-    EXPECT_FALSE(again.ran);
-    EXPECT_TRUE(defaults.writes.empty());
-    EXPECT_EQ(defaults.object("windowGap"), std::nullopt);
-    EXPECT_EQ(defaults.object("cardScale"), std::nullopt);
+    EXPECT_EQ(defaults.object("gridColumns"), DefaultsValue(std::int64_t{24}));
 }
 
 TEST_F(PreferenceMigrationTest, AFileOfThePlatformsEncoderCopiesEverySupportedTypeExactly) {
@@ -564,8 +478,7 @@ TEST_F(PreferenceMigrationTest, AFileOfThePlatformsEncoderCopiesEverySupportedTy
     };
     const std::vector<std::string> skipped = {"lastRun", "nested", "mixed", "huge"};
 
-    writeOld(encodedByAnotherTool());
-    const auto binary = migrate();
+    const auto binary = migrate(encodedByAnotherTool());
     EXPECT_EQ(defaults.persistentDomain(), expected);
     EXPECT_EQ(binary.skippedKeys, skipped);
     EXPECT_EQ(binary.copiedKeys,
@@ -575,61 +488,38 @@ TEST_F(PreferenceMigrationTest, AFileOfThePlatformsEncoderCopiesEverySupportedTy
 }
 
 TEST_F(PreferenceMigrationTest, AHostileOldFileMigratesNothing) {
-    const auto hostile = [this](const std::string& name, const std::string& bytes,
-                                std::string_view reason) {
+    // Arrays nested `levels` deep, each holding the next one `width` times, beside a good value.
+    const auto nested = [](int levels, std::size_t width) {
+        BinaryPlistWriter old;
+        auto inner = old.ascii("leaf");
+        for (int level = 0; level < levels; ++level) {
+            inner = old.array(std::vector(width, inner));
+        }
+        return old.write(old.dict({{"windowGap", old.real(2)}, {"nested", inner}}));
+    };
+    BinaryPlistWriter loop;
+    const auto self = loop.array({loop.nextIndex()});
+    BinaryPlistWriter nul;
+    const auto key = nul.utf16(std::u16string(u"window\0Gap", 10));
+    const std::vector<std::tuple<std::string, std::string, std::string>> cases{
+        // A few hundred bytes that would unfold into 2^40 nodes.
+        {"shared objects", nested(40, 2), "unfolds into more than"},
+        // Deep enough to overflow the stack of a recursive reader.
+        {"deep binary", nested(100'000, 1), "deep"},
+        {"self-reference", loop.write(loop.dict({{"loop", self}})), "contains itself"},
+        // libplist would end the process on reading this key back.
+        {"key holding NUL",
+         nul.write(nul.dict({{key, nul.real(2)}, {nul.ascii("cardScale"), nul.real(90)}})), "NUL"},
+        // Larger than any preferences file: refused before it is read at all.
+        {"too large", "bplist00" + std::string(maxPropertyListSize - 7, ' '), "larger than 32 MB"},
+    };
+    for (const auto& [name, bytes, reason] : cases) {
         SCOPED_TRACE(name);
-        defaults = RecordingDefaults();
-        writeOld(bytes);
-        const auto report = migrate();
+        const auto report = migrate(bytes);
         EXPECT_TRUE(migratedFlag());
         EXPECT_EQ(defaults.persistentDomain().size(), 1U);
         EXPECT_TRUE(report.copiedKeys.empty());
-        EXPECT_NE(report.problem.find(reason), std::string::npos) << report.problem;
-    };
-
-    // Arrays that each hold the next one twice: a few hundred bytes that would unfold into
-    // 2^40 nodes.
-    {
-        BinaryPlistWriter old;
-        auto inner = old.ascii("leaf");
-        for (int level = 0; level < 40; ++level) {
-            inner = old.array({inner, inner});
-        }
-        const auto top = old.dict({{"windowGap", old.real(2)}, {"bomb", inner}});
-        hostile("shared objects", old.write(top), "unfolds into more than");
-    }
-    // A chain of 100000 arrays, deep enough to overflow the stack of a recursive reader.
-    {
-        BinaryPlistWriter old;
-        auto inner = old.ascii("leaf");
-        for (int level = 0; level < 100'000; ++level) {
-            inner = old.array({inner});
-        }
-        hostile("deep binary", old.write(old.dict({{"deep", inner}})), "deep");
-    }
-    // An array that holds itself.
-    {
-        BinaryPlistWriter old;
-        const auto self = old.array({old.nextIndex()});
-        hostile("self-reference", old.write(old.dict({{"loop", self}})), "contains itself");
-    }
-    // libplist would end the process on reading this key back.
-    {
-        BinaryPlistWriter old;
-        const auto key = old.utf16(std::u16string(u"window\0Gap", 10));
-        hostile("key holding NUL",
-                old.write(old.dict({{key, old.real(2)}, {old.ascii("cardScale"), old.real(90)}})),
-                "NUL");
-    }
-    // Larger than any preferences file: refused before it is read at all.
-    {
-        defaults = RecordingDefaults();
-        writeOld("bplist00");
-        fs::resize_file(oldFile(), maxPropertyListSize + 1);
-        const auto report = migrate();
-        EXPECT_TRUE(migratedFlag());
-        EXPECT_EQ(defaults.persistentDomain().size(), 1U);
-        EXPECT_NE(report.problem.find("larger than 32 MB"), std::string::npos) << report.problem;
+        EXPECT_THAT(report.problem, HasSubstr(reason));
     }
 }
 
@@ -678,5 +568,5 @@ TEST(PropertyListTest, BrokenBinaryStructureIsRefusedWithoutReadingOutside) {
     }
     // Binary files are not read where only XML is expected.
     EXPECT_FALSE(readPropertyListDictionary(good, PropertyListFormats::xmlOnly, &error));
-    EXPECT_NE(error.find("binary"), std::string::npos) << error;
+    EXPECT_THAT(error, HasSubstr("binary"));
 }

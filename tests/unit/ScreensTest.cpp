@@ -27,7 +27,7 @@ TEST(ScreenInfo, IdentifierJoinsPointSizeNameAndRoundedPixelSizeButNotThePositio
     EXPECT_EQ(roundedPoints(-2.5), -3);
 }
 
-TEST(Screens, PrimaryIsTheDisplayAtTheOriginElseTheFirst) {
+TEST(Screens, PrimaryIsAtTheOriginElseTheFirstAndAPointsDisplayHasSharedAndOuterEdges) {
     EXPECT_EQ(primaryDisplay({display({-1920, 0, 1920, 1080}, 1, "Left"),
                               display({0, 0, 2560, 1440}, 1, "Main")})
                   .name,
@@ -36,9 +36,7 @@ TEST(Screens, PrimaryIsTheDisplayAtTheOriginElseTheFirst) {
         primaryDisplay({display({10, 0, 100, 100}, 1, "A"), display({110, 0, 100, 100}, 1, "B")})
             .name,
         "A");
-}
 
-TEST(Screens, DisplayUnderAPointFindsSharedAndOuterEdges) {
     const std::vector<SystemDisplay> displays{display({0, 0, 1920, 1080}, 1, "Main"),
                                               display({1920, 0, 1920, 1080}, 1, "Right"),
                                               display({-500, 1080, 1280, 800}, 1, "Top")};

@@ -21,7 +21,7 @@ protected:
 using Languages = std::vector<std::string>;
 } // namespace
 
-TEST_F(SettingsRulesTest, ChoosingALanguageSavesTheChoiceAndItsOverride) {
+TEST_F(SettingsRulesTest, ChoosingALanguageSavesTheChoiceAndItsOverrideOrSaysWhyNot) {
     EXPECT_EQ(chooseLanguage(defaults, AppLanguage::el), "");
     EXPECT_EQ(defaults.persistentDomain().at("appLanguage"), DefaultsValue(std::string("el")));
     EXPECT_EQ(defaults.persistentDomain().at("AppleLanguages"), DefaultsValue(Languages{"el"}));
@@ -33,9 +33,9 @@ TEST_F(SettingsRulesTest, ChoosingALanguageSavesTheChoiceAndItsOverride) {
     EXPECT_EQ(defaults.persistentDomain().count("AppleLanguages"), 0u);
     EXPECT_FALSE(defaults.object("AppleLanguages").has_value());
     EXPECT_EQ(chosenLanguage(defaults), AppLanguage::system);
-}
 
-TEST_F(SettingsRulesTest, AMissingOrUnknownChoiceShowsEnglishAndAFailedSaveSaysWhy) {
+    // A missing or unknown choice shows English; a failed save says why.
+    defaults.remove("appLanguage");
     EXPECT_EQ(chosenLanguage(defaults), AppLanguage::en);
     defaults.set("appLanguage", std::string("klingon"));
     EXPECT_EQ(chosenLanguage(defaults), AppLanguage::en);

@@ -4,10 +4,8 @@
 #include "core/hotkeys/CommandShortcutsSection.h"
 #include "core/hotkeys/HotkeyCenter.h"
 #include "core/hotkeys/KeyCombos.h"
-#include "core/model/StringTables.h"
 #include "core/placement/AccessibilityWindowMover.h"
 #include "core/placement/CommandShortcuts.h"
-#include "core/store/BuiltInLayouts.h"
 #include "core/store/LayoutStore.h"
 #include "platform/sim/SimDefaults.h"
 #include "platform/sim/SimDesktop.h"
@@ -18,57 +16,52 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdint>
 #include <functional>
-#include <map>
-#include <memory>
-#include <optional>
-#include <set>
-#include <string>
-#include <vector>
 
-namespace recordertest {
+using namespace tessera;
 
+namespace {
 // macOS virtual key codes used by the tests.
 namespace key {
-inline constexpr std::uint16_t a = 0;
-inline constexpr std::uint16_t z = 6;
-inline constexpr std::uint16_t k = 40;
-inline constexpr std::uint16_t returnKey = 36;
-inline constexpr std::uint16_t escape = tessera::SimInputEvents::escapeKeyCode;
-inline constexpr std::uint16_t rightCommand = 54;
-inline constexpr std::uint16_t function = 63;
-inline constexpr std::uint16_t f17 = 64;
-inline constexpr std::uint16_t f13 = 105;
-inline constexpr std::uint16_t left = 123;
-inline constexpr std::uint16_t right = 124;
+constexpr std::uint16_t a = 0;
+constexpr std::uint16_t z = 6;
+constexpr std::uint16_t k = 40;
+constexpr std::uint16_t returnKey = 36;
+constexpr std::uint16_t escape = SimInputEvents::escapeKeyCode;
+constexpr std::uint16_t rightCommand = 54;
+constexpr std::uint16_t function = 63;
+constexpr std::uint16_t f17 = 64;
+constexpr std::uint16_t f13 = 105;
+constexpr std::uint16_t left = 123;
+constexpr std::uint16_t right = 124;
 } // namespace key
 
-// Event flags as key events carry them: the shortcut's four, and two that fall outside it.
+// Raw flag values as a key event delivers them, written out rather than taken from the code
+// under test: the shortcut's four, and three that fall outside it.
 namespace flag {
-using tessera::eventFlag::command;
-using tessera::eventFlag::control;
-using tessera::eventFlag::option;
-using tessera::eventFlag::shift;
-inline constexpr std::uint64_t capsLock = 0x10000;
-inline constexpr std::uint64_t function = 0x800000;
+constexpr std::uint64_t capsLock = 0x10000;
+constexpr std::uint64_t shift = 0x20000;
+constexpr std::uint64_t control = 0x40000;
+constexpr std::uint64_t option = 0x80000;
+constexpr std::uint64_t command = 0x100000;
+constexpr std::uint64_t numericPad = 0x200000;
+constexpr std::uint64_t function = 0x800000;
 } // namespace flag
 
 struct HotkeyDesktop {
     HotkeyDesktop() {
-        input.setTarget(tessera::SimEventTarget::ownWindow);
-        input.setDelivery(tessera::SimDelivery::monitorOnly);
+        input.setTarget(SimEventTarget::ownWindow);
+        input.setDelivery(SimDelivery::monitorOnly);
     }
 
     // What the recorder sees of the application state: the center while one exists.
-    tessera::HotkeyCenterAccess access() {
+    HotkeyCenterAccess access() {
         return [this] { return center.get(); };
     }
 
     void createCenter() {
-        center =
-            std::make_unique<tessera::HotkeyCenter>(dispatcher, store, mover, desktop, desktop,
-                                                    desktop.displays(), defaults, localizer, 4242);
+        center = std::make_unique<HotkeyCenter>(dispatcher, store, mover, desktop, desktop,
+                                                desktop.displays(), defaults, localizer, 4242);
         center->registerAll();
     }
 
@@ -76,24 +69,18 @@ struct HotkeyDesktop {
         return hotkeys.registeredID(keyCode, carbonModifiers).has_value();
     }
 
-    tessera::test::TempDir dir{"tessera-recorder"};
-    tessera::TableLocalizer localizer = tessera::makeSimLocalizer("en");
-    tessera::SimDefaults defaults;
-    tessera::SimDesktop desktop;
-    tessera::SimInputEvents input{desktop.displays()};
-    tessera::SimHotkeys hotkeys;
-    tessera::HotkeyDispatcher dispatcher{hotkeys};
-    tessera::LayoutStore store{dir / "layouts.json"};
-    tessera::AccessibilityWindowMover mover{desktop, desktop, desktop.displays(), defaults};
-    std::unique_ptr<tessera::HotkeyCenter> center;
+    test::TempDir dir{"tessera-recorder"};
+    TableLocalizer localizer = makeSimLocalizer("en");
+    SimDefaults defaults;
+    SimDesktop desktop;
+    SimInputEvents input{desktop.displays()};
+    SimHotkeys hotkeys;
+    HotkeyDispatcher dispatcher{hotkeys};
+    LayoutStore store{dir / "layouts.json"};
+    AccessibilityWindowMover mover{desktop, desktop, desktop.displays(), defaults};
+    std::unique_ptr<HotkeyCenter> center;
 };
 
-} // namespace recordertest
-
-using namespace tessera;
-using namespace recordertest;
-
-namespace {
 // The caller's side of a binding: the value, and every write made to it.
 struct Owner {
     ShortcutBinding binding() {
@@ -114,10 +101,9 @@ struct Owner {
 
 class ShortcutRecorderTest : public ::testing::Test {
 protected:
-    std::unique_ptr<ShortcutRecorder> makeRecorder(Owner& owner,
-                                                   std::shared_ptr<RecorderCoordinator> c = {}) {
+    std::unique_ptr<ShortcutRecorder> makeRecorder() {
         return std::make_unique<ShortcutRecorder>(env.input, owner.binding(), env.access(),
-                                                  env.localizer, std::move(c));
+                                                  env.localizer, nullptr);
     }
 
     // Presses a key while the recorder listens; the press must never reach the window.
@@ -131,7 +117,7 @@ protected:
 };
 
 TEST_F(ShortcutRecorderTest, ModifierKeysAloneKeepListeningUntilAKeyCompletesTheShortcut) {
-    auto recorder = makeRecorder(owner);
+    auto recorder = makeRecorder();
     std::vector<bool> seen;
     const auto connection = recorder->onChange([&] { seen.push_back(recorder->isListening()); });
     recorder->click();
@@ -170,7 +156,7 @@ TEST_F(ShortcutRecorderTest, ModifierKeysAloneKeepListeningUntilAKeyCompletesThe
 TEST_F(ShortcutRecorderTest, EveryWayOfStoppingResumesTheHotkeyCenter) {
     // Recording works without a center; one that appears or goes while listening is taken as
     // it is found.
-    auto recorder = makeRecorder(owner);
+    auto recorder = makeRecorder();
     recorder->click();
     env.createCenter();
     recorder->click();
@@ -191,7 +177,7 @@ TEST_F(ShortcutRecorderTest, EveryWayOfStoppingResumesTheHotkeyCenter) {
     };
     for (const auto& stop : stops) {
         if (!recorder) {
-            recorder = makeRecorder(owner);
+            recorder = makeRecorder();
         }
         recorder->click();
         ASSERT_TRUE(env.center->isSuspended());
@@ -202,12 +188,6 @@ TEST_F(ShortcutRecorderTest, EveryWayOfStoppingResumesTheHotkeyCenter) {
     }
     EXPECT_EQ(recorder, nullptr);
 }
-} // namespace
-
-using namespace tessera;
-using namespace recordertest;
-
-namespace {
 const KeyCombo controlOptionRight{key::right, 0x1800, "⌃⌥→"};
 const KeyCombo optionCommandReturn{key::returnKey, 0x900, "⌥⌘↩"};
 const KeyCombo commandK{key::k, 0x100, "⌘K"};
@@ -223,7 +203,7 @@ Zone userZone(std::string name, std::optional<KeyCombo> shortcut) {
 }
 
 TEST_F(ShortcutRecorderTest, EscapeKeepsThePreviousValue) {
-    auto recorder = makeRecorder(owner);
+    auto recorder = makeRecorder();
     // Without a shortcut, and with one; modifiers held with Escape change nothing.
     for (const auto& previous :
          {std::optional<KeyCombo>{}, std::optional(KeyCombo{0, 0x100, "⌘A"})}) {
@@ -237,7 +217,7 @@ TEST_F(ShortcutRecorderTest, EscapeKeepsThePreviousValue) {
 }
 
 TEST_F(ShortcutRecorderTest, TheBindingIsWrittenAtMostOncePerListeningPeriod) {
-    auto recorder = makeRecorder(owner);
+    auto recorder = makeRecorder();
     // An owner whose store reacts by delivering another key press while the first one is still
     // being handled; the monitor is still installed at that moment.
     owner.afterWrite = [&] {
@@ -362,15 +342,6 @@ TEST_F(CommandShortcutsSectionTest, ZoneMessagesCheckCommandsThenOtherZones) {
     EXPECT_EQ(zoneMessage(other.zones[0]),
               "Already used by “Alone” in “Solo”. Only one of them will work.");
 }
-} // namespace
-
-using namespace tessera;
-
-namespace {
-Bytes bytes(std::string_view text) {
-    return Bytes(text.begin(), text.end());
-}
-
 class CommandShortcutsTest : public ::testing::Test {
 protected:
     std::optional<KeyCombo> effective(WindowCommand command) const {
@@ -378,10 +349,13 @@ protected:
     }
 
     TableLocalizer english = makeSimLocalizer("en");
+    TableLocalizer german = makeSimLocalizer("de");
     SimDefaults defaults;
 };
+using namespace flag;
 } // namespace
 
+// The combination inside is read as a zone's is (RecordsJsonTest checks its fields).
 TEST_F(CommandShortcutsTest, DecodingAcceptsOnlyWholeRecords) {
     const KeyCombo left{123, 0x1800, "⌃⌥←"};
     const std::vector<std::pair<std::string, std::optional<KeyCombo>>> readable{
@@ -395,17 +369,9 @@ TEST_F(CommandShortcutsTest, DecodingAcceptsOnlyWholeRecords) {
         EXPECT_EQ(decoded.value->combo, combo) << text;
     }
 
-    const std::vector<std::string> unreadable{
-        "",
-        "[]",
-        "{} trailing",
-        R"({"combo":5})",
-        R"({"combo":{"keyCode":36,"carbonModifiers":2304}})",
-        R"({"combo":{"keyCode":4294967296,"carbonModifiers":0,"display":""}})",
-        R"({"combo":{"keyCode":36.5,"carbonModifiers":0,"display":""}})",
-        "{\"combo\":{\"keyCode\":36,\"carbonModifiers\":0,\"display\":\"\xFF\"}}",
-    };
-    for (const auto& text : unreadable) {
+    for (const std::string text :
+         {"", "[]", "{} trailing", R"({"combo":5})",
+          "{\"combo\":{\"keyCode\":36,\"carbonModifiers\":0,\"display\":\"\xFF\"}}"}) {
         const auto decoded = decodeStoredShortcut(text);
         EXPECT_FALSE(decoded) << text;
         EXPECT_FALSE(decoded.error.empty()) << text;
@@ -425,7 +391,8 @@ TEST_F(CommandShortcutsTest, SettingAndRestoring) {
 
     ASSERT_TRUE(setShortcut(WindowCommand::zoneUp, std::nullopt, defaults));
     EXPECT_EQ(effective(WindowCommand::zoneUp), std::nullopt) << "no shortcut, not the default";
-    EXPECT_EQ(std::get<Bytes>(*defaults.object(shortcutKey(WindowCommand::zoneUp))), bytes("{}"));
+    EXPECT_EQ(std::get<Bytes>(*defaults.object(shortcutKey(WindowCommand::zoneUp))),
+              (Bytes{'{', '}'}));
 
     defaults.set("snapOnDrag", false);
     ASSERT_TRUE(restoreDefaultShortcuts(defaults));
@@ -436,27 +403,7 @@ TEST_F(CommandShortcutsTest, SettingAndRestoring) {
     EXPECT_EQ(defaults.persistentDomain().size(), 1u) << "other preferences stay";
 }
 
-using namespace tessera;
-
-namespace {
-// Raw flag values as a key event delivers them, written out rather than taken from the code
-// under test.
-constexpr std::uint64_t capsLock = 0x10000;
-constexpr std::uint64_t shift = 0x20000;
-constexpr std::uint64_t control = 0x40000;
-constexpr std::uint64_t option = 0x80000;
-constexpr std::uint64_t command = 0x100000;
-constexpr std::uint64_t numericPad = 0x200000;
-constexpr std::uint64_t function = 0x800000;
-
-class KeyCombosTest : public ::testing::Test {
-protected:
-    TableLocalizer english = makeSimLocalizer("en");
-    TableLocalizer german = makeSimLocalizer("de");
-};
-} // namespace
-
-TEST_F(KeyCombosTest, EventFlagsConvertToCarbonBitsAndBack) {
+TEST_F(CommandShortcutsTest, EventFlagsConvertToCarbonBitsAndBack) {
     // Caps Lock, Function and the numeric-pad flag never become part of a shortcut, and the
     // device-dependent low bits must not be mistaken for Carbon bits that share values.
     EXPECT_EQ(carbonModifiers(capsLock | option | command), 0x900u);
@@ -487,7 +434,7 @@ TEST_F(KeyCombosTest, EventFlagsConvertToCarbonBitsAndBack) {
     EXPECT_EQ(keyCombo(105, function | control, german), (KeyCombo{105, 0x1000, "⌃Taste 105"}));
 }
 
-TEST_F(KeyCombosTest, LinuxTextSpellsModifiersAndSpecialKeys) {
+TEST_F(CommandShortcutsTest, LinuxTextSpellsModifiersAndSpecialKeys) {
     EXPECT_EQ(linuxShortcutText({123, 0x1800, "⌃⌥←"}, english), "Ctrl+Alt+←");
     EXPECT_EQ(linuxShortcutText({7, 0x1B00, ""}, english), "Ctrl+Alt+Shift+Super+X");
     EXPECT_EQ(linuxShortcutText({105, 0x100, ""}, english), "Super+Key 105");

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
 #include <vector>
 
@@ -25,7 +24,7 @@ void expectGeometry(const Zone& zone, double x, double y, double w, double h) {
 constexpr Size viewSize{606, 306};
 constexpr ZoneGrid grid12x6{12, 6};
 
-TEST(ZoneCanvasGeometryTest, ClampingPushesZonesBackInsideAboveTheMinimum) {
+TEST(ZoneCanvasGeometryTest, ClampingPushesZonesBackInsideAndSnapRoundsHalvesAwayFromZero) {
     auto zone = makeZone(-0.2, 0.9, 0.01, 1.5, "kept");
     zone.shortcut = KeyCombo{1, carbon::cmdKey, "⌘S"};
     const auto result = clamped(zone, 0.04);
@@ -34,9 +33,8 @@ TEST(ZoneCanvasGeometryTest, ClampingPushesZonesBackInsideAboveTheMinimum) {
     EXPECT_EQ(result.name, "kept");
     EXPECT_EQ(result.shortcut, zone.shortcut);
     expectGeometry(clamped(makeZone(0.8, 0.7, 0.3, 0.5), 0.04), 0.7, 0.5, 0.3, 0.5);
-}
 
-TEST(ZoneCanvasGeometryTest, SnapRoundsHalvesAwayFromZero) {
+    // Snapping rounds halves away from zero.
     EXPECT_DOUBLE_EQ(snap(0.375, 4), 0.5);   // 1.5 cells → 2
     EXPECT_DOUBLE_EQ(snap(0.625, 4), 0.75);  // 2.5 cells → 3, not to even
     EXPECT_DOUBLE_EQ(snap(-0.375, 4), -0.5); // away from zero below zero too

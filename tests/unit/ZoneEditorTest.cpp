@@ -258,80 +258,53 @@ TEST_F(ZoneEditorTest, DeletingALayoutDropsEveryUndoStepAndStopsAtOne) {
     EXPECT_NE(shown.id, layout.id);
     EXPECT_EQ(editor->selectedZoneID(), firstZone(shown));
 }
-} // namespace
 
-using namespace tessera;
-
-namespace {
-// Edits one text the way the application state edits a layout: each change first registers a
-// step that applies the previous text again through the same operation, so undoing registers
-// the reverse step and redo works.
-class Document {
-public:
-    explicit Document(std::string text = {}) : text_(std::move(text)) {}
-
-    void apply(const std::string& text, const std::string& actionName, UndoManager* undo) {
-        if (undo != nullptr) {
-            undo->registerUndo(target_, [this, previous = text_, actionName, undo] {
-                apply(previous, actionName, undo);
-            });
-            undo->setActionName(actionName);
-        }
-        text_ = text;
-    }
-
-    const std::string& text() const { return text_; }
-    const UndoTarget& target() const { return target_; }
-
-private:
-    UndoTarget target_;
-    std::string text_;
-};
-} // namespace
-
-TEST(UndoManagerTest, UndoAndRedoWalkThroughTheEditsUntilANewStep) {
-    UndoManager undo;
-    Document doc("a");
+// Undo and redo walk through the edits, and observers hear every change of the stacks; each step
+// registers its reverse while it runs, and a new step ends the way forward.
+TEST_F(ZoneEditorTest, UndoAndRedoWalkThroughTheEditsUntilANewStep) {
+    const auto layout = editThreeZones();
     int changes = 0;
     const auto connection = undo.onChange([&] { ++changes; });
     EXPECT_FALSE(undo.undo());
     EXPECT_FALSE(undo.redo());
     EXPECT_EQ(changes, 0);
 
-    doc.apply("b", "Add Zone", &undo);
-    doc.apply("c", "Split Zone", &undo);
-    doc.apply("d", "Delete Zone", &undo);
+    editor->addZone();
+    const auto added = stored(layout.id);
+    editor->splitZone(layout.zones[0].id, true);
+    const auto split = stored(layout.id);
+    editor->deleteZone(layout.zones[1].id);
     EXPECT_EQ(undo.undoActionName(), "Delete Zone");
     const auto beforeUndo = changes;
     ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(changes, beforeUndo + 1) << "observers hear every change of the stacks";
-    EXPECT_EQ(doc.text(), "c");
+    EXPECT_EQ(changes, beforeUndo + 1);
+    EXPECT_EQ(stored(layout.id), split);
     // The step registered while undoing went to the redo stack under the name set meanwhile,
     // and did not come back onto the undo stack.
     EXPECT_EQ(undo.redoActionName(), "Delete Zone");
     EXPECT_EQ(undo.undoActionName(), "Split Zone");
     ASSERT_TRUE(undo.undo());
     ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(doc.text(), "a");
+    EXPECT_EQ(stored(layout.id), layout);
     EXPECT_EQ(undo.undoActionName(), "");
 
     // Redo takes the newest undone step and keeps the others, even as it registers its own undo.
     ASSERT_TRUE(undo.redo());
-    EXPECT_EQ(doc.text(), "b");
+    EXPECT_EQ(stored(layout.id), added);
     EXPECT_EQ(undo.undoActionName(), "Add Zone");
     EXPECT_EQ(undo.redoActionName(), "Split Zone");
     ASSERT_TRUE(undo.redo());
-    EXPECT_EQ(doc.text(), "c");
+    EXPECT_EQ(stored(layout.id), split);
 
     // A new step empties the redo stack; the way back is intact.
-    doc.apply("x", "Clear Zones", &undo);
+    editor->clearZones();
     EXPECT_FALSE(undo.canRedo());
     EXPECT_EQ(undo.undoActionName(), "Clear Zones");
     ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(doc.text(), "c");
+    EXPECT_EQ(stored(layout.id), split);
     while (undo.undo()) {
     }
-    EXPECT_EQ(doc.text(), "a");
+    EXPECT_EQ(stored(layout.id), layout);
 }
 
 TEST(UndoManagerTest, ActionsRegisteredDuringOneUndoFormOneRedoStep) {
@@ -361,3 +334,4 @@ TEST(UndoManagerTest, ActionsRegisteredDuringOneUndoFormOneRedoStep) {
     // The redo registered nothing, so there is nothing left to undo either.
     EXPECT_FALSE(undo.canUndo());
 }
+} // namespace
