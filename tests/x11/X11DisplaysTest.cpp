@@ -41,12 +41,6 @@ protected:
         });
     }
 
-    // A dock as a panel would make it: typed, with its struts, mapped and managed.
-    void mapDock(const Rect& area, const std::string& strutProperty,
-                 const std::vector<std::uint32_t>& strut) {
-        server.makeWindow(area, "_NET_WM_WINDOW_TYPE_DOCK", {{strutProperty, strut}});
-    }
-
     void setProperty(XWindow window, std::string_view name, std::uint32_t type,
                      const std::vector<std::uint32_t>& values) {
         xcb_change_property(server.connection(), XCB_PROP_MODE_REPLACE, window, server.atom(name),
@@ -110,45 +104,49 @@ TEST_F(X11DisplaysTest, DockStrutsShrinkOnlyTheMonitorsTheyCover) {
     server.setMonitors({{"left", {0, 0, 960, 1080}}, {"right", {960, 0, 960, 1080}}});
     int changes = 0;
     const auto subscription = displays->onChange([&] { ++changes; });
-
-    // 40 pixels along the top, from x 960 to 1919: the right monitor only.
-    mapDock({960, 0, 960, 40}, "_NET_WM_STRUT_PARTIAL", {0, 0, 40, 0, 0, 0, 0, 0, 960, 1919, 0, 0});
-    ASSERT_TRUE(waitForScreens([](const std::vector<SystemDisplay>& screens) {
-        return screens.size() == 2 && screens[1].visibleFrame.height() < 1080;
-    }));
-    auto screens = displays->screens();
-    EXPECT_EQ(screens[0].visibleFrame, Rect(0, 0, 960, 1080));
-    EXPECT_EQ(screens[1].visibleFrame, Rect(960, 0, 960, 1040));
+    const struct {
+        const char* what;
+        Rect dock;
+        std::string property;
+        std::vector<std::uint32_t> strut;
+        Rect left;
+        Rect right;
+    } docks[] = {
+        {"40 pixels along the top, from x 960 to 1919: the right monitor only",
+         {960, 0, 960, 40},
+         "_NET_WM_STRUT_PARTIAL",
+         {0, 0, 40, 0, 0, 0, 0, 0, 960, 1919, 0, 0},
+         {0, 0, 960, 1080},
+         {960, 0, 960, 1040}},
+        {"the older whole-edge strut: 30 pixels along the entire bottom, on both monitors",
+         {0, 1050, 1920, 30},
+         "_NET_WM_STRUT",
+         {0, 0, 0, 30},
+         {0, 30, 960, 1050},
+         {960, 30, 960, 1010}},
+        {"a left strut that only covers the lower half of the screen's left edge",
+         {0, 600, 50, 300},
+         "_NET_WM_STRUT_PARTIAL",
+         {50, 0, 0, 0, 600, 899, 0, 0, 0, 0, 0, 0},
+         {50, 30, 910, 1050},
+         {960, 30, 960, 1010}},
+        {"one on the right edge, over the same rows",
+         {1870, 600, 50, 300},
+         "_NET_WM_STRUT_PARTIAL",
+         {0, 50, 0, 0, 0, 0, 600, 899, 0, 0, 0, 0},
+         {50, 30, 910, 1050},
+         {960, 30, 910, 1010}},
+    };
+    for (const auto& dock : docks) {
+        SCOPED_TRACE(dock.what);
+        server.makeWindow(dock.dock, "_NET_WM_WINDOW_TYPE_DOCK", {{dock.property, dock.strut}});
+        EXPECT_TRUE(waitForScreens([&](const std::vector<SystemDisplay>& screens) {
+            return screens.size() == 2 && screens[0].visibleFrame == dock.left &&
+                   screens[1].visibleFrame == dock.right;
+        }));
+    }
     // openbox announces the new work area, and that is news of the displays.
-    EXPECT_TRUE(waitDispatching([&] { return changes > 0; }));
-
-    // The older whole-edge strut: 30 pixels along the entire bottom, on both monitors.
-    mapDock({0, 1050, 1920, 30}, "_NET_WM_STRUT", {0, 0, 0, 30});
-    ASSERT_TRUE(waitForScreens([](const std::vector<SystemDisplay>& screens) {
-        return screens.size() == 2 && screens[0].visibleFrame.minY() > 0;
-    }));
-    screens = displays->screens();
-    EXPECT_EQ(screens[0].visibleFrame, Rect(0, 30, 960, 1050));
-    EXPECT_EQ(screens[1].visibleFrame, Rect(960, 30, 960, 1010));
-
-    // A left strut that only covers the lower half of the screen's left edge.
-    mapDock({0, 600, 50, 300}, "_NET_WM_STRUT_PARTIAL", {50, 0, 0, 0, 600, 899, 0, 0, 0, 0, 0, 0});
-    ASSERT_TRUE(waitForScreens([](const std::vector<SystemDisplay>& screens) {
-        return screens.size() == 2 && screens[0].visibleFrame.minX() > 0;
-    }));
-    screens = displays->screens();
-    EXPECT_EQ(screens[0].visibleFrame, Rect(50, 30, 910, 1050));
-    EXPECT_EQ(screens[1].visibleFrame, Rect(960, 30, 960, 1010));
-
-    // And one on the right edge, over the same rows.
-    mapDock({1870, 600, 50, 300}, "_NET_WM_STRUT_PARTIAL",
-            {0, 50, 0, 0, 0, 0, 600, 899, 0, 0, 0, 0});
-    ASSERT_TRUE(waitForScreens([](const std::vector<SystemDisplay>& screens) {
-        return screens.size() == 2 && screens[1].visibleFrame.width() < 960;
-    }));
-    screens = displays->screens();
-    EXPECT_EQ(screens[0].visibleFrame, Rect(50, 30, 910, 1050));
-    EXPECT_EQ(screens[1].visibleFrame, Rect(960, 30, 910, 1010));
+    EXPECT_GT(changes, 0);
 }
 
 // No window manager: the test writes the root's properties as one would.
