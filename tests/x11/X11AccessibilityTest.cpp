@@ -128,9 +128,14 @@ TEST_F(X11AccessibilityTest, OneElementPerWindowHoweverReachedAndRaisingPutsItOn
     }
 }
 
-TEST_F(X11AccessibilityTest, PositionAndSizeAloneAndWindowsOutOfMaximizedAndFullScreen) {
+TEST_F(X11AccessibilityTest, FramesLandExactlyAlsoOutOfMaximizedAndFullScreen) {
     const auto logo = server.launch({"xlogo"});
     const auto window = accessibility->windowElement(logo.window);
+    // The frame is read back at once, as the mover does: the port waits for the answer. A frame
+    // at the origin is no unset position.
+    ASSERT_TRUE(setWindowFrame(*accessibility, window, Rect(0, 0, 1920, 1080)));
+    EXPECT_EQ(windowFrame(*accessibility, window), Rect(0, 0, 1920, 1080));
+    EXPECT_EQ(server.outerFrame(logo.window), Rect(0, 0, 1920, 1080));
     // Position and size alone each leave the other as it is; a size that is no number is
     // refused before it reaches the window manager.
     ASSERT_EQ(accessibility->setAttribute(window, ax::position, Point{100, 150}),
