@@ -1,5 +1,6 @@
 // `tesseractl run` as a process on a private X server, and the Linux pieces it is made of: the
-// log on standard error, the overlay that logs instead of drawing, and the relaunch.
+// log on standard error, the overlay that logs instead of drawing, and the relaunch; and
+// tesseractl place, command, assign and displays against it on a private session bus.
 
 #include "XServerFixture.h"
 
@@ -15,6 +16,7 @@
 #include "platform/sim/SimLog.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -24,6 +26,9 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -234,36 +239,32 @@ TEST(RunCommandOverlay, LogsWhatItWouldShowWhileOnScreenWhereItIsAndAtTheCardSca
 
 // --- Relaunch ---
 
-TEST(RunCommandRelaunch, StaysWhenTheProgramCannotBeFound) {
+TEST(RunCommandRelaunch, StartsTheSameCommandLineOnceThisProcessHasEndedAndStaysWithoutIt) {
     int quits = 0;
-    LinuxAppServices services("1.2", xdgUserFolders(), {"tessera-no-such-program"},
-                              {[&quits] { ++quits; }, {}});
+    LinuxAppServices missing("1.2", xdgUserFolders(), {"tessera-no-such-program"},
+                             {[&quits] { ++quits; }, {}});
     // The identifier names the folders earlier versions kept their preferences in.
-    EXPECT_EQ(services.bundleIdentifier(), "app.tessera.Tessera");
-    services.relaunch();
+    EXPECT_EQ(missing.bundleIdentifier(), "app.tessera.Tessera");
+    missing.relaunch();
     EXPECT_EQ(quits, 0);
-    EXPECT_NE(services.lastError().find("tessera-no-such-program"), std::string::npos);
-}
+    EXPECT_NE(missing.lastError().find("tessera-no-such-program"), std::string::npos);
 
-TEST(RunCommandRelaunch, StartsTheSameCommandLineOnceThisProcessHasEnded) {
-    // The relaunched command reports on this pipe, which it inherits.
-    int report[2];
-    ASSERT_EQ(::pipe(report), 0);
-    int toHelper[2];
-    int fromHelper[2];
-    ASSERT_EQ(::pipe2(toHelper, O_CLOEXEC), 0);
-    ASSERT_EQ(::pipe2(fromHelper, O_CLOEXEC), 0);
+    // The relaunched command reports on this pipe, which it inherits; the process that
+    // relaunches asks twice, says how often it was told to quit, then lives on until the test
+    // lets it end.
+    std::array<int, 2> report{};
+    std::array<int, 2> toHelper{};
+    std::array<int, 2> fromHelper{};
+    ASSERT_EQ(::pipe(report.data()), 0);
+    ASSERT_EQ(::pipe2(toHelper.data(), O_CLOEXEC), 0);
+    ASSERT_EQ(::pipe2(fromHelper.data(), O_CLOEXEC), 0);
     const std::string script = "echo \"relaunched $1\" >&" + std::to_string(report[1]);
-
     const pid_t helper = ::fork();
     ASSERT_GE(helper, 0);
     if (helper == 0) {
-        // The process that relaunches: it asks for a relaunch twice, says how often it was told
-        // to quit, then lives on until the test lets it end.
         ::close(report[0]);
         ::close(toHelper[1]);
         ::close(fromHelper[0]);
-        int quits = 0;
         LinuxAppServices services("1.2", xdgUserFolders(),
                                   {"sh", "-c", script, "sh", "with one argument"},
                                   {[&quits] { ++quits; }, {}});
@@ -287,41 +288,127 @@ TEST(RunCommandRelaunch, StartsTheSameCommandLineOnceThisProcessHasEnded) {
     const auto self = fs::read_symlink("/proc/self/exe");
     const auto children =
         "/proc/" + std::to_string(helper) + "/task/" + std::to_string(helper) + "/children";
-    EXPECT_TRUE(waitFor(
-        [&] {
-            std::istringstream list(readTestFile(children));
-            pid_t child = 0;
-            pid_t more = 0;
-            if (!(list >> child) || (list >> more)) {
-                return false;
-            }
-            const auto stat = readTestFile("/proc/" + std::to_string(child) + "/stat");
-            const auto close = stat.rfind(')');
-            std::error_code ec;
-            return close != std::string::npos && close + 2 < stat.size() &&
-                   stat[close + 2] == 'S' &&
-                   fs::read_symlink("/proc/" + std::to_string(child) + "/exe", ec) == self;
-        },
-        10));
+    EXPECT_TRUE(waitFor([&] {
+        std::istringstream list(readTestFile(children));
+        pid_t child = 0;
+        pid_t more = 0;
+        if (!(list >> child) || (list >> more)) {
+            return false;
+        }
+        std::error_code ec;
+        const auto stat = readTestFile("/proc/" + std::to_string(child) + "/stat");
+        const auto close = stat.rfind(')');
+        return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'S' &&
+               fs::read_symlink("/proc/" + std::to_string(child) + "/exe", ec) == self;
+    }));
     pollfd early{report[0], POLLIN, 0};
     EXPECT_EQ(::poll(&early, 1, 0), 0) << "the relaunched command ran before the end";
-    EXPECT_EQ(linesOf(readTestFile(children)).size(), 1u);
 
     // The helper ends; the command runs with its arguments as they were.
     ::close(toHelper[1]);
     ASSERT_EQ(::waitpid(helper, nullptr, 0), helper);
     ::close(fromHelper[0]);
     std::string said;
-    while (said.find('\n') == std::string::npos) {
+    EXPECT_TRUE(waitFor([&] {
+        std::array<char, 256> buffer{};
         pollfd line{report[0], POLLIN, 0};
-        ASSERT_EQ(::poll(&line, 1, 10000), 1) << "the relaunched command never ran";
-        char buffer[256];
-        const auto count = ::read(report[0], buffer, sizeof buffer);
-        ASSERT_GT(count, 0);
-        said.append(buffer, static_cast<std::size_t>(count));
-    }
+        if (::poll(&line, 1, 0) == 1) {
+            const auto count = ::read(report[0], buffer.data(), buffer.size());
+            said.append(buffer.data(), static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+        }
+        return said.find('\n') != std::string::npos;
+    }));
     ::close(report[0]);
     EXPECT_EQ(said, "relaunched with one argument\n");
+}
+
+// --- Control over D-Bus: what Tessera reports is where the window lands ---
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Rect frameOf(const nlohmann::json& frame) {
+    return {frame.at("x").get<double>(), frame.at("y").get<double>(),
+            frame.at("width").get<double>(), frame.at("height").get<double>()};
+}
+
+class ControlOverDBus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto socket = (folder.path() / "bus").string();
+        server.spawn({"dbus-daemon", "--session", "--nofork", "--nopidfile",
+                      "--address=unix:path=" + socket});
+        ASSERT_TRUE(server.waitUntil([&] { return std::filesystem::exists(socket); }));
+        bus = "DBUS_SESSION_BUS_ADDRESS=unix:path=" + socket;
+    }
+    Outcome tesseractl(const std::vector<std::string>& arguments) {
+        std::vector<std::string> argv{tesseractlPath()};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        ChildProcess process(argv, {bus, "LANG=C"});
+        const auto status = process.waitForExit();
+        return {status.value_or(-1), process.output(), process.errorOutput()};
+    }
+    // The first display as tesseractl displays reports it.
+    nlohmann::json firstDisplay() {
+        const auto listed = tesseractl({"displays", "--json"});
+        EXPECT_EQ(listed.status, 0) << listed.err;
+        return nlohmann::json::parse(listed.out).at("displays").at(0);
+    }
+    bool arrives(XWindow window, const Rect& frame) {
+        const auto pixels = Rect(std::round(frame.minX()), std::round(frame.minY()),
+                                 std::round(frame.width()), std::round(frame.height()));
+        return server.waitUntil([&] { return server.visibleFrame(window) == pixels; });
+    }
+
+    test::TempDir folder{"tessera-dbus"};
+    XServer server;
+    std::string bus;
+};
+
+TEST_F(ControlOverDBus, RequestsActOnTheRunningTesseraAndFailuresExitWithTheirMessage) {
+    const auto none = tesseractl({"place", "Halves:1"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "tesseractl: Tessera is not running (start tessera, or tesseractl run)\n");
+
+    TesseraRun run(server, {}, {bus});
+    const auto first = server.launchClient({"xlogo"});
+    const auto second = server.launchClient({"xlogo"});
+    server.activate(second);
+
+    EXPECT_EQ(tesseractl({"assign", "1", "Three Columns"}).status, 0);
+    const auto display = firstDisplay();
+    EXPECT_EQ(display.at("layout").at("name"), "Three Columns");
+    const auto& zones = display.at("zones");
+    ASSERT_EQ(zones.size(), 3u);
+    // The active window by layout and position, another by its X id and a zone id.
+    EXPECT_EQ(tesseractl({"place", "Three Columns:2"}).status, 0);
+    EXPECT_TRUE(arrives(second, frameOf(zones.at(1).at("frame"))));
+    EXPECT_EQ(tesseractl({"place", zones.at(2).at("id").get<std::string>(), "--window",
+                          std::to_string(first)})
+                  .status,
+              0);
+    EXPECT_TRUE(arrives(first, frameOf(zones.at(2).at("frame"))));
+    EXPECT_TRUE(arrives(second, frameOf(zones.at(1).at("frame"))));
+    // A command moves the active window as its shortcut would (placing raised the other one).
+    server.activate(second);
+    const auto moved = tesseractl({"command", "zoneLeft"});
+    EXPECT_EQ(moved.status, 0) << moved.err;
+    EXPECT_TRUE(arrives(second, frameOf(zones.at(0).at("frame"))));
+
+    for (const auto& [arguments, message] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"place", "Nope:1"}, "unknown layout \"Nope\""},
+             {{"place", "Three Columns:1", "--window", "12345"}, "unknown window \"12345\""},
+             {{"assign", "7", "Three Columns"}, "unknown display \"7\""}}) {
+        const auto failed = tesseractl(arguments);
+        EXPECT_EQ(failed.status, 1);
+        EXPECT_EQ(failed.err, "tesseractl: " + message + "\n");
+    }
+    run.sync();
+    EXPECT_EQ(run.process().errorOutput(), "");
 }
 
 } // namespace

@@ -367,12 +367,14 @@ TEST(RunShortcutDisplays, MoveBetweenDisplaysAndWrapAround) {
     }
 }
 
-// --- Zone shortcuts ---
+// --- Zone shortcuts, shortcuts another client holds, nothing to act on ---
 
-TEST(RunShortcutZoneKeys, PutTheActiveWindowIntoTheirZoneOnTheDisplayUnderThePointer) {
+TEST(RunShortcutKeys, ZoneKeysFollowThePointerHeldKeysAreLeftToTheirOwnerAndTesseraCarriesOn) {
+    const auto english = makeSimLocalizer("en");
     const KeyCombo controlOption1{0x12, carbon::controlKey | carbon::optionKey, "⌃⌥1"};
     const KeyCombo controlOption2{0x13, carbon::controlKey | carbon::optionKey, "⌃⌥2"};
-    // The same keys as Zone Above: the zone is registered first and keeps them.
+    // The same keys as Zone Above: the zone is registered first and keeps them, which is no
+    // other application's doing.
     const auto zoneAboveKeys = defaultCombo(WindowCommand::zoneUp);
     auto options = sideBySide();
     options.zoneShortcuts = {
@@ -382,7 +384,48 @@ TEST(RunShortcutZoneKeys, PutTheActiveWindowIntoTheirZoneOnTheDisplayUnderThePoi
         {Uuid::fromLiteral(builtin::threeColumnsID), "Center", controlOption2},
     };
     Desk desk(options);
+    auto& server = desk.server;
+    // Zone to the Left and Previous Display by default.
+    const auto taken = defaultCombo(WindowCommand::zoneLeft);
+    ASSERT_EQ(modifierKeysOf(taken.carbonModifiers),
+              (std::vector<std::string>{"Control_L", "Alt_L"}));
+    OtherClient other(server);
+    const auto leftArrow = *server.keycodeOf(XK_Left);
+    ASSERT_EQ(other.grab(leftArrow, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1), 0);
+    ASSERT_EQ(other.grab(leftArrow, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4), 0);
     desk.start();
+    desk.run->sync();
+
+    // The user can free the keys or choose others, so tesseractl names them as the desktop's
+    // own settings write them. Starting registers every shortcut twice (the second time once
+    // the permissions have been handed on); each held one is still named once.
+    const auto errors = desk.run->process().errorOutput();
+    std::string reported;
+    std::istringstream lines(errors);
+    for (std::string line; std::getline(lines, line);) {
+        reported += line.starts_with("tesseractl: ") ? line + "\n" : "";
+    }
+    const auto conflict = [&](WindowCommand command) {
+        return "tesseractl: " + linuxShortcutText(defaultCombo(command), english) +
+               " is taken by another application; that shortcut does nothing until it is free\n";
+    };
+    EXPECT_EQ(reported,
+              conflict(WindowCommand::zoneLeft) + conflict(WindowCommand::previousDisplay))
+        << errors;
+
+    // With no window, and with a desktop window active, no shortcut does anything.
+    const auto pressEach = [&](const std::function<void()>& check) {
+        for (const auto command : allWindowCommands) {
+            SCOPED_TRACE(std::string(rawValue(command)));
+            desk.press(command);
+            EXPECT_TRUE(desk.stillRuns());
+            check();
+        }
+    };
+    pressEach([&] { EXPECT_TRUE(server.clientList().empty()); });
+    // Zone to the Left and Previous Display went to the client that holds them.
+    EXPECT_TRUE(server.waitUntil([&] { return other.keyPresses() == 2; }));
+
     const auto left = desk.display("LEFT");
     const auto right = desk.display("RIGHT");
     ASSERT_EQ(desk.layoutOn(right).id, stackHalfLayoutID());
@@ -390,13 +433,15 @@ TEST(RunShortcutZoneKeys, PutTheActiveWindowIntoTheirZoneOnTheDisplayUnderThePoi
         desk.zone(*builtInLayout(Uuid::fromLiteral(builtin::threeColumnsID)), "Center");
     const auto pointerOn = [&](const SystemDisplay& display) {
         const auto frame = desk.topLeftFrame(display);
-        desk.server.pointerTo(static_cast<int>(frame.minX() + frame.width() / 2),
-                              static_cast<int>(frame.minY() + frame.height() / 2));
+        server.pointerTo(static_cast<int>(frame.minX() + frame.width() / 2),
+                         static_cast<int>(frame.minY() + frame.height() / 2));
     };
-
-    for (const auto& program : {"xlogo", "xterm"}) {
+    // xlogo last, so it stays the active window for what follows.
+    Client xlogo;
+    for (const auto& program : {"xterm", "xlogo"}) {
         SCOPED_TRACE(program);
-        const auto client = desk.launch(program);
+        xlogo = desk.launch(program);
+        const auto& client = xlogo;
         desk.placeByHand(client, frameAround(desk.topLeftFrame(left), 0.5, 0.3));
 
         // Both displays show the zone's layout: the one under the pointer is taken, wherever
@@ -421,114 +466,41 @@ TEST(RunShortcutZoneKeys, PutTheActiveWindowIntoTheirZoneOnTheDisplayUnderThePoi
         desk.press(zoneAboveKeys);
         EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(left, "Top Left")));
     }
-}
 
-// --- Shortcuts another client holds ---
-
-TEST(RunShortcutConflicts, ShortcutsAnotherClientHoldsAreNamedOnceAndLeftToIt) {
-    const auto english = makeSimLocalizer("en");
-    // Zone Above's keys go to a zone, which is registered first: Zone Above can't have them,
-    // but Tessera holds them itself, which is no other application's doing.
-    DeskOptions options;
-    options.zoneShortcuts = {
-        {stackHalfLayoutID(), "Bottom Left", defaultCombo(WindowCommand::zoneUp)}};
-    Desk desk(options);
-    // Zone to the Left and Previous Display by default.
-    const auto taken = defaultCombo(WindowCommand::zoneLeft);
-    ASSERT_EQ(modifierKeysOf(taken.carbonModifiers),
-              (std::vector<std::string>{"Control_L", "Alt_L"}));
-    OtherClient other(desk.server);
-    const auto left = *desk.server.keycodeOf(XK_Left);
-    ASSERT_EQ(other.grab(left, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1), 0);
-    ASSERT_EQ(other.grab(left, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4), 0);
-    desk.start();
-    desk.run->sync();
-
-    // The user can free the keys or choose others, so tesseractl names them as the desktop's
-    // own settings write them. Starting registers every shortcut twice (the second time once
-    // the permissions have been handed on); each held one is still named once.
-    const auto errors = desk.run->process().errorOutput();
-    std::string reported;
-    std::istringstream lines(errors);
-    for (std::string line; std::getline(lines, line);) {
-        reported += line.starts_with("tesseractl: ") ? line + "\n" : "";
-    }
-    const auto conflict = [&](WindowCommand command) {
-        return "tesseractl: " + linuxShortcutText(defaultCombo(command), english) +
-               " is taken by another application; that shortcut does nothing until it is free\n";
-    };
-    EXPECT_EQ(reported,
-              conflict(WindowCommand::zoneLeft) + conflict(WindowCommand::previousDisplay))
-        << errors;
-
-    const auto screen = desk.displays().front();
-    const auto client = desk.launch("xlogo");
-    const auto start = desk.placeByHand(client, frameAround(desk.topLeftFrame(screen), 0.5, 0.5));
+    // The held keys reach their owner and move nothing; the others still work.
+    const auto before = *server.outerFrame(xlogo.window);
     desk.press(taken);
-    EXPECT_TRUE(desk.server.waitUntil([&] { return other.keyPresses() == 1; }));
-    EXPECT_TRUE(desk.stays(client, start));
-    desk.press(WindowCommand::zoneRight);
-    EXPECT_TRUE(desk.arrives(client, desk.zoneFrame(screen, "Right")));
-    desk.press(WindowCommand::fillScreen);
-    EXPECT_TRUE(desk.arrives(client, desk.fillFrame(screen)));
-}
+    EXPECT_TRUE(server.waitUntil([&] { return other.keyPresses() == 3; }));
+    EXPECT_TRUE(desk.stays(xlogo, before));
 
-// --- A changing keyboard map ---
-
-TEST(RunShortcutKeyboardMap, AShortcutPressedRightAfterTheMapChangesStillWorks) {
-    Desk desk({});
-    desk.start();
-    const auto screen = desk.displays().front();
-    const auto client = desk.launch("xlogo");
-    desk.placeByHand(client, frameAround(desk.topLeftFrame(screen), 0.3, 0.4));
-    // A shortcut whose key stays where it was must keep working the whole time; each round the
-    // maps are announced again just before the keys go down, while tesseractl may still be
-    // busy taking its grabs again.
+    // A shortcut whose key stays where it was must keep working while the keyboard map changes:
+    // each round the maps are announced again just before the keys go down, while tesseractl may
+    // still be busy taking its grabs again.
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        desk.server.rewriteKeyboardMaps();
+        server.rewriteKeyboardMaps();
         const bool toTheRight = round % 2 == 0;
-        desk.press(toTheRight ? WindowCommand::zoneRight : WindowCommand::zoneLeft);
+        desk.press(toTheRight ? defaultCombo(WindowCommand::zoneRight) : controlOption1);
         ASSERT_TRUE(
-            desk.arrives(client, desk.zoneFrame(screen, toTheRight ? "Right" : "Top Left")));
+            desk.arrives(xlogo, desk.zoneFrame(left, toTheRight ? "Right" : "Bottom Left")));
     }
-}
 
-// --- Nothing to act on ---
-
-TEST(RunShortcutIdle, ShortcutsWithNoWindowOrOnTheDesktopDoNothingAndTesseraCarriesOn) {
-    Desk desk(sideBySide());
-    desk.start();
-    auto& server = desk.server;
-    const auto pressEach = [&](const std::function<void()>& check) {
-        for (const auto command : allWindowCommands) {
-            SCOPED_TRACE(std::string(rawValue(command)));
-            desk.press(command);
-            EXPECT_TRUE(desk.stillRuns());
-            check();
-        }
-    };
-    pressEach([&] { EXPECT_TRUE(server.clientList().empty()); });
-
-    const auto left = desk.display("LEFT");
-    const auto client = desk.launch("xlogo");
-    const auto windowFrame =
-        desk.placeByHand(client, frameAround(desk.topLeftFrame(left), 0.5, 0.5));
     // A desktop window over the whole screen, as a file manager draws the desktop with, active.
+    const auto windowFrame = *server.outerFrame(xlogo.window);
     const XWindow desktop = server.makeWindow(Rect(0, 0, server.width(), server.height()),
                                               "_NET_WM_WINDOW_TYPE_DESKTOP");
     const Client desktopClient{"the desktop", desktop, true};
-    desk.server.activate(desktop);
+    server.activate(desktop);
     const auto desktopFrame = *server.outerFrame(desktop);
     pressEach([&] {
         EXPECT_TRUE(desk.stays(desktopClient, desktopFrame));
-        EXPECT_TRUE(desk.stays(client, windowFrame));
+        EXPECT_TRUE(desk.stays(xlogo, windowFrame));
     });
 
     // Still listening.
-    desk.server.activate(client.window);
+    server.activate(xlogo.window);
     desk.press(WindowCommand::fillScreen);
-    EXPECT_TRUE(desk.arrives(client, desk.fillFrame(left)));
+    EXPECT_TRUE(desk.arrives(xlogo, desk.fillFrame(left)));
 }
 
 } // namespace

@@ -1,12 +1,18 @@
 // The displays port on a private X server, with openbox or with the root's properties set here
 // as a window manager would: monitors split with `xrandr --setmonitor`, docks made here with
-// their struts, panels known only from the work area, and the resource database on the root.
+// their struts, panels known only from the work area, and the resource database on the root;
+// and every port on a desktop whose primary monitor is not at the root's origin.
 
 #include "PortTest.h"
 
 #include "../unit/PlacementTestSupport.h"
 
+#include "platform/sim/SimLog.h"
+#include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Displays.h"
+#include "platform/x11/X11InputEvents.h"
+#include "platform/x11/X11Windows.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
@@ -15,10 +21,12 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <variant>
 #include <vector>
 
 using namespace tessera;
 using tessera::x11test::ServerOptions;
+using tessera::x11test::TesseraRun;
 using tessera::x11test::XServer;
 
 namespace {
@@ -39,12 +47,6 @@ protected:
                        names.begin(), names.end(), screens.begin(),
                        [](const auto& name, const auto& screen) { return name == screen.name; });
         });
-    }
-
-    // A dock as a panel would make it: typed, with its struts, mapped and managed.
-    void mapDock(const Rect& area, const std::string& strutProperty,
-                 const std::vector<std::uint32_t>& strut) {
-        server.makeWindow(area, "_NET_WM_WINDOW_TYPE_DOCK", {{strutProperty, strut}});
     }
 
     void setProperty(XWindow window, std::string_view name, std::uint32_t type,
@@ -110,45 +112,49 @@ TEST_F(X11DisplaysTest, DockStrutsShrinkOnlyTheMonitorsTheyCover) {
     server.setMonitors({{"left", {0, 0, 960, 1080}}, {"right", {960, 0, 960, 1080}}});
     int changes = 0;
     const auto subscription = displays->onChange([&] { ++changes; });
-
-    // 40 pixels along the top, from x 960 to 1919: the right monitor only.
-    mapDock({960, 0, 960, 40}, "_NET_WM_STRUT_PARTIAL", {0, 0, 40, 0, 0, 0, 0, 0, 960, 1919, 0, 0});
-    ASSERT_TRUE(waitForScreens([](const std::vector<SystemDisplay>& screens) {
-        return screens.size() == 2 && screens[1].visibleFrame.height() < 1080;
-    }));
-    auto screens = displays->screens();
-    EXPECT_EQ(screens[0].visibleFrame, Rect(0, 0, 960, 1080));
-    EXPECT_EQ(screens[1].visibleFrame, Rect(960, 0, 960, 1040));
+    const struct {
+        const char* what;
+        Rect dock;
+        std::string property;
+        std::vector<std::uint32_t> strut;
+        Rect left;
+        Rect right;
+    } docks[] = {
+        {"40 pixels along the top, from x 960 to 1919: the right monitor only",
+         {960, 0, 960, 40},
+         "_NET_WM_STRUT_PARTIAL",
+         {0, 0, 40, 0, 0, 0, 0, 0, 960, 1919, 0, 0},
+         {0, 0, 960, 1080},
+         {960, 0, 960, 1040}},
+        {"the older whole-edge strut: 30 pixels along the entire bottom, on both monitors",
+         {0, 1050, 1920, 30},
+         "_NET_WM_STRUT",
+         {0, 0, 0, 30},
+         {0, 30, 960, 1050},
+         {960, 30, 960, 1010}},
+        {"a left strut that only covers the lower half of the screen's left edge",
+         {0, 600, 50, 300},
+         "_NET_WM_STRUT_PARTIAL",
+         {50, 0, 0, 0, 600, 899, 0, 0, 0, 0, 0, 0},
+         {50, 30, 910, 1050},
+         {960, 30, 960, 1010}},
+        {"one on the right edge, over the same rows",
+         {1870, 600, 50, 300},
+         "_NET_WM_STRUT_PARTIAL",
+         {0, 50, 0, 0, 0, 0, 600, 899, 0, 0, 0, 0},
+         {50, 30, 910, 1050},
+         {960, 30, 910, 1010}},
+    };
+    for (const auto& dock : docks) {
+        SCOPED_TRACE(dock.what);
+        server.makeWindow(dock.dock, "_NET_WM_WINDOW_TYPE_DOCK", {{dock.property, dock.strut}});
+        EXPECT_TRUE(waitForScreens([&](const std::vector<SystemDisplay>& screens) {
+            return screens.size() == 2 && screens[0].visibleFrame == dock.left &&
+                   screens[1].visibleFrame == dock.right;
+        }));
+    }
     // openbox announces the new work area, and that is news of the displays.
-    EXPECT_TRUE(waitDispatching([&] { return changes > 0; }));
-
-    // The older whole-edge strut: 30 pixels along the entire bottom, on both monitors.
-    mapDock({0, 1050, 1920, 30}, "_NET_WM_STRUT", {0, 0, 0, 30});
-    ASSERT_TRUE(waitForScreens([](const std::vector<SystemDisplay>& screens) {
-        return screens.size() == 2 && screens[0].visibleFrame.minY() > 0;
-    }));
-    screens = displays->screens();
-    EXPECT_EQ(screens[0].visibleFrame, Rect(0, 30, 960, 1050));
-    EXPECT_EQ(screens[1].visibleFrame, Rect(960, 30, 960, 1010));
-
-    // A left strut that only covers the lower half of the screen's left edge.
-    mapDock({0, 600, 50, 300}, "_NET_WM_STRUT_PARTIAL", {50, 0, 0, 0, 600, 899, 0, 0, 0, 0, 0, 0});
-    ASSERT_TRUE(waitForScreens([](const std::vector<SystemDisplay>& screens) {
-        return screens.size() == 2 && screens[0].visibleFrame.minX() > 0;
-    }));
-    screens = displays->screens();
-    EXPECT_EQ(screens[0].visibleFrame, Rect(50, 30, 910, 1050));
-    EXPECT_EQ(screens[1].visibleFrame, Rect(960, 30, 960, 1010));
-
-    // And one on the right edge, over the same rows.
-    mapDock({1870, 600, 50, 300}, "_NET_WM_STRUT_PARTIAL",
-            {0, 50, 0, 0, 0, 0, 600, 899, 0, 0, 0, 0});
-    ASSERT_TRUE(waitForScreens([](const std::vector<SystemDisplay>& screens) {
-        return screens.size() == 2 && screens[1].visibleFrame.width() < 960;
-    }));
-    screens = displays->screens();
-    EXPECT_EQ(screens[0].visibleFrame, Rect(50, 30, 910, 1050));
-    EXPECT_EQ(screens[1].visibleFrame, Rect(960, 30, 910, 1010));
+    EXPECT_GT(changes, 0);
 }
 
 // No window manager: the test writes the root's properties as one would.
@@ -215,6 +221,103 @@ TEST_F(BareX11DisplaysTest, WorkAreaCutsMonitorsAlongEdgesNoStrutExplains) {
                 {0, 0, 60, 0, 0, 0, 0, 0, 960, 1919, 0, 0});
     ASSERT_TRUE(visibleFramesAre(left, {960, 0, 960, 1020}));
     EXPECT_EQ(changes, before + 1);
+}
+
+// The ports on a desktop whose primary monitor is not at the root's origin: two monitors side by
+// side with the right one primary, so every core coordinate is 960 to the left of X's.
+
+// The right monitor is 720 high so the bottom-left system's turn differs from the screen's.
+constexpr Rect leftMonitor(0, 0, 960, 1080);
+constexpr Rect rightMonitor(960, 0, 960, 720);
+
+ServerOptions rightIsPrimary() {
+    ServerOptions options;
+    options.monitors = {{"L", leftMonitor}, {"*R", rightMonitor}};
+    return options;
+}
+
+class X11CoordinatesTest : public X11DisplaysTest {
+protected:
+    X11CoordinatesTest() : X11DisplaysTest(rightIsPrimary()) {}
+
+    std::unique_ptr<X11Windows> windows = std::make_unique<X11Windows>(*connection);
+    std::unique_ptr<X11Accessibility> accessibility = std::make_unique<X11Accessibility>(*windows);
+};
+
+TEST_F(X11CoordinatesTest, DisplaysPointerWindowsEventsAndFillScreenGoByThePrimaryMonitor) {
+    const auto screens = displays->screens();
+    ASSERT_EQ(screens.size(), 2u);
+    EXPECT_EQ(screens[0].name, "R");
+    EXPECT_EQ(screens[0].frame, Rect(0, 0, 960, 720));
+    EXPECT_EQ(screens[1].name, "L");
+    // 1080 high against the primary's 720: it reaches 360 below the primary's bottom edge.
+    EXPECT_EQ(screens[1].frame, Rect(-960, -360, 960, 1080));
+    server.pointerTo(10, 700);
+    EXPECT_EQ(displays->mouseLocation(), Point(-950, 20));
+
+    // A window's frame, hit tests and moves.
+    const XWindow window = server.launchClient({"xlogo"});
+    server.moveTo(window, Rect(1000, 100, 200, 150));
+    const auto element = accessibility->windowElement(window);
+    const auto position = accessibility->copyAttribute(element, ax::position);
+    ASSERT_EQ(position.status, AccessibilityStatus::success);
+    EXPECT_EQ(std::get<Point>(*position.value), Point(40, 100));
+    EXPECT_EQ(accessibility->elementAtPosition({40 + 50, 100 + 50}).element, element);
+    // The same point of the root lies on the left monitor, far from the window.
+    EXPECT_NE(accessibility->elementAtPosition({1000 - 960 - 50, 100 + 50}).element, element);
+    ASSERT_EQ(accessibility->setAttribute(element, ax::position, Point(-900, 300)),
+              AccessibilityStatus::success);
+    EXPECT_EQ(server.outerFrame(window)->origin, Point(60, 300));
+    const auto pid = windows->processOf(window);
+    ASSERT_TRUE(pid);
+    X11Workspace workspace(*windows, log);
+    EXPECT_TRUE(waitDispatching([&] {
+        const auto entries = workspace.onScreenWindows();
+        return std::any_of(entries.begin(), entries.end(), [&](const WindowListEntry& entry) {
+            return entry.ownerPID == *pid && entry.bounds.origin == Point(-900, 300);
+        });
+    }));
+
+    // Input events; each press is handled before the next input, since its position is read
+    // when it is.
+    X11InputEvents input(*connection, log);
+    std::vector<TapEvent> tapped;
+    std::vector<MonitorEvent> monitored;
+    auto tap = input.createListenOnlyTap(dragEventMask,
+                                         [&](const TapEvent& event) { tapped.push_back(event); });
+    ASSERT_TRUE(tap);
+    const auto monitor = input.addGlobalMonitor(
+        dragEventMask, [&](const MonitorEvent& event) { monitored.push_back(event); });
+    connection->sync();
+    server.pointerTo(1000, 100);
+    server.button(1, true);
+    ASSERT_TRUE(waitDispatching([&] { return !tapped.empty() && !monitored.empty(); }));
+    server.button(1, false);
+    EXPECT_EQ(tapped.front().location, Point(40, 100));
+    EXPECT_EQ(monitored.front().location, Point(40, 620));
+
+    // tesseractl as a whole: Fill Screen fills the primary monitor where X puts it. (The first
+    // faked key switches the keyboard over to XTest; that announcement stays out of the
+    // shortcut.)
+    server.key("Shift_L", true);
+    server.key("Shift_L", false);
+    server.moveTo(window, Rect(1100, 200, 300, 200));
+    server.activate(window);
+    {
+        TesseraRun run(server);
+        server.chord({"Super_L", "Alt_L"}, "Return");
+        run.sync();
+        EXPECT_TRUE(server.waitUntil([&] { return server.outerFrame(window) == rightMonitor; }))
+            << "xlogo is at " << testing::PrintToString(server.outerFrame(window));
+    }
+
+    // Moving the primary mark moves the origin, and the ports notice without being told.
+    EXPECT_EQ(server.run({"xrandr", "--delmonitor", "R"}), 0);
+    EXPECT_EQ(server.run({"xrandr", "--setmonitor", "R", "960/240x720/180+960+0", "none"}), 0);
+    EXPECT_EQ(server.run({"xrandr", "--delmonitor", "L"}), 0);
+    EXPECT_EQ(server.run({"xrandr", "--setmonitor", "*L", "960/240x1080/270+0+0", "screen"}), 0);
+    EXPECT_TRUE(waitDispatching([&] { return displays->mouseLocation() == Point(1000, 980); }));
+    EXPECT_EQ(displays->screens().at(1).frame, Rect(960, 360, 960, 720));
 }
 
 } // namespace
