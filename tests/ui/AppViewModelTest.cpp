@@ -146,7 +146,7 @@ TEST_F(MainWindowTest, KeysPickerAndBadgeOpenTheirPages) {
     EXPECT_EQ(sim.state->settingsPane(), SettingsPane::permissions);
 }
 
-TEST_F(MainWindowTest, CtrlZAndTheEditMenuUndoAndRedoZoneEditsByName) {
+TEST_F(MainWindowTest, CtrlZAndTheEditMenuUndoAndRedoZoneEditsByNameAlsoInAReopenedWindow) {
     auto* undoItem = window->findChild<QObject*>("undoItem");
     auto* redoItem = window->findChild<QObject*>("redoItem");
     ASSERT_TRUE(undoItem && redoItem);
@@ -160,16 +160,28 @@ TEST_F(MainWindowTest, CtrlZAndTheEditMenuUndoAndRedoZoneEditsByName) {
     const auto edited = sim.state->store().layouts().front();
     EXPECT_EQ(text(undoItem), "Undo Edit Zone");
     EXPECT_FALSE(redoItem->property("enabled").toBool());
-
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
     processEvents();
     EXPECT_EQ(sim.state->store().layouts().front(), before);
     EXPECT_EQ(text(redoItem), "Redo Edit Zone");
     EXPECT_TRUE(redoItem->property("enabled").toBool());
-
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     processEvents();
     EXPECT_EQ(sim.state->store().layouts().front(), edited);
+
+    // Closed, the window lets go of its QML; the tray's "open" and a second launch bring it
+    // back with the same state.
+    sim.shell->app().setPage("zones");
+    QSignalSpy released(host.get(), &shell::MainWindow::released);
+    const QPointer<QQuickWindow> closed(window);
+    window->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed.isNull(); }));
+    EXPECT_EQ(host->window(), nullptr);
+    EXPECT_EQ(released.count(), 1);
+    open();
+    EXPECT_NE(item("zonesPage"), nullptr);
+    undoItem = window->findChild<QObject*>("undoItem");
+    ASSERT_NE(undoItem, nullptr);
     QMetaObject::invokeMethod(undoItem, "triggered");
     processEvents();
     EXPECT_EQ(sim.state->store().layouts().front(), before);
@@ -217,24 +229,6 @@ TEST_F(MenuHoverTest, ClosingTheEditMenuGivesTheKeysBackToTheZoneCanvas) {
     }
 }
 
-TEST_F(MainWindowTest, AClosedWindowLetsGoOfItsQmlAndReopensWithTheSameState) {
-    const auto before = editZone();
-    sim.shell->app().setPage("zones");
-    QSignalSpy released(host.get(), &shell::MainWindow::released);
-    const QPointer<QQuickWindow> closed(window);
-    window->close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return closed.isNull(); }));
-    EXPECT_EQ(host->window(), nullptr);
-    EXPECT_EQ(released.count(), 1);
-
-    // The tray's "open" and a second launch ask the same way.
-    open();
-    EXPECT_NE(item("zonesPage"), nullptr);
-    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
-    processEvents();
-    EXPECT_EQ(sim.state->store().layouts().front(), before);
-}
-
 // --- The menu ---
 
 using shell::MenuViewModel;
@@ -279,55 +273,7 @@ protected:
     SimShell sim{SimShellOptions{.accessibility = false, .inputMonitoring = false}};
 };
 
-TEST_F(MenuViewModelTest, StatusAndWindowCommandsFollowThePermissions) {
-    startShell();
-    bringNotesForward();
-    const Rect start{200, 200, 500, 400};
-    const auto window = sim.desktop.addWindow(notes, start);
-    EXPECT_EQ(item("status").value("title"), "Permissions needed");
-    // Without a hotkey centre a command has nothing to run through.
-    ASSERT_EQ(sim.state->hotkeys(), nullptr);
-    menu().activate("command.fillScreen");
-    EXPECT_EQ(sim.desktop.frame(window), start);
-
-    EXPECT_GE(emissions(&menu(), &MenuViewModel::itemsChanged, [&] { grant(); }), 1);
-    EXPECT_EQ(item("status").value("title"), "Ready to arrange windows");
-    ASSERT_NE(sim.state->hotkeys(), nullptr);
-    menu().activate("command.fillScreen");
-    EXPECT_EQ(sim.desktop.frame(window),
-              sim.state->mover().fillWindowFrame(sim.desktop.displays().screens().at(0)));
-}
-
-TEST_F(MenuViewModelTest, TheIgnoreSwitchWritesThroughThePreferencesAndDisabledEntriesDoNothing) {
-    startShell();
-    grant();
-    EXPECT_GE(emissions(&menu(), &MenuViewModel::itemsChanged, [&] { bringNotesForward(); }), 1);
-    EXPECT_EQ(item("ignoreApp").value("title"), "Don’t Show Zones for “Notes”");
-
-    auto& prefs = sim.shell->preferences();
-    QStringList changedKeys;
-    QObject::connect(&prefs, &shell::Preferences::changed, &prefs,
-                     [&](const QString& key) { changedKeys.append(key); });
-    menu().activate("ignoreApp");
-    EXPECT_EQ(ignoredApps(sim), "com.example.Notes");
-    EXPECT_EQ(item("ignoreApp").value("checked"), true);
-    // So the Exclusions pane follows.
-    EXPECT_EQ(changedKeys, QStringList{"ignoredApps"});
-
-    // Disabled while drag to snap is off: choosing it anyway changes nothing.
-    prefs.setBool("snapOnDrag", false);
-    EXPECT_EQ(item("ignoreApp").value("enabled"), false);
-    const int revision = prefs.revision();
-    for (const auto* id : {"ignoreApp", "status", "activeWindow", "separator.1", "nothing", ""}) {
-        menu().activate(id);
-    }
-    EXPECT_EQ(ignoredApps(sim), "com.example.Notes");
-    EXPECT_EQ(prefs.revision(), revision);
-    EXPECT_EQ(sim.quitRequests, 0);
-    EXPECT_TRUE(sim.services.calls().empty());
-}
-
-TEST_F(MenuViewModelTest, PreviewAndPageEntries) {
+TEST_F(MenuViewModelTest, PreviewPageEntriesStatusAndWindowCommandsFollowThePermissions) {
     // Not started: there is no drag monitor yet, and the preview still shows for 2.4 seconds.
     ASSERT_EQ(sim.state->dragMonitor(), nullptr);
     menu().activate("previewZones");
@@ -346,33 +292,55 @@ TEST_F(MenuViewModelTest, PreviewAndPageEntries) {
         EXPECT_EQ(sim.state->page(), page) << id;
     }
     EXPECT_EQ(sim.services.calls(), std::vector<Call>(3, Call::showMainWindow));
-}
 
-TEST_F(MenuViewModelTest, TrayShowsOnlyWithATrayAndThePreferenceOn) {
-    startShell();
-    EXPECT_FALSE(menu().trayShown());
-    EXPECT_EQ(
-        emissions(&menu(), &MenuViewModel::trayChanged, [&] { menu().setTrayAvailable(true); }), 1);
-    EXPECT_TRUE(menu().trayShown());
-    EXPECT_EQ(emissions(&menu(), &MenuViewModel::trayChanged,
-                        [&] { sim.shell->preferences().setBool("showsMenuBarIcon", false); }),
-              1);
-    EXPECT_FALSE(menu().trayShown());
+    bringNotesForward();
+    const Rect start{200, 200, 500, 400};
+    const auto window = sim.desktop.addWindow(notes, start);
+    EXPECT_EQ(item("status").value("title"), "Permissions needed");
+    // Without a hotkey centre a command has nothing to run through.
+    ASSERT_EQ(sim.state->hotkeys(), nullptr);
+    menu().activate("command.fillScreen");
+    EXPECT_EQ(sim.desktop.frame(window), start);
+    EXPECT_GE(emissions(&menu(), &MenuViewModel::itemsChanged, [&] { grant(); }), 1);
+    EXPECT_EQ(item("status").value("title"), "Ready to arrange windows");
+    ASSERT_NE(sim.state->hotkeys(), nullptr);
+    menu().activate("command.fillScreen");
+    EXPECT_EQ(sim.desktop.frame(window),
+              sim.state->mover().fillWindowFrame(sim.desktop.displays().screens().at(0)));
 }
 
 // The window's menu button shows the same items: tst_menu.qml.
-TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItemsAndAct) {
+TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItemsAndActButDisabledEntriesDoNothing) {
     // Next Display's keys are another program's: its item carries a note.
     sim.hotkeyPort.markTakenByOtherApplication(124, carbon::controlKey | carbon::optionKey |
                                                         carbon::cmdKey);
     startShell();
     grant();
-    bringNotesForward();
-    sim.shell->preferences().setBool("snapOnDrag", false);
+    EXPECT_GE(emissions(&menu(), &MenuViewModel::itemsChanged, [&] { bringNotesForward(); }), 1);
+    auto& preferences = sim.shell->preferences();
+    // Disabled while drag to snap is off: choosing it anyway changes nothing.
+    preferences.setBool("snapOnDrag", false);
     processEvents();
+    EXPECT_EQ(item("ignoreApp").value("enabled"), false);
+    const int revision = preferences.revision();
+    for (const auto* id : {"ignoreApp", "status", "activeWindow", "separator.1", "nothing", ""}) {
+        menu().activate(id);
+    }
+    EXPECT_EQ(preferences.revision(), revision);
+    EXPECT_EQ(sim.quitRequests, 0);
+    EXPECT_EQ(sim.services.calls().size(), 0u);
+
     shell::TrayMenu tray(*sim.shell);
     // No tray offscreen: the icon stays hidden and the window offers the menu.
     EXPECT_FALSE(tray.isIconVisible());
+    EXPECT_FALSE(menu().trayShown());
+    EXPECT_EQ(
+        emissions(&menu(), &MenuViewModel::trayChanged, [&] { menu().setTrayAvailable(true); }), 1);
+    EXPECT_TRUE(menu().trayShown());
+    EXPECT_EQ(emissions(&menu(), &MenuViewModel::trayChanged,
+                        [&] { preferences.setBool("showsMenuBarIcon", false); }),
+              1);
+    EXPECT_FALSE(menu().trayShown());
     const auto check = [&] {
         const auto items = menu().items();
         const auto actions = tray.menu().actions();
@@ -412,9 +380,16 @@ TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItemsAndAct) {
     processEvents();
     EXPECT_TRUE(preferenceBool(sim.defaults, prefs::snapOnDrag));
     check();
+    EXPECT_EQ(item("ignoreApp").value("title"), "Don’t Show Zones for “Notes”");
+    QStringList changedKeys;
+    QObject::connect(&preferences, &shell::Preferences::changed, &preferences,
+                     [&](const QString& key) { changedKeys.append(key); });
     action("ignoreApp")->trigger();
     processEvents();
     EXPECT_EQ(ignoredApps(sim), "com.example.Notes");
+    EXPECT_EQ(item("ignoreApp").value("checked"), true);
+    // So the Exclusions pane follows.
+    EXPECT_EQ(changedKeys, QStringList{"ignoredApps"});
 
     // The open menu holds the keyboard; the keys it shows beside Quit still quit.
     tray.menu().popup(QPoint(0, 0));

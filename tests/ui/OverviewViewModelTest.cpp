@@ -1,12 +1,7 @@
 #include "OverviewViewModel.h"
-#include "Preferences.h"
 #include "QtTestSupport.h"
 #include "SimShell.h"
 
-#include "core/app/Preferences.h"
-#include "core/placement/CommandShortcuts.h"
-#include "core/store/BuiltInLayouts.h"
-#include "core/store/DisplayNames.h"
 #include "core/store/LayoutStore.h"
 
 #include <QFile>
@@ -19,7 +14,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <string>
 
 namespace tessera::test {
 namespace {
@@ -55,7 +49,7 @@ protected:
     }
 };
 
-// The cards' contents: tst_overview.qml.
+// The cards' contents, choosing a layout and the keys: tst_overview.qml.
 TEST_F(OverviewViewModelTest, CardsAndLayoutsAreAnnouncedWhenDisplaysOrTheStoreChangeOnly) {
     const auto monitorsChanged = [&](auto act) {
         return emissions(&overview(), &OverviewViewModel::monitorsChanged, act);
@@ -65,65 +59,37 @@ TEST_F(OverviewViewModelTest, CardsAndLayoutsAreAnnouncedWhenDisplaysOrTheStoreC
     ASSERT_EQ(overview().monitors().size(), 2);
     EXPECT_DOUBLE_EQ(card(overview(), 1)["aspect"].toDouble(), 1920.0 / 1080.0);
 
-    // Changed behind the view model's back, straight in the store: told through the state.
-    const auto chosen = unusedLayout(*sim.state);
-    EXPECT_EQ(monitorsChanged([&] { sim.state->store().assign(chosen, sim.state->screens()[1]); }),
-              0);
-    EXPECT_EQ(monitorsChanged([&] { sim.scheduler.runPending(); }), 1);
-    EXPECT_EQ(card(overview(), 1)["layoutID"].toString(), qtext(chosen.string()));
-    Layout added{Uuid::random(), "Mine", {}};
-    EXPECT_EQ(emissions(&overview(), &OverviewViewModel::layoutsChanged,
-                        [&] {
-                            sim.state->store().upsert(added);
-                            sim.scheduler.runPending();
-                        }),
-              1);
-    EXPECT_EQ(overview().layouts().size(), qsizetype(sim.state->store().layouts().size()));
-
-    // Without displays the layouts stay to choose from.
-    setScreens({});
-    EXPECT_TRUE(overview().monitors().isEmpty());
-    EXPECT_EQ(overview().layouts().size(), qsizetype(sim.state->store().layouts().size()));
-}
-
-TEST_F(OverviewViewModelTest, AssigningChangesOnlyThatDisplayAndWhatDoesNotExistNothing) {
-    setScreens(simscreens::sideBySide());
+    // Assigning: only to that display, and nothing that doesn't exist.
     const auto screens = sim.state->screens();
     const auto firstBefore = sim.state->layoutIDForDisplay(screens[0]);
-    const auto chosen = qtext(unusedLayout(*sim.state).string());
+    const auto unused = unusedLayout(*sim.state);
+    const auto chosen = qtext(unused.string());
     const auto before = sim.state->store().assignments();
     EXPECT_FALSE(overview().assignLayout(QStringLiteral("no such display"), chosen));
     EXPECT_FALSE(overview().assignLayout(qtext(screens[1].id), qtext(Uuid::random().string())));
     EXPECT_FALSE(overview().assignLayout(qtext(screens[1].id), QStringLiteral("not a uuid")));
     EXPECT_EQ(sim.state->store().assignments(), before);
-
     // Identifiers are read in either case, as everywhere else.
     EXPECT_TRUE(overview().assignLayout(qtext(screens[1].id), chosen.toLower()));
-    EXPECT_EQ(qtext(sim.state->layoutIDForDisplay(screens[1]).string()), chosen);
+    EXPECT_EQ(sim.state->layoutIDForDisplay(screens[1]), unused);
     EXPECT_EQ(sim.state->layoutIDForDisplay(screens[0]), firstBefore);
-}
 
-// The default keys: tst_overview.qml.
-TEST_F(OverviewViewModelTest, KeyCapsShowTheStoredShortcutAndNoneWhenRemoved) {
-    const auto index =
-        std::ranges::find(allWindowCommands, WindowCommand::zoneLeft) - allWindowCommands.begin();
-    const auto keys = [&] {
-        return overview().commands().at(index).toMap()["keys"].toStringList();
-    };
-    const auto store = [&](std::optional<KeyCombo> combo) {
-        ASSERT_TRUE(setShortcut(WindowCommand::zoneLeft, combo, sim.defaults));
-        sim.shell->preferences().notifyChanged(qtext(shortcutKey(WindowCommand::zoneLeft)));
-    };
-    EXPECT_EQ(emissions(&overview(), &OverviewViewModel::commandsChanged,
+    // Changed behind the view model's back, straight in the store: told through the state.
+    const auto other = unusedLayout(*sim.state);
+    EXPECT_EQ(monitorsChanged([&] { sim.state->store().assign(other, screens[1]); }), 0);
+    EXPECT_EQ(monitorsChanged([&] { sim.scheduler.runPending(); }), 1);
+    EXPECT_EQ(card(overview(), 1)["layoutID"].toString(), qtext(other.string()));
+    EXPECT_EQ(emissions(&overview(), &OverviewViewModel::layoutsChanged,
                         [&] {
-                            store(KeyCombo{0, carbon::shiftKey | carbon::controlKey, "⌃⇧A"});
+                            sim.state->store().upsert(Layout{Uuid::random(), "Mine", {}});
+                            sim.scheduler.runPending();
                         }),
               1);
-    EXPECT_EQ(keys(), (QStringList{"Ctrl", "Shift", "A"}));
-    // The default does not work then.
-    store(std::nullopt);
-    processEvents();
-    EXPECT_TRUE(keys().isEmpty());
+    EXPECT_EQ(overview().layouts().size(), qsizetype(sim.state->store().layouts().size()));
+    // Without displays the layouts stay to choose from.
+    setScreens({});
+    EXPECT_TRUE(overview().monitors().isEmpty());
+    EXPECT_EQ(overview().layouts().size(), qsizetype(sim.state->store().layouts().size()));
 }
 
 TEST_F(OverviewViewModelTest, EachDisplayShowsItsOwnPictureAsAThumbnailOrNone) {

@@ -56,16 +56,13 @@ struct ShownCase {
     const Shown* shown;
     std::string language;
     bool dark;
+    std::string name() const {
+        return std::string(shown->name) + "-" + language + "-" + (dark ? "dark" : "light");
+    }
+    friend std::ostream& operator<<(std::ostream& out, const ShownCase& c) {
+        return out << c.name();
+    }
 };
-
-std::string caseName(const ShownCase& shown) {
-    return std::string(shown.shown->name) + "-" + shown.language + "-" +
-           (shown.dark ? "dark" : "light");
-}
-
-std::ostream& operator<<(std::ostream& out, const ShownCase& shown) {
-    return out << caseName(shown);
-}
 
 QRectF sceneRect(const QQuickItem& item) {
     return item.mapRectToScene(QRectF(0, 0, item.width(), item.height()));
@@ -96,12 +93,13 @@ void recordKeys(SimShell& sim, const char* command, Qt::Key key) {
     recorder->keyPressed(key, 0, Qt::ControlModifier | Qt::AltModifier);
 }
 
-std::string backupFile(SimShell& sim, const char* contents = nullptr) {
-    const auto file = (sim.temp.path() / "Tessera Backup.json").string();
+// A backup file: an export, or these contents.
+QString backupFile(SimShell& sim, const char* contents = nullptr) {
+    const auto file = QString::fromStdString((sim.temp.path() / "Tessera Backup.json").string());
     if (contents != nullptr) {
-        std::ofstream(file) << contents;
+        std::ofstream(file.toStdString()) << contents;
     } else {
-        sim.shell->generalPane().exportTo(QString::fromStdString(file));
+        sim.shell->generalPane().exportTo(file);
     }
     return file;
 }
@@ -139,13 +137,10 @@ const std::vector<Shown>& everythingShown() {
         {"restore", "settings", "general", "restoreAlert", nullptr, left,
          [](SimShell& sim) { sim.shell->generalPane().requestRestoreBuiltIns(); }},
         {"import", "settings", "general", "importAlert", nullptr, left,
-         [](SimShell& sim) {
-             sim.shell->generalPane().readBackupFile(QString::fromStdString(backupFile(sim)));
-         }},
+         [](SimShell& sim) { sim.shell->generalPane().readBackupFile(backupFile(sim)); }},
         {"unreadable-backup", "settings", "general", "errorAlert", nullptr, left,
          [](SimShell& sim) {
-             sim.shell->generalPane().readBackupFile(
-                 QString::fromStdString(backupFile(sim, "{ not a backup")));
+             sim.shell->generalPane().readBackupFile(backupFile(sim, "{ not a backup"));
          }},
         {"unsaved-changes", "settings", "general", "errorAlert", nullptr, left,
          [](SimShell& sim) {
@@ -348,7 +343,7 @@ TEST_P(FirstLayout, NothingOverlapsIsCutOrEnglishAndEverySwitchTogglesWhereItIsD
     settle();
     const auto folder = qEnvironmentVariable("TESSERA_SCREENSHOT_DIR", TESSERA_LAYOUT_PICTURES);
     QDir().mkpath(folder);
-    const auto file = QDir(folder).filePath(QString::fromStdString(caseName(GetParam())));
+    const auto file = QDir(folder).filePath(QString::fromStdString(GetParam().name()));
     EXPECT_TRUE(window->grabWindow().save(file + ".png")) << file.toStdString();
     // The window opened in the scheme chosen, not in the style's own colours.
     const auto* palette = window->property("palette").value<QObject*>();
@@ -396,7 +391,7 @@ std::vector<ShownCase> everyLanguageAndScheme() {
 
 INSTANTIATE_TEST_SUITE_P(Shown, FirstLayout, ::testing::ValuesIn(everyLanguageAndScheme()),
                          [](const ::testing::TestParamInfo<ShownCase>& info) {
-                             auto name = caseName(info.param);
+                             auto name = info.param.name();
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
                          });

@@ -32,7 +32,6 @@
 #include <QSignalSpy>
 #include <QSizeF>
 #include <QUrl>
-#include <QVariantMap>
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
@@ -40,7 +39,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -52,22 +50,24 @@ namespace {
 
 namespace fs = std::filesystem;
 using shell::GeneralPaneModel;
-using Languages = std::vector<std::string>;
+using shell::KeyboardPaneModel;
+using shell::ShortcutRecorderModel;
+
+constexpr int ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+constexpr std::uint32_t controlOption = 0x1800;
+constexpr std::uint32_t controlOptionCommand = 0x1900;
+constexpr std::uint16_t kKey = 40;
+constexpr std::uint16_t leftArrow = 123;
+constexpr std::uint16_t rightArrow = 124;
 
 QString qpath(const fs::path& path) {
     return QString::fromStdString(path.string());
 }
 
-void writeText(const fs::path& file, const std::string& text) {
-    std::ofstream(file) << text;
-}
-
 std::size_t filesIn(const fs::path& folder) {
-    if (!fs::exists(folder)) {
-        return 0;
-    }
-    return static_cast<std::size_t>(
-        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+    return fs::exists(folder) ? static_cast<std::size_t>(std::distance(
+                                    fs::directory_iterator(folder), fs::directory_iterator()))
+                              : 0;
 }
 
 class SettingsPanes : public ShellTest {
@@ -75,51 +75,141 @@ protected:
     GeneralPaneModel& pane() { return sim.shell->generalPane(); }
     fs::path backups() const { return automaticCopiesFolder(sim.state->store().fileURL()); }
     DefaultsDomain stored() const { return sim.defaults.persistentDomain(); }
+    bool kRegistered() const {
+        return sim.hotkeyPort.registeredID(kKey, controlOption).has_value();
+    }
 
-    // A layout of the user's own whose only zone answers Ctrl+Alt+K.
-    Layout ownLayout() const {
-        Layout layout{Uuid::random(), "Mine", {}};
-        layout.zones.push_back(
-            Zone{Uuid::random(), "Left", 0, 0, 0.5, 1, KeyCombo{40, 0x1000 | 0x0800, "⌃⌥K"}});
-        return layout;
+    // A layout of the user's own whose only zone answers Ctrl+Alt+K, and a zone edit of it with
+    // an undo step that would save it again.
+    void addOwnLayoutWithUndoStep() {
+        Layout own{Uuid::random(), "Mine", {}};
+        own.zones.push_back(
+            Zone{Uuid::random(), "Left", 0, 0, 0.5, 1, KeyCombo{kKey, controlOption, "⌃⌥K"}});
+        sim.state->applyLayoutChange(own, "Add", nullptr);
+        own.zones.front().width = 0.25;
+        sim.state->applyLayoutChange(own, "Edit Zone", &sim.shell->undo().manager());
+        ASSERT_TRUE(kRegistered());
+        ASSERT_TRUE(sim.shell->undo().canUndo());
     }
 };
 
-TEST_F(SettingsPanes, ChoicesTheSystemDidNotTakeAreNotShownAsTaken) {
+TEST_F(SettingsPanes, FailuresSayWhyLeaveNothingPendingAndAreNotShownAsTaken) {
     // Something that isn't a language changes nothing and asks nothing.
     pane().setLanguage("tlh");
     EXPECT_EQ(stored().count("appLanguage"), 0u);
     EXPECT_FALSE(pane().confirmsRelaunch());
-
     sim.defaults.failWrites(true);
     pane().setLanguage("de");
     EXPECT_FALSE(pane().confirmsRelaunch()) << "a relaunch would come back in the old language";
     ASSERT_TRUE(pane().showsError());
     EXPECT_EQ(pane().errorMessage().toStdString(), sim.defaults.lastError());
-
+    pane().dismissError();
+    sim.defaults.failWrites(false);
     // Open at login waiting for the system's approval is not on.
     sim.loginItem.setRequiresApproval(true);
     pane().setLaunchAtLogin(true);
     EXPECT_FALSE(pane().launchAtLogin());
+
+    auto newer = makeBackup(sim.state->backupContext());
+    newer.version = 2;
+    const auto future = sim.temp.path() / "future.json";
+    ASSERT_EQ(encodeBackup(newer, future), "");
+    const auto garbage = sim.temp.path() / "garbage.json";
+    writeTestFile(garbage, "{ not json");
+    const std::string damaged = "The file isn’t a Tessera backup or is damaged.";
+    const std::vector<std::tuple<const char*, fs::path, std::string>> cases{
+        {"export into a missing folder", sim.temp.path() / "missing" / "export.json", ""},
+        {"not json", garbage, damaged},
+        {"missing", sim.temp.path() / "no.json", damaged},
+        {"newer", future, "This backup was made by a newer version of Tessera."},
+    };
+    for (const auto& [what, file, message] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_FALSE(message.empty() ? pane().exportTo(qpath(file))
+                                     : pane().readBackupFile(qpath(file)));
+        EXPECT_FALSE(pane().hasPendingImport());
+        ASSERT_TRUE(pane().showsError());
+        EXPECT_EQ(pane().errorTitle(), "Couldn’t use this file");
+        EXPECT_FALSE(pane().errorMessage().isEmpty());
+        if (!message.empty()) {
+            EXPECT_EQ(pane().errorMessage().toStdString(), message);
+        }
+        pane().dismissError();
+        EXPECT_FALSE(pane().showsError());
+    }
+    EXPECT_EQ(filesIn(backups()), 0u);
+
+    pane().showAutomaticCopies();
+    ASSERT_EQ(sim.desktop.count(SimCallKind::revealInFileBrowser), 1u);
+    EXPECT_EQ(sim.desktop.calls().back().items, std::vector<fs::path>{backups()});
+    EXPECT_TRUE(fs::is_directory(backups()));
+    EXPECT_FALSE(pane().showsError());
+    // No file manager to start: not silence, but where to look.
+    sim.desktop.setOpenURLResult(false);
+    pane().showAutomaticCopies();
+    ASSERT_TRUE(pane().showsError());
+    EXPECT_TRUE(pane().errorMessage().contains(qpath(backups())));
 }
 
-TEST_F(SettingsPanes, RestoringBuiltInsDropsOwnLayoutsShortcutsAndUndoSteps) {
-    auto own = ownLayout();
-    sim.state->applyLayoutChange(own, "Add", nullptr);
-    ASSERT_TRUE(sim.hotkeyPort.registeredID(40, 0x1000 | 0x0800).has_value());
-    // A zone edit whose undo step would save the own layout again.
-    auto& undo = sim.shell->undo();
-    own.zones.front().width = 0.25;
-    sim.state->applyLayoutChange(own, "Edit Zone", &undo.manager());
-    ASSERT_TRUE(undo.canUndo());
+TEST_F(SettingsPanes, ImportAndRestoreReplaceLayoutsShortcutsAndUndoStepsOnlyAfterACopy) {
+    auto& prefs = sim.shell->preferences();
+    prefs.setString("appLanguage", "de");
+    prefs.setDouble("windowGap", 20);
+    const auto file = sim.temp.path() / "backup.json";
+    ASSERT_TRUE(pane().exportTo(qpath(file)));
+    prefs.setString("appLanguage", "en");
+    prefs.setDouble("windowGap", 4);
+    addOwnLayoutWithUndoStep();
 
+    // Without its automatic copy (a file where their folder belongs) nothing changes.
+    const auto layoutsBefore = sim.state->store().layouts();
+    const auto prefsBefore = stored();
+    writeTestFile(backups(), "in the way");
+    ASSERT_TRUE(pane().readBackupFile(qpath(file)));
+    EXPECT_EQ(pane().importMessage().indexOf("%@"), -1) << "the date is filled in";
+    pane().confirmImport();
+    EXPECT_FALSE(pane().hasPendingImport());
+    ASSERT_TRUE(pane().showsError());
+    EXPECT_EQ(pane().errorTitle(), "Couldn’t use this file");
+    EXPECT_EQ(sim.state->store().layouts(), layoutsBefore);
+    EXPECT_EQ(stored(), prefsBefore);
+    pane().dismissError();
+    fs::remove(backups());
+
+    ASSERT_TRUE(pane().readBackupFile(qpath(file)));
+    QSignalSpy prefsChanged(&prefs, &shell::Preferences::changed);
+    QSignalSpy imported(&pane(), &GeneralPaneModel::layoutsReplaced);
+    pane().confirmImport();
+    EXPECT_FALSE(pane().showsError());
+    EXPECT_EQ(filesIn(backups()), 1u);
+    EXPECT_EQ(sim.state->store().layouts(), builtInLayouts());
+    EXPECT_EQ(stored().at("windowGap"), DefaultsValue(20.0));
+    EXPECT_EQ(stored().at("AppleLanguages"), DefaultsValue(std::vector<std::string>{"de"}));
+    EXPECT_EQ(pane().language(), "de");
+    EXPECT_TRUE(pane().confirmsRelaunch());
+    EXPECT_EQ(imported.count(), 1);
+    EXPECT_FALSE(sim.shell->undo().undo()) << "the replaced layout came back";
+    // Controls bound to the imported keys re-read them.
+    QStringList keysTold;
+    for (const auto& args : prefsChanged) {
+        keysTold.append(args.at(0).toString());
+    }
+    EXPECT_TRUE(keysTold.contains("windowGap") && keysTold.contains("appLanguage"))
+        << keysTold.join(" ").toStdString();
+    // The same language again: nothing to relaunch for.
+    pane().relaunchLater();
+    ASSERT_TRUE(pane().readBackupFile(qpath(file)));
+    pane().confirmImport();
+    EXPECT_FALSE(pane().confirmsRelaunch());
+    EXPECT_EQ(filesIn(backups()), 2u);
+
+    addOwnLayoutWithUndoStep();
     pane().requestRestoreBuiltIns();
     pane().restoreBuiltIns();
     EXPECT_EQ(sim.state->store().layouts(), builtInLayouts());
-    // Registered again: the removed zone's shortcut no longer answers.
-    EXPECT_FALSE(sim.hotkeyPort.registeredID(40, 0x1000 | 0x0800).has_value());
+    EXPECT_FALSE(kRegistered()) << "the removed zone's shortcut still answers";
     EXPECT_FALSE(pane().showsError());
-    EXPECT_FALSE(undo.undo()) << "the removed layout came back";
+    EXPECT_FALSE(sim.shell->undo().undo()) << "the removed layout came back";
 }
 
 TEST_F(SettingsPanes, TheSavePanelKeepsTheProposedNameAndTheExportSaysWhereItWent) {
@@ -157,116 +247,8 @@ TEST(QtTranslations, QtsOwnDialogTextsFollowTheLanguageWhereQtHasThem) {
     EXPECT_EQ(shell::installQtTranslations("el"), nullptr);
 }
 
-TEST_F(SettingsPanes, FilesThatCannotBeWrittenOrReadShowWhyAndLeaveNothingPending) {
-    auto newer = makeBackup(sim.state->backupContext());
-    newer.version = 2;
-    const auto future = sim.temp.path() / "future.json";
-    ASSERT_EQ(encodeBackup(newer, future), "");
-    const auto garbage = sim.temp.path() / "garbage.json";
-    writeText(garbage, "{ not json");
-    const std::string damaged = "The file isn’t a Tessera backup or is damaged.";
-    const std::vector<std::tuple<const char*, std::function<bool()>, std::string>> cases{
-        {"export into a missing folder",
-         [&] { return pane().exportTo(qpath(sim.temp.path() / "missing" / "export.json")); }, ""},
-        {"not json", [&] { return pane().readBackupFile(qpath(garbage)); }, damaged},
-        {"missing", [&] { return pane().readBackupFile(qpath(sim.temp.path() / "no.json")); },
-         damaged},
-        {"newer", [&] { return pane().readBackupFile(qpath(future)); },
-         "This backup was made by a newer version of Tessera."},
-    };
-    for (const auto& [what, act, message] : cases) {
-        SCOPED_TRACE(what);
-        EXPECT_FALSE(act());
-        EXPECT_FALSE(pane().hasPendingImport());
-        ASSERT_TRUE(pane().showsError());
-        EXPECT_EQ(pane().errorTitle(), "Couldn’t use this file");
-        EXPECT_FALSE(pane().errorMessage().isEmpty());
-        if (!message.empty()) {
-            EXPECT_EQ(pane().errorMessage().toStdString(), message);
-        }
-        pane().dismissError();
-        EXPECT_FALSE(pane().showsError());
-    }
-    EXPECT_EQ(filesIn(backups()), 0u);
-}
-
-// Cancelling from the alert: tst_general.qml.
-TEST_F(SettingsPanes, AnImportWithoutItsAutomaticCopyChangesNothing) {
-    const auto file = sim.temp.path() / "backup.json";
-    ASSERT_TRUE(pane().exportTo(qpath(file)));
-    sim.state->applyLayoutChange(ownLayout(), "Add", nullptr);
-    sim.shell->preferences().setBool("snapOnDrag", false);
-    const auto layoutsBefore = sim.state->store().layouts();
-    const auto prefsBefore = stored();
-
-    // A file where the folder of automatic copies belongs.
-    writeText(backups(), "in the way");
-    ASSERT_TRUE(pane().readBackupFile(qpath(file)));
-    EXPECT_EQ(pane().importMessage().indexOf("%@"), -1) << "the date is filled in";
-    pane().confirmImport();
-    EXPECT_FALSE(pane().hasPendingImport());
-    ASSERT_TRUE(pane().showsError());
-    EXPECT_EQ(pane().errorTitle(), "Couldn’t use this file");
-    EXPECT_EQ(sim.state->store().layouts(), layoutsBefore);
-    EXPECT_EQ(stored(), prefsBefore);
-}
-
-TEST_F(SettingsPanes, ImportingReplacesTheStateAfterACopyAndOffersARelaunchForANewLanguage) {
-    sim.shell->preferences().setString("appLanguage", "de");
-    sim.shell->preferences().setDouble("windowGap", 20);
-    const auto file = sim.temp.path() / "backup.json";
-    ASSERT_TRUE(pane().exportTo(qpath(file)));
-
-    sim.shell->preferences().setString("appLanguage", "en");
-    sim.shell->preferences().setDouble("windowGap", 4);
-    sim.state->applyLayoutChange(ownLayout(), "Add", nullptr);
-
-    ASSERT_TRUE(pane().readBackupFile(qpath(file)));
-    QSignalSpy prefsChanged(&sim.shell->preferences(), &shell::Preferences::changed);
-    QSignalSpy imported(&pane(), &GeneralPaneModel::layoutsReplaced);
-    pane().confirmImport();
-
-    EXPECT_FALSE(pane().showsError());
-    EXPECT_EQ(filesIn(backups()), 1u);
-    EXPECT_EQ(sim.state->store().layouts(), builtInLayouts());
-    EXPECT_EQ(stored().at("windowGap"), DefaultsValue(20.0));
-    EXPECT_EQ(stored().at("AppleLanguages"), DefaultsValue(Languages{"de"}));
-    EXPECT_EQ(pane().language(), "de");
-    EXPECT_TRUE(pane().confirmsRelaunch());
-    EXPECT_EQ(imported.count(), 1);
-    // Controls bound to the imported keys re-read them.
-    QStringList keysTold;
-    for (const auto& args : prefsChanged) {
-        keysTold.append(args.at(0).toString());
-    }
-    EXPECT_TRUE(keysTold.contains("windowGap") && keysTold.contains("appLanguage"))
-        << keysTold.join(" ").toStdString();
-
-    // The same language again: nothing to relaunch for.
-    pane().relaunchLater();
-    ASSERT_TRUE(pane().readBackupFile(qpath(file)));
-    pane().confirmImport();
-    EXPECT_FALSE(pane().confirmsRelaunch());
-    EXPECT_EQ(filesIn(backups()), 2u);
-}
-
-TEST_F(SettingsPanes, ShowAutomaticCopiesRevealsTheFolderOrSaysWhereItIs) {
-    pane().showAutomaticCopies();
-    ASSERT_EQ(sim.desktop.count(SimCallKind::revealInFileBrowser), 1u);
-    EXPECT_EQ(sim.desktop.calls().back().items, std::vector<fs::path>{backups()});
-    EXPECT_TRUE(fs::is_directory(backups()));
-    EXPECT_FALSE(pane().showsError());
-
-    // No file manager to start: not silence, but where to look.
-    sim.desktop.setOpenURLResult(false);
-    pane().showAutomaticCopies();
-    ASSERT_TRUE(pane().showsError());
-    EXPECT_TRUE(pane().errorMessage().contains(qpath(backups())))
-        << pane().errorMessage().toStdString();
-}
-
-TEST_F(SettingsPanes,
-       ExclusionRowsAndTheChooserShowTheCatalogsNamesAndTheChooserAddsEachNewAppOnce) {
+// The rows as drawn, and following a change of the preference: tst_exclusions.qml.
+TEST_F(SettingsPanes, ExclusionRowsAndTheChooserShowTheCatalogsNamesAndAddEachNewAppOnce) {
     auto& pane = sim.shell->exclusionsPane();
     sim.catalog.add({"org.gnome.Terminal", "Terminal", ""});
     sim.catalog.add({"firefox", "Firefox", "file:///icons/firefox.png"});
@@ -276,7 +258,7 @@ TEST_F(SettingsPanes,
     const auto field = [](const QVariantList& list, int row, const char* key) {
         return list.at(row).toMap().value(key);
     };
-    // Rows: the catalog's name and icon, else the identifier (shown: tst_exclusions.qml).
+    // Rows: the catalog's name and icon, else the identifier.
     const auto rows = pane.apps();
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(field(rows, 0, "name"), "Firefox");
@@ -313,81 +295,60 @@ TEST_F(SettingsPanes,
     sim.defaults.failWrites(true);
     EXPECT_EQ(pane.ignoreApps({"gedit"}), 1);
     EXPECT_FALSE(pane.lastError().isEmpty());
-    sim.defaults.failWrites(false);
-
-    // The tray menu writes through the same preferences; the list follows.
-    EXPECT_EQ(emissions(&pane, &shell::ExclusionsPaneModel::changed,
-                        [&] { sim.shell->preferences().setString("ignoredApps", "firefox"); }),
-              1);
-    EXPECT_EQ(pane.apps().size(), 1);
 }
 
-TEST(DesktopApplicationCatalog, FindsNamesAndIconFilesOfTheDataFolders) {
+TEST(DesktopApplicationCatalog, FindsNamesAndIconsOfTheDataFoldersAndLaterInstallsAfterARescan) {
     TempDir data{"tessera-catalog"};
     const auto user = data / "user" / "applications";
     const auto system = data / "system" / "applications";
-    writeTestFile(system / "editor.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Editor\nIcon=editor\n");
-    writeTestFile(system / "viewer.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Viewer\nIcon=viewer.png\n");
-    writeTestFile(system / "plain.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Plain\nIcon=../../secret\n");
-    writeTestFile(user / "editor.desktop",
-                  "[Desktop Entry]\nType=Application\nName=My Editor\nIcon=editor\n");
-    writeTestFile(data / "system" / "icons" / "hicolor" / "16x16" / "apps" / "editor.png", "png");
-    writeTestFile(data / "system" / "icons" / "hicolor" / "48x48" / "apps" / "editor.png", "png");
+    const auto entry = [&](const fs::path& folder, const std::string& id, const std::string& rest) {
+        writeTestFile(folder / (id + ".desktop"), "[Desktop Entry]\n" + rest + "\n");
+    };
+    entry(system, "editor", "Type=Application\nName=Editor\nIcon=editor");
+    entry(system, "viewer", "Type=Application\nName=Viewer\nIcon=viewer.png");
+    entry(system, "plain", "Type=Application\nName=Plain\nIcon=../../secret");
+    entry(user, "editor", "Type=Application\nName=My Editor\nIcon=editor");
+    entry(system, "abs",
+          "Type=Application\nName=Abs\nIcon=" + (data / "user" / "absolute.svg").string());
+    const auto icons = data / "system" / "icons" / "hicolor";
+    writeTestFile(icons / "16x16" / "apps" / "editor.png", "png");
+    writeTestFile(icons / "48x48" / "apps" / "editor.png", "png");
     writeTestFile(data / "system" / "pixmaps" / "viewer.xpm", "xpm");
     writeTestFile(data / "user" / "absolute.svg", "svg");
-    writeTestFile(system / "abs.desktop", "[Desktop Entry]\nType=Application\nName=Abs\nIcon=" +
-                                              (data / "user" / "absolute.svg").string() + "\n");
 
-    shell::DesktopApplicationCatalog catalog({user, system});
+    shell::DesktopApplicationCatalog catalog({user, system}, std::chrono::seconds(0));
+    shell::DesktopApplicationCatalog cached({user, system}, std::chrono::hours(1));
     const auto editor = catalog.find("editor");
-    ASSERT_TRUE(editor);
-    // The user's own entry hides the system's.
+    ASSERT_TRUE(editor && cached.find("editor"));
+    // The user's own entry hides the system's; the largest icon wins.
     EXPECT_EQ(editor->name, "My Editor");
-    EXPECT_EQ(
-        editor->iconSource,
-        QUrl::fromLocalFile(
-            QString::fromStdString(
-                (data / "system" / "icons" / "hicolor" / "48x48" / "apps" / "editor.png").string()))
-            .toString());
+    EXPECT_EQ(editor->iconSource,
+              QUrl::fromLocalFile(qpath(icons / "48x48" / "apps" / "editor.png")).toString());
     EXPECT_TRUE(catalog.find("viewer")->iconSource.endsWith("/system/pixmaps/viewer.xpm"));
     EXPECT_TRUE(catalog.find("abs")->iconSource.endsWith("/user/absolute.svg"));
     EXPECT_TRUE(catalog.find("plain")->iconSource.isEmpty());
     EXPECT_FALSE(catalog.find("missing"));
 
     // What the chooser offers: applications the menus show, by name.
-    writeTestFile(system / "helper.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\n");
-    writeTestFile(system / "site.desktop", "[Desktop Entry]\nType=Link\nName=Site\n");
+    entry(system, "helper", "Type=Application\nName=Helper\nNoDisplay=true");
+    entry(system, "site", "Type=Link\nName=Site");
+    entry(system, "two", "Type=Application\nName=Two");
     std::vector<QString> names;
-    for (const auto& entry : catalog.applications()) {
-        names.push_back(entry.name);
+    for (const auto& found : catalog.applications()) {
+        names.push_back(found.name);
     }
-    EXPECT_EQ(names, (std::vector<QString>{"Abs", "My Editor", "Plain", "Viewer"}));
-}
-
-TEST(DesktopApplicationCatalog, AnApplicationInstalledLaterIsFoundAfterTheRescanInterval) {
-    TempDir data{"tessera-catalog"};
-    const auto folder = data / "applications";
-    writeTestFile(folder / "one.desktop", "[Desktop Entry]\nType=Application\nName=One\n");
-    shell::DesktopApplicationCatalog cached({folder}, std::chrono::hours(1));
-    shell::DesktopApplicationCatalog fresh({folder}, std::chrono::seconds(0));
-    ASSERT_TRUE(cached.find("one"));
-    ASSERT_TRUE(fresh.find("one"));
-
-    writeTestFile(folder / "two.desktop", "[Desktop Entry]\nType=Application\nName=Two\n");
+    EXPECT_EQ(names, (std::vector<QString>{"Abs", "My Editor", "Plain", "Two", "Viewer"}));
     EXPECT_FALSE(cached.find("two"));
-    ASSERT_TRUE(fresh.find("two"));
-    EXPECT_EQ(fresh.find("two")->name, "Two");
+    ASSERT_TRUE(catalog.find("two"));
+    EXPECT_EQ(catalog.find("two")->name, "Two");
 }
 
-TEST_F(SettingsPanes, WindowsCardPreviewIsTheCardTheOverlayDraws) {
+// The slider, the label and the drawn card: tst_windows.qml.
+TEST_F(SettingsPanes, WindowsPanesCardPreviewIsTheCardTheOverlayDraws) {
     auto& pane = sim.shell->windowsPane();
-    const auto& overlay = sim.state->overlay();
     const auto drawn = [&] {
-        const auto size = overlay.cardSize(cardPreviewZone.width, cardPreviewZone.height);
+        const auto size =
+            sim.state->overlay().cardSize(cardPreviewZone.width, cardPreviewZone.height);
         return QSizeF(size.width, size.height);
     };
     for (const double percent : {100.0, 60.0, 104.0, 160.0}) {
@@ -404,6 +365,7 @@ TEST_F(SettingsPanes, WindowsCardPreviewIsTheCardTheOverlayDraws) {
     EXPECT_EQ(pane.cardPreviewSize(), drawn());
 }
 
+// Choosing a tile: tst_windows.qml.
 TEST_F(SettingsPanes, WindowsGridPickerDrawsEachTilesInnerLinesForTheNamedDisplay) {
     auto& pane = sim.shell->windowsPane();
     EXPECT_EQ(emissions(&pane, &shell::WindowsPaneModel::changed,
@@ -426,7 +388,7 @@ TEST_F(SettingsPanes, WindowsGridPickerDrawsEachTilesInnerLinesForTheNamedDispla
             for (const auto& line : lines) {
                 const auto l = line.toList();
                 const bool vertical = l[0].toDouble() == l[2].toDouble();
-                const double at = vertical ? l[0].toDouble() : l[1].toDouble();
+                const double at = l[vertical ? 0 : 1].toDouble();
                 EXPECT_GT(at, 0);
                 EXPECT_LT(at, vertical ? expected.miniatureWidth : expected.miniatureHeight);
             }
@@ -444,17 +406,7 @@ TEST_F(SettingsPanes, WindowsGridPickerDrawsEachTilesInnerLinesForTheNamedDispla
     EXPECT_EQ(pane.gridColumns(), 0);
 }
 
-// --- The Keyboard pane ---
-
-using shell::KeyboardPaneModel;
-using shell::ShortcutRecorderModel;
-
-constexpr int ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
-constexpr std::uint32_t controlOption = 0x1800;
-constexpr std::uint32_t controlOptionCommand = 0x1900;
-constexpr std::uint16_t kKey = 40;
-constexpr std::uint16_t leftArrow = 123;
-constexpr std::uint16_t rightArrow = 124;
+// --- The Keyboard pane (what tst_keyboard.qml can't see: the stored record, the hotkeys) ---
 
 // The record kept under "shortcut.<command>", if the preferences hold one.
 std::optional<StoredShortcut> storedRecord(const Defaults& defaults, const std::string& command) {
@@ -464,30 +416,18 @@ std::optional<StoredShortcut> storedRecord(const Defaults& defaults, const std::
         return std::nullopt;
     }
     const auto* bytes = std::get_if<Bytes>(&found->second);
-    if (bytes == nullptr) {
-        return StoredShortcut{};
-    }
-    const auto decoded = decodeStoredShortcut(*bytes);
-    return decoded.value.value_or(StoredShortcut{});
+    return bytes ? decodeStoredShortcut(*bytes).value.value_or(StoredShortcut{}) : StoredShortcut{};
 }
-
-ShortcutRecorderModel& recorderOf(KeyboardPaneModel& pane, WindowCommand command) {
-    return *pane.recorder(command);
-}
-
-// --- Key presses in the window as the local monitors see them ---
-
-struct QtKeyCase {
-    int key;
-    quint32 keysym;
-    int modifiers;
-    std::uint16_t keyCode;
-    std::uint64_t flags;
-};
 
 TEST(KeyboardPaneKeys, QtKeysAndKeysymsTranslateToStoredKeyCodesAndFlags) {
     using namespace eventFlags;
-    const QtKeyCase cases[] = {
+    const struct {
+        int key;
+        quint32 keysym;
+        int modifiers;
+        std::uint16_t keyCode;
+        std::uint64_t flags;
+    } cases[] = {
         {Qt::Key_K, 0, ctrlAlt, kKey, control | option},
         {Qt::Key_Left, 0, ctrlAlt | Qt::MetaModifier | Qt::KeypadModifier, leftArrow,
          control | option | command},
@@ -522,14 +462,12 @@ TEST(KeyboardPaneKeys, QtKeysAndKeysymsTranslateToStoredKeyCodesAndFlags) {
     EXPECT_FALSE(shell::keyDownFromQt(0x41B, XK_Cyrillic_el, 0));
 }
 
-// --- The pane (what tst_keyboard.qml can't see: the stored record, the hotkeys, failures) ---
-
 using KeyboardPaneTest = ShellTest;
 
 TEST_F(KeyboardPaneTest, RecordingSuspendsTheHotkeysStoresTheComboAndRegistersItOnceResumed) {
     auto& pane = sim.shell->keyboardPane();
-    auto& recorder = recorderOf(pane, WindowCommand::zoneLeft);
-    auto& other = recorderOf(pane, WindowCommand::zoneDown);
+    auto& recorder = *pane.recorder(WindowCommand::zoneLeft);
+    auto& other = *pane.recorder(WindowCommand::zoneDown);
     const auto registered = sim.hotkeyPort.registrations().size();
 
     // Starting one recorder stops another; Escape and a second click stop without recording.
@@ -570,8 +508,27 @@ TEST_F(KeyboardPaneTest, RecordingSuspendsTheHotkeysStoresTheComboAndRegistersIt
     EXPECT_FALSE(recorder.keyPressed(Qt::Key_K, 0, ctrlAlt)) << "swallowed while not listening";
 }
 
-TEST_F(KeyboardPaneTest, AZoneTakingACommandsShortcutShowsUpOnceTheStoreChanged) {
+// What the restored recorders show and store: tst_keyboard.qml.
+TEST_F(KeyboardPaneTest, ChangesOfTheStoreAndThePreferencesElsewhereReachTheRowsAndTheHotkeys) {
     auto& pane = sim.shell->keyboardPane();
+    auto& up = *pane.recorder(WindowCommand::zoneUp);
+    auto& down = *pane.recorder(WindowCommand::zoneDown);
+    up.click();
+    up.keyPressed(Qt::Key_F5, 0, 0);
+    down.removeShortcut();
+    pane.recorder(WindowCommand::nextDisplay)->removeShortcut();
+    ASSERT_FALSE(sim.hotkeyPort.registeredID(rightArrow, controlOptionCommand));
+    // An import or the menu writing the same preference.
+    EXPECT_GE(emissions(&down, &ShortcutRecorderModel::changed,
+                        [&] { sim.shell->preferences().remove("shortcut.zoneDown"); }),
+              1);
+    EXPECT_EQ(down.label(), "Ctrl+Alt+↓");
+    EXPECT_TRUE(pane.restoreDefaults());
+    EXPECT_TRUE(sim.hotkeyPort.registeredID(rightArrow, controlOptionCommand));
+    EXPECT_TRUE(sim.hotkeyPort.registeredID(126, controlOption));
+    EXPECT_FALSE(sim.hotkeyPort.registeredID(96, 0));
+
+    // A zone taking a command's keys shows on the command's row once the store changed.
     auto layout = sim.state->store().layouts().front();
     auto& zone = layout.zones.front();
     zone.shortcut = KeyCombo{rightArrow, controlOptionCommand, "⌃⌥⌘→"};
@@ -588,36 +545,12 @@ TEST_F(KeyboardPaneTest, AZoneTakingACommandsShortcutShowsUpOnceTheStoreChanged)
                   "”. Only one of them will work.");
 }
 
-// What the restored recorders show and store: tst_keyboard.qml.
-TEST_F(KeyboardPaneTest, ShortcutsRestoredOrWrittenElsewhereReachTheRecordersAndTheHotkeys) {
-    auto& pane = sim.shell->keyboardPane();
-    auto& up = recorderOf(pane, WindowCommand::zoneUp);
-    auto& down = recorderOf(pane, WindowCommand::zoneDown);
-    up.click();
-    up.keyPressed(Qt::Key_F5, 0, 0);
-    down.removeShortcut();
-    recorderOf(pane, WindowCommand::nextDisplay).removeShortcut();
-    ASSERT_FALSE(sim.hotkeyPort.registeredID(rightArrow, controlOptionCommand));
-
-    // An import or the menu writing the same preference.
-    EXPECT_GE(emissions(&down, &ShortcutRecorderModel::changed,
-                        [&] { sim.shell->preferences().remove("shortcut.zoneDown"); }),
-              1);
-    EXPECT_EQ(down.label(), "Ctrl+Alt+↓");
-
-    EXPECT_TRUE(pane.restoreDefaults());
-    EXPECT_TRUE(sim.hotkeyPort.registeredID(rightArrow, controlOptionCommand));
-    EXPECT_TRUE(sim.hotkeyPort.registeredID(126, controlOption));
-    EXPECT_FALSE(sim.hotkeyPort.registeredID(96, 0));
-}
-
 TEST(KeyboardPaneWithoutAccess, RecordingWorksWithoutAHotkeyCenterAndSaysWhenSavingFailed) {
     SimShell sim({.accessibility = false});
     sim.start();
     ASSERT_EQ(sim.state->hotkeys(), nullptr);
     auto& pane = sim.shell->keyboardPane();
-    auto& fill = recorderOf(pane, WindowCommand::fillScreen);
-
+    auto& fill = *pane.recorder(WindowCommand::fillScreen);
     sim.defaults.failWrites(true);
     fill.click();
     EXPECT_TRUE(fill.keyPressed(Qt::Key_K, 0, ctrlAlt));

@@ -73,15 +73,11 @@ public:
     // Replaces the displays with one of the arrangements the tests share: "single",
     // "sideBySide" or "withPortrait" (anything else: no display at all).
     Q_INVOKABLE void setScreens(const QString& arrangement) {
-        std::vector<SystemDisplay> screens;
-        if (arrangement == QLatin1String("single")) {
-            screens = simscreens::single();
-        } else if (arrangement == QLatin1String("sideBySide")) {
-            screens = simscreens::sideBySide();
-        } else if (arrangement == QLatin1String("withPortrait")) {
-            screens = simscreens::withPortrait();
-        }
-        shell_.desktop.displays().setScreens(std::move(screens));
+        shell_.desktop.displays().setScreens(
+            arrangement == "single"         ? simscreens::single()
+            : arrangement == "sideBySide"   ? simscreens::sideBySide()
+            : arrangement == "withPortrait" ? simscreens::withPortrait()
+                                            : std::vector<SystemDisplay>{});
         shell_.scheduler.runPending();
     }
     // Overlay panels currently shown on the displays.
@@ -91,24 +87,22 @@ public:
     // The layouts as the store holds them, in store order: [{ id, name, zones: [{ id, name, x,
     // y, width, height, shortcut }] }], shortcut being the combo's text or empty.
     Q_INVOKABLE QVariantList storedLayouts() const {
+        const auto text = [](const std::string& value) { return QString::fromStdString(value); };
         QVariantList layouts;
         for (const auto& layout : shell_.state->store().layouts()) {
             QVariantList zones;
-            for (const auto& zone : layout.zones) {
-                zones.append(QVariantMap{
-                    {QStringLiteral("id"), QString::fromStdString(zone.id.string())},
-                    {QStringLiteral("name"), QString::fromStdString(zone.name)},
-                    {QStringLiteral("x"), zone.x},
-                    {QStringLiteral("y"), zone.y},
-                    {QStringLiteral("width"), zone.width},
-                    {QStringLiteral("height"), zone.height},
-                    {QStringLiteral("shortcut"),
-                     zone.shortcut ? QString::fromStdString(zone.shortcut->display) : QString()}});
+            for (const auto& z : layout.zones) {
+                zones.append(
+                    QVariantMap{{"id", text(z.id.string())},
+                                {"name", text(z.name)},
+                                {"x", z.x},
+                                {"y", z.y},
+                                {"width", z.width},
+                                {"height", z.height},
+                                {"shortcut", text(z.shortcut ? z.shortcut->display : "")}});
             }
-            layouts.append(
-                QVariantMap{{QStringLiteral("id"), QString::fromStdString(layout.id.string())},
-                            {QStringLiteral("name"), QString::fromStdString(layout.name)},
-                            {QStringLiteral("zones"), zones}});
+            layouts.append(QVariantMap{
+                {"id", text(layout.id.string())}, {"name", text(layout.name)}, {"zones", zones}});
         }
         return layouts;
     }

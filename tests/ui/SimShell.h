@@ -21,36 +21,34 @@
 #include "platform/sim/SimOverlaySurface.h"
 #include "platform/sim/SimScheduler.h"
 
-#include <QHash>
 #include <QObject>
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tessera::test {
 
 // Installed applications the test declares.
 class FakeCatalog final : public shell::ApplicationCatalog {
 public:
-    void add(shell::CatalogEntry entry) { entries_.insert(entry.identifier, std::move(entry)); }
-    std::optional<shell::CatalogEntry> find(const QString& identifier) const override {
-        const auto found = entries_.find(identifier);
-        if (found == entries_.end()) {
-            return std::nullopt;
-        }
-        return *found;
-    }
-    std::vector<shell::CatalogEntry> applications() const override {
-        std::vector<shell::CatalogEntry> list(entries_.begin(), entries_.end());
-        std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
+    void add(shell::CatalogEntry entry) {
+        entries_.push_back(std::move(entry));
+        std::ranges::sort(entries_, [](const auto& a, const auto& b) {
             return a.name.localeAwareCompare(b.name) < 0;
         });
-        return list;
     }
+    std::optional<shell::CatalogEntry> find(const QString& identifier) const override {
+        const auto found =
+            std::ranges::find(entries_, identifier, &shell::CatalogEntry::identifier);
+        return found == entries_.end() ? std::nullopt : std::optional(*found);
+    }
+    std::vector<shell::CatalogEntry> applications() const override { return entries_; }
 
 private:
-    QHash<QString, shell::CatalogEntry> entries_;
+    std::vector<shell::CatalogEntry> entries_;
 };
 
 struct SimShellOptions {

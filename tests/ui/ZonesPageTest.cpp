@@ -1,9 +1,6 @@
 // What the "Zones" page's view models do that its Qt Quick tests (tst_zones.qml,
-// tst_zonecanvas.qml) can't see through the user's events: when they announce changes, the
-// wiring to the store, the state and the hotkeys, ids and names they don't act on, the language's
-// number format, the desk without displays, a change the layouts file did not take; and the
-// canvas's boxes and handles in view points, content handed in during a drag and what the canvas
-// hands its owner.
+// tst_zonecanvas.qml) can't see through the user's events: announcements, the wiring to the
+// store and the hotkeys, ids they don't act on, and what the canvas hands its owner.
 
 #include "Preferences.h"
 #include "QtTestSupport.h"
@@ -171,9 +168,25 @@ TEST_F(ZonesPageTest, AChangeTheFileDidNotTakeIsShownAndTryAgainWritesIt) {
 
 // --- Selection, layouts and displays ---
 
-TEST_F(ZonesPageTest, SelectionStaysInsideTheEditedLayout) {
+TEST_F(ZonesPageTest, SelectionsAndIdsOutsideTheEditedLayoutChangeNothing) {
     const auto own = edited();
     const auto other = otherLayout();
+    const auto layouts = store().layouts();
+    const auto assigned = store().layoutFor(firstScreen()).id;
+    page().setShowsPresets(true);
+    page().chooseLayout(idText(Uuid::random()));
+    page().chooseDisplay("no such display");
+    page().duplicateLayout("garbage");
+    page().requestLayoutDeletion(idText(Uuid::random()));
+    EXPECT_FALSE(page().pickPreset("no such template"));
+    settle();
+    EXPECT_EQ(store().layouts(), layouts);
+    EXPECT_EQ(store().layoutFor(firstScreen()).id, assigned);
+    EXPECT_EQ(page().layoutID(), idText(own.id));
+    EXPECT_EQ(page().editedScreenID(), qtext(firstScreen().id));
+    EXPECT_FALSE(page().confirmsLayoutDeletion());
+    EXPECT_TRUE(page().showsPresets()) << "the sheet stays open for another pick";
+    EXPECT_FALSE(undo().canUndo());
 
     // A zone of another layout, or no id at all, is no selection.
     page().setSelectedZoneID(idText(other.zones.front().id));
@@ -182,7 +195,6 @@ TEST_F(ZonesPageTest, SelectionStaysInsideTheEditedLayout) {
     page().setSelectedZoneID(idText(own.zones.at(1).id));
     page().setSelectedZoneID("not an id");
     EXPECT_EQ(page().selectedZoneID(), "");
-
     page().setSelectedZoneID(idText(own.zones.at(1).id));
     page().chooseLayout(idText(other.id));
     EXPECT_EQ(page().selectedZoneID(), idText(other.zones.front().id));
@@ -195,7 +207,6 @@ TEST_F(ZonesPageTest, SelectionStaysInsideTheEditedLayout) {
     sim.state->applyLayoutChange(changed, "Change", nullptr);
     settle();
     EXPECT_EQ(page().selectedZoneID(), idText(other.zones.front().id));
-
     // No selection chosen on the canvas survives unrelated changes of the state.
     page().canvas().model().callbacks.onSelectionChanged(std::nullopt);
     EXPECT_FALSE(page().hasSelection());
@@ -207,29 +218,8 @@ TEST_F(ZonesPageTest, SelectionStaysInsideTheEditedLayout) {
     EXPECT_FALSE(page().canvas().model().selectedID());
 }
 
-TEST_F(ZonesPageTest, IdsThePageDoesNotKnowChangeNothing) {
-    const auto layouts = store().layouts();
-    const auto assigned = store().layoutFor(firstScreen()).id;
-    const auto layoutID = page().layoutID();
-    page().setShowsPresets(true);
-
-    page().chooseLayout(idText(Uuid::random()));
-    page().chooseDisplay("no such display");
-    page().duplicateLayout("garbage");
-    page().requestLayoutDeletion(idText(Uuid::random()));
-    EXPECT_FALSE(page().pickPreset("no such template"));
-    settle();
-
-    EXPECT_EQ(store().layouts(), layouts);
-    EXPECT_EQ(store().layoutFor(firstScreen()).id, assigned);
-    EXPECT_EQ(page().layoutID(), layoutID);
-    EXPECT_EQ(page().editedScreenID(), qtext(firstScreen().id));
-    EXPECT_FALSE(page().confirmsLayoutDeletion());
-    EXPECT_TRUE(page().showsPresets()) << "the sheet stays open for another pick";
-    EXPECT_FALSE(undo().canUndo());
-}
-
-// Suspending the hotkeys while a recorder listens: KeyboardPaneTest.
+// Suspending the hotkeys while a recorder listens: KeyboardPaneTest; held keys on the command
+// rows, the overview and the menu: tst_keyboard.qml, tst_overview.qml, MenuBarMenuTest.
 TEST_F(ZonesPageTest, TheZonesRecorderStopsAtAnotherSelectionAndRegistersWhatItRecords) {
     auto& recorder = page().zoneRecorderModel();
     const auto zones = edited().zones;
@@ -242,6 +232,7 @@ TEST_F(ZonesPageTest, TheZonesRecorderStopsAtAnotherSelectionAndRegistersWhatItR
     EXPECT_FALSE(recorder.keyPressed(Qt::Key_J, 0, ctrlAlt)) << "the keys reach nobody";
     EXPECT_EQ(edited().zones, zones);
 
+    sim.hotkeyPort.markTakenByOtherApplication(kKey, controlOption);
     recorder.click();
     EXPECT_TRUE(recorder.keyPressed(Qt::Key_K, 0, ctrlAlt));
     processEvents();
@@ -249,20 +240,11 @@ TEST_F(ZonesPageTest, TheZonesRecorderStopsAtAnotherSelectionAndRegistersWhatItR
     ASSERT_TRUE(stored.shortcut);
     EXPECT_EQ(stored.shortcut->keyCode, kKey);
     EXPECT_EQ(stored.shortcut->carbonModifiers, controlOption);
-    EXPECT_TRUE(sim.hotkeyPort.registeredID(kKey, controlOption));
-}
-
-// Held keys on the command rows, the overview and the menu: tst_keyboard.qml, tst_overview.qml,
-// MenuBarMenuTest and the tray test.
-TEST_F(ZonesPageTest, AZoneShortcutAnotherProgramHoldsIsNamedInItsInspector) {
-    auto layout = edited();
-    layout.zones.front().shortcut = KeyCombo{kKey, controlOption | carbon::cmdKey, "⌃⌥⌘K"};
-    sim.hotkeyPort.markTakenByOtherApplication(kKey, controlOption | carbon::cmdKey);
-    sim.state->applyLayoutChange(layout, "Shortcut", nullptr);
-    page().setSelectedZoneID(idText(layout.zones.front().id));
-    processEvents();
     EXPECT_EQ(page().zoneHeldElsewhereMessage(),
               "Another application uses this shortcut, so it does nothing in Tessera.");
+    sim.hotkeyPort.releaseFromOtherApplication(kKey, controlOption);
+    sim.state->registerAllHotkeys();
+    EXPECT_TRUE(sim.hotkeyPort.registeredID(kKey, controlOption));
 }
 
 TEST(ZonesPageLanguage, ExactSizeTextsUseTheLanguagesDecimalComma) {
@@ -317,9 +299,7 @@ TEST_F(ZonesPageTest, WithoutDisplaysTheFirstStoredLayoutIsEdited) {
 // --- The zone canvas ---
 
 // A 646 × 366 view leaves a 640 × 360 drawing area at (3, 3); boxes sit 3 points further in.
-constexpr double viewWidth = 646;
 constexpr double viewHeight = 366;
-constexpr double areaOrigin = 3;
 constexpr double areaWidth = 640;
 constexpr double areaHeight = 360;
 const ZoneGrid grid{12, 6};
@@ -328,62 +308,55 @@ Zone makeZone(std::string name, double x, double y, double width, double height)
     return {Uuid::random(), std::move(name), x, y, width, height, std::nullopt};
 }
 
-// What the owner was told, in order.
-struct Calls {
-    std::vector<std::string> order;
-    std::vector<std::vector<Zone>> zoneLists;
-    std::vector<std::optional<Uuid>> selections;
-};
-
+// What the owner was told: the callbacks in order, and the zones and selections handed over.
 class ZoneCanvasViewModelTest : public ::testing::Test {
 protected:
-    ZoneCanvasViewModelTest() : localizer(makeSimLocalizer("en")), strings(localizer) {}
-
-    void SetUp() override {
-        ZoneCanvasModel::Callbacks callbacks;
-        callbacks.onBeginEdit = [this] { calls.order.push_back("beginEdit"); };
-        callbacks.onZonesChanged = [this](const std::vector<Zone>& zones) {
-            calls.order.push_back("zonesChanged");
-            calls.zoneLists.push_back(zones);
+    ZoneCanvasViewModelTest() : localizer(makeSimLocalizer("en")), strings(localizer) {
+        const auto told = [this](const char* what) {
+            return [this, what] { calls.push_back(what); };
         };
-        callbacks.onSelectionChanged = [this](const std::optional<Uuid>& id) {
-            calls.order.push_back("selection");
-            calls.selections.push_back(id);
-        };
-        callbacks.onSplit = [this](const Zone&, bool) { calls.order.push_back("split"); };
-        callbacks.onDelete = [this](const Zone&) { calls.order.push_back("delete"); };
-        callbacks.onCreate = [this](const Zone&) { calls.order.push_back("create"); };
+        ZoneCanvasModel::Callbacks callbacks{
+            told("beginEdit"),
+            [this](const std::vector<Zone>& zones) {
+                calls.push_back("zonesChanged");
+                zoneLists.push_back(zones);
+            },
+            [this](const std::optional<Uuid>& id) {
+                calls.push_back("selection");
+                selections.push_back(id);
+            },
+            [this](const Zone&, bool) { calls.push_back("split"); },
+            [this](const Zone&) { calls.push_back("delete"); },
+            [this](const Zone&) { calls.push_back("create"); }};
         canvas = std::make_unique<ZoneCanvasViewModel>(
             strings, std::move(callbacks), [](const Zone& zone) { return "Shown " + zone.name; });
-        canvas->setViewWidth(viewWidth);
+        canvas->setViewWidth(646);
         canvas->setViewHeight(viewHeight);
     }
 
-    const ZoneBox& zoneEntry(const Uuid& id) const {
+    const ZoneBox& box(const Zone& zone) const {
         const auto& boxes = canvas->zoneBoxes()->boxes();
-        const auto found = std::find_if(boxes.begin(), boxes.end(),
-                                        [&](const ZoneBox& box) { return box.id == idText(id); });
-        EXPECT_NE(found, boxes.end()) << "the canvas shows the zone";
+        const auto found = std::ranges::find(boxes, idText(zone.id), &ZoneBox::id);
         static const ZoneBox none;
+        EXPECT_NE(found, boxes.end()) << "the canvas shows the zone";
         return found == boxes.end() ? none : *found;
     }
-    QVariantMap handleEntry(const QString& name) const {
-        for (const auto& entry : canvas->handles()) {
-            if (entry.toMap().value("handle").toString() == name) {
-                return entry.toMap();
+    QPointF handleCentre(const QString& name) const {
+        for (const auto& value : canvas->handles()) {
+            if (const auto h = value.toMap(); h.value("handle").toString() == name) {
+                return {h.value("x").toDouble() + h.value("width").toDouble() / 2,
+                        h.value("y").toDouble() + h.value("height").toDouble() / 2};
             }
         }
+        ADD_FAILURE() << "no handle " << name.toStdString();
         return {};
-    }
-
-    static QPointF centre(const QVariantMap& box) {
-        return {box.value("x").toDouble() + box.value("width").toDouble() / 2,
-                box.value("y").toDouble() + box.value("height").toDouble() / 2};
     }
 
     TableLocalizer localizer;
     shell::Strings strings;
-    Calls calls;
+    std::vector<std::string> calls;
+    std::vector<std::vector<Zone>> zoneLists;
+    std::vector<std::optional<Uuid>> selections;
     std::unique_ptr<ZoneCanvasViewModel> canvas;
 
     // A left half with a shortcut, a top-right quarter and a smaller zone inside the left half.
@@ -396,72 +369,36 @@ protected:
     Zone small = makeZone("Small", 0.1, 0.25, 0.3, 0.5);
 };
 
-TEST_F(ZoneCanvasViewModelTest, ZonesComeLargestFirstWithTheirDrawnBoxesInViewPoints) {
+// Clicks on the smallest zone and what the canvas does with them: tst_zonecanvas.qml.
+TEST_F(ZoneCanvasViewModelTest,
+       BoxesComeLargestFirstInViewPointsAndWhatItDoesNotActOnStoresNothing) {
     canvas->setContent({small, topRight, left}, Uuid::random(), grid);
     EXPECT_TRUE(canvas->handles().isEmpty()) << "a selection missing from the layout has none";
+    // Without a selection, arrows and Delete are the window's.
+    EXPECT_FALSE(canvas->arrowKey(Qt::Key_Left) || canvas->deleteCommand());
     canvas->setContent({small, topRight, left}, topRight.id, grid);
 
+    // Areas 0.5, 0.25 and 0.15: the smallest on top, whatever the layout's own order.
     const auto& zones = canvas->zoneBoxes()->boxes();
     ASSERT_EQ(zones.size(), 3U);
-    // Areas 0.5, 0.25 and 0.15: the smallest on top, whatever the layout's own order.
     EXPECT_EQ(zones[0].id, idText(left.id));
     EXPECT_EQ(zones[1].id, idText(topRight.id));
     EXPECT_EQ(zones[2].id, idText(small.id));
-    EXPECT_EQ(zones[1].box, QRectF(areaOrigin + 0.5 * areaWidth + 3, areaOrigin + 3,
-                                   0.5 * areaWidth - 6, 0.5 * areaHeight - 6));
+    EXPECT_EQ(zones[1].box,
+              QRectF(3 + 0.5 * areaWidth + 3, 3 + 3, 0.5 * areaWidth - 6, 0.5 * areaHeight - 6));
     EXPECT_TRUE(zones[1].selected && !zones[0].selected);
     // Names come from the owner's display name; shortcuts in the Linux form, empty for none.
     EXPECT_EQ(zones[0].name, "Shown Left");
     EXPECT_EQ(zones[0].shortcut, "Ctrl+Alt+1");
     EXPECT_EQ(zones[1].shortcut, "");
-
     // Grid lines: the inner columns first, as vertical lines across the area, then the rows.
     EXPECT_EQ(canvas->gridLines().size(), 11 + 5);
     const auto first = canvas->gridLines()[0].toList();
     ASSERT_EQ(first.size(), 4);
     EXPECT_EQ(first[0], first[2]);
-    EXPECT_EQ(first[1].toDouble(), areaOrigin);
-    EXPECT_EQ(first[3].toDouble(), areaOrigin + areaHeight);
-}
+    EXPECT_EQ(first[1].toDouble(), 3);
+    EXPECT_EQ(first[3].toDouble(), 3 + areaHeight);
 
-TEST_F(ZoneCanvasViewModelTest, AMoveSurvivesNewContentCarriesItsHandlesAndCommitsOnce) {
-    canvas->setContent({left, topRight}, std::nullopt, grid);
-    canvas->zoneDragChanged(idText(topRight.id), "move", 0, 30);
-    ASSERT_TRUE(canvas->movingOrResizing());
-    ASSERT_TRUE(zoneEntry(topRight.id).live);
-    const QRectF live = zoneEntry(topRight.id).box;
-    EXPECT_EQ(centre(handleEntry("nw")), live.topLeft());
-    EXPECT_EQ(centre(handleEntry("se")), live.bottomRight());
-
-    // The owner stores something else meanwhile (a rename, say) and hands it back.
-    Zone renamed = left;
-    renamed.name = "Renamed";
-    canvas->setContent({renamed, topRight}, topRight.id, grid);
-    EXPECT_TRUE(canvas->movingOrResizing());
-    EXPECT_EQ(zoneEntry(left.id).name, "Shown Renamed");
-
-    canvas->zoneDragChanged(idText(topRight.id), "move", 0, 0.34 * areaHeight);
-    // Another handle's gesture is ignored while this one runs.
-    canvas->zoneDragChanged(idText(topRight.id), "se", 200, 200);
-    EXPECT_TRUE(calls.zoneLists.empty()) << "nothing is stored before the drag ends";
-    canvas->zoneDragEnded("move");
-
-    EXPECT_EQ(calls.order, (std::vector<std::string>{"selection", "beginEdit", "zonesChanged"}));
-    EXPECT_EQ(calls.selections, std::vector<std::optional<Uuid>>{topRight.id});
-    ASSERT_EQ(calls.zoneLists.size(), 1u);
-    auto moved = topRight;
-    moved.y = snap(0.34, grid.rows);
-    EXPECT_EQ(calls.zoneLists[0], (std::vector{renamed, moved}))
-        << "the content handed in during the drag is kept";
-    EXPECT_FALSE(canvas->movingOrResizing());
-}
-
-TEST_F(ZoneCanvasViewModelTest, KeysAndNamesTheCanvasDoesNotActOnPassOnAndStoreNothing) {
-    canvas->setContent({left, topRight}, std::nullopt, grid);
-    // Without a selection, arrows and Delete are the window's.
-    EXPECT_FALSE(canvas->arrowKey(Qt::Key_Left) || canvas->deleteCommand());
-
-    canvas->setContent({left, topRight}, topRight.id, grid);
     EXPECT_FALSE(canvas->arrowKey(Qt::Key_A) || canvas->arrowKey(Qt::Key_Delete));
     canvas->zoneDragChanged("not an id", "move", 50, 50);
     canvas->zoneDragChanged(idText(topRight.id), "middle", 50, 50);
@@ -469,7 +406,37 @@ TEST_F(ZoneCanvasViewModelTest, KeysAndNamesTheCanvasDoesNotActOnPassOnAndStoreN
     canvas->menuAction("explode", idText(topRight.id));
     canvas->menuAction("remove", "not an id");
     canvas->menuAction("remove", idText(Uuid::random()));
-    EXPECT_TRUE(calls.order.empty());
+    EXPECT_TRUE(calls.empty());
+    EXPECT_FALSE(canvas->movingOrResizing());
+}
+
+// Where a move lands and its undo step: tst_zonecanvas.qml.
+TEST_F(ZoneCanvasViewModelTest, AMoveSurvivesNewContentCarriesItsHandlesAndCommitsOnce) {
+    canvas->setContent({left, topRight}, std::nullopt, grid);
+    canvas->zoneDragChanged(idText(topRight.id), "move", 0, 30);
+    ASSERT_TRUE(canvas->movingOrResizing());
+    ASSERT_TRUE(box(topRight).live);
+    EXPECT_EQ(handleCentre("nw"), box(topRight).box.topLeft());
+    EXPECT_EQ(handleCentre("se"), box(topRight).box.bottomRight());
+
+    // The owner stores something else meanwhile (a rename, say) and hands it back.
+    Zone renamed = left;
+    renamed.name = "Renamed";
+    canvas->setContent({renamed, topRight}, topRight.id, grid);
+    EXPECT_TRUE(canvas->movingOrResizing());
+    EXPECT_EQ(box(left).name, "Shown Renamed");
+    canvas->zoneDragChanged(idText(topRight.id), "move", 0, 0.34 * areaHeight);
+    // Another handle's gesture is ignored while this one runs.
+    canvas->zoneDragChanged(idText(topRight.id), "se", 200, 200);
+    EXPECT_TRUE(zoneLists.empty()) << "nothing is stored before the drag ends";
+    canvas->zoneDragEnded("move");
+
+    EXPECT_EQ(calls, (std::vector<std::string>{"selection", "beginEdit", "zonesChanged"}));
+    EXPECT_EQ(selections, std::vector<std::optional<Uuid>>{topRight.id});
+    auto moved = topRight;
+    moved.y = snap(0.34, grid.rows);
+    EXPECT_EQ(zoneLists, (std::vector<std::vector<Zone>>{{renamed, moved}}))
+        << "the content handed in during the drag is kept";
     EXPECT_FALSE(canvas->movingOrResizing());
 }
 
@@ -491,7 +458,6 @@ TEST_F(ZoneCanvasViewModelTest, ChangedComesOnlyWhenSomethingShownChanges) {
         {"a drag", [&] { canvas->zoneDragChanged(id, "move", -5, 0); }, 1},
         {"the drag going on", [&] { canvas->zoneDragChanged(id, "move", -9, 0); }, 1},
         {"the drop", [&] { canvas->zoneDragEnded("move"); }, 1},
-        // Four points of travel on empty space draw nothing.
         {"four points on empty space", [&] { canvas->backgroundDragChanged(10, 10, 14, 10); }, 0},
     };
     for (const auto& [what, act, expected] : steps) {

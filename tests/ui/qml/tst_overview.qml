@@ -49,6 +49,13 @@ Item {
             verify(visibleText(row(), "Another application uses this shortcut, so it does nothing in Tessera."))
             sim.holdKeysElsewhere(123, 0x1800, false)
             tryVerify(() => heldMark() && !heldMark().visible, 1000, "the mark stayed")
+            // A removed shortcut shows no keys (the default does not work then).
+            const shownKeys = () => String(findChild(row(), "keyCaps")?.keys ?? "")
+            KeyboardPaneModel.recorder("zoneLeft").removeShortcut()
+            tryVerify(() => shownKeys() === "", 1000, "keys shown: " + shownKeys())
+            verify(!visibleText(row(), "Ctrl"))
+            KeyboardPaneModel.restoreDefaults()
+            tryVerify(() => shownKeys() === "Ctrl,Alt,←", 1000, "keys shown: " + shownKeys())
         }
 
         function test_warningCardWhileAPermissionIsMissing() {

@@ -85,8 +85,8 @@ Item {
         }
 
         // One card per layout in store order, named as the store shows them, the edited one
-        // marked; the grid button names the canvas's grid.
-        function test_layoutCardsAndGridButton() {
+        // marked; the grid button names the canvas's grid and picks another.
+        function test_layoutCardsAndGrid() {
             verify(child(page, "zoneCanvas").canvas === ZonesPageModel.canvas)
             tryVerify(() => /^Grid 12 × \d+$/.test(child(page, "gridButton").text))
             const layouts = sim.storedLayouts()
@@ -96,6 +96,28 @@ Item {
                 compare(card(i).selected, layout.id === ZonesPageModel.layoutID)
             })
             verify(findChild(page, "layoutCard_" + layouts.length) === null)
+
+            // The grid button opens the picker; Escape closes it and the model hears of it.
+            const button = child(page, "gridButton")
+            const popover = child(page, "gridPopover")
+            verify(!popover.visible)
+            mouseClick(button)
+            tryCompare(popover, "opened", true)
+            verify(ZonesPageModel.showsGridPicker)
+            const picker = child(popover.contentItem, "gridDensityPicker")
+            compare(picker.screenID, ZonesPageModel.editedScreenID)
+            mouseClick(child(picker, "gridTile24"))
+            compare(Preferences.value("gridColumns"), 24)
+            tryVerify(() => /^Grid 24 × \d+$/.test(button.text))
+            compare(ZonesPageModel.canvas.columns, 24)
+            keyClick(Qt.Key_Escape)
+            tryCompare(popover, "visible", false)
+            tryCompare(ZonesPageModel, "showsGridPicker", false)
+            mouseClick(button)
+            tryCompare(popover, "opened", true)
+            mouseClick(button)
+            tryCompare(popover, "visible", false)
+            compare(ZonesPageModel.showsGridPicker, false)
         }
 
         function test_showZonesOnAllMonitors() {
@@ -363,36 +385,12 @@ Item {
             tryVerify(() => findChild(page, "displayButton_1") === null)
         }
 
-        function test_gridPopover() {
-            const button = child(page, "gridButton")
-            const popover = child(page, "gridPopover")
-            verify(!popover.visible)
-            mouseClick(button)
-            tryCompare(popover, "opened", true)
-            verify(ZonesPageModel.showsGridPicker)
-            const picker = child(popover.contentItem, "gridDensityPicker")
-            compare(picker.screenID, ZonesPageModel.editedScreenID)
-            mouseClick(child(picker, "gridTile24"))
-            compare(Preferences.value("gridColumns"), 24)
-            tryVerify(() => /^Grid 24 × \d+$/.test(button.text))
-            compare(ZonesPageModel.canvas.columns, 24)
-
-            // Escape closes it and the model hears of it; the button toggles it.
-            keyClick(Qt.Key_Escape)
-            tryCompare(popover, "visible", false)
-            tryCompare(ZonesPageModel, "showsGridPicker", false)
-            mouseClick(button)
-            tryCompare(popover, "opened", true)
-            mouseClick(button)
-            tryCompare(popover, "visible", false)
-            compare(ZonesPageModel.showsGridPicker, false)
-        }
-
         // --- The template sheet ---
 
         // A landscape display lists the horizontal templates first, in miniatures of its shape;
-        // Escape and Cancel add nothing.
-        function test_templatesSheetOpensAndClosesWithoutAddingAnything() {
+        // Escape and Cancel add nothing. A pick is stored last, shown for the display and its
+        // first zone selected.
+        function test_templatesSheet() {
             const sheet = openSheet()
             compare(sectionOrder(sheet), ["horizontal", "vertical"])
             const preview = child(child(sheet.contentItem, "preset_quarters"), "presetPreview")
@@ -404,21 +402,15 @@ Item {
 
             const before = sim.storedLayouts().length
             const edited = ZonesPageModel.layoutID
-            keyClick(Qt.Key_Escape)
-            tryCompare(sheet, "visible", false)
-            tryCompare(ZonesPageModel, "showsPresets", false)
-            openSheet()
-            mouseClick(child(sheet.contentItem, "presetCancel"))
-            tryCompare(sheet, "visible", false)
-            tryCompare(ZonesPageModel, "showsPresets", false)
+            for (const close of [() => keyClick(Qt.Key_Escape),
+                                 () => mouseClick(child(sheet.contentItem, "presetCancel"))]) {
+                close()
+                tryCompare(sheet, "visible", false)
+                tryCompare(ZonesPageModel, "showsPresets", false)
+                openSheet()
+            }
             compare(sim.storedLayouts().length, before)
             compare(ZonesPageModel.layoutID, edited)
-        }
-
-        // The new layout is stored last, shown for the display and its first zone selected.
-        function test_pickingATemplateAddsAndAssignsIt() {
-            const before = sim.storedLayouts().length
-            const sheet = openSheet()
             mouseClick(child(sheet.contentItem, "preset_mainSidebar"))
             tryCompare(sheet, "visible", false)
             tryCompare(ZonesPageModel, "showsPresets", false)

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -45,14 +46,14 @@ protected:
         std::filesystem::remove_all(home, ignored);
     }
 
-    bool mainWindowShown() {
-        for (const auto window : server.clientList()) {
-            if (windowTitle(server, window) == "Tessera") {
-                return true;
-            }
-        }
-        return false;
+    // The main window if it is shown, else 0.
+    XWindow mainWindow() {
+        const auto windows = server.clientList();
+        const auto found = std::ranges::find_if(
+            windows, [&](XWindow window) { return windowTitle(server, window) == "Tessera"; });
+        return found == windows.end() ? 0 : *found;
     }
+    bool mainWindowShown() { return mainWindow() != 0; }
 
     XServer server;
     std::string home;
@@ -79,14 +80,8 @@ TEST_F(TesseraProgram, ClosingTheMainWindowLeavesItRunning) {
     ChildProcess app({TESSERA_APPLICATION}, env);
     ASSERT_TRUE(app.waitForLine("ready", 60)) << app.errorOutput();
     ASSERT_TRUE(server.waitUntil([&] { return mainWindowShown(); }, 30));
-    XWindow main = 0;
-    for (const auto window : server.clientList()) {
-        if (windowTitle(server, window) == "Tessera") {
-            main = window;
-        }
-    }
     // What a close button sends.
-    server.sendToRoot(main, "_NET_CLOSE_WINDOW", {0, 2, 0, 0, 0});
+    server.sendToRoot(mainWindow(), "_NET_CLOSE_WINDOW", {0, 2, 0, 0, 0});
     ASSERT_TRUE(server.waitUntil([&] { return !mainWindowShown(); }, 30));
     // Still there and answering: a second launch finds it and hands over.
     ChildProcess second({TESSERA_APPLICATION, "--hidden"}, env);
