@@ -13,11 +13,8 @@ GraphicsHints graphicsHints(const std::filesystem::path& devices) {
                           !qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND");
     hints.alwaysSoftware = qEnvironmentVariable("LIBGL_ALWAYS_SOFTWARE").toStdString();
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(devices / "dri", error)) {
-        (void)entry;
-        hints.drmDevice = true;
-        break;
-    }
+    hints.drmDevice = std::filesystem::directory_iterator(devices / "dri", error) !=
+                      std::filesystem::directory_iterator();
     hints.nvidiaDevice = std::filesystem::exists(devices / "nvidiactl", error);
     return hints;
 }
@@ -27,7 +24,7 @@ bool preferSoftwareRenderer(const GraphicsHints& hints) {
         return false;
     }
     // Read as Mesa reads it: other values leave its default (hardware where there is some).
-    QString forced = QString::fromStdString(hints.alwaysSoftware).toLower();
+    const QString forced = QString::fromStdString(hints.alwaysSoftware).toLower();
     if (forced == QLatin1String("1") || forced == QLatin1String("true") ||
         forced == QLatin1String("y") || forced == QLatin1String("yes")) {
         return true;
