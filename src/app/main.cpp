@@ -126,7 +126,10 @@ int main(int argc, char** argv) {
     // Closing the main window leaves Tessera running in the tray; Quit ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
-    shell::chooseSceneGraphBackend();
+    if (shell::chooseSceneGraphBackend()) {
+        log.write("render", LogLevel::debug,
+                  "no GPU driver can draw here: Qt Quick draws with its software renderer");
+    }
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -40,6 +40,14 @@ protected:
         return waitDispatching([&] { return condition(displays->screens()); });
     }
 
+    // Two monitors, side by side, with these visible frames.
+    bool visibleFramesAre(const Rect& left, const Rect& right) {
+        return waitForScreens([&](const std::vector<SystemDisplay>& screens) {
+            return screens.size() == 2 && screens[0].visibleFrame == left &&
+                   screens[1].visibleFrame == right;
+        });
+    }
+
     bool waitForNames(const std::vector<std::string>& names) {
         return waitForScreens([&](const std::vector<SystemDisplay>& screens) {
             return screens.size() == names.size() &&
@@ -148,10 +156,7 @@ TEST_F(X11DisplaysTest, DockStrutsShrinkOnlyTheMonitorsTheyCover) {
     for (const auto& dock : docks) {
         SCOPED_TRACE(dock.what);
         server.makeWindow(dock.dock, "_NET_WM_WINDOW_TYPE_DOCK", {{dock.property, dock.strut}});
-        EXPECT_TRUE(waitForScreens([&](const std::vector<SystemDisplay>& screens) {
-            return screens.size() == 2 && screens[0].visibleFrame == dock.left &&
-                   screens[1].visibleFrame == dock.right;
-        }));
+        EXPECT_TRUE(visibleFramesAre(dock.left, dock.right));
     }
     // openbox announces the new work area, and that is news of the displays.
     EXPECT_GT(changes, 0);
@@ -163,13 +168,6 @@ protected:
     BareX11DisplaysTest()
         : X11DisplaysTest({.windowManager = false,
                            .monitors = {{"L", {0, 0, 960, 1080}}, {"R", {960, 0, 960, 1080}}}}) {}
-
-    bool visibleFramesAre(const Rect& left, const Rect& right) {
-        return waitForScreens([&](const std::vector<SystemDisplay>& screens) {
-            return screens.size() == 2 && screens[0].visibleFrame == left &&
-                   screens[1].visibleFrame == right;
-        });
-    }
 };
 
 TEST_F(BareX11DisplaysTest, WorkAreaCutsMonitorsAlongEdgesNoStrutExplains) {
