@@ -136,6 +136,10 @@ void QtOverlaySurface::drawAhead() {
     drawingAhead_ = true;
     viewModel_->setRehearsing(true);
     view_->setGeometry(offScreen(view_->geometry()));
+    // A Wayland client can't put its window beyond every output: KWin maps it at the output's
+    // corner all the same. There the rehearsal draws its items fully transparent, so the scene
+    // is still built once and the user sees nothing.
+    setRehearsalVisible(!wayland_);
     showWindow();
     // A desktop that never exposes a window out there gets it back unmapped all the same.
     QTimer::singleShot(drawAheadLimitMs, view_.get(), [this] { finishDrawingAhead(); });
@@ -146,12 +150,19 @@ void QtOverlaySurface::finishDrawingAhead() {
         drawingAhead_ = false;
         hideWindow();
         viewModel_->setRehearsing(false);
+        setRehearsalVisible(true);
         view_->setGeometry(toScreen_(frame_));
 #if defined(__GLIBC__)
         // Compiling the shaders for the first frame leaves megabytes of scratch memory free in
         // the heaps; give it back, or the process carries it through its whole idle run.
         malloc_trim(0);
 #endif
+    }
+}
+
+void QtOverlaySurface::setRehearsalVisible(bool visible) {
+    if (auto* root = view_->rootObject()) {
+        root->setOpacity(visible ? 1.0 : 0.0);
     }
 }
 
@@ -166,8 +177,12 @@ void QtOverlaySurface::orderFront() {
 }
 
 void QtOverlaySurface::orderOut() {
-    drawingAhead_ = false;
-    hideWindow();
+    // Hidden before its rehearsal drew, a window still gets its place and its state back.
+    if (drawingAhead_) {
+        finishDrawingAhead();
+    } else {
+        hideWindow();
+    }
 }
 
 void QtOverlaySurface::showWindow() {

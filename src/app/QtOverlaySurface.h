@@ -41,9 +41,10 @@ public:
     QtOverlaySurface(const QtOverlaySurface&) = delete;
     QtOverlaySurface& operator=(const QtOverlaySurface&) = delete;
 
-    // Draws the window once beyond every display and takes it down again, so its graphics
-    // context, shaders, glyphs and scene are ready before the first show, which then only maps
-    // it. Showing it meanwhile ends this at once.
+    // Draws the window once beyond every display (on Wayland, where it can't go there, fully
+    // transparent) and takes it down again, so its graphics context, shaders, glyphs and scene
+    // are ready before the first show, which then only maps it. Showing or hiding it meanwhile
+    // ends this at once.
     void drawAhead();
     // Drawing ahead and not yet done.
     bool drawingAhead() const { return drawingAhead_; }
@@ -58,6 +59,7 @@ public:
 
 private:
     void finishDrawingAhead();
+    void setRehearsalVisible(bool visible);
     // Shows the window where its geometry says, with the Wayland role when there is one.
     void showWindow();
     void hideWindow();

@@ -19,6 +19,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
+#include <QQuickView>
 #include <QQuickWindow>
 #include <QRasterWindow>
 #include <QSGRendererInterface>
@@ -264,6 +265,47 @@ TEST_F(OverlayKWin, PanelsSitOnTheirOutputsAboveAFullScreenWindowClickThroughWit
     show();
     EXPECT_TRUE(QTest::qWaitFor(overlaysInPlace, 10000))
         << QJsonDocument(windows).toJson().toStdString();
+}
+
+// KWin maps every window on an output, the one drawn ahead "off screen" included (at the
+// output's corner): while drawn ahead it shows nothing, and once shown for real, its zones.
+TEST_F(OverlayKWin, AWindowDrawnAheadShowsNothingUntilShown) {
+    SimDefaults defaults;
+    registerPreferenceDefaults(defaults);
+    shell::QtOverlaySurfaceFactory factory(
+        {defaults,
+         [](const Rect& r) { return QRect(0, 0, int(r.width()), int(r.height())); },
+         [] { return false; },
+         [] { return false; },
+         {},
+         true});
+    const Rect frame(0, 0, 1920, 1080);
+    auto state = std::make_shared<OverlayState>(
+        OverlayScreenModel{"Screen", frame, frame, {{Uuid::random(), "Left", Rect(0, 0, 0.5, 1)}}});
+    auto surface = factory.makeSurface(frame, state);
+    auto& drawn = dynamic_cast<shell::QtOverlaySurface&>(*surface);
+    const auto opaquePixels = [&] {
+        const QImage image = drawn.window()->grabWindow();
+        int count = 0;
+        for (int y = 0; y < image.height(); y += 8) {
+            for (int x = 0; x < image.width(); x += 8) {
+                count += qAlpha(image.pixel(x, y)) != 0 ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    ASSERT_TRUE(drawn.drawingAhead());
+    EXPECT_EQ(opaquePixels(), 0);
+
+    // Hidden before the rehearsal's frame, then shown: the zones, not the rehearsal or nothing.
+    surface->orderOut();
+    state->setVisible(true);
+    surface->orderFront();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return windowsTitled(kwinWindows(), QStringLiteral("Tessera Overlay")).size() == 1; },
+        10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return opaquePixels() > 0; }, 10000));
+    EXPECT_FALSE(drawn.viewModel().zone(0)->hovered());
 }
 
 } // namespace
