@@ -75,7 +75,11 @@ class KWinSession final : public DesktopSession {
 public:
     KWinSession(std::unique_ptr<KWinBridge> bridge, Log& log)
         : bridge_(std::move(bridge)), displays_(*bridge_), accessibility_(*bridge_),
-          workspace_(*bridge_, log), inputEvents_(*bridge_), hotkeys_(*bridge_) {}
+          workspace_(*bridge_, log), inputEvents_(*bridge_), hotkeys_(*bridge_),
+          silent_(bridge_->onScriptSilent([&log] {
+              log.write("kwin", LogLevel::error,
+                        "KWin's script stopped answering; loading it again");
+          })) {}
 
     Accessibility& accessibility() override { return accessibility_; }
     Workspace& workspace() override { return workspace_; }
@@ -110,6 +114,7 @@ private:
     KWinWorkspace workspace_;
     KWinInputEvents inputEvents_;
     KWinHotkeys hotkeys_;
+    Connection silent_;
 };
 
 } // namespace

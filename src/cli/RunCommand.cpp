@@ -352,6 +352,9 @@ int runRun(const Context& context, const std::vector<std::string>& arguments,
         const Connection gone = bridge->onKWinGone([&] {
             context.err << "tesseractl: KWin left the session bus; waiting for it to come back\n";
         });
+        const Connection silent = bridge->onScriptSilent([&] {
+            context.err << "tesseractl: KWin's script stopped answering; loading it again\n";
+        });
         const Connection failed = bridge->onAttachFailed([&](const std::string& reason) {
             context.err << "tesseractl: can't reach KWin: " << reason << "\n";
             exitStatus = 1;

@@ -277,7 +277,7 @@ TEST(KWinRun, DragToSnapPlacesOnDropRestoresOnDragOutAndIgnoresEscapeAndExcluded
         << describe(other.windowFrame) << ", got " << describe(frame);
 }
 
-TEST(KWinRun, FollowsKWinThroughARestart) {
+TEST(KWinRun, FollowsKWinThroughARestartAndItsScriptBeingStopped) {
     KWinSession session;
     const auto tessera = session.startTessera();
     session.restartKWin();
@@ -289,6 +289,13 @@ TEST(KWinRun, FollowsKWinThroughARestart) {
     const Placed window{session.openWindow("tessera-wayland-window", true), true};
     session.activate(window.id);
     pressAndExpect(session, window, WindowCommand::fillScreen, filled(0));
+
+    // A script that no longer polls is noticed within the idle poll's answer and a grace.
+    session.unloadScript(KWinBridge::pluginName);
+    ASSERT_TRUE(tessera->waitForLine("ready", 30)) << tessera->errorOutput();
+    EXPECT_NE(tessera->errorOutput().find("KWin's script stopped answering"), std::string::npos);
+    EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
+    pressAndExpect(session, window, WindowCommand::nextDisplay, filled(1));
 }
 
 } // namespace

@@ -316,6 +316,11 @@ bool KWinSession::scriptLoaded(const std::string& pluginName) {
     return loaded != FALSE;
 }
 
+void KWinSession::unloadScript(const std::string& pluginName) {
+    g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
+                         "unloadScript", g_variant_new("(s)", pluginName.c_str()), "(b)"));
+}
+
 void KWinSession::runScript(const std::string& file) {
     const auto name = "tessera-measure-" + std::to_string(++scripts_);
     g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",

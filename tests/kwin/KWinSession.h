@@ -60,6 +60,8 @@ public:
     // Presses a global shortcut through kglobalaccel, as KDE's shortcut settings name it.
     void invokeShortcut(const std::string& name);
     bool scriptLoaded(const std::string& pluginName);
+    // Stops a script as KDE's settings would.
+    void unloadScript(const std::string& pluginName);
     // Loads a KWin script from the file and starts it (for measuring KWin without Tessera).
     void runScript(const std::string& file);
     // The keys KDE's shortcut settings hold for a KWin shortcut, as Qt key combinations.

@@ -32,6 +32,9 @@ constexpr const char* introspection = R"(<node>
 // KWin gives up on a call after 25 s without telling the script; an idle poll is answered well
 // before that.
 constexpr guint pollAnswerSeconds = 10;
+// A script polls again as soon as it has carried out an answer; one that hasn't after this long
+// no longer runs.
+constexpr guint scriptSilenceSeconds = 5;
 // KWin reports its windows within a fraction of a second of loading the script.
 constexpr guint helloTimeoutMilliseconds = 5000;
 // How a KWin that came back is given its script again: every 100 ms, for at most 5 s.
@@ -232,6 +235,9 @@ void KWinBridge::kwinVanished() {
     if (pollTimeout_ != 0) {
         g_source_remove(std::exchange(pollTimeout_, 0U));
     }
+    if (silence_ != 0) {
+        g_source_remove(std::exchange(silence_, 0U));
+    }
     queued_.clear();
     inFlight_ = false;
     windows_.clear();
@@ -286,6 +292,9 @@ KWinBridge::~KWinBridge() {
     if (pollTimeout_ != 0) {
         g_source_remove(pollTimeout_);
     }
+    if (silence_ != 0) {
+        g_source_remove(silence_);
+    }
     // Should unloading fail, the script still stops at this answer.
     if (poll_ != nullptr) {
         answer(poll_, stopJson());
@@ -331,6 +340,9 @@ void KWinBridge::poll(const std::string& token, GDBusMethodInvocation* invocatio
     }
     // The script polls again only after carrying out what the last answer held.
     inFlight_ = false;
+    if (silence_ != 0) {
+        g_source_remove(std::exchange(silence_, 0U));
+    }
     if (poll_ != nullptr) {
         answer(std::exchange(poll_, nullptr), commandsJson({}));
     }
@@ -376,6 +388,31 @@ void KWinBridge::answerPoll() {
     if (pollTimeout_ != 0) {
         g_source_remove(std::exchange(pollTimeout_, 0U));
     }
+    if (silence_ == 0) {
+        silence_ = g_timeout_add_seconds(
+            scriptSilenceSeconds,
+            [](gpointer self) {
+                auto& bridge = *static_cast<KWinBridge*>(self);
+                bridge.silence_ = 0;
+                bridge.scriptSilent();
+                return G_SOURCE_REMOVE;
+            },
+            this);
+    }
+}
+
+void KWinBridge::scriptSilent() {
+    if (lost_) {
+        return;
+    }
+    scriptSilent_.emit();
+    // What the silent copy was last told may not have been done: the new one is told again
+    // (the shortcuts, once it is back) or gets what is still queued.
+    inFlight_ = false;
+    loaded_ = false;
+    lost_ = true;
+    attempts_ = 0;
+    attach();
 }
 
 void KWinBridge::queue(BridgeCommand command) {
@@ -582,6 +619,10 @@ Connection KWinBridge::onKWinBack(std::function<void()> handler) {
 
 Connection KWinBridge::onAttachFailed(std::function<void(const std::string&)> handler) {
     return attachFailed_.connect(std::move(handler));
+}
+
+Connection KWinBridge::onScriptSilent(std::function<void()> handler) {
+    return scriptSilent_.connect(std::move(handler));
 }
 
 bool kwinSessionAvailable() {

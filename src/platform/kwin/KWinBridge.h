@@ -108,6 +108,9 @@ public:
     [[nodiscard]] Connection onKWinBack(std::function<void()> handler);
     // That KWin would not load the script; the reason.
     [[nodiscard]] Connection onAttachFailed(std::function<void(const std::string&)> handler);
+    // The script stopped polling while KWin stayed on the bus (someone stopped it in KDE's
+    // settings, or it failed). It is loaded again: onKWinBack or onAttachFailed follows.
+    [[nodiscard]] Connection onScriptSilent(std::function<void()> handler);
 
     // What a D-Bus call from the script comes to; public for the C callback only.
     void handleCall(const char* method, const char* argument, _GDBusMethodInvocation* invocation);
@@ -119,6 +122,7 @@ private:
     void kwinVanished();
     void kwinAppeared();
     void attach();
+    void scriptSilent();
     void apply(const BridgeEvent& event);
     void poll(const std::string& token, _GDBusMethodInvocation* invocation);
     void queue(BridgeCommand command);
@@ -141,6 +145,8 @@ private:
 
     _GDBusMethodInvocation* poll_ = nullptr;
     unsigned pollTimeout_ = 0;
+    // Runs from an answered poll to the script's next one, which a live script sends at once.
+    unsigned silence_ = 0;
     unsigned flush_ = 0;
     std::vector<BridgeCommand> queued_;
     // Commands answered to the script that its next poll has not yet confirmed.
@@ -165,6 +171,7 @@ private:
     Signal<> kwinGone_;
     Signal<> kwinBack_;
     Signal<const std::string&> attachFailed_;
+    Signal<> scriptSilent_;
 };
 
 // Whether this session is KDE Plasma on Wayland with KWin on the session bus.
