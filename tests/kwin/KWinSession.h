@@ -11,6 +11,7 @@
 #include <vector>
 
 struct _GDBusConnection;
+struct _GMainContext;
 
 namespace tessera::kwintest {
 
@@ -57,6 +58,12 @@ public:
     // What KWin says of the window's application: its desktop file name, else its class.
     std::string application(const std::string& id);
     void activate(const std::string& id);
+    // Functions for KWin scripts that work on KWin 5 and 6 alike: windows(), every window KWin
+    // manages, and activate(window).
+    static const char* const scriptHelpers;
+    // Runs a KWin script once, with those functions, and returns the text it passes to
+    // report(text).
+    std::string evaluate(const std::string& body);
     // Presses a global shortcut through kglobalaccel, as KDE's shortcut settings name it.
     void invokeShortcut(const std::string& name);
     bool scriptLoaded(const std::string& pluginName);
@@ -77,6 +84,7 @@ public:
 
 private:
     void startKWin();
+    std::vector<std::string> inRoot(const std::string& root, std::vector<std::string> argv) const;
 
     std::string folder_;
     std::string runtime_;
@@ -89,6 +97,8 @@ private:
     int scripts_ = 0;
     std::vector<std::unique_ptr<ChildProcess>> clients_;
     _GDBusConnection* connection_ = nullptr;
+    _GMainContext* context_ = nullptr;
+    std::optional<std::string> report_;
 };
 
 } // namespace tessera::kwintest
