@@ -246,13 +246,8 @@ std::string KWinSession::openWindow(const std::string& caption, bool wayland) {
     // Captions are the tests' own, never holding a quote or a backslash.
     std::string id;
     const bool shown = waitUntil([&] {
-        id = evaluate("var found = \"\";\n"
-                      "windows().forEach(function (w) {\n"
-                      "    if (w.caption === \"" +
-                      caption +
-                      "\") found = String(w.internalId);\n"
-                      "});\n"
-                      "report(found);\n");
+        id = evaluate("var w = windows().find(function (w) { return w.caption === \"" + caption +
+                      "\"; });\nreport(w ? String(w.internalId) : \"\");");
         return !id.empty() && frame(id).has_value();
     });
     if (!shown) {
@@ -341,12 +336,8 @@ std::optional<Rect> KWinSession::frame(const std::string& id) {
 }
 
 void KWinSession::activate(const std::string& id) {
-    evaluate("windows().forEach(function (w) {\n"
-             "    if (String(w.internalId) === \"" +
-             id +
-             "\") activate(w);\n"
-             "});\n"
-             "report(\"\");\n");
+    evaluate("windows().forEach(function (w) { if (String(w.internalId) === \"" + id +
+             "\") activate(w); });\nreport(\"\");");
 }
 
 std::string KWinSession::evaluate(const std::string& body) {
@@ -359,12 +350,8 @@ std::string KWinSession::evaluate(const std::string& body) {
                            "             \"Report\", String(text));\n"
                            "}\n"
                         << body;
-    const auto name = "tessera-query-" + std::to_string(++scripts_);
     report_.reset();
-    g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
-                         "loadScript", g_variant_new("(ss)", file.c_str(), name.c_str()), "(i)"));
-    g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
-                         "start", nullptr, "()"));
+    const auto name = runScript(file);
     const bool reported = waitUntil([&] {
         while (g_main_context_iteration(context_, FALSE) != FALSE) {
         }
@@ -405,12 +392,13 @@ bool KWinSession::scriptLoaded(const std::string& pluginName) {
     return loaded != FALSE;
 }
 
-void KWinSession::runScript(const std::string& file) {
-    const auto name = "tessera-measure-" + std::to_string(++scripts_);
+std::string KWinSession::runScript(const std::string& file) {
+    auto name = "tessera-script-" + std::to_string(++scripts_);
     g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
                          "loadScript", g_variant_new("(ss)", file.c_str(), name.c_str()), "(i)"));
     g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
                          "start", nullptr, "()"));
+    return name;
 }
 
 std::vector<int> KWinSession::shortcutKeys(const std::string& name) {

@@ -67,8 +67,8 @@ public:
     // Presses a global shortcut through kglobalaccel, as KDE's shortcut settings name it.
     void invokeShortcut(const std::string& name);
     bool scriptLoaded(const std::string& pluginName);
-    // Loads a KWin script from the file and starts it (for measuring KWin without Tessera).
-    void runScript(const std::string& file);
+    // Loads a KWin script from the file and starts it; the name KWin knows it by.
+    std::string runScript(const std::string& file);
     // The keys KDE's shortcut settings hold for a KWin shortcut, as Qt key combinations.
     std::vector<int> shortcutKeys(const std::string& name);
     // Ends kwin_wayland, as a crash would, and starts another on the same bus; the windows go
