@@ -8,7 +8,7 @@ FUZZ_TARGETS := fuzz-layouts fuzz-preferences fuzz-shortcut fuzz-backup fuzz-pro
 
 CMAKE_FLAGS := -DTESSERA_WERROR=$(WERROR)
 
-.PHONY: all bootstrap configure build test run run-services bench bench-x11 bench-kwin bench-app fuzz fuzz-long mutants asan format format-check clean
+.PHONY: all bootstrap configure build test test-kwin6 run run-services bench bench-x11 bench-kwin bench-app fuzz fuzz-long mutants asan format format-check clean
 
 all: build
 
@@ -24,6 +24,14 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The KWin tests against KWin 6 as well: kwin_wayland from a Debian 13 root (made once by
+# scripts/kwin6-root, as root), everything else from this system.
+KWIN6_ROOT ?= /var/cache/tessera-kwin6
+test-kwin6: configure
+	scripts/kwin6-root $(KWIN6_ROOT)
+	cmake --build $(BUILD) -j $(JOBS) --target tessera-kwin-tests tessera-ui-kwin-tests
+	TESSERA_KWIN_ROOT=$(KWIN6_ROOT) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L kwin
 
 # Tessera on $DISPLAY, or on a private desktop (Xvfb, openbox, picom, a tray, two windows)
 # when there is none; a screenshot of it lands in $(BUILD)/screenshots.

@@ -97,7 +97,8 @@ BENCHMARK_DEFINE_F(Session, PlainScriptFrameToApplied)(benchmark::State& state) 
         int next = 0;
         for (auto _ : state) {
             const Rect frame(100.0 + 400 * next, 100, 800, 600);
-            std::ofstream(file) << "workspace.clientList().forEach(function (w) {\n"
+            std::ofstream(file) << KWinSession::scriptHelpers
+                                << "windows().forEach(function (w) {\n"
                                 << "  if (String(w.internalId) === \"" << window << "\")\n"
                                 << "    w.frameGeometry = {x: " << frame.minX() << ", y: 100, "
                                 << "width: 800, height: 600};\n});\n";

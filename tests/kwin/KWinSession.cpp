@@ -17,6 +17,19 @@
 
 namespace tessera::kwintest {
 
+const char* const KWinSession::scriptHelpers = R"(
+function windows() {
+    return typeof workspace.windowList === "function" ? workspace.windowList()
+                                                       : workspace.clientList();
+}
+function activate(w) {
+    if (typeof workspace.windowList === "function")
+        workspace.activeWindow = w;
+    else
+        workspace.activeClient = w;
+}
+)";
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -95,6 +108,33 @@ KWinSession::KWinSession() : folder_(makeFolder()) {
     if (connection_ == nullptr) {
         throw std::runtime_error("cannot reach the session bus: " + messageOf(error));
     }
+    // What the scripts of evaluate() report arrives here, on a main loop of the session's own
+    // that only evaluate() runs, so a Qt test's loop never takes it.
+    context_ = g_main_context_new();
+    g_main_context_push_thread_default(context_);
+    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(
+        "<node><interface name='org.tessera.KWinSession'><method name='Report'>"
+        "<arg type='s' direction='in'/></method></interface></node>",
+        nullptr);
+    static const GDBusInterfaceVTable vtable{
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+           GVariant* parameters, GDBusMethodInvocation* invocation, gpointer session) {
+            const gchar* text = nullptr;
+            g_variant_get(parameters, "(&s)", &text);
+            static_cast<KWinSession*>(session)->report_ = text;
+            g_dbus_method_invocation_return_value(invocation, nullptr);
+        },
+        nullptr,
+        nullptr,
+        {}};
+    const auto registered =
+        g_dbus_connection_register_object(connection_, "/org/tessera/KWinSession",
+                                          node->interfaces[0], &vtable, this, nullptr, &error);
+    g_dbus_node_info_unref(node);
+    g_main_context_pop_thread_default(context_);
+    if (registered == 0) {
+        throw std::runtime_error("cannot take reports from KWin: " + messageOf(error));
+    }
 }
 
 void KWinSession::startKWin() {
@@ -116,11 +156,13 @@ void KWinSession::startKWin() {
                            "QT_QPA_PLATFORM", "KWIN_WAYLAND_NO_PERMISSION_CHECKS=1"});
     // A copy of kwin_wayland, which the installed binary's file capability would keep from
     // starting where that capability is not allowed.
-    kwin_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{TESSERA_KWIN_WAYLAND, "--virtual", "--width", "1920", "--height",
-                                 "1080", "--output-count", "2", "--socket", socket_, "--xwayland",
-                                 "sh " + announce},
-        env);
+    std::vector<std::string> argv{
+        TESSERA_KWIN_WAYLAND, "--virtual", "--width",  "1920",  "--height",   "1080",
+        "--output-count",     "2",         "--socket", socket_, "--xwayland", "sh " + announce};
+    if (const char* root = std::getenv("TESSERA_KWIN_ROOT"); root != nullptr && *root != 0) {
+        argv = inRoot(root, argv);
+    }
+    kwin_ = std::make_unique<ChildProcess>(argv, env);
     pollfd descriptor{reader, POLLIN, 0};
     const bool announced = ::poll(&descriptor, 1, 30000) > 0;
     char buffer[64] = {};
@@ -135,6 +177,25 @@ void KWinSession::startKWin() {
     }
 }
 
+// Another system's KWin (scripts/kwin6-root), in a private mount namespace so that nothing it
+// mounts outlives it, however it ends. It shares /tmp (the session's folder with the bus, the
+// runtime folder and the home; Xwayland's sockets and locks) with the programs outside.
+std::vector<std::string> KWinSession::inRoot(const std::string& root,
+                                             std::vector<std::string> argv) const {
+    argv.front() = "/usr/local/bin/kwin_wayland";
+    argv.insert(argv.begin(), {"unshare", "--mount", "sh", "-ec",
+                               "root=$1 folder=$2; shift 2\n"
+                               "mount --rbind /dev \"$root/dev\"\n"
+                               "mount --rbind /sys \"$root/sys\"\n"
+                               "mount -t proc proc \"$root/proc\"\n"
+                               "mount --rbind /tmp \"$root/tmp\"\n"
+                               "mkdir -p \"$root$folder\"\n"
+                               "mount --bind \"$folder\" \"$root$folder\"\n"
+                               "exec chroot \"$root\" \"$@\"",
+                               "sh", root, folder_});
+    return argv;
+}
+
 void KWinSession::restartKWin() {
     kwin_->stop(SIGTERM);
     clients_.clear();
@@ -146,6 +207,9 @@ KWinSession::~KWinSession() {
     if (connection_ != nullptr) {
         g_dbus_connection_close_sync(connection_, nullptr, nullptr);
         g_object_unref(connection_);
+    }
+    if (context_ != nullptr) {
+        g_main_context_unref(context_);
     }
     kwin_.reset();
     bus_.reset();
@@ -179,24 +243,11 @@ std::string KWinSession::openWindow(const std::string& caption, bool wayland) {
     } else {
         clients_.push_back(start({"xterm", "-fn", "fixed", "-T", caption}));
     }
+    // Captions are the tests' own, never holding a quote or a backslash.
     std::string id;
     const bool shown = waitUntil([&] {
-        GVariant* reply = call(connection_, "org.kde.KWin", "/WindowsRunner", "org.kde.krunner1",
-                               "Match", g_variant_new("(s)", caption.c_str()), "(a(sssida{sv}))");
-        GVariant* matches = g_variant_get_child_value(reply, 0);
-        for (gsize i = 0; i < g_variant_n_children(matches) && id.empty(); ++i) {
-            const gchar* match = nullptr;
-            const gchar* text = nullptr;
-            g_variant_get_child(matches, i, "(&s&s&sida{sv})", &match, &text, nullptr, nullptr,
-                                nullptr, nullptr);
-            // "<desktop>_{uuid}"
-            const std::string matchId = match;
-            if (caption == text && matchId.find('_') != std::string::npos) {
-                id = matchId.substr(matchId.find('_') + 1);
-            }
-        }
-        g_variant_unref(matches);
-        g_variant_unref(reply);
+        id = evaluate("var w = windows().find(function (w) { return w.caption === \"" + caption +
+                      "\"; });\nreport(w ? String(w.internalId) : \"\");");
         return !id.empty() && frame(id).has_value();
     });
     if (!shown) {
@@ -285,8 +336,33 @@ std::optional<Rect> KWinSession::frame(const std::string& id) {
 }
 
 void KWinSession::activate(const std::string& id) {
-    g_variant_unref(call(connection_, "org.kde.KWin", "/WindowsRunner", "org.kde.krunner1", "Run",
-                         g_variant_new("(ss)", ("0_" + id).c_str(), ""), "()"));
+    evaluate("windows().forEach(function (w) { if (String(w.internalId) === \"" + id +
+             "\") activate(w); });\nreport(\"\");");
+}
+
+std::string KWinSession::evaluate(const std::string& body) {
+    const auto file = folder_ + "/query.js";
+    std::ofstream(file) << scriptHelpers
+                        << "function report(text) {\n"
+                           "    callDBus(\""
+                        << g_dbus_connection_get_unique_name(connection_)
+                        << "\", \"/org/tessera/KWinSession\", \"org.tessera.KWinSession\",\n"
+                           "             \"Report\", String(text));\n"
+                           "}\n"
+                        << body;
+    report_.reset();
+    const auto name = runScript(file);
+    const bool reported = waitUntil([&] {
+        while (g_main_context_iteration(context_, FALSE) != FALSE) {
+        }
+        return report_.has_value();
+    });
+    g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
+                         "unloadScript", g_variant_new("(s)", name.c_str()), "(b)"));
+    if (!reported) {
+        throw std::runtime_error("a KWin script did not report: " + kwin_->errorOutput());
+    }
+    return *report_;
 }
 
 void KWinSession::invokeShortcut(const std::string& name) {
@@ -321,12 +397,13 @@ void KWinSession::unloadScript(const std::string& pluginName) {
                          "unloadScript", g_variant_new("(s)", pluginName.c_str()), "(b)"));
 }
 
-void KWinSession::runScript(const std::string& file) {
-    const auto name = "tessera-measure-" + std::to_string(++scripts_);
+std::string KWinSession::runScript(const std::string& file) {
+    auto name = "tessera-script-" + std::to_string(++scripts_);
     g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
                          "loadScript", g_variant_new("(ss)", file.c_str(), name.c_str()), "(i)"));
     g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
                          "start", nullptr, "()"));
+    return name;
 }
 
 std::vector<int> KWinSession::shortcutKeys(const std::string& name) {

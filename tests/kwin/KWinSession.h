@@ -11,6 +11,7 @@
 #include <vector>
 
 struct _GDBusConnection;
+struct _GMainContext;
 
 namespace tessera::kwintest {
 
@@ -57,13 +58,19 @@ public:
     // What KWin says of the window's application: its desktop file name, else its class.
     std::string application(const std::string& id);
     void activate(const std::string& id);
+    // Functions for KWin scripts that work on KWin 5 and 6 alike: windows(), every window KWin
+    // manages, and activate(window).
+    static const char* const scriptHelpers;
+    // Runs a KWin script once, with those functions, and returns the text it passes to
+    // report(text).
+    std::string evaluate(const std::string& body);
     // Presses a global shortcut through kglobalaccel, as KDE's shortcut settings name it.
     void invokeShortcut(const std::string& name);
     bool scriptLoaded(const std::string& pluginName);
     // Stops a script as KDE's settings would.
     void unloadScript(const std::string& pluginName);
-    // Loads a KWin script from the file and starts it (for measuring KWin without Tessera).
-    void runScript(const std::string& file);
+    // Loads a KWin script from the file and starts it; the name KWin knows it by.
+    std::string runScript(const std::string& file);
     // The keys KDE's shortcut settings hold for a KWin shortcut, as Qt key combinations.
     std::vector<int> shortcutKeys(const std::string& name);
     // Ends kwin_wayland, as a crash would, and starts another on the same bus; the windows go
@@ -79,6 +86,7 @@ public:
 
 private:
     void startKWin();
+    std::vector<std::string> inRoot(const std::string& root, std::vector<std::string> argv) const;
 
     std::string folder_;
     std::string runtime_;
@@ -91,6 +99,8 @@ private:
     int scripts_ = 0;
     std::vector<std::unique_ptr<ChildProcess>> clients_;
     _GDBusConnection* connection_ = nullptr;
+    _GMainContext* context_ = nullptr;
+    std::optional<std::string> report_;
 };
 
 } // namespace tessera::kwintest

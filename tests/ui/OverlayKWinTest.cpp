@@ -56,7 +56,7 @@ public Q_SLOTS:
 
 constexpr const char* listScript = R"(
 callDBus("org.tessera.OverlayKWinTest", "/", "org.tessera.OverlayKWinTest", "report",
-    JSON.stringify(workspace.clientList().map(function (w) {
+    JSON.stringify(windows().map(function (w) {
         var g = w.frameGeometry;
         return {caption: w.caption, x: g.x, y: g.y, width: g.width, height: g.height,
                 active: w.active, fullScreen: w.fullScreen, osd: w.onScreenDisplay,
@@ -125,7 +125,7 @@ protected:
     // unloaded again.
     QJsonArray kwinWindows(const QByteArray& first = {}) {
         script_.resize(0);
-        script_.write(first + listScript);
+        script_.write(kwintest::KWinSession::scriptHelpers + first + listScript);
         script_.flush();
         report_.windows.reset();
         const auto name = QStringLiteral("tessera-overlay-test");
@@ -250,8 +250,8 @@ TEST_F(OverlayKWin, PanelsSitOnTheirOutputsAboveAFullScreenWindowClickThroughWit
     clickAt(input, outputs.front().center());
     EXPECT_TRUE(QTest::qWaitFor([&] { return fullScreen.presses == 1; }, 10000));
     // Activating the full-screen window raises it, yet not over the overlay.
-    kwinWindows(R"(workspace.clientList().forEach(function (w) {
-        if (w.caption == "Full screen") workspace.activeClient = w; });)");
+    kwinWindows(R"(windows().forEach(function (w) {
+        if (w.caption == "Full screen") activate(w); });)");
     EXPECT_TRUE(QTest::qWaitFor(overlaysInPlace, 10000))
         << QJsonDocument(windows).toJson().toStdString();
 

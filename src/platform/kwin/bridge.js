@@ -96,6 +96,8 @@
 
     // Moves under way: the frame each started from.
     var moving = {};
+    // Moves that Escape ended on KWin 6, which puts the window back before its finish signal.
+    var restored = {};
     // A move that has just finished, until it is known whether Escape cancelled it.
     var finishing = null;
 
@@ -117,11 +119,12 @@
             send("move", {phase: phase, id: id, cursor: cursor()});
             return;
         }
-        // Escape ends a move with this same signal; KWin puts the window back only after it,
+        // Escape ends a move with this same signal; KWin 5 puts the window back only after it,
         // in the same turn of its loop. A round trip to Tessera comes back after that turn, so
         // its answer tells a drop from a cancel.
-        finishing = {id: id, start: moving[id], cancelled: false, cursor: cursor()};
+        finishing = {id: id, start: moving[id], cancelled: !!restored[id], cursor: cursor()};
         delete moving[id];
+        delete restored[id];
         callDBus(tessera.service, tessera.path, tessera.iface, "Event",
                  JSON.stringify({type: "tick", token: tessera.token}), function () {
             var done = finishing;
@@ -146,6 +149,9 @@
             if (finishing !== null && finishing.id === id &&
                 sameRect(w.frameGeometry, finishing.start)) {
                 finishing.cancelled = true;
+            }
+            if (moving.hasOwnProperty(id) && !w.move && sameRect(w.frameGeometry, moving[id])) {
+                restored[id] = true;
             }
             send("window", {window: describe(w)});
         });
