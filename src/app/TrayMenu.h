@@ -36,10 +36,13 @@ protected:
 
 private:
     void updateVisibility();
+    void makeIcon();
 
     Shell& shell_;
     MenuViewModel& model_;
     std::unique_ptr<QMenu> menu_;
+    // Made once there is a tray: Qt looks for a StatusNotifier host only when the first one is
+    // made, and never again.
     std::unique_ptr<QSystemTrayIcon> icon_;
     // A tray can start after Tessera did, or go away.
     std::unique_ptr<QTimer> trayWatch_;
