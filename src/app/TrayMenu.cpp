@@ -1,6 +1,7 @@
 #include "TrayMenu.h"
 
 #include "MenuViewModel.h"
+#include "QmlValues.h"
 #include "Shell.h"
 #include "SymbolImageProvider.h"
 
@@ -107,8 +108,16 @@ void TrayMenu::makeIcon() {
     icon_->setContextMenu(menu_.get());
     connect(icon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                // A plain click opens the menu too, as a menu-bar icon does.
-                if (reason == QSystemTrayIcon::Trigger && !menu_->isVisible()) {
+                if (reason != QSystemTrayIcon::Trigger) {
+                    return;
+                }
+                if (!onX11()) {
+                    // A Wayland client learns nothing of the pointer outside its own windows
+                    // and has no surface to hang a menu on: the panel shows the menu on a
+                    // right click, and a left click opens the window, as on Plasma's own icons.
+                    model_.activate(text(menuEntryID::openTessera));
+                } else if (!menu_->isVisible()) {
+                    // A plain click opens the menu too, as a menu-bar icon does.
                     menu_->popup(QCursor::pos());
                 }
             });
