@@ -181,27 +181,33 @@ std::string KWinSession::openWindow(const std::string& caption, bool wayland) {
     }
     std::string id;
     const bool shown = waitUntil([&] {
-        GVariant* reply = call(connection_, "org.kde.KWin", "/WindowsRunner", "org.kde.krunner1",
-                               "Match", g_variant_new("(s)", caption.c_str()), "(a(sssida{sv}))");
-        GVariant* matches = g_variant_get_child_value(reply, 0);
-        for (gsize i = 0; i < g_variant_n_children(matches) && id.empty(); ++i) {
-            const gchar* match = nullptr;
-            const gchar* text = nullptr;
-            g_variant_get_child(matches, i, "(&s&s&sida{sv})", &match, &text, nullptr, nullptr,
-                                nullptr, nullptr);
-            // "<desktop>_{uuid}"
-            const std::string matchId = match;
-            if (caption == text && matchId.find('_') != std::string::npos) {
-                id = matchId.substr(matchId.find('_') + 1);
-            }
-        }
-        g_variant_unref(matches);
-        g_variant_unref(reply);
+        id = windowTitled(caption);
         return !id.empty() && frame(id).has_value();
     });
     if (!shown) {
         throw std::runtime_error("KWin shows no window \"" + caption + "\"");
     }
+    return id;
+}
+
+std::string KWinSession::windowTitled(const std::string& caption) {
+    GVariant* reply = call(connection_, "org.kde.KWin", "/WindowsRunner", "org.kde.krunner1",
+                           "Match", g_variant_new("(s)", caption.c_str()), "(a(sssida{sv}))");
+    GVariant* matches = g_variant_get_child_value(reply, 0);
+    std::string id;
+    for (gsize i = 0; i < g_variant_n_children(matches) && id.empty(); ++i) {
+        const gchar* match = nullptr;
+        const gchar* text = nullptr;
+        g_variant_get_child(matches, i, "(&s&s&sida{sv})", &match, &text, nullptr, nullptr, nullptr,
+                            nullptr);
+        // "<desktop>_{uuid}"
+        const std::string matchId = match;
+        if (caption == text && matchId.find('_') != std::string::npos) {
+            id = matchId.substr(matchId.find('_') + 1);
+        }
+    }
+    g_variant_unref(matches);
+    g_variant_unref(reply);
     return id;
 }
 
@@ -220,7 +226,8 @@ std::unique_ptr<ChildProcess> KWinSession::startTessera(const std::vector<std::s
 
 std::unique_ptr<ChildProcess> KWinSession::startTessera(std::vector<std::string> argv,
                                                         const std::vector<std::string>& arguments,
-                                                        const std::string& preferencesXml) {
+                                                        const std::string& preferencesXml,
+                                                        const std::function<void()>& meanwhile) {
     const auto home = folder_ + "/tessera-home";
     fs::create_directories(home + "/.config/Tessera");
     if (!preferencesXml.empty()) {
@@ -229,7 +236,15 @@ std::unique_ptr<ChildProcess> KWinSession::startTessera(std::vector<std::string>
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     auto process = start(argv, {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
                                 "XDG_DATA_HOME=" + home + "/.local/share"});
-    if (!process->waitForLine("ready", 30)) {
+    const bool ready = waitUntil(
+        [&] {
+            if (meanwhile) {
+                meanwhile();
+            }
+            return process->waitForLine("ready", 0.02).has_value();
+        },
+        30);
+    if (!ready) {
         throw std::runtime_error(argv.front() + " did not get ready: " + process->errorOutput());
     }
     return process;
