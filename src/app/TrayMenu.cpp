@@ -1,11 +1,17 @@
 #include "TrayMenu.h"
 
 #include "MenuViewModel.h"
+#include "QmlValues.h"
 #include "Shell.h"
 #include "SymbolImageProvider.h"
 
 #include <QAction>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
@@ -31,35 +37,58 @@ QIcon applicationIcon() {
                                        QGuiApplication::palette().color(QPalette::WindowText)));
 }
 
+bool onX11() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+// Plasma's panel, or any other StatusNotifier host, through the watcher it registered with.
+bool statusNotifierHostPresent() {
+    const auto watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    auto bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || bus.interface() == nullptr ||
+        !bus.interface()->isServiceRegistered(watcher)) {
+        return false;
+    }
+    auto question = QDBusMessage::createMethodCall(
+        watcher, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    question << watcher << QStringLiteral("IsStatusNotifierHostRegistered");
+    // A watcher that hangs must not hold the interface for long.
+    constexpr int answerMilliseconds = 1000;
+    const QDBusReply<QDBusVariant> answer = bus.call(question, QDBus::Block, answerMilliseconds);
+    return answer.isValid() && answer.value().variant().toBool();
+}
+
+// Whether the desktop shows tray icons now.
+bool trayPresent() {
+    // Qt finds an X11 tray itself, also one that starts later. Elsewhere the icon is a
+    // StatusNotifierItem, and Qt asks once per process whether a host is there: asked before
+    // the panel is up, it would never show the icon. So it is asked only once there is one.
+    if (!onX11() && !statusNotifierHostPresent()) {
+        return false;
+    }
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 } // namespace
 
 TrayMenu::TrayMenu(Shell& shell, QObject* parent)
     : QObject(parent), shell_(shell), model_(shell.menu()), menu_(std::make_unique<QMenu>()),
-      icon_(std::make_unique<QSystemTrayIcon>()), trayWatch_(std::make_unique<QTimer>()) {
+      trayWatch_(std::make_unique<QTimer>()) {
     menu_->setObjectName(QStringLiteral("trayMenu"));
     // An entry's note (why a command's shortcut is left out) shows as its tooltip.
     menu_->setToolTipsVisible(true);
-    icon_->setIcon(applicationIcon());
-    icon_->setToolTip(QStringLiteral("Tessera"));
-    icon_->setContextMenu(menu_.get());
 
     connect(menu_.get(), &QMenu::aboutToShow, this, &TrayMenu::rebuild);
     menu_->installEventFilter(this);
     connect(&model_, &MenuViewModel::itemsChanged, this, &TrayMenu::rebuild);
     connect(&model_, &MenuViewModel::trayChanged, this, &TrayMenu::updateVisibility);
-    connect(icon_.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                // A plain click opens the menu too, as a menu-bar icon does.
-                if (reason == QSystemTrayIcon::Trigger && !menu_->isVisible()) {
-                    menu_->popup(QCursor::pos());
-                }
-            });
     connect(trayWatch_.get(), &QTimer::timeout, this,
-            [this] { model_.setTrayAvailable(QSystemTrayIcon::isSystemTrayAvailable()); });
+            [this] { model_.setTrayAvailable(trayPresent()); });
     trayWatch_->start(trayWatchMilliseconds);
 
     rebuild();
-    model_.setTrayAvailable(QSystemTrayIcon::isSystemTrayAvailable());
+    model_.setTrayAvailable(trayPresent());
     updateVisibility();
 }
 
@@ -69,11 +98,39 @@ TrayMenu::~TrayMenu() {
 }
 
 bool TrayMenu::isIconVisible() const {
-    return icon_->isVisible();
+    return icon_ != nullptr && icon_->isVisible();
+}
+
+void TrayMenu::makeIcon() {
+    icon_ = std::make_unique<QSystemTrayIcon>();
+    icon_->setIcon(applicationIcon());
+    icon_->setToolTip(QStringLiteral("Tessera"));
+    icon_->setContextMenu(menu_.get());
+    connect(icon_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason != QSystemTrayIcon::Trigger) {
+                    return;
+                }
+                if (!onX11()) {
+                    // A Wayland client learns nothing of the pointer outside its own windows
+                    // and has no surface to hang a menu on: the panel shows the menu on a
+                    // right click, and a left click opens the window, as on Plasma's own icons.
+                    model_.activate(text(menuEntryID::openTessera));
+                } else if (!menu_->isVisible()) {
+                    // A plain click opens the menu too, as a menu-bar icon does.
+                    menu_->popup(QCursor::pos());
+                }
+            });
 }
 
 void TrayMenu::updateVisibility() {
-    icon_->setVisible(model_.trayShown());
+    const bool shown = model_.trayShown();
+    if (shown && icon_ == nullptr) {
+        makeIcon();
+    }
+    if (icon_ != nullptr) {
+        icon_->setVisible(shown);
+    }
 }
 
 bool TrayMenu::eventFilter(QObject* watched, QEvent* event) {

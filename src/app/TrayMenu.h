@@ -17,6 +17,9 @@ class Shell;
 // desktop has a tray and "showsMenuBarIcon" is on; the main window offers the same menu
 // otherwise. The menu is built again whenever its entries change and each time it opens, so
 // the status line and the exclusion switch are never stale.
+//
+// On Wayland the tray is a StatusNotifier host (Plasma's panel), which shows the menu itself;
+// a left click opens the main window there, as no client can place a menu at the pointer.
 class TrayMenu : public QObject {
     Q_OBJECT
 public:
@@ -36,10 +39,13 @@ protected:
 
 private:
     void updateVisibility();
+    void makeIcon();
 
     Shell& shell_;
     MenuViewModel& model_;
     std::unique_ptr<QMenu> menu_;
+    // Made once there is a tray: Qt looks for a StatusNotifier host only when the first one is
+    // made, and never again.
     std::unique_ptr<QSystemTrayIcon> icon_;
     // A tray can start after Tessera did, or go away.
     std::unique_ptr<QTimer> trayWatch_;

@@ -243,17 +243,21 @@ std::string KWinSession::openWindow(const std::string& caption, bool wayland) {
     } else {
         clients_.push_back(start({"xterm", "-fn", "fixed", "-T", caption}));
     }
-    // Captions are the tests' own, never holding a quote or a backslash.
     std::string id;
     const bool shown = waitUntil([&] {
-        id = evaluate("var w = windows().find(function (w) { return w.caption === \"" + caption +
-                      "\"; });\nreport(w ? String(w.internalId) : \"\");");
+        id = windowTitled(caption);
         return !id.empty() && frame(id).has_value();
     });
     if (!shown) {
         throw std::runtime_error("KWin shows no window \"" + caption + "\"");
     }
     return id;
+}
+
+std::string KWinSession::windowTitled(const std::string& caption) {
+    // Captions are the tests' own, never holding a quote or a backslash.
+    return evaluate("var w = windows().find(function (w) { return w.caption === \"" + caption +
+                    "\"; });\nreport(w ? String(w.internalId) : \"\");");
 }
 
 void KWinSession::closeLastWindow(const std::string& id) {
@@ -271,7 +275,8 @@ std::unique_ptr<ChildProcess> KWinSession::startTessera(const std::vector<std::s
 
 std::unique_ptr<ChildProcess> KWinSession::startTessera(std::vector<std::string> argv,
                                                         const std::vector<std::string>& arguments,
-                                                        const std::string& preferencesXml) {
+                                                        const std::string& preferencesXml,
+                                                        const std::function<void()>& meanwhile) {
     const auto home = folder_ + "/tessera-home";
     fs::create_directories(home + "/.config/Tessera");
     if (!preferencesXml.empty()) {
@@ -280,7 +285,15 @@ std::unique_ptr<ChildProcess> KWinSession::startTessera(std::vector<std::string>
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     auto process = start(argv, {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
                                 "XDG_DATA_HOME=" + home + "/.local/share"});
-    if (!process->waitForLine("ready", 30)) {
+    const bool ready = waitUntil(
+        [&] {
+            if (meanwhile) {
+                meanwhile();
+            }
+            return process->waitForLine("ready", 0.02).has_value();
+        },
+        30);
+    if (!ready) {
         throw std::runtime_error(argv.front() + " did not get ready: " + process->errorOutput());
     }
     return process;

@@ -35,6 +35,8 @@ public:
     // Starts a window (Wayland-native with wayland true, else an Xwayland xterm) titled caption
     // and waits until KWin shows it; its KWin id (a UUID in braces).
     std::string openWindow(const std::string& caption, bool wayland);
+    // KWin's id of a window titled caption; empty when there is none.
+    std::string windowTitled(const std::string& caption);
     // Ends the program of the window opened last, which is that window, and waits until KWin
     // no longer has it.
     void closeLastWindow(const std::string& id);
@@ -43,10 +45,13 @@ public:
     // find KWin itself, though Xwayland's DISPLAY is set too.
     std::unique_ptr<ChildProcess> startTessera(const std::vector<std::string>& arguments = {},
                                                const std::string& preferencesXml = {});
-    // The same with another program in place of `tesseractl run` (the application).
+    // The same with another program in place of `tesseractl run` (the application). A test
+    // that serves calls on the bus answers them in `meanwhile`, run while it waits.
     std::unique_ptr<ChildProcess> startTessera(std::vector<std::string> argv,
                                                const std::vector<std::string>& arguments,
-                                               const std::string& preferencesXml);
+                                               const std::string& preferencesXml,
+                                               const std::function<void()>& meanwhile = {});
+    const std::string& busAddress() const { return busAddress_; }
     // That fresh home, and the layouts file in it.
     std::string home() const;
     std::string layoutsFile() const;
