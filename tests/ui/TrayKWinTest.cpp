@@ -24,7 +24,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <vector>
 
 namespace tessera::test {
@@ -241,10 +240,8 @@ TEST(TrayKWin, APanelThatComesLaterGetsTheItemWhoseMenuActsAndTheSwitchKeepsItAw
     panel.click(panel.openMenu().find(expected.find(menuEntryID::openTessera)->title));
     ASSERT_TRUE(QTest::qWaitFor(windowShown, 20000)) << tessera->errorOutput();
     const auto opened = session.frame(window);
-    const auto script = session.home() + "/close.js";
-    std::ofstream(script) << "workspace.clientList().forEach(function (w) {\n"
-                             "    if (w.caption == \"Tessera\") w.closeWindow(); });\n";
-    session.runScript(script);
+    session.evaluate("windows().forEach(function (w) {\n"
+                     "    if (w.caption == \"Tessera\") w.closeWindow(); });\nreport(\"\");");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !windowShown(); }, 10000));
     // A left click in the panel opens that window again, not the menu as a window of its
     // own, which is what a menu popped up at the pointer becomes on Wayland.
