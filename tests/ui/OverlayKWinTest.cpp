@@ -12,9 +12,6 @@
 #include "platform/sim/SimDefaults.h"
 
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusReply>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,7 +21,6 @@
 #include <QRasterWindow>
 #include <QSGRendererInterface>
 #include <QScreen>
-#include <QTemporaryFile>
 #include <QTest>
 #include <qpa/qplatformnativeinterface.h>
 
@@ -41,28 +37,14 @@
 namespace tessera::test {
 namespace {
 
-// What KWin's script reports back: every window it manages, as it sees them.
-class WindowReport : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.tessera.OverlayKWinTest")
-public:
-    std::optional<QJsonArray> windows;
-
-public Q_SLOTS:
-    Q_SCRIPTABLE void report(const QString& json) {
-        windows = QJsonDocument::fromJson(json.toUtf8()).array();
-    }
-};
-
 constexpr const char* listScript = R"(
-callDBus("org.tessera.OverlayKWinTest", "/", "org.tessera.OverlayKWinTest", "report",
-    JSON.stringify(windows().map(function (w) {
+report(JSON.stringify(windows().map(function (w) {
         var g = w.frameGeometry;
         return {caption: w.caption, x: g.x, y: g.y, width: g.width, height: g.height,
                 active: w.active, fullScreen: w.fullScreen, osd: w.onScreenDisplay,
                 skipTaskbar: w.skipTaskbar, skipSwitcher: w.skipSwitcher,
                 stacking: w.stackingOrder};
-    })));
+})));
 )";
 
 // KWin's fake input, which a session started with KWIN_WAYLAND_NO_PERMISSION_CHECKS offers to
@@ -103,38 +85,16 @@ void clickAt(org_kde_kwin_fake_input* input, const QPoint& place) {
         QGuiApplication::platformNativeInterface()->nativeResourceForIntegration("wl_display")));
 }
 
-QDBusMessage callScripting(const QString& method, const QVariantList& arguments) {
-    auto message =
-        QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
-                                       QStringLiteral("org.kde.kwin.Scripting"), method);
-    message.setArguments(arguments);
-    return QDBusConnection::sessionBus().call(message);
-}
+// The session the whole program runs in (made before the application).
+kwintest::KWinSession* session = nullptr;
 
 class OverlayKWin : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto bus = QDBusConnection::sessionBus();
-        ASSERT_TRUE(bus.registerService(QStringLiteral("org.tessera.OverlayKWinTest")));
-        ASSERT_TRUE(bus.registerObject(QStringLiteral("/"), &report_,
-                                       QDBusConnection::ExportScriptableSlots));
-        ASSERT_TRUE(script_.open());
-    }
-
-    // KWin's windows now, after the script's first lines: a script loaded for one report and
-    // unloaded again.
-    QJsonArray kwinWindows(const QByteArray& first = {}) {
-        script_.resize(0);
-        script_.write(kwintest::KWinSession::scriptHelpers + first + listScript);
-        script_.flush();
-        report_.windows.reset();
-        const auto name = QStringLiteral("tessera-overlay-test");
-        callScripting(QStringLiteral("loadScript"), {script_.fileName(), name});
-        callScripting(QStringLiteral("start"), {});
-        // A report that doesn't come leaves the list empty, which no check accepts.
-        (void)QTest::qWaitFor([&] { return report_.windows.has_value(); }, 5000);
-        callScripting(QStringLiteral("unloadScript"), {name});
-        return report_.windows.value_or(QJsonArray());
+    // KWin's windows now, after the script's first lines.
+    QJsonArray kwinWindows(const std::string& first = {}) {
+        return QJsonDocument::fromJson(
+                   QByteArray::fromStdString(session->evaluate(first + listScript)))
+            .array();
     }
 
     std::vector<QJsonObject> windowsTitled(const QJsonArray& windows, const QString& caption) {
@@ -146,9 +106,6 @@ protected:
         }
         return found;
     }
-
-    WindowReport report_;
-    QTemporaryFile script_;
 };
 
 QRect frameOf(const QJsonObject& window) {
@@ -313,7 +270,8 @@ TEST_F(OverlayKWin, AWindowDrawnAheadShowsNothingUntilShown) {
 
 int main(int argc, char** argv) {
     // KWin first: the application is its Wayland client and reaches it on its bus.
-    const tessera::kwintest::KWinSession session;
+    tessera::kwintest::KWinSession session;
+    tessera::test::session = &session;
     for (const auto& variable : session.environment()) {
         const auto equals = variable.find('=');
         ::setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
@@ -324,5 +282,3 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
-
-#include "OverlayKWinTest.moc"
