@@ -341,36 +341,8 @@ TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItemsAndActButDisabledEntriesDo
                         [&] { preferences.setBool("showsMenuBarIcon", false); }),
               1);
     EXPECT_FALSE(menu().trayShown());
-    const auto check = [&] {
-        const auto items = menu().items();
-        const auto actions = tray.menu().actions();
-        ASSERT_EQ(actions.size(), items.size());
-        for (qsizetype i = 0; i < actions.size(); ++i) {
-            const auto entry = items[i].toMap();
-            SCOPED_TRACE(entry.value("id").toString().toStdString());
-            ASSERT_EQ(actions[i]->isSeparator(), entry.value("kind") == "separator");
-            if (actions[i]->isSeparator()) {
-                continue;
-            }
-            auto title = entry.value("title").toString();
-            const auto keys = entry.value("keys").toString();
-            if (const auto shortcut = entry.value("shortcut").toString();
-                !shortcut.isEmpty() && keys.isEmpty()) {
-                title += "\t" + shortcut;
-            }
-            EXPECT_EQ(actions[i]->shortcut(), QKeySequence(keys));
-            EXPECT_EQ(actions[i]->objectName(), entry.value("id").toString());
-            EXPECT_EQ(actions[i]->text(), title);
-            if (const auto note = entry.value("note").toString(); !note.isEmpty()) {
-                EXPECT_EQ(actions[i]->toolTip(), note);
-            }
-            EXPECT_EQ(actions[i]->isCheckable(), entry.value("checkable").toBool());
-            EXPECT_EQ(actions[i]->isChecked(), entry.value("checked").toBool());
-            EXPECT_EQ(actions[i]->isEnabled(), entry.value("enabled").toBool());
-        }
-    };
+    // The whole menu against the core's entries: tests/ui/TrayKWinTest.cpp, as a panel reads it.
     const auto action = [&](const char* id) { return tray.menu().findChild<QAction*>(id); };
-    check();
     EXPECT_EQ(action("command.nextDisplay")->toolTip(),
               "Another application uses Ctrl+Alt+Super+→.");
     EXPECT_EQ(action("command.zoneLeft")->text(), "Zone to the Left\tCtrl+Alt+←");
@@ -379,7 +351,7 @@ TEST_F(MenuViewModelTest, TrayMenuActionsMatchTheItemsAndActButDisabledEntriesDo
     action("snapOnDrag")->trigger();
     processEvents();
     EXPECT_TRUE(preferenceBool(sim.defaults, prefs::snapOnDrag));
-    check();
+    EXPECT_TRUE(action("snapOnDrag")->isChecked());
     EXPECT_EQ(item("ignoreApp").value("title"), "Don’t Show Zones for “Notes”");
     QStringList changedKeys;
     QObject::connect(&preferences, &shell::Preferences::changed, &preferences,
