@@ -61,6 +61,13 @@ GVariant* callScripting(GDBusConnection* bus, const char* method, GVariant* argu
     return reply;
 }
 
+// Removes the GLib source the id names, if any, and clears the id.
+void cancel(unsigned& source) {
+    if (source != 0) {
+        g_source_remove(std::exchange(source, 0U));
+    }
+}
+
 bool nameHasOwner(GDBusConnection* bus, const char* name) {
     GVariant* reply = g_dbus_connection_call_sync(
         bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -232,12 +239,8 @@ void KWinBridge::kwinVanished() {
     if (poll_ != nullptr) {
         answer(std::exchange(poll_, nullptr), stopJson());
     }
-    if (pollTimeout_ != 0) {
-        g_source_remove(std::exchange(pollTimeout_, 0U));
-    }
-    if (silence_ != 0) {
-        g_source_remove(std::exchange(silence_, 0U));
-    }
+    cancel(pollTimeout_);
+    cancel(silence_);
     queued_.clear();
     inFlight_ = false;
     windows_.clear();
@@ -268,33 +271,18 @@ void KWinBridge::attach() {
         attachFailed_.emit(error);
         return;
     }
-    retry_ = g_timeout_add(
-        attachRetryMilliseconds,
-        [](gpointer self) {
-            auto& bridge = *static_cast<KWinBridge*>(self);
-            bridge.retry_ = 0;
-            bridge.attach();
-            return G_SOURCE_REMOVE;
-        },
-        this);
+    retry_ = g_timeout_add(attachRetryMilliseconds, &once<&KWinBridge::retry_, &KWinBridge::attach>,
+                           this);
 }
 
 KWinBridge::~KWinBridge() {
-    if (retry_ != 0) {
-        g_source_remove(retry_);
-    }
+    cancel(retry_);
     if (kwinWatch_ != 0) {
         g_bus_unwatch_name(kwinWatch_);
     }
-    if (flush_ != 0) {
-        g_source_remove(flush_);
-    }
-    if (pollTimeout_ != 0) {
-        g_source_remove(pollTimeout_);
-    }
-    if (silence_ != 0) {
-        g_source_remove(silence_);
-    }
+    cancel(flush_);
+    cancel(pollTimeout_);
+    cancel(silence_);
     // Should unloading fail, the script still stops at this answer.
     if (poll_ != nullptr) {
         answer(poll_, stopJson());
@@ -340,25 +328,14 @@ void KWinBridge::poll(const std::string& token, GDBusMethodInvocation* invocatio
     }
     // The script polls again only after carrying out what the last answer held.
     inFlight_ = false;
-    if (silence_ != 0) {
-        g_source_remove(std::exchange(silence_, 0U));
-    }
+    cancel(silence_);
     if (poll_ != nullptr) {
         answer(std::exchange(poll_, nullptr), commandsJson({}));
     }
     poll_ = invocation;
-    if (pollTimeout_ != 0) {
-        g_source_remove(pollTimeout_);
-    }
+    cancel(pollTimeout_);
     pollTimeout_ = g_timeout_add_seconds(
-        pollAnswerSeconds,
-        [](gpointer self) {
-            auto& bridge = *static_cast<KWinBridge*>(self);
-            bridge.pollTimeout_ = 0;
-            bridge.answerPoll();
-            return G_SOURCE_REMOVE;
-        },
-        this);
+        pollAnswerSeconds, &once<&KWinBridge::pollTimeout_, &KWinBridge::answerPoll>, this);
     if (!queued_.empty()) {
         answerPoll();
     }
@@ -385,26 +362,31 @@ void KWinBridge::answerPoll() {
     }
     inFlight_ = inFlight_ || !queued_.empty();
     answer(std::exchange(poll_, nullptr), commandsJson(std::exchange(queued_, {})));
-    if (pollTimeout_ != 0) {
-        g_source_remove(std::exchange(pollTimeout_, 0U));
-    }
+    cancel(pollTimeout_);
     if (silence_ == 0) {
-        silence_ = g_timeout_add_seconds(
-            scriptSilenceSeconds,
-            [](gpointer self) {
-                auto& bridge = *static_cast<KWinBridge*>(self);
-                bridge.silence_ = 0;
-                bridge.scriptSilent();
-                return G_SOURCE_REMOVE;
-            },
-            this);
+        armSilence();
     }
+}
+
+void KWinBridge::armSilence() {
+    silence_ = g_timeout_add_seconds(scriptSilenceSeconds,
+                                     &once<&KWinBridge::silence_, &KWinBridge::scriptSilent>, this);
 }
 
 void KWinBridge::scriptSilent() {
     if (lost_) {
         return;
     }
+    // A KWin too busy to answer even this is waited for: its script polls once KWin runs again.
+    // Reloading would only fail and, after a few tries, give up on a KWin that comes back.
+    std::string error;
+    GVariant* loaded =
+        callScripting(bus_, "isScriptLoaded", g_variant_new("(s)", pluginName), "(b)", error);
+    if (loaded == nullptr) {
+        armSilence();
+        return;
+    }
+    g_variant_unref(loaded);
     scriptSilent_.emit();
     // What the silent copy was last told may not have been done: the new one is told again
     // (the shortcuts, once it is back) or gets what is still queued.
@@ -419,14 +401,7 @@ void KWinBridge::queue(BridgeCommand command) {
     queued_.push_back(std::move(command));
     // Everything one turn of the loop asks for goes in one answer.
     if (flush_ == 0) {
-        flush_ = g_idle_add(
-            [](gpointer self) {
-                auto& bridge = *static_cast<KWinBridge*>(self);
-                bridge.flush_ = 0;
-                bridge.answerPoll();
-                return G_SOURCE_REMOVE;
-            },
-            this);
+        flush_ = g_idle_add(&once<&KWinBridge::flush_, &KWinBridge::answerPoll>, this);
     }
 }
 

@@ -122,7 +122,15 @@ private:
     void kwinVanished();
     void kwinAppeared();
     void attach();
+    void armSilence();
     void scriptSilent();
+    // A GLib source callback that runs the member once, with the source's id cleared first.
+    template <unsigned KWinBridge::*Source, void (KWinBridge::*Run)()> static int once(void* self) {
+        auto& bridge = *static_cast<KWinBridge*>(self);
+        bridge.*Source = 0;
+        (bridge.*Run)();
+        return 0; // G_SOURCE_REMOVE
+    }
     void apply(const BridgeEvent& event);
     void poll(const std::string& token, _GDBusMethodInvocation* invocation);
     void queue(BridgeCommand command);
