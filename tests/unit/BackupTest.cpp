@@ -112,7 +112,7 @@ TEST(BackupFormat, WritesSortedPrettyJsonWithTaggedPreferenceValues) {
         "seeded": ["11111111-1111-1111-1111-111111111111"]}})"));
 }
 
-TEST(BackupDates, WritesUtcWithWholeSecondsAndReadsOnlyInternetDateTimes) {
+TEST(BackupDates, WritesUtcWithWholeSecondsReadsOnlyInternetDateTimesAndNamesExports) {
     EXPECT_EQ(iso8601(utc(1969, 7, 20, 20, 17, 40)), "1969-07-20T20:17:40Z");
     EXPECT_EQ(iso8601(utc(0, 1, 1, 0, 0, 0)), "0000-01-01T00:00:00Z");
     const auto expected = utc(2026, 12, 5, 5, 52, 9);
@@ -121,6 +121,10 @@ TEST(BackupDates, WritesUtcWithWholeSecondsAndReadsOnlyInternetDateTimes) {
         EXPECT_EQ(parseIso8601(text), expected) << text;
     }
     EXPECT_EQ(parseIso8601("2028-02-29T00:00:00Z"), utc(2028, 2, 29, 0, 0, 0));
+    // An export is named by its UTC day.
+    EXPECT_EQ(exportFileName(chrono::system_clock::time_point(utc(2026, 12, 5, 23, 59, 59)) +
+                             chrono::milliseconds(999)),
+              "Tessera 2026-12-05.json");
 
     for (const auto* text :
          {"", "2026-12-05", "2026-12-05 05:52:09Z", "2026-12-05T05:52:09", "2026-12-05T05:52Z",
@@ -133,15 +137,6 @@ TEST(BackupDates, WritesUtcWithWholeSecondsAndReadsOnlyInternetDateTimes) {
           "0000-01-01T00:30:00+01:00"}) {
         EXPECT_FALSE(parseIso8601(text)) << text;
     }
-}
-
-TEST(BackupFileNames, UseTheUtcDateAndTime) {
-    const auto late =
-        chrono::system_clock::time_point(utc(2026, 12, 5, 23, 59, 59)) + chrono::milliseconds(999);
-    EXPECT_EQ(exportFileName(late), "Tessera 2026-12-05.json");
-    EXPECT_EQ(automaticCopyFileName(late), "Before import 2026-12-05T23-59-59.json");
-    const auto early = chrono::system_clock::time_point(utc(2027, 1, 2, 3, 4, 5));
-    EXPECT_EQ(automaticCopyFileName(early), "Before import 2027-01-02T03-04-05.json");
 }
 
 TEST(BackupReading, RoundTripsEveryCaseAndExtremeValues) {

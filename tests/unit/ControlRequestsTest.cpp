@@ -11,7 +11,6 @@
 #include "core/store/LayoutStore.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <functional>
 #include <memory>
@@ -59,19 +58,7 @@ protected:
     std::unique_ptr<ControlRequests> requests;
 };
 
-TEST_F(ControlRequestsTest, ListsDisplaysWithTheirLayoutsAndTheFramesTheirZonesGiveAWindow) {
-    const auto displays = nlohmann::json::parse(requests->displays()).at("displays");
-    ASSERT_EQ(displays.size(), 2u);
-    const auto& second = displays.at(1);
-    EXPECT_EQ(second.at("id"), makeScreenInfo(display(1)).id);
-    EXPECT_EQ(second.at("frame").at("x"), desktop.topLeftFrame(1).minX());
-    EXPECT_EQ(second.at("layout").at("id"), halves.id.string());
-    const auto& right = second.at("zones").at(1);
-    EXPECT_EQ(right.at("index"), 2);
-    EXPECT_EQ(right.at("frame").at("x"), frameIn(1).minX());
-}
-
-TEST_F(ControlRequestsTest, PlacesTheActiveWindowOrOneByIdAsAZoneShortcutWouldAndSaysSo) {
+TEST_F(ControlRequestsTest, PlacesCommandsAndAssignmentsActAsTheApplicationsOwnAndPlacingSaysSo) {
     std::vector<std::pair<std::optional<Uuid>, std::string>> placed;
     const auto watch =
         requests->onPlaced([&](const std::optional<Uuid>& zone, const std::string& screen) {
@@ -95,17 +82,13 @@ TEST_F(ControlRequestsTest, PlacesTheActiveWindowOrOneByIdAsAZoneShortcutWouldAn
     EXPECT_EQ(placed, (decltype(placed){{halves.zones[1].id, screen},
                                         {halves.zones[0].id, screen},
                                         {halves.zones[1].id, screen}}));
-}
 
-TEST_F(ControlRequestsTest, CommandsGoThroughTheMoverAndAssignmentsByPositionOrName) {
     bool moved = false;
     EXPECT_EQ(requests->perform("fillScreen", &moved), std::nullopt);
     EXPECT_TRUE(moved);
-    EXPECT_TRUE(sameFrame(*desktop.frame(window), state->mover().fillWindowFrame(display(0))));
-
-    // By position and by the shown name alike.
-    EXPECT_EQ(requests->assign("1", "Halves"), std::nullopt);
-    EXPECT_EQ(requests->assign(display(1).name, halves.id.string()), std::nullopt);
+    EXPECT_TRUE(sameFrame(*desktop.frame(window), state->mover().fillWindowFrame(display(1))));
+    // A display by its shown name as by its position.
+    EXPECT_EQ(requests->assign(display(0).name, halves.id.string()), std::nullopt);
     EXPECT_EQ(state->layoutIDForDisplay(makeScreenInfo(display(0))), halves.id);
 }
 

@@ -353,11 +353,5 @@ TEST(BuiltInLayoutsTest, FiveLayoutsWithTheirStoredNamesAndDistinctZoneIds) {
     EXPECT_EQ(names, (std::vector<std::string>{"Stack + Half", "Half + Stack", "Three Columns",
                                                "Columns + Stack", "Vertical Rows"}));
     EXPECT_EQ(std::set<Uuid>(builtInIDs().begin(), builtInIDs().end()), ids);
-    // Zone ids follow the layout's pattern; files spell them in upper case.
-    EXPECT_EQ(builtInNames().at(*Uuid::parse("44444444-DDDD-4444-4444-444444444444")),
-              "Bottom Right");
-    // Older versions seeded the first four.
-    EXPECT_EQ(legacySeededIDs(),
-              (std::vector<Uuid>{layouts[0].id, layouts[1].id, layouts[2].id, layouts[3].id}));
 }
 } // namespace
