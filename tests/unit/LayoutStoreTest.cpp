@@ -12,6 +12,8 @@
 using namespace tessera;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
+using test::readTestFile;
+using test::writeTestFile;
 
 namespace {
 ScreenInfo screen(const std::string& name, std::int64_t pointWidth, std::int64_t pointHeight,
@@ -47,19 +49,16 @@ Zone zoneWithShortcut(const std::string& name, std::uint32_t keyCode, std::uint3
 
 class LayoutStoreTest : public ::testing::Test {
 protected:
-    static void write(const fs::path& path, const std::string& bytes) {
-        test::writeTestFile(path, bytes);
-    }
-    static std::string read(const fs::path& path) { return test::readTestFile(path); }
     LayoutStorePayload filePayload() const {
-        auto decoded = decodePayload(read(file));
+        auto decoded = decodePayload(readTestFile(file));
         EXPECT_TRUE(decoded) << decoded.error;
         return decoded.value.value_or(LayoutStorePayload{});
     }
     // A document as an earlier version wrote it, without "seeded".
     void writeWithout(const std::vector<Layout>& layouts,
                       const std::optional<std::vector<Uuid>>& seeded = std::nullopt) {
-        write(file, encodeJson(toJson(LayoutStorePayload{layouts, defaultAssignments(), seeded})));
+        writeTestFile(
+            file, encodeJson(toJson(LayoutStorePayload{layouts, defaultAssignments(), seeded})));
     }
 
     test::TempDir temp{"tessera-store"};
@@ -83,9 +82,9 @@ TEST_F(LayoutStoreTest, EachBuiltInIsOfferedOnce) {
         EXPECT_EQ(filePayload().layouts, store.layouts());
         store.deleteLayout(verticalRowsLayoutID());
     }
-    const auto before = read(file);
+    const auto before = readTestFile(file);
     EXPECT_EQ(ids(LayoutStore(file).layouts()), ids(older));
-    EXPECT_EQ(read(file), before);
+    EXPECT_EQ(readTestFile(file), before);
 
     // Present under a name of the user's own but not yet offered: nothing is appended.
     auto layouts = builtInLayouts();
@@ -97,20 +96,20 @@ TEST_F(LayoutStoreTest, EachBuiltInIsOfferedOnce) {
 }
 
 TEST_F(LayoutStoreTest, AnUnreadableFileIsKeptAsACopyAndNeverReplacedWithoutOne) {
-    write(file, "{\"layouts\": [");
+    writeTestFile(file, "{\"layouts\": [");
     const LayoutStore recovered(file);
     ASSERT_TRUE(recovered.recovery());
     EXPECT_FALSE(recovered.recovery()->reason.empty());
     const auto copy = recovered.recovery()->keptCopy;
     EXPECT_EQ(copy.parent_path(), file.parent_path());
     EXPECT_TRUE(copy.filename().string().starts_with("layouts.json.unreadable-"));
-    EXPECT_EQ(read(copy), "{\"layouts\": [");
+    EXPECT_EQ(readTestFile(copy), "{\"layouts\": [");
     EXPECT_EQ(filePayload().layouts, builtInLayouts());
 
     // A name so long that the copy's name ("<name>.unreadable-<time>") exceeds what the file
     // system allows, while the file itself stays writable.
     file = root / "Tessera" / (std::string(230, 'l') + ".json");
-    write(file, "not json at all");
+    writeTestFile(file, "not json at all");
     LayoutStore store(file);
     EXPECT_EQ(store.layouts(), builtInLayouts());
     ASSERT_TRUE(store.recovery());
@@ -119,7 +118,7 @@ TEST_F(LayoutStoreTest, AnUnreadableFileIsKeptAsACopyAndNeverReplacedWithoutOne)
     EXPECT_THAT(store.lastSaveError(), HasSubstr(file.string()));
     store.upsert(userLayout("Mine"));
     EXPECT_FALSE(store.save());
-    EXPECT_EQ(read(file), "not json at all");
+    EXPECT_EQ(readTestFile(file), "not json at all");
     EXPECT_EQ(store.layouts().back().name, "Mine");
 }
 
@@ -128,29 +127,29 @@ TEST_F(LayoutStoreTest, TheDefaultFileTakesOverOlderFoldersOnce) {
     const auto container = root / "home" / "Library" / "Containers" / "app.tessera.Tessera" /
                            "Data" / "Library" / "Application Support" / "Tessera";
     // The former folder is moved.
-    write(root / "data" / "Mosaicor" / "layouts.json", "old");
+    writeTestFile(root / "data" / "Mosaicor" / "layouts.json", "old");
     auto url = LayoutStore::defaultFileURL(folders, "app.tessera.Tessera");
     EXPECT_EQ(url, root / "data" / "Tessera" / "layouts.json");
-    EXPECT_EQ(read(url), "old");
+    EXPECT_EQ(readTestFile(url), "old");
     EXPECT_FALSE(fs::exists(root / "data" / "Mosaicor"));
 
     // The container's folder is copied and left in place.
     folders.applicationSupport = root / "data2";
-    write(container / "layouts.json", "from the container");
-    write(container / "Backups" / "one.json", "backup");
+    writeTestFile(container / "layouts.json", "from the container");
+    writeTestFile(container / "Backups" / "one.json", "backup");
     url = LayoutStore::defaultFileURL(folders, "app.tessera.Tessera");
-    EXPECT_EQ(read(url), "from the container");
-    EXPECT_EQ(read(url.parent_path() / "Backups" / "one.json"), "backup");
+    EXPECT_EQ(readTestFile(url), "from the container");
+    EXPECT_EQ(readTestFile(url.parent_path() / "Backups" / "one.json"), "backup");
     EXPECT_TRUE(fs::exists(container / "layouts.json"));
 
     // An existing folder is kept as it is; without a data folder the temporary one stands in.
     folders.applicationSupport.reset();
-    write(root / "tmp" / "Tessera" / "layouts.json", "current");
-    write(root / "tmp" / "Mosaicor" / "layouts.json", "old");
+    writeTestFile(root / "tmp" / "Tessera" / "layouts.json", "current");
+    writeTestFile(root / "tmp" / "Mosaicor" / "layouts.json", "old");
     url = LayoutStore::defaultFileURL(folders, "app.tessera.Tessera");
     EXPECT_EQ(url, root / "tmp" / "Tessera" / "layouts.json");
-    EXPECT_EQ(read(url), "current");
-    EXPECT_EQ(read(root / "tmp" / "Mosaicor" / "layouts.json"), "old");
+    EXPECT_EQ(readTestFile(url), "current");
+    EXPECT_EQ(readTestFile(root / "tmp" / "Mosaicor" / "layouts.json"), "old");
 }
 
 TEST_F(LayoutStoreTest, AssignmentKeysAreTriedMostSpecificFirst) {
@@ -239,7 +238,7 @@ TEST_F(LayoutStoreTest, FirstLaunchWritesTheBuiltInsAndEachChangeIsAnnouncedThen
     EXPECT_TRUE(store.lastSaveError().empty());
     EXPECT_EQ(filePayload(),
               (LayoutStorePayload{builtInLayouts(), defaultAssignments(), builtInLayoutIDs()}));
-    const auto text = read(file);
+    const auto text = readTestFile(file);
     EXPECT_EQ(text, encodeJson(nlohmann::json::parse(text)));
     EXPECT_THAT(text, HasSubstr("\n  \"layouts\": ["));
     EXPECT_THAT(text, HasSubstr("11111111-AAAA-1111-1111-111111111111"));
@@ -276,7 +275,8 @@ TEST_F(LayoutStoreTest, FirstLaunchWritesTheBuiltInsAndEachChangeIsAnnouncedThen
 
 TEST_F(LayoutStoreTest, ReadsIdsInEitherCaseAndWritesThemUpperCaseAndSorted) {
     // Lower-case ids, "seeded" out of order and lacking Vertical Rows so the file is rewritten.
-    write(file, R"({"layouts": [{"id": "abcdef01-2345-6789-abcd-ef0123456789", "name": "Mine",
+    writeTestFile(file,
+                  R"({"layouts": [{"id": "abcdef01-2345-6789-abcd-ef0123456789", "name": "Mine",
                     "zones": []}],
                     "assignments": {"5120x2880px|Desk": "abcdef01-2345-6789-ABCD-ef0123456789"},
                     "seeded": ["ffffffff-0000-0000-0000-000000000000",
@@ -287,7 +287,7 @@ TEST_F(LayoutStoreTest, ReadsIdsInEitherCaseAndWritesThemUpperCaseAndSorted) {
     const LayoutStore store(file);
     const auto mine = Uuid::fromLiteral("ABCDEF01-2345-6789-ABCD-EF0123456789");
     EXPECT_EQ(store.layoutFor(screen("Desk", 2560, 1440, 2)).id, mine);
-    const auto text = read(file);
+    const auto text = readTestFile(file);
     EXPECT_EQ(text.find("abcdef"), std::string::npos);
     EXPECT_EQ(
         nlohmann::json::parse(text).at("seeded"),
@@ -318,14 +318,14 @@ TEST_F(LayoutStoreTest, ZonesUsingComparesKeyAndModifiersOnly) {
 TEST_F(LayoutStoreTest, ApplyReplacesTheStateButAnEmptyListChangesNothing) {
     LayoutStore store(file);
     store.upsert(userLayout("Mine"));
-    const auto before = read(file);
+    const auto before = readTestFile(file);
     const auto payload = store.payload();
     int notified = 0;
     const auto connection = store.onWillChange([&] { ++notified; });
     store.apply(LayoutStorePayload{{}, {{"1x1", threeColumnsID}}, std::vector<Uuid>{}});
     EXPECT_EQ(notified, 0);
     EXPECT_EQ(store.payload(), payload);
-    EXPECT_EQ(read(file), before);
+    EXPECT_EQ(readTestFile(file), before);
 
     // A backup of an earlier version: its lists are taken and Vertical Rows offered once.
     const auto restored = userLayout("From backup");

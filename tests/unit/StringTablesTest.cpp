@@ -1,5 +1,6 @@
 #include "core/model/StringTables.h"
 #include "ShippedStrings.h"
+#include "TempDir.h"
 #include "core/model/Signal.h"
 #include "core/placement/WindowCommand.h"
 #include "core/store/BuiltInLayouts.h"
@@ -10,24 +11,15 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace tessera {
 namespace {
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
 
 std::size_t placeholderCount(const std::string& text) {
     static const std::regex placeholder(R"(%(?:[0-9]+\$)?(?:@|lld|d))");
@@ -85,8 +77,8 @@ TEST_F(ShippedTables, EveryLanguageTranslatesExactlyTheEnglishKeysKeepingPlaceho
         EXPECT_EQ(table.size(), english.size()) << language;
         // A JSON reader keeps one of two equal keys, so a repeated key is caught in the file.
         std::map<std::string, int> counts;
-        const auto text =
-            readFile(fs::path(TESSERA_SOURCE_DIR) / "resources" / "strings" / (language + ".json"));
+        const auto text = test::readTestFile(fs::path(TESSERA_SOURCE_DIR) / "resources" /
+                                             "strings" / (language + ".json"));
         EXPECT_TRUE(nlohmann::json::parse(text, [&](int depth, nlohmann::json::parse_event_t event,
                                                     nlohmann::json& parsed) {
                         if (event == nlohmann::json::parse_event_t::key && depth == 1) {
@@ -149,7 +141,7 @@ TEST_F(ShippedTables, KeysTheModelAndTheSourcesUseAreTranslated) {
             continue;
         }
         const auto where = fs::relative(entry.path(), root).generic_string();
-        for (const auto& [call, key] : literalKeys(readFile(entry.path()))) {
+        for (const auto& [call, key] : literalKeys(test::readTestFile(entry.path()))) {
             ++keys;
             // Qt's own lookup never reads these tables: the text would stay English everywhere.
             EXPECT_TRUE(call != "tr" && call != "qsTr")

@@ -2,7 +2,6 @@
 #include "TempDir.h"
 
 #include "core/app/Preferences.h"
-#include "core/model/Files.h"
 #include "core/placement/AccessibilityWindowMover.h"
 #include "core/placement/ZoneMemory.h"
 #include "core/store/LayoutStore.h"
@@ -13,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -199,14 +197,13 @@ TEST_F(ZoneMemoryTest, AnUnreadableFileIsKeptAsACopyAndTheMemoryStartsEmpty) {
                             std::string(maximumWindowsFileBytes + 1, ' ')}) {
         SCOPED_TRACE(bad.substr(0, 60));
         fs::remove_all(file.parent_path());
-        ASSERT_EQ(createFolders(file.parent_path()), "");
-        std::ofstream(file) << bad;
+        test::writeTestFile(file, bad);
         start();
         EXPECT_TRUE(memory->windows().empty());
         ASSERT_TRUE(memory->keptCopy());
-        EXPECT_EQ(readWholeFile(*memory->keptCopy(), nullptr), bad);
+        EXPECT_EQ(test::readTestFile(*memory->keptCopy()), bad);
         place(open(editor, "after"), 0);
-        EXPECT_TRUE(decodeRememberedWindows(*readWholeFile(file, nullptr)));
+        EXPECT_TRUE(decodeRememberedWindows(test::readTestFile(file)));
     }
 
     // The file keeps the most recent windows only.
