@@ -6,9 +6,6 @@
 #include "core/drag/DragOverlayController.h"
 #include "core/hotkeys/HotkeyCenter.h"
 #include "core/store/LayoutStore.h"
-#include "platform/sim/SimDesktop.h"
-#include "platform/sim/SimInputEvents.h"
-#include "platform/sim/SimScheduler.h"
 
 #include <gtest/gtest.h>
 

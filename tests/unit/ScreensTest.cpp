@@ -75,7 +75,7 @@ ScreenInfo screenWithMenuBar(std::int64_t width, std::int64_t height, double men
     return screen;
 }
 
-TEST(ZoneGridTest, RowsForTheWorkedDisplays) {
+TEST(ZoneGridTest, RowsForTheWorkedDisplaysAndOnlyOfferedColumns) {
     const auto studio = screenWithMenuBar(2560, 1440);
     EXPECT_NEAR(freeAreaAspect(studio), 1.8092, 1e-4);
     const std::vector<std::pair<std::int64_t, std::int64_t>> expected{{4, 2},  {6, 4},  {8, 4},
@@ -88,9 +88,7 @@ TEST(ZoneGridTest, RowsForTheWorkedDisplays) {
     const auto wide = screenWithMenuBar(3440, 1440);
     EXPECT_NEAR(freeAreaAspect(wide), 2.4310, 1e-4);
     EXPECT_EQ(editorGrid(12, wide), (ZoneGrid{12, 4}));
-}
 
-TEST(ZoneGridTest, EditorGridAcceptsOnlyOfferedColumns) {
     for (const auto columns : {10, 0, -3, 5, 48}) {
         EXPECT_EQ(editorGrid(columns, std::nullopt).columns, 12) << columns;
     }
