@@ -28,7 +28,6 @@ std::string shortcutWith(const std::string& members) {
 }
 } // namespace
 
-// LayoutStoreTest.ReadsIdsInEitherCaseAndWritesThemUpperCaseAndSorted.
 TEST(Uuid, RefusesMalformedTextAndMakesDistinctVersionFourIds) {
     for (const char* text :
          {"", "abcdef01-2345-6789-abcd-ef01234567890", "abcdef0112345-6789-abcd-ef0123456789",
