@@ -249,7 +249,6 @@ TEST_F(LayoutStoreTest, FirstLaunchWritesTheBuiltInsAndEachChangeIsAnnouncedThen
         ++notified;
         countSeen = store.layouts().size();
     });
-    // Upsert replaces in place or appends.
     auto changed = store.layouts()[1];
     changed.name = "Renamed";
     changed.zones.pop_back();
