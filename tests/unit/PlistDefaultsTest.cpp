@@ -242,6 +242,24 @@ TEST_F(PlistDefaultsTest, AFileThatCannotBeCopiedOrReadIsNeverOverwritten) {
     EXPECT_EQ(readTestFile(file), "<plist><dict/></plist>");
 }
 
+// Nesting too deep for the reader's stack is refused before parsing, also where comments,
+// attributes or a document type hold closing tags that would hide it: a depth no fuzzer input is
+// long enough to reach.
+TEST_F(PlistDefaultsTest, NestingTooDeepIsRefusedWhateverHidesIt) {
+    std::string error;
+    for (const auto& deep : {nested(200'000, "<dict><key>k</key>", "</dict>"),
+                             nested(200'000, "<array><!--</array>-->", "</array>"),
+                             nested(200'000, "<array a=\"</array>\">", "</array>"),
+                             "<!DOCTYPE p [" + std::string(1000, ' ') + "</array>]>" +
+                                 nested(200'000, "<array>", "</array>")}) {
+        error.clear();
+        EXPECT_FALSE(decodePreferences(deep, &error));
+        EXPECT_THAT(error, HasSubstr("deep"));
+    }
+    // Nesting well within reason is kept, as a value of a foreign type.
+    ASSERT_TRUE(decodePreferencesDocument(nested(60, "<array>", "</array>"), &error)) << error;
+}
+
 namespace {
 std::string bigEndian(std::uint64_t value, std::size_t width) {
     std::string out(width, '\0');
@@ -251,8 +269,22 @@ std::string bigEndian(std::uint64_t value, std::size_t width) {
     return out;
 }
 
-// A small binary property list of one dictionary, written entry by entry so that a key may
-// repeat, as no well-behaved encoder writes it.
+// Objects in order, the first the top one; offsets and references take `width` bytes.
+std::string binaryPlist(const std::vector<std::string>& objects, std::size_t width) {
+    std::string out = "bplist00";
+    std::string table;
+    for (const auto& object : objects) {
+        table += bigEndian(out.size(), width);
+        out += object;
+    }
+    const auto tableOffset = out.size();
+    return out + table + std::string(6, '\0') + static_cast<char>(width) +
+           static_cast<char>(width) + bigEndian(objects.size(), 8) + bigEndian(0, 8) +
+           bigEndian(tableOffset, 8);
+}
+
+// One dictionary, written entry by entry so that a key may repeat, as no well-behaved encoder
+// writes it.
 std::string binaryDictionary(
     const std::vector<std::pair<std::string, std::variant<bool, std::int64_t>>>& entries) {
     const auto count = entries.size();
@@ -269,15 +301,22 @@ std::string binaryDictionary(
                 ? std::string(1, std::get<bool>(value) ? '\x09' : '\x08')
                 : "\x13" + bigEndian(static_cast<std::uint64_t>(std::get<std::int64_t>(value)), 8));
     }
-    std::string out = "bplist00";
-    std::string table;
-    for (const auto& object : objects) {
-        table += static_cast<char>(out.size());
-        out += object;
+    return binaryPlist(objects, 1);
+}
+
+// Arrays nested `levels` deep, each holding the next one `width` times, beside a good value.
+std::string binaryNesting(std::uint32_t levels, std::uint32_t width) {
+    std::vector<std::string> objects{"\xD2" + bigEndian(1, 4) + bigEndian(2, 4) + bigEndian(3, 4) +
+                                         bigEndian(4, 4),
+                                     "\x5AtightEdges", "\x56nested", "\x09"};
+    for (std::uint32_t level = 0; level < levels; ++level) {
+        objects.emplace_back(1, static_cast<char>(0xA0 | width));
+        for (std::uint32_t i = 0; i < width; ++i) {
+            objects.back() += bigEndian(5 + level, 4);
+        }
     }
-    const auto tableOffset = out.size();
-    return out + table + std::string(6, '\0') + "\x01\x01" + bigEndian(objects.size(), 8) +
-           bigEndian(0, 8) + bigEndian(tableOffset, 8);
+    objects.push_back("\x54leaf");
+    return binaryPlist(objects, 4);
 }
 
 // A binary file as the platform's own encoder writes it (Python's plistlib, keys in this
@@ -398,4 +437,22 @@ TEST_F(PreferenceMigrationTest, AFileOfThePlatformsEncoderCopiesEverySupportedTy
               (std::vector<std::string>{"snapOnDrag", "cardScale", "gridColumns", "negative",
                                         "ignoredApps", "windowTitle", "shortcut.fillScreen",
                                         "AppleLanguages"}));
+}
+
+TEST_F(PreferenceMigrationTest, AnOldFileTooDeepOrUnfoldingTooFarMigratesNothing) {
+    const std::tuple<std::uint32_t, std::uint32_t, std::string> cases[] = {
+        // Deep enough to overflow the stack of a recursive reader, and far longer than a fuzzer's
+        // input.
+        {100'000, 1, "deep"},
+        // A few hundred bytes that would unfold into 2^40 nodes.
+        {40, 2, "unfolds into more than"},
+    };
+    for (const auto& [levels, width, reason] : cases) {
+        SCOPED_TRACE(reason);
+        const auto report = migrate(binaryNesting(levels, width));
+        EXPECT_TRUE(migratedFlag());
+        EXPECT_EQ(defaults.persistentDomain().size(), 1U);
+        EXPECT_TRUE(report.copiedKeys.empty());
+        EXPECT_THAT(report.problem, HasSubstr(reason));
+    }
 }
