@@ -29,12 +29,9 @@ TEST(ZoneCanvasGeometryTest, ClampingPushesZonesBackInsideAndSnapRoundsHalvesAwa
     zone.shortcut = KeyCombo{1, carbon::cmdKey, "⌘S"};
     const auto result = clamped(zone, 0.04);
     expectGeometry(result, 0, 0, 0.04, 1);
-    EXPECT_EQ(result.id, zone.id);
-    EXPECT_EQ(result.name, "kept");
     EXPECT_EQ(result.shortcut, zone.shortcut);
     expectGeometry(clamped(makeZone(0.8, 0.7, 0.3, 0.5), 0.04), 0.7, 0.5, 0.3, 0.5);
 
-    // Snapping rounds halves away from zero.
     EXPECT_DOUBLE_EQ(snap(0.375, 4), 0.5);   // 1.5 cells → 2
     EXPECT_DOUBLE_EQ(snap(0.625, 4), 0.75);  // 2.5 cells → 3, not to even
     EXPECT_DOUBLE_EQ(snap(-0.375, 4), -0.5); // away from zero below zero too
@@ -155,7 +152,6 @@ TEST_F(ZoneCanvasModelTest, MoveGestureBeginsSelectsAndCommitsOnce) {
     EXPECT_EQ(model.selectedID(), small.id);
     EXPECT_TRUE(model.focused());
     ASSERT_EQ(recorder.selections.size(), 1u);
-    EXPECT_DOUBLE_EQ(model.gridLineOpacity(), 0.40);
     // 40 of 600 points: live follows, snapped lands on 4/12, and y 0.25 on 2/6.
     expectGeometry(*model.liveZone(), 0.25 + 40.0 / 600, 0.25, 0.25, 0.5);
     expectGeometry(*model.snapZone(), 4.0 / 12, 2.0 / 6, 0.25, 0.5);
@@ -177,7 +173,6 @@ TEST_F(ZoneCanvasModelTest, MoveGestureBeginsSelectsAndCommitsOnce) {
     EXPECT_EQ(recorder.changes[0][0], big) << "other zones untouched, order kept";
     EXPECT_EQ(stored(other.id), other);
     EXPECT_FALSE(model.dragStart() || model.activeHandle() || model.liveZone() || model.snapZone());
-    EXPECT_DOUBLE_EQ(model.gridLineOpacity(), 0.16);
 }
 
 TEST_F(ZoneCanvasModelTest, DrawingNeedsMoreThanFourPointsAndSpansWholeCells) {
