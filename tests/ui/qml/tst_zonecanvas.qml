@@ -171,6 +171,7 @@ Item {
                 height: start.height + (top || bottom ? cellHeight() : 0)
             }
             compareZone(storedZone(ids[0]), expected, data.handle)
+            compare(UndoViewModel.undoActionName, Strings.localized("Edit Zone"))
         }
 
         // An empty layout says how to begin; drawing there adds a zone on whole cells.
