@@ -163,11 +163,6 @@ TEST_F(OverlayWindowTest, ViewModelDrawsTheRenderOfTheStateWithTheSchemeMotionAn
     EXPECT_EQ(model.render(), expectedRender(160));
     const auto room = cardSize(720, 875, 160);
     EXPECT_EQ(model.zone(0)->cardRect().size(), QSizeF(room.width, room.height));
-
-    state->setVisible(false);
-    EXPECT_EQ(model.backdropOpacity(), 0);
-    EXPECT_EQ(model.zone(1)->cardOpacity(), 0);
-    EXPECT_EQ(model.zone(1)->highlightOpacity(), 0);
 }
 
 TEST_F(OverlayWindowTest, OnlyWhatChangedGetsANewAnimationAndTheZoneItemsLast) {

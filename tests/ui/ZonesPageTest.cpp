@@ -220,7 +220,7 @@ TEST_F(ZonesPageTest, SelectionsAndIdsOutsideTheEditedLayoutChangeNothing) {
 
 // Suspending the hotkeys while a recorder listens: KeyboardPaneTest; held keys on the command
 // rows, the overview and the menu: tst_keyboard.qml, tst_overview.qml, MenuBarMenuTest.
-TEST_F(ZonesPageTest, TheZonesRecorderStopsAtAnotherSelectionAndRegistersWhatItRecords) {
+TEST_F(ZonesPageTest, TheZonesRecorderStopsAtAnotherSelectionAndStoresWhatItRecords) {
     auto& recorder = page().zoneRecorderModel();
     const auto zones = edited().zones;
     const auto registered = sim.hotkeyPort.registrations().size();
@@ -242,9 +242,6 @@ TEST_F(ZonesPageTest, TheZonesRecorderStopsAtAnotherSelectionAndRegistersWhatItR
     EXPECT_EQ(stored.shortcut->carbonModifiers, controlOption);
     EXPECT_EQ(page().zoneHeldElsewhereMessage(),
               "Another application uses this shortcut, so it does nothing in Tessera.");
-    sim.hotkeyPort.releaseFromOtherApplication(kKey, controlOption);
-    sim.state->registerAllHotkeys();
-    EXPECT_TRUE(sim.hotkeyPort.registeredID(kKey, controlOption));
 }
 
 TEST(ZonesPageLanguage, ExactSizeTextsUseTheLanguagesDecimalComma) {
