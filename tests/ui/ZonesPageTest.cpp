@@ -220,7 +220,7 @@ TEST_F(ZonesPageTest, SelectionsAndIdsOutsideTheEditedLayoutChangeNothing) {
 
 // Suspending the hotkeys while a recorder listens: KeyboardPaneTest; held keys on the command
 // rows, the overview and the menu: tst_keyboard.qml, tst_overview.qml, MenuBarMenuTest.
-TEST_F(ZonesPageTest, TheZonesRecorderStopsAtAnotherSelectionAndRegistersWhatItRecords) {
+TEST_F(ZonesPageTest, TheZonesRecorderStopsAtAnotherSelectionAndStoresWhatItRecords) {
     auto& recorder = page().zoneRecorderModel();
     const auto zones = edited().zones;
     const auto registered = sim.hotkeyPort.registrations().size();
@@ -242,9 +242,6 @@ TEST_F(ZonesPageTest, TheZonesRecorderStopsAtAnotherSelectionAndRegistersWhatItR
     EXPECT_EQ(stored.shortcut->carbonModifiers, controlOption);
     EXPECT_EQ(page().zoneHeldElsewhereMessage(),
               "Another application uses this shortcut, so it does nothing in Tessera.");
-    sim.hotkeyPort.releaseFromOtherApplication(kKey, controlOption);
-    sim.state->registerAllHotkeys();
-    EXPECT_TRUE(sim.hotkeyPort.registeredID(kKey, controlOption));
 }
 
 TEST(ZonesPageLanguage, ExactSizeTextsUseTheLanguagesDecimalComma) {
@@ -308,7 +305,7 @@ Zone makeZone(std::string name, double x, double y, double width, double height)
     return {Uuid::random(), std::move(name), x, y, width, height, std::nullopt};
 }
 
-// What the owner was told: the callbacks in order, and the zones and selections handed over.
+// What the owner was told: the callbacks in order, and the zones handed over.
 class ZoneCanvasViewModelTest : public ::testing::Test {
 protected:
     ZoneCanvasViewModelTest() : localizer(makeSimLocalizer("en")), strings(localizer) {
@@ -321,10 +318,7 @@ protected:
                 calls.push_back("zonesChanged");
                 zoneLists.push_back(zones);
             },
-            [this](const std::optional<Uuid>& id) {
-                calls.push_back("selection");
-                selections.push_back(id);
-            },
+            [this](const std::optional<Uuid>&) { calls.push_back("selection"); },
             [this](const Zone&, bool) { calls.push_back("split"); },
             [this](const Zone&) { calls.push_back("delete"); },
             [this](const Zone&) { calls.push_back("create"); }};
@@ -356,7 +350,6 @@ protected:
     shell::Strings strings;
     std::vector<std::string> calls;
     std::vector<std::vector<Zone>> zoneLists;
-    std::vector<std::optional<Uuid>> selections;
     std::unique_ptr<ZoneCanvasViewModel> canvas;
 
     // A left half with a shortcut, a top-right quarter and a smaller zone inside the left half.
@@ -410,7 +403,8 @@ TEST_F(ZoneCanvasViewModelTest,
     EXPECT_FALSE(canvas->movingOrResizing());
 }
 
-// Where a move lands and its undo step: tst_zonecanvas.qml.
+// Where a move lands and its undo step: tst_zonecanvas.qml; a gesture's other handles:
+// ZoneCanvasModelTest.
 TEST_F(ZoneCanvasViewModelTest, AMoveSurvivesNewContentCarriesItsHandlesAndCommitsOnce) {
     canvas->setContent({left, topRight}, std::nullopt, grid);
     canvas->zoneDragChanged(idText(topRight.id), "move", 0, 30);
@@ -426,18 +420,13 @@ TEST_F(ZoneCanvasViewModelTest, AMoveSurvivesNewContentCarriesItsHandlesAndCommi
     EXPECT_TRUE(canvas->movingOrResizing());
     EXPECT_EQ(box(left).name, "Shown Renamed");
     canvas->zoneDragChanged(idText(topRight.id), "move", 0, 0.34 * areaHeight);
-    // Another handle's gesture is ignored while this one runs.
-    canvas->zoneDragChanged(idText(topRight.id), "se", 200, 200);
-    EXPECT_TRUE(zoneLists.empty()) << "nothing is stored before the drag ends";
     canvas->zoneDragEnded("move");
 
     EXPECT_EQ(calls, (std::vector<std::string>{"selection", "beginEdit", "zonesChanged"}));
-    EXPECT_EQ(selections, std::vector<std::optional<Uuid>>{topRight.id});
     auto moved = topRight;
     moved.y = snap(0.34, grid.rows);
     EXPECT_EQ(zoneLists, (std::vector<std::vector<Zone>>{{renamed, moved}}))
         << "the content handed in during the drag is kept";
-    EXPECT_FALSE(canvas->movingOrResizing());
 }
 
 TEST_F(ZoneCanvasViewModelTest, ChangedComesOnlyWhenSomethingShownChanges) {

