@@ -117,7 +117,7 @@ public:
         if (!server.waitUntil(
                 [&] {
                     return cells ? server.outerFrame(window)->origin == area.origin
-                                 : isAt(window, area);
+                                 : server.isAt(window, area);
                 },
                 patience)) {
             throw std::runtime_error("the window manager did not move the window");
@@ -131,11 +131,6 @@ public:
         const auto window = server.launchClient(argv);
         server.moveTo(window, area);
         return window;
-    }
-    bool isAt(XWindow window, const Rect& area) {
-        const auto outer = server.outerFrame(window);
-        const auto client = server.clientFrame(window);
-        return outer && client && outer->origin == area.origin && client->size == area.size;
     }
 
     // Drags the window by its title bar onto the card and releases it there; whether it came
@@ -432,7 +427,7 @@ TEST(RunDrag, TitleBarDropOnEveryCardAndAltDragFromInsideFillTheirZone) {
     EXPECT_EQ(desk.count("title bar true"), titleBarPresses);
     EXPECT_EQ(desk.count("on screen:"), shown);
     EXPECT_EQ(desk.count("drop on") + desk.count("drop without"), drops);
-    EXPECT_TRUE(desk.isAt(logo, logoArea));
+    EXPECT_TRUE(desk.server.isAt(logo, logoArea));
 }
 
 // --- Windows left alone ---
@@ -475,7 +470,7 @@ TEST(RunDrag, AnIgnoredApplicationAndAFullScreenWindowAreNotPlaced) {
     server.requestState(term, false, "_NET_WM_STATE_FULLSCREEN", {}, 1);
     // Back where it was and with its title bar again: the drag starts on that.
     ASSERT_TRUE(server.waitUntil(
-        [&] { return desk.isAt(term, termArea) && server.frameExtents(term) == decorations; }));
+        [&] { return server.isAt(term, termArea) && server.frameExtents(term) == decorations; }));
     EXPECT_TRUE(desk.dropOnCard(term, target));
 }
 
