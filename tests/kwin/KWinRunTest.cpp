@@ -171,24 +171,6 @@ TEST(KWinRun, TheApplicationFindsKWinAndItsShortcutsPlaceWindows) {
 }
 #endif
 
-TEST(KWinRun, ATesseraThatFollowsOneThatDiedReplacesItsScriptAndUnloadsItAtExit) {
-    KWinSession session;
-    const Placed window{session.openWindow("tessera-wayland-window", true), true};
-    // Killed, so the script it loaded stays behind with its shortcuts and a poll of a peer
-    // that is gone.
-    session.startTessera({"--platform", "kwin"})->stop(SIGKILL);
-    ASSERT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
-
-    const auto tessera = session.startTessera();
-    session.activate(window.id);
-    pressAndExpect(session, window, WindowCommand::fillScreen, filled(0));
-    // Handled twice, the press would take the window to the other output and back.
-    pressAndExpect(session, window, WindowCommand::nextDisplay, filled(1));
-
-    EXPECT_EQ(tessera->stop(SIGTERM), 0);
-    EXPECT_FALSE(session.scriptLoaded(KWinBridge::pluginName));
-}
-
 enum class Grip { titleBar, titleBarThenEscape, metaAnywhere };
 
 // Brings the window to the front, takes it with the left button (by its title bar, or with Meta
@@ -277,25 +259,37 @@ TEST(KWinRun, DragToSnapPlacesOnDropRestoresOnDragOutAndIgnoresEscapeAndExcluded
         << describe(other.windowFrame) << ", got " << describe(frame);
 }
 
-TEST(KWinRun, FollowsKWinThroughARestartAndItsScriptBeingStopped) {
+TEST(KWinRun, FollowsAPredecessorThatDiedKWinThroughARestartAndItsScriptBeingStopped) {
     KWinSession session;
+    const Placed window{session.openWindow("tessera-wayland-window", true), true};
+    // Killed, so the script it loaded stays behind with its shortcuts and a poll of a peer
+    // that is gone.
+    session.startTessera({"--platform", "kwin"})->stop(SIGKILL);
+    ASSERT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
     const auto tessera = session.startTessera();
+    session.activate(window.id);
+    pressAndExpect(session, window, WindowCommand::fillScreen, filled(0));
+    // Handled twice, the press would take the window to the other output and back.
+    pressAndExpect(session, window, WindowCommand::nextDisplay, filled(1));
+
     session.restartKWin();
     ASSERT_TRUE(tessera->waitForLine("ready", 30)) << tessera->errorOutput();
     EXPECT_EQ(tessera->errorOutput(),
               "tesseractl: KWin left the session bus; waiting for it to come back\n");
     EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
-
-    const Placed window{session.openWindow("tessera-wayland-window", true), true};
-    session.activate(window.id);
-    pressAndExpect(session, window, WindowCommand::fillScreen, filled(0));
+    const Placed again{session.openWindow("tessera-wayland-window", true), true};
+    session.activate(again.id);
+    pressAndExpect(session, again, WindowCommand::fillScreen, filled(0));
 
     // A script that no longer polls is noticed within the idle poll's answer and a grace.
     session.unloadScript(KWinBridge::pluginName);
     ASSERT_TRUE(tessera->waitForLine("ready", 30)) << tessera->errorOutput();
     EXPECT_NE(tessera->errorOutput().find("KWin's script stopped answering"), std::string::npos);
     EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
-    pressAndExpect(session, window, WindowCommand::nextDisplay, filled(1));
+    pressAndExpect(session, again, WindowCommand::nextDisplay, filled(1));
+
+    EXPECT_EQ(tessera->stop(SIGTERM), 0);
+    EXPECT_FALSE(session.scriptLoaded(KWinBridge::pluginName));
 }
 
 } // namespace
