@@ -466,8 +466,10 @@ TEST(RunDrag, AnIgnoredApplicationAndAFullScreenWindowAreNotPlaced) {
     EXPECT_TRUE(server.hasState(term, "_NET_WM_STATE_FULLSCREEN"));
     EXPECT_EQ(server.outerFrame(term), full);
 
-    // Out of full screen, and not on the list, it snaps.
-    server.requestState(term, false, "_NET_WM_STATE_FULLSCREEN", {}, 1);
+    // Fill Screen only takes a full-screen window out of full screen; then, not on the list,
+    // it snaps.
+    server.activate(term);
+    desk.press(fillKeys);
     // Back where it was and with its title bar again: the drag starts on that.
     ASSERT_TRUE(server.waitUntil(
         [&] { return server.isAt(term, termArea) && server.frameExtents(term) == decorations; }));

@@ -189,7 +189,7 @@ TEST_F(X11AccessibilityTest,
               AccessibilityStatus::invalidElement);
 }
 
-TEST_F(X11AccessibilityTest, FramesLandExactlyAlsoOutOfMaximizedAndFullScreen) {
+TEST_F(X11AccessibilityTest, FramesLandExactlyAlsoOutOfMaximized) {
     const auto logo = server.launch({"xlogo"});
     const auto window = accessibility->windowElement(logo.window);
     // The frame is read back at once, as the mover does: the port waits for the answer. A frame
@@ -223,17 +223,6 @@ TEST_F(X11AccessibilityTest, FramesLandExactlyAlsoOutOfMaximizedAndFullScreen) {
               AccessibilityStatus::success);
     EXPECT_FALSE(server.hasState(logo.window, "_NET_WM_STATE_MAXIMIZED_VERT"));
     EXPECT_EQ(server.outerFrame(logo.window), Rect(200, 150, 320, 200));
-
-    // Full screen is read, left and entered.
-    EXPECT_EQ(read<bool>(window, ax::fullScreen), false);
-    addState(logo.window, "_NET_WM_STATE_FULLSCREEN");
-    EXPECT_TRUE(isFullScreen(*accessibility, window));
-    ASSERT_EQ(accessibility->setAttribute(window, ax::fullScreen, false),
-              AccessibilityStatus::success);
-    EXPECT_FALSE(server.hasState(logo.window, "_NET_WM_STATE_FULLSCREEN"));
-    ASSERT_EQ(accessibility->setAttribute(window, ax::fullScreen, true),
-              AccessibilityStatus::success);
-    EXPECT_TRUE(server.hasState(logo.window, "_NET_WM_STATE_FULLSCREEN"));
 }
 
 TEST_F(X11AccessibilityTest, FollowsTheWindowManagerWithoutAskingAndTakesTheShadowOut) {
