@@ -77,7 +77,7 @@ void pressAndExpect(KWinSession& session, const Placed& window, WindowCommand co
                         << describe(frame);
 }
 
-TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
+TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputsAndAReopenedOneInItsZone) {
     KWinSession session;
     const Placed wayland{session.openWindow("tessera-wayland-window", true), true};
     const Placed xwayland{session.openWindow("tessera-xwayland-window", false), false};
@@ -85,6 +85,7 @@ TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
     SimDefaults preferences;
     const KeyCombo metaUp{126, carbon::cmdKey, "Meta+Up"};
     ASSERT_TRUE(setShortcut(WindowCommand::zoneUp, metaUp, preferences));
+    preferences.set(prefs::openInLastZone, DefaultsValue{true});
     const auto tessera =
         session.startTessera({}, encodePreferences(preferences.persistentDomain()));
     EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
@@ -107,16 +108,9 @@ TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
               "tesseractl: " + linuxShortcutText(metaUp, makeSimLocalizer("en")) +
                   " is taken by another application; that shortcut does nothing until it is "
                   "free\n");
-}
 
-// With "openInLastZone" on, a window put into a zone opens there again once closed.
-TEST(KWinRun, AWindowClosedAndOpenedAgainOpensInItsZone) {
-    KWinSession session;
+    // With "openInLastZone" on, a window put into a zone opens there again once closed.
     const auto first = session.openWindow("tessera-reopened", true);
-    SimDefaults preferences;
-    preferences.set(prefs::openInLastZone, DefaultsValue{true});
-    const auto tessera =
-        session.startTessera({}, encodePreferences(preferences.persistentDomain()));
     session.activate(first);
     const auto opened = session.frame(first);
     session.invokeShortcut(shortcutOf(WindowCommand::zoneRight));
