@@ -126,7 +126,6 @@ public:
         return window;
     }
 
-    // Starts a client with its frame's corner and its client area where the test says.
     XWindow launchAt(const std::vector<std::string>& argv, const Rect& area) {
         const auto window = server.launchClient(argv);
         server.moveTo(window, area);
@@ -252,7 +251,6 @@ public:
         return followed;
     }
 
-    // How often the text occurs in tesseractl's log so far.
     std::size_t count(std::string_view text) {
         const auto log = run->process().errorOutput();
         std::size_t n = 0;

@@ -286,7 +286,6 @@ protected:
         test::writeTestFile(applications / fileName, "[Desktop Entry]\nType=Application\n" + body);
     }
 
-    // A window that claims to belong to the process.
     XWindow makeWindow(pid_t owner, const Rect& frame, std::string_view type = {}) {
         return server.makeWindow(frame, type,
                                  {{"_NET_WM_PID", {static_cast<std::uint32_t>(owner)}}});
