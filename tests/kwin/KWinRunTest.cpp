@@ -77,7 +77,7 @@ void pressAndExpect(KWinSession& session, const Placed& window, WindowCommand co
                         << describe(frame);
 }
 
-TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
+TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputsAndAReopenedOneInItsZone) {
     KWinSession session;
     const Placed wayland{session.openWindow("tessera-wayland-window", true), true};
     const Placed xwayland{session.openWindow("tessera-xwayland-window", false), false};
@@ -85,6 +85,7 @@ TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
     SimDefaults preferences;
     const KeyCombo metaUp{126, carbon::cmdKey, "Meta+Up"};
     ASSERT_TRUE(setShortcut(WindowCommand::zoneUp, metaUp, preferences));
+    preferences.set(prefs::openInLastZone, DefaultsValue{true});
     const auto tessera =
         session.startTessera({}, encodePreferences(preferences.persistentDomain()));
     EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
@@ -107,16 +108,9 @@ TEST(KWinRun, ShortcutsPlaceWaylandAndXwaylandWindowsOnBothOutputs) {
               "tesseractl: " + linuxShortcutText(metaUp, makeSimLocalizer("en")) +
                   " is taken by another application; that shortcut does nothing until it is "
                   "free\n");
-}
 
-// With "openInLastZone" on, a window put into a zone opens there again once closed.
-TEST(KWinRun, AWindowClosedAndOpenedAgainOpensInItsZone) {
-    KWinSession session;
+    // With "openInLastZone" on, a window put into a zone opens there again once closed.
     const auto first = session.openWindow("tessera-reopened", true);
-    SimDefaults preferences;
-    preferences.set(prefs::openInLastZone, DefaultsValue{true});
-    const auto tessera =
-        session.startTessera({}, encodePreferences(preferences.persistentDomain()));
     session.activate(first);
     const auto opened = session.frame(first);
     session.invokeShortcut(shortcutOf(WindowCommand::zoneRight));
@@ -170,24 +164,6 @@ TEST(KWinRun, TheApplicationFindsKWinAndItsShortcutsPlaceWindows) {
     EXPECT_TRUE(session.waitUntil([&] { return session.frame(wayland.id) == expected; }));
 }
 #endif
-
-TEST(KWinRun, ATesseraThatFollowsOneThatDiedReplacesItsScriptAndUnloadsItAtExit) {
-    KWinSession session;
-    const Placed window{session.openWindow("tessera-wayland-window", true), true};
-    // Killed, so the script it loaded stays behind with its shortcuts and a poll of a peer
-    // that is gone.
-    session.startTessera({"--platform", "kwin"})->stop(SIGKILL);
-    ASSERT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
-
-    const auto tessera = session.startTessera();
-    session.activate(window.id);
-    pressAndExpect(session, window, WindowCommand::fillScreen, filled(0));
-    // Handled twice, the press would take the window to the other output and back.
-    pressAndExpect(session, window, WindowCommand::nextDisplay, filled(1));
-
-    EXPECT_EQ(tessera->stop(SIGTERM), 0);
-    EXPECT_FALSE(session.scriptLoaded(KWinBridge::pluginName));
-}
 
 enum class Grip { titleBar, titleBarThenEscape, metaAnywhere };
 
@@ -277,25 +253,37 @@ TEST(KWinRun, DragToSnapPlacesOnDropRestoresOnDragOutAndIgnoresEscapeAndExcluded
         << describe(other.windowFrame) << ", got " << describe(frame);
 }
 
-TEST(KWinRun, FollowsKWinThroughARestartAndItsScriptBeingStopped) {
+TEST(KWinRun, FollowsAPredecessorThatDiedKWinThroughARestartAndItsScriptBeingStopped) {
     KWinSession session;
+    const Placed window{session.openWindow("tessera-wayland-window", true), true};
+    // Killed, so the script it loaded stays behind with its shortcuts and a poll of a peer
+    // that is gone.
+    session.startTessera({"--platform", "kwin"})->stop(SIGKILL);
+    ASSERT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
     const auto tessera = session.startTessera();
+    session.activate(window.id);
+    pressAndExpect(session, window, WindowCommand::fillScreen, filled(0));
+    // Handled twice, the press would take the window to the other output and back.
+    pressAndExpect(session, window, WindowCommand::nextDisplay, filled(1));
+
     session.restartKWin();
     ASSERT_TRUE(tessera->waitForLine("ready", 30)) << tessera->errorOutput();
     EXPECT_EQ(tessera->errorOutput(),
               "tesseractl: KWin left the session bus; waiting for it to come back\n");
     EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
-
-    const Placed window{session.openWindow("tessera-wayland-window", true), true};
-    session.activate(window.id);
-    pressAndExpect(session, window, WindowCommand::fillScreen, filled(0));
+    const Placed again{session.openWindow("tessera-wayland-window", true), true};
+    session.activate(again.id);
+    pressAndExpect(session, again, WindowCommand::fillScreen, filled(0));
 
     // A script that no longer polls is noticed within the idle poll's answer and a grace.
     session.unloadScript(KWinBridge::pluginName);
     ASSERT_TRUE(tessera->waitForLine("ready", 30)) << tessera->errorOutput();
     EXPECT_NE(tessera->errorOutput().find("KWin's script stopped answering"), std::string::npos);
     EXPECT_TRUE(session.scriptLoaded(KWinBridge::pluginName));
-    pressAndExpect(session, window, WindowCommand::nextDisplay, filled(1));
+    pressAndExpect(session, again, WindowCommand::nextDisplay, filled(1));
+
+    EXPECT_EQ(tessera->stop(SIGTERM), 0);
+    EXPECT_FALSE(session.scriptLoaded(KWinBridge::pluginName));
 }
 
 } // namespace

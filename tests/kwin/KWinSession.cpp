@@ -17,7 +17,9 @@
 
 namespace tessera::kwintest {
 
-const char* const KWinSession::scriptHelpers = R"(
+namespace {
+
+const char* const scriptHelpers = R"(
 function windows() {
     return typeof workspace.windowList === "function" ? workspace.windowList()
                                                        : workspace.clientList();
@@ -29,8 +31,6 @@ function activate(w) {
         workspace.activeClient = w;
 }
 )";
-
-namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -364,14 +364,17 @@ std::string KWinSession::evaluate(const std::string& body) {
                            "}\n"
                         << body;
     report_.reset();
-    const auto name = runScript(file);
+    const auto name = "tessera-script-" + std::to_string(++scripts_);
+    g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
+                         "loadScript", g_variant_new("(ss)", file.c_str(), name.c_str()), "(i)"));
+    g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
+                         "start", nullptr, "()"));
     const bool reported = waitUntil([&] {
         while (g_main_context_iteration(context_, FALSE) != FALSE) {
         }
         return report_.has_value();
     });
-    g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
-                         "unloadScript", g_variant_new("(s)", name.c_str()), "(b)"));
+    unloadScript(name);
     if (!reported) {
         throw std::runtime_error("a KWin script did not report: " + kwin_->errorOutput());
     }
@@ -408,15 +411,6 @@ bool KWinSession::scriptLoaded(const std::string& pluginName) {
 void KWinSession::unloadScript(const std::string& pluginName) {
     g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
                          "unloadScript", g_variant_new("(s)", pluginName.c_str()), "(b)"));
-}
-
-std::string KWinSession::runScript(const std::string& file) {
-    auto name = "tessera-script-" + std::to_string(++scripts_);
-    g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
-                         "loadScript", g_variant_new("(ss)", file.c_str(), name.c_str()), "(i)"));
-    g_variant_unref(call(connection_, "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
-                         "start", nullptr, "()"));
-    return name;
 }
 
 std::vector<int> KWinSession::shortcutKeys(const std::string& name) {

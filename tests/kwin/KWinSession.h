@@ -63,19 +63,14 @@ public:
     // What KWin says of the window's application: its desktop file name, else its class.
     std::string application(const std::string& id);
     void activate(const std::string& id);
-    // Functions for KWin scripts that work on KWin 5 and 6 alike: windows(), every window KWin
-    // manages, and activate(window).
-    static const char* const scriptHelpers;
-    // Runs a KWin script once, with those functions, and returns the text it passes to
-    // report(text).
+    // Runs a KWin script once and returns the text it passes to report(text). It may call
+    // windows(), every window KWin manages, and activate(window), on KWin 5 and 6 alike.
     std::string evaluate(const std::string& body);
     // Presses a global shortcut through kglobalaccel, as KDE's shortcut settings name it.
     void invokeShortcut(const std::string& name);
     bool scriptLoaded(const std::string& pluginName);
     // Stops a script as KDE's settings would.
     void unloadScript(const std::string& pluginName);
-    // Loads a KWin script from the file and starts it; the name KWin knows it by.
-    std::string runScript(const std::string& file);
     // The keys KDE's shortcut settings hold for a KWin shortcut, as Qt key combinations.
     std::vector<int> shortcutKeys(const std::string& name);
     // Ends kwin_wayland, as a crash would, and starts another on the same bus; the windows go

@@ -117,7 +117,7 @@ public:
         if (!server.waitUntil(
                 [&] {
                     return cells ? server.outerFrame(window)->origin == area.origin
-                                 : isAt(window, area);
+                                 : server.isAt(window, area);
                 },
                 patience)) {
             throw std::runtime_error("the window manager did not move the window");
@@ -126,16 +126,10 @@ public:
         return window;
     }
 
-    // Starts a client with its frame's corner and its client area where the test says.
     XWindow launchAt(const std::vector<std::string>& argv, const Rect& area) {
         const auto window = server.launchClient(argv);
         server.moveTo(window, area);
         return window;
-    }
-    bool isAt(XWindow window, const Rect& area) {
-        const auto outer = server.outerFrame(window);
-        const auto client = server.clientFrame(window);
-        return outer && client && outer->origin == area.origin && client->size == area.size;
     }
 
     // Drags the window by its title bar onto the card and releases it there; whether it came
@@ -257,7 +251,6 @@ public:
         return followed;
     }
 
-    // How often the text occurs in tesseractl's log so far.
     std::size_t count(std::string_view text) {
         const auto log = run->process().errorOutput();
         std::size_t n = 0;
@@ -432,7 +425,7 @@ TEST(RunDrag, TitleBarDropOnEveryCardAndAltDragFromInsideFillTheirZone) {
     EXPECT_EQ(desk.count("title bar true"), titleBarPresses);
     EXPECT_EQ(desk.count("on screen:"), shown);
     EXPECT_EQ(desk.count("drop on") + desk.count("drop without"), drops);
-    EXPECT_TRUE(desk.isAt(logo, logoArea));
+    EXPECT_TRUE(desk.server.isAt(logo, logoArea));
 }
 
 // --- Windows left alone ---
@@ -471,11 +464,13 @@ TEST(RunDrag, AnIgnoredApplicationAndAFullScreenWindowAreNotPlaced) {
     EXPECT_TRUE(server.hasState(term, "_NET_WM_STATE_FULLSCREEN"));
     EXPECT_EQ(server.outerFrame(term), full);
 
-    // Out of full screen, and not on the list, it snaps.
-    server.requestState(term, false, "_NET_WM_STATE_FULLSCREEN", {}, 1);
+    // Fill Screen only takes a full-screen window out of full screen; then, not on the list,
+    // it snaps.
+    server.activate(term);
+    desk.press(fillKeys);
     // Back where it was and with its title bar again: the drag starts on that.
     ASSERT_TRUE(server.waitUntil(
-        [&] { return desk.isAt(term, termArea) && server.frameExtents(term) == decorations; }));
+        [&] { return server.isAt(term, termArea) && server.frameExtents(term) == decorations; }));
     EXPECT_TRUE(desk.dropOnCard(term, target));
 }
 

@@ -59,7 +59,7 @@ std::vector<std::string> userEnvironment(const fs::path& home) {
 
 // --- The process ---
 
-TEST(RunCommand, AnswersSyncsInOrderEndsCleanlyOnASignalAndWithFailureWhenTheServerGoes) {
+TEST(RunCommand, AnswersSyncsEndsOnASignalOrWithFailureWhenTheServerGoesAndKeepsUnreadableFiles) {
     auto server = std::make_unique<XServer>();
     for (const int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
@@ -88,7 +88,12 @@ TEST(RunCommand, AnswersSyncsInOrderEndsCleanlyOnASignalAndWithFailureWhenTheSer
         EXPECT_EQ(afterStatus.st_mtim.tv_nsec, beforeStatus.st_mtim.tv_nsec);
     }
 
-    TesseraRun run(*server);
+    // Unreadable files are named and kept beside themselves, and tesseractl runs all the same.
+    test::TempDir data;
+    const auto layouts = data / "Tessera/layouts.json";
+    test::writeTestFile(layouts, "{ not json");
+    TesseraRun run(*server, "<plist><dict><key>broken", {"XDG_DATA_HOME=" + data.path().string()});
+    const auto preferences = fs::path(run.home()) / ".config/Tessera/preferences.plist";
     const auto display = server->display();
     server.reset();
     EXPECT_EQ(run.process().waitForExit(20), 1);
@@ -96,6 +101,18 @@ TEST(RunCommand, AnswersSyncsInOrderEndsCleanlyOnASignalAndWithFailureWhenTheSer
     EXPECT_NE(errors.find("tesseractl: lost the connection to the X display " + display),
               std::string::npos)
         << errors;
+    EXPECT_NE(errors.find(layouts.string() + " could not be read"), std::string::npos) << errors;
+    EXPECT_NE(errors.find(preferences.string()), std::string::npos) << errors;
+    for (const auto& [file, bytes] :
+         {std::pair{layouts, "{ not json"}, {preferences, "<plist><dict><key>broken"}}) {
+        bool kept = false;
+        for (const auto& entry : fs::directory_iterator(file.parent_path())) {
+            kept = kept || (entry.path().filename().string().starts_with(file.filename().string() +
+                                                                         ".unreadable") &&
+                            readTestFile(entry.path()) == bytes);
+        }
+        EXPECT_TRUE(kept) << file;
+    }
 }
 
 TEST(RunCommand, RefusesToStartWithoutADisplayOrWithBadArguments) {
@@ -135,36 +152,6 @@ TEST(RunCommand, RefusesToStartWithoutADisplayOrWithBadArguments) {
     }
     // Nothing was written for a run that never started.
     EXPECT_FALSE(fs::exists(home.path() / ".local/share/Tessera"));
-}
-
-TEST(RunCommand, KeepsACopyOfUnreadableFilesAndStillRuns) {
-    XServer server;
-    test::TempDir home;
-    const auto layouts = home / ".local/share/Tessera/layouts.json";
-    const auto preferences = home / ".config/Tessera/preferences.plist";
-    test::writeTestFile(layouts, "{ not json");
-    test::writeTestFile(preferences, "<plist><dict><key>broken");
-
-    auto environment = userEnvironment(home.path());
-    environment.push_back("DISPLAY=" + server.display());
-    ChildProcess run({tesseractlPath(), "run"}, environment);
-    ASSERT_TRUE(run.waitForLine("ready", 30)) << run.errorOutput();
-    EXPECT_EQ(run.stop(SIGTERM), 0);
-
-    const auto errors = run.errorOutput();
-    EXPECT_NE(errors.find(layouts.string() + " could not be read"), std::string::npos) << errors;
-    EXPECT_NE(errors.find(preferences.string()), std::string::npos) << errors;
-    // The bytes of both are kept beside them.
-    for (const auto& [file, bytes] :
-         {std::pair{layouts, "{ not json"}, {preferences, "<plist><dict><key>broken"}}) {
-        bool kept = false;
-        for (const auto& entry : fs::directory_iterator(file.parent_path())) {
-            kept = kept || (entry.path().filename().string().starts_with(file.filename().string() +
-                                                                         ".unreadable") &&
-                            readTestFile(entry.path()) == bytes);
-        }
-        EXPECT_TRUE(kept) << file;
-    }
 }
 
 // --- The log ---

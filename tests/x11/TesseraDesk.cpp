@@ -20,8 +20,10 @@
 
 namespace tessera::x11test {
 
-namespace fs = std::filesystem;
+namespace {
 
+// The keys that hold a shortcut's modifiers on X (Option is Alt, Command is Super), and the X
+// key of each macOS key code the tests press.
 std::vector<std::string> modifierKeysOf(std::uint32_t carbonModifiers) {
     std::vector<std::string> keys;
     for (const auto& [bit, key] : {std::pair{carbon::controlKey, "Control_L"},
@@ -42,6 +44,8 @@ std::string keyNameOf(std::uint32_t macKeyCode) {
     };
     return names.at(macKeyCode);
 }
+
+} // namespace
 
 TesseraDesk::TesseraDesk(ServerOptions options, Desktop desktop)
     : server(options, desktop), monitors_(std::move(options.monitors)) {

@@ -18,11 +18,6 @@
 
 namespace tessera::x11test {
 
-// The keys that hold a shortcut's modifiers on X (Option is Alt, Command is Super), and the X
-// key of each macOS key code the tests press.
-std::vector<std::string> modifierKeysOf(std::uint32_t carbonModifiers);
-std::string keyNameOf(std::uint32_t macKeyCode);
-
 // A private server with `tesseractl run` on it, and what the core makes of its displays. The
 // preferences are written for tesseractl when it starts; its layouts live in a folder of the
 // test's, so they can be written before it starts.

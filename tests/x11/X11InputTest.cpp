@@ -47,7 +47,6 @@ template <typename Event> std::vector<InputEventType> typesOf(const std::vector<
 
 class X11InputEventsTest : public tessera::x11test::PortTest {
 protected:
-    // The raw events this client has selected on the root window for all master devices.
     std::uint32_t selectedRawEvents() {
         auto* xcb = connection->xcb();
         std::unique_ptr<xcb_input_xi_get_selected_events_reply_t, decltype(&std::free)> reply(
@@ -173,7 +172,6 @@ TEST_F(X11InputEventsTest, DeviceInputReachesTapsAndGlobalMonitorsOnceAndLocalOn
         EXPECT_EQ(monitored[index].modifierFlags, flags[index]);
         EXPECT_EQ(monitored[index].keyCode, keyCodes[index]);
     }
-    // The key-only monitor saw the key downs and nothing of the mouse.
     EXPECT_EQ(typesOf(keysOnly), (std::vector{keyDown, keyDown, keyDown}));
     EXPECT_EQ(pointerDuringEvent, std::vector<Point>{Point(500, 680)});
     EXPECT_EQ(displays.mouseLocation(), Point(700, 480));
@@ -237,7 +235,6 @@ TEST_F(X11InputEventsTest, DisabledTapsAndEndedMonitorsHearNothingEvenWhenEndedM
     EXPECT_EQ(selfEnding, 1);
     EXPECT_FALSE(once);
 
-    // Switched on again, the tap hears what comes next.
     off->setEnabled(true);
     EXPECT_TRUE(off->isEnabled());
     click();
@@ -351,7 +348,6 @@ protected:
         return hotkeys->registerHotkey(leftArrow, modifiers, HotkeyID{hotkeySignature, id});
     }
 
-    // Presses the chord and waits until the handlers have heard of it.
     void pressAndWait(const std::vector<std::string>& modifiers, std::size_t expectedCount) {
         server.chord(modifiers, "Left");
         ASSERT_TRUE(waitDispatching([&] { return pressed.size() >= expectedCount; }))
@@ -379,14 +375,11 @@ protected:
 };
 
 TEST(MacKeyCodes, EveryCodeTravelsToAKeysymAndBack) {
-    int mapped = 0;
     for (std::uint32_t code = 0; code < 128; ++code) {
         if (const auto keysym = keysymForMacKeyCode(code)) {
-            ++mapped;
             EXPECT_EQ(macKeyCodeForKeysym(*keysym), code) << "code " << code;
         }
     }
-    EXPECT_GT(mapped, 100);
     // What the keyboard reports with Shift, Caps Lock or Num Lock is still the same key.
     EXPECT_EQ(macKeyCodeForKeysym(XK_A), 0);
     EXPECT_EQ(macKeyCodeForKeysym(XK_ISO_Left_Tab), 48) << "Shift+Tab is still the Tab key";

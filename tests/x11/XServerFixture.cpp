@@ -700,13 +700,15 @@ void XServer::activate(XWindow window) {
 
 void XServer::moveTo(XWindow window, const Rect& area) {
     moveResizeClient(window, area);
-    if (!waitUntil([&] {
-            const auto outer = outerFrame(window);
-            const auto client = clientFrame(window);
-            return outer && client && outer->origin == area.origin && client->size == area.size;
-        })) {
+    if (!waitUntil([&] { return isAt(window, area); })) {
         throw std::runtime_error("the window manager did not move the window");
     }
+}
+
+bool XServer::isAt(XWindow window, const Rect& area) {
+    const auto outer = outerFrame(window);
+    const auto client = clientFrame(window);
+    return outer && client && outer->origin == area.origin && client->size == area.size;
 }
 
 void XServer::moveResizeClient(XWindow window, const Rect& area) {

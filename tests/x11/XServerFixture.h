@@ -162,6 +162,8 @@ public:
     // The same, waiting until the window is there (a client that sizes itself in steps may not
     // get there: use moveResizeClient).
     void moveTo(XWindow window, const Rect& frameOriginClientSize);
+    // Whether the window is there: its outer frame's corner and its client area's size.
+    bool isAt(XWindow window, const Rect& frameOriginClientSize);
     // Real input through XTest, which the server reports as raw events like a physical device.
     void pointerTo(int x, int y);
     void button(int number, bool press);
