@@ -146,12 +146,28 @@ TEST_F(SettingsPanes, FailuresSayWhyLeaveNothingPendingAndAreNotShownAsTaken) {
     EXPECT_TRUE(pane().errorMessage().contains(qpath(backups())));
 }
 
-TEST_F(SettingsPanes, ImportAndRestoreReplaceLayoutsShortcutsAndUndoStepsOnlyAfterACopy) {
+TEST_F(SettingsPanes, ExportThroughThePanelThenImportAndRestoreReplaceOnlyAfterACopy) {
     auto& prefs = sim.shell->preferences();
     prefs.setString("appLanguage", "de");
     prefs.setDouble("windowGap", 20);
+    // Before any export the open panel starts at home, not in the working folder.
+    EXPECT_EQ(pane().importFolder(), QDir::homePath());
+    pane().chooseExportFile(nullptr);
+    auto* panel = pane().fileDialog();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->acceptMode(), QFileDialog::AcceptSave);
+    const auto proposed = pane().proposedExportFile().toLocalFile();
+    EXPECT_TRUE(QFileInfo(proposed).fileName().startsWith("Tessera ")) << proposed.toStdString();
+    EXPECT_EQ(panel->selectedFiles(), QStringList{proposed});
+    // Accepting as Return does, in another folder; what it wrote is what the import restores.
     const auto file = sim.temp.path() / "backup.json";
-    ASSERT_TRUE(pane().exportTo(qpath(file)));
+    panel->selectFile(qpath(file));
+    QMetaObject::invokeMethod(panel, "accept");
+    EXPECT_TRUE(pane().exportNotice().contains(qpath(file))) << pane().exportNotice().toStdString();
+    // Both panels start where the last backup went.
+    EXPECT_EQ(pane().importFolder(), qpath(sim.temp.path()));
+    EXPECT_EQ(QFileInfo(pane().proposedExportFile().toLocalFile()).absolutePath(),
+              qpath(sim.temp.path()));
     prefs.setString("appLanguage", "en");
     prefs.setDouble("windowGap", 4);
     addOwnLayoutWithUndoStep();
@@ -205,33 +221,6 @@ TEST_F(SettingsPanes, ImportAndRestoreReplaceLayoutsShortcutsAndUndoStepsOnlyAft
     EXPECT_FALSE(kRegistered()) << "the removed zone's shortcut still answers";
     EXPECT_FALSE(pane().showsError());
     EXPECT_FALSE(sim.shell->undo().undo()) << "the removed layout came back";
-}
-
-TEST_F(SettingsPanes, TheSavePanelKeepsTheProposedNameAndTheExportSaysWhereItWent) {
-    sim.shell->preferences().setDouble("windowGap", 12);
-    // Before any export the open panel starts at home, not in the working folder.
-    EXPECT_EQ(pane().importFolder(), QDir::homePath());
-    pane().chooseExportFile(nullptr);
-    auto* panel = pane().fileDialog();
-    ASSERT_NE(panel, nullptr);
-    EXPECT_EQ(panel->acceptMode(), QFileDialog::AcceptSave);
-    const auto proposed = pane().proposedExportFile().toLocalFile();
-    EXPECT_TRUE(QFileInfo(proposed).fileName().startsWith("Tessera ")) << proposed.toStdString();
-    EXPECT_EQ(panel->selectedFiles(), QStringList{proposed});
-
-    // Accepting as Return does, in another folder.
-    const auto file = sim.temp.path() / "export.json";
-    panel->selectFile(qpath(file));
-    QMetaObject::invokeMethod(panel, "accept");
-    const auto read = readBackup(file);
-    ASSERT_TRUE(read) << read.detail;
-    EXPECT_EQ(read.backup->layouts.layouts, sim.state->store().layouts());
-    EXPECT_EQ(read.backup->preferences.at("windowGap"), PreferenceValue(12.0));
-    EXPECT_TRUE(pane().exportNotice().contains(qpath(file))) << pane().exportNotice().toStdString();
-    // Both panels start where the last backup went.
-    EXPECT_EQ(pane().importFolder(), qpath(sim.temp.path()));
-    EXPECT_EQ(QFileInfo(pane().proposedExportFile().toLocalFile()).absolutePath(),
-              qpath(sim.temp.path()));
 }
 
 TEST(QtTranslations, QtsOwnDialogTextsFollowTheLanguageWhereQtHasThem) {
@@ -302,7 +291,6 @@ TEST(DesktopApplicationCatalog, FindsNamesAndIconsOfTheDataFoldersAndLaterInstal
     entry(system, "editor", "Type=Application\nName=Editor\nIcon=editor");
     entry(system, "viewer", "Type=Application\nName=Viewer\nIcon=viewer.png");
     entry(system, "plain", "Type=Application\nName=Plain\nIcon=../../secret");
-    entry(user, "editor", "Type=Application\nName=My Editor\nIcon=editor");
     entry(system, "abs",
           "Type=Application\nName=Abs\nIcon=" + (data / "user" / "absolute.svg").string());
     const auto icons = data / "system" / "icons" / "hicolor";
@@ -315,8 +303,7 @@ TEST(DesktopApplicationCatalog, FindsNamesAndIconsOfTheDataFoldersAndLaterInstal
     shell::DesktopApplicationCatalog cached({user, system}, std::chrono::hours(1));
     const auto editor = catalog.find("editor");
     ASSERT_TRUE(editor && cached.find("editor"));
-    // The user's own entry hides the system's; the largest icon wins.
-    EXPECT_EQ(editor->name, "My Editor");
+    // The largest icon wins (which folder's entry wins: DesktopEntryFiles).
     EXPECT_EQ(editor->iconSource,
               QUrl::fromLocalFile(qpath(icons / "48x48" / "apps" / "editor.png")).toString());
     EXPECT_TRUE(catalog.find("viewer")->iconSource.endsWith("/system/pixmaps/viewer.xpm"));
@@ -332,7 +319,7 @@ TEST(DesktopApplicationCatalog, FindsNamesAndIconsOfTheDataFoldersAndLaterInstal
     for (const auto& found : catalog.applications()) {
         names.push_back(found.name);
     }
-    EXPECT_EQ(names, (std::vector<QString>{"Abs", "My Editor", "Plain", "Two", "Viewer"}));
+    EXPECT_EQ(names, (std::vector<QString>{"Abs", "Editor", "Plain", "Two", "Viewer"}));
     EXPECT_FALSE(cached.find("two"));
     ASSERT_TRUE(catalog.find("two"));
     EXPECT_EQ(catalog.find("two")->name, "Two");
