@@ -406,18 +406,13 @@ TEST(KeyboardPaneKeys, QtKeysAndKeysymsTranslateToStoredKeyCodesAndFlags) {
         std::uint16_t keyCode;
         std::uint64_t flags;
     } cases[] = {
-        {Qt::Key_K, 0, ctrlAlt, kKey, control | option},
+        // K, F5, Escape and a lone Shift: tst_keyboard.qml records them with real key presses.
         {Qt::Key_Left, 0, ctrlAlt | Qt::MetaModifier | Qt::KeypadModifier, leftArrow,
          control | option | command},
         {Qt::Key_A, 0, Qt::ShiftModifier, 0, shift},
-        // Named keys: the key code table, not the Qt value, decides.
-        {Qt::Key_Escape, 0, 0, 53, 0},
-        {Qt::Key_F5, 0, 0, 96, 0},
         {Qt::Key_Backtab, 0, 0, 48, 0},
         // The keypad's 5 is a key of its own, not the 5 of the main keyboard.
         {Qt::Key_5, 0, Qt::KeypadModifier, 0x57, 0},
-        // Modifier keys on their own reach the recorder as the modifier codes it ignores.
-        {Qt::Key_Shift, 0, Qt::ShiftModifier, 56, shift},
         // On X11 Qt's native virtual key is the keysym, with Shift already applied: Shift+1 is
         // "exclam" to X and to Qt, the shortcut is Shift and the key 1.
         {Qt::Key_K, XK_k, ctrlAlt, kKey, control | option},
