@@ -9,7 +9,7 @@ Item {
         name: "ExclusionsPane"
         source: "ExclusionsPane.qml"
 
-        function test_stopIgnoringRemovesEveryCopy() {
+        function test_stopIgnoringRemovesEveryCopyAndTheChooserListsNothingWithoutApplications() {
             Preferences.remove("ignoredApps")
             const pane = load()
             verify(child(pane, "noIgnoredApps").visible)
@@ -25,10 +25,7 @@ Item {
             mouseClick(findChild(child(pane, "ignoredApp0"), "stopIgnoring"))
             compare(Preferences.stringValue("ignoredApps"), "")
             tryVerify(() => child(pane, "noIgnoredApps").visible)
-        }
 
-        function test_theChooserListsNothingWithoutApplications() {
-            const pane = load()
             const chooser = pane.chooser
             mouseClick(child(pane, "addAppsButton"))
             tryVerify(() => chooser.opened)

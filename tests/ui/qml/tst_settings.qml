@@ -39,20 +39,10 @@ Item {
             verify(row("keyboard").highlighted)
         }
 
-        function test_thePermissionsRowWarnsWhileAPermissionIsMissing() {
+        // The row's icon warns while either permission is missing; the pane offers each one's page.
+        function test_missingPermissionsWarnAndOfferTheirOwnSystemSettingsPage() {
             const icon = child(page, "paneIcon-permissions")
             compare(icon.name, "lock.shield")
-            for (const [accessibility, inputMonitoring] of [[true, false], [false, true]]) {
-                sim.setPermissions(accessibility, inputMonitoring)
-                tryCompare(AppViewModel, "accessibilityGranted", accessibility)
-                tryCompare(icon, "name", "exclamationmark.circle.fill")
-            }
-            compare(child(page, "paneIcon-general").name, "gearshape")
-            sim.setPermissions(true, true)
-            tryCompare(icon, "name", "lock.shield")
-        }
-
-        function test_missingPermissionsOfferTheirOwnSystemSettingsPage() {
             mouseClick(row("permissions"))
             const pane = paneShown("PermissionsPane.qml")
             compare(child(pane, "accessibilityGranted").name, "checkmark.circle.fill")
@@ -60,12 +50,14 @@ Item {
             verify(!child(pane, "accessibilityOpenSettings").visible)
             verify(!child(pane, "inputMonitoringOpenSettings").visible)
 
-            sim.setPermissions(false, true)
+            sim.setPermissions(true, false)
+            tryCompare(child(pane, "inputMonitoringOpenSettings"), "visible", true)
+            tryCompare(icon, "name", "exclamationmark.circle.fill")
+            verify(!child(pane, "inputMonitoringGranted").visible)
+            verify(!child(pane, "accessibilityOpenSettings").visible)
+            sim.setPermissions(false, false)
             tryCompare(child(pane, "accessibilityOpenSettings"), "visible", true)
             verify(!child(pane, "accessibilityGranted").visible)
-            verify(!child(pane, "inputMonitoringOpenSettings").visible)
-            sim.setPermissions(false, false)
-            tryCompare(child(pane, "inputMonitoringOpenSettings"), "visible", true)
             // The buttons take the check marks' places once the rows are laid out again.
             waitForRendering(pane)
             for (const [button, page] of [["accessibilityOpenSettings", "?Privacy_Accessibility"],
@@ -79,6 +71,8 @@ Item {
             const relaunches = sim.relaunchRequests()
             mouseClick(child(pane, "relaunchTessera"))
             compare(sim.relaunchRequests(), relaunches + 1)
+            sim.setPermissions(true, true)
+            tryCompare(icon, "name", "lock.shield")
         }
     }
 }
