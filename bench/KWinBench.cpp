@@ -15,15 +15,12 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace tessera::kwintest {
@@ -91,24 +88,20 @@ BENCHMARK_REGISTER_F(Session, KWinDBusRoundTrip)->Unit(benchmark::kMicrosecond)-
 // KWin shows the frame (alternating between two).
 BENCHMARK_DEFINE_F(Session, PlainScriptFrameToApplied)(benchmark::State& state) {
     measure(state, [&] {
-        const std::string file =
-            std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-            "/tessera-kwin-bench-" + std::to_string(::getpid()) + ".js";
         int next = 0;
         for (auto _ : state) {
             const Rect frame(100.0 + 400 * next, 100, 800, 600);
-            std::ofstream(file) << KWinSession::scriptHelpers
-                                << "windows().forEach(function (w) {\n"
-                                << "  if (String(w.internalId) === \"" << window << "\")\n"
-                                << "    w.frameGeometry = {x: " << frame.minX() << ", y: 100, "
-                                << "width: 800, height: 600};\n});\n";
+            std::ostringstream script;
+            script << "windows().forEach(function (w) {\n"
+                   << "  if (String(w.internalId) === \"" << window << "\")\n"
+                   << "    w.frameGeometry = {x: " << frame.minX() << ", y: 100, "
+                   << "width: 800, height: 600};\n});\nreport(\"\");";
             const auto start = Clock::now();
-            session->runScript(file);
+            session->evaluate(script.str());
             waitForFrame([&](const std::optional<Rect>& seen) { return seen == frame; });
             state.SetIterationTime(secondsSince(start));
             next = 1 - next;
         }
-        std::remove(file.c_str());
     });
 }
 BENCHMARK_REGISTER_F(Session, PlainScriptFrameToApplied)
