@@ -94,7 +94,6 @@ TEST_F(ZonesPageTest, APortraitDisplaysCanvasTakesItsShapeAndCardsShowTheirOwnFr
     const auto portrait = sim.state->screens().at(1);
     page().chooseDisplay(qtext(portrait.id));
     EXPECT_DOUBLE_EQ(page().canvasAspect(), freeAreaAspect(portrait));
-    EXPECT_LT(page().canvasAspect(), 1);
 
     // A card's thumbnail: the layout's own fractions, no panel insets, the largest zone first.
     store().upsert(Layout{Uuid::random(),
@@ -119,7 +118,6 @@ TEST_F(ZonesPageTest, AnnouncesItsOwnOperationsAtOnceAndChangesMadeElsewhereATur
     // No turn of the event loop yet: the page and the canvas already show the new zone.
     EXPECT_EQ(spy.count(), 1);
     EXPECT_EQ(canvasZones().size(), before + 1);
-    EXPECT_EQ(page().selectedZoneID(), idText(edited().zones.back().id));
     page().setShowsGridPicker(true);
     page().setShowsGridPicker(true);
     EXPECT_EQ(spy.count(), 2) << "the same value again changes nothing";
@@ -143,7 +141,6 @@ TEST_F(ZonesPageTest, AnnouncesItsOwnOperationsAtOnceAndChangesMadeElsewhereATur
                         }),
               1);
     EXPECT_GT(page().revision(), revision);
-    EXPECT_EQ(page().gridColumns(), 4);
     EXPECT_EQ(page().canvas().model().grid().columns, 4);
 
     // Other preferences leave the page alone.
@@ -240,8 +237,7 @@ TEST_F(ZonesPageTest, TheZonesRecorderStopsAtAnotherSelectionAndStoresWhatItReco
     ASSERT_TRUE(stored.shortcut);
     EXPECT_EQ(stored.shortcut->keyCode, kKey);
     EXPECT_EQ(stored.shortcut->carbonModifiers, controlOption);
-    EXPECT_EQ(page().zoneHeldElsewhereMessage(),
-              "Another application uses this shortcut, so it does nothing in Tessera.");
+    EXPECT_NE(page().zoneHeldElsewhereMessage(), ""); // its words: tst_keyboard.qml
 }
 
 TEST(ZonesPageLanguage, ExactSizeTextsUseTheLanguagesDecimalComma) {
@@ -253,10 +249,8 @@ TEST(ZonesPageLanguage, ExactSizeTextsUseTheLanguagesDecimalComma) {
     EXPECT_TRUE(page.setExactSizeText(2, "33,33"));
     EXPECT_NEAR(page.editor().selectedZone()->width, 0.3333, 1e-9);
     EXPECT_EQ(page.exactSizeTexts().at(2), "33,3%");
-    // The English separator is no number here, and an unknown field changes nothing.
-    EXPECT_FALSE(page.setExactSizeText(2, "50.5"));
+    // Fields the page doesn't have change nothing.
     EXPECT_FALSE(page.setExactSizeText(7, "50"));
-    EXPECT_EQ(page.exactSizeTexts().at(2), "33,3%");
     page.stepExactSize(-1, true);
     EXPECT_NEAR(page.editor().selectedZone()->width, 0.3333, 1e-9);
 }
@@ -264,9 +258,6 @@ TEST(ZonesPageLanguage, ExactSizeTextsUseTheLanguagesDecimalComma) {
 TEST_F(ZonesPageTest, WithoutDisplaysTheFirstStoredLayoutIsEdited) {
     setScreens({});
     const auto first = store().layouts().front();
-
-    EXPECT_TRUE(page().screens().isEmpty());
-    EXPECT_EQ(page().editedScreenID(), "");
     EXPECT_EQ(page().layoutID(), idText(first.id));
     EXPECT_EQ(canvasZones(), first.zones);
     EXPECT_EQ(page().monitorsText(), "not in use");
@@ -309,11 +300,8 @@ Zone makeZone(std::string name, double x, double y, double width, double height)
 class ZoneCanvasViewModelTest : public ::testing::Test {
 protected:
     ZoneCanvasViewModelTest() : localizer(makeSimLocalizer("en")), strings(localizer) {
-        const auto told = [this](const char* what) {
-            return [this, what] { calls.push_back(what); };
-        };
         ZoneCanvasModel::Callbacks callbacks{
-            told("beginEdit"),
+            [this] { calls.push_back("beginEdit"); },
             [this](const std::vector<Zone>& zones) {
                 calls.push_back("zonesChanged");
                 zoneLists.push_back(zones);
@@ -438,14 +426,11 @@ TEST_F(ZoneCanvasViewModelTest, ChangedComesOnlyWhenSomethingShownChanges) {
     const std::vector<std::tuple<std::string, std::function<void()>, int>> steps{
         {"the same content", show(topRight.id, grid), 0},
         {"another selection", show(left.id, grid), 1},
-        {"another grid", show(left.id, ZoneGrid{24, 12}), 1},
         {"another width", [&] { canvas->setViewWidth(800); }, 1},
         {"the same height", [&] { canvas->setViewHeight(viewHeight); }, 0},
-        {"focus", [&] { canvas->setFocused(true); }, 1},
         // Under a point of travel a drag has not begun yet.
         {"half a point", [&] { canvas->zoneDragChanged(id, "move", 0.5, 0); }, 0},
         {"a drag", [&] { canvas->zoneDragChanged(id, "move", -5, 0); }, 1},
-        {"the drag going on", [&] { canvas->zoneDragChanged(id, "move", -9, 0); }, 1},
         {"the drop", [&] { canvas->zoneDragEnded("move"); }, 1},
         {"four points on empty space", [&] { canvas->backgroundDragChanged(10, 10, 14, 10); }, 0},
     };
@@ -464,12 +449,13 @@ TEST(ZoneBoxModel, RowsStayWithTheirZoneAndLiveChangesFirst) {
     };
     model.show({box("a", 0), box("b", 10), box("c", 20)});
     std::vector<std::string> events;
-    QObject::connect(&model, &QAbstractItemModel::rowsRemoved, [&](auto, int first, int) {
-        events.push_back("remove " + std::to_string(first));
-    });
-    QObject::connect(&model, &QAbstractItemModel::rowsInserted, [&](auto, int first, int) {
-        events.push_back("insert " + std::to_string(first));
-    });
+    const auto log = [&](const char* what) {
+        return [&events, what](auto, int first, int) {
+            events.push_back(what + std::to_string(first));
+        };
+    };
+    QObject::connect(&model, &QAbstractItemModel::rowsRemoved, log("remove "));
+    QObject::connect(&model, &QAbstractItemModel::rowsInserted, log("insert "));
     QObject::connect(
         &model, &QAbstractItemModel::rowsMoved, [&](auto, int from, int, auto, int to) {
             events.push_back("move " + std::to_string(from) + " " + std::to_string(to));
