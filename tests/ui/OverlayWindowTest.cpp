@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace tessera::test {
@@ -67,14 +68,13 @@ protected:
 
     OverlayWindowTest() { registerPreferenceDefaults(defaults); }
 
+    // Throws, failing the test, if the factory makes anything but a Qt overlay window.
     std::unique_ptr<QtOverlaySurface> makeSurface() {
         auto made = factory.makeSurface(displayFrame, state);
-        auto* surface = dynamic_cast<QtOverlaySurface*>(made.get());
-        EXPECT_NE(surface, nullptr) << "the factory made no Qt overlay window";
-        if (surface != nullptr) {
-            made.release();
+        if (dynamic_cast<QtOverlaySurface*>(made.get()) == nullptr) {
+            throw std::logic_error("the factory made no Qt overlay window");
         }
-        return std::unique_ptr<QtOverlaySurface>(surface);
+        return std::unique_ptr<QtOverlaySurface>(static_cast<QtOverlaySurface*>(made.release()));
     }
 
     // What renderOverlay gives for the state as the view model should see it now.
@@ -100,7 +100,6 @@ protected:
 
 TEST_F(OverlayWindowTest, ATransparentClickThroughPanelShownHiddenAndMovedAsTheSameWindow) {
     const auto surface = makeSurface();
-    ASSERT_NE(surface, nullptr);
     QQuickView* window = surface->window();
     for (const auto flag :
          {Qt::WindowTransparentForInput, Qt::X11BypassWindowManagerHint, Qt::WindowStaysOnTopHint,
@@ -139,7 +138,6 @@ TEST_F(OverlayWindowTest, ATransparentClickThroughPanelShownHiddenAndMovedAsTheS
 
 TEST_F(OverlayWindowTest, ViewModelDrawsTheRenderOfTheStateWithTheSchemeMotionAndCardScaleOfNow) {
     const auto surface = makeSurface();
-    ASSERT_NE(surface, nullptr);
     const auto& model = surface->viewModel();
     EXPECT_EQ(model.freeArea(), QRectF(0, 25, 1440, 875));
     state->setVisible(true);
@@ -169,7 +167,6 @@ TEST_F(OverlayWindowTest, OnlyWhatChangedGetsANewAnimationAndTheZoneItemsLast) {
     state->setScreen(columns(8));
     const auto many = state->snapshot().screen.zones;
     const auto surface = makeSurface();
-    ASSERT_NE(surface, nullptr);
     auto& model = surface->viewModel();
     const auto before = model.zones();
     QSignalSpy replaced(&model, &OverlayViewModel::zonesChanged);
@@ -221,7 +218,6 @@ TEST_F(OverlayWindowTest, OnlyWhatChangedGetsANewAnimationAndTheZoneItemsLast) {
 
 TEST_F(OverlayWindowTest, HoveredZoneIsTintedTheRestDimmedAndNothingLeftOnceHidden) {
     const auto surface = makeSurface();
-    ASSERT_NE(surface, nullptr);
     QQuickView* window = surface->window();
     // Offscreen windows have no alpha channel; a white clear colour stands in for the desktop
     // the overlay is blended over.
@@ -292,7 +288,6 @@ TEST_F(OverlayWindowTest, AppearingCardsKeepMovingWhileTheHoverChanges) {
     state->setScreen(columns(4));
     const auto quarters = state->snapshot().screen.zones;
     const auto surface = makeSurface();
-    ASSERT_NE(surface, nullptr);
     surface->orderFront();
     FrameClock clock;
     const auto tick = [&] {
