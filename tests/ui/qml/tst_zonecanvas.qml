@@ -42,7 +42,6 @@ Item {
                                             height: box.boxHeight, selected: box.selected, live: box.live }
         }
         function editedZones() { return editedLayout().zones }
-        function handle(name) { return find(model.handles, "handle", name) }
         function centre(box) { return Qt.point(box.x + box.width / 2, box.y + box.height / 2) }
 
         function boxItem(id) { return find(zoneBoxes(view), "zoneID", id) }
@@ -148,7 +147,7 @@ Item {
             const ids = useZones([middleZone()])
             select(ids[0])
             const start = middleZone()
-            const from = centre(handle(data.handle))
+            const from = centre(find(model.handles, "handle", data.handle))
             mouseMove(view, from.x, from.y)
             tryCompare(findChild(view, "canvasPointer"), "cursorShape", data.cursor)
 
@@ -277,17 +276,6 @@ Item {
             compare(storedZone(ids[1]), null)
         }
 
-        function openMenu(id) {
-            const at = centre(shownZone(id))
-            mouseClick(view, at.x, at.y, Qt.RightButton)
-            const menu = findChild(view, "zoneContextMenu")
-            verify(menu)
-            tryCompare(menu, "opened", true)
-            // Laid out: every entry has its place before one is clicked.
-            waitForItemPolished(menu.contentItem)
-            return menu
-        }
-
         // The halves' sizes: ZoneEditorTest; here, which way each entry splits.
         function test_contextMenu_data() {
             return [
@@ -304,7 +292,12 @@ Item {
             const ids = useZones([middleZone(), { name: "Other", x: 0, y: 0, width: cellWidth(),
                                                   height: cellHeight() }])
             select(ids[1])
-            const menu = openMenu(ids[0])
+            const at = centre(shownZone(ids[0]))
+            mouseClick(view, at.x, at.y, Qt.RightButton)
+            const menu = findChild(view, "zoneContextMenu")
+            tryCompare(menu, "opened", true)
+            // Laid out: every entry has its place before one is clicked.
+            waitForItemPolished(menu.contentItem)
             compare(ZonesPageModel.selectedZoneID, ids[0])
             tryVerify(() => shownZone(ids[0]).selected && !shownZone(ids[1]).selected)
             const item = entry(menu, "zoneMenu_" + data.tag)
