@@ -41,10 +41,6 @@ private:
 
 constexpr ProcessId notes = 501;
 
-Bytes bytes(std::string_view text) {
-    return Bytes(text.begin(), text.end());
-}
-
 class MenuBarMenuTest : public ::testing::Test {
 protected:
     MenuBarMenuTest() {
@@ -81,7 +77,7 @@ TEST_F(MenuBarMenuTest, CommandsShowTheShortcutThatWorksAndNameOneAnotherProgram
     // The stored glyph text is shown as stored; the Linux text comes from code and modifiers.
     ASSERT_TRUE(setShortcut(WindowCommand::zoneUp, KeyCombo{0, 0x1000, "stored text"}, defaults));
     ASSERT_TRUE(setShortcut(WindowCommand::zoneDown, std::nullopt, defaults));
-    defaults.set(shortcutKey(WindowCommand::nextDisplay), bytes("{not json"));
+    defaults.set(shortcutKey(WindowCommand::nextDisplay), Bytes{'{', 'x'});
     defaults.set(shortcutKey(WindowCommand::previousDisplay), std::string("a string, not data"));
     held.commands = {WindowCommand::zoneLeft, WindowCommand::zoneDown};
 
@@ -145,7 +141,6 @@ TEST_F(MenuBarMenuTest, MenuBarIconIsOnUnlessSwitchedOff) {
     const std::pair<DefaultsValue, bool> stored[] = {{DefaultsValue(false), false},
                                                      {DefaultsValue(std::int64_t{0}), false},
                                                      {DefaultsValue(std::int64_t{1}), true},
-                                                     {DefaultsValue(std::int64_t{2}), true},
                                                      {DefaultsValue(std::string("no")), true},
                                                      {DefaultsValue(0.5), true}};
     for (const auto& [value, shown] : stored) {
@@ -189,7 +184,6 @@ TEST(OverviewDesktopPicture, ReadsTheFileOfGSettingsOutputAndNothingElse) {
         {"'file:///a%2.jpg'", std::nullopt},
         {"'file:///a%00.jpg'", std::nullopt},
         {"'file:///a\0b.jpg'"sv, std::nullopt},
-        {"No such schema “org.gnome.desktop.background”", std::nullopt},
     };
     for (const auto& [output, file] : cases) {
         EXPECT_EQ(pictureFileFromGSettings(output), file) << output;
