@@ -262,15 +262,6 @@ protected:
         return names;
     }
 
-    // One import whose copy is dated `now` on disk too, then the clock moves on a minute.
-    fs::path importOnce() {
-        const auto result = restore(otherState(), context());
-        EXPECT_TRUE(result) << result.error;
-        fs::last_write_time(result.automaticCopy, fileTime(now));
-        now += chrono::minutes(1);
-        return result.automaticCopy;
-    }
-
     static fs::file_time_type fileTime(chrono::system_clock::time_point time) {
         return chrono::time_point_cast<fs::file_time_type::duration>(
             fs::file_time_type::clock::from_sys(time));
@@ -381,7 +372,12 @@ TEST_F(BackupServiceTest, TheFiveNewestCopiesStayAndPruningAndCleanUpTouchNothin
     test::writeTestFile(copiesFolder() / ".Before import 1.json.ab12CD", "{");
     std::vector<fs::path> copies;
     for (int i = 0; i < 7; ++i) {
-        copies.push_back(importOnce());
+        const auto result = restore(otherState(), context());
+        ASSERT_TRUE(result) << result.error;
+        // Dated on disk as by the clock, a minute apart.
+        fs::last_write_time(result.automaticCopy, fileTime(now));
+        now += chrono::minutes(1);
+        copies.push_back(result.automaticCopy);
         EXPECT_EQ(folderNames().size(), others.size() + 1 + std::min<std::size_t>(i + 1, 5));
     }
     EXPECT_FALSE(fs::exists(copiesFolder() / ".Before import 1.json.ab12CD"));

@@ -48,20 +48,8 @@ protected:
         workspace.add({notes, "com.example.Notes", "Notes", ActivationPolicy::regular});
     }
 
-    MenuBarContent build(std::optional<ProcessId> foreign = std::nullopt,
-                         PermissionStatus permissions = {true, true}) const {
-        return buildMenuBarContent(permissions, foreign, held, workspace, defaults, english);
-    }
-
-    static std::vector<std::vector<std::string>> ids(const MenuBarContent& menu) {
-        std::vector<std::vector<std::string>> result;
-        for (const auto& group : menu.groups) {
-            auto& row = result.emplace_back();
-            for (const auto& entry : group) {
-                row.push_back(entry.id);
-            }
-        }
-        return result;
+    MenuBarContent build(std::optional<ProcessId> foreign = std::nullopt) const {
+        return buildMenuBarContent({true, true}, foreign, held, workspace, defaults, english);
     }
 
     void storeIgnored(std::string text) { defaults.set(prefs::ignoredApps, std::move(text)); }

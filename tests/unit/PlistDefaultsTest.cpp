@@ -325,10 +325,6 @@ std::string encodedByAnotherTool() {
     return bytes;
 }
 
-Bytes bytesOf(std::string_view text) {
-    return Bytes(text.begin(), text.end());
-}
-
 // Preferences that remember the order of writes.
 class RecordingDefaults final : public Defaults {
 public:
@@ -398,6 +394,7 @@ TEST_F(PreferenceMigrationTest, TheFlagIsSetBeforeAnythingElseWhateverTheOldFile
 }
 
 TEST_F(PreferenceMigrationTest, AFileOfThePlatformsEncoderCopiesEverySupportedTypeExactly) {
+    const std::string shortcut = R"({"combo":{"keyCode":3}})";
     const DefaultsDomain expected = {
         {"snapOnDrag", false},
         {"cardScale", 120.0},
@@ -405,7 +402,7 @@ TEST_F(PreferenceMigrationTest, AFileOfThePlatformsEncoderCopiesEverySupportedTy
         {"negative", std::int64_t{-5}},
         {"ignoredApps", std::string("com.example.a\ncom.example.b")},
         {"windowTitle", std::string("Ζώνες ✓")},
-        {"shortcut.fillScreen", bytesOf(R"({"combo":{"keyCode":3}})")},
+        {"shortcut.fillScreen", Bytes(shortcut.begin(), shortcut.end())},
         {"AppleLanguages", std::vector<std::string>{"de"}},
         {std::string(prefs::migratedFromSandbox), true},
     };
