@@ -146,7 +146,6 @@ TEST(DesktopEntryMatching, StartupWMClassFirstThenTheIdIgnoringCase) {
         << "a StartupWMClass match beats an id match";
     EXPECT_EQ(foundId(entries, "crx_mailapp", "Google-chrome"), "chrome-mail")
         << "the instance is more specific than the class";
-    EXPECT_EQ(foundId(entries, "google-chrome", "Google-chrome"), "google-chrome");
     EXPECT_EQ(foundId(entries, "x", "XTERM"), "debian-xterm");
     EXPECT_EQ(foundId(entries, "Linked", "Other"), "linked") << "links are no applications";
     EXPECT_EQ(foundId(entries, "", ""), "<none>")
