@@ -129,6 +129,7 @@ TEST_F(MenuBarMenuTest, MenuBarIconIsOnUnlessSwitchedOff) {
     const std::pair<DefaultsValue, bool> stored[] = {{DefaultsValue(false), false},
                                                      {DefaultsValue(std::int64_t{0}), false},
                                                      {DefaultsValue(std::int64_t{1}), true},
+                                                     {DefaultsValue(std::int64_t{2}), true},
                                                      {DefaultsValue(std::string("no")), true},
                                                      {DefaultsValue(0.5), true}};
     for (const auto& [value, shown] : stored) {
