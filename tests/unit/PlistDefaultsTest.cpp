@@ -34,6 +34,7 @@ DefaultsDomain everyType() {
     return {
         {"yes", true},
         {"no", false},
+        {"zero", std::int64_t{0}},
         {"smallest", std::numeric_limits<std::int64_t>::min()},
         {"largest", std::numeric_limits<std::int64_t>::max()},
         {"wholeReal", 1.0},
