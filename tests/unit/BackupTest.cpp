@@ -194,7 +194,6 @@ TEST(BackupReading, RefusesDocumentsThatArentBackupsAndPreferencesWithoutExactly
     EXPECT_EQ(twoCases.failure, BackupFailure::unreadable);
     EXPECT_THAT(twoCases.detail, HasSubstr("Invalid number of keys found, expected one."));
     const std::pair<nlohmann::json, const char*> values[] = {
-        {nlohmann::json::object(), "no case"},
         {{{"float", {{"_0", 1.5}}}}, "unknown case"},
         {{{"bool", true}}, "payload not wrapped in _0"},
         {{{"bool", {{"_0", 1}}}}, "a number for a bool"},
