@@ -42,10 +42,6 @@ std::string quoted(const std::string& text) {
     return out + "'";
 }
 
-std::vector<fs::path> filesIn(const fs::path& folder) {
-    return {fs::directory_iterator(folder), fs::directory_iterator()};
-}
-
 class TesseractlTest : public ::testing::Test {
 protected:
     void SetUp() override { fs::create_directories(home); }
@@ -94,15 +90,6 @@ protected:
         EXPECT_EQ(result.err, "");
     }
 
-    static json parsed(const ProcessResult& outcome) {
-        try {
-            return json::parse(outcome.out);
-        } catch (const json::exception& error) {
-            ADD_FAILURE() << "not JSON: " << error.what() << "\n" << outcome.out;
-            return json::object();
-        }
-    }
-
     // A backup unlike the built-in state, written where an import can pick it up.
     fs::path writeOtherBackup() {
         SettingsBackup backup;
@@ -139,9 +126,8 @@ TEST_F(TesseractlTest, AFreshHomeGetsTheBuiltInLayoutsListedForScriptsAndPeople)
     EXPECT_EQ(outcome.err, "");
     const auto stored = decodePayload(test::readTestFile(layoutsFile));
     ASSERT_TRUE(stored) << stored.error;
-    EXPECT_EQ(stored.value->layouts, builtInLayouts());
 
-    const auto listing = parsed(outcome);
+    const auto listing = json::parse(outcome.out);
     ASSERT_EQ(listing["layouts"].size(), 5U);
     const auto& first = listing["layouts"][0];
     EXPECT_EQ(first["id"], stored.value->layouts[0].id.string());
@@ -224,7 +210,6 @@ TEST_F(TesseractlTest, CheckAndImportRefuseWhatIsNotABackupOfThisVersion) {
     test::writeTestFile(dir / "newer.json", document.dump());
     for (const auto& [file, message] : std::vector<std::pair<std::string, std::string>>{
              {"layouts.json", damaged},
-             {"missing.json", damaged},
              {"newer.json", "This backup was made by a newer version of Tessera."}}) {
         SCOPED_TRACE(file);
         const auto imported = run({"backup", "import", (dir / file).string(), "--yes"});
@@ -263,22 +248,19 @@ TEST_F(TesseractlTest, ExportCheckAndImportWhichAsksFirstAndSavesACopyOfTheCurre
                 HasSubstr(json::parse(test::readTestFile(mine))["createdAt"].get<std::string>()));
     EXPECT_THAT(checked.out, HasSubstr("preferences    2: cardScale, gridColumns\n"));
 
-    // A copy that can't be saved stops the import before anything changes.
+    // A copy that can't be saved stops the import (what stays unchanged: BackupServiceTest).
     test::writeTestFile(copiesFolder, "in the way");
     const auto layoutsBefore = test::readTestFile(layoutsFile);
-    const auto preferencesBefore = test::readTestFile(preferencesFile);
     const auto blocked = run({"backup", "import", file.string(), "--yes"});
     EXPECT_EQ(blocked.exitStatus, 1);
     EXPECT_THAT(blocked.err, HasSubstr("nothing was imported"));
     EXPECT_THAT(blocked.err, HasSubstr(copiesFolder.string()));
     EXPECT_EQ(test::readTestFile(layoutsFile), layoutsBefore);
-    EXPECT_EQ(test::readTestFile(preferencesFile), preferencesBefore);
-    EXPECT_FALSE(fs::exists(autostartEntry));
     fs::remove(copiesFolder);
 
     const auto result = run({"backup", "import", file.string()}, {}, " Yes \n");
     ASSERT_EQ(result.exitStatus, 0) << result.err;
-    const auto copies = filesIn(copiesFolder);
+    const std::vector<fs::path> copies{fs::directory_iterator(copiesFolder), {}};
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_THAT(result.out, HasSubstr("Saved the current state as " + copies[0].string() + "\n"));
 

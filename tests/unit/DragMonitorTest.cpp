@@ -162,6 +162,7 @@ TEST_F(DragMonitorTest, OwnIgnoredAndFullScreenWindowsNeverStartADrag) {
     desktop.addWindow(ownPID, {1000, 100, 300, 300});
     desktop.addWindow(editorPID, {0, 400, 200, 200}, SimWindowOptions{}.inFullScreen());
     press({1100, 110}, eventFlags::option);
+    EXPECT_FALSE(monitor->session());
     press({100, 410}, eventFlags::option);
     EXPECT_FALSE(monitor->session());
 

@@ -41,10 +41,6 @@ private:
 
 constexpr ProcessId notes = 501;
 
-Bytes bytes(std::string_view text) {
-    return Bytes(text.begin(), text.end());
-}
-
 class MenuBarMenuTest : public ::testing::Test {
 protected:
     MenuBarMenuTest() {
@@ -52,20 +48,8 @@ protected:
         workspace.add({notes, "com.example.Notes", "Notes", ActivationPolicy::regular});
     }
 
-    MenuBarContent build(std::optional<ProcessId> foreign = std::nullopt,
-                         PermissionStatus permissions = {true, true}) const {
-        return buildMenuBarContent(permissions, foreign, held, workspace, defaults, english);
-    }
-
-    static std::vector<std::vector<std::string>> ids(const MenuBarContent& menu) {
-        std::vector<std::vector<std::string>> result;
-        for (const auto& group : menu.groups) {
-            auto& row = result.emplace_back();
-            for (const auto& entry : group) {
-                row.push_back(entry.id);
-            }
-        }
-        return result;
+    MenuBarContent build(std::optional<ProcessId> foreign = std::nullopt) const {
+        return buildMenuBarContent({true, true}, foreign, held, workspace, defaults, english);
     }
 
     void storeIgnored(std::string text) { defaults.set(prefs::ignoredApps, std::move(text)); }
@@ -81,7 +65,7 @@ TEST_F(MenuBarMenuTest, CommandsShowTheShortcutThatWorksAndNameOneAnotherProgram
     // The stored glyph text is shown as stored; the Linux text comes from code and modifiers.
     ASSERT_TRUE(setShortcut(WindowCommand::zoneUp, KeyCombo{0, 0x1000, "stored text"}, defaults));
     ASSERT_TRUE(setShortcut(WindowCommand::zoneDown, std::nullopt, defaults));
-    defaults.set(shortcutKey(WindowCommand::nextDisplay), bytes("{not json"));
+    defaults.set(shortcutKey(WindowCommand::nextDisplay), Bytes{'{', 'x'});
     defaults.set(shortcutKey(WindowCommand::previousDisplay), std::string("a string, not data"));
     held.commands = {WindowCommand::zoneLeft, WindowCommand::zoneDown};
 
@@ -189,7 +173,6 @@ TEST(OverviewDesktopPicture, ReadsTheFileOfGSettingsOutputAndNothingElse) {
         {"'file:///a%2.jpg'", std::nullopt},
         {"'file:///a%00.jpg'", std::nullopt},
         {"'file:///a\0b.jpg'"sv, std::nullopt},
-        {"No such schema “org.gnome.desktop.background”", std::nullopt},
     };
     for (const auto& [output, file] : cases) {
         EXPECT_EQ(pictureFileFromGSettings(output), file) << output;

@@ -72,7 +72,6 @@ TEST_F(SettingsRulesTest, LanguageChoiceAndTheLanguageInEffect) {
     applyLanguage(defaults, AppLanguage::system);
     EXPECT_EQ(languageInEffect(defaults, "de_DE.UTF-8", shipped), "de");
     EXPECT_EQ(languageInEffect(defaults, "el-GR", shipped), "el");
-    EXPECT_EQ(languageInEffect(defaults, "C", shipped), "en");
     EXPECT_EQ(languageInEffect(defaults, "", shipped), "en");
 
     defaults.set(prefs::appleLanguages, std::vector<std::string>{"it"});
