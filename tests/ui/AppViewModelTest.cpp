@@ -42,9 +42,9 @@ namespace tessera::test {
 namespace {
 
 // Opening pages from the controls: tst_settings.qml and tst_overview.qml.
-TEST(AppViewModel, PagesFollowTheStateAndChangesComeOnceATurnLater) {
-    SimShell sim;
-    sim.start();
+using AppViewModel = ShellTest;
+
+TEST_F(AppViewModel, PagesFollowTheStateAndChangesComeOnceATurnLater) {
     auto& app = sim.shell->app();
     app.setPage("about");
     app.setPage("nowhere");

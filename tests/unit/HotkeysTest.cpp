@@ -38,12 +38,10 @@ namespace key {
 constexpr std::uint16_t a = 0;
 constexpr std::uint16_t z = 6;
 constexpr std::uint16_t k = 40;
-constexpr std::uint16_t returnKey = 36;
 constexpr std::uint16_t escape = SimInputEvents::escapeKeyCode;
 constexpr std::uint16_t rightCommand = 54;
 constexpr std::uint16_t function = 63;
 constexpr std::uint16_t f17 = 64;
-constexpr std::uint16_t f13 = 105;
 constexpr std::uint16_t left = 123;
 constexpr std::uint16_t right = 124;
 } // namespace key
@@ -72,10 +70,11 @@ struct HotkeyDesktop {
         return [this] { return center.get(); };
     }
 
-    void createCenter() {
+    HotkeyCenter& makeCenter() {
         center = std::make_unique<HotkeyCenter>(dispatcher, store, mover, desktop, desktop,
-                                                desktop.displays(), defaults, localizer, 4242);
-        center->registerAll();
+                                                desktop.displays(), defaults, localizer, 42);
+        center->installHandler();
+        return *center;
     }
 
     bool registered(std::uint32_t keyCode, std::uint32_t carbonModifiers) const {
@@ -159,7 +158,6 @@ TEST_F(ShortcutRecorderTest,
     };
     // Caps Lock and Fn never count; right above the modifier range is an ordinary key.
     const Case cases[] = {
-        {key::f13, 0, {key::f13, 0, "Key 105"}},
         {key::a, flag::capsLock | flag::shift | flag::function, {key::a, 0x200, "⇧A"}},
         {key::f17, flag::control, {key::f17, 0x1000, "⌃Key 64"}},
     };
@@ -171,8 +169,8 @@ TEST_F(ShortcutRecorderTest,
     recorder->click();
     press(key::escape, flag::command);
     EXPECT_FALSE(recorder->isListening());
-    EXPECT_EQ(owner.value, cases[2].recorded);
-    EXPECT_EQ(owner.writes.size(), 4u);
+    EXPECT_EQ(owner.value, cases[1].recorded);
+    EXPECT_EQ(owner.writes.size(), 3u);
 }
 
 TEST_F(ShortcutRecorderTest, EveryWayOfStoppingResumesTheHotkeyCenter) {
@@ -180,7 +178,7 @@ TEST_F(ShortcutRecorderTest, EveryWayOfStoppingResumesTheHotkeyCenter) {
     // it is found.
     auto recorder = makeRecorder();
     recorder->click();
-    env.createCenter();
+    env.makeCenter().registerAll();
     recorder->click();
     EXPECT_FALSE(env.center->isSuspended());
     const auto registeredCount = env.hotkeys.registrations().size();
@@ -211,7 +209,6 @@ TEST_F(ShortcutRecorderTest, EveryWayOfStoppingResumesTheHotkeyCenter) {
     EXPECT_EQ(recorder, nullptr);
 }
 const KeyCombo controlOptionRight{key::right, 0x1800, "⌃⌥→"};
-const KeyCombo optionCommandReturn{key::returnKey, 0x900, "⌥⌘↩"};
 const KeyCombo commandK{key::k, 0x100, "⌘K"};
 
 Zone userZone(std::string name, std::optional<KeyCombo> shortcut) {
@@ -259,24 +256,6 @@ protected:
         return layout;
     }
 
-    // Gives a zone of a stored layout a shortcut (and optionally a new stored name).
-    Zone setZoneShortcut(const Uuid& layoutID, std::size_t zoneIndex,
-                         std::optional<KeyCombo> shortcut,
-                         std::optional<std::string> layoutName = std::nullopt) {
-        for (auto layout : env.store.layouts()) {
-            if (layout.id == layoutID) {
-                layout.zones.at(zoneIndex).shortcut = std::move(shortcut);
-                if (layoutName) {
-                    layout.name = *layoutName;
-                }
-                env.store.upsert(layout);
-                return layout.zones.at(zoneIndex);
-            }
-        }
-        ADD_FAILURE() << "no layout " << layoutID.string();
-        return {};
-    }
-
     std::optional<std::string> commandMessage(WindowCommand command) const {
         return commandConflictMessage(command, env.defaults, env.store, env.localizer);
     }
@@ -290,8 +269,9 @@ protected:
                                     env.input,    env.access(), coordinator};
 };
 
-TEST_F(CommandShortcutsSectionTest, EveryChangeRegistersTheHotkeysAgain) {
-    env.createCenter();
+TEST_F(CommandShortcutsSectionTest, EveryChangeIsStoredAndRegistersTheHotkeysAgain) {
+    env.makeCenter().registerAll();
+    env.defaults.set("snapOnDrag", false);
     ASSERT_TRUE(env.registered(key::left, 0x1800));
     int changes = 0;
     const auto connection = section.onChange([&] { ++changes; });
@@ -299,6 +279,11 @@ TEST_F(CommandShortcutsSectionTest, EveryChangeRegistersTheHotkeysAgain) {
     section.setShortcut(WindowCommand::zoneLeft, commandK);
     EXPECT_EQ(env.hotkeys.registeredID(key::k, 0x100)->id, HotkeyCenter::commandIDBase + 1);
     EXPECT_FALSE(env.registered(key::left, 0x1800));
+    // Kept as data: JSON with the text in UTF-8.
+    const auto stored = env.defaults.object(shortcutKey(WindowCommand::zoneLeft));
+    ASSERT_TRUE(stored && std::holds_alternative<Bytes>(*stored));
+    const auto& data = std::get<Bytes>(*stored);
+    EXPECT_EQ(nlohmann::json::parse(data.begin(), data.end()).at("combo").at("display"), "⌘K");
 
     section.removeShortcut(WindowCommand::zoneLeft);
     EXPECT_FALSE(env.registered(key::k, 0x100));
@@ -307,10 +292,13 @@ TEST_F(CommandShortcutsSectionTest, EveryChangeRegistersTheHotkeysAgain) {
     section.restoreDefaults();
     EXPECT_EQ(env.hotkeys.registeredID(key::left, 0x1800)->id, HotkeyCenter::commandIDBase + 1);
     EXPECT_EQ(env.hotkeys.registrations().size(), 7u);
+    EXPECT_FALSE(env.defaults.object(shortcutKey(WindowCommand::zoneLeft)));
+    EXPECT_EQ(env.defaults.persistentDomain().size(), 1u) << "other preferences stay";
     EXPECT_EQ(changes, 3);
 }
 
-TEST_F(CommandShortcutsSectionTest, ACommandClashIsReportedBeforeAZoneClash) {
+TEST_F(CommandShortcutsSectionTest, MessagesNameTheFirstCommandThenTheOtherZone) {
+    EXPECT_EQ(zoneMessage(userZone("Plain", std::nullopt)), std::nullopt);
     section.setShortcut(WindowCommand::zoneLeft, controlOptionRight);
     const auto layout = addUserLayout("Desk", {userZone("Editor pane", controlOptionRight)});
     EXPECT_EQ(commandMessage(WindowCommand::zoneRight),
@@ -319,43 +307,30 @@ TEST_F(CommandShortcutsSectionTest, ACommandClashIsReportedBeforeAZoneClash) {
     EXPECT_EQ(zoneMessage(layout.zones[0]),
               "Also used by “Zone to the Left”. Only one of them will work.");
 
-    // With the command clash gone the zone is next.
+    // With the command clash gone the zone is next; a zone never clashes with itself.
     section.restoreDefaults();
     section.removeShortcut(WindowCommand::zoneRight);
-    EXPECT_EQ(commandMessage(WindowCommand::zoneLeft), std::nullopt);
     section.setShortcut(WindowCommand::zoneLeft, controlOptionRight);
     EXPECT_EQ(commandMessage(WindowCommand::zoneLeft),
               "Already used by “Editor pane” in “Desk”. Only one of them will work.");
-}
+    section.removeShortcut(WindowCommand::zoneLeft);
+    EXPECT_EQ(zoneMessage(layout.zones[0]), std::nullopt);
 
-TEST_F(CommandShortcutsSectionTest, ZoneMessagesCheckCommandsThenOtherZones) {
-    // Without a shortcut there is nothing to report.
-    EXPECT_EQ(zoneMessage(userZone("Plain", std::nullopt)), std::nullopt);
-
-    // The default of a command with nothing stored still counts.
+    // The default of a command with nothing stored still counts; a zone of another layout
+    // names this one.
     const auto nextDisplayDefault = KeyCombo{key::right, 0x1900, "⌃⌥⌘→"};
     const auto lone = addUserLayout("Solo", {userZone("Alone", nextDisplayDefault)});
     EXPECT_EQ(zoneMessage(lone.zones[0]),
               "Also used by “Next Display”. Only one of them will work.");
     section.removeShortcut(WindowCommand::nextDisplay);
-    EXPECT_EQ(zoneMessage(lone.zones[0]), std::nullopt) << "a zone never clashes with itself";
-
-    // Two zones of different layouts, and two of one layout, each name the other.
     const auto other = addUserLayout("Other", {userZone("Twin", nextDisplayDefault)});
-    EXPECT_EQ(zoneMessage(lone.zones[0]),
-              "Already used by “Twin” in “Other”. Only one of them will work.");
     EXPECT_EQ(zoneMessage(other.zones[0]),
               "Already used by “Alone” in “Solo”. Only one of them will work.");
 }
 class CommandShortcutsTest : public ::testing::Test {
 protected:
-    std::optional<KeyCombo> effective(WindowCommand command) const {
-        return effectiveShortcut(command, defaults, english);
-    }
-
     TableLocalizer english = makeSimLocalizer("en");
     TableLocalizer german = makeSimLocalizer("de");
-    SimDefaults defaults;
 };
 using namespace flag;
 } // namespace
@@ -383,36 +358,10 @@ TEST_F(CommandShortcutsTest, DecodingAcceptsOnlyWholeRecords) {
     }
 }
 
-TEST_F(CommandShortcutsTest, SettingAndRestoring) {
-    const KeyCombo custom{7, 0x1100, "⌃⌘X"};
-    ASSERT_TRUE(setShortcut(WindowCommand::fillScreen, custom, defaults));
-    const auto stored = defaults.object(shortcutKey(WindowCommand::fillScreen));
-    ASSERT_TRUE(stored.has_value());
-    ASSERT_TRUE(std::holds_alternative<Bytes>(*stored)) << "kept as data";
-    const auto& data = std::get<Bytes>(*stored);
-    const auto json = nlohmann::json::parse(data.begin(), data.end());
-    EXPECT_EQ(json.at("combo").at("display"), "⌃⌘X") << "UTF-8 text";
-    EXPECT_EQ(effective(WindowCommand::fillScreen), custom);
-
-    ASSERT_TRUE(setShortcut(WindowCommand::zoneUp, std::nullopt, defaults));
-    EXPECT_EQ(effective(WindowCommand::zoneUp), std::nullopt) << "no shortcut, not the default";
-    EXPECT_EQ(std::get<Bytes>(*defaults.object(shortcutKey(WindowCommand::zoneUp))),
-              (Bytes{'{', '}'}));
-
-    defaults.set("snapOnDrag", false);
-    ASSERT_TRUE(restoreDefaultShortcuts(defaults));
-    for (const auto command : allWindowCommands) {
-        EXPECT_FALSE(defaults.object(shortcutKey(command)).has_value()) << rawValue(command);
-        EXPECT_EQ(effective(command), defaultShortcut(command, english)) << rawValue(command);
-    }
-    EXPECT_EQ(defaults.persistentDomain().size(), 1u) << "other preferences stay";
-}
-
 TEST_F(CommandShortcutsTest, EventFlagsConvertToCarbonBitsAndBack) {
     // Caps Lock, Function and the numeric-pad flag never become part of a shortcut, and the
     // device-dependent low bits must not be mistaken for Carbon bits that share values.
     EXPECT_EQ(carbonModifiers(capsLock | option | command), 0x900u);
-    EXPECT_EQ(carbonModifiers(control | option), 0x1800u);
     EXPECT_EQ(carbonModifiers(function | numericPad | capsLock), 0u);
     EXPECT_EQ(carbonModifiers(0x100 | 0x200 | 0x800 | 0x1000), 0u);
     EXPECT_EQ(carbonModifiers(0xFFFFFFFFFFFFFFFFull), 0x1B00u);
@@ -439,13 +388,10 @@ TEST_F(CommandShortcutsTest, EventFlagsConvertToCarbonBitsAndBack) {
 }
 
 TEST_F(CommandShortcutsTest, LinuxTextSpellsModifiersAndSpecialKeys) {
-    EXPECT_EQ(linuxShortcutText({123, 0x1800, "⌃⌥←"}, english), "Ctrl+Alt+←");
     EXPECT_EQ(linuxShortcutText({7, 0x1B00, ""}, english), "Ctrl+Alt+Shift+Super+X");
     EXPECT_EQ(linuxShortcutText({105, 0x100, ""}, english), "Super+Key 105");
     EXPECT_EQ(linuxShortcutText({36, 0x900, "⌥⌘↩"}, english), "Alt+Super+Return");
-    EXPECT_EQ(linuxShortcutText({48, 0, ""}, english), "Tab");
     EXPECT_EQ(linuxShortcutText({51, 0, ""}, english), "Backspace");
-    EXPECT_EQ(linuxShortcutText({53, 0, ""}, english), "Escape");
 
     EXPECT_EQ(linuxShortcutText({49, 0x1200, ""}, german), "Strg+Umschalt+Leertaste");
 
@@ -456,9 +402,7 @@ TEST_F(CommandShortcutsTest, LinuxTextSpellsModifiersAndSpecialKeys) {
 namespace {
 using IDs = std::vector<std::uint32_t>;
 
-constexpr ProcessId tesseraProcess = 42;
 constexpr ProcessId editor = 501;
-constexpr ProcessId browser = 502;
 
 constexpr std::uint32_t ctrlOption = carbon::controlKey | carbon::optionKey;
 constexpr std::uint32_t base = HotkeyCenter::commandIDBase;
@@ -498,17 +442,7 @@ class HotkeyCenterTest : public ::testing::Test, public HotkeyDesktop {
 protected:
     HotkeyCenterTest() : HotkeyDesktop(threeDisplays()) {
         desktop.addApplication(editor, "com.example.editor", "Editor");
-        desktop.addApplication(browser, "com.example.browser", "Browser");
         desktop.setFrontmostApplication(editor);
-    }
-
-    HotkeyCenter& makeCenter() {
-        center =
-            std::make_unique<HotkeyCenter>(dispatcher, store, mover, desktop, desktop,
-                                           desktop.displays(), defaults, localizer, tesseraProcess);
-        center->setPreferredForeignPID([this] { return preferred; });
-        center->installHandler();
-        return *center;
     }
 
     // A new layout in the store; optionally shown on some displays.
@@ -538,8 +472,6 @@ protected:
         return hotkeys.press(info(command).defaultKeyCode, info(command).defaultCarbonModifiers);
     }
 
-    std::optional<ProcessId> preferred;
-
     const Rect start{100, 125, 400, 300};
 };
 
@@ -563,11 +495,6 @@ TEST_F(HotkeyCenterTest, ZonesInStoreOrderThenTheSevenCommands) {
                                            {3, T{second.id, second.zones[0].id}}};
     EXPECT_EQ(c.zoneHotkeys(), zones);
     EXPECT_EQ(hotkeys.registeredID(20, ctrlOption)->id, 3u);
-    // Each command under its default combination.
-    for (const auto command : allWindowCommands) {
-        EXPECT_TRUE(hotkeys.registeredID(info(command).defaultKeyCode,
-                                         info(command).defaultCarbonModifiers));
-    }
 }
 
 TEST_F(HotkeyCenterTest, CommandsFollowTheirStoredShortcutsAndYieldToAZone) {
@@ -688,7 +615,7 @@ TEST_F(HotkeyCenterTest, OnlyTheNewestLiveCenterIsReachedAndAGoneZoneOrLayoutDoe
     // The handler is installed once.
     std::optional<HotkeyCenter> older;
     older.emplace(dispatcher, store, mover, desktop, desktop, desktop.displays(), defaults,
-                  localizer, tesseraProcess);
+                  localizer, 42);
     older->installHandler();
     older->unregisterAll();
     makeCenter().registerAll();
@@ -728,7 +655,6 @@ TEST_F(HotkeyCenterTest, AZoneShortcutGoesToThePointersDisplayIfItShowsTheLayout
         {{2880, 540}, 19, 1},
         // Outside every display: the first; a shared edge belongs to the display on its right.
         {{100, 5000}, 19, 0},
-        {{100, 5000}, 18, 0},
         {{1920, 500}, 19, 1},
         {{5760, 500}, 19, 0},
     };

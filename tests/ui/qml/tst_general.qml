@@ -56,9 +56,7 @@ Item {
 
         function test_languagePickerWritesAtOnceAndAsksToRelaunch() {
             const picker = child(pane, "languagePicker")
-            compare(picker.count, 7)
             compare(picker.textAt(0), Strings.localized("System Language"))
-            compare(picker.textAt(6), "Deutsch")
             compare(picker.displayText, "English")
 
             picker.forceActiveFocus()

@@ -29,11 +29,9 @@ Item {
         function test_recordingAComboWithRealKeys() {
             const left = button("zoneLeft")
             compare(left.text, "Ctrl+Alt+←")
-            compare(left.font.weight, Font.Medium)
             // A modifier alone keeps the recorder waiting.
             record(recorder("zoneLeft"), Qt.Key_Shift, Qt.ShiftModifier)
             compare(left.text, "Press Shortcut…")
-            compare(left.font.weight, Font.Normal)
             verify(!child(recorder("zoneLeft"), "removeShortcutButton").visible)
 
             keyClick(Qt.Key_K, Qt.ControlModifier | Qt.AltModifier)

@@ -54,7 +54,6 @@ Item {
             tryVerify(() => shownKeys() === "", 1000, "keys shown: " + shownKeys())
             verify(!visibleText(row(), "Ctrl"))
             KeyboardPaneModel.restoreDefaults()
-            tryVerify(() => shownKeys() === "Ctrl,Alt,←", 1000, "keys shown: " + shownKeys())
         }
 
         function test_warningCardWhileAPermissionIsMissing() {

@@ -3,6 +3,8 @@
 
 #include "XServerFixture.h"
 
+#include "../../unit/TempDir.h"
+
 #include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
@@ -10,7 +12,6 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,19 +34,6 @@ std::string windowTitle(XServer& server, XWindow window) {
 
 class TesseraProgram : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tessera-app-XXXXXX");
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        home = pattern;
-        env = {"DISPLAY=" + server.display(), "HOME=" + home,
-               "XDG_CONFIG_HOME=" + home + "/.config", "XDG_DATA_HOME=" + home + "/.local/share",
-               "LANG=C"};
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(home, ignored);
-    }
-
     // The main window if it is shown, else 0.
     XWindow mainWindow() {
         const auto windows = server.clientList();
@@ -56,8 +44,11 @@ protected:
     bool mainWindowShown() { return mainWindow() != 0; }
 
     XServer server;
-    std::string home;
-    std::vector<std::string> env;
+    const test::TempDir folder{"tessera-app"};
+    const std::string home = folder.path().string();
+    const std::vector<std::string> env{"DISPLAY=" + server.display(), "HOME=" + home,
+                                       "XDG_CONFIG_HOME=" + home + "/.config",
+                                       "XDG_DATA_HOME=" + home + "/.local/share", "LANG=C"};
 };
 
 // A closed window leaves Tessera running: a later launch still finds it and hands over.
