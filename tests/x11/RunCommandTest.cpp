@@ -361,8 +361,8 @@ TEST_F(ControlOverDBus, RequestsActOnTheRunningTesseraAndFailuresExitWithTheirMe
     EXPECT_EQ(none.err, "tesseractl: Tessera is not running (start tessera, or tesseractl run)\n");
 
     TesseraRun run(server, {}, {bus});
-    const auto first = server.launchClient({"xlogo"});
-    const auto second = server.launchClient({"xlogo"});
+    const auto first = server.launch({"xlogo"}).window;
+    const auto second = server.launch({"xlogo"}).window;
     server.activate(second);
 
     EXPECT_EQ(tesseractl({"assign", "1", "Three Columns"}).status, 0);

@@ -90,7 +90,7 @@ public:
     }
 
     Client launch(const std::string& program) {
-        return {program, server.launchClient({program}), program != "xterm"};
+        return {program, server.launch({program}).window, program != "xterm"};
     }
 
     // The layout tesseractl shows on the display, by the store's own rule.
