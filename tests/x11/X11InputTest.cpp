@@ -87,7 +87,6 @@ TEST_F(X11InputEventsTest, DeviceInputReachesTapsAndGlobalMonitorsOnceAndLocalOn
     auto tap = input->createListenOnlyTap(dragEventMask | keyDownMask,
                                           [&](const TapEvent& event) { tapped.push_back(event); });
     ASSERT_TRUE(tap);
-    EXPECT_TRUE(tap->isEnabled());
     const auto global =
         input->addGlobalMonitor(dragEventMask | keyDownMask,
                                 [&](const MonitorEvent& event) { monitored.push_back(event); });
@@ -202,7 +201,6 @@ TEST_F(X11InputEventsTest, DisabledTapsAndEndedMonitorsHearNothingEvenWhenEndedM
     auto off = input->createListenOnlyTap(
         dragEventMask, [&](const TapEvent& event) { disabled.push_back(event); });
     off->setEnabled(false);
-    EXPECT_FALSE(off->isEnabled());
     // A tap that goes away inside its own callback runs exactly once.
     std::unique_ptr<EventTap> once;
     once = input->createListenOnlyTap(dragEventMask, [&](const TapEvent&) {
@@ -236,7 +234,6 @@ TEST_F(X11InputEventsTest, DisabledTapsAndEndedMonitorsHearNothingEvenWhenEndedM
     EXPECT_FALSE(once);
 
     off->setEnabled(true);
-    EXPECT_TRUE(off->isEnabled());
     click();
     ASSERT_TRUE(waitDispatching([&] { return witness.size() >= 4; }));
     EXPECT_EQ(typesOf(disabled),
