@@ -11,6 +11,7 @@
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Displays.h"
 
+#include <X11/keysym.h>
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -38,7 +39,7 @@ public:
         guarded(state, [&] {
             server = std::make_unique<XServer>();
             run = std::make_unique<TesseraRun>(*server, std::string(), environment);
-            window = server->launchClient({"xlogo", "-geometry", "400x300+300+200"});
+            window = server->launch({"xlogo", "-geometry", "400x300+300+200"}).window;
             server->activate(window);
             if (!server->waitUntil([&] { return server->activeWindow() == window; })) {
                 throw std::runtime_error("xlogo did not become active");
@@ -179,14 +180,14 @@ BENCHMARK_DEFINE_F(Desktop, HotkeyToPlaced)(benchmark::State& state) {
     measure(state, [&] {
         for (auto _ : state) {
             const auto before = server->outerFrame(window).value_or(Rect{});
-            server->key("Super_L", true);
-            server->key("Alt_L", true);
+            server->key(XK_Super_L, true);
+            server->key(XK_Alt_L, true);
             const auto start = Clock::now();
-            server->key("Return", true);
+            server->key(XK_Return, true);
             state.SetIterationTime(secondsUntilMoved(before, start));
-            server->key("Return", false);
-            server->key("Alt_L", false);
-            server->key("Super_L", false);
+            server->key(XK_Return, false);
+            server->key(XK_Alt_L, false);
+            server->key(XK_Super_L, false);
             sync();
         }
     });
@@ -245,7 +246,7 @@ BENCHMARK_DEFINE_F(CountingDesktop, RoundTrips)(benchmark::State& state) {
             next = (next + 1) % 2;
             const auto placed = server->outerFrame(window).value_or(Rect{});
             const double beforeShortcut = roundTrips();
-            server->chord({"Super_L", "Alt_L"}, "Return");
+            server->chord({XK_Super_L, XK_Alt_L}, XK_Return);
             secondsUntilMoved(placed, Clock::now());
             shortcuts += roundTrips() - beforeShortcut;
         }

@@ -5,6 +5,7 @@
 
 #include "KWinSession.h"
 
+#include "../unit/PlacementTestSupport.h"
 #include "../unit/TempDir.h"
 #include "../x11/ZoneTargets.h"
 
@@ -26,20 +27,13 @@
 #include <nlohmann/json.hpp>
 
 #include <csignal>
-#include <sstream>
 #include <vector>
 
 namespace tessera::kwintest {
 namespace {
 
 std::string describe(const std::optional<Rect>& frame) {
-    if (!frame) {
-        return "nowhere";
-    }
-    std::ostringstream text;
-    text << "(" << frame->minX() << ", " << frame->minY() << ", " << frame->width() << ", "
-         << frame->height() << ")";
-    return text.str();
+    return ::testing::PrintToString(frame);
 }
 
 // The name KWin lists a command's default shortcut under.

@@ -6,11 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -33,16 +30,6 @@ function activate(w) {
 )";
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-std::string makeFolder() {
-    std::string pattern = (fs::temp_directory_path() / "tessera-kwin-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary folder: " +
-                                 std::string(std::strerror(errno)));
-    }
-    return pattern;
-}
 
 std::string messageOf(GError* error) {
     std::string text = error != nullptr ? error->message : "unknown";
@@ -80,7 +67,7 @@ std::optional<double> numberIn(GVariant* map, const char* key) {
 
 } // namespace
 
-KWinSession::KWinSession() : folder_(makeFolder()) {
+KWinSession::KWinSession() : folder_(x11test::makeTempDir("tessera-kwin-")) {
     runtime_ = folder_ + "/runtime";
     fs::create_directories(runtime_);
     fs::permissions(runtime_, fs::perms::owner_all, fs::perm_options::replace);
@@ -316,10 +303,17 @@ void KWinSession::input(const std::vector<std::string>& steps) {
     }
 }
 
-std::string KWinSession::application(const std::string& id) {
+// KWin's a{sv} of facts about the window.
+GVariant* KWinSession::windowInfo(const std::string& id) {
     GVariant* reply = call(connection_, "org.kde.KWin", "/KWin", "org.kde.KWin", "getWindowInfo",
                            g_variant_new("(s)", id.c_str()), "(a{sv})");
     GVariant* map = g_variant_get_child_value(reply, 0);
+    g_variant_unref(reply);
+    return map;
+}
+
+std::string KWinSession::application(const std::string& id) {
+    GVariant* map = windowInfo(id);
     std::string name;
     for (const char* key : {"desktopFile", "resourceClass"}) {
         const gchar* value = nullptr;
@@ -328,20 +322,16 @@ std::string KWinSession::application(const std::string& id) {
         }
     }
     g_variant_unref(map);
-    g_variant_unref(reply);
     return name;
 }
 
 std::optional<Rect> KWinSession::frame(const std::string& id) {
-    GVariant* reply = call(connection_, "org.kde.KWin", "/KWin", "org.kde.KWin", "getWindowInfo",
-                           g_variant_new("(s)", id.c_str()), "(a{sv})");
-    GVariant* map = g_variant_get_child_value(reply, 0);
+    GVariant* map = windowInfo(id);
     const auto x = numberIn(map, "x");
     const auto y = numberIn(map, "y");
     const auto width = numberIn(map, "width");
     const auto height = numberIn(map, "height");
     g_variant_unref(map);
-    g_variant_unref(reply);
     if (!x || !y || !width || !height) {
         return std::nullopt;
     }
@@ -428,18 +418,6 @@ std::vector<int> KWinSession::shortcutKeys(const std::string& name) {
     g_variant_unref(keys);
     g_variant_unref(reply);
     return result;
-}
-
-bool KWinSession::waitUntil(const std::function<bool()>& condition, double timeoutSeconds) {
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double>(timeoutSeconds));
-    while (!condition()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        ::poll(nullptr, 0, 20);
-    }
-    return true;
 }
 
 } // namespace tessera::kwintest

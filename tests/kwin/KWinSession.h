@@ -12,6 +12,7 @@
 
 struct _GDBusConnection;
 struct _GMainContext;
+struct _GVariant;
 
 namespace tessera::kwintest {
 
@@ -77,15 +78,17 @@ public:
     // with the first.
     void restartKWin();
 
-    // Checks the condition until it holds or the time is up; other processes change what it
-    // reads, so it looks again every 20 ms.
-    bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds = 10.0);
+    // Other processes change what the condition reads, so it is checked every 20 ms.
+    bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds = 10.0) {
+        return x11test::waitFor(condition, timeoutSeconds);
+    }
 
     // What a program of this session has in its environment, as NAME=value.
     std::vector<std::string> environment() const;
 
 private:
     void startKWin();
+    _GVariant* windowInfo(const std::string& id);
     std::vector<std::string> inRoot(const std::string& root, std::vector<std::string> argv) const;
 
     std::string folder_;

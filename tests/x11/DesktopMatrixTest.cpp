@@ -1,13 +1,9 @@
 // The steps a user takes with Tessera, end to end on the desktops users run: six window managers
-// as installed, each with an application that leaves its decorations to the window manager
-// (xterm, which sizes itself in character cells) and, where a compositor runs, one that draws
-// its own title bar with a shadow around it (gnome-calculator, GTK 4). Each cell is one server
-// with one window manager and `tesseractl run`; its steps run in sequence, driven by XTest, and
-// wait on the server or on tesseractl's sync answer, never on time.
-//
-// Frames are compared as the user sees them: the client area with the window manager's frame
-// and without the client's shadow. What they must be is computed by the core's own rules from
-// the free area that the window manager publishes (_NET_WORKAREA, which leaves out its panel).
+// as installed, each with xterm (decorated by the window manager, sized in character cells) and,
+// where a compositor runs, gnome-calculator (GTK 4: its own title bar, with a shadow). Each cell
+// is one server, window manager and `tesseractl run`, driven by XTest; steps wait on the server
+// or on tesseractl's sync answer, never on time. Frames are compared as the user sees them
+// (without the client's shadow), against the core's own rules applied to _NET_WORKAREA.
 
 #include "TesseraDesk.h"
 
@@ -18,6 +14,7 @@
 #include "core/placement/AccessibilityWindowMover.h"
 #include "core/placement/CommandShortcuts.h"
 
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -97,10 +94,12 @@ public:
     XWindow launch() {
         XWindow window = 0;
         if (cell_.app == App::xterm) {
-            window = server.launchClient({"xterm"});
+            window = server.launch({"xterm"}).window;
         } else {
-            window = server.launchClient({"gnome-calculator"},
-                                         {"GDK_BACKEND=x11", "GTK_A11Y=none", "NO_AT_BRIDGE=1"});
+            window = server
+                         .launch({"gnome-calculator"},
+                                 {"GDK_BACKEND=x11", "GTK_A11Y=none", "NO_AT_BRIDGE=1"})
+                         .window;
             // With a compositor, and a window manager that takes the shadow into account, GTK
             // draws one and says how wide it is; every frame the test measures depends on it.
             if (cell_.compositing && server.supports("_GTK_FRAME_EXTENTS") &&
@@ -108,8 +107,7 @@ public:
                 throw std::runtime_error("gnome-calculator declared no shadow");
             }
         }
-        // GTK settles on its size only after the window is shown; a size of the test's own
-        // makes the frame before any placement certain. xterm keeps its character cells.
+        // GTK settles on its size only after it is shown: a size of the test's own is certain.
         const auto client = server.clientFrame(window);
         const bool cells = cell_.app == App::xterm;
         const Rect area{60, 80, cells ? client->width() : 640, cells ? client->height() : 760};
@@ -127,16 +125,14 @@ public:
     }
 
     XWindow launchAt(const std::vector<std::string>& argv, const Rect& area) {
-        const auto window = server.launchClient(argv);
+        const auto window = server.launch(argv).window;
         server.moveTo(window, area);
         return window;
     }
 
-    // Drags the window by its title bar onto the card and releases it there; whether it came
-    // to fill the zone. Waits until the overlay has gone. The drop is judged by where the window
-    // ends up: whether the window manager moved it on the way is its own and the application's
-    // affair (a GTK header bar pressed just after a large resize now and then starts no move
-    // under load). The drags out of the zone that follow require the window to follow.
+    // Drags the window by its title bar onto the card and drops it; whether it came to fill the
+    // zone, judged by where it ends up (under load a GTK header bar pressed just after a large
+    // resize now and then starts no move), once the overlay has gone.
     ::testing::AssertionResult dropOnCard(XWindow window, const ZoneTarget& target) {
         const auto panels = count("off screen:");
         grabTitleBarAndMoveTo(window, pixelAt(target.cardCentre));
@@ -207,8 +203,8 @@ public:
         server.button(1, press);
         run->sync();
     }
-    void key(std::string_view name, bool press) {
-        server.key(name, press);
+    void key(std::uint32_t keysym, bool press) {
+        server.key(keysym, press);
         run->sync();
     }
     // From one point to another in steps, the first ones short, as a hand moves.
@@ -221,11 +217,10 @@ public:
         }
     }
 
-    // Presses on the title bar and moves to the point in steps: some window managers start a
-    // move only after several motions, and a window that
-    // draws its own title bar hands the move to the window manager only once it sees the drag.
-    // Like a hand, it stays there until the window has followed, then moves on a little, so the
-    // release finds the window manager's move under way. Whether the window followed.
+    // Presses on the title bar and moves to the point in steps (some window managers start a
+    // move only after several motions; a GTK title bar hands it over once it sees the drag),
+    // stays until the window has followed, then moves a little, so the release finds the move
+    // under way. Whether the window followed.
     bool grabTitleBarAndMoveTo(XWindow window, Pixel to) {
         const auto from = titleBarPoint(window);
         const auto start = server.visibleFrame(window);
@@ -259,9 +254,8 @@ public:
         }
         return n;
     }
-    // The overlay has left the screen (its panels go 0.26 s after the hide), by which time
-    // whatever the release did has reached the window manager; it also keeps the next press out
-    // of the window manager's double-click time.
+    // Once the panels are off screen (0.26 s after the hide) the release has reached the window
+    // manager, and the next press is out of its double-click time.
     bool waitUntilOverlayGone(std::size_t panelsBefore) {
         return server.waitUntil(
             [&] { return count("off screen:") >= panelsBefore + displays().size(); }, 10);
@@ -338,8 +332,8 @@ TEST_P(DesktopMatrix, ShortcutDropDragOutAndEscape) {
     const auto& other = targets.front();
     panels = desk.count("off screen:");
     desk.grabTitleBarAndMoveTo(window, pixelAt(other.cardCentre));
-    desk.key("Escape", true);
-    desk.key("Escape", false);
+    desk.key(XK_Escape, true);
+    desk.key(XK_Escape, false);
     EXPECT_TRUE(desk.waitUntilOverlayGone(panels)) << "the overlay stayed after Escape";
     desk.button(false);
     EXPECT_EQ(desk.count("drop on"), drops);
@@ -407,9 +401,9 @@ TEST(RunDrag, TitleBarDropOnEveryCardAndAltDragFromInsideFillTheirZone) {
         desk.moveInSteps(inside, pixelAt(target.cardCentre));
         desk.button(false);
     };
-    desk.key("Alt_L", true);
+    desk.key(XK_Alt_L, true);
     dragFromInside();
-    desk.key("Alt_L", false);
+    desk.key(XK_Alt_L, false);
     EXPECT_TRUE(desk.arrives(logo, target.windowFrame));
 
     // Without Alt the same press and path start nothing.

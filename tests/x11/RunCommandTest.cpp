@@ -1,19 +1,14 @@
 // `tesseractl run` as a process on a private X server, and the Linux pieces it is made of: the
-// log on standard error, the overlay that logs instead of drawing, and the relaunch; and
-// tesseractl place, command, assign and displays against it on a private session bus.
+// log on standard error and the relaunch; and tesseractl place, command, assign and displays
+// against it on a private session bus. (The overlay that logs is read by the drag stories.)
 
 #include "XServerFixture.h"
 
 #include "../unit/TempDir.h"
 
-#include "core/drag/OverlayModels.h"
-#include "core/model/Uuid.h"
 #include "platform/linux/LinuxAppServices.h"
-#include "platform/linux/LogOverlaySurface.h"
 #include "platform/linux/StderrLog.h"
 #include "platform/linux/XdgFolders.h"
-#include "platform/sim/SimDefaults.h"
-#include "platform/sim/SimLog.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -30,7 +25,6 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -165,63 +159,6 @@ TEST(RunCommandLog, WritesOneLabelledLinePerMessageAndDebugOnlyWhenVerbose) {
         EXPECT_EQ(out.str(), std::string(verbose ? "tessera[drag] debug: mouse down\n" : "") +
                                  "tessera[overlay] info: two lines\n");
     }
-}
-
-// --- The overlay that logs ---
-
-TEST(RunCommandOverlay, LogsWhatItWouldShowWhileOnScreenWhereItIsAndAtTheCardScale) {
-    const auto left = Uuid::random();
-    const auto right = Uuid::random();
-    SimLog log;
-    SimDefaults defaults;
-    LogOverlaySurfaceFactory factory{log, defaults};
-    OverlayScreenModel screen;
-    screen.id = "1920x1080 Test";
-    screen.screenFrame = Rect(0, 0, 1920, 1080);
-    // A 30-point panel along the top: the free area starts 30 points down in the view.
-    screen.visibleFrame = Rect(0, 0, 1920, 1050);
-    screen.zones = {{left, "Left \"main\"", Rect(0, 0, 0.5, 1)},
-                    {right, "Right", Rect(0.5, 0, 0.5, 1)}};
-    const auto state = std::make_shared<OverlayState>(std::move(screen));
-    auto surface = factory.makeSurface(Rect(0, 0, 1920, 1080), state);
-    state->setHoveredID(right);
-    EXPECT_TRUE(log.lines().empty());
-
-    surface->orderFront();
-    surface->orderFront();
-    state->setVisible(true);
-    state->setHoveredID(left);
-    surface->orderOut();
-    state->setHoveredID(std::nullopt);
-    surface->orderOut();
-
-    // Each zone is half of the 1920 × 1050 free area below the panel; its card is the core's
-    // card size for 960 × 1050 (260 × 110), centred.
-    const std::string leftCard = "\"Left \\\"main\\\"\" zone (0, 30, 960, 1050) card (350, 500, "
-                                 "260, 110)";
-    const std::string rightCard = "\"Right\" zone (960, 30, 960, 1050) card (1310, 500, 260, 110)";
-    const std::string display = "display \"1920x1080 Test\" (0, 0, 1920, 1080)";
-    const std::vector<LogLine> expected = {
-        {"overlay", LogLevel::info,
-         "on screen: " + display + " hidden: " + leftCard + "; " + rightCard + " [highlighted]"},
-        {"overlay", LogLevel::info,
-         "changed: " + display + " visible: " + leftCard + "; " + rightCard + " [highlighted]"},
-        {"overlay", LogLevel::info,
-         "changed: " + display + " visible: " + leftCard + " [highlighted]; " + rightCard},
-        {"overlay", LogLevel::info,
-         "off screen: " + display + " visible: " + leftCard + " [highlighted]; " + rightCard},
-    };
-    EXPECT_EQ(log.lines(), expected);
-
-    // Moved to the next display and at 60 percent of the card size (156 × 66).
-    defaults.set("cardScale", std::int64_t{60});
-    surface->setFrame(Rect(1920, 0, 1920, 1080));
-    EXPECT_EQ(surface->frame(), Rect(1920, 0, 1920, 1080));
-    surface->orderFront();
-    ASSERT_EQ(log.lines().size(), 5u);
-    EXPECT_NE(log.lines()[4].message.find("(1920, 0, 1920, 1080)"), std::string::npos);
-    EXPECT_NE(log.lines()[4].message.find("card (402, 522, 156, 66)"), std::string::npos)
-        << log.lines()[4].message;
 }
 
 // --- Relaunch ---
@@ -361,8 +298,8 @@ TEST_F(ControlOverDBus, RequestsActOnTheRunningTesseraAndFailuresExitWithTheirMe
     EXPECT_EQ(none.err, "tesseractl: Tessera is not running (start tessera, or tesseractl run)\n");
 
     TesseraRun run(server, {}, {bus});
-    const auto first = server.launchClient({"xlogo"});
-    const auto second = server.launchClient({"xlogo"});
+    const auto first = server.launch({"xlogo"}).window;
+    const auto second = server.launch({"xlogo"}).window;
     server.activate(second);
 
     EXPECT_EQ(tesseractl({"assign", "1", "Three Columns"}).status, 0);

@@ -4,9 +4,11 @@
 #include "core/drag/DragOverlayController.h"
 #include "core/placement/AccessibilityWindowMover.h"
 #include "core/store/LayoutStore.h"
+#include "platform/linux/MacKeyCodes.h"
 #include "platform/linux/PlistDefaults.h"
 #include "platform/sim/SimDefaults.h"
 
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -14,7 +16,6 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
-#include <map>
 #include <stdexcept>
 #include <string>
 
@@ -22,27 +23,18 @@ namespace tessera::x11test {
 
 namespace {
 
-// The keys that hold a shortcut's modifiers on X (Option is Alt, Command is Super), and the X
-// key of each macOS key code the tests press.
-std::vector<std::string> modifierKeysOf(std::uint32_t carbonModifiers) {
-    std::vector<std::string> keys;
-    for (const auto& [bit, key] : {std::pair{carbon::controlKey, "Control_L"},
-                                   {carbon::optionKey, "Alt_L"},
-                                   {carbon::shiftKey, "Shift_L"},
-                                   {carbon::cmdKey, "Super_L"}}) {
+// The keys that hold a shortcut's modifiers on X: Option is Alt, Command is Super.
+std::vector<std::uint32_t> modifierKeysOf(std::uint32_t carbonModifiers) {
+    std::vector<std::uint32_t> keys;
+    for (const auto& [bit, key] : {std::pair{carbon::controlKey, XK_Control_L},
+                                   {carbon::optionKey, XK_Alt_L},
+                                   {carbon::shiftKey, XK_Shift_L},
+                                   {carbon::cmdKey, XK_Super_L}}) {
         if ((carbonModifiers & bit) != 0) {
-            keys.emplace_back(key);
+            keys.push_back(key);
         }
     }
     return keys;
-}
-
-std::string keyNameOf(std::uint32_t macKeyCode) {
-    static const std::map<std::uint32_t, std::string> names = {
-        {36, "Return"}, {123, "Left"}, {124, "Right"}, {125, "Down"},
-        {126, "Up"},    {0x12, "1"},   {0x13, "2"},
-    };
-    return names.at(macKeyCode);
 }
 
 } // namespace
@@ -60,11 +52,6 @@ TesseraDesk::~TesseraDesk() {
 }
 
 void TesseraDesk::start(const std::vector<std::string>& env) {
-    // The first key the tests fake makes the server switch the core keyboard over to the XTest
-    // device and announce a new keyboard map to every client; pressed before tesseractl runs,
-    // it keeps that announcement out of the shortcuts under test.
-    server.key("Shift_L", true);
-    server.key("Shift_L", false);
     auto environment = env;
     environment.push_back("XDG_DATA_HOME=" + data_.path().string());
     run = std::make_unique<TesseraRun>(server, encodePreferences(preferences.persistentDomain()),
@@ -124,7 +111,7 @@ Rect TesseraDesk::fillFrame(const SystemDisplay& display) {
 }
 
 void TesseraDesk::press(const KeyCombo& combo) {
-    server.chord(modifierKeysOf(combo.carbonModifiers), keyNameOf(combo.keyCode));
+    server.chord(modifierKeysOf(combo.carbonModifiers), keysymForMacKeyCode(combo.keyCode).value());
     run->sync();
 }
 

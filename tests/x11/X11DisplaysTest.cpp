@@ -14,6 +14,7 @@
 #include "platform/x11/X11Windows.h"
 #include "platform/x11/X11Workspace.h"
 
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -197,7 +198,7 @@ TEST_F(X11CoordinatesTest, DisplaysPointerWindowsEventsAndFillScreenGoByThePrima
     EXPECT_EQ(displays->mainScreen()->name, "R") << "no window is active yet";
 
     // A window's frame, hit tests and moves.
-    const XWindow window = server.launchClient({"xlogo"});
+    const XWindow window = server.launch({"xlogo"}).window;
     server.moveTo(window, Rect(1000, 100, 200, 150));
     const auto element = accessibility->windowElement(window);
     const auto position = accessibility->copyAttribute(element, ax::position);
@@ -237,18 +238,14 @@ TEST_F(X11CoordinatesTest, DisplaysPointerWindowsEventsAndFillScreenGoByThePrima
     EXPECT_EQ(tapped.front().location, Point(40, 100));
     EXPECT_EQ(monitored.front().location, Point(40, 620));
 
-    // tesseractl as a whole: Fill Screen fills the primary monitor where X puts it. (The first
-    // faked key switches the keyboard over to XTest; that announcement stays out of the
-    // shortcut.)
-    server.key("Shift_L", true);
-    server.key("Shift_L", false);
+    // tesseractl as a whole: Fill Screen fills the primary monitor where X puts it.
     // Its top-left corner on L, its centre on R: the centre decides.
     server.moveTo(window, Rect(850, 200, 300, 200));
     server.activate(window);
     EXPECT_EQ(displays->mainScreen()->name, "R");
     {
         TesseraRun run(server);
-        server.chord({"Super_L", "Alt_L"}, "Return");
+        server.chord({XK_Super_L, XK_Alt_L}, XK_Return);
         run.sync();
         EXPECT_TRUE(server.waitUntil([&] { return server.outerFrame(window) == rightMonitor; }))
             << "xlogo is at " << testing::PrintToString(server.outerFrame(window));

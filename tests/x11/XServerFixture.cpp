@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -63,16 +62,6 @@ bool waitOn(const std::function<bool()>& condition, double timeoutSeconds,
         }
     }
     return true;
-}
-
-std::string makeTempDir(const char* prefix) {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
-    if (!::mkdtemp(pattern.data())) {
-        throw std::runtime_error("cannot create a temporary folder: " +
-                                 std::string(std::strerror(errno)));
-    }
-    return pattern;
 }
 
 // Starts argv with exactly this environment; stdout to outFd (or inherited when -1), stderr to
@@ -163,30 +152,6 @@ void killAndReap(pid_t pid) {
     }
 }
 
-std::uint32_t keysymFromName(std::string_view name) {
-    static const std::map<std::string_view, std::uint32_t> named = {
-        {"Escape", XK_Escape},
-        {"Return", XK_Return},
-        {"Left", XK_Left},
-        {"Right", XK_Right},
-        {"Up", XK_Up},
-        {"Down", XK_Down},
-        {"Control_L", XK_Control_L},
-        {"Alt_L", XK_Alt_L},
-        {"Shift_L", XK_Shift_L},
-        {"Super_L", XK_Super_L},
-        {"Num_Lock", XK_Num_Lock},
-        {"Caps_Lock", XK_Caps_Lock},
-    };
-    if (const auto found = named.find(name); found != named.end()) {
-        return found->second;
-    }
-    if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0]))) {
-        return static_cast<std::uint32_t>(std::tolower(static_cast<unsigned char>(name[0])));
-    }
-    throw std::runtime_error("unknown key name \"" + std::string(name) + "\"");
-}
-
 std::vector<std::uint32_t> cardinalsOf(xcb_connection_t* connection, XWindow window,
                                        std::uint32_t property, std::uint32_t type) {
     Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
@@ -247,6 +212,10 @@ XServer::XServer(ServerOptions options, Desktop desktop)
         startSession();
         startWindowManager();
     }
+    // The first faked key switches the core keyboard over to the XTest device, and every client
+    // hears of a new keyboard map; done now, that notice reaches no shortcut a test presses.
+    key(XK_Shift_L, true);
+    key(XK_Shift_L, false);
 }
 
 XServer::~XServer() {
@@ -414,10 +383,10 @@ int XServer::run(const std::vector<std::string>& argv) {
     return process.waitForExit(30).value_or(-1);
 }
 
-XWindow XServer::launchClient(const std::vector<std::string>& argv,
-                              const std::vector<std::string>& env) {
+XServer::Launched XServer::launch(const std::vector<std::string>& argv,
+                                  const std::vector<std::string>& env) {
     const auto before = clientList();
-    spawn(argv, env);
+    const pid_t pid = spawn(argv, env);
     XWindow found = 0;
     const auto motifHints = atom("_MOTIF_WM_HINTS");
     const bool appeared = waitUntil(
@@ -442,7 +411,7 @@ XWindow XServer::launchClient(const std::vector<std::string>& argv,
     }
     // Managed and framed; wait until it is on screen too.
     waitUntil([&] { return shown(found); });
-    return found;
+    return {found, pid};
 }
 
 bool XServer::shown(XWindow window) {
@@ -485,11 +454,6 @@ XWindow XServer::makeWindow(
         throw std::runtime_error("the window manager did not show the test's window");
     }
     return window;
-}
-
-XServer::Launched XServer::launch(const std::vector<std::string>& argv) {
-    const auto window = launchClient(argv);
-    return {window, children_.back()};
 }
 
 void XServer::setMonitors(const std::vector<Monitor>& monitors) {
@@ -744,10 +708,10 @@ std::optional<std::uint8_t> XServer::keycodeOf(std::uint32_t keysym) {
     return *codes;
 }
 
-void XServer::key(std::string_view keysymName, bool press) {
-    const auto code = keycodeOf(keysymFromName(keysymName));
+void XServer::key(std::uint32_t keysym, bool press) {
+    const auto code = keycodeOf(keysym);
     if (!code) {
-        throw std::runtime_error("no keycode for " + std::string(keysymName));
+        throw std::runtime_error("no keycode for keysym " + std::to_string(keysym));
     }
     xcb_test_fake_input(connection_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, *code,
                         XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
@@ -779,12 +743,12 @@ void XServer::rewriteKeyboardMaps() {
     }
 }
 
-void XServer::chord(const std::vector<std::string>& modifiers, std::string_view keysymName) {
-    for (const auto& modifier : modifiers) {
+void XServer::chord(const std::vector<std::uint32_t>& modifiers, std::uint32_t keysym) {
+    for (const auto modifier : modifiers) {
         key(modifier, true);
     }
-    key(keysymName, true);
-    key(keysymName, false);
+    key(keysym, true);
+    key(keysym, false);
     for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) {
         key(*it, false);
     }
@@ -922,6 +886,16 @@ std::string ChildProcess::errorOutput() {
     std::stringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+std::string makeTempDir(const char* prefix) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
+    if (!::mkdtemp(pattern.data())) {
+        throw std::runtime_error("cannot create a temporary folder: " +
+                                 std::string(std::strerror(errno)));
+    }
+    return pattern;
 }
 
 bool waitFor(const std::function<bool()>& condition, double timeoutSeconds) {

@@ -58,11 +58,9 @@ struct Desktop {
     bool compositing = false;
 };
 
-// A private X server for one test: Xvfb on a display number it picks itself (-displayfd),
-// optionally a window manager with a session of its own (fresh home and XDG folders, a private
-// D-Bus session bus), and every client the test starts. Everything ends with the object.
-// Refuses to start when it would touch the user's display (it never reads $DISPLAY).
-// Construction throws std::runtime_error with the reason when the server or the window manager
+// A private X server for one test (Xvfb on a display it picks; it never reads $DISPLAY), maybe a
+// window manager in a session of its own (fresh home and XDG folders, private D-Bus), and every
+// client the test starts; all end with the object. Throws when the server or the window manager
 // does not come up.
 class XServer {
 public:
@@ -79,36 +77,26 @@ public:
     int width() const { return options_.width; }
     int height() const { return options_.height; }
 
-    // Runs a program with DISPLAY set to this server and the session's home, XDG folders and
-    // bus (plus the given NAME=VALUE settings); it is killed when the server ends. Returns the
-    // process id.
+    // Runs a program in the session (plus the NAME=VALUE settings) until the server ends.
     pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
-    // Starts an X client and waits until the window manager manages a new top-level window for
-    // it and shows it (framed, or undecorated at the client's request); returns that client
-    // window. Throws when none appears in time.
-    XWindow launchClient(const std::vector<std::string>& argv,
-                         const std::vector<std::string>& env = {});
-    // A top-level window of the test's own connection (WM_CLASS "tessera-probe",
-    // "TesseraProbe"), of the type (an atom name such as "_NET_WM_WINDOW_TYPE_DOCK"; none when
-    // empty) and with these CARDINAL properties; returns once the window manager shows it.
+    // A window of the test's own (class "TesseraProbe") of the type ("_NET_WM_WINDOW_TYPE_DOCK",
+    // ...) with these CARDINAL properties, once the window manager shows it.
     XWindow makeWindow(
         const Rect& frame, std::string_view type = {},
         const std::vector<std::pair<std::string, std::vector<std::uint32_t>>>& cardinals = {});
+    // Starts an X client; its new top-level window once the window manager shows it.
     struct Launched {
         XWindow window = 0;
         pid_t pid = -1;
     };
-    // launchClient, with the process id the program really has.
-    Launched launch(const std::vector<std::string>& argv);
-    // Splits the screen into these monitors now (replacing the previous split).
+    Launched launch(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+    // Replaces the split of the screen into monitors.
     void setMonitors(const std::vector<Monitor>& monitors);
-    // Runs a command with DISPLAY set and waits for it; its exit status.
+    // Runs a command on this display to its end; its exit status.
     int run(const std::vector<std::string>& argv);
 
-    // Checks the condition, then again after every event on the test's connection (or at the
-    // latest every 20 ms, for state other processes change), until it holds or the time is up.
+    // Checks the condition again after every event on the test's connection, and every 20 ms.
     bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds = 10.0);
-    // Waits until the window manager no longer lists the window (closed, or its client gone).
     bool waitUntilGone(XWindow window);
 
     // --- Reading the desktop (fresh from the server) ---
@@ -118,10 +106,9 @@ public:
     std::optional<Rect> clientFrame(XWindow window);
     // The client area grown by _NET_FRAME_EXTENTS.
     std::optional<Rect> outerFrame(XWindow window);
-    // Left, right, top, bottom.
+    // Left, right, top, bottom: the window manager's frame, and the shadow a client that draws
+    // its own decorations keeps around them (empty when it declares none).
     std::vector<std::uint32_t> frameExtents(XWindow window);
-    // The invisible margin (shadow) a client that draws its own decorations keeps around its
-    // visible frame, left, right, top, bottom; empty when it declares none.
     std::vector<std::uint32_t> clientShadow(XWindow window);
     // What the user sees of the window: the outer frame without the client's shadow.
     std::optional<Rect> visibleFrame(XWindow window);
@@ -139,22 +126,19 @@ public:
     bool supports(std::string_view hint);
     // Whether a compositing manager owns the screen's _NET_WM_CM_S0 selection.
     bool compositorRunning();
-    // Whether another client can take the keyboard and the pointer now (both grabs from a fresh
-    // connection succeed; they are released at once).
+    // Whether another client could grab the keyboard and the pointer now.
     bool keyboardAndPointerFree();
     bool hasState(XWindow window, std::string_view state);
     std::uint32_t atom(std::string_view name);
 
     // --- Acting as the user or another client ---
-    // A request to the window manager, as another client sends it: a client message about the
-    // window, to the root window.
+    // A client message about the window to the window manager.
     void sendToRoot(XWindow window, std::string_view type,
                     const std::array<std::uint32_t, 5>& data);
-    // Asks for a _NET_WM_STATE change (add or remove up to two states), as an application
-    // (source 1) or a pager acting for the user (source 2) asks.
+    // Adds or removes up to two states, as an application (source 1) or a pager (2) asks.
     void requestState(XWindow window, bool add, std::string_view state,
                       std::string_view second = {}, std::uint32_t source = 2);
-    // Asks the window manager to activate the window, as a pager would, and waits until it has.
+    // Activates the window as a pager would, once the window manager has.
     void activate(XWindow window);
     // Asks the window manager to put the outer frame's top-left corner at the rectangle's
     // origin and make the client area its size (_NET_MOVERESIZE_WINDOW, north-west gravity).
@@ -164,17 +148,17 @@ public:
     void moveTo(XWindow window, const Rect& frameOriginClientSize);
     // Whether the window is there: its outer frame's corner and its client area's size.
     bool isAt(XWindow window, const Rect& frameOriginClientSize);
-    // Real input through XTest, which the server reports as raw events like a physical device.
+    // Input through XTest, reported as raw events like a physical device's.
     void pointerTo(int x, int y);
     void button(int number, bool press);
-    // A keysym ("Escape", "Left", "Return", "a", "Control_L", "Alt_L", "Super_L", ...).
-    void key(std::string_view keysymName, bool press);
+    // Presses or releases the key that carries the keysym (XK_Escape, XK_a, ...).
+    void key(std::uint32_t keysym, bool press);
     // Presses the modifiers in order, taps the key, releases the modifiers in reverse.
-    void chord(const std::vector<std::string>& modifiers, std::string_view keysymName);
+    void chord(const std::vector<std::uint32_t>& modifiers, std::uint32_t keysym);
     // The key that carries the keysym on the keyboard now; none when no key does.
     std::optional<std::uint8_t> keycodeOf(std::uint32_t keysym);
-    // Writes the keyboard and modifier maps back exactly as they are, as a desktop does whenever
-    // it applies its keyboard settings: nothing changes, yet every client hears of new maps.
+    // Writes the keyboard maps back unchanged, as a desktop applying its settings does: every
+    // client hears of new maps.
     void rewriteKeyboardMaps();
     // A round trip on the test's connection.
     void sync();
@@ -260,8 +244,8 @@ private:
 // handled too.
 class TesseraRun {
 public:
-    // Extra arguments to `tesseractl run`; the preferences file is written before start when
-    // preferencesXml is not empty (a whole property list document).
+    // NAME=VALUE settings for its environment; the preferences (a whole property list document)
+    // are written before it starts.
     TesseraRun(XServer& server, const std::string& preferencesXml = {},
                const std::vector<std::string>& env = {});
     ~TesseraRun();
@@ -280,6 +264,8 @@ private:
 // Checks the condition every 20 ms until it holds or the time is up, for state that no X event
 // announces (processes, files).
 bool waitFor(const std::function<bool()>& condition, double timeoutSeconds = 10.0);
+// A fresh folder in the system's temporary folder, its name the prefix and six random letters.
+std::string makeTempDir(const char* prefix);
 
 // The tesseractl built with the tests.
 std::string tesseractlPath();
