@@ -26,6 +26,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace tessera;
@@ -376,6 +377,18 @@ TEST(MacKeyCodes, EveryCodeTravelsToAKeysymAndBack) {
         if (const auto keysym = keysymForMacKeyCode(code)) {
             EXPECT_EQ(macKeyCodeForKeysym(*keysym), code) << "code " << code;
         }
+    }
+    // Stored shortcuts name Mac key codes, and the stories press keys through this table: the
+    // keys a default shortcut uses must be the ones a Mac has under those codes.
+    using Key = std::pair<std::uint32_t, std::uint32_t>;
+    for (const auto& [code, keysym] : {Key{0x7B, XK_Left},
+                                       {0x7C, XK_Right},
+                                       {0x7D, XK_Down},
+                                       {0x7E, XK_Up},
+                                       {0x24, XK_Return},
+                                       {0x12, XK_1},
+                                       {0x13, XK_2}}) {
+        EXPECT_EQ(keysymForMacKeyCode(code), keysym) << "code " << code;
     }
     // What the keyboard reports with Shift, Caps Lock or Num Lock is still the same key.
     EXPECT_EQ(macKeyCodeForKeysym(XK_A), 0);
