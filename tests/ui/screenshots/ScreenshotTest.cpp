@@ -19,8 +19,6 @@
 #include <QQuickWindow>
 #include <QTest>
 
-#include <xcb/xcb.h>
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -52,15 +50,7 @@ public:
         EXPECT_TRUE(running()) << "picom did not start compositing: " << compositor->errorOutput();
     }
 
-    // A compositing manager owns the selection _NET_WM_CM_S<screen> while it runs.
-    bool running() {
-        const auto cookie =
-            xcb_get_selection_owner(server.connection(), server.atom("_NET_WM_CM_S0"));
-        auto* reply = xcb_get_selection_owner_reply(server.connection(), cookie, nullptr);
-        const bool owned = reply != nullptr && reply->owner != XCB_NONE;
-        std::free(reply);
-        return owned && !compositor->waitForExit(0);
-    }
+    bool running() { return server.compositorRunning() && !compositor->waitForExit(0); }
 
     x11test::XServer server{x11test::ServerOptions{screenWidth, screenHeight, false, {}}};
     std::unique_ptr<x11test::ChildProcess> compositor;
