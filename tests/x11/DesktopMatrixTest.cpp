@@ -41,8 +41,7 @@ struct Cell {
 // for itself, and a shortcut it holds is refused.
 const KeyCombo fillKeys{36, carbon::controlKey | carbon::optionKey | carbon::shiftKey, "⌃⌥⇧↩"};
 
-// How long a window may take to show a new frame: a GTK window redrawn by the software renderer
-// beside a compositor, on a machine the tests share, takes seconds for a screen-sized frame.
+// How long a window may take to show a new frame (see TesseraDesk::arrives).
 constexpr double patience = 20;
 
 ServerOptions optionsFor(const Cell& cell) {
@@ -142,39 +141,6 @@ public:
             return ::testing::AssertionFailure() << "the overlay stayed";
         }
         return result;
-    }
-
-    // Whether the window shows exactly the frame, as far as it lets itself be sized: the same
-    // origin, and each side as long, or shorter by less than one of its size steps, or as long
-    // as its minimum size makes it.
-    bool fits(XWindow window, const Rect& wanted) {
-        const auto visible = server.visibleFrame(window);
-        const auto client = server.clientFrame(window);
-        if (!visible || !client) {
-            return false;
-        }
-        const auto expected = onPixels(wanted);
-        const auto hints = server.sizeHints(window);
-        const auto fitsSide = [](double side, double want, double step, double minimum) {
-            if (want <= minimum) {
-                return side == minimum;
-            }
-            return side <= want && side > want - step;
-        };
-        return visible->origin == expected.origin &&
-               fitsSide(visible->width(), expected.width(), hints.widthIncrement,
-                        hints.minWidth + visible->width() - client->width()) &&
-               fitsSide(visible->height(), expected.height(), hints.heightIncrement,
-                        hints.minHeight + visible->height() - client->height());
-    }
-
-    ::testing::AssertionResult arrives(XWindow window, const Rect& wanted) {
-        if (server.waitUntil([&] { return fits(window, wanted); }, patience)) {
-            return ::testing::AssertionSuccess();
-        }
-        return ::testing::AssertionFailure()
-               << "the window shows " << ::testing::PrintToString(server.visibleFrame(window))
-               << ", not " << ::testing::PrintToString(onPixels(wanted));
     }
 
     // A point on the title bar the user sees: the window manager's, or the header bar of a
