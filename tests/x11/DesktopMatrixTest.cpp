@@ -342,23 +342,14 @@ INSTANTIATE_TEST_SUITE_P(
 const Cell openboxTest{WindowManager::openboxTest, false, App::xterm, false};
 const Rect logoArea{200, 150, 300, 200};
 
-TEST(RunDrag, TitleBarDropOnEveryCardAndAltDragFromInsideFillTheirZone) {
+// A title-bar drop onto a card is every matrix cell's, and the next two stories'.
+TEST(RunDrag, AnAltDragFromInsideFillsTheZoneAndAPlainOneStartsNothing) {
     Desk desk(openboxTest);
     const auto logo = desk.launchAt({"xlogo"}, logoArea);
-    const auto targets = desk.targets();
-    ASSERT_GE(targets.size(), 2u);
-    for (const auto& target : targets) {
-        SCOPED_TRACE(target.zone.name);
-        EXPECT_TRUE(desk.dropOnCard(logo, target));
-    }
-    // The overlay came up and lit the card the pointer was on.
-    EXPECT_GE(desk.count("[highlighted]"), targets.size());
-
     // Alt and a press well below the title band, in the client area, which openbox leaves to
     // xlogo.
-    desk.server.moveTo(logo, logoArea);
     const auto client = *desk.server.clientFrame(logo);
-    const auto& target = targets.back();
+    const auto target = desk.targets().back();
     const Pixel inside{static_cast<int>(client.minX() + client.width() / 2),
                        static_cast<int>(client.maxY() - 20)};
     const auto dragFromInside = [&] {
@@ -371,6 +362,8 @@ TEST(RunDrag, TitleBarDropOnEveryCardAndAltDragFromInsideFillTheirZone) {
     dragFromInside();
     desk.key(XK_Alt_L, false);
     EXPECT_TRUE(desk.arrives(logo, target.windowFrame));
+    // The overlay came up and lit the card the pointer was on.
+    EXPECT_GE(desk.count("[highlighted]"), 1u);
 
     // Without Alt the same press and path start nothing.
     desk.server.moveTo(logo, logoArea);
