@@ -200,9 +200,9 @@ Rect frameAround(const Rect& display, double fx, double fy) {
             std::round(display.minY() + fy * display.height() - height / 2), width, height};
 }
 
-// --- Windows back in their zones ---
+// --- Windows back in their zones; neighbouring zones, previous and next display ---
 
-TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturnsAndWhenReopened) {
+TEST(RunShortcutZones, WindowsReturnToTheirZonesAndNeighbourAndDisplayKeysMoveThemAcrossDisplays) {
     auto options = sideBySide();
     options.openInLastZone = true;
     Desk desk(options);
@@ -244,18 +244,10 @@ TEST(RunShortcutZones, WindowsGoBackToTheirZonesWhenAMonitorReturnsAndWhenReopen
     desk.setMonitors(options.server.monitors);
     desk.run->sync();
     EXPECT_TRUE(desk.stays(reopened, put));
-}
 
-// --- Neighbouring zones, previous and next display ---
-
-// The rules for choosing the zone or display are the core's (MoverTest); here each key acts on
-// an X window, across the X displays.
-TEST(RunShortcutZones, NeighbourAndDisplayKeysMoveTheActiveWindowWithinAndAcrossDisplays) {
-    Desk desk(sideBySide());
-    desk.start();
-    const auto left = desk.display("LEFT");
-    const auto right = desk.display("RIGHT");
-    // A landscape display of no particular size shows the first layout.
+    // The rules for choosing the zone or display are the core's (MoverTest); here each key acts
+    // on an X window, across the X displays. A landscape display of no particular size shows the
+    // first layout.
     ASSERT_EQ(desk.layoutOn(left).id, stackHalfLayoutID());
     // xterm: its zone is recognised though it sizes itself in character cells.
     const auto terminal = desk.launch("xterm");
