@@ -115,4 +115,35 @@ void TesseraDesk::press(const KeyCombo& combo) {
     run->sync();
 }
 
+bool TesseraDesk::fits(XWindow window, const Rect& wanted) {
+    const auto visible = server.visibleFrame(window);
+    const auto client = server.clientFrame(window);
+    if (!visible || !client) {
+        return false;
+    }
+    const auto expected = onPixels(wanted);
+    const auto hints = server.sizeHints(window);
+    const auto fitsSide = [](double side, double want, double step, double minimum) {
+        if (want <= minimum) {
+            return side == minimum;
+        }
+        return side <= want && side > want - step;
+    };
+    return visible->origin == expected.origin &&
+           fitsSide(visible->width(), expected.width(), hints.widthIncrement,
+                    hints.minWidth + visible->width() - client->width()) &&
+           fitsSide(visible->height(), expected.height(), hints.heightIncrement,
+                    hints.minHeight + visible->height() - client->height());
+}
+
+::testing::AssertionResult TesseraDesk::arrives(XWindow window, const Rect& wanted,
+                                                double seconds) {
+    if (server.waitUntil([&] { return fits(window, wanted); }, seconds)) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "the window shows " << ::testing::PrintToString(server.visibleFrame(window))
+           << ", not " << ::testing::PrintToString(onPixels(wanted));
+}
+
 } // namespace tessera::x11test

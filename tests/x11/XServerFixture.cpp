@@ -409,7 +409,6 @@ XServer::Launched XServer::launch(const std::vector<std::string>& argv,
     if (!appeared) {
         throw std::runtime_error("no window appeared for " + argv.at(0));
     }
-    // Managed and framed; wait until it is on screen too.
     waitUntil([&] { return shown(found); });
     return {found, pid};
 }

@@ -90,7 +90,6 @@ public:
         pid_t pid = -1;
     };
     Launched launch(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
-    // Replaces the split of the screen into monitors.
     void setMonitors(const std::vector<Monitor>& monitors);
     // Runs a command on this display to its end; its exit status.
     int run(const std::vector<std::string>& argv);
@@ -221,7 +220,6 @@ public:
                                            double timeoutSeconds = 10.0);
     // Sends the signal and waits for the exit; the exit status (128 + n for a signal n).
     int stop(int signal, double timeoutSeconds = 10.0);
-    // Waits for the process to end by itself.
     std::optional<int> waitForExit(double timeoutSeconds = 10.0);
     // Standard output and standard error read so far.
     const std::string& output() const { return output_; }
@@ -267,7 +265,6 @@ bool waitFor(const std::function<bool()>& condition, double timeoutSeconds = 10.
 // A fresh folder in the system's temporary folder, its name the prefix and six random letters.
 std::string makeTempDir(const char* prefix);
 
-// The tesseractl built with the tests.
 std::string tesseractlPath();
 
 } // namespace tessera::x11test
