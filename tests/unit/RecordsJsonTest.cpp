@@ -28,27 +28,13 @@ std::string shortcutWith(const std::string& members) {
 }
 } // namespace
 
-TEST(Uuid, RefusesMalformedTextAndMakesDistinctVersionFourIds) {
-    for (const char* text :
-         {"", "abcdef01-2345-6789-abcd-ef01234567890", "abcdef0112345-6789-abcd-ef0123456789",
-          "abcdef01-2345-6789-abcd-ef012345678g"}) {
-        EXPECT_FALSE(Uuid::parse(text)) << text;
-    }
-    const auto id = Uuid::random();
-    EXPECT_EQ(id.string()[14], '4');
-    EXPECT_NE(id, Uuid::random());
-}
-
-TEST(RecordsJson, RecordsRoundTripWithSortedKeysFullPrecisionAndOptionalMembers) {
+TEST(RecordsJson, RecordsRoundTripWithFullPrecisionAndOptionalMembers) {
     auto zone = sampleZone();
     zone.width = 1.0 / 3.0;
     EXPECT_FALSE(toJson(zone).contains("shortcut")) << "written only when present";
     zone.shortcut = KeyCombo{36, 0x900, "⌥⌘↩"};
-    const auto text = encodeJson(toJson(zone));
-    EXPECT_LT(text.find("\"height\""), text.find("\"id\""));
-    EXPECT_LT(text.find("\"id\""), text.find("\"name\""));
-    EXPECT_NE(text.find("\"carbonModifiers\": 2304"), std::string::npos) << text;
-    EXPECT_EQ(zoneFromJson(json::parse(text)), zone) << "doubles survive bit for bit";
+    EXPECT_EQ(zoneFromJson(json::parse(encodeJson(toJson(zone)))), zone)
+        << "doubles survive bit for bit";
 
     LayoutStorePayload payload;
     payload.layouts.push_back(Layout{Uuid::random(), "Mine", {zone}});
