@@ -175,7 +175,6 @@ TEST_F(TesseractlTest, WrongArgumentsKeysAndValuesAreRefusedWithAMessage) {
     const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
         {{"layouts", "--bogus"}, 2, "--bogus"},
         {{"prefs", "frobnicate"}, 2, "Usage: tesseractl prefs"},
-        {{"prefs", "set", "windowGap"}, 2, "Usage: tesseractl prefs"},
         {{"backup", "export", "a", "--yes"}, 2, "Usage: tesseractl backup"},
         {{"prefs", "set", "nope", "1"}, 1, "tesseractl: unknown preference key \"nope\""},
         {{"prefs", "set", "snapOnDrag", "maybe"}, 1, "\"snapOnDrag\" is a bool preference"},
