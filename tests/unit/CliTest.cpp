@@ -146,13 +146,11 @@ TEST_F(TesseractlTest, PrefsRoundTripEveryTypeThroughAnXmlPropertyList) {
     set({"showsMenuBarIcon", "YES", "--type", "bool"});
     set({"gridColumns", "24", "--type=int"});
     set({"cardScale", "72.5"});
-    set({"windowGap", "0"});
     set({"shortcut.zoneLeft", shortcutJson});
     set({"AppleLanguages", "fr, de"});
 
     EXPECT_EQ(get("showsMenuBarIcon"), "true");
     EXPECT_EQ(get("cardScale"), "72.5");
-    EXPECT_EQ(get("windowGap"), "0") << "a value that equals its default is still stored";
     EXPECT_EQ(get("shortcut.zoneLeft"), shortcutJson);
     EXPECT_EQ(get("AppleLanguages"), "fr,de");
     EXPECT_EQ(get("restoreOnDragOut"), "true (default)");

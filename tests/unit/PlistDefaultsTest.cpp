@@ -35,7 +35,6 @@ DefaultsDomain everyType() {
         {"no", false},
         {"zero", std::int64_t{0}},
         {"smallest", std::numeric_limits<std::int64_t>::min()},
-        {"largest", std::numeric_limits<std::int64_t>::max()},
         {"wholeReal", 1.0},
         {"tiny", -2.5e-300},
         {"unicode", std::string("Ζώνες — зоны ✓ 🪟")},
