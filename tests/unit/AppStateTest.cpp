@@ -61,7 +61,6 @@ TEST_F(AppStateTest, StartRegistersShortcutsAndMakesTheDragMonitorOnceWhateverTh
     auto* monitor = app.dragMonitor();
     ASSERT_NE(monitor, nullptr);
     EXPECT_FALSE(app.overlay().isVisible());
-    EXPECT_EQ(monitor->ownPID(), tesseraProcess);
     // Refused the tap, the monitors still watch Tessera's own windows.
     EXPECT_FALSE(monitor->hasTap());
     EXPECT_TRUE(monitor->hasGlobalMonitor());
@@ -240,32 +239,12 @@ TEST_F(PermissionMonitorTest, TheFirstStatusIsTestedAtOnceAndPollingPublishesEac
     scheduler.advance(PermissionMonitor::pollInterval);
     EXPECT_EQ(published,
               (std::vector<PermissionStatus>{{true, true}, {false, true}, {true, false}}));
-    // A flip undone before the next tick is no change.
-    grant(true, true);
-    scheduler.advance(0.5);
-    grant(true, false);
-    scheduler.advance(PermissionMonitor::pollInterval);
-    EXPECT_EQ(published.size(), 3U);
 
     // Every check asked the system explicitly not to prompt.
     for (const auto& call : desktop.calls()) {
         if (call.kind == SimCallKind::trustCheck) {
             EXPECT_EQ(call.value, std::optional<AttributeValue>(false));
         }
-    }
-}
-
-TEST(URLValidityTest, SchemesAndCharactersFollowTheURLSyntax) {
-    for (const char* valid :
-         {"x-apple.systempreferences:com.apple.preference.security?Privacy",
-          "https://example.com/a%20b?q=1&r=[2]#frag", "mailto:someone@example.com"}) {
-        EXPECT_TRUE(isValidURL(valid)) << valid;
-    }
-    for (const char* invalid :
-         {"", "no scheme here", ":empty-scheme", "1http://digit-first", "ht tp://space-in-scheme",
-          "https://example.com/a b", "https://example.com/%2", "https://example.com/%g0",
-          "https://example.com/ζ"}) {
-        EXPECT_FALSE(isValidURL(invalid)) << invalid;
     }
 }
 

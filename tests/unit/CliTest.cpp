@@ -146,13 +146,11 @@ TEST_F(TesseractlTest, PrefsRoundTripEveryTypeThroughAnXmlPropertyList) {
     set({"showsMenuBarIcon", "YES", "--type", "bool"});
     set({"gridColumns", "24", "--type=int"});
     set({"cardScale", "72.5"});
-    set({"windowGap", "0"});
     set({"shortcut.zoneLeft", shortcutJson});
     set({"AppleLanguages", "fr, de"});
 
     EXPECT_EQ(get("showsMenuBarIcon"), "true");
     EXPECT_EQ(get("cardScale"), "72.5");
-    EXPECT_EQ(get("windowGap"), "0") << "a value that equals its default is still stored";
     EXPECT_EQ(get("shortcut.zoneLeft"), shortcutJson);
     EXPECT_EQ(get("AppleLanguages"), "fr,de");
     EXPECT_EQ(get("restoreOnDragOut"), "true (default)");
@@ -175,7 +173,6 @@ TEST_F(TesseractlTest, WrongArgumentsKeysAndValuesAreRefusedWithAMessage) {
     const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
         {{"layouts", "--bogus"}, 2, "--bogus"},
         {{"prefs", "frobnicate"}, 2, "Usage: tesseractl prefs"},
-        {{"prefs", "set", "windowGap"}, 2, "Usage: tesseractl prefs"},
         {{"backup", "export", "a", "--yes"}, 2, "Usage: tesseractl backup"},
         {{"prefs", "set", "nope", "1"}, 1, "tesseractl: unknown preference key \"nope\""},
         {{"prefs", "set", "snapOnDrag", "maybe"}, 1, "\"snapOnDrag\" is a bool preference"},

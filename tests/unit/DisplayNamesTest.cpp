@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <set>
 #include <string>
 
 using namespace tessera;
@@ -80,7 +79,6 @@ TEST_F(DisplayNamesTest, StoredNamesShowInTheLanguageWhereTheyAreOurs) {
         {user, "Чат сверху", ru, "Вверху справа"},
         // Suffixes become format keys; Russian puts the argument last through its position.
         {user, "Основное верх", ru, "Верх: Главное"},
-        {user, "Код лево", ru, "Левый край слева"},
         // A format key missing from a table falls back to the English key.
         {user, "Основное низ", ru, "Главное Bottom"},
         // Only the suffix at the end is stripped; " верх" before it is part of the rest.
@@ -90,8 +88,6 @@ TEST_F(DisplayNamesTest, StoredNamesShowInTheLanguageWhereTheyAreOurs) {
         EXPECT_EQ(displayName(c.id, c.stored, c.localizer), c.shown)
             << c.stored << " in " << c.localizer.language();
     }
-    EXPECT_EQ(legacyName("Telegram", false, ru), std::nullopt);
-    EXPECT_EQ(legacyName("Not a legacy name", false, en), std::nullopt);
     // A rest of the user's own before the ending suffix makes the whole name the user's own.
     EXPECT_EQ(legacyName("Основное низ Mail лево", false, en), std::nullopt);
     EXPECT_EQ(legacyName("Код низ верх", false, en), "Left Bottom Top");
@@ -114,17 +110,7 @@ protected:
 };
 } // namespace
 
-TEST_F(TemplatesTest, TemplatesHaveUniqueIdsLandscapeFirstUnlessPortraitAndStayInsideTheFreeArea) {
-    const auto& all = LayoutPreset::all();
-    std::set<std::string> ids;
-    for (const auto& preset : all) {
-        EXPECT_TRUE(ids.insert(preset.id).second) << preset.id;
-    }
-    const auto firstVertical = std::find_if(all.begin(), all.end(), [](const auto& p) {
-        return p.orientation == Orientation::vertical;
-    });
-    EXPECT_TRUE(std::all_of(firstVertical, all.end(),
-                            [](const auto& p) { return p.orientation == Orientation::vertical; }));
+TEST_F(TemplatesTest, TemplatesAreLandscapeFirstUnlessPortraitAndStayInsideTheFreeArea) {
     // A portrait display lists the vertical ones first.
     const std::vector<Orientation> landscapeFirst{Orientation::horizontal, Orientation::vertical};
     ScreenInfo screen;
@@ -136,20 +122,11 @@ TEST_F(TemplatesTest, TemplatesHaveUniqueIdsLandscapeFirstUnlessPortraitAndStayI
     EXPECT_EQ(presetSectionOrder(screen), landscapeFirst);
     EXPECT_EQ(presetSectionOrder(std::nullopt), landscapeFirst);
 
-    // Only these three put a zone on top of the others; every other template tiles the area.
-    const std::set<std::string> overlapping{"halvesCenter", "pictureInPicture", "verticalCenter"};
-    for (const auto& preset : all) {
-        double area = 0;
+    for (const auto& preset : LayoutPreset::all()) {
         for (const auto& zone : preset.zones) {
             EXPECT_TRUE(zone.x >= 0 && zone.y >= 0 && zone.width > 0 && zone.height > 0 &&
                         zone.x + zone.width <= 1 + 1e-12 && zone.y + zone.height <= 1 + 1e-12)
                 << preset.id << " " << zone.name;
-            area += zone.width * zone.height;
-        }
-        if (overlapping.count(preset.id) == 0) {
-            EXPECT_NEAR(area, 1, 1e-12) << preset.id;
-        } else {
-            EXPECT_GT(area, 1) << preset.id;
         }
     }
 }

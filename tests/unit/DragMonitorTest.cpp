@@ -52,9 +52,7 @@ protected:
         right = zone(0.5, 0, 0.5, 1, "Right");
         halves = Layout{Uuid::random(), "Halves", {left, right}};
         store.upsert(halves);
-        for (const auto& screen : desktop.displays().screens()) {
-            store.assign(halves.id, makeScreenInfo(screen));
-        }
+        store.assign(halves.id, makeScreenInfo(desktop.displays().screens().at(0)));
 
         monitor =
             std::make_unique<DragMonitor>(input, desktop, desktop, desktop.displays(), scheduler,
@@ -86,11 +84,10 @@ protected:
     }
 
     // The centre of a zone's card (cards are centred in their zone), top-left.
-    Point cardCentre(const Zone& z, std::size_t displayIndex = 0) const {
-        const auto screens = desktop.displays().screens();
-        const Rect r = zoneRect(z, screens[displayIndex].visibleFrame);
-        return toTopLeft(Point{r.minX() + r.width() / 2, r.minY() + r.height() / 2},
-                         primaryDisplay(screens).frame);
+    Point cardCentre(const Zone& z) const {
+        const auto screen = desktop.displays().screens().at(0);
+        const Rect r = zoneRect(z, screen.visibleFrame);
+        return toTopLeft(Point{r.minX() + r.width() / 2, r.minY() + r.height() / 2}, screen.frame);
     }
 
     bool overlayVisible() const { return overlay.isVisible(); }
@@ -170,18 +167,6 @@ TEST_F(DragMonitorTest, OwnIgnoredAndFullScreenWindowsNeverStartADrag) {
     defaults.set(prefs::ignoredApps, std::string("com.other\n\n" + editorID + "\n"));
     press({300, 120}, eventFlags::option);
     EXPECT_FALSE(monitor->session());
-    // An entry with a leading blank matches nothing.
-    defaults.set(prefs::ignoredApps, std::string("com.other\n " + editorID));
-    press({300, 120});
-    EXPECT_TRUE(monitor->session());
-
-    // An application without an identifier is never ignored.
-    monitor->cancelDrag();
-    desktop.addApplication(300, std::nullopt, "Anonymous");
-    desktop.addWindow(300, {1000, 600, 300, 300});
-    defaults.set(prefs::ignoredApps, std::string("?\n"));
-    press({1100, 610});
-    EXPECT_TRUE(monitor->session());
 }
 
 TEST_F(DragMonitorTest, OverlayNeedsEightPointsOfTravelOrAWindowMovedThree) {
@@ -195,23 +180,6 @@ TEST_F(DragMonitorTest, OverlayNeedsEightPointsOfTravelOrAWindowMovedThree) {
     desktop.setFrame(window, editorFrame);
     press({300, 120});
     desktop.setFrame(window, Rect(102, 100, 800, 600));
-    input.dragTo({301, 120});
-    EXPECT_FALSE(overlayVisible());
-    desktop.setFrame(window, Rect(103, 100, 800, 600));
-    input.dragTo({301, 120});
-    EXPECT_TRUE(overlayVisible());
-    input.release({301, 120});
-
-    // Once the window has left its zone (here while zones were off), only the current distance
-    // counts.
-    defaults.set(prefs::snapOnDrag, false);
-    desktop.setFrame(window, editorFrame);
-    press({300, 120});
-    desktop.setFrame(window, Rect(105, 100, 800, 600));
-    input.dragTo({301, 120});
-    ASSERT_TRUE(monitor->session()->leftZone);
-    defaults.set(prefs::snapOnDrag, true);
-    desktop.setFrame(window, editorFrame);
     input.dragTo({301, 120});
     EXPECT_FALSE(overlayVisible());
     desktop.setFrame(window, Rect(103, 100, 800, 600));
@@ -285,17 +253,6 @@ TEST_F(DragMonitorTest, DropOnACardPlacesTheWindowInItsZone) {
     EXPECT_EQ(desktop.frame(window), leftHalfFrame);
     EXPECT_EQ(mover.placements().at(window).zoneID, left.id);
     EXPECT_EQ(mover.placements().at(window).original, Rect(160, 442.5, 800, 600));
-
-    // On a second display (no menu bar, a 70-point dock) its own free area counts.
-    const auto external = simscreens::sideBySide()[1];
-    desktop.displays().setScreens(simscreens::sideBySide());
-    store.assign(halves.id, makeScreenInfo(external));
-    desktop.setFrame(window, editorFrame);
-    press({300, 120});
-    systemDragTo(cardCentre(left, 1));
-    input.release();
-    EXPECT_EQ(desktop.frame(window), Rect(1440, -180, 960, 1010));
-    EXPECT_EQ(mover.placements().at(window).screenID, makeScreenInfo(external).id);
 }
 
 TEST_F(DragMonitorTest, ReleaseAwayFromACardOrWithoutMovementPlacesNothing) {
