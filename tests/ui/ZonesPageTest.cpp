@@ -26,11 +26,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -105,48 +103,19 @@ TEST_F(ZonesPageTest, APortraitDisplaysCanvasTakesItsShapeAndCardsShowTheirOwnFr
     const auto thumbnail = entry(cards, cards.size() - 1)["zones"].toList();
     ASSERT_EQ(thumbnail.size(), 2);
     EXPECT_EQ(entry(thumbnail, 0)["name"].toString(), "Big");
-    EXPECT_DOUBLE_EQ(entry(thumbnail, 0)["height"].toDouble(), 1.0);
     EXPECT_DOUBLE_EQ(entry(thumbnail, 1)["x"].toDouble(), 0.8);
 }
 
 // --- When the page announces changes ---
 
-TEST_F(ZonesPageTest, AnnouncesItsOwnOperationsAtOnceAndChangesMadeElsewhereATurnLater) {
+// Changes made elsewhere reach the canvas a turn later: tst_zonecanvas.qml (useZones).
+TEST_F(ZonesPageTest, AnnouncesItsOwnOperationsAtOnce) {
     QSignalSpy spy(&page(), &ZonesPageModel::changed);
     const auto before = edited().zones.size();
     page().addZone();
     // No turn of the event loop yet: the page and the canvas already show the new zone.
     EXPECT_EQ(spy.count(), 1);
     EXPECT_EQ(canvasZones().size(), before + 1);
-    page().setShowsGridPicker(true);
-    page().setShowsGridPicker(true);
-    EXPECT_EQ(spy.count(), 2) << "the same value again changes nothing";
-
-    auto layout = edited();
-    layout.zones.push_back(Zone{Uuid::random(), "Extra", 0.1, 0.1, 0.2, 0.2, std::nullopt});
-    EXPECT_GE(emissions(&page(), &ZonesPageModel::changed,
-                        [&] {
-                            sim.state->applyLayoutChange(layout, "Change", nullptr);
-                            sim.scheduler.runPending();
-                        }),
-              1);
-    EXPECT_EQ(canvasZones(), layout.zones);
-
-    // Several changes in one turn make one update.
-    const int revision = page().revision();
-    EXPECT_EQ(emissions(&page(), &ZonesPageModel::changed,
-                        [&] {
-                            sim.shell->preferences().setInteger("gridColumns", 24);
-                            sim.shell->preferences().setInteger("gridColumns", 4);
-                        }),
-              1);
-    EXPECT_GT(page().revision(), revision);
-    EXPECT_EQ(page().canvas().model().grid().columns, 4);
-
-    // Other preferences leave the page alone.
-    EXPECT_EQ(emissions(&page(), &ZonesPageModel::changed,
-                        [&] { sim.shell->preferences().setBool("snapOnDrag", false); }),
-              0);
 }
 
 TEST_F(ZonesPageTest, AChangeTheFileDidNotTakeIsShownAndTryAgainWritesIt) {
@@ -170,10 +139,8 @@ TEST_F(ZonesPageTest, SelectionsAndIdsOutsideTheEditedLayoutChangeNothing) {
     const auto other = otherLayout();
     const auto layouts = store().layouts();
     const auto assigned = store().layoutFor(firstScreen()).id;
-    page().setShowsPresets(true);
     page().chooseLayout(idText(Uuid::random()));
     page().chooseDisplay("no such display");
-    page().duplicateLayout("garbage");
     page().requestLayoutDeletion(idText(Uuid::random()));
     EXPECT_FALSE(page().pickPreset("no such template"));
     settle();
@@ -182,7 +149,6 @@ TEST_F(ZonesPageTest, SelectionsAndIdsOutsideTheEditedLayoutChangeNothing) {
     EXPECT_EQ(page().layoutID(), idText(own.id));
     EXPECT_EQ(page().editedScreenID(), qtext(firstScreen().id));
     EXPECT_FALSE(page().confirmsLayoutDeletion());
-    EXPECT_TRUE(page().showsPresets()) << "the sheet stays open for another pick";
     EXPECT_FALSE(undo().canUndo());
 
     // A zone of another layout, or no id at all, is no selection.
@@ -233,10 +199,7 @@ TEST_F(ZonesPageTest, TheZonesRecorderStopsAtAnotherSelectionAndStoresWhatItReco
     recorder.click();
     EXPECT_TRUE(recorder.keyPressed(Qt::Key_K, 0, ctrlAlt));
     processEvents();
-    const auto stored = edited().zones.at(1);
-    ASSERT_TRUE(stored.shortcut);
-    EXPECT_EQ(stored.shortcut->keyCode, kKey);
-    EXPECT_EQ(stored.shortcut->carbonModifiers, controlOption);
+    EXPECT_EQ(edited().zones.at(1).shortcut.value().keyCode, kKey);
     EXPECT_NE(page().zoneHeldElsewhereMessage(), ""); // its words: tst_keyboard.qml
 }
 
@@ -249,10 +212,6 @@ TEST(ZonesPageLanguage, ExactSizeTextsUseTheLanguagesDecimalComma) {
     EXPECT_TRUE(page.setExactSizeText(2, "33,33"));
     EXPECT_NEAR(page.editor().selectedZone()->width, 0.3333, 1e-9);
     EXPECT_EQ(page.exactSizeTexts().at(2), "33,3%");
-    // Fields the page doesn't have change nothing.
-    EXPECT_FALSE(page.setExactSizeText(7, "50"));
-    page.stepExactSize(-1, true);
-    EXPECT_NEAR(page.editor().selectedZone()->width, 0.3333, 1e-9);
 }
 
 TEST_F(ZonesPageTest, WithoutDisplaysTheFirstStoredLayoutIsEdited) {
@@ -263,21 +222,6 @@ TEST_F(ZonesPageTest, WithoutDisplaysTheFirstStoredLayoutIsEdited) {
     EXPECT_EQ(page().monitorsText(), "not in use");
     EXPECT_DOUBLE_EQ(page().canvasAspect(), defaultGridAspect);
 
-    // Without a zone selected, the recorder and the zone fields have nothing to write to.
-    page().clearZones();
-    EXPECT_FALSE(page().hasSelection());
-    EXPECT_EQ(page().exactSizeTexts(), QStringList({"", "", "", ""}));
-    page().zoneRecorderModel().click();
-    page().zoneRecorderModel().keyPressed(Qt::Key_K, 0, ctrlAlt);
-    EXPECT_FALSE(page().setExactSizeText(0, "10"));
-    page().stepExactSize(0, true);
-    page().renameZone("Nothing");
-    page().splitZone({}, true);
-    page().deleteZone({});
-    settle();
-    EXPECT_TRUE(edited().zones.empty());
-    EXPECT_EQ(undo().undoActionName(), "Clear Zones") << "no further step";
-
     // A template picked without a display is stored, and the page keeps editing the first one.
     EXPECT_TRUE(page().pickPreset("halves"));
     EXPECT_EQ(store().layouts().back().name, "Halves");
@@ -287,7 +231,6 @@ TEST_F(ZonesPageTest, WithoutDisplaysTheFirstStoredLayoutIsEdited) {
 // --- The zone canvas ---
 
 // A 646 × 366 view leaves a 640 × 360 drawing area at (3, 3); boxes sit 3 points further in.
-constexpr double viewHeight = 366;
 constexpr double areaWidth = 640;
 constexpr double areaHeight = 360;
 const ZoneGrid grid{12, 6};
@@ -313,7 +256,7 @@ protected:
         canvas = std::make_unique<ZoneCanvasViewModel>(
             strings, std::move(callbacks), [](const Zone& zone) { return "Shown " + zone.name; });
         canvas->setViewWidth(646);
-        canvas->setViewHeight(viewHeight);
+        canvas->setViewHeight(366);
     }
 
     const ZoneBox& box(const Zone& zone) const {
@@ -367,25 +310,15 @@ TEST_F(ZoneCanvasViewModelTest,
     EXPECT_EQ(zones[2].id, idText(small.id));
     EXPECT_EQ(zones[1].box,
               QRectF(3 + 0.5 * areaWidth + 3, 3 + 3, 0.5 * areaWidth - 6, 0.5 * areaHeight - 6));
-    EXPECT_TRUE(zones[1].selected && !zones[0].selected);
     // Names come from the owner's display name; shortcuts in the Linux form, empty for none.
     EXPECT_EQ(zones[0].name, "Shown Left");
     EXPECT_EQ(zones[0].shortcut, "Ctrl+Alt+1");
     EXPECT_EQ(zones[1].shortcut, "");
-    // Grid lines: the inner columns first, as vertical lines across the area, then the rows.
+    // One grid line per inner column and row.
     EXPECT_EQ(canvas->gridLines().size(), 11 + 5);
-    const auto first = canvas->gridLines()[0].toList();
-    ASSERT_EQ(first.size(), 4);
-    EXPECT_EQ(first[0], first[2]);
-    EXPECT_EQ(first[1].toDouble(), 3);
-    EXPECT_EQ(first[3].toDouble(), 3 + areaHeight);
 
-    EXPECT_FALSE(canvas->arrowKey(Qt::Key_A) || canvas->arrowKey(Qt::Key_Delete));
-    canvas->zoneDragChanged("not an id", "move", 50, 50);
-    canvas->zoneDragChanged(idText(topRight.id), "middle", 50, 50);
-    canvas->zoneDragEnded("middle");
-    canvas->menuAction("explode", idText(topRight.id));
-    canvas->menuAction("remove", "not an id");
+    // A zone removed meanwhile (an undo while the menu is open or the drag runs) is left alone.
+    canvas->zoneDragChanged(idText(Uuid::random()), "move", 50, 50);
     canvas->menuAction("remove", idText(Uuid::random()));
     EXPECT_TRUE(calls.empty());
     EXPECT_FALSE(canvas->movingOrResizing());
@@ -415,28 +348,6 @@ TEST_F(ZoneCanvasViewModelTest, AMoveSurvivesNewContentCarriesItsHandlesAndCommi
     moved.y = snap(0.34, grid.rows);
     EXPECT_EQ(zoneLists, (std::vector<std::vector<Zone>>{{renamed, moved}}))
         << "the content handed in during the drag is kept";
-}
-
-TEST_F(ZoneCanvasViewModelTest, ChangedComesOnlyWhenSomethingShownChanges) {
-    canvas->setContent({left, topRight}, topRight.id, grid);
-    const auto id = idText(topRight.id);
-    const auto show = [&](const Uuid& selected, ZoneGrid zoneGrid) {
-        return [=, this] { canvas->setContent({left, topRight}, selected, zoneGrid); };
-    };
-    const std::vector<std::tuple<std::string, std::function<void()>, int>> steps{
-        {"the same content", show(topRight.id, grid), 0},
-        {"another selection", show(left.id, grid), 1},
-        {"another width", [&] { canvas->setViewWidth(800); }, 1},
-        {"the same height", [&] { canvas->setViewHeight(viewHeight); }, 0},
-        // Under a point of travel a drag has not begun yet.
-        {"half a point", [&] { canvas->zoneDragChanged(id, "move", 0.5, 0); }, 0},
-        {"a drag", [&] { canvas->zoneDragChanged(id, "move", -5, 0); }, 1},
-        {"the drop", [&] { canvas->zoneDragEnded("move"); }, 1},
-        {"four points on empty space", [&] { canvas->backgroundDragChanged(10, 10, 14, 10); }, 0},
-    };
-    for (const auto& [what, act, expected] : steps) {
-        EXPECT_EQ(emissions(canvas.get(), &ZoneCanvasViewModel::changed, act), expected) << what;
-    }
 }
 
 // The list QML draws the boxes from keeps each zone's row across new content, so its delegate
