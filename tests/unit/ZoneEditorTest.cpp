@@ -218,7 +218,7 @@ TEST_F(ZoneEditorTest, NewLayoutsFromATemplateOrACopyGoOnTheEditedDisplay) {
     EXPECT_EQ(editor->selectedZoneID(), added.zones.front().id);
 }
 
-TEST_F(ZoneEditorTest, DeletingALayoutDropsEveryUndoStepAndStopsAtOne) {
+TEST_F(ZoneEditorTest, DeletingALayoutDropsEveryUndoStepAndOpensAnother) {
     const auto layout = editThreeZones();
     editor->addZone();
     editor->requestLayoutDeletion();
