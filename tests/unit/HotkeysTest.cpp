@@ -627,6 +627,18 @@ TEST_F(HotkeyCenterTest, AZoneShortcutGoesToThePointersDisplayIfItShowsTheLayout
                               frameOf((c.key == 18 ? shown : hidden).zones[0], c.display)));
     }
 
+    // C loses its assignment and falls back to the first layout, which gets a shortcut.
+    auto first = store.layouts().front();
+    first.zones.at(0).shortcut = combo(20);
+    store.upsert(first);
+    auto assignments = store.payload();
+    assignments.assignments.erase(LayoutStore::assignmentKey(makeScreenInfo(screen(2))));
+    store.apply(assignments);
+    center->registerAll();
+    pointerOn(1);
+    ASSERT_TRUE(press(combo(20)));
+    EXPECT_TRUE(sameFrame(frameOfWindow(window), frameOf(first.zones[0], 2)));
+
     // With no display at all, nothing moves.
     desktop.displays().setScreens({});
     desktop.clearCalls();
