@@ -40,6 +40,8 @@ TEST_F(SettingsRulesTest, TypedReadersFallBackOnWrongTypesAndClamp) {
     defaults.set(prefs::windowGap, 99.0);
     EXPECT_EQ(windowGap(defaults), 40.0);
 
+    defaults.set(prefs::cardScale, 300.0);
+    EXPECT_DOUBLE_EQ(cardScaleFactor(defaults), 1.6);
     defaults.set(prefs::cardScale, 10.0);
     EXPECT_DOUBLE_EQ(cardScaleFactor(defaults), 0.6);
     defaults.set(prefs::cardScale, std::nan(""));
