@@ -59,9 +59,6 @@ struct ShownCase {
     std::string name() const {
         return std::string(shown->name) + "-" + language + "-" + (dark ? "dark" : "light");
     }
-    friend std::ostream& operator<<(std::ostream& out, const ShownCase& c) {
-        return out << c.name();
-    }
 };
 
 QRectF sceneRect(const QQuickItem& item) {
@@ -83,14 +80,6 @@ QObject* findObject(QQuickItem* item, const QString& name) {
         }
     }
     return nullptr;
-}
-
-void recordKeys(SimShell& sim, const char* command, Qt::Key key) {
-    auto* recorder =
-        qobject_cast<shell::ShortcutRecorderModel*>(sim.shell->keyboardPane().recorder(command));
-    ASSERT_NE(recorder, nullptr) << command;
-    recorder->click();
-    recorder->keyPressed(key, 0, Qt::ControlModifier | Qt::AltModifier);
 }
 
 // A backup file: an export, or these contents.
@@ -118,7 +107,11 @@ const std::vector<Shown>& everythingShown() {
         {"permissions", "settings", "permissions"},
         // Conflicts and keys another program holds, written under their rows.
         {"keyboard-conflicts", "settings", "keyboard", nullptr, nullptr, left,
-         [](SimShell& sim) { recordKeys(sim, "zoneUp", Qt::Key_Down); },
+         [](SimShell& sim) {
+             auto& recorder = *sim.shell->keyboardPane().recorder(WindowCommand::zoneUp);
+             recorder.click();
+             recorder.keyPressed(Qt::Key_Down, 0, Qt::ControlModifier | Qt::AltModifier);
+         },
          [](SimShell& sim) { sim.hotkeyPort.markTakenByOtherApplication(123, 0x1800); }},
         {"general-exported", "settings", "general", nullptr, nullptr, left,
          [](SimShell& sim) { backupFile(sim); }},

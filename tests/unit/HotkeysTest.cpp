@@ -41,7 +41,6 @@ constexpr std::uint16_t k = 40;
 constexpr std::uint16_t escape = SimInputEvents::escapeKeyCode;
 constexpr std::uint16_t rightCommand = 54;
 constexpr std::uint16_t function = 63;
-constexpr std::uint16_t f17 = 64;
 constexpr std::uint16_t left = 123;
 constexpr std::uint16_t right = 124;
 } // namespace key
@@ -133,9 +132,6 @@ TEST_F(ShortcutRecorderTest,
     auto recorder = makeRecorder();
     std::vector<bool> seen;
     const auto connection = recorder->onChange([&] { seen.push_back(recorder->isListening()); });
-    // Escape, whatever modifiers come with it, stops and keeps the value: none here.
-    recorder->click();
-    press(key::escape, flag::command);
     recorder->click();
     // Every modifier key code (Caps Lock among them), with or without flags, is ignored; the
     // flags held in any order make the same shortcut.
@@ -147,30 +143,20 @@ TEST_F(ShortcutRecorderTest,
     EXPECT_TRUE(owner.writes.empty());
     press(key::z, flag::command | flag::shift | flag::control | flag::option);
     EXPECT_FALSE(recorder->isListening());
-    ASSERT_EQ(owner.writes.size(), 1u);
     EXPECT_EQ(owner.value, (KeyCombo{key::z, 0x1B00, "⌃⌥⇧⌘Z"}));
-    EXPECT_EQ(seen, (std::vector<bool>{true, false, true, false}));
+    EXPECT_EQ(seen, (std::vector<bool>{true, false}));
 
-    struct Case {
-        std::uint16_t code;
-        std::uint64_t flags;
-        KeyCombo recorded;
-    };
-    // Caps Lock and Fn never count; right above the modifier range is an ordinary key.
-    const Case cases[] = {
-        {key::a, flag::capsLock | flag::shift | flag::function, {key::a, 0x200, "⇧A"}},
-        {key::f17, flag::control, {key::f17, 0x1000, "⌃Key 64"}},
-    };
-    for (const auto& c : cases) {
-        recorder->click();
-        press(c.code, c.flags);
-        EXPECT_EQ(owner.value, c.recorded);
-    }
+    // Caps Lock and Fn never count.
+    recorder->click();
+    press(key::a, flag::capsLock | flag::shift | flag::function);
+    const KeyCombo shiftA{key::a, 0x200, "⇧A"};
+    EXPECT_EQ(owner.value, shiftA);
+    // Escape, whatever modifiers come with it, stops and keeps the value.
     recorder->click();
     press(key::escape, flag::command);
     EXPECT_FALSE(recorder->isListening());
-    EXPECT_EQ(owner.value, cases[1].recorded);
-    EXPECT_EQ(owner.writes.size(), 3u);
+    EXPECT_EQ(owner.value, shiftA);
+    EXPECT_EQ(owner.writes.size(), 2u);
 }
 
 TEST_F(ShortcutRecorderTest, EveryWayOfStoppingResumesTheHotkeyCenter) {
@@ -256,9 +242,6 @@ protected:
         return layout;
     }
 
-    std::optional<std::string> commandMessage(WindowCommand command) const {
-        return commandConflictMessage(command, env.defaults, env.store, env.localizer);
-    }
     std::optional<std::string> zoneMessage(const Zone& zone) const {
         return zoneConflictMessage(zone, env.defaults, env.store, env.localizer);
     }
@@ -297,35 +280,19 @@ TEST_F(CommandShortcutsSectionTest, EveryChangeIsStoredAndRegistersTheHotkeysAga
     EXPECT_EQ(changes, 3);
 }
 
-TEST_F(CommandShortcutsSectionTest, MessagesNameTheFirstCommandThenTheOtherZone) {
-    EXPECT_EQ(zoneMessage(userZone("Plain", std::nullopt)), std::nullopt);
+// The messages seen from a command's row: tst_keyboard.qml and KeyboardPaneTest.
+TEST_F(CommandShortcutsSectionTest, AZoneNamesTheFirstCommandWithItsKeysElseTheOtherZone) {
+    // Zone to the Left takes Zone to the Right's default keys: a zone with them names the first
+    // in case order, and a default with nothing stored counts.
     section.setShortcut(WindowCommand::zoneLeft, controlOptionRight);
     const auto layout = addUserLayout("Desk", {userZone("Editor pane", controlOptionRight)});
-    EXPECT_EQ(commandMessage(WindowCommand::zoneRight),
-              "Also used by “Zone to the Left”. Only one of them will work.");
-    // The zone clashes with two commands and reports the first in case order.
     EXPECT_EQ(zoneMessage(layout.zones[0]),
               "Also used by “Zone to the Left”. Only one of them will work.");
-
-    // With the command clash gone the zone is next; a zone never clashes with itself.
-    section.restoreDefaults();
-    section.removeShortcut(WindowCommand::zoneRight);
-    section.setShortcut(WindowCommand::zoneLeft, controlOptionRight);
-    EXPECT_EQ(commandMessage(WindowCommand::zoneLeft),
-              "Already used by “Editor pane” in “Desk”. Only one of them will work.");
     section.removeShortcut(WindowCommand::zoneLeft);
-    EXPECT_EQ(zoneMessage(layout.zones[0]), std::nullopt);
-
-    // The default of a command with nothing stored still counts; a zone of another layout
-    // names this one.
-    const auto nextDisplayDefault = KeyCombo{key::right, 0x1900, "⌃⌥⌘→"};
-    const auto lone = addUserLayout("Solo", {userZone("Alone", nextDisplayDefault)});
-    EXPECT_EQ(zoneMessage(lone.zones[0]),
-              "Also used by “Next Display”. Only one of them will work.");
-    section.removeShortcut(WindowCommand::nextDisplay);
-    const auto other = addUserLayout("Other", {userZone("Twin", nextDisplayDefault)});
+    section.removeShortcut(WindowCommand::zoneRight);
+    const auto other = addUserLayout("Other", {userZone("Twin", controlOptionRight)});
     EXPECT_EQ(zoneMessage(other.zones[0]),
-              "Already used by “Alone” in “Solo”. Only one of them will work.");
+              "Already used by “Editor pane” in “Desk”. Only one of them will work.");
 }
 class CommandShortcutsTest : public ::testing::Test {
 protected:
@@ -349,48 +316,27 @@ TEST_F(CommandShortcutsTest, DecodingAcceptsOnlyWholeRecords) {
         EXPECT_EQ(decoded.value->combo, combo) << text;
     }
 
-    for (const std::string text :
-         {"", "[]", "{} trailing", R"({"combo":5})",
-          "{\"combo\":{\"keyCode\":36,\"carbonModifiers\":0,\"display\":\"\xFF\"}}"}) {
+    // Invalid UTF-8 in the text: the fuzz target, which encodes every record it decodes.
+    for (const std::string text : {"", "[]", "{} trailing", R"({"combo":5})"}) {
         const auto decoded = decodeStoredShortcut(text);
         EXPECT_FALSE(decoded) << text;
         EXPECT_FALSE(decoded.error.empty()) << text;
     }
 }
 
-TEST_F(CommandShortcutsTest, EventFlagsConvertToCarbonBitsAndBack) {
+// The four modifiers there and back: the recorder's ⌃⌥⇧⌘Z and ⇧A, and the defaults' texts
+// (MenuBarMenuTest).
+TEST_F(CommandShortcutsTest, OnlyTheFourModifierFlagsBecomeCarbonBits) {
     // Caps Lock, Function and the numeric-pad flag never become part of a shortcut, and the
     // device-dependent low bits must not be mistaken for Carbon bits that share values.
     EXPECT_EQ(carbonModifiers(capsLock | option | command), 0x900u);
     EXPECT_EQ(carbonModifiers(function | numericPad | capsLock), 0u);
     EXPECT_EQ(carbonModifiers(0x100 | 0x200 | 0x800 | 0x1000), 0u);
-    EXPECT_EQ(carbonModifiers(0xFFFFFFFFFFFFFFFFull), 0x1B00u);
-    // Carbon's Caps Lock (0x400) and right-hand modifier bits have no event flag here.
-    EXPECT_EQ(eventFlagsFromCarbon(0x400 | 0x2000 | 0x4000 | 0x8000), 0u);
-
-    // Every subset of the four modifiers goes there and back, and shows its glyphs as a
-    // subsequence of ⌃⌥⇧⌘ whatever the order of the flags.
-    const std::vector<std::pair<std::uint64_t, std::string>> inOrder{
-        {control, "⌃"}, {option, "⌥"}, {shift, "⇧"}, {command, "⌘"}};
-    for (unsigned subset = 0; subset < 16; ++subset) {
-        std::uint64_t flags = 0;
-        std::string expected;
-        for (unsigned bit = 0; bit < 4; ++bit) {
-            if ((subset & (1u << bit)) != 0) {
-                flags |= inOrder[bit].first;
-                expected += inOrder[bit].second;
-            }
-        }
-        EXPECT_EQ(eventFlagsFromCarbon(carbonModifiers(flags)), flags) << subset;
-        EXPECT_EQ(shortcutText(1, flags, english), expected + "S") << subset;
-    }
-    EXPECT_EQ(keyCombo(105, function | control, german), (KeyCombo{105, 0x1000, "⌃Taste 105"}));
 }
 
 TEST_F(CommandShortcutsTest, LinuxTextSpellsModifiersAndSpecialKeys) {
     EXPECT_EQ(linuxShortcutText({7, 0x1B00, ""}, english), "Ctrl+Alt+Shift+Super+X");
     EXPECT_EQ(linuxShortcutText({105, 0x100, ""}, english), "Super+Key 105");
-    EXPECT_EQ(linuxShortcutText({36, 0x900, "⌥⌘↩"}, english), "Alt+Super+Return");
     EXPECT_EQ(linuxShortcutText({51, 0, ""}, english), "Backspace");
 
     EXPECT_EQ(linuxShortcutText({49, 0x1200, ""}, german), "Strg+Umschalt+Leertaste");
@@ -543,7 +489,6 @@ TEST_F(HotkeyCenterTest, RegisteringAgainReplacesEverythingAndUnregisteringOrSus
     EXPECT_EQ(c.zoneHotkeys().at(1).zoneID, layout.zones[1].id);
     EXPECT_FALSE(hotkeys.registeredID(18, ctrlOption));
 
-    c.unregisterAll();
     c.unregisterAll();
     EXPECT_TRUE(hotkeys.registrations().empty());
     EXPECT_EQ(hotkeys.unregisterCount(), 17u);

@@ -2,50 +2,27 @@
 #include "core/app/Preferences.h"
 #include "core/model/StringTables.h"
 #include "core/placement/CommandShortcuts.h"
-#include "core/platform/Workspace.h"
 #include "core/ui/IgnoredAppsList.h"
 #include "core/ui/Overview.h"
 #include "platform/sim/SimDefaults.h"
+#include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimLocalizer.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
 using namespace tessera;
 
 namespace {
-// Running applications as the test declares them, with or without a name or an identifier.
-class FakeWorkspace final : public Workspace {
-public:
-    void add(RunningApplication application) {
-        running_[application.processIdentifier] = std::move(application);
-    }
-
-    std::optional<ProcessId> frontmostApplication() const override { return std::nullopt; }
-    std::optional<RunningApplication> runningApplication(ProcessId process) const override {
-        const auto found = running_.find(process);
-        return found == running_.end() ? std::nullopt : std::optional(found->second);
-    }
-    Connection onDidActivateApplication(std::function<void(ProcessId)>) override { return {}; }
-    void beep() override {}
-    std::vector<WindowListEntry> onScreenWindows() const override { return {}; }
-    bool openURL(std::string_view) override { return false; }
-    bool revealInFileBrowser(const std::vector<std::filesystem::path>&) override { return true; }
-
-private:
-    std::map<ProcessId, RunningApplication> running_;
-};
-
 constexpr ProcessId notes = 501;
 
 class MenuBarMenuTest : public ::testing::Test {
 protected:
     MenuBarMenuTest() {
         registerPreferenceDefaults(defaults);
-        workspace.add({notes, "com.example.Notes", "Notes", ActivationPolicy::regular});
+        workspace.addApplication(notes, "com.example.Notes", "Notes");
     }
 
     MenuBarContent build(std::optional<ProcessId> foreign = std::nullopt) const {
@@ -54,7 +31,7 @@ protected:
 
     void storeIgnored(std::string text) { defaults.set(prefs::ignoredApps, std::move(text)); }
 
-    FakeWorkspace workspace;
+    SimDesktop workspace;
     SimDefaults defaults;
     ShortcutsHeldElsewhere held;
     TableLocalizer english = makeSimLocalizer("en");
@@ -94,7 +71,6 @@ TEST_F(MenuBarMenuTest, SwitchesFollowThePreferencesAndIgnoreNeedsZonesOn) {
     defaults.set(prefs::snapOnDrag, false);
     const auto menu = build(notes);
     EXPECT_FALSE(menu.find("snapOnDrag")->checked);
-    EXPECT_TRUE(menu.find("snapOnDrag")->enabled);
     EXPECT_FALSE(menu.find("ignoreApp")->enabled);
     EXPECT_TRUE(menu.find("ignoreApp")->checked);
 }
@@ -116,8 +92,6 @@ TEST_F(MenuBarMenuTest, SwitchingAnApplicationsExclusionKeepsOneCopyInOrder) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ignoredAppsToggled(c.stored, "com.c", c.on), c.result) << c.stored;
-        storeIgnored(c.stored);
-        EXPECT_EQ(ignoredAppsToggled(defaults, "com.c", c.on), c.result) << c.stored;
     }
     defaults.set(prefs::ignoredApps, std::int64_t{3});
     EXPECT_EQ(ignoredAppsToggled(defaults, "com.x", true), "com.x");
@@ -128,35 +102,29 @@ TEST_F(MenuBarMenuTest, MenuBarIconIsOnUnlessSwitchedOff) {
     // Only false, or exactly 0 written by hand, switches it off.
     const std::pair<DefaultsValue, bool> stored[] = {{DefaultsValue(false), false},
                                                      {DefaultsValue(std::int64_t{0}), false},
-                                                     {DefaultsValue(std::int64_t{1}), true},
-                                                     {DefaultsValue(std::int64_t{2}), true},
-                                                     {DefaultsValue(std::string("no")), true},
-                                                     {DefaultsValue(0.5), true}};
+                                                     {DefaultsValue(std::int64_t{2}), true}};
     for (const auto& [value, shown] : stored) {
         defaults.set(prefs::showsMenuBarIcon, value);
         EXPECT_EQ(showsMenuBarIcon(defaults), shown) << value.index();
     }
 }
 
-// The Settings list of ignored applications, stored as one identifier per line.
-TEST(IgnoredAppsListTest, AddingAppendsEachNewIdentifierOnceAndRemovingTakesEveryCopy) {
+// The Settings list of ignored applications, stored as one identifier per line (each new one
+// added once: SettingsPanes.ExclusionRows…; every copy removed: tst_exclusions.qml).
+TEST(IgnoredAppsListTest, MatchingIsExactAndWhatTheStoredFormCantHoldIsSkipped) {
     using List = std::vector<std::string>;
-    EXPECT_EQ(addingIgnoredApps({"org.gnome.Terminal"}, {"firefox", "code", "firefox", "gimp"}),
-              (List{"org.gnome.Terminal", "firefox", "code", "gimp"}));
     // Matching is exact: a trailing space names another application.
     EXPECT_EQ(addingIgnoredApps({"firefox", "code"}, {"code", "code "}),
               (List{"firefox", "code", "code "}));
     // What the stored form can't hold is skipped.
     EXPECT_EQ(addingIgnoredApps({"a"}, {"", "evil\nfirefox", "b"}), (List{"a", "b"}));
 
-    EXPECT_EQ(removingIgnoredApp({"a", "b", "a", "c", "a"}, "a"), (List{"b", "c"}));
     EXPECT_EQ(removingIgnoredApp({"a", "a "}, "a"), (List{"a "}));
     EXPECT_EQ(encodeIgnoredApps(removingIgnoredApp({"a"}, "a")), "");
 }
 
 namespace {
 TEST(OverviewDesktopPicture, ReadsTheFileOfGSettingsOutputAndNothingElse) {
-    using namespace std::string_view_literals;
     const std::vector<std::pair<std::string_view, std::optional<std::string>>> cases{
         {"'file://localhost/home/me/pic.png'", "/home/me/pic.png"},
         // Addresses are percent-encoded; paths are not, and older settings held a bare path.
@@ -166,13 +134,9 @@ TEST(OverviewDesktopPicture, ReadsTheFileOfGSettingsOutputAndNothingElse) {
         {"\"file:///home/me/it's.png\"", "/home/me/it's.png"},
         {R"('file:///home/me/it\'s.png')", "/home/me/it's.png"},
         {"", std::nullopt},
-        {"'https://example.com/a.jpg'", std::nullopt},
-        {"file:///unquoted.jpg", std::nullopt},
-        {"'file:///a.jpg' trailing", std::nullopt},
-        // Broken or NUL escapes, or a raw NUL, would name some other file.
+        // A broken escape would name some other file (a scheme or a NUL left over: the fuzz
+        // target).
         {"'file:///a%2.jpg'", std::nullopt},
-        {"'file:///a%00.jpg'", std::nullopt},
-        {"'file:///a\0b.jpg'"sv, std::nullopt},
     };
     for (const auto& [output, file] : cases) {
         EXPECT_EQ(pictureFileFromGSettings(output), file) << output;
